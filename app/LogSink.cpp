@@ -1,0 +1,24 @@
+#include "app/LogSink.h"
+
+#include <cstdio>
+
+#include "app/Globals.h"
+
+namespace {
+ILogSink* g_sink = nullptr;
+}
+
+void SetLogSink(ILogSink* sink) { g_sink = sink; }
+ILogSink* GetLogSink() { return g_sink; }
+
+void AppendLog(const char* text, uint32_t colour, unsigned flags) {
+    std::string line = text ? text : "";
+    if (!(flags & LogNoLineEnd)) line += "\r\n";
+    if (g_sink) g_sink->Append(line, colour);
+}
+
+void LogReady(uint64_t startMark) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "Bereit (%.3fs)\r\n", double(TickCount() - startMark) / 1000.0);
+    AppendLog(buf, ColourReady);
+}

@@ -1,0 +1,29 @@
+// The progress log as the engine sees it. AppendLog and LogReady format a
+// line and hand it to the one installed sink: the rich-text widget of the
+// window, standard output in headless mode, or a recorder in tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+constexpr unsigned LogNoLineEnd = 1;  // flag bit 0: the next call continues the line
+
+class ILogSink {
+public:
+    virtual ~ILogSink() = default;
+    // Appends text (CP1252, CR LF line ends already included). colour 0 keeps
+    // the format in force at the end of the log; any other colour switches to
+    // bold text of that colour, which stays in force for later colour-0 text.
+    virtual void Append(const std::string& text, uint32_t colour) = 0;
+};
+
+void SetLogSink(ILogSink* sink);  // not owned; null discards lines
+ILogSink* GetLogSink();
+
+// Appends text (null = empty) plus CR LF unless flags has LogNoLineEnd.
+void AppendLog(const char* text, uint32_t colour = 0, unsigned flags = 0);
+inline void AppendLog(const std::string& text, uint32_t colour = 0, unsigned flags = 0) {
+    AppendLog(text.c_str(), colour, flags);
+}
+// "Bereit (%.3fs)\r\n" with the seconds since startMark (TickCount()), in green.
+void LogReady(uint64_t startMark);

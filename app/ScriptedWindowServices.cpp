@@ -1,0 +1,24 @@
+#include "app/ScriptedWindowServices.h"
+
+#include "platform/Cp1252.h"
+
+MsgResult ScriptedWindowServices::MessageBox(const std::string& text, MsgButtons buttons,
+                                             MsgResult defaultButton) {
+    MsgResult answer = defaultButton;
+    if (!answers_.empty()) {
+        answer = answers_.front();
+        answers_.pop_front();
+    }
+    boxes_.push_back({text, buttons, defaultButton, answer});
+    if (echo_) {
+        std::fprintf(echo_, "[Meldung] %s\n", cp1252::ToUtf8(text).c_str());
+        std::fflush(echo_);
+    }
+    return answer;
+}
+
+std::vector<std::string> ScriptedWindowServices::Texts() const {
+    std::vector<std::string> out;
+    for (const auto& b : boxes_) out.push_back(b.text);
+    return out;
+}

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds into build/, runs every test with ctest,
+# then builds the drivers and engine under the address and undefined-behaviour
+# sanitizers into build-asan/ and runs the driver tests there.
+# Exits non-zero when anything fails.
+#   scripts/test.sh            everything
+#   TAMARO_NO_ASAN=1 ...       skip the sanitizer pass
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+scripts/deps.sh || { echo "test.sh: installing dependencies failed"; exit 1; }
+
+status=0
+
+# The engine folders stay free of Qt Widgets.
+if grep -rnE '#\s*include\s*[<"](Q[A-Z]|QtWidgets|QtGui)' app db archive users patient platform 2>/dev/null; then
+  echo "test.sh: Qt headers found in the engine folders (above)"
+  status=1
+fi
+
+jobs=$(nproc)
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMARO_WERROR=ON >/dev/null || exit 1
+cmake --build build -j"$jobs" || exit 1
+
+fbstarted=0
+if [ -x scripts/fbserver.sh ]; then
+  if scripts/fbserver.sh start; then fbstarted=1; fi
+fi
+trap '[ $fbstarted = 1 ] && "$root"/scripts/fbserver.sh stop' EXIT
+
+ctest --test-dir build --output-on-failure -j"$jobs" --timeout 900 || status=1
+
+if [ -z "${TAMARO_NO_ASAN:-}" ]; then
+  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAMARO_SANITIZE=ON -DTAMARO_WITH_QT=OFF -DTAMARO_WERROR=ON >/dev/null || exit 1
+  cmake --build build-asan -j"$jobs" || exit 1
+  ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan --output-on-failure -j"$jobs" -L sanitize --timeout 900 || status=1
+fi
+
+if [ $status -ne 0 ]; then echo "test.sh: FAILED"; else echo "test.sh: all tests passed"; fi
+exit $status
