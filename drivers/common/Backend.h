@@ -74,7 +74,7 @@ public:
 struct ExecResult {
     std::unique_ptr<ResultSet> rows;  // set for statements that deliver rows
     SQLLEN rowCount = -1;             // rows affected by insert/update/delete, else -1
-    bool searchedUpdateOrDelete = false;  // an update/delete with a where clause (SQL_NO_DATA on 0 rows)
+    bool searchedUpdateOrDelete = false;  // update or delete (not positioned): SQL_NO_DATA on 0 rows
 };
 
 // Connection keys from the connection string, keys upper-cased, values as given.
