@@ -1,0 +1,29 @@
+// The two database kinds, their connection strings, and connecting one
+// database of the archived set.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct ArchiveDbPair;
+
+enum class DatabaseKind { Firebird, Access };
+
+// Access exactly when the extension is ".mdb" (case-sensitive), else Firebird.
+DatabaseKind KindOfExtension(const std::string& extension);
+const char* ExtensionOf(DatabaseKind kind);  // ".fdb" / ".mdb"
+
+// Connection strings from the process-wide folders (app/Globals.h).
+// FirebirdConnectionString turns every "\" of ServerPath into "/" in the
+// global itself first.
+std::string FirebirdConnectionString(const std::string& fileName);
+std::string AccessConnectionString(const std::string& fileName);
+
+// Chooses the kind by the files in DatabaseDir (".fdb" wins), sets the
+// extension, opens the connection; logs "Fehler beim Connect zu <file><ext>"
+// in red on failure. True when open.
+bool Connect(ArchiveDbPair& db);
+
+// Number of rows of "patienten" (counted over pid), logged as
+// "<display name>: <n> Patienten"; 0 when not connected or on failure.
+int32_t PatCount(const ArchiveDbPair& db);

@@ -1,0 +1,63 @@
+// One statement handle on an open connection: texts are executed directly
+// and read row by row, column by column, in the driver's default C type.
+#pragma once
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+
+#include "db/ODBCBindData.h"
+
+class ODBCConnection;
+
+class ODBCStmt {
+public:
+    // Allocates the handle; on failure the statement holds the invalid marker
+    // and every call fails ("Invalid Handle" on execution).
+    explicit ODBCStmt(SQLHDBC hdbc);
+    explicit ODBCStmt(const ODBCConnection& connection);
+    virtual ~ODBCStmt();
+    ODBCStmt(const ODBCStmt&) = delete;
+    ODBCStmt& operator=(const ODBCStmt&) = delete;
+
+    // SQLExecDirect plus the long-data step; the raw final code, unclassified,
+    // for callers that word their own message (classify with SqlExecuted).
+    SQLRETURN Execute(const char* sql);
+    SQLRETURN Execute(const std::string& sql) { return Execute(sql.c_str()); }
+    // True when executed (success, with info, or no data).
+    bool ExecDirect(const char* sql);
+    bool ExecDirect(const std::string& sql) { return ExecDirect(sql.c_str()); }
+    // True when a row is current.
+    bool Fetch();
+    // Frees the handle and allocates a fresh one; false leaves the invalid marker.
+    bool Reset();
+
+    // Reads column n (1-based) with SQL_C_DEFAULT into buffer (first byte
+    // cleared before). length receives the indicator (SQL_NULL_DATA for null).
+    bool GetColumnData(SQLUSMALLINT n, void* buffer, SQLLEN size, SQLLEN* length = nullptr);
+    // True for an integer of 1, 2 or 4 bytes (sign-extended); null gives 0 and false.
+    bool GetColumnInt(SQLUSMALLINT n, int32_t& value);
+    // Text of a character column; null and empty give "" and true.
+    bool GetColumnString(SQLUSMALLINT n, std::string& text);
+    // 1-based number of the result column named name (any letter case), 0 when absent.
+    SQLUSMALLINT FindColumn(const char* name);
+
+    // Registers a buffer to be streamed on SQL_NEED_DATA; the returned
+    // pointer is the token to bind as the parameter's value pointer.
+    ODBCBindData* AddBindData(std::unique_ptr<ODBCBindData> data);
+
+    SQLHSTMT Handle() const { return hstmt_; }
+    bool IsValid() const { return hstmt_ != InvalidHandle(); }
+    static SQLHSTMT InvalidHandle() { return reinterpret_cast<SQLHSTMT>(~uintptr_t(0)); }
+
+private:
+    bool Allocate(bool setTimeout);
+
+    std::list<std::unique_ptr<ODBCBindData>> longData_;
+    SQLHSTMT hstmt_;
+    SQLHDBC hdbc_;
+};
