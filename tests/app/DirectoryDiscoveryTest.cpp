@@ -1,0 +1,94 @@
+#include "app/DirectoryDiscovery.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/Globals.h"
+#include "tests/fixtures/TestEnv.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testenv::TempDir;
+using testenv::WriteFile;
+
+class DirectoryDiscoveryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("XDG_CONFIG_HOME", user_.str().c_str(), 1);
+        setenv("XDG_CONFIG_DIRS", machine_.str().c_str(), 1);
+        fs::create_directories(user_.path() / "Kvarn");
+        fs::create_directories(machine_.path() / "Kvarn");
+        VelundaDir = DataDir = DatabaseDir = ServerPath = FirebirdBase = "stale";
+    }
+    void UserValue(const std::string& dir) {
+        WriteFile(user_.path() / "Kvarn" / "Velunda.conf", "path=" + dir + "\r\n");
+    }
+    void MachineValue(const std::string& dir) {
+        WriteFile(machine_.path() / "Kvarn" / "Velunda.conf", "path=" + dir + "\r\n");
+    }
+    TempDir user_, machine_, install_;
+};
+
+TEST_F(DirectoryDiscoveryTest, PerUserValueComesFirst) {
+    UserValue("/home/velunda");
+    MachineValue("/opt/velunda");
+    EXPECT_EQ(DiscoverInstallationDir(), "/home/velunda");
+    EXPECT_EQ(VelundaDir, "/home/velunda");
+}
+
+TEST_F(DirectoryDiscoveryTest, MachineWideValueLeavesVelundaDirEmpty) {
+    MachineValue("/opt/velunda");
+    EXPECT_EQ(DiscoverInstallationDir(), "/opt/velunda");
+    EXPECT_EQ(VelundaDir, "");
+}
+
+TEST_F(DirectoryDiscoveryTest, NoValueAnywhere) {
+    EXPECT_EQ(DiscoverInstallationDir(), "");
+    EXPECT_EQ(VelundaDir, "");
+}
+
+TEST_F(DirectoryDiscoveryTest, WithoutNetworkCfgTheInstallationIsTheDataRoot) {
+    LocateDataDir(install_.str());
+    EXPECT_EQ(DataDir, install_.str());
+    EXPECT_FALSE(DatabaseFolderExists());
+    fs::create_directory(install_.path() / "Database");
+    EXPECT_TRUE(DatabaseFolderExists());
+    SetDatabaseDirs();
+    EXPECT_EQ(DatabaseDir, install_.str() + "/Database");
+    EXPECT_EQ(ServerPath, "127.0.0.1:" + install_.str() + "/Database");
+}
+
+TEST_F(DirectoryDiscoveryTest, NetworkCfgReplacesDataRootAndServer) {
+    WriteFile(install_.path() / "Network.cfg",
+              "; Velunda network\r\nPath=/mnt/praxis/velunda\r\nFBConnect=server1:/srv/velunda\r\n");
+    LocateDataDir(install_.str());
+    SetDatabaseDirs();
+    EXPECT_EQ(DataDir, "/mnt/praxis/velunda");
+    EXPECT_EQ(DatabaseDir, "/mnt/praxis/velunda/Database");
+    EXPECT_EQ(ServerPath, "server1:/srv/velunda/Database");
+}
+
+TEST_F(DirectoryDiscoveryTest, NetworkCfgWithoutFBConnectEmptiesTheServerBase) {
+    WriteFile(install_.path() / "Network.cfg", "Path=/mnt/praxis\r\n");
+    LocateDataDir(install_.str());
+    SetDatabaseDirs();
+    EXPECT_EQ(DataDir, "/mnt/praxis");
+    EXPECT_EQ(ServerPath, "/Database");
+}
+
+TEST_F(DirectoryDiscoveryTest, ProgramDirIsTheCurrentDirectory) {
+    const fs::path old = fs::current_path();
+    const fs::path deep = install_.path() / std::string(200, 'p') / std::string(200, 'q');
+    fs::create_directories(deep);
+    fs::current_path(deep);
+    const std::string found = DiscoverProgramDir();
+    fs::current_path(old);
+    EXPECT_EQ(found, deep.string());
+    EXPECT_EQ(ProgramDir, deep.string());
+}
+
+}  // namespace
