@@ -17,10 +17,10 @@ struct ArchiveDbPair {
     ArchiveDbPair(const ArchiveDbPair&) = delete;
     ArchiveDbPair& operator=(const ArchiveDbPair&) = delete;
 
-    std::string DisplayName;   // "Velunda", "Archiv", ...: messages and settings keys
-    std::string FileName;      // without extension, in DatabaseDir
-    std::string Extension;     // ".fdb" or ".mdb"; empty until Connect has run
+    std::string DisplayName;  // "Velunda", "Archiv", ...: messages and settings keys
+    std::string FileName;     // without extension, in DatabaseDir
+    std::string Extension;    // ".fdb" or ".mdb"; empty until Connect has run
     ODBCConnection Connection;
-    std::string Tables;        // comma-separated patient tables, no blanks
+    std::string Tables;  // comma-separated patient tables, no blanks
     ArchiveDbPair* Next = nullptr;
 };

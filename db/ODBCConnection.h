@@ -9,7 +9,7 @@
 #include <string>
 
 class ODBCConnection {
-public:
+  public:
     ODBCConnection() = default;
     // Frees the handles; a connection still open is disconnected first.
     virtual ~ODBCConnection();
@@ -25,7 +25,7 @@ public:
 
     // Message of the first pending error of stmt (or of the connection when
     // stmt is null), "<unbekannt>" when the driver has none. Consumes it.
-    std::string GetErrorText(SQLHSTMT stmt);
+    std::string GetErrorText(SQLHSTMT stmt) const;
 
     // Value of table "dbv", cached; -1 not read (or empty table), the first
     // failed read gives -2 and every later call -1 without a query.
@@ -51,7 +51,7 @@ public:
     // True when the last successful OpenConnection used a Firebird string.
     bool IsFirebird() const { return firebird_; }
 
-private:
+  private:
     void FreeHandles();
 
     bool firebird_ = false;

@@ -15,7 +15,7 @@
 class ODBCConnection;
 
 class ODBCStmt {
-public:
+  public:
     // Allocates the handle; on failure the statement holds the invalid marker
     // and every call fails ("Invalid Handle" on execution).
     explicit ODBCStmt(SQLHDBC hdbc);
@@ -52,9 +52,12 @@ public:
 
     SQLHSTMT Handle() const { return hstmt_; }
     bool IsValid() const { return hstmt_ != InvalidHandle(); }
-    static SQLHSTMT InvalidHandle() { return reinterpret_cast<SQLHSTMT>(~uintptr_t(0)); }
+    // The marker of a statement without a valid handle is the null handle:
+    // the driver manager answers SQL_INVALID_HANDLE for it, whereas any other
+    // non-handle value would be dereferenced.
+    static SQLHSTMT InvalidHandle() { return SQL_NULL_HSTMT; }
 
-private:
+  private:
     bool Allocate(bool setTimeout);
 
     std::list<std::unique_ptr<ODBCBindData>> longData_;

@@ -10,7 +10,9 @@
 bool SqlExecuted(SQLRETURN rc);
 
 // Fetching, reading and allocating: only SQL_SUCCESS and SQL_SUCCESS_WITH_INFO.
-inline bool SqlSucceeded(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+inline bool SqlSucceeded(SQLRETURN rc) {
+    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
+}
 
 // The message box of SQL_INVALID_HANDLE, for callers that classify themselves.
 void ShowInvalidHandle();

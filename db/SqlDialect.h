@@ -14,4 +14,6 @@ std::string SQLTypeName(int32_t code);
 
 // The text with every "'" doubled, for use inside an SQL string literal.
 std::string EscapeSQL(const char* text);
-inline std::string EscapeSQL(const std::string& text) { return EscapeSQL(text.c_str()); }
+inline std::string EscapeSQL(const std::string& text) {
+    return EscapeSQL(text.c_str());
+}

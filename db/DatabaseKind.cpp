@@ -1,0 +1,73 @@
+#include "db/DatabaseKind.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+#include "app/ArchiveDbPair.h"
+#include "app/Globals.h"
+#include "app/LogSink.h"
+#include "db/ODBCStmt.h"
+#include "db/OdbcResult.h"
+#include "db/ValueBuffer.h"
+
+DatabaseKind KindOfExtension(const std::string& extension) {
+    return extension == ".mdb" ? DatabaseKind::Access : DatabaseKind::Firebird;
+}
+
+const char* ExtensionOf(DatabaseKind kind) {
+    return kind == DatabaseKind::Access ? ".mdb" : ".fdb";
+}
+
+std::string FirebirdConnectionString(const std::string& fileName) {
+    // The server takes forward slashes; the global keeps the converted form,
+    // so a later call finds nothing left to convert.
+    std::replace(ServerPath.begin(), ServerPath.end(), '\\', '/');
+    return "DRIVER=Firebird/InterBase(r) driver;AutoQuotedIdentifier=false;client=" + VelundaDir +
+           "/Module/ETC/fbclient.dll;DBNAME=" + ServerPath + "/" + fileName +
+           ".fdb;UID=SYSDBA;PWD=tilvormex";
+}
+
+std::string AccessConnectionString(const std::string& fileName) {
+    return "Driver={Microsoft Access Driver (*.mdb)};Dbq=" + DatabaseDir + "/" + fileName +
+           ".mdb;Pwd=lamp(hurz);";
+}
+
+bool Connect(ArchiveDbPair& db) {
+    std::string fdbPath = DatabaseDir + "/" + db.FileName + ".fdb";
+    struct stat status;
+    std::string connStr;
+    DatabaseKind kind;
+    if (stat(fdbPath.c_str(), &status) == 0) {
+        kind = DatabaseKind::Firebird;
+        connStr = FirebirdConnectionString(db.FileName);
+    } else {
+        // Without a Firebird file the database is taken as Access; a missing
+        // ".mdb" is left for the driver to refuse.
+        kind = DatabaseKind::Access;
+        connStr = AccessConnectionString(db.FileName);
+    }
+    db.Extension = ExtensionOf(kind);
+    if (!db.Connection.OpenConnection(connStr)) {
+        AppendLog("Fehler beim Connect zu " + db.FileName + db.Extension, ColourRed);
+        return false;
+    }
+    return true;
+}
+
+int32_t PatCount(const ArchiveDbPair& db) {
+    if (!db.Connection.IsOpen()) return 0;
+    ODBCStmt stmt(db.Connection);
+    int32_t count = 0;
+    if (SqlExecuted(stmt.Execute("select count(pid) from patienten"))) {
+        // Firebird counts in 64 bits; the first four bytes are the low half.
+        if (stmt.Fetch() && stmt.GetColumnData(1, ValueBuffer, ValueBufferSize)) {
+            count = ValueBufferInt();
+            AppendLog(db.DisplayName + ": " + std::to_string(count) + " Patienten", ColourCount);
+        }
+    } else {
+        AppendLog("Fehler in PatCount: " + db.Connection.GetErrorText(stmt.Handle()), ColourRed);
+    }
+    stmt.Reset();
+    return count;
+}

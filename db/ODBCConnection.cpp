@@ -1,0 +1,149 @@
+#include "db/ODBCConnection.h"
+
+#include <cstring>
+
+#include "app/Globals.h"
+#include "app/LogSink.h"
+#include "app/WindowServices.h"
+#include "db/ODBCStmt.h"
+#include "db/OdbcResult.h"
+#include "db/SqlDialect.h"
+
+namespace {
+
+bool ContainsFirebirdDriver(const char* connStr) {
+    std::string lower(connStr);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return lower.find("firebird/interbase(r)") != std::string::npos;
+}
+
+}  // namespace
+
+ODBCConnection::~ODBCConnection() {
+    // Normally the owner has disconnected already; a connected handle could
+    // not be freed, so disconnect here rather than leak it.
+    Disconnect();
+    FreeHandles();
+}
+
+void ODBCConnection::FreeHandles() {
+    if (hdbc_ != SQL_NULL_HDBC) {
+        SQLFreeHandle(SQL_HANDLE_DBC, hdbc_);
+        hdbc_ = SQL_NULL_HDBC;
+    }
+    if (henv_ != SQL_NULL_HENV) {
+        SQLFreeHandle(SQL_HANDLE_ENV, henv_);
+        henv_ = SQL_NULL_HENV;
+    }
+}
+
+bool ODBCConnection::OpenConnection(const char* connStr) {
+    // Reopening (the backup restore does) starts from a clean object instead
+    // of leaking the handles of the previous connection.
+    Disconnect();
+    FreeHandles();
+
+    auto fail = [this]() {
+        if (hdbc_ != SQL_NULL_HDBC) SQLDisconnect(hdbc_);
+        FreeHandles();
+        return false;
+    };
+    if (!SqlSucceeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &henv_))) {
+        henv_ = SQL_NULL_HENV;
+        return fail();
+    }
+    if (!SqlSucceeded(SQLSetEnvAttr(henv_, SQL_ATTR_ODBC_VERSION,
+                                    reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0)))
+        return fail();
+    if (!SqlSucceeded(SQLAllocHandle(SQL_HANDLE_DBC, henv_, &hdbc_))) {
+        hdbc_ = SQL_NULL_HDBC;
+        return fail();
+    }
+    SQLSetConnectAttr(hdbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(5), 0);
+
+    SQLCHAR out[1024] = {0};
+    SQLSMALLINT outLength = 0;
+    size_t length = std::strlen(connStr);
+    SQLSMALLINT inLength = length < 32767 ? static_cast<SQLSMALLINT>(length) : SQL_NTS;
+    SQLRETURN rc =
+        SQLDriverConnect(hdbc_, nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(connStr)),
+                         inLength, out, sizeof out, &outLength, SQL_DRIVER_NOPROMPT);
+    if (!SqlSucceeded(rc)) return fail();
+    firebird_ = ContainsFirebirdDriver(connStr);
+    return true;
+}
+
+void ODBCConnection::Disconnect() {
+    if (hdbc_ == SQL_NULL_HDBC) return;
+    SQLDisconnect(hdbc_);
+    // Nothing reads the connection handle once disconnected; freeing it here
+    // keeps a reconnect from leaking it.
+    SQLFreeHandle(SQL_HANDLE_DBC, hdbc_);
+    hdbc_ = SQL_NULL_HDBC;
+}
+
+std::string ODBCConnection::GetErrorText(SQLHSTMT stmt) const {
+    SQLCHAR message[512] = "<unbekannt>";
+    SQLCHAR state[6] = {0};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    SQLError(henv_, hdbc_, stmt, state, &native, message, 511, &length);
+    if (message[0] == 0) return "<unbekannt>";
+    return reinterpret_cast<const char*>(message);
+}
+
+int32_t ODBCConnection::GetDBVersion() {
+    if (dbVersion_ < -1) return -1;
+    if (dbVersion_ != -1) return dbVersion_;
+    ODBCStmt stmt(hdbc_);
+    SQLRETURN rc = stmt.Execute("select val from dbv");
+    if (!SqlExecuted(rc)) {
+        dbVersion_ = -2;
+    } else if (stmt.Fetch()) {
+        // A null value leaves the cache at -1, so the next call asks again.
+        // Integers of 1, 2 or 4 bytes are taken whole, wider ones by their low half.
+        int32_t value = 0;
+        SQLLEN indicator = 0;
+        char buffer[64] = {0};
+        if (stmt.GetColumnData(1, buffer, sizeof buffer, &indicator) &&
+            indicator != SQL_NULL_DATA) {
+            if (indicator == 1)
+                value = static_cast<signed char>(buffer[0]);
+            else if (indicator == 2) {
+                int16_t v16;
+                std::memcpy(&v16, buffer, sizeof v16);
+                value = v16;
+            } else
+                std::memcpy(&value, buffer, sizeof value);
+            dbVersion_ = value;
+        }
+    }
+    stmt.Reset();
+    return dbVersion_;
+}
+
+bool ODBCConnection::RunSQL(const char* sql) {
+    ODBCStmt stmt(hdbc_);
+    if (SqlExecuted(stmt.Execute(sql))) {
+        stmt.Reset();
+        return false;
+    }
+    std::string error = GetErrorText(stmt.Handle());
+    ShowMessage(std::string(sql) + ":\n\n" + error);
+    stmt.Reset();
+    return true;
+}
+
+bool ODBCConnection::ExecuteSQL(const char* sql, const char* extension) {
+    ODBCStmt stmt(hdbc_);
+    std::string translated = TranslateSQL(sql, extension);
+    if (SqlExecuted(stmt.Execute(translated))) {
+        stmt.Reset();
+        return false;
+    }
+    std::string error = GetErrorText(stmt.Handle());
+    AppendLog("ExecuteSQL(): " + error + "\n" + translated, ColourRed);
+    stmt.Reset();
+    return true;
+}

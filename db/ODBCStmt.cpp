@@ -1,0 +1,172 @@
+#include "db/ODBCStmt.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "db/ODBCConnection.h"
+#include "db/OdbcResult.h"
+
+namespace {
+
+// Lower case of one code page 1252 byte: ASCII, the Latin-1 letters and the
+// few letters of the 0x80..0x9F range that have a case pair.
+unsigned char FoldCp1252(unsigned char c) {
+    if (c >= 'A' && c <= 'Z') return c + 32;
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
+    switch (c) {
+        case 0x8A:
+            return 0x9A;
+        case 0x8C:
+            return 0x9C;
+        case 0x8E:
+            return 0x9E;
+        case 0x9F:
+            return 0xFF;
+        default:
+            return c;
+    }
+}
+
+bool EqualNoCase(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        unsigned char x = FoldCp1252(static_cast<unsigned char>(*a));
+        unsigned char y = FoldCp1252(static_cast<unsigned char>(*b));
+        if (x != y) return false;
+        if (x == 0) return true;
+    }
+}
+
+}  // namespace
+
+ODBCStmt::ODBCStmt(SQLHDBC hdbc) : hstmt_(InvalidHandle()), hdbc_(hdbc) {
+    Allocate(true);
+}
+
+ODBCStmt::ODBCStmt(const ODBCConnection& connection) : ODBCStmt(connection.HDbc()) {}
+
+ODBCStmt::~ODBCStmt() {
+    if (IsValid()) SQLFreeHandle(SQL_HANDLE_STMT, hstmt_);
+    longData_.clear();
+}
+
+bool ODBCStmt::Allocate(bool setTimeout) {
+    SQLHSTMT h = SQL_NULL_HSTMT;
+    if (!SqlSucceeded(SQLAllocHandle(SQL_HANDLE_STMT, hdbc_, &h))) {
+        hstmt_ = InvalidHandle();
+        return false;
+    }
+    hstmt_ = h;
+    // A driver may substitute another cursor or concurrency; that is fine.
+    SQLSetStmtAttr(h, SQL_ATTR_CONCURRENCY, reinterpret_cast<SQLPOINTER>(SQL_CONCUR_ROWVER), 0);
+    SQLSetStmtAttr(h, SQL_ATTR_CURSOR_TYPE, reinterpret_cast<SQLPOINTER>(SQL_CURSOR_KEYSET_DRIVEN),
+                   0);
+    if (setTimeout) SQLSetStmtAttr(h, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(60), 0);
+    return true;
+}
+
+bool ODBCStmt::Reset() {
+    if (IsValid()) {
+        SQLCancel(hstmt_);
+        SQLFreeHandle(SQL_HANDLE_STMT, hstmt_);
+        hstmt_ = InvalidHandle();
+    }
+    // The query timeout is left at the driver's default after a reset.
+    return Allocate(false);
+}
+
+ODBCBindData* ODBCStmt::AddBindData(std::unique_ptr<ODBCBindData> data) {
+    longData_.push_back(std::move(data));
+    return longData_.back().get();
+}
+
+SQLRETURN ODBCStmt::Execute(const char* sql) {
+    SQLRETURN rc =
+        SQLExecDirect(hstmt_, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql)), SQL_NTS);
+    if (rc != SQL_NEED_DATA) return rc;
+    SQLPOINTER token = nullptr;
+    while ((rc = SQLParamData(hstmt_, &token)) == SQL_NEED_DATA) {
+        // Only a token of our own list is streamed: anything else would be a
+        // pointer we cannot vouch for, so the execution is cancelled instead.
+        auto it = std::find_if(longData_.begin(), longData_.end(),
+                               [token](const auto& d) { return d.get() == token; });
+        if (it == longData_.end()) {
+            SQLCancel(hstmt_);
+            return SQL_ERROR;
+        }
+        std::vector<char>& data = (*it)->data;
+        SQLPutData(hstmt_, data.data(), static_cast<SQLLEN>(data.size()));
+    }
+    return rc;
+}
+
+bool ODBCStmt::ExecDirect(const char* sql) {
+    return SqlExecuted(Execute(sql));
+}
+
+bool ODBCStmt::Fetch() {
+    return SqlSucceeded(SQLFetch(hstmt_));
+}
+
+bool ODBCStmt::GetColumnData(SQLUSMALLINT n, void* buffer, SQLLEN size, SQLLEN* length) {
+    if (buffer && size > 0) static_cast<char*>(buffer)[0] = 0;
+    SQLLEN indicator = 0;
+    if (!SqlSucceeded(SQLGetData(hstmt_, n, SQL_C_DEFAULT, buffer, size, &indicator))) return false;
+    if (length) *length = indicator;
+    return true;
+}
+
+bool ODBCStmt::GetColumnInt(SQLUSMALLINT n, int32_t& value) {
+    char buffer[64] = {0};
+    SQLLEN indicator = 0;
+    if (!GetColumnData(n, buffer, sizeof buffer, &indicator)) return false;
+    switch (indicator) {
+        case SQL_NULL_DATA:
+            value = 0;
+            return false;
+        case 1:
+            value = static_cast<signed char>(buffer[0]);
+            return true;
+        case 2: {
+            int16_t v16;
+            std::memcpy(&v16, buffer, sizeof v16);
+            value = v16;
+            return true;
+        }
+        case 4:
+            std::memcpy(&value, buffer, sizeof value);
+            return true;
+        default:
+            // An 8-byte integer leaves its low half here (little-endian).
+            std::memcpy(&value, buffer, sizeof value);
+            return false;
+    }
+}
+
+bool ODBCStmt::GetColumnString(SQLUSMALLINT n, std::string& text) {
+    text.clear();
+    char probe[1] = {0};
+    SQLLEN indicator = 0;
+    if (!SqlSucceeded(SQLGetData(hstmt_, n, SQL_C_DEFAULT, probe, 0, &indicator))) return false;
+    if (indicator <= 0) return true;
+    std::string buffer(static_cast<size_t>(indicator) + 2, '\0');
+    SQLLEN second = 0;
+    SQLRETURN rc = SQLGetData(hstmt_, n, SQL_C_DEFAULT, buffer.data(),
+                              static_cast<SQLLEN>(buffer.size()), &second);
+    text.assign(buffer.c_str(), strnlen(buffer.data(), buffer.size()));
+    return SqlSucceeded(rc);
+}
+
+SQLUSMALLINT ODBCStmt::FindColumn(const char* name) {
+    SQLSMALLINT count = 0;
+    if (!SqlSucceeded(SQLNumResultCols(hstmt_, &count))) count = 0;
+    for (SQLSMALLINT i = 1; i <= count; ++i) {
+        SQLCHAR column[256] = {0};
+        SQLSMALLINT nameLength = 0, dataType = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        SQLDescribeCol(hstmt_, static_cast<SQLUSMALLINT>(i), column, sizeof column, &nameLength,
+                       &dataType, &size, &digits, &nullable);
+        if (EqualNoCase(reinterpret_cast<const char*>(column), name))
+            return static_cast<SQLUSMALLINT>(i);
+    }
+    return 0;
+}

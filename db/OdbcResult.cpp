@@ -1,0 +1,21 @@
+#include "db/OdbcResult.h"
+
+#include "app/WindowServices.h"
+
+void ShowInvalidHandle() {
+    ShowMessage("Invalid Handle");
+}
+
+bool SqlExecuted(SQLRETURN rc) {
+    switch (rc) {
+        case SQL_SUCCESS:
+        case SQL_SUCCESS_WITH_INFO:
+        case SQL_NO_DATA:
+            return true;
+        case SQL_INVALID_HANDLE:
+            ShowInvalidHandle();
+            return false;
+        default:
+            return false;
+    }
+}

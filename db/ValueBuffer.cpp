@@ -1,0 +1,3 @@
+#include "db/ValueBuffer.h"
+
+char ValueBuffer[ValueBufferSize];
