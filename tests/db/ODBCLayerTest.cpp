@@ -4,6 +4,7 @@
 
 #include "db/ODBCStmt.h"
 #include "db/OdbcResult.h"
+#include "app/Globals.h"
 #include "db/SqlDialect.h"
 #include "tests/db/DbFixture.h"
 
@@ -173,16 +174,28 @@ TEST_P(OdbcLayer, ReopenAfterDisconnect) {
     EXPECT_TRUE(log_.Texts().empty());
 }
 
-TEST_P(OdbcLayer, InjectedFailureReachesTheCaller) {
+// The driver's injected fault has a known text, so the reports of RunSQL and
+// ExecuteSQL can be checked byte for byte. The driver counts matching
+// executions per process: the first one fails with 0, the second with 1.
+TEST_P(OdbcLayer, InjectedFaultReportedByRunSQLAndExecuteSQL) {
     Exec("create table t (pid integer)");
-    setenv("TAMARO_ODBC_FAIL_MATCH", "insert into t", 1);
+    setenv("TAMARO_ODBC_FAIL_MATCH", "into t ", 1);
     setenv("TAMARO_ODBC_FAIL_AFTER", "0", 1);
-    bool failed = Conn().RunSQL("insert into t (pid) values (1)");
+    bool runFailed = Conn().RunSQL("insert into t (pid) values (1)");
+    setenv("TAMARO_ODBC_FAIL_AFTER", "1", 1);
+    bool executeFailed = Conn().ExecuteSQL("insert into t (pid) values (2)", db_.Extension);
     unsetenv("TAMARO_ODBC_FAIL_AFTER");
     unsetenv("TAMARO_ODBC_FAIL_MATCH");
-    EXPECT_TRUE(failed);
-    ASSERT_EQ(boxes_.Texts().size(), 1u);
-    EXPECT_EQ(boxes_.Texts()[0].rfind("insert into t (pid) values (1):\n\n", 0), 0u);
+    EXPECT_TRUE(runFailed);
+    EXPECT_TRUE(executeFailed);
+    EXPECT_EQ(boxes_.Texts(), std::vector<std::string>{
+                                  "insert into t (pid) values (1):\n\n"
+                                  "Injected fault (TAMARO_ODBC_FAIL_AFTER)"});
+    ASSERT_EQ(log_.Lines().size(), 1u);
+    EXPECT_EQ(log_.Lines()[0].text,
+              "ExecuteSQL(): Injected fault (TAMARO_ODBC_FAIL_AFTER)\n"
+              "insert into t (pid) values (2)");
+    EXPECT_EQ(log_.Lines()[0].colour, ColourRed);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, OdbcLayer,
