@@ -1,0 +1,128 @@
+#include "tools/SchemaScript.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "tools/SchemaText.h"
+
+namespace {
+
+std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+std::string Trim(const std::string& s) {
+    size_t b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return {};
+    size_t e = s.find_last_not_of(" \t\r\n");
+    return s.substr(b, e - b + 1);
+}
+
+void ReplaceAll(std::string& s, const std::string& from, const std::string& to) {
+    for (size_t pos = s.find(from); pos != std::string::npos; pos = s.find(from, pos + to.size()))
+        s.replace(pos, from.size(), to);
+}
+
+// Word after `pos`, ended by a blank, tab, line end or "(".
+std::string WordAt(const std::string& s, size_t pos) {
+    while (pos < s.size() && std::isspace(static_cast<unsigned char>(s[pos]))) ++pos;
+    size_t end = pos;
+    while (end < s.size() && !std::isspace(static_cast<unsigned char>(s[end])) && s[end] != '(')
+        ++end;
+    return s.substr(pos, end - pos);
+}
+
+const char* const kArchivedMarker = "§ARCHIVED_TABLES§";
+
+}  // namespace
+
+const std::vector<std::string>& SchemaScript::DatabaseNames() {
+    static const std::vector<std::string> names = {
+        "data", "ifap", "form", "ldt", "med", "rechnung", "kassenbuch", "kartei", "archiv"};
+    return names;
+}
+
+const std::vector<std::string>& SchemaScript::ArchivedTables() {
+    static const std::vector<std::string> tables = {
+        "patienten",  "abrechnungen", "diagnosen",   "scheine",     "termine",
+        "docmed",     "ausdrucke",    "ldtbericht",  "ldtnummer",   "medhistory",
+        "rechnungen", "kassenbuch",   "kontingente", "felder",      "data",
+        "havg_pat",   "havg_patextra", "pat_kontakt", "itemhist",   "recall",
+        "terminnotiz", "dmp_form",    "dmp_pat",     "pat_unfall"};
+    return tables;
+}
+
+std::vector<std::string> SchemaScript::Split(const std::string& script) {
+    std::vector<std::string> out;
+    std::string current;
+    size_t pos = 0;
+    while (pos <= script.size()) {
+        size_t nl = script.find('\n', pos);
+        if (nl == std::string::npos) nl = script.size();
+        std::string line = script.substr(pos, nl - pos);
+        pos = nl + 1;
+        std::string t = Trim(line);
+        if (t.empty() || t.rfind("--", 0) == 0) continue;
+        if (!current.empty()) current += '\n';
+        current += line;
+        if (t.back() == ';') {
+            std::string stmt = Trim(current);
+            stmt.pop_back();
+            out.push_back(Trim(stmt));
+            current.clear();
+        }
+    }
+    if (!Trim(current).empty()) out.push_back(Trim(current));
+    return out;
+}
+
+std::string SchemaScript::Translate(const std::string& statement, PracticeKind kind) {
+    const bool fb = kind == PracticeKind::Firebird;
+    std::string s = statement;
+    ReplaceAll(s, "§VARCHAR§", fb ? "varchar" : "text");
+    ReplaceAll(s, "§MEMO§", fb ? "blob sub_type text" : "memo");
+    ReplaceAll(s, "§BOOL§", fb ? "smallint" : "bit");
+    ReplaceAll(s, "§BYTE§", fb ? "smallint" : "byte");
+    ReplaceAll(s, "§DOUBLE§", fb ? "double precision" : "double");
+    ReplaceAll(s, "§MONEY§", fb ? "numeric(12,2)" : "double");
+    ReplaceAll(s, "§BIGINT§", fb ? "bigint" : "integer");
+    ReplaceAll(s, "§COUNTER§", fb ? "integer" : "counter");
+    return s;
+}
+
+std::string SchemaScript::TableOf(const std::string& statement) {
+    std::string l = Lower(statement);
+    if (l.rfind("create table", 0) == 0) return Lower(WordAt(statement, 12));
+    if (l.rfind("create index", 0) == 0 || l.rfind("create unique index", 0) == 0) {
+        size_t on = l.find(" on ");
+        if (on != std::string::npos) return Lower(WordAt(statement, on + 4));
+    }
+    return {};
+}
+
+bool SchemaScript::Statements(const std::string& database, PracticeKind kind,
+                              std::vector<std::string>& out) {
+    const char* text = SchemaText(database);
+    if (!text) return false;
+    out.clear();
+    const auto& archived = ArchivedTables();
+    for (const std::string& stmt : Split(text)) {
+        if (stmt != kArchivedMarker) {
+            out.push_back(Translate(stmt, kind));
+            continue;
+        }
+        // The archive takes the archived tables, with their indexes, exactly as
+        // the practice scripts define them.
+        for (const std::string& db : DatabaseNames()) {
+            if (db == "archiv") continue;
+            for (const std::string& s : Split(SchemaText(db))) {
+                std::string table = TableOf(s);
+                if (std::find(archived.begin(), archived.end(), table) != archived.end())
+                    out.push_back(Translate(s, kind));
+            }
+        }
+    }
+    return true;
+}
