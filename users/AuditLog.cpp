@@ -1,0 +1,201 @@
+#include "users/AuditLog.h"
+
+#include <cstdio>
+#include <ctime>
+
+#include "app/WindowServices.h"
+#include "db/ODBCConnection.h"
+#include "db/ODBCStmt.h"
+#include "db/SqlDialect.h"
+#include "platform/Cp1252.h"
+#include "platform/ExclusiveFile.h"
+#include "platform/UserAndHost.h"
+
+namespace {
+
+constexpr int32_t kModuleMinVersion = 188;   // older databases lack the audit columns
+constexpr size_t kSegmentLength = 255;       // width of the column "notiz"
+constexpr int32_t kKeepSeconds = 31536000;   // 365 days
+
+// "log.save" may be held by Tamaro on another workstation: 50 retries of 200 ms.
+constexpr ExclusiveFile::Retry kFallbackRetry{51, 200, true, true};
+
+// In "log.save" LF is stored as 0x01 and CR as 0x02, so one statement stays on one line.
+std::string EncodeLine(const std::string& sql) {
+    std::string out = sql;
+    for (char& c : out) {
+        if (c == '\n') c = '\x01';
+        else if (c == '\r') c = '\x02';
+    }
+    return out;
+}
+
+std::string DecodeLine(const std::string& line) {
+    std::string out = line;
+    for (char& c : out) {
+        if (c == '\x01') c = '\n';
+        else if (c == '\x02') c = '\r';
+    }
+    return out;
+}
+
+std::vector<std::string> SplitLines(const std::string& content) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t end = content.find('\n', start);
+        const bool lineEnd = end != std::string::npos;
+        if (!lineEnd) end = content.size();
+        std::string line = content.substr(start, end - start);
+        if (lineEnd && !line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
+}  // namespace
+
+AuditLog& TheAuditLog() {
+    static AuditLog log;
+    return log;
+}
+
+AuditLog::~AuditLog() { SaveAuditFile(); }
+
+int32_t AuditLog::Now() const {
+    return clock_ ? clock_() : static_cast<int32_t>(std::time(nullptr));
+}
+
+void AuditLog::WriteAuditEntry(int category, const std::string& text) {
+    if (client_.empty()) {
+        std::string user, host;
+        client_ = GetLoginName(user) ? user : "unbekannt";
+        client_ += ":";
+        if (GetHostName(host)) client_ += host;
+    }
+    const int32_t now = Now();
+
+    std::vector<std::string> segments;
+    std::string rest = text;
+    while (rest.size() > kSegmentLength) {
+        segments.push_back(rest.substr(0, kSegmentLength - 2) + " »");
+        rest.erase(0, kSegmentLength - 2);
+    }
+    segments.push_back(rest);
+
+    const std::string client = EscapeSQL(client_);
+    for (const std::string& segment : segments) {
+        queue_.push_back(
+            "insert into log (mid, lid, aid, pid, datum, kategorie, art, intval1, intval2, "
+            "intval3, client, notiz) values(" +
+            std::to_string(mid_) + ", " + std::to_string(lid_) + ", " + std::to_string(aid_) +
+            ", -1, " + std::to_string(now) + ", " + std::to_string(category) + ", 0, -1, -1, -1, '" +
+            client + "', '" + EscapeSQL(segment) + "')");
+    }
+    FlushAuditQueue();
+}
+
+void AuditLog::FlushAuditQueue() {
+    // A message box below lets the window run other handlers; one of them may
+    // write an entry, which then waits for this flush to finish.
+    if (flushing_) return;
+    if (!connection_ || !connection_->IsOpen()) return;
+    if (connection_->GetDBVersion() < kModuleMinVersion) return;
+    flushing_ = true;
+    const size_t count = queue_.size();
+    {
+        ODBCStmt stmt(*connection_);
+        for (size_t i = 0; i < count; ++i) {
+            const std::string& sql = queue_[i];
+            if (!stmt.ExecDirect(sql)) {
+                ShowMessage("Fehler beim Loggen:\n" + sql + "\n---\n" +
+                            connection_->GetErrorText(stmt.Handle()));
+            }
+            stmt.Reset();
+        }
+    }
+    // Statements that failed are dropped with the others; entries queued
+    // meanwhile stay for the next flush.
+    queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(count));
+    flushing_ = false;
+}
+
+void AuditLog::LoadAuditFile() {
+    if (dataFolder_.empty()) return;
+    ExclusiveFile file;
+    if (file.Open(FallbackFile(), ExclusiveFile::Mode::Read, kFallbackRetry) !=
+        ExclusiveFile::Result::Opened)
+        return;
+    std::string content;
+    if (!file.ReadAll(content)) return;
+    // Without deleting the file its statements would be written again at the
+    // next start; they stay in the file for a start that can delete it.
+    if (!file.Unlink()) {
+        const std::string message =
+            "Tamaro: " + FallbackFile() + " kann nicht gelöscht werden; seine Einträge bleiben dort.\n";
+        std::fputs(cp1252::ToUtf8(message).c_str(), stderr);
+        return;
+    }
+    for (const std::string& line : SplitLines(content)) {
+        if (!line.empty()) queue_.push_back(DecodeLine(line));
+    }
+}
+
+std::vector<std::string> AuditLog::SaveQueue() {
+    std::vector<std::string> lost;
+    if (queue_.empty()) return lost;
+    if (dataFolder_.empty()) {
+        lost.swap(queue_);
+        ReportLost(lost, "kein Velunda-Datenordner bekannt");
+        return lost;
+    }
+    std::string content;
+    for (const std::string& sql : queue_) content += EncodeLine(sql) + "\r\n";
+
+    ExclusiveFile file;
+    bool saved = false;
+    if (file.Open(FallbackFile(), ExclusiveFile::Mode::AppendCreate, kFallbackRetry) ==
+        ExclusiveFile::Result::Opened) {
+        const long long before = file.Size();
+        saved = file.WriteAll(content);
+        // A half-written statement would be executed as garbage at the next start.
+        if (!saved && before >= 0) file.Truncate(before);
+        if (!file.Close()) saved = false;
+    }
+    if (saved) {
+        queue_.clear();
+    } else {
+        lost.swap(queue_);
+        ReportLost(lost, FallbackFile() + " kann nicht geschrieben werden");
+    }
+    return lost;
+}
+
+bool AuditLog::SaveAuditFile() { return SaveQueue().empty(); }
+
+void AuditLog::SaveAtProgramEnd() {
+    const std::string file = FallbackFile();
+    const std::vector<std::string> lost = SaveQueue();
+    // Without a data folder the entries have nowhere to go; that is no news
+    // worth a message box at every end of a program without Velunda.
+    if (lost.empty() || dataFolder_.empty()) return;
+    std::string text = "Die folgenden Protokolleinträge konnten nicht in \"" + file +
+                       "\" gesichert werden und gehen verloren:";
+    for (const std::string& sql : lost) text += "\n" + sql;
+    ShowMessage(text);
+}
+
+void AuditLog::ReportLost(const std::vector<std::string>& lost, const std::string& why) const {
+    std::string message = "Tamaro: " + std::to_string(lost.size()) +
+                          " Protokolleinträge gehen verloren (" + why + "):\n";
+    for (const std::string& sql : lost) message += sql + "\n";
+    std::fputs(cp1252::ToUtf8(message).c_str(), stderr);
+}
+
+void AuditLog::PruneAuditLog() {
+    if (!connection_ || !connection_->IsOpen() || mid_ == 0) return;
+    ODBCStmt stmt(*connection_);
+    stmt.ExecDirect("delete from log where datum<" + std::to_string(Now() - kKeepSeconds) +
+                    " and mid=" + std::to_string(mid_));
+}
