@@ -1,0 +1,31 @@
+#include "ui/CAboutDlg.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("100"));
+    setWindowTitle(QStringLiteral("Info über Tamaro"));
+    auto* layout = new QVBoxLayout(this);
+    auto* version = new QLabel(VersionText(), this);
+    version->setObjectName(QStringLiteral("version"));
+    QFont big = version->font();
+    big.setBold(true);
+    version->setFont(big);
+    layout->addWidget(version);
+    layout->addWidget(new QLabel(QStringLiteral("Patientenarchivierung für Velunda"), this));
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QString CAboutDlg::VersionText() {
+    QString text = QStringLiteral("Tamaro V%1.%2")
+                       .arg(TAMARO_VERSION_MAJOR)
+                       .arg(TAMARO_VERSION_MINOR, 2, 10, QLatin1Char('0'));
+    if (TAMARO_VERSION_TWEAK != 0) text += QStringLiteral(" Beta %1").arg(TAMARO_VERSION_TWEAK);
+    return text;
+}

@@ -1,0 +1,281 @@
+#include "ui/CTamaroDlg.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+
+#include "ui/CAboutDlg.h"
+#include "ui/DatePicker.h"
+#include "ui/ProgressLogWidget.h"
+
+namespace {
+
+// The dialog as first laid out; the resize layout moves and sizes the
+// anchored controls from here on.
+constexpr int kWidth = 800;
+constexpr int kHeight = 550;
+constexpr int kButtonHeight = 26;
+constexpr int kRightX = 400;  // left edge of the filter group and the log
+constexpr int kRowHeight = 22;
+
+QString IdName(int id) { return QString::number(id); }
+
+}  // namespace
+
+CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("102"));
+    setWindowTitle(QStringLiteral("Tamaro"));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    resize(kWidth, kHeight);
+
+    velunda_ = AddButton(1002, QStringLiteral("Velunda"), QRect(4, 4, 90, 24));
+    archive_ = AddButton(1003, QStringLiteral("Archiv"), QRect(98, 4, 90, 24));
+    views_ = new QButtonGroup(this);
+    for (QPushButton* b : {velunda_, archive_}) {
+        b->setCheckable(true);
+        b->setAutoDefault(false);
+        views_->addButton(b);
+    }
+    views_->setExclusive(true);
+    velunda_->setChecked(true);
+    connect(velunda_, &QPushButton::clicked, this, [this] { OnVelundaView(); });
+    connect(archive_, &QPushButton::clicked, this, [this] { OnArchiveView(); });
+
+    doctors_ = new QComboBox(this);
+    doctors_->setObjectName(IdName(1018));
+    doctors_->setGeometry(kWidth - 220 - 4, 4, 220, 24);
+    connect(doctors_, &QComboBox::activated, this, [this] { OnDoctorSelected(); });
+
+    list_ = new QTableWidget(0, 4, this);
+    list_->setObjectName(IdName(1000));
+    list_->setGeometry(4, 32, kRightX - 8, kHeight - 32 - kButtonHeight - 2);
+    list_->setHorizontalHeaderLabels(
+        {QStringLiteral("Patient"), QStringLiteral("Art"), QStringLiteral("Leistung"),
+         QStringLiteral("Dummy")});
+    for (int c = 0; c < 4; ++c)
+        list_->horizontalHeaderItem(c)->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QHeaderView* header = list_->horizontalHeader();
+    header->setSectionsClickable(false);
+    header->setHighlightSections(false);
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(0);
+    header->resizeSection(1, 70);
+    header->resizeSection(2, 70);
+    header->resizeSection(3, 0);
+    list_->verticalHeader()->hide();
+    list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6);
+    list_->setShowGrid(true);
+    list_->setWordWrap(false);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    connect(list_, &QTableWidget::cellDoubleClicked, this, [this] { OnListDoubleClick(); });
+
+    filter_ = new QGroupBox(QStringLiteral("Filter "), this);
+    filter_->setObjectName(IdName(1005));
+    filter_->setGeometry(kRightX, 28, kWidth - kRightX - 4, 138);
+
+    const int labelX = kRightX + 10, pickerX = kRightX + 152, undX = kRightX + 258,
+              secondX = kRightX + 290;
+    AddCaption(1004, QStringLiteral("Letzte Leistung zwischen"), QRect(labelX, 48, 140, kRowHeight));
+    AddPicker(1004, QRect(pickerX, 48, 100, kRowHeight));
+    AddCaption(1007, QStringLiteral("und"), QRect(undX, 48, 28, kRowHeight));
+    AddPicker(1007, QRect(secondX, 48, 100, kRowHeight));
+    AddCaption(1019, QStringLiteral("Aufnahmedatum zwischen"), QRect(labelX, 76, 140, kRowHeight));
+    AddPicker(1019, QRect(pickerX, 76, 100, kRowHeight));
+    AddCaption(1020, QStringLiteral("und"), QRect(undX, 76, 28, kRowHeight));
+    AddPicker(1020, QRect(secondX, 76, 100, kRowHeight));
+
+    AddCaption(1008, QStringLiteral("Name enthält"), QRect(labelX, 104, 140, kRowHeight));
+    name_ = new QLineEdit(this);
+    name_->setObjectName(IdName(1008));
+    name_->setGeometry(pickerX, 104, 100, kRowHeight);
+
+    refresh_ = AddButton(1006, QStringLiteral("Liste &aktualisieren"),
+                         QRect(kWidth - 112 - 12, 102, 112, 26));
+    connect(refresh_, &QPushButton::clicked, this, [this] { OnRefresh(); });
+
+    AddCaption(1017, QStringLiteral("Archivierung vom"), QRect(labelX, 134, 140, kRowHeight));
+    runs_ = new QComboBox(this);
+    runs_->setObjectName(IdName(1017));
+    runs_->setGeometry(pickerX, 134, secondX + 100 - pickerX, kRowHeight + 2);
+
+    log_ = new ProgressLogWidget(this);
+    log_->setObjectName(IdName(1001));
+    log_->setGeometry(kRightX, 172, kWidth - kRightX, kHeight - 172 - kButtonHeight - 2);
+
+    static const char* const captions[8] = {"F1: Hilfe",       "F2: Alle",     "F3: Keine",
+                                            "F4: Archivieren", "F5: Pat.-Info", "F6: Löschen",
+                                            "F7: Drucken",     "F8: Speichern"};
+    const int w = kWidth / 8;
+    for (int k = 0; k < 8; ++k) {
+        fkeys_[k] = AddButton(1009 + k, QString::fromUtf8(captions[k]),
+                              QRect(k * w, kHeight - kButtonHeight, w, kButtonHeight));
+        fkeys_[k]->setFocusPolicy(Qt::TabFocus);
+        connect(fkeys_[k], &QPushButton::clicked, this, [this, k] { HandleFunctionKey(Qt::Key_F1 + k); });
+    }
+
+    runsAdapter_ = std::make_unique<QtComboBox>(runs_);
+    doctorsAdapter_ = std::make_unique<QtComboBox>(doctors_);
+
+    // Children are raised in creation order; the group frame stays behind
+    // the filter controls that it surrounds.
+    filter_->lower();
+    list_->setFocus();
+    qApp->installEventFilter(this);
+}
+
+CTamaroDlg::~CTamaroDlg() {
+    if (qApp) qApp->removeEventFilter(this);
+}
+
+QPushButton* CTamaroDlg::AddButton(int id, const QString& caption, const QRect& geometry) {
+    auto* button = new QPushButton(caption, this);
+    button->setObjectName(IdName(id));
+    button->setGeometry(geometry);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLabel* CTamaroDlg::AddCaption(int forId, const QString& caption, const QRect& geometry) {
+    auto* label = new QLabel(caption, this);
+    label->setObjectName(QStringLiteral("caption") + IdName(forId));
+    label->setGeometry(geometry);
+    return label;
+}
+
+DatePicker* CTamaroDlg::AddPicker(int id, const QRect& geometry) {
+    auto* picker = new DatePicker(this);
+    picker->setObjectName(IdName(id));
+    picker->setGeometry(geometry);
+    return picker;
+}
+
+QWidget* CTamaroDlg::Control(int id) const {
+    return findChild<QWidget*>(IdName(id), Qt::FindDirectChildrenOnly);
+}
+
+QPushButton* CTamaroDlg::FunctionButton(int fkey) const {
+    return fkey >= 1 && fkey <= 8 ? fkeys_[fkey - 1] : nullptr;
+}
+
+DatePicker* CTamaroDlg::Picker(int id) const {
+    if (id != 1004 && id != 1007 && id != 1019 && id != 1020) return nullptr;
+    return qobject_cast<DatePicker*>(Control(id));
+}
+
+void CTamaroDlg::SetPickerTime(int id, time_t seconds) {
+    if (DatePicker* p = Picker(id)) p->SetTime(seconds);
+}
+
+time_t CTamaroDlg::PickerTime(int id) const {
+    DatePicker* p = Picker(id);
+    return p ? p->GetTime() : 0;
+}
+
+void CTamaroDlg::FitPatientColumn() {
+    // A list that was never shown has not sized its viewport yet.
+    int client = list_->isVisible() ? list_->viewport()->width()
+                                    : list_->maximumViewportSize().width();
+    if (!list_->isVisible() && list_->verticalScrollBar()->maximum() > 0)
+        client -= list_->verticalScrollBar()->sizeHint().width();
+    const int rest = client - list_->columnWidth(1) - list_->columnWidth(2);
+    list_->setColumnWidth(0, rest > 0 ? rest : 0);
+}
+
+void CTamaroDlg::LayoutControls(int cx, int cy) {
+    if (!list_) return;
+    const int h = fkeys_[0]->height();
+    const int w = cx / 8;
+    const int y = cy - h;
+    for (int k = 0; k < 7; ++k) fkeys_[k]->setGeometry(k * w, y, w, h);
+    fkeys_[7]->setGeometry(7 * w, y, cx - 7 * w, h);
+
+    QRect r = list_->geometry();
+    list_->setGeometry(r.x(), r.y(), r.width(), cy - r.y() - h - 2);
+    r = log_->geometry();
+    log_->setGeometry(r.x(), r.y(), cx - r.x(), cy - r.y() - h - 2);
+    r = doctors_->geometry();
+    doctors_->setGeometry(cx - r.width() - 4, r.y(), r.width(), r.height());
+    r = filter_->geometry();
+    filter_->setGeometry(r.x(), r.y(), cx - r.x() - 4, r.height());
+    r = refresh_->geometry();
+    refresh_->setGeometry(cx - r.width() - 12, r.y(), r.width(), r.height());
+    FitPatientColumn();
+}
+
+void CTamaroDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    LayoutControls(width(), height());
+}
+
+bool CTamaroDlg::HandleFunctionKey(int qtKey) {
+    if (qtKey < Qt::Key_F1 || qtKey > Qt::Key_F8) return false;
+    const int fkey = qtKey - Qt::Key_F1 + 1;
+    if (fkey >= 4 && fkey <= 6 && !fkeys_[fkey - 1]->isEnabled()) return true;
+    switch (fkey) {
+        case 1: OnHelp(); break;
+        case 2: OnSelectAll(); break;
+        case 3: OnSelectNone(); break;
+        case 4: OnTransfer(); break;
+        case 5: OnPatientInfo(); break;
+        case 6: OnDelete(); break;
+        case 7: OnPrint(); break;
+        case 8: OnSave(); break;
+    }
+    return true;
+}
+
+bool CTamaroDlg::eventFilter(QObject* watched, QEvent* event) {
+    // Sees the keys of every control of this window before the control does,
+    // like the key pre-translation of a dialog. Alt+F4 stays the window
+    // manager's.
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::KeyPress || type == QEvent::ShortcutOverride) && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F8 &&
+            !(key->modifiers() & Qt::AltModifier)) {
+            event->accept();
+            if (type == QEvent::KeyPress) HandleFunctionKey(key->key());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+QMenu* CTamaroDlg::CreateSystemMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("SystemMenu"));
+    QAction* about = menu->addAction(QStringLiteral("&Info über Tamaro..."));
+    about->setObjectName(QStringLiteral("16"));
+    connect(about, &QAction::triggered, this, &CTamaroDlg::ShowAbout);
+    return menu;
+}
+
+void CTamaroDlg::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = CreateSystemMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+}
+
+void CTamaroDlg::ShowAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CTamaroDlg::OnPrint() { log_->PrintLog(); }
+
+void CTamaroDlg::OnSave() { log_->SaveLogAsRtf(); }

@@ -1,0 +1,107 @@
+// The main window (dialog 102): the patient list on the left, the filter
+// group and the progress log on the right, the eight function-key buttons
+// in a row at the bottom. Every control carries its dialog id as its object
+// name ("1000", "1001", ...). The command handlers are virtual so that the
+// commands can be filled in without touching the layout.
+#pragma once
+
+#include <QDialog>
+#include <ctime>
+#include <memory>
+
+#include "ui/QtComboBox.h"
+
+class DatePicker;
+class ProgressLogWidget;
+class QButtonGroup;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTableWidget;
+
+class CTamaroDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CTamaroDlg(QWidget* parent = nullptr);
+    ~CTamaroDlg() override;
+
+    // The control with the given dialog id, or null.
+    QWidget* Control(int id) const;
+
+    QTableWidget* PatientList() const { return list_; }    // 1000
+    ProgressLogWidget* Log() const { return log_; }         // 1001
+    QPushButton* VelundaButton() const { return velunda_; }  // 1002
+    QPushButton* ArchiveButton() const { return archive_; }  // 1003
+    QGroupBox* FilterGroup() const { return filter_; }       // 1005
+    QPushButton* RefreshButton() const { return refresh_; }  // 1006
+    QLineEdit* NameFilter() const { return name_; }          // 1008
+    QComboBox* ArchiveRunBox() const { return runs_; }       // 1017
+    QComboBox* DoctorBox() const { return doctors_; }        // 1018
+    IComboBox& ArchiveRuns() { return *runsAdapter_; }
+    IComboBox& Doctors() { return *doctorsAdapter_; }
+    // fkey 1..8: the buttons 1009..1016.
+    QPushButton* FunctionButton(int fkey) const;
+    // The pickers 1004, 1007, 1019, 1020.
+    DatePicker* Picker(int id) const;
+    void SetPickerTime(int id, time_t seconds);
+    time_t PickerTime(int id) const;
+
+    // Column 0 takes the list's client width left by columns 1 and 2.
+    void FitPatientColumn();
+    // Arranges the controls for a client area of cx by cy pixels.
+    void LayoutControls(int cx, int cy);
+
+    // The window's menu with "&Info über Tamaro..."; shown on a right click
+    // on the dialog background, since the window manager's menu cannot be
+    // extended.
+    QMenu* CreateSystemMenu(QWidget* parent);
+    void ShowAbout();
+
+    // F1..F8 as the key pre-translation handles them: F4, F5 and F6 run only
+    // while their button is enabled. Returns true for F1..F8 (always consumed).
+    bool HandleFunctionKey(int qtKey);
+
+    // Enter does not close the window.
+    void accept() override {}
+
+protected:
+    virtual void OnVelundaView() {}
+    virtual void OnArchiveView() {}
+    virtual void OnRefresh() {}
+    virtual void OnDoctorSelected() { OnRefresh(); }
+    virtual void OnHelp() {}
+    virtual void OnSelectAll() {}
+    virtual void OnSelectNone() {}
+    virtual void OnTransfer() {}
+    virtual void OnPatientInfo() {}
+    virtual void OnDelete() {}
+    virtual void OnPrint();
+    virtual void OnSave();
+    virtual void OnListDoubleClick() { OnPatientInfo(); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    QPushButton* AddButton(int id, const QString& caption, const QRect& geometry);
+    QLabel* AddCaption(int forId, const QString& caption, const QRect& geometry);
+    DatePicker* AddPicker(int id, const QRect& geometry);
+
+    QTableWidget* list_ = nullptr;
+    ProgressLogWidget* log_ = nullptr;
+    QPushButton* velunda_ = nullptr;
+    QPushButton* archive_ = nullptr;
+    QButtonGroup* views_ = nullptr;
+    QGroupBox* filter_ = nullptr;
+    QPushButton* refresh_ = nullptr;
+    QLineEdit* name_ = nullptr;
+    QComboBox* runs_ = nullptr;
+    QComboBox* doctors_ = nullptr;
+    QPushButton* fkeys_[8] = {};
+    std::unique_ptr<QtComboBox> runsAdapter_;
+    std::unique_ptr<QtComboBox> doctorsAdapter_;
+};

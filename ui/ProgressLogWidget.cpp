@@ -1,0 +1,209 @@
+#include "ui/ProgressLogWidget.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+#include <memory>
+
+#include "app/Globals.h"
+#include "app/WindowServices.h"
+#include "ui/QtCp1252.h"
+
+namespace {
+
+QColor ToQColor(uint32_t rgb) { return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF); }
+
+LogRun RunFormat(const QTextCharFormat& fmt) {
+    LogRun run;
+    if (fmt.hasProperty(QTextFormat::ForegroundBrush)) {
+        QColor c = fmt.foreground().color();
+        run.colour = RGB(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue()));
+    }
+    run.bold = fmt.fontWeight() >= QFont::Bold;
+    return run;
+}
+
+void AddRun(std::vector<LogRun>& runs, LogRun run) {
+    if (!runs.empty() && runs.back().colour == run.colour && runs.back().bold == run.bold)
+        runs.back().text += run.text;
+    else
+        runs.push_back(std::move(run));
+}
+
+}  // namespace
+
+ProgressLogWidget::ProgressLogWidget(QWidget* parent) : QTextEdit(parent) {
+    setReadOnly(true);
+    setUndoRedoEnabled(false);
+    setAcceptRichText(false);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setLineWrapMode(QTextEdit::WidgetWidth);
+}
+
+ProgressLogWidget::~ProgressLogWidget() {
+    if (GetLogSink() == this) SetLogSink(nullptr);
+}
+
+void ProgressLogWidget::Append(const std::string& text, uint32_t colour) {
+    if (colour != 0) {
+        format_.setFontWeight(QFont::Bold);
+        format_.setForeground(ToQColor(colour));
+    }
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+
+    // CR LF, and a lone CR or LF, each end a paragraph.
+    const QString q = ToQString(text);
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < q.size(); ++i) {
+        if (q[i] != u'\r' && q[i] != u'\n') continue;
+        if (i > start) cursor.insertText(q.mid(start, i - start), format_);
+        cursor.insertBlock(cursor.blockFormat(), format_);
+        if (q[i] == u'\r' && i + 1 < q.size() && q[i + 1] == u'\n') ++i;
+        start = i + 1;
+    }
+    if (start < q.size()) cursor.insertText(q.mid(start), format_);
+
+    KeepEndInView();
+    QCoreApplication::processEvents();
+}
+
+void ProgressLogWidget::KeepEndInView() {
+    const QRect client = viewport()->rect();
+    if (client.isEmpty()) return;
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    QScrollBar* bar = verticalScrollBar();
+    // Scrolls line by line like the user would; stops as soon as a step
+    // moves nothing (end of range, or a widget that is not laid out).
+    for (;;) {
+        const QRect caret = cursorRect(end);
+        if (caret.top() >= client.top() && caret.bottom() <= client.bottom()) break;
+        const int before = bar->value();
+        bar->triggerAction(caret.top() < client.top() ? QAbstractSlider::SliderSingleStepSub
+                                                       : QAbstractSlider::SliderSingleStepAdd);
+        if (bar->value() == before) break;
+    }
+}
+
+std::vector<LogRun> ProgressLogWidget::Runs() const {
+    std::vector<LogRun> runs;
+    const QTextDocument* doc = document();
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        if (block != doc->begin()) {
+            LogRun lineEnd = runs.empty() ? LogRun() : runs.back();
+            lineEnd.text = "\r\n";
+            AddRun(runs, lineEnd);
+        }
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            if (!fragment.isValid()) continue;
+            LogRun run = RunFormat(fragment.charFormat());
+            run.text = ToCp1252(fragment.text());
+            AddRun(runs, run);
+        }
+    }
+    return runs;
+}
+
+bool ProgressLogWidget::SaveLogAsRtf() {
+    QFileDialog dialog(window(), QStringLiteral("Verlauf speichern unter..."), QDir::homePath(),
+                       QStringLiteral("RTF-Datei(*.rtf)"));
+    dialog.setObjectName(QStringLiteral("SaveLogDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.selectFile(QDir::home().filePath(QStringLiteral("verlauf.rtf")));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    SaveLogToFile(dialog.selectedFiles().constFirst());
+    return true;
+}
+
+bool ProgressLogWidget::SaveLogToFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        AppendLog("Speichern fehlgeschlagen: " + ToCp1252(path), ColourRed);
+        return false;
+    }
+    WaitCursor wait;
+    const std::string rtf = LogToRtf(Runs());
+    const bool written = file.write(rtf.data(), qint64(rtf.size())) == qint64(rtf.size());
+    file.close();
+    document()->setModified(false);
+    return written;
+}
+
+void ProgressLogWidget::PrintLog() {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(QStringLiteral("Verlauf"));
+    QPrintDialog dialog(&printer, window());
+    dialog.setObjectName(QStringLiteral("PrintLogDialog"));
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    dialog.setPrintRange(QAbstractPrintDialog::AllPages);
+    if (dialog.exec() != QDialog::Accepted) return;
+    PrintTo(printer);
+}
+
+int ProgressLogWidget::PrintTo(QPrinter& printer) {
+    printer.setDocName(QStringLiteral("Verlauf"));
+    const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
+    if (page.width() < 1 || page.height() < 1) return 0;
+
+    // Lay the log out again for the printer's resolution and page width.
+    std::unique_ptr<QTextDocument> doc(document()->clone());
+    doc->documentLayout()->setPaintDevice(&printer);
+    doc->setDocumentMargin(0);
+    doc->setTextWidth(page.width());
+    doc->size();
+
+    struct Line {
+        qreal top, bottom;
+    };
+    std::vector<Line> lines;
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        // The empty paragraph after the last line end is not a line of the log.
+        if (!block.next().isValid() && block.length() <= 1 && block != doc->begin()) break;
+        const QTextLayout* layout = block.layout();
+        const qreal y = layout->position().y();
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            lines.push_back({y + line.y(), y + line.y() + line.height()});
+        }
+    }
+
+    QPainter painter;
+    if (!painter.begin(&printer)) return 0;
+    int pages = 0;
+    size_t first = 0;
+    do {
+        if (pages > 0 && !printer.newPage()) break;
+        const qreal top = lines.empty() ? 0 : lines[first].top;
+        size_t next = first;
+        while (next < lines.size() && lines[next].bottom - top <= page.height()) ++next;
+        // A line taller than the page is printed cut on a page of its own,
+        // so every page moves on by at least one line.
+        if (next == first && next < lines.size()) ++next;
+        const qreal bottom = next > first ? std::min(lines[next - 1].bottom, top + page.height()) : top;
+        painter.save();
+        painter.translate(0, -top);
+        doc->drawContents(&painter, QRectF(0, top, page.width(), bottom - top));
+        painter.restore();
+        ++pages;
+        first = next;
+    } while (first < lines.size());
+    painter.end();
+    return pages;
+}

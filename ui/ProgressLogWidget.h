@@ -1,0 +1,44 @@
+// The progress log ("Verlauf", control 1001): a read-only rich-text field
+// that every part of the program writes to through AppendLog. Each append
+// keeps the end in view and lets pending events run, so the window stays
+// alive during long runs on the one user-interface thread.
+#pragma once
+
+#include <QTextCharFormat>
+#include <QTextEdit>
+#include <vector>
+
+#include "app/LogSink.h"
+#include "ui/RtfWriter.h"
+
+class QPrinter;
+
+class ProgressLogWidget : public QTextEdit, public ILogSink {
+    Q_OBJECT
+public:
+    explicit ProgressLogWidget(QWidget* parent = nullptr);
+    ~ProgressLogWidget() override;
+
+    void Append(const std::string& text, uint32_t colour) override;
+
+    // The log as runs of one format each, with CR LF between the lines.
+    std::vector<LogRun> Runs() const;
+
+    // F8: asks for a file and saves the log there as RTF. Returns false when
+    // the dialog was cancelled.
+    bool SaveLogAsRtf();
+    // Writes the RTF file; on failure appends the red failure line instead.
+    bool SaveLogToFile(const QString& path);
+
+    // F7: asks for a printer and prints the whole log.
+    void PrintLog();
+    // Renders the log page by page on an already set-up printer; a page
+    // starts with the first line that did not fit on the one before.
+    // Returns the number of pages printed.
+    int PrintTo(QPrinter& printer);
+
+private:
+    void KeepEndInView();
+
+    QTextCharFormat format_;  // the format in force at the end of the log
+};
