@@ -1,0 +1,11 @@
+// "tamaro --headless": the start-up and the shutdown without a window. The
+// progress log goes to standard output (UTF-8, ANSI colours on a terminal),
+// message boxes to standard error with their default answer taken. Commands:
+//   --archive 12,40,7   archive these patients after the start-up
+//   --restore 12,40,7   restore them from the archive
+// Exit status 0 when the start had no problem and every command succeeded.
+#pragma once
+
+// True when the arguments ask for the headless mode.
+bool WantsHeadless(int argc, char** argv);
+int RunHeadless(int argc, char** argv);

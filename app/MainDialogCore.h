@@ -1,0 +1,62 @@
+// The engine half of the main window: what happens from the window's
+// initialisation to its destruction — locating the Velunda installation,
+// opening the database set, start-up maintenance, the timers, and the
+// shutdown — without any window code. The Qt window and the headless front
+// end own one each and hand it their controls through IMainView.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "app/CConfigFile.h"
+#include "app/DatabaseSet.h"
+#include "app/MainView.h"
+
+class MainDialogCore {
+public:
+    MainDialogCore() = default;
+    MainDialogCore(const MainDialogCore&) = delete;
+    MainDialogCore& operator=(const MainDialogCore&) = delete;
+
+    // The window's initialisation, up to arming timer 4. Returns false after
+    // ending the dialog when the installation has no "Database" folder.
+    bool OnInitDialog(IMainView& view);
+    // The window's destruction: audit entry, disconnects, the filter range of
+    // the view shown, "Tamaro.cfg".
+    void OnDestroy();
+    // One-shot timers 4 (login, then timer 1) and 1 (the patient list).
+    void OnTimer(int id);
+
+    // Opens the set: connections, audit attachment and pruning, the archive
+    // template, one kind. Returns the number of problems (0 = usable).
+    int OpenDatabaseSet();
+
+    // Seams for the parts that follow the start: the login (true when
+    // confirmed; without it the login counts as confirmed), the doctor list
+    // and the patient list.
+    std::function<bool(ODBCConnection&)> ShowLogin;
+    std::function<void()> FillDoctorList;
+    std::function<void()> FillList;
+
+    DatabaseSet& Databases() { return set_; }
+    CConfigFile& Config() { return config_; }
+    int Problems() const { return problems_; }
+    bool Started() const { return started_; }
+    IMainView* View() const { return view_; }
+
+private:
+    void StartupMaintenance();
+    void StoreFilterRange();
+
+    IMainView* view_ = nullptr;
+    CConfigFile config_;
+    DatabaseSet set_;
+    int problems_ = 0;
+    uint64_t startMark_ = 0;
+    bool started_ = false;
+    bool destroyed_ = false;
+};
+
+// 1 January 1990, 00:00 local time, as seconds since 1970.
+int64_t Jan1990Local();
