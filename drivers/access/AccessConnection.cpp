@@ -1,0 +1,150 @@
+#include "drivers/access/AccessConnection.h"
+
+#include <sys/stat.h>
+
+#include "drivers/access/AccessError.h"
+#include "drivers/access/AccessFunctions.h"
+#include "drivers/access/AccessLexer.h"
+#include "drivers/access/AccessMeta.h"
+#include "drivers/access/AccessResultSet.h"
+#include "drivers/access/AccessSchema.h"
+#include "drivers/access/AccessTranslator.h"
+#include "drivers/access/SqliteStatement.h"
+#include "platform/Cp1252.h"
+
+namespace accessdrv {
+
+namespace {
+
+// How long a statement waits for another process that holds the file.
+constexpr int kBusyTimeoutMs = 5000;
+
+}  // namespace
+
+AccessConnection::AccessConnection(const std::string& path1252, const std::string& password1252,
+                                   bool create) {
+    std::string path = cp1252::ToUtf8(path1252);
+    std::string password = cp1252::ToUtf8(password1252);
+    struct stat st {};
+    bool exists = ::stat(path.c_str(), &st) == 0;
+    if (!exists && !create)
+        throw AccessError::Make("08001", "Could not find file '" + path + "'.");
+    if (exists && !S_ISREG(st.st_mode))
+        throw AccessError::Make("08001", "'" + path + "' is not a database file.");
+    int flags = SQLITE_OPEN_READWRITE | (exists ? 0 : SQLITE_OPEN_CREATE) | SQLITE_OPEN_FULLMUTEX;
+    int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+        throw AccessError::Make("08001", "Could not open the database '" + path + "' (SQLite: " +
+                                             msg + ").", rc);
+    }
+    try {
+        sqlite3_busy_timeout(db_, kBusyTimeoutMs);
+        sqlite3_extended_result_codes(db_, 1);
+        AccessFunctions::Register(db_);
+        if (!exists) AccessMeta::Create(db_, password);
+        else AccessMeta::CheckPassword(db_, password, path);
+    } catch (...) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+        if (!exists) ::unlink(path.c_str());
+        throw;
+    }
+}
+
+AccessConnection::~AccessConnection() {
+    if (db_ && !sqlite3_get_autocommit(db_))
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(db_);
+}
+
+void AccessConnection::BeginIfManual() {
+    if (!autocommit_ && sqlite3_get_autocommit(db_))
+        if (int rc = sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr); rc != SQLITE_OK)
+            throw AccessError::FromSqlite(db_, rc);
+}
+
+odbcdrv::ExecResult AccessConnection::Execute(const std::string& sql1252) {
+    std::vector<SqlToken> tokens = AccessLexer::Tokenize(cp1252::ToUtf8(sql1252));
+    size_t first = 0;
+    while (first < tokens.size() && tokens[first].Is("(")) ++first;
+    if (first == tokens.size())
+        throw AccessError::Make("42000", "Invalid SQL statement: the statement is empty.");
+    const SqlToken& verb = tokens[first];
+    BeginIfManual();
+    if (verb.Is("create") || verb.Is("alter") || verb.Is("drop")) {
+        AccessSchema(db_).Execute(tokens);
+        return {};
+    }
+    bool query = verb.Is("select");
+    bool searched = verb.Is("update") || verb.Is("delete");
+    if (!query && !searched && !verb.Is("insert"))
+        throw AccessError::Make("42000",
+                                "Invalid SQL statement; expected 'DELETE', 'INSERT', 'SELECT', "
+                                "'UPDATE', 'CREATE', 'ALTER' or 'DROP'.");
+    return Run(AccessTranslator::Translate(std::move(tokens)), query, searched);
+}
+
+odbcdrv::ExecResult AccessConnection::Run(const std::string& sql, bool query, bool searched) {
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v2(db_, sql.c_str(), int(sql.size()), &raw, &tail);
+    SqliteStatement stmt(raw);
+    if (rc != SQLITE_OK) throw AccessError::FromSqlite(db_, rc);
+    if (!raw) throw AccessError::Make("42000", "Invalid SQL statement: the statement is empty.");
+    for (; tail && *tail; ++tail)
+        if (*tail != ';' && *tail != ' ' && *tail != '\t' && *tail != '\r' && *tail != '\n')
+            throw AccessError::Make("42000", "Characters found after end of SQL statement.");
+    odbcdrv::ExecResult result;
+    if (query) {
+        // A query must not change anything (SQLite would accept, e.g., a
+        // RETURNING clause hidden in a sub-statement).
+        if (!sqlite3_stmt_readonly(raw))
+            throw AccessError::Make("42000", "Invalid SQL statement: a query must not change data.");
+        bool hasRow = stmt.Step();
+        result.rows = std::make_unique<AccessResultSet>(std::move(stmt), hasRow);
+        return result;
+    }
+    stmt.StepDone();
+    result.rowCount = SQLLEN(sqlite3_changes(db_));
+    result.searchedUpdateOrDelete = searched;
+    return result;
+}
+
+std::vector<odbcdrv::ColumnInfo> AccessConnection::TableColumns(const std::string& table) {
+    AccessSchema schema(db_);
+    std::string stored = schema.StoredTableName(cp1252::ToUtf8(table));
+    std::vector<odbcdrv::ColumnInfo> out;
+    if (stored.empty()) return out;
+    for (const ColumnDef& c : schema.Columns(stored)) {
+        odbcdrv::ColumnInfo info;
+        info.name = cp1252::FromUtf8(c.name);
+        info.sqlType = c.type.SqlType();
+        info.typeName = c.type.TypeName();
+        info.columnSize = c.type.ColumnSize();
+        info.decimalDigits = c.type.DecimalDigits();
+        info.nullable = c.notNull ? SQL_NO_NULLS : SQL_NULLABLE;
+        info.isUnsigned = c.type.IsUnsigned();
+        info.tableName = cp1252::FromUtf8(stored);
+        out.push_back(std::move(info));
+    }
+    return out;
+}
+
+void AccessConnection::SetAutocommit(bool on) {
+    // Switching autocommit on commits the open transaction, as ODBC asks.
+    if (on && !autocommit_ && !sqlite3_get_autocommit(db_)) EndTransaction(true);
+    autocommit_ = on;
+}
+
+void AccessConnection::EndTransaction(bool commit) {
+    if (sqlite3_get_autocommit(db_)) return;
+    int rc = sqlite3_exec(db_, commit ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) throw AccessError::FromSqlite(db_, rc);
+}
+
+void AccessConnection::Cancel() { sqlite3_interrupt(db_); }
+
+}  // namespace accessdrv

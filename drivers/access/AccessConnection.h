@@ -1,0 +1,37 @@
+// One open database of the Access kind: an SQLite file reached through this
+// driver, with the Access dialect translated statement by statement.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <string>
+
+#include "drivers/common/Backend.h"
+
+namespace accessdrv {
+
+class AccessConnection : public odbcdrv::Connection {
+public:
+    // Opens (or with `create` makes) the database at `path`; throws
+    // odbcdrv::DriverError when the file is missing, is no database of this
+    // driver, or the password is wrong.
+    AccessConnection(const std::string& path, const std::string& password, bool create);
+    ~AccessConnection() override;
+    AccessConnection(const AccessConnection&) = delete;
+    AccessConnection& operator=(const AccessConnection&) = delete;
+
+    odbcdrv::ExecResult Execute(const std::string& sql) override;
+    std::vector<odbcdrv::ColumnInfo> TableColumns(const std::string& table) override;
+    void SetAutocommit(bool on) override;
+    void EndTransaction(bool commit) override;
+    void Cancel() override;
+
+private:
+    void BeginIfManual();
+    odbcdrv::ExecResult Run(const std::string& sqliteSql, bool query, bool searched);
+
+    sqlite3* db_ = nullptr;
+    bool autocommit_ = true;
+};
+
+}  // namespace accessdrv

@@ -1,0 +1,14 @@
+// Access functions and operators that SQLite lacks, registered as SQL
+// functions on each connection (the translator renames the calls).
+#pragma once
+
+#include <sqlite3.h>
+
+namespace accessdrv {
+
+class AccessFunctions {
+public:
+    static void Register(sqlite3* db);
+};
+
+}  // namespace accessdrv

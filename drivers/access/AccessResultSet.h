@@ -1,0 +1,32 @@
+// Rows of a query, delivered in the column types of the Access kind. Columns
+// that stand for a table column take its declared type; expressions take
+// the type of their first value.
+#pragma once
+
+#include <optional>
+#include <vector>
+
+#include "drivers/access/AccessType.h"
+#include "drivers/access/SqliteStatement.h"
+#include "drivers/common/Backend.h"
+
+namespace accessdrv {
+
+class AccessResultSet : public odbcdrv::ResultSet {
+public:
+    // `stmt` has been stepped once; `hasRow` tells whether that gave a row.
+    AccessResultSet(SqliteStatement stmt, bool hasRow);
+    const std::vector<odbcdrv::ColumnInfo>& Columns() const override { return columns_; }
+    bool Next(std::vector<odbcdrv::Value>& row) override;
+
+private:
+    odbcdrv::Value Convert(int column);
+
+    SqliteStatement stmt_;
+    bool pending_;  // the first row has been stepped but not delivered
+    bool done_ = false;
+    std::vector<odbcdrv::ColumnInfo> columns_;
+    std::vector<AccessType> types_;
+};
+
+}  // namespace accessdrv

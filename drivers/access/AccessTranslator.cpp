@@ -1,0 +1,266 @@
+#include "drivers/access/AccessTranslator.h"
+
+#include <map>
+#include <set>
+#include <strings.h>
+
+#include "drivers/access/AccessMeta.h"
+#include "drivers/common/Backend.h"
+
+namespace accessdrv {
+
+namespace {
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c + 32);
+    return s;
+}
+
+// Words that end an operand of + and &: they bind less tightly or are no
+// part of an expression.
+const std::set<std::string>& BoundaryWords() {
+    static const std::set<std::string> w = {
+        "and", "or", "not", "is", "in", "like", "glob", "between", "escape", "select",
+        "from", "where", "group", "by", "having", "order", "asc", "desc", "limit", "offset",
+        "union", "all", "except", "intersect", "set", "values", "into", "insert", "update",
+        "delete", "on", "join", "left", "right", "inner", "outer", "cross", "as", "case",
+        "when", "then", "else", "end", "distinct", "exists", "with", "top", "distinctrow"};
+    return w;
+}
+
+// Access functions that SQLite lacks or names differently.
+const std::map<std::string, std::string>& Functions() {
+    static const std::map<std::string, std::string> f = {
+        {"chr", "tamaro_chr"},     {"chr$", "tamaro_chr"},   {"int", "tamaro_int"},
+        {"fix", "tamaro_fix"},     {"len", "length"},        {"ucase", "upper"},
+        {"lcase", "lower"},        {"ucase$", "upper"},      {"lcase$", "lower"},
+        {"mid", "tamaro_mid"},     {"mid$", "tamaro_mid"},   {"left", "tamaro_left"},
+        {"left$", "tamaro_left"},  {"right", "tamaro_right"}, {"right$", "tamaro_right"},
+        {"iif", "tamaro_iif"},     {"nz", "tamaro_nz"},      {"asc", "tamaro_asc"},
+        {"val", "tamaro_val"},     {"cstr", "tamaro_cstr"},  {"clng", "tamaro_clng"},
+        {"cint", "tamaro_clng"},   {"cdbl", "tamaro_cdbl"},  {"trim$", "trim"},
+        {"ltrim$", "ltrim"},       {"rtrim$", "rtrim"},      {"now", "tamaro_now"},
+        {"instr", "tamaro_instr"}, {"space", "tamaro_space"}, {"string", "tamaro_string"}};
+    return f;
+}
+
+}  // namespace
+
+std::string AccessTranslator::QuoteName(const std::string& name) {
+    std::string out = "\"";
+    for (char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+std::string AccessTranslator::TokenText(const SqlToken& t) {
+    switch (t.kind) {
+        case SqlToken::Kind::Name: return QuoteName(t.text);
+        case SqlToken::Kind::Date: return "'" + t.text + "'";
+        default: return t.text;
+    }
+}
+
+AccessTranslator::AccessTranslator(std::vector<SqlToken> t) : tok_(std::move(t)) {}
+
+std::string AccessTranslator::Translate(std::vector<SqlToken> tokens) {
+    for (const SqlToken& t : tokens)
+        if ((t.kind == SqlToken::Kind::Word || t.kind == SqlToken::Kind::Name) &&
+            strcasecmp(t.text.c_str(), AccessMeta::kTable) == 0)
+            throw odbcdrv::DriverError("42S02", "[Tamaro][Access driver] The table '" + t.text +
+                                                    "' is reserved for the driver.");
+    AccessTranslator tr(std::move(tokens));
+    tr.MarkOrderBy();
+    tr.match_.assign(tr.tok_.size(), 0);
+    std::vector<size_t> open;
+    for (size_t i = 0; i < tr.tok_.size(); ++i) {
+        if (tr.tok_[i].Is("(")) open.push_back(i);
+        if (tr.tok_[i].Is(")")) {
+            if (open.empty())
+                throw odbcdrv::DriverError("42000",
+                                           "[Tamaro][Access driver] Syntax error: unbalanced ')'.");
+            tr.match_[open.back()] = i;
+            tr.match_[i] = open.back();
+            open.pop_back();
+        }
+    }
+    if (!open.empty())
+        throw odbcdrv::DriverError("42000", "[Tamaro][Access driver] Syntax error: missing ')'.");
+    return tr.Range(0, tr.tok_.size());
+}
+
+// Adds COLLATE NOCASE to every ORDER BY term, so that text sorts without
+// regard to case as Access sorts it, also for expressions such as trim(x).
+void AccessTranslator::MarkOrderBy() {
+    struct Level {
+        bool inOrder = false;
+        size_t termStart = 0;
+    };
+    std::vector<Level> levels(1);
+    std::vector<size_t> inserts;
+    auto finish = [&](Level& l, size_t end) {
+        if (!l.inOrder) return;
+        size_t b = l.termStart;
+        if (end > b && !(end - b == 1 && tok_[b].kind == SqlToken::Kind::Number)) {
+            size_t last = end - 1;
+            inserts.push_back(tok_[last].Is("asc") || tok_[last].Is("desc") ? last : end);
+        }
+        l.termStart = end + 1;
+    };
+    for (size_t i = 0; i < tok_.size(); ++i) {
+        const SqlToken& t = tok_[i];
+        Level& l = levels.back();
+        if (t.Is("(")) {
+            levels.emplace_back();
+        } else if (t.Is(")")) {
+            finish(l, i);
+            if (levels.size() > 1) levels.pop_back();
+        } else if (t.Is("order") && i + 1 < tok_.size() && tok_[i + 1].Is("by")) {
+            finish(l, i);
+            l.inOrder = true;
+            l.termStart = i + 2;
+            ++i;
+        } else if (l.inOrder && t.Is(",")) {
+            finish(l, i);
+        } else if (l.inOrder && (t.Is(";") || t.Is("limit") || t.Is("union") ||
+                                 t.Is("except") || t.Is("intersect"))) {
+            finish(l, i);
+            l.inOrder = false;
+        }
+    }
+    finish(levels.back(), tok_.size());
+    for (auto it = inserts.rbegin(); it != inserts.rend(); ++it) {
+        SqlToken c;
+        c.kind = SqlToken::Kind::Synthetic;
+        c.text = "COLLATE NOCASE";
+        c.space = " ";
+        tok_.insert(tok_.begin() + long(*it), c);
+    }
+}
+
+bool AccessTranslator::IsBoundary(const SqlToken& t) const {
+    switch (t.kind) {
+        case SqlToken::Kind::Synthetic: return true;
+        case SqlToken::Kind::Punct: {
+            static const std::set<std::string> p = {",", ";", "=", "==", "<>", "!=",
+                                                    "<", ">", "<=", ">="};
+            return p.count(t.text) > 0;
+        }
+        case SqlToken::Kind::Word: return BoundaryWords().count(Lower(t.text)) > 0;
+        default: return false;
+    }
+}
+
+bool AccessTranslator::EndsOperand(const SqlToken& t) const {
+    switch (t.kind) {
+        case SqlToken::Kind::Punct: return t.text == ")";
+        case SqlToken::Kind::Synthetic: return false;
+        case SqlToken::Kind::Word: return !t.Is("mod");
+        default: return true;
+    }
+}
+
+std::string AccessTranslator::Token(size_t i) {
+    const SqlToken& t = tok_[i];
+    if (t.kind == SqlToken::Kind::Word) {
+        if (t.Is("mod")) return t.space + "%";
+        if (i + 1 < tok_.size() && tok_[i + 1].Is("(")) {
+            auto it = Functions().find(Lower(t.text));
+            if (it != Functions().end()) return t.space + it->second;
+        }
+    }
+    return t.space + TokenText(t);
+}
+
+std::string AccessTranslator::Plain(size_t b, size_t e) {
+    std::string out;
+    for (size_t i = b; i < e; ++i) {
+        if (tok_[i].Is("(")) {
+            out += Token(i) + Range(i + 1, match_[i]) + Token(match_[i]);
+            i = match_[i];
+        } else {
+            out += Token(i);
+        }
+    }
+    return out;
+}
+
+std::string AccessTranslator::Range(size_t b, size_t e) {
+    std::string out;
+    size_t seg = b;
+    for (size_t i = b; i < e; ++i) {
+        if (tok_[i].Is("(")) {
+            i = match_[i];
+        } else if (IsBoundary(tok_[i])) {
+            out += Segment(seg, i) + Token(i);
+            seg = i + 1;
+        }
+    }
+    return out + Segment(seg, e);
+}
+
+// One operand sequence between boundaries: `a + b & c - d` becomes
+// tamaro_concat(tamaro_plus(a, b), (c - d)) with Access's precedence
+// (& below + and -), so that + concatenates when its operands are text.
+std::string AccessTranslator::Segment(size_t b, size_t e) {
+    struct Op {
+        size_t at;
+        char op;
+    };
+    std::vector<Op> ops;
+    bool needed = false;
+    for (size_t i = b; i < e; ++i) {
+        const SqlToken& t = tok_[i];
+        if (t.Is("(")) {
+            i = match_[i];
+            continue;
+        }
+        if ((t.Is("+") || t.Is("-") || t.Is("&")) && i > b && EndsOperand(tok_[i - 1])) {
+            ops.push_back({i, t.text[0]});
+            if (t.text[0] != '-') needed = true;
+        }
+    }
+    if (!needed) return Plain(b, e);
+
+    // Split at &, then fold each additive chain left to right.
+    std::string result;
+    bool haveResult = false;
+    size_t chainStart = b;
+    size_t k = 0;
+    auto foldChain = [&](size_t cb, size_t ce) {
+        std::string acc;
+        size_t start = cb;
+        char pending = 0;
+        for (; k < ops.size() && ops[k].at < ce && ops[k].op != '&'; ++k) {
+            std::string operand = Plain(start, ops[k].at);
+            if (pending == 0) acc = operand;
+            else if (pending == '+') acc = "tamaro_plus(" + acc + "," + operand + ")";
+            else acc = "(" + acc + " -" + operand + ")";
+            pending = ops[k].op;
+            start = ops[k].at + 1;
+        }
+        std::string operand = Plain(start, ce);
+        if (pending == 0) return operand;
+        if (pending == '+') return "tamaro_plus(" + acc + "," + operand + ")";
+        return "(" + acc + " -" + operand + ")";
+    };
+    while (true) {
+        size_t chainEnd = e;
+        size_t amp = ops.size();
+        for (size_t j = k; j < ops.size(); ++j)
+            if (ops[j].op == '&') {
+                chainEnd = ops[j].at;
+                amp = j;
+                break;
+            }
+        std::string chain = foldChain(chainStart, chainEnd);
+        result = haveResult ? "tamaro_concat(" + result + "," + chain + ")" : chain;
+        haveResult = true;
+        if (amp == ops.size()) break;
+        k = amp + 1;
+        chainStart = chainEnd + 1;
+    }
+    return result;
+}
+
+}  // namespace accessdrv
