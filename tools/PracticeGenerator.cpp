@@ -170,6 +170,10 @@ void PracticeGenerator::BuildProfiles() {
         p.geschlecht = r.Chance(50) ? 1 : 2;
         p.vorname = r.Pick(p.geschlecht == 1 ? kMaleNames : kFemaleNames);
         p.nachname = r.Pick(kSurnames);
+        // Every practice, however small, has a name with an apostrophe and
+        // one with umlauts.
+        if (pid == 2) p.nachname = "O'Brien";
+        if (pid == 3) p.nachname = "Größ";
         if (r.Chance(6)) p.titel = r.Chance(70) ? "Dr." : "Prof. Dr.";
         p.full = pid % 20 == 1;
         // A third of the patients came within the last year; the others were
