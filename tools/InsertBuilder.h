@@ -9,7 +9,7 @@
 #include "tools/PracticeKind.h"
 
 class InsertBuilder {
-public:
+  public:
     InsertBuilder(PracticeKind kind, const std::string& table);
 
     InsertBuilder& Int(const std::string& column, int64_t value);
@@ -23,7 +23,7 @@ public:
 
     std::string Sql() const;
 
-private:
+  private:
     InsertBuilder& Add(const std::string& column, const std::string& literal);
     static std::tm Utc(int64_t seconds);
 

@@ -2,11 +2,15 @@
 
 namespace {
 
-bool Ok(SQLRETURN rc) { return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO; }
+bool Ok(SQLRETURN rc) {
+    return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
+}
 
 }  // namespace
 
-OdbcSession::~OdbcSession() { Disconnect(); }
+OdbcSession::~OdbcSession() {
+    Disconnect();
+}
 
 void OdbcSession::TakeError(SQLSMALLINT type, SQLHANDLE handle) {
     error_.clear();
@@ -82,10 +86,10 @@ bool OdbcSession::Execute(const std::string& sql) {
 }
 
 bool OdbcSession::SetAutocommit(bool on) {
-    SQLRETURN rc = SQLSetConnectAttr(
-        dbc_, SQL_ATTR_AUTOCOMMIT,
-        reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
-        SQL_IS_UINTEGER);
+    SQLRETURN rc = SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT,
+                                     reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(
+                                         on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
+                                     SQL_IS_UINTEGER);
     if (!Ok(rc)) TakeError(SQL_HANDLE_DBC, dbc_);
     return Ok(rc);
 }

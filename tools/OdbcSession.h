@@ -8,7 +8,7 @@
 #include <string>
 
 class OdbcSession {
-public:
+  public:
     OdbcSession() = default;
     ~OdbcSession();
     OdbcSession(const OdbcSession&) = delete;
@@ -23,7 +23,7 @@ public:
     bool Commit();
     const std::string& LastError() const { return error_; }
 
-private:
+  private:
     void TakeError(SQLSMALLINT type, SQLHANDLE handle);
 
     SQLHENV env_ = SQL_NULL_HENV;

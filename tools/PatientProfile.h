@@ -11,20 +11,20 @@ struct PatientProfile {
     std::string nachname;
     std::string vorname;
     std::string titel;
-    int geschlecht = 0;         // 1 male, 2 female
-    int64_t birth = 0;          // seconds since 1970 (may be negative)
-    int64_t admission = 0;      // aufnahmedatum
+    int geschlecht = 0;     // 1 male, 2 female
+    int64_t birth = 0;      // seconds since 1970 (may be negative)
+    int64_t admission = 0;  // aufnahmedatum
     int64_t firstVisit = 0;
-    int64_t lastVisit = 0;      // latest billed service
-    int privat = 0;             // 0 Kasse, 1 Privat, 2 BG, 3 Krankenhaus
-    int quarters = 0;           // billing records (scheine); 0: no services at all
+    int64_t lastVisit = 0;  // latest billed service
+    int privat = 0;         // 0 Kasse, 1 Privat, 2 BG, 3 Krankenhaus
+    int quarters = 0;       // billing records (scheine); 0: no services at all
     // Open business that keeps the patient out of the archiving list.
-    bool openService = false;   // unbilled service
-    bool emptySchein = false;   // billing record without services
-    bool openInvoice = false;   // private invoice not settled
-    bool openReInvoice = false; // invoice of re_rechnungen not settled
-    bool openDmp = false;       // unbilled eDoku form
-    bool cashBook = false;      // cash-book entry
+    bool openService = false;    // unbilled service
+    bool emptySchein = false;    // billing record without services
+    bool openInvoice = false;    // private invoice not settled
+    bool openReInvoice = false;  // invoice of re_rechnungen not settled
+    bool openDmp = false;        // unbilled eDoku form
+    bool cashBook = false;       // cash-book entry
     // Rows in every optional table, so that small practices cover all tables.
     bool full = false;
 };

@@ -18,30 +18,30 @@ constexpr int64_t kDay = 86400;
 constexpr int64_t kYear = 365 * kDay;
 
 const std::vector<std::string> kSurnames = {
-    "Müller",  "Schmidt", "Schneider", "Fischer", "Weber",   "Meyer",    "Wagner",  "Becker",
-    "Schulz",  "Hoffmann", "Schäfer",  "Koch",    "Bauer",   "Richter",  "Klein",   "Wolf",
-    "Schröder", "Neumann", "Schwarz",  "Zimmermann", "Braun", "Krüger",  "Hofmann", "Hartmann",
-    "Lange",   "Schmitt", "Werner",    "Krause",  "Meier",   "Lehmann",  "Köhler",  "Weiß",
-    "Jürgens", "Größ",    "Bäcker",    "Özdemir", "O'Brien", "D'Angelo", "Maaß",    "Löwe"};
-const std::vector<std::string> kMaleNames = {"Jürgen", "Günther", "Sören", "Klaus", "Peter",
-                                             "Thomas", "Jörg",    "René",  "Hans",  "Stefan",
-                                             "Michael", "Andreas", "Björn", "Uwe",  "Frank"};
-const std::vector<std::string> kFemaleNames = {"Anna",   "Bärbel", "Jutta",  "Zoë",   "Maria",
-                                               "Ursula", "Sabine", "Käthe",  "Monika", "Petra",
-                                               "Renée",  "Hildegard", "Susanne", "Jana", "Gül"};
-const std::vector<std::string> kTowns = {"München", "Köln",     "Düsseldorf", "Nürnberg",
-                                         "Lübeck",  "Göttingen", "Würzburg",  "Osnabrück",
+    "Müller",   "Schmidt",  "Schneider", "Fischer",    "Weber",   "Meyer",    "Wagner",  "Becker",
+    "Schulz",   "Hoffmann", "Schäfer",   "Koch",       "Bauer",   "Richter",  "Klein",   "Wolf",
+    "Schröder", "Neumann",  "Schwarz",   "Zimmermann", "Braun",   "Krüger",   "Hofmann", "Hartmann",
+    "Lange",    "Schmitt",  "Werner",    "Krause",     "Meier",   "Lehmann",  "Köhler",  "Weiß",
+    "Jürgens",  "Größ",     "Bäcker",    "Özdemir",    "O'Brien", "D'Angelo", "Maaß",    "Löwe"};
+const std::vector<std::string> kMaleNames = {"Jürgen",  "Günther", "Sören", "Klaus", "Peter",
+                                             "Thomas",  "Jörg",    "René",  "Hans",  "Stefan",
+                                             "Michael", "Andreas", "Björn", "Uwe",   "Frank"};
+const std::vector<std::string> kFemaleNames = {"Anna",   "Bärbel",    "Jutta",   "Zoë",    "Maria",
+                                               "Ursula", "Sabine",    "Käthe",   "Monika", "Petra",
+                                               "Renée",  "Hildegard", "Susanne", "Jana",   "Gül"};
+const std::vector<std::string> kTowns = {"München",  "Köln",       "Düsseldorf", "Nürnberg",
+                                         "Lübeck",   "Göttingen",  "Würzburg",   "Osnabrück",
                                          "Bad Tölz", "Saarbrücken"};
-const std::vector<std::string> kStreets = {"Hauptstraße", "Schloßallee", "Gartenweg",
-                                           "Am Mühlbach", "Lindenstraße", "Bahnhofstraße",
+const std::vector<std::string> kStreets = {"Hauptstraße",  "Schloßallee",  "Gartenweg",
+                                           "Am Mühlbach",  "Lindenstraße", "Bahnhofstraße",
                                            "Kirchgäßchen", "Rosenweg"};
-const std::vector<std::string> kKassen = {"AOK Bayern", "Techniker Krankenkasse", "Barmer",
-                                          "DAK-Gesundheit", "IKK classic", "KKH"};
-const std::vector<std::string> kZiffern = {"03000", "03220", "03230", "01732", "35100",
-                                           "32031", "03321", "01100"};
+const std::vector<std::string> kKassen = {
+    "AOK Bayern", "Techniker Krankenkasse", "Barmer", "DAK-Gesundheit", "IKK classic", "KKH"};
+const std::vector<std::string> kZiffern = {"03000", "03220", "03230", "01732",
+                                           "35100", "32031", "03321", "01100"};
 const std::vector<std::string> kGoae = {"1", "3", "5", "7", "250", "3511"};
 const std::vector<std::string> kIcd = {"J06.9", "I10.90", "E11.90", "M54.5", "K29.7",
-                                       "F32.1", "J45.9", "E78.0", "N39.0", "R51"};
+                                       "F32.1", "J45.9",  "E78.0",  "N39.0", "R51"};
 const std::vector<std::string> kNotes = {
     "Patient klagt über Rückenschmerzen seit 3 Tagen.",
     "Kontrolle in 4 Wochen; Blutdruck 135/85.",
@@ -51,17 +51,16 @@ const std::vector<std::string> kNotes = {
     "Labor: HbA1c 6,8 %; Ernährungsberatung empfohlen.",
     "Wiedervorstellung bei Fieber > 39 °C.",
     "Mehrzeilige Notiz:\r\nzweite Zeile mit ß und ä\r\ndritte Zeile."};
-const std::vector<std::string> kPreparations = {"Ibuprofen 400 mg", "Ramipril 5 mg",
+const std::vector<std::string> kPreparations = {"Ibuprofen 400 mg",  "Ramipril 5 mg",
                                                 "Metformin 1000 mg", "Pantoprazol 20 mg",
-                                                "L-Thyroxin 75 µg", "Amoxicillin 1000 mg"};
+                                                "L-Thyroxin 75 µg",  "Amoxicillin 1000 mg"};
 
 std::string DotDate(int64_t seconds) {
     std::time_t t = static_cast<std::time_t>(seconds);
     std::tm tm{};
     gmtime_r(&t, &tm);
     char buf[48];
-    std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", tm.tm_mday, tm.tm_mon + 1,
-                  tm.tm_year + 1900);
+    std::snprintf(buf, sizeof buf, "%02d.%02d.%04d", tm.tm_mday, tm.tm_mon + 1, tm.tm_year + 1900);
     return buf;
 }
 
@@ -85,10 +84,11 @@ PracticeGenerator::PracticeGenerator(PracticeOptions options) : opt_(std::move(o
 }
 
 const std::vector<PracticeGenerator::User>& PracticeGenerator::Users() {
-    static const std::vector<User> users = {
-        {1, "admin", "admin", 1, 0, true},       {2, "mueller", "geheim", 2, 0, true},
-        {3, "schmidt", "Praxis'1", 3, 0, true},  {4, "empfang", "empfang", 4, 0, false},
-        {5, "weber", "weber", 6, 1, true}};
+    static const std::vector<User> users = {{1, "admin", "admin", 1, 0, true},
+                                            {2, "mueller", "geheim", 2, 0, true},
+                                            {3, "schmidt", "Praxis'1", 3, 0, true},
+                                            {4, "empfang", "empfang", 4, 0, false},
+                                            {5, "weber", "weber", 6, 1, true}};
     return users;
 }
 
@@ -284,13 +284,14 @@ void PracticeGenerator::WriteMain(OdbcSession& s) {
     // Above 187: the audit log writes to this database.
     Put(s, "dbv", "insert into dbv (val) values (200)");
     for (const User& u : Users()) {
-        Put(s, "passwd", InsertBuilder(k, "passwd")
-                             .Int("lid", u.lid)
-                             .Text("login", u.login)
-                             .Text("passwort", StoredPassword(u.password))
-                             .Int("aid", u.aid)
-                             .Int("deleted", u.deleted)
-                             .Sql());
+        Put(s, "passwd",
+            InsertBuilder(k, "passwd")
+                .Int("lid", u.lid)
+                .Text("login", u.login)
+                .Text("passwort", StoredPassword(u.password))
+                .Int("aid", u.aid)
+                .Int("deleted", u.deleted)
+                .Sql());
     }
     // Tokens 0..200; token 154 admits a user to Tamaro.
     for (int tid = 0; tid <= 200; ++tid) {
@@ -315,10 +316,11 @@ void PracticeGenerator::WriteMain(OdbcSession& s) {
     }
     // schmidt is in two groups, of which only one grants token 154; empfang
     // is only in the group without it.
-    const std::vector<std::pair<int, int>> members = {{1, 1}, {2, 3}, {3, 2}, {3, 3}, {4, 2},
-                                                      {5, 3}};
+    const std::vector<std::pair<int, int>> members = {{1, 1}, {2, 3}, {3, 2},
+                                                      {3, 3}, {4, 2}, {5, 3}};
     for (const auto& [lid, gid] : members)
-        Put(s, "uac_lid2gid", InsertBuilder(k, "uac_lid2gid").Int("lid", lid).Int("gid", gid).Sql());
+        Put(s, "uac_lid2gid",
+            InsertBuilder(k, "uac_lid2gid").Int("lid", lid).Int("gid", gid).Sql());
 
     struct Doctor {
         int aid;
@@ -336,16 +338,17 @@ void PracticeGenerator::WriteMain(OdbcSession& s) {
                                          {5, 0x21, "Dr.", "Alt", "Gerhard", "GA"},
                                          {6, 1, "", "Weber", "Klaus", "KW"}};
     for (const Doctor& d : doctors) {
-        Put(s, "arzt", InsertBuilder(k, "arzt")
-                           .Int("aid", d.aid)
-                           .Int("arten", d.arten)
-                           .Text("titel", d.titel)
-                           .Text("name", d.name)
-                           .Text("vorname", d.vorname)
-                           .Text("kuerzel", d.kuerzel)
-                           .Int("lanr", 123456700 + d.aid)
-                           .Int("bsnr", 987654300)
-                           .Sql());
+        Put(s, "arzt",
+            InsertBuilder(k, "arzt")
+                .Int("aid", d.aid)
+                .Int("arten", d.arten)
+                .Text("titel", d.titel)
+                .Text("name", d.name)
+                .Text("vorname", d.vorname)
+                .Text("kuerzel", d.kuerzel)
+                .Int("lanr", 123456700 + d.aid)
+                .Int("bsnr", 987654300)
+                .Sql());
     }
     struct LogRow {
         int mid;
@@ -356,20 +359,21 @@ void PracticeGenerator::WriteMain(OdbcSession& s) {
                                      {7, 400 * kDay, "Tamaro V1.37 gestartet."},
                                      {7, 30 * kDay, "Tamaro V1.38 gestartet."}};
     for (const LogRow& l : log) {
-        Put(s, "log", InsertBuilder(k, "log")
-                          .Int("mid", l.mid)
-                          .Int("lid", 1)
-                          .Int("aid", 1)
-                          .Int("pid", -1)
-                          .Int("datum", opt_.now - l.age)
-                          .Int("kategorie", 1)
-                          .Int("art", 0)
-                          .Int("intval1", -1)
-                          .Int("intval2", -1)
-                          .Int("intval3", -1)
-                          .Text("client", "praxis:empfang")
-                          .Text("notiz", l.text)
-                          .Sql());
+        Put(s, "log",
+            InsertBuilder(k, "log")
+                .Int("mid", l.mid)
+                .Int("lid", 1)
+                .Int("aid", 1)
+                .Int("pid", -1)
+                .Int("datum", opt_.now - l.age)
+                .Int("kategorie", 1)
+                .Int("art", 0)
+                .Int("intval1", -1)
+                .Int("intval2", -1)
+                .Int("intval3", -1)
+                .Text("client", "praxis:empfang")
+                .Text("notiz", l.text)
+                .Sql());
     }
 }
 
@@ -391,9 +395,8 @@ void PracticeGenerator::WritePatient(OdbcSession& s, const PatientProfile& p) {
         .Text("plz", std::to_string(r.Range(10000, 99999)))
         .Text("strasse", r.Pick(kStreets))
         .Text("hausnummer", std::to_string(r.Range(1, 120)))
-        .Text("versichertennummer",
-              std::string(1, static_cast<char>('A' + r.Range(0, 25))) +
-                  std::to_string(r.Range(100000000, 999999999)))
+        .Text("versichertennummer", std::string(1, static_cast<char>('A' + r.Range(0, 25))) +
+                                        std::to_string(r.Range(100000000, 999999999)))
         .Int("versichertenstatus", r.Pick(std::vector<int>{1, 3, 5}))
         .Int("vknr", r.Range(10000, 99999))
         .Text("vorname", p.vorname)
@@ -442,9 +445,9 @@ void PracticeGenerator::WriteServices(OdbcSession& s, const PatientProfile& p) {
     int zid = p.pid * 1000;
     int did = p.pid * 1000;
     for (int q = 0; q < p.quarters; ++q) {
-        int64_t t = p.quarters == 1 ? p.lastVisit
-                                    : p.firstVisit + (p.lastVisit - p.firstVisit) * q /
-                                                         (p.quarters - 1);
+        int64_t t = p.quarters == 1
+                        ? p.lastVisit
+                        : p.firstVisit + (p.lastVisit - p.firstVisit) * q / (p.quarters - 1);
         int sid = p.pid * 100 + q + 1;
         InsertBuilder sch(k, "scheine");
         sch.Int("sid", sid)
@@ -503,32 +506,34 @@ void PracticeGenerator::WriteServices(OdbcSession& s, const PatientProfile& p) {
     if (p.openService) {
         // Unbilled: either without a billing record or under statutory rules.
         bool noRecord = r.Chance(50);
-        Put(s, "abrechnungen", InsertBuilder(k, "abrechnungen")
-                                   .Int("zid", ++zid)
-                                   .Int("pid", p.pid)
-                                   .Int("aid", p.aid)
-                                   .Int("sid", noRecord ? -1 : p.pid * 100 + p.quarters)
-                                   .Int("datum", p.lastVisit)
-                                   .Text("ziffer", r.Pick(kZiffern))
-                                   .Int("anzahl", 1)
-                                   .Int("multiplikator", 1)
-                                   .Real("faktor", 1.0, 1)
-                                   .Real("betrag", 12.5)
-                                   .Int("gordnung", 1)
-                                   .Int("abrechnung", 0)
-                                   .Sql());
+        Put(s, "abrechnungen",
+            InsertBuilder(k, "abrechnungen")
+                .Int("zid", ++zid)
+                .Int("pid", p.pid)
+                .Int("aid", p.aid)
+                .Int("sid", noRecord ? -1 : p.pid * 100 + p.quarters)
+                .Int("datum", p.lastVisit)
+                .Text("ziffer", r.Pick(kZiffern))
+                .Int("anzahl", 1)
+                .Int("multiplikator", 1)
+                .Real("faktor", 1.0, 1)
+                .Real("betrag", 12.5)
+                .Int("gordnung", 1)
+                .Int("abrechnung", 0)
+                .Sql());
     }
     if (p.emptySchein) {
-        Put(s, "scheine", InsertBuilder(k, "scheine")
-                              .Int("sid", p.pid * 100 + 99)
-                              .Int("pid", p.pid)
-                              .Int("aid", p.aid)
-                              .Int("quartal", Quarter(p.lastVisit))
-                              .Int("datum", p.lastVisit)
-                              .Date("ausstellung", p.lastVisit)
-                              .Int("scheinart", 0)
-                              .Int("gordnung", gordnung)
-                              .Sql());
+        Put(s, "scheine",
+            InsertBuilder(k, "scheine")
+                .Int("sid", p.pid * 100 + 99)
+                .Int("pid", p.pid)
+                .Int("aid", p.aid)
+                .Int("quartal", Quarter(p.lastVisit))
+                .Int("datum", p.lastVisit)
+                .Date("ausstellung", p.lastVisit)
+                .Int("scheinart", 0)
+                .Int("gordnung", gordnung)
+                .Sql());
     }
 }
 
@@ -540,70 +545,77 @@ void PracticeGenerator::WriteMainExtras(OdbcSession& s, const PatientProfile& p)
     int appointments = static_cast<int>(r.Range(p.full ? 1 : 0, 3));
     for (int n = 0; n < appointments; ++n) {
         int64_t when = last - r.Range(0, 2 * kYear) + r.Range(8, 17) * 3600;
-        Put(s, "termine", InsertBuilder(k, "termine")
-                              .Int("tid", p.pid * 100 + n)
-                              .Int("pid", p.pid)
-                              .Int("aid", p.aid)
-                              .Date("datum", when)
-                              .Time("zeit", when)
-                              .Int("dauer", r.Pick(std::vector<int>{10, 15, 20, 30}))
-                              .Text("\"text\"", r.Pick(std::vector<std::string>{
-                                                "Kontrolle", "Blutabnahme nüchtern",
-                                                "Impfung", "Gespräch über Befund"}))
-                              .Timestamp("erstellt", when - r.Range(1, 30) * kDay)
-                              .Int("erschienen", r.Chance(90) ? 1 : 0)
-                              .Sql());
+        Put(s, "termine",
+            InsertBuilder(k, "termine")
+                .Int("tid", p.pid * 100 + n)
+                .Int("pid", p.pid)
+                .Int("aid", p.aid)
+                .Date("datum", when)
+                .Time("zeit", when)
+                .Int("dauer", r.Pick(std::vector<int>{10, 15, 20, 30}))
+                .Text("\"text\"",
+                      r.Pick(std::vector<std::string>{"Kontrolle", "Blutabnahme nüchtern",
+                                                      "Impfung", "Gespräch über Befund"}))
+                .Timestamp("erstellt", when - r.Range(1, 30) * kDay)
+                .Int("erschienen", r.Chance(90) ? 1 : 0)
+                .Sql());
     }
     if (p.full || r.Chance(10)) {
-        Put(s, "kontingente", InsertBuilder(k, "kontingente")
-                                  .Int("kid", p.pid * 10 + 1)
-                                  .Int("pid", p.pid)
-                                  .Int("aid", p.aid)
-                                  .Text("ziffer", "35150")
-                                  .Int("anzahl", 10)
-                                  .Int("verbraucht", r.Range(0, 10))
-                                  .Text("antragsdatum", DotDate(last - 90 * kDay))
-                                  .Date("gueltigbis", last + kYear)
-                                  .Sql());
+        Put(s, "kontingente",
+            InsertBuilder(k, "kontingente")
+                .Int("kid", p.pid * 10 + 1)
+                .Int("pid", p.pid)
+                .Int("aid", p.aid)
+                .Text("ziffer", "35150")
+                .Int("anzahl", 10)
+                .Int("verbraucht", r.Range(0, 10))
+                .Text("antragsdatum", DotDate(last - 90 * kDay))
+                .Date("gueltigbis", last + kYear)
+                .Sql());
     }
     int fields = static_cast<int>(r.Range(1, 2));
     const std::vector<std::pair<std::string, std::string>> fieldValues = {
-        {"Blutgruppe", "A Rh+"}, {"Allergien", "Penicillin, Nüsse"}, {"Beruf", "Bäcker"},
+        {"Blutgruppe", "A Rh+"},
+        {"Allergien", "Penicillin, Nüsse"},
+        {"Beruf", "Bäcker"},
         {"Raucher", "ja, 10/Tag"}};
     for (int n = 0; n < fields; ++n) {
         const auto& fv = r.Pick(fieldValues);
         // Beyond 32 bits where the kind has a 64-bit integer.
-        int64_t kennung = k == PracticeKind::Firebird ? 5000000000LL + p.pid * 10 + n
-                                                      : int64_t{p.pid} * 10 + n;
-        Put(s, "felder", InsertBuilder(k, "felder")
-                             .Int("fid", p.pid * 10 + n)
-                             .Int("pid", p.pid)
-                             .Text("feld", fv.first)
-                             .Text("wert", fv.second)
-                             .Int("\"update\"", last)
-                             .Int("kennung", kennung)
-                             .Sql());
+        int64_t kennung =
+            k == PracticeKind::Firebird ? 5000000000LL + p.pid * 10 + n : int64_t{p.pid} * 10 + n;
+        Put(s, "felder",
+            InsertBuilder(k, "felder")
+                .Int("fid", p.pid * 10 + n)
+                .Int("pid", p.pid)
+                .Text("feld", fv.first)
+                .Text("wert", fv.second)
+                .Int("\"update\"", last)
+                .Int("kennung", kennung)
+                .Sql());
     }
     if (p.full || r.Chance(20)) {
-        Put(s, "havg_pat", InsertBuilder(k, "havg_pat")
-                               .Int("pid", p.pid)
-                               .Int("vertrag", r.Range(1, 5))
-                               .Int("vertretung", 0)
-                               .Int("quartal", Quarter(last))
-                               .Sql());
+        Put(s, "havg_pat",
+            InsertBuilder(k, "havg_pat")
+                .Int("pid", p.pid)
+                .Int("vertrag", r.Range(1, 5))
+                .Int("vertretung", 0)
+                .Int("quartal", Quarter(last))
+                .Sql());
     }
     if (p.full || r.Chance(10)) {
-        Put(s, "havg_patextra", InsertBuilder(k, "havg_patextra")
-                                    .Int("pid", p.pid)
-                                    .Int("lastchg", last)
-                                    .Int("erwerbstaetig", 1)
-                                    .Int("wochenstunden", r.Range(10, 40))
-                                    .Text("beruf", r.Pick(std::vector<std::string>{
-                                                       "Bäckerin", "Straßenbauer", "Lehrer"}))
-                                    .Int("geistig", r.Range(0, 1))
-                                    .Int("sitzend", r.Range(0, 1))
-                                    .Text("besonderheiten", "Schichtdienst")
-                                    .Sql());
+        Put(s, "havg_patextra",
+            InsertBuilder(k, "havg_patextra")
+                .Int("pid", p.pid)
+                .Int("lastchg", last)
+                .Int("erwerbstaetig", 1)
+                .Int("wochenstunden", r.Range(10, 40))
+                .Text("beruf",
+                      r.Pick(std::vector<std::string>{"Bäckerin", "Straßenbauer", "Lehrer"}))
+                .Int("geistig", r.Range(0, 1))
+                .Int("sitzend", r.Range(0, 1))
+                .Text("besonderheiten", "Schichtdienst")
+                .Sql());
     }
     int contacts = static_cast<int>(r.Range(1, 2));
     for (int n = 0; n < contacts; ++n) {
@@ -620,99 +632,106 @@ void PracticeGenerator::WriteMainExtras(OdbcSession& s, const PatientProfile& p)
     }
     int items = static_cast<int>(r.Range(p.full ? 1 : 0, 2));
     for (int n = 0; n < items; ++n) {
-        Put(s, "itemhist", InsertBuilder(k, "itemhist")
-                               .Int("vid", p.pid * 10 + n)
-                               .Int("iid", r.Range(1, 500))
-                               .Int("ityp", r.Range(1, 4))
-                               .Int("ifmt", 0)
-                               .Int("pid", p.pid)
-                               .Int("aid", p.aid)
-                               .Int("lid", 2)
-                               .Int("datum", last - r.Range(0, kYear))
-                               .Text("txt", r.Pick(kNotes))
-                               .Sql());
+        Put(s, "itemhist",
+            InsertBuilder(k, "itemhist")
+                .Int("vid", p.pid * 10 + n)
+                .Int("iid", r.Range(1, 500))
+                .Int("ityp", r.Range(1, 4))
+                .Int("ifmt", 0)
+                .Int("pid", p.pid)
+                .Int("aid", p.aid)
+                .Int("lid", 2)
+                .Int("datum", last - r.Range(0, kYear))
+                .Text("txt", r.Pick(kNotes))
+                .Sql());
     }
     if (p.full || r.Chance(10)) {
-        Put(s, "recall", InsertBuilder(k, "recall")
-                             .Int("recallid", p.pid * 10 + 1)
-                             .Int("datum", last + 180 * kDay)
-                             .Int("pid", p.pid)
-                             .Int("aid", p.aid)
-                             .Text("ident", "GU")
-                             .Text("title", "Gesundheits-Check-up fällig")
-                             .Text("txt", "Bitte telefonisch einbestellen.")
-                             .Sql());
+        Put(s, "recall",
+            InsertBuilder(k, "recall")
+                .Int("recallid", p.pid * 10 + 1)
+                .Int("datum", last + 180 * kDay)
+                .Int("pid", p.pid)
+                .Int("aid", p.aid)
+                .Text("ident", "GU")
+                .Text("title", "Gesundheits-Check-up fällig")
+                .Text("txt", "Bitte telefonisch einbestellen.")
+                .Sql());
     }
     if (p.full || r.Chance(10)) {
-        Put(s, "terminnotiz", InsertBuilder(k, "terminnotiz")
-                                  .Int("tid", p.pid * 100)
-                                  .Int("pid", p.pid)
-                                  .Text("notiz", "Bringt Befunde vom Facharzt mit.")
-                                  .Sql());
+        Put(s, "terminnotiz",
+            InsertBuilder(k, "terminnotiz")
+                .Int("tid", p.pid * 100)
+                .Int("pid", p.pid)
+                .Text("notiz", "Bringt Befunde vom Facharzt mit.")
+                .Sql());
     }
     if (p.full || p.openDmp || r.Chance(10)) {
         int forms = static_cast<int>(r.Range(1, 2));
         for (int n = 0; n < forms; ++n) {
             bool open = p.openDmp && n == forms - 1;
-            Put(s, "dmp_form", InsertBuilder(k, "dmp_form")
-                                   .Int("dmpid", p.pid * 10 + n)
-                                   .Int("pid", p.pid)
-                                   .Int("aid", p.aid)
-                                   .Int("sid", p.pid * 100 + 1)
-                                   .Int("bsnr", 987654300)
-                                   .Int("lanr", 123456700 + p.aid)
-                                   .Int("formid", r.Range(1, 9))
-                                   .Int("datum", last - n * 91 * kDay)
-                                   .Int("abrechnung", open ? 0 : 1)
-                                   .Int("fehlerhaft", 0)
-                                   .Int("gedruckt", 1)
-                                   .Int("empfaenger", 1)
-                                   .Int("version", 5)
-                                   .Text("content", "<dmp><hba1c>6.8</hba1c></dmp>")
-                                   .Sql());
+            Put(s, "dmp_form",
+                InsertBuilder(k, "dmp_form")
+                    .Int("dmpid", p.pid * 10 + n)
+                    .Int("pid", p.pid)
+                    .Int("aid", p.aid)
+                    .Int("sid", p.pid * 100 + 1)
+                    .Int("bsnr", 987654300)
+                    .Int("lanr", 123456700 + p.aid)
+                    .Int("formid", r.Range(1, 9))
+                    .Int("datum", last - n * 91 * kDay)
+                    .Int("abrechnung", open ? 0 : 1)
+                    .Int("fehlerhaft", 0)
+                    .Int("gedruckt", 1)
+                    .Int("empfaenger", 1)
+                    .Int("version", 5)
+                    .Text("content", "<dmp><hba1c>6.8</hba1c></dmp>")
+                    .Sql());
         }
-        Put(s, "dmp_pat", InsertBuilder(k, "dmp_pat")
-                              .Int("dpatid", p.pid * 10 + 1)
-                              .Int("pid", p.pid)
-                              .Text("fallnummer", "DM" + std::to_string(p.pid))
-                              .Int("art", r.Range(1, 4))
-                              .Int("datum", p.firstVisit)
-                              .Int("empfaenger", 1)
-                              .Int("flags", 0)
-                              .Sql());
+        Put(s, "dmp_pat",
+            InsertBuilder(k, "dmp_pat")
+                .Int("dpatid", p.pid * 10 + 1)
+                .Int("pid", p.pid)
+                .Text("fallnummer", "DM" + std::to_string(p.pid))
+                .Int("art", r.Range(1, 4))
+                .Int("datum", p.firstVisit)
+                .Int("empfaenger", 1)
+                .Int("flags", 0)
+                .Sql());
     }
     if (p.full || p.privat == 2 || r.Chance(3)) {
-        Put(s, "pat_unfall", InsertBuilder(k, "pat_unfall")
-                                 .Int("uid", p.pid * 10 + 1)
-                                 .Int("pid", p.pid)
-                                 .Int("bgid", 1)
-                                 .Int("tarif", 1)
-                                 .Int("datum", last - 7 * kDay)
-                                 .Int("persunfall", 0)
-                                 .Text("unfallort", "Baustelle Königstraße")
-                                 .Text("betrieb", "Bau & Söhne GmbH")
-                                 .Text("bstrasse", "Industriestraße 4")
-                                 .Text("bplz", "80331")
-                                 .Text("bort", "München")
-                                 .Text("btel", "089/123456")
-                                 .Text("berichtnr", "B-" + std::to_string(p.pid))
-                                 .Text("aktenzeichen", "AZ 4711")
-                                 .Text("ansprechpartner", "Frau Kühn")
-                                 .Text("unfallhergang", "Beim Abladen vom Gerüst gestürzt.")
-                                 .Int("eingetroffen", 1)
-                                 .Sql());
+        Put(s, "pat_unfall",
+            InsertBuilder(k, "pat_unfall")
+                .Int("uid", p.pid * 10 + 1)
+                .Int("pid", p.pid)
+                .Int("bgid", 1)
+                .Int("tarif", 1)
+                .Int("datum", last - 7 * kDay)
+                .Int("persunfall", 0)
+                .Text("unfallort", "Baustelle Königstraße")
+                .Text("betrieb", "Bau & Söhne GmbH")
+                .Text("bstrasse", "Industriestraße 4")
+                .Text("bplz", "80331")
+                .Text("bort", "München")
+                .Text("btel", "089/123456")
+                .Text("berichtnr", "B-" + std::to_string(p.pid))
+                .Text("aktenzeichen", "AZ 4711")
+                .Text("ansprechpartner", "Frau Kühn")
+                .Text("unfallhergang", "Beim Abladen vom Gerüst gestürzt.")
+                .Int("eingetroffen", 1)
+                .Sql());
     }
     if (p.openReInvoice || r.Chance(5)) {
         static const std::vector<int> settled = {0, 8, 10, 11};
-        Put(s, "re_rechnungen", InsertBuilder(k, "re_rechnungen")
-                                    .Int("rid", p.pid * 10 + 1)
-                                    .Int("pid", p.pid)
-                                    .Int("aid", p.aid)
-                                    .Int("nummer", 2000000 + p.pid)
-                                    .Int("datum", last)
-                                    .Int("status", p.openReInvoice ? 1 : r.Pick(settled))
-                                    .Real("betrag", static_cast<double>(r.Range(1000, 50000)) / 100)
-                                    .Sql());
+        Put(s, "re_rechnungen",
+            InsertBuilder(k, "re_rechnungen")
+                .Int("rid", p.pid * 10 + 1)
+                .Int("pid", p.pid)
+                .Int("aid", p.aid)
+                .Int("nummer", 2000000 + p.pid)
+                .Int("datum", last)
+                .Int("status", p.openReInvoice ? 1 : r.Pick(settled))
+                .Real("betrag", static_cast<double>(r.Range(1000, 50000)) / 100)
+                .Sql());
     }
 }
 
@@ -720,15 +739,16 @@ void PracticeGenerator::WriteIfap(OdbcSession& s, const PatientProfile& p) {
     SeededRandom r(opt_.seed, static_cast<uint64_t>(p.pid), "docmed");
     int n = static_cast<int>(r.Range(p.full ? 1 : 0, 3));
     for (int i = 0; i < n; ++i) {
-        Put(s, "docmed", InsertBuilder(opt_.kind, "docmed")
-                             .Int("aid", p.aid)
-                             .Int("pid", p.pid)
-                             .Int("datum", p.lastVisit - r.Range(0, kYear))
-                             .Int("dauermedikament", r.Range(0, 1))
-                             .Int("zuletztverschrieben", p.lastVisit)
-                             .Int("pzn", r.Range(1000000, 9999999))
-                             .Int("verschreibungsanzahl", r.Range(1, 12))
-                             .Sql());
+        Put(s, "docmed",
+            InsertBuilder(opt_.kind, "docmed")
+                .Int("aid", p.aid)
+                .Int("pid", p.pid)
+                .Int("datum", p.lastVisit - r.Range(0, kYear))
+                .Int("dauermedikament", r.Range(0, 1))
+                .Int("zuletztverschrieben", p.lastVisit)
+                .Int("pzn", r.Range(1000000, 9999999))
+                .Int("verschreibungsanzahl", r.Range(1, 12))
+                .Sql());
     }
 }
 
@@ -739,19 +759,20 @@ void PracticeGenerator::WriteForm(OdbcSession& s, const PatientProfile& p) {
         int64_t when = p.lastVisit - r.Range(0, kYear);
         std::string content = "Muster-Inhalt für " + p.nachname + ", " + p.vorname;
         if (r.Chance(10)) content += std::string(2000, '*');
-        Put(s, "ausdrucke", InsertBuilder(opt_.kind, "ausdrucke")
-                                .Int("adid", p.pid * 10 + i)
-                                .Int("pid", p.pid)
-                                .Int("aid", p.aid)
-                                .Int("datum", when)
-                                .Text("formular", r.Pick(std::vector<std::string>{
-                                                      "Muster 16", "Überweisung", "AU-Bescheinigung",
-                                                      "Heilmittelverordnung"}))
-                                .Int("age", static_cast<int>((when - p.birth) / kYear))
-                                .Int("kopien", r.Range(1, 3))
-                                .Timestamp("gedruckt", when)
-                                .Text("inhalt", content)
-                                .Sql());
+        Put(s, "ausdrucke",
+            InsertBuilder(opt_.kind, "ausdrucke")
+                .Int("adid", p.pid * 10 + i)
+                .Int("pid", p.pid)
+                .Int("aid", p.aid)
+                .Int("datum", when)
+                .Text("formular",
+                      r.Pick(std::vector<std::string>{"Muster 16", "Überweisung",
+                                                      "AU-Bescheinigung", "Heilmittelverordnung"}))
+                .Int("age", static_cast<int>((when - p.birth) / kYear))
+                .Int("kopien", r.Range(1, 3))
+                .Timestamp("gedruckt", when)
+                .Text("inhalt", content)
+                .Sql());
     }
 }
 
@@ -760,21 +781,24 @@ void PracticeGenerator::WriteLdt(OdbcSession& s, const PatientProfile& p) {
     int n = static_cast<int>(r.Range(p.full ? 1 : 0, 2));
     for (int i = 0; i < n; ++i) {
         int64_t when = p.lastVisit - r.Range(0, kYear);
-        Put(s, "ldtbericht", InsertBuilder(opt_.kind, "ldtbericht")
-                                 .Int("bid", p.pid * 10 + i)
-                                 .Int("pid", p.pid)
-                                 .Int("aid", p.aid)
-                                 .Int("datum", when)
-                                 .Text("labor", "Labor Dr. Blümel & Kollegen")
-                                 .Text("anforderung", "A" + std::to_string(p.pid * 10 + i))
-                                 .Timestamp("eingang", when + 2 * kDay)
-                                 .Date("abnahme", when)
-                                 .Text("befund", "Leukozyten 7,2 G/l\r\nCRP < 5 mg/l")
-                                 .Sql());
+        Put(s, "ldtbericht",
+            InsertBuilder(opt_.kind, "ldtbericht")
+                .Int("bid", p.pid * 10 + i)
+                .Int("pid", p.pid)
+                .Int("aid", p.aid)
+                .Int("datum", when)
+                .Text("labor", "Labor Dr. Blümel & Kollegen")
+                .Text("anforderung", "A" + std::to_string(p.pid * 10 + i))
+                .Timestamp("eingang", when + 2 * kDay)
+                .Date("abnahme", when)
+                .Text("befund", "Leukozyten 7,2 G/l\r\nCRP < 5 mg/l")
+                .Sql());
         // autoid is numbered by the database on the Access kind.
         InsertBuilder nr(opt_.kind, "ldtnummer");
         if (opt_.kind == PracticeKind::Firebird) nr.Int("autoid", p.pid * 10 + i);
-        nr.Int("pid", p.pid).Text("nummer", "L" + std::to_string(p.pid * 10 + i)).Int("datum", when);
+        nr.Int("pid", p.pid)
+            .Text("nummer", "L" + std::to_string(p.pid * 10 + i))
+            .Int("datum", when);
         Put(s, "ldtnummer", nr.Sql());
     }
 }
@@ -784,19 +808,20 @@ void PracticeGenerator::WriteMed(OdbcSession& s, const PatientProfile& p) {
     int n = static_cast<int>(r.Range(p.full ? 1 : 0, 3));
     for (int i = 0; i < n; ++i) {
         int64_t when = p.lastVisit - r.Range(0, 2 * kYear);
-        Put(s, "medhistory", InsertBuilder(opt_.kind, "medhistory")
-                                 .Int("mhid", p.pid * 10 + i)
-                                 .Int("pid", p.pid)
-                                 .Int("aid", p.aid)
-                                 .Int("datum", when)
-                                 .Int("pzn", r.Range(1000000, 9999999))
-                                 .Text("praeparat", r.Pick(kPreparations))
-                                 .Text("dosierung", r.Pick(std::vector<std::string>{
-                                                        "1-0-1", "1-0-0", "0-0-1", "bei Bedarf"}))
-                                 .Real("menge", static_cast<double>(r.Range(1, 40)) / 2.0, 1)
-                                 .Int("dauer", r.Range(0, 1))
-                                 .Timestamp("verordnet", when)
-                                 .Sql());
+        Put(s, "medhistory",
+            InsertBuilder(opt_.kind, "medhistory")
+                .Int("mhid", p.pid * 10 + i)
+                .Int("pid", p.pid)
+                .Int("aid", p.aid)
+                .Int("datum", when)
+                .Int("pzn", r.Range(1000000, 9999999))
+                .Text("praeparat", r.Pick(kPreparations))
+                .Text("dosierung",
+                      r.Pick(std::vector<std::string>{"1-0-1", "1-0-0", "0-0-1", "bei Bedarf"}))
+                .Real("menge", static_cast<double>(r.Range(1, 40)) / 2.0, 1)
+                .Int("dauer", r.Range(0, 1))
+                .Timestamp("verordnet", when)
+                .Sql());
     }
 }
 
@@ -829,19 +854,19 @@ void PracticeGenerator::WriteKassenbuch(OdbcSession& s, const PatientProfile& p)
     if (!p.cashBook) return;
     SeededRandom r(opt_.seed, static_cast<uint64_t>(p.pid), "kassenbuch");
     int64_t when = p.lastVisit;
-    Put(s, "kassenbuch", InsertBuilder(opt_.kind, "kassenbuch")
-                             .Int("kbid", p.pid * 10 + 1)
-                             .Int("pid", p.pid)
-                             .Int("aid", p.aid)
-                             .Int("datum", when)
-                             .Text("titel", r.Pick(std::vector<std::string>{
-                                                "Praxisgebühr", "IGeL: Reiseimpfung",
-                                                "Attest für's Fitnessstudio"}))
-                             .Real("betrag", static_cast<double>(r.Range(500, 8000)) / 100.0)
-                             .Real("mwst", 19.0, 1)
-                             .Int("art", r.Range(1, 3))
-                             .Timestamp("gebucht", when)
-                             .Sql());
+    Put(s, "kassenbuch",
+        InsertBuilder(opt_.kind, "kassenbuch")
+            .Int("kbid", p.pid * 10 + 1)
+            .Int("pid", p.pid)
+            .Int("aid", p.aid)
+            .Int("datum", when)
+            .Text("titel", r.Pick(std::vector<std::string>{"Praxisgebühr", "IGeL: Reiseimpfung",
+                                                           "Attest für's Fitnessstudio"}))
+            .Real("betrag", static_cast<double>(r.Range(500, 8000)) / 100.0)
+            .Real("mwst", 19.0, 1)
+            .Int("art", r.Range(1, 3))
+            .Timestamp("gebucht", when)
+            .Sql());
 }
 
 void PracticeGenerator::WriteKartei(OdbcSession& s, const PatientProfile& p) {
@@ -849,17 +874,18 @@ void PracticeGenerator::WriteKartei(OdbcSession& s, const PatientProfile& p) {
     int n = static_cast<int>(r.Range(1, 4));
     for (int i = 0; i < n; ++i) {
         int64_t when = p.lastVisit - r.Range(0, 3 * kYear);
-        Put(s, "data", InsertBuilder(opt_.kind, "data")
-                           .Int("did", p.pid * 100 + i)
-                           .Int("pid", p.pid)
-                           .Int("aid", p.aid)
-                           .Int("cid", r.Pick(std::vector<int>{1, 2, 3, 4}))
-                           .Timestamp("datum", when)
-                           .Text("txt", r.Pick(kNotes))
-                           .Int("flags", 0)
-                           .Int("deleted", 0)
-                           .Int("created", when)
-                           .Sql());
+        Put(s, "data",
+            InsertBuilder(opt_.kind, "data")
+                .Int("did", p.pid * 100 + i)
+                .Int("pid", p.pid)
+                .Int("aid", p.aid)
+                .Int("cid", r.Pick(std::vector<int>{1, 2, 3, 4}))
+                .Timestamp("datum", when)
+                .Text("txt", r.Pick(kNotes))
+                .Int("flags", 0)
+                .Int("deleted", 0)
+                .Int("created", when)
+                .Sql());
     }
 }
 

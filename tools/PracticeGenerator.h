@@ -12,7 +12,7 @@
 #include "tools/PracticeOptions.h"
 
 class PracticeGenerator {
-public:
+  public:
     explicit PracticeGenerator(PracticeOptions options);
 
     bool Generate();
@@ -38,10 +38,9 @@ public:
     // Stored form of a password: every byte lowered by 10, modulo 256.
     static std::string StoredPassword(const std::string& plain);
 
-private:
+  private:
     static bool CreateDatabase(PracticeKind kind, const std::string& file,
-                               const std::string& script, OdbcSession& session,
-                               std::string& error);
+                               const std::string& script, OdbcSession& session, std::string& error);
     bool Put(OdbcSession& session, const std::string& table, const std::string& sql);
     bool WriteDatabase(const std::string& name);
     void BuildProfiles();

@@ -46,11 +46,10 @@ const std::vector<std::string>& SchemaScript::DatabaseNames() {
 
 const std::vector<std::string>& SchemaScript::ArchivedTables() {
     static const std::vector<std::string> tables = {
-        "patienten",  "abrechnungen", "diagnosen",   "scheine",     "termine",
-        "docmed",     "ausdrucke",    "ldtbericht",  "ldtnummer",   "medhistory",
-        "rechnungen", "kassenbuch",   "kontingente", "felder",      "data",
-        "havg_pat",   "havg_patextra", "pat_kontakt", "itemhist",   "recall",
-        "terminnotiz", "dmp_form",    "dmp_pat",     "pat_unfall"};
+        "patienten",   "abrechnungen", "diagnosen",   "scheine",    "termine",       "docmed",
+        "ausdrucke",   "ldtbericht",   "ldtnummer",   "medhistory", "rechnungen",    "kassenbuch",
+        "kontingente", "felder",       "data",        "havg_pat",   "havg_patextra", "pat_kontakt",
+        "itemhist",    "recall",       "terminnotiz", "dmp_form",   "dmp_pat",       "pat_unfall"};
     return tables;
 }
 

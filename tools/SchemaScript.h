@@ -9,7 +9,7 @@
 #include "tools/PracticeKind.h"
 
 class SchemaScript {
-public:
+  public:
     // Names of the embedded scripts: the eight practice databases and "archiv".
     static const std::vector<std::string>& DatabaseNames();
     // The 24 tables that hold patient rows, in the order of the archive.

@@ -8,7 +8,7 @@
 #include <vector>
 
 class SeededRandom {
-public:
+  public:
     explicit SeededRandom(uint64_t seed) : state_(seed) {}
     // A stream of its own for one patient and one table, so that the rows of a
     // table do not depend on the order in which tables are written.
@@ -35,7 +35,7 @@ public:
         return items[static_cast<size_t>(Range(0, static_cast<int64_t>(items.size()) - 1))];
     }
 
-private:
+  private:
     static uint64_t Hash(const std::string& s) {
         uint64_t h = 1469598103934665603ull;
         for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;

@@ -151,7 +151,9 @@ int main(int argc, char** argv) {
     std::printf("users (login/password): ");
     for (const auto& u : PracticeGenerator::Users()) {
         std::printf("%s/%s%s ", u.login, u.password,
-                    u.deleted ? " (deleted)" : u.mayUseTamaro ? "" : " (no Tamaro right)");
+                    u.deleted        ? " (deleted)"
+                    : u.mayUseTamaro ? ""
+                                     : " (no Tamaro right)");
     }
     std::printf("\n");
     std::string dir = std::filesystem::absolute(opt.dir).lexically_normal().string();

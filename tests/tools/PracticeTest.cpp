@@ -2,9 +2,9 @@
 // process), read back through unixODBC and the project's drivers with the
 // connection strings and queries of the program.
 #include <gtest/gtest.h>
-
 #include <sql.h>
 #include <sqlext.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,7 +14,6 @@
 #include <memory>
 #include <optional>
 #include <set>
-#include <sys/wait.h>
 
 #include "tests/fixtures/TestEnv.h"
 #include "tools/PracticeGenerator.h"
@@ -38,7 +37,7 @@ struct ColumnDesc {
 
 // A plain ODBC connection for reading a database back.
 class Probe {
-public:
+  public:
     explicit Probe(const std::string& connectionString) {
         SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_);
         SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
@@ -89,8 +88,8 @@ public:
                 std::string name = r[3].value_or("");
                 std::transform(name.begin(), name.end(), name.begin(), ::tolower);
                 int type = std::stoi(r[4].value_or("0"));
-                int size = (type == SQL_CHAR || type == SQL_VARCHAR) ? std::stoi(r[6].value_or("0"))
-                                                                     : 0;
+                int size =
+                    (type == SQL_CHAR || type == SQL_VARCHAR) ? std::stoi(r[6].value_or("0")) : 0;
                 out[name] = {type, size};
             }
         }
@@ -98,7 +97,7 @@ public:
         return out;
     }
 
-private:
+  private:
     static std::vector<Row> Fetch(SQLHSTMT st) {
         std::vector<Row> rows;
         SQLSMALLINT cols = 0;
@@ -108,7 +107,8 @@ private:
             Row row;
             for (SQLUSMALLINT c = 1; c <= cols; ++c) {
                 SQLLEN ind = 0;
-                SQLRETURN rc = SQLGetData(st, c, SQL_C_CHAR, buf.data(), static_cast<SQLLEN>(buf.size()), &ind);
+                SQLRETURN rc = SQLGetData(st, c, SQL_C_CHAR, buf.data(),
+                                          static_cast<SQLLEN>(buf.size()), &ind);
                 if (!SQL_SUCCEEDED(rc) || ind == SQL_NULL_DATA)
                     row.emplace_back(std::nullopt);
                 else
@@ -184,7 +184,7 @@ const std::map<std::string, std::vector<std::string>>& TableLists() {
 }
 
 class Practice : public ::testing::TestWithParam<std::string> {
-protected:
+  protected:
     void SetUp() override {
         testenv::UseBuiltDrivers();
         if (!DriverRegistered(Ext())) GTEST_SKIP() << "driver for ." << Ext() << " not built";
@@ -267,9 +267,9 @@ TEST_P(Practice, UsersRightsAndDoctors) {
               PracticeGenerator::StoredPassword("Praxis'1"));
 
     // The rights as the login loads them.
-    std::string count = db->Scalar(Ext() == "fdb"
-                                       ? "select cast(max(tid)+1 as integer) from uac_token"
-                                       : "select max(tid)+1 from uac_token");
+    std::string count =
+        db->Scalar(Ext() == "fdb" ? "select cast(max(tid)+1 as integer) from uac_token"
+                                  : "select max(tid)+1 from uac_token");
     EXPECT_GT(std::stol(count), 154);
     auto holds154 = [&](int lid) {
         auto rows = db->Query(
@@ -286,7 +286,8 @@ TEST_P(Practice, UsersRightsAndDoctors) {
     EXPECT_TRUE(holds154(3));
     EXPECT_FALSE(holds154(4));
 
-    auto doctors = db->Query("select arten,titel,name,vorname,aid from arzt where aid>1 order by name, vorname");
+    auto doctors = db->Query(
+        "select arten,titel,name,vorname,aid from arzt where aid>1 order by name, vorname");
     ASSERT_TRUE(doctors) << db->Error();
     int hidden = 0, shown = 0;
     for (const Row& r : *doctors) (std::stol(*r[0]) & 0x20 ? hidden : shown)++;
@@ -308,12 +309,20 @@ TEST_P(Practice, ProgramQueriesFindOpenBusinessAndThirtyYearsOfServices) {
         ASSERT_TRUE(rows) << p.Error();
         for (const Row& r : *rows) hidden.insert(*r[0]);
     };
-    collect(*rech, "select distinct pid from rechnungen where status<>0 and status<>8 and status<>10 and status<>11");
-    collect(*main, "select distinct pid from re_rechnungen where status<>0 and status<>8 and status<>10 and status<>11");
+    collect(*rech,
+            "select distinct pid from rechnungen where status<>0 and status<>8 and status<>10 and "
+            "status<>11");
+    collect(*main,
+            "select distinct pid from re_rechnungen where status<>0 and status<>8 and status<>10 "
+            "and status<>11");
     collect(*main, "select distinct pid from dmp_form where abrechnung=0");
     collect(*kasse, "select distinct pid from kassenbuch");
-    collect(*main, "select distinct pid from abrechnungen where abrechnung=0 and (sid<0 or (sid>0 and gordnung in (1,5,6)))");
-    collect(*main, "select b.pid from ((select sid,pid from scheine) b left join (select distinct sid from abrechnungen) a on (a.sid=b.sid)) where a.sid is null");
+    collect(*main,
+            "select distinct pid from abrechnungen where abrechnung=0 and (sid<0 or (sid>0 and "
+            "gordnung in (1,5,6)))");
+    collect(*main,
+            "select b.pid from ((select sid,pid from scheine) b left join (select distinct sid "
+            "from abrechnungen) a on (a.sid=b.sid)) where a.sid is null");
     EXPECT_GT(hidden.size(), 0u);
     EXPECT_LT(hidden.size(), static_cast<size_t>(kPatients) / 2);
 
@@ -376,7 +385,8 @@ TEST_P(Practice, TemplateIsAtVersion68WithTheLiveColumns) {
     for (const char* c : {"nid", "pid", "aid", "datum", "notiz"}) EXPECT_TRUE(notes.count(c)) << c;
     // The notes migration's select and insert target exist.
     EXPECT_NE(archive->Scalar("select count(*) from notizen"), "<none>") << archive->Error();
-    EXPECT_TRUE(archive->Query("select nid, pid, aid, datum, notiz from notizen")) << archive->Error();
+    EXPECT_TRUE(archive->Query("select nid, pid, aid, datum, notiz from notizen"))
+        << archive->Error();
 }
 
 TEST_P(Practice, SameSeedGivesTheSamePatientsAndRefusesToOverwrite) {
@@ -397,7 +407,8 @@ TEST_P(Practice, SameSeedGivesTheSamePatientsAndRefusesToOverwrite) {
     RunResult again = RunTool(other.str() + " --kind " + Ext() + " --patients 10 --seed 8");
     EXPECT_NE(again.status, 0);
     EXPECT_NE(again.output.find("--force"), std::string::npos) << again.output;
-    RunResult forced = RunTool(other.str() + " --kind " + Ext() + " --patients 10 --seed 8 --force");
+    RunResult forced =
+        RunTool(other.str() + " --kind " + Ext() + " --patients 10 --seed 8 --force");
     ASSERT_EQ(forced.status, 0) << forced.output;
     auto c = Probe(ProgramConnectionString(Ext(), other.path() / "Database", "data")).Query(sql);
     ASSERT_TRUE(c);
