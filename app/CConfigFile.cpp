@@ -7,9 +7,13 @@
 
 namespace {
 
-bool IsBlank(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsBlank(unsigned char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
-unsigned char Lower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
+unsigned char Lower(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
+}
 
 std::string WithoutLeadingBlanks(const std::string& line) {
     size_t i = 0;
@@ -22,8 +26,10 @@ std::string WithoutLeadingBlanks(const std::string& line) {
 std::string EncodeValue(const std::string& value) {
     std::string out = value;
     for (char& c : out) {
-        if (c == '\r') c = '\x01';
-        else if (c == '\n') c = '\x02';
+        if (c == '\r')
+            c = '\x01';
+        else if (c == '\n')
+            c = '\x02';
     }
     return out;
 }
@@ -31,8 +37,10 @@ std::string EncodeValue(const std::string& value) {
 std::string DecodeValue(const std::string& value) {
     std::string out = value;
     for (char& c : out) {
-        if (c == '\x01') c = '\r';
-        else if (c == '\x02') c = '\n';
+        if (c == '\x01')
+            c = '\r';
+        else if (c == '\x02')
+            c = '\n';
     }
     return out;
 }

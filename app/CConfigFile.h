@@ -7,7 +7,7 @@
 #include <vector>
 
 class CConfigFile {
-public:
+  public:
     CConfigFile() = default;
     virtual ~CConfigFile() = default;
     CConfigFile(const CConfigFile&) = delete;
@@ -29,7 +29,7 @@ public:
     const std::string& Path() const { return path_; }
     const std::vector<std::string>& Lines() const { return lines_; }
 
-private:
+  private:
     // Index of the first line that matches key, or -1.
     int FindKey(const std::string& key) const;
 

@@ -48,8 +48,7 @@ bool BroadcastMessage(const std::string& name, int32_t wParam, int32_t lParam) {
     // handles the messages of one connection in order.
     MessagePtr hello(dbus_message_new_method_call("org.freedesktop.DBus", "/org/freedesktop/DBus",
                                                   "org.freedesktop.DBus", "Hello"));
-    MessagePtr signal(
-        dbus_message_new_signal(BroadcastPath, BroadcastInterface, name.c_str()));
+    MessagePtr signal(dbus_message_new_signal(BroadcastPath, BroadcastInterface, name.c_str()));
     if (!hello || !signal) return false;
     dbus_int32_t first = wParam, second = lParam;
     if (!dbus_message_append_args(signal.get(), DBUS_TYPE_INT32, &first, DBUS_TYPE_INT32, &second,

@@ -15,4 +15,6 @@ inline constexpr const char* BroadcastInterface = "de.kvarn.Velunda";
 bool BroadcastMessage(const std::string& name, int32_t wParam, int32_t lParam);
 
 // "MSG_VELUNDA_NEWPAT" with both parameters 0: the Velunda patients changed.
-inline bool BroadcastNewPatients() { return BroadcastMessage(NewPatientsMessage, 0, 0); }
+inline bool BroadcastNewPatients() {
+    return BroadcastMessage(NewPatientsMessage, 0, 0);
+}

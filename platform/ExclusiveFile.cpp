@@ -26,9 +26,15 @@ bool Exists(const std::string& path) {
 int ExclusiveFile::TryOnce(const std::string& path, Mode mode) {
     int flags = O_CLOEXEC;
     switch (mode) {
-        case Mode::Read: flags |= O_RDONLY; break;
-        case Mode::ReadWriteCreate: flags |= O_RDWR | O_CREAT; break;
-        case Mode::AppendCreate: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
+        case Mode::Read:
+            flags |= O_RDONLY;
+            break;
+        case Mode::ReadWriteCreate:
+            flags |= O_RDWR | O_CREAT;
+            break;
+        case Mode::AppendCreate:
+            flags |= O_WRONLY | O_CREAT | O_APPEND;
+            break;
     }
     const int fd = ::open(path.c_str(), flags, 0666);
     if (fd < 0) return errno;
@@ -40,7 +46,8 @@ int ExclusiveFile::TryOnce(const std::string& path, Mode mode) {
     // The previous holder may have removed or replaced the file while this one
     // waited for the lock; holding a lock on a file that no longer has the
     // name would let data go to a lost copy.
-    struct stat opened {}, named {};
+    struct stat opened {
+    }, named{};
     if (::fstat(fd, &opened) != 0 || ::stat(path.c_str(), &named) != 0 ||
         opened.st_dev != named.st_dev || opened.st_ino != named.st_ino) {
         ::close(fd);
@@ -65,8 +72,7 @@ ExclusiveFile::Result ExclusiveFile::Open(const std::string& path, Mode mode, co
         if (retry.stopOnPermanentError && IsPermanent(err)) return Result::GaveUp;
         if (attempts_ >= attempts) return Result::GaveUp;
         // A file replaced under the lock is tried again at once.
-        if (err != ESTALE)
-            std::this_thread::sleep_for(std::chrono::milliseconds(retry.delayMs));
+        if (err != ESTALE) std::this_thread::sleep_for(std::chrono::milliseconds(retry.delayMs));
     }
 }
 
@@ -116,7 +122,9 @@ bool ExclusiveFile::Truncate(long long size) {
     return fd_ >= 0 && ::ftruncate(fd_, static_cast<off_t>(size)) == 0;
 }
 
-bool ExclusiveFile::Unlink() { return fd_ >= 0 && ::unlink(path_.c_str()) == 0; }
+bool ExclusiveFile::Unlink() {
+    return fd_ >= 0 && ::unlink(path_.c_str()) == 0;
+}
 
 bool ExclusiveFile::Close() {
     if (fd_ < 0) return true;

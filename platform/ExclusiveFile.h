@@ -7,7 +7,7 @@
 #include <string>
 
 class ExclusiveFile {
-public:
+  public:
     enum class Mode {
         Read,             // the file must exist
         ReadWriteCreate,  // created when missing, never truncated
@@ -16,9 +16,9 @@ public:
     enum class Result { Opened, Missing, GaveUp };
 
     struct Retry {
-        int attempts = 1;          // attempts in all, at least 1
-        int delayMs = 200;         // wait between two attempts
-        bool stopWhenMissing = false;  // a failed attempt on a missing file ends the tries
+        int attempts = 1;                   // attempts in all, at least 1
+        int delayMs = 200;                  // wait between two attempts
+        bool stopWhenMissing = false;       // a failed attempt on a missing file ends the tries
         bool stopOnPermanentError = false;  // e.g. a read-only file system ends the tries
     };
 
@@ -30,7 +30,7 @@ public:
     Result Open(const std::string& path, Mode mode, const Retry& retry);
     bool IsOpen() const { return fd_ >= 0; }
     int Fd() const { return fd_; }
-    int Attempts() const { return attempts_; }  // attempts made by the last Open
+    int Attempts() const { return attempts_; }    // attempts made by the last Open
     int LastError() const { return lastErrno_; }  // errno of the last failed attempt
 
     bool ReadAll(std::string& out);
@@ -44,7 +44,7 @@ public:
     // Releases the lock; false when the final close reported an error.
     bool Close();
 
-private:
+  private:
     // One attempt: 0 on success, else the errno that made it fail (EWOULDBLOCK
     // when another holder has the lock).
     int TryOnce(const std::string& path, Mode mode);

@@ -15,13 +15,13 @@ bool NamedMutexExists(const std::string& name);
 
 // Holds the named mutex for its lifetime, as a running sibling program does.
 class NamedMutexHolder {
-public:
+  public:
     explicit NamedMutexHolder(const std::string& name);
     ~NamedMutexHolder();
     NamedMutexHolder(const NamedMutexHolder&) = delete;
     NamedMutexHolder& operator=(const NamedMutexHolder&) = delete;
     bool Held() const { return fd_ >= 0; }
 
-private:
+  private:
     int fd_ = -1;
 };

@@ -8,7 +8,7 @@
 bool GetLoginName(std::string& name) {
     long size = sysconf(_SC_GETPW_R_SIZE_MAX);
     std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 16384);
-    passwd entry {};
+    passwd entry{};
     passwd* found = nullptr;
     if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
         !found->pw_name || !*found->pw_name)

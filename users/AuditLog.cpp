@@ -13,9 +13,9 @@
 
 namespace {
 
-constexpr int32_t kModuleMinVersion = 188;   // older databases lack the audit columns
-constexpr size_t kSegmentLength = 255;       // width of the column "notiz"
-constexpr int32_t kKeepSeconds = 31536000;   // 365 days
+constexpr int32_t kModuleMinVersion = 188;  // older databases lack the audit columns
+constexpr size_t kSegmentLength = 255;      // width of the column "notiz"
+constexpr int32_t kKeepSeconds = 31536000;  // 365 days
 
 // "log.save" may be held by Tamaro on another workstation: 50 retries of 200 ms.
 constexpr ExclusiveFile::Retry kFallbackRetry{51, 200, true, true};
@@ -24,8 +24,10 @@ constexpr ExclusiveFile::Retry kFallbackRetry{51, 200, true, true};
 std::string EncodeLine(const std::string& sql) {
     std::string out = sql;
     for (char& c : out) {
-        if (c == '\n') c = '\x01';
-        else if (c == '\r') c = '\x02';
+        if (c == '\n')
+            c = '\x01';
+        else if (c == '\r')
+            c = '\x02';
     }
     return out;
 }
@@ -33,8 +35,10 @@ std::string EncodeLine(const std::string& sql) {
 std::string DecodeLine(const std::string& line) {
     std::string out = line;
     for (char& c : out) {
-        if (c == '\x01') c = '\n';
-        else if (c == '\x02') c = '\r';
+        if (c == '\x01')
+            c = '\n';
+        else if (c == '\x02')
+            c = '\r';
     }
     return out;
 }
@@ -61,7 +65,9 @@ AuditLog& TheAuditLog() {
     return log;
 }
 
-AuditLog::~AuditLog() { SaveAuditFile(); }
+AuditLog::~AuditLog() {
+    SaveAuditFile();
+}
 
 int32_t AuditLog::Now() const {
     return clock_ ? clock_() : static_cast<int32_t>(std::time(nullptr));
@@ -90,8 +96,8 @@ void AuditLog::WriteAuditEntry(int category, const std::string& text) {
             "insert into log (mid, lid, aid, pid, datum, kategorie, art, intval1, intval2, "
             "intval3, client, notiz) values(" +
             std::to_string(mid_) + ", " + std::to_string(lid_) + ", " + std::to_string(aid_) +
-            ", -1, " + std::to_string(now) + ", " + std::to_string(category) + ", 0, -1, -1, -1, '" +
-            client + "', '" + EscapeSQL(segment) + "')");
+            ", -1, " + std::to_string(now) + ", " + std::to_string(category) +
+            ", 0, -1, -1, -1, '" + client + "', '" + EscapeSQL(segment) + "')");
     }
     FlushAuditQueue();
 }
@@ -132,8 +138,8 @@ void AuditLog::LoadAuditFile() {
     // Without deleting the file its statements would be written again at the
     // next start; they stay in the file for a start that can delete it.
     if (!file.Unlink()) {
-        const std::string message =
-            "Tamaro: " + FallbackFile() + " kann nicht gelöscht werden; seine Einträge bleiben dort.\n";
+        const std::string message = "Tamaro: " + FallbackFile() +
+                                    " kann nicht gelöscht werden; seine Einträge bleiben dort.\n";
         std::fputs(cp1252::ToUtf8(message).c_str(), stderr);
         return;
     }
@@ -172,7 +178,9 @@ std::vector<std::string> AuditLog::SaveQueue() {
     return lost;
 }
 
-bool AuditLog::SaveAuditFile() { return SaveQueue().empty(); }
+bool AuditLog::SaveAuditFile() {
+    return SaveQueue().empty();
+}
 
 void AuditLog::SaveAtProgramEnd() {
     const std::string file = FallbackFile();

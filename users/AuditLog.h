@@ -11,7 +11,7 @@
 class ODBCConnection;
 
 class AuditLog {
-public:
+  public:
     AuditLog() = default;
     // Saves what is still queued to "log.save". Touches no database, so it is
     // safe after the connections and the driver libraries are gone.
@@ -53,7 +53,7 @@ public:
     const std::vector<std::string>& Queue() const { return queue_; }
     std::string FallbackFile() const { return dataFolder_ + "/log.save"; }
 
-private:
+  private:
     int32_t Now() const;
     // Writes the queue to the file and empties it; returns what was lost.
     std::vector<std::string> SaveQueue();

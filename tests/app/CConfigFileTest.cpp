@@ -1,7 +1,6 @@
-#include "app/CConfigFile.h"
-
 #include <gtest/gtest.h>
 
+#include "app/CConfigFile.h"
 #include "tests/fixtures/TestEnv.h"
 
 using testenv::ReadFile;
@@ -11,7 +10,7 @@ using testenv::WriteFile;
 namespace {
 
 class ConfigFileTest : public ::testing::Test {
-protected:
+  protected:
     std::string File(const std::string& name = "Tamaro.cfg") { return dir_.str() + "/" + name; }
     TempDir dir_;
 };

@@ -1,11 +1,10 @@
-#include "app/DirectoryDiscovery.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/DirectoryDiscovery.h"
 #include "app/Globals.h"
 #include "tests/fixtures/TestEnv.h"
 
@@ -16,7 +15,7 @@ using testenv::TempDir;
 using testenv::WriteFile;
 
 class DirectoryDiscoveryTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         setenv("XDG_CONFIG_HOME", user_.str().c_str(), 1);
         setenv("XDG_CONFIG_DIRS", machine_.str().c_str(), 1);
@@ -63,8 +62,9 @@ TEST_F(DirectoryDiscoveryTest, WithoutNetworkCfgTheInstallationIsTheDataRoot) {
 }
 
 TEST_F(DirectoryDiscoveryTest, NetworkCfgReplacesDataRootAndServer) {
-    WriteFile(install_.path() / "Network.cfg",
-              "; Velunda network\r\nPath=/mnt/praxis/velunda\r\nFBConnect=server1:/srv/velunda\r\n");
+    WriteFile(
+        install_.path() / "Network.cfg",
+        "; Velunda network\r\nPath=/mnt/praxis/velunda\r\nFBConnect=server1:/srv/velunda\r\n");
     LocateDataDir(install_.str());
     SetDatabaseDirs();
     EXPECT_EQ(DataDir, "/mnt/praxis/velunda");

@@ -1,5 +1,3 @@
-#include "platform/Broadcast.h"
-
 #include <dbus/dbus.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -9,13 +7,14 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "platform/Broadcast.h"
 #include "tests/fixtures/TestEnv.h"
 
 namespace {
 
 // A private session bus for one test, ended with the test.
 class PrivateBus {
-public:
+  public:
     PrivateBus() {
         int out[2];
         if (pipe(out) != 0) return;
@@ -40,13 +39,13 @@ public:
     }
     const std::string& Address() const { return address_; }
 
-private:
+  private:
     pid_t pid_ = -1;
     std::string address_;
 };
 
 class BroadcastTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const char* old = std::getenv("DBUS_SESSION_BUS_ADDRESS");
         hadAddress_ = old != nullptr;
@@ -106,7 +105,8 @@ TEST_F(BroadcastTest, NoReachableBusDoesNothingAndDoesNotBlock) {
     setenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/tamaro-bus", 1);
     EXPECT_FALSE(BroadcastNewPatients());
     unsetenv("DBUS_SESSION_BUS_ADDRESS");
-    const std::string runtime = std::getenv("XDG_RUNTIME_DIR") ? std::getenv("XDG_RUNTIME_DIR") : "";
+    const std::string runtime =
+        std::getenv("XDG_RUNTIME_DIR") ? std::getenv("XDG_RUNTIME_DIR") : "";
     setenv("XDG_RUNTIME_DIR", "/nonexistent", 1);
     EXPECT_FALSE(BroadcastNewPatients());
     if (runtime.empty())

@@ -1,5 +1,3 @@
-#include "platform/ExclusiveFile.h"
-
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -7,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "platform/ExclusiveFile.h"
 #include "tests/fixtures/TestEnv.h"
 
 namespace {
@@ -40,7 +39,7 @@ pid_t HoldInChild(const std::string& path, int holdMs, bool deleteAtEnd) {
 }
 
 class ExclusiveFileTest : public ::testing::Test {
-protected:
+  protected:
     std::string Path() const { return dir_.str() + "/shared.id"; }
     TempDir dir_;
 };

@@ -1,5 +1,3 @@
-#include "platform/NamedMutex.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -7,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "platform/NamedMutex.h"
 #include "tests/fixtures/TestEnv.h"
 
 namespace {
@@ -15,7 +14,7 @@ using testenv::TempDir;
 
 // A second process that holds the named mutex until told to end.
 class SiblingProcess {
-public:
+  public:
     explicit SiblingProcess(const std::string& name) {
         int ready[2], quit[2];
         if (pipe(ready) != 0 || pipe(quit) != 0) return;
@@ -46,14 +45,14 @@ public:
     }
     bool Held() const { return held_; }
 
-private:
+  private:
     pid_t pid_ = -1;
     int quit_ = -1;
     bool held_ = false;
 };
 
 class NamedMutexTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { setenv("TAMARO_LOCK_DIR", (dir_.str() + "/locks").c_str(), 1); }
     void TearDown() override { unsetenv("TAMARO_LOCK_DIR"); }
     TempDir dir_;

@@ -1,11 +1,10 @@
-#include "platform/Registry.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 
 #include "app/Globals.h"
+#include "platform/Registry.h"
 #include "tests/fixtures/TestEnv.h"
 
 namespace {
@@ -16,13 +15,14 @@ using testenv::TempDir;
 using testenv::WriteFile;
 
 class RegistryTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         setenv("XDG_CONFIG_HOME", user_.str().c_str(), 1);
         machineDirs_ = machineA_.str() + ":" + machineB_.str();
         setenv("XDG_CONFIG_DIRS", machineDirs_.c_str(), 1);
     }
-    void Put(const TempDir& root, const std::string& text, const std::string& file = "Velunda.conf") {
+    void Put(const TempDir& root, const std::string& text,
+             const std::string& file = "Velunda.conf") {
         fs::create_directories(root.path() / "Kvarn");
         WriteFile(root.path() / "Kvarn" / file, text);
     }
@@ -70,7 +70,8 @@ TEST_F(RegistryTest, WriteProgramPathCreatesFoldersAndKeepsOtherLines) {
     Put(user_, "Sprache=de\r\nPath=/old\r\n", "Tamaro.conf");
     ProgramDir = "/srv/tamaro";
     WriteProgramPath();
-    EXPECT_EQ(ReadFile(user_.path() / "Kvarn" / "Tamaro.conf"), "Sprache=de\r\nPath=/srv/tamaro\r\n");
+    EXPECT_EQ(ReadFile(user_.path() / "Kvarn" / "Tamaro.conf"),
+              "Sprache=de\r\nPath=/srv/tamaro\r\n");
     ProgramDir = old;
 }
 

@@ -21,10 +21,13 @@ using testenv::ReadFile;
 using testenv::TempDir;
 using testenv::WriteFile;
 
-int32_t FixedClock() { return 1700000000; }
+int32_t FixedClock() {
+    return 1700000000;
+}
 
 bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 std::string ExpectedClient() {
@@ -38,7 +41,7 @@ std::string ExpectedClient() {
 }
 
 class AuditLogFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         SetWindowServices(&boxes_);
         log_.SetClock(FixedClock);
@@ -148,9 +151,10 @@ TEST_F(AuditLogFileTest, NoDataFolderNeitherReadsNorWrites) {
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_TRUE(log_.Queue().empty());
     // Standard error gets UTF-8.
-    EXPECT_NE(err.find("Tamaro: 1 Protokolleintr\xC3\xA4ge gehen verloren (kein Velunda-Datenordner "
-                       "bekannt):\n"),
-              std::string::npos)
+    EXPECT_NE(
+        err.find("Tamaro: 1 Protokolleintr\xC3\xA4ge gehen verloren (kein Velunda-Datenordner "
+                 "bekannt):\n"),
+        std::string::npos)
         << err;
     log_.WriteAuditEntry(1, "y");
     testing::internal::CaptureStderr();
