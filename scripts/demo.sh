@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Runs Tamaro on a demo practice: installs what is missing, builds, creates a
+# practice of the Firebird kind (embedded engine, 2,000 patients) under the
+# user's data folder unless one exists, points the per-user Velunda key at it
+# and starts the program — with its window when a display is available,
+# otherwise headless (the progress log on standard output).
+#   scripts/demo.sh [--headless] [further arguments for tamaro]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+scripts/deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)"
+
+data_home=${XDG_DATA_HOME:-$HOME/.local/share}
+practice="$data_home/tamaro/demo-practice"
+export ODBCSYSINI="$root/build/odbc"
+export ODBCINI="$root/build/odbc/odbc.ini"
+
+if [ ! -d "$practice/Database" ]; then
+  echo "demo: creating a practice with 2,000 patients in $practice"
+  mkdir -p "$practice"
+  "$root/build/tamaro-mkpractice" "$practice" --kind fdb --patients 2000 --seed 1 --network
+fi
+
+config_home=${XDG_CONFIG_HOME:-$HOME/.config}
+mkdir -p "$config_home/Kvarn"
+printf 'path=%s\r\n' "$practice" > "$config_home/Kvarn/Velunda.conf"
+
+cd "$root/build/tamaro"
+args=("$@")
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  case " ${args[*]:-} " in *" --headless "*) ;; *) args=(--headless "${args[@]}") ;; esac
+fi
+exec ./tamaro "${args[@]}"
