@@ -78,6 +78,10 @@ struct ExecResult {
 };
 
 // Connection keys from the connection string, keys upper-cased, values as given.
+// The plumbing adds LOGIN_TIMEOUT (seconds) when the application set
+// SQL_ATTR_LOGIN_TIMEOUT and the string does not carry that key itself.
+// CREATEDB=1 (a tool key the program never sends) asks the backend to create
+// the database file when it does not exist.
 using ConnectKeys = std::map<std::string, std::string>;
 
 class Connection {

@@ -1,0 +1,58 @@
+#include "common/ConnectString.h"
+
+#include <cctype>
+
+namespace odbcdrv {
+
+namespace {
+std::string Trim(const std::string& s) {
+    size_t b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return {};
+    size_t e = s.find_last_not_of(" \t\r\n");
+    return s.substr(b, e - b + 1);
+}
+}  // namespace
+
+ConnectKeys ParseConnectString(const std::string& text) {
+    ConnectKeys keys;
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t eq = text.find_first_of("=;", i);
+        if (eq == std::string::npos) break;
+        if (text[eq] == ';') {  // a fragment without "=" carries nothing
+            i = eq + 1;
+            continue;
+        }
+        std::string key = Trim(text.substr(i, eq - i));
+        for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        size_t j = eq + 1;
+        while (j < text.size() && (text[j] == ' ' || text[j] == '\t')) ++j;
+        std::string value;
+        if (j < text.size() && text[j] == '{') {
+            ++j;
+            while (j < text.size()) {
+                if (text[j] == '}') {
+                    if (j + 1 < text.size() && text[j + 1] == '}') {
+                        value.push_back('}');
+                        j += 2;
+                        continue;
+                    }
+                    ++j;
+                    break;
+                }
+                value.push_back(text[j++]);
+            }
+            size_t semi = text.find(';', j);
+            i = semi == std::string::npos ? text.size() : semi + 1;
+        } else {
+            size_t semi = text.find(';', j);
+            size_t end = semi == std::string::npos ? text.size() : semi;
+            value = Trim(text.substr(j, end - j));
+            i = semi == std::string::npos ? text.size() : semi + 1;
+        }
+        if (!key.empty()) keys.emplace(key, value);
+    }
+    return keys;
+}
+
+}  // namespace odbcdrv

@@ -1,0 +1,21 @@
+// An environment handle: the ODBC version the application declared.
+#pragma once
+
+#include "common/Handle.h"
+
+namespace odbcdrv {
+
+class EnvHandle : public Handle {
+public:
+    EnvHandle() : Handle(SQL_HANDLE_ENV) {}
+    SQLRETURN SetAttr(SQLINTEGER attribute, SQLPOINTER value);
+    SQLRETURN GetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER* length);
+    SQLRETURN EndTran(SQLSMALLINT completion);
+
+    int connections = 0;  // live connection handles; the environment is freed last
+
+private:
+    SQLINTEGER odbcVersion_ = SQL_OV_ODBC3;
+};
+
+}  // namespace odbcdrv

@@ -1,0 +1,11 @@
+#include "common/MemoryResultSet.h"
+
+namespace odbcdrv {
+
+bool MemoryResultSet::Next(std::vector<Value>& row) {
+    if (next_ >= rows_.size()) return false;
+    row = std::move(rows_[next_++]);
+    return true;
+}
+
+}  // namespace odbcdrv

@@ -1,0 +1,55 @@
+#include "common/SqlStates.h"
+
+#include <cstring>
+
+namespace odbcdrv {
+
+namespace {
+struct Entry {
+    const char* state;
+    const char* text;
+};
+
+constexpr Entry kTable[] = {
+    {"01000", "General warning"},
+    {"01004", "String data, right truncated"},
+    {"01S02", "Option value changed"},
+    {"01S07", "Fractional truncation"},
+    {"07006", "Restricted data type attribute violation"},
+    {"07009", "Invalid descriptor index"},
+    {"08001", "Client unable to establish connection"},
+    {"08002", "Connection name in use"},
+    {"08003", "Connection not open"},
+    {"22001", "String data, right truncated"},
+    {"22002", "Indicator variable required but not supplied"},
+    {"22003", "Numeric value out of range"},
+    {"22007", "Invalid datetime format"},
+    {"22018", "Invalid character value for cast specification"},
+    {"24000", "Invalid cursor state"},
+    {"25000", "Invalid transaction state"},
+    {"HY000", "General error"},
+    {"HY001", "Memory allocation error"},
+    {"HY003", "Invalid application buffer type"},
+    {"HY004", "Invalid SQL data type"},
+    {"HY008", "Operation canceled"},
+    {"HY009", "Invalid use of null pointer"},
+    {"HY010", "Function sequence error"},
+    {"HY012", "Invalid transaction operation code"},
+    {"HY024", "Invalid attribute value"},
+    {"HY090", "Invalid string or buffer length"},
+    {"HY091", "Invalid descriptor field identifier"},
+    {"HY092", "Invalid attribute/option identifier"},
+    {"HY096", "Invalid information type"},
+    {"HY109", "Invalid cursor position"},
+    {"HYC00", "Optional feature not implemented"},
+    {"HYT00", "Timeout expired"},
+};
+}  // namespace
+
+const char* StateText(const char* sqlstate) {
+    for (const Entry& e : kTable)
+        if (std::strcmp(e.state, sqlstate) == 0) return e.text;
+    return "General error";
+}
+
+}  // namespace odbcdrv

@@ -1,0 +1,530 @@
+#include "common/StmtHandle.h"
+
+#include <cctype>
+#include <cstring>
+
+#include "common/FaultInjector.h"
+#include "common/MemoryResultSet.h"
+#include "common/SqlStates.h"
+#include "common/StringOut.h"
+#include "common/TypeInfo.h"
+
+namespace odbcdrv {
+
+namespace {
+
+// Resets a flag when the execution ends, however it ends.
+class ExecutingFlag {
+public:
+    explicit ExecutingFlag(std::atomic<bool>& f) : f_(f) { f_ = true; }
+    ~ExecutingFlag() { f_ = false; }
+
+private:
+    std::atomic<bool>& f_;
+};
+
+ColumnInfo CatalogColumn(const char* name, SQLSMALLINT type, bool nullable) {
+    ColumnInfo c;
+    c.name = name;
+    c.sqlType = type;
+    c.nullable = nullable ? SQL_NULLABLE : SQL_NO_NULLS;
+    switch (type) {
+        case SQL_SMALLINT:
+            c.typeName = "SMALLINT";
+            c.columnSize = 5;
+            break;
+        case SQL_INTEGER:
+            c.typeName = "INTEGER";
+            c.columnSize = 10;
+            break;
+        default:
+            c.typeName = "VARCHAR";
+            c.columnSize = 128;
+    }
+    return c;
+}
+
+// The standard result columns of SQLColumns, in their standard order.
+std::vector<ColumnInfo> ColumnsResultColumns() {
+    return {CatalogColumn("TABLE_CAT", SQL_VARCHAR, true),
+            CatalogColumn("TABLE_SCHEM", SQL_VARCHAR, true),
+            CatalogColumn("TABLE_NAME", SQL_VARCHAR, false),
+            CatalogColumn("COLUMN_NAME", SQL_VARCHAR, false),
+            CatalogColumn("DATA_TYPE", SQL_SMALLINT, false),
+            CatalogColumn("TYPE_NAME", SQL_VARCHAR, false),
+            CatalogColumn("COLUMN_SIZE", SQL_INTEGER, true),
+            CatalogColumn("BUFFER_LENGTH", SQL_INTEGER, true),
+            CatalogColumn("DECIMAL_DIGITS", SQL_SMALLINT, true),
+            CatalogColumn("NUM_PREC_RADIX", SQL_SMALLINT, true),
+            CatalogColumn("NULLABLE", SQL_SMALLINT, false),
+            CatalogColumn("REMARKS", SQL_VARCHAR, true),
+            CatalogColumn("COLUMN_DEF", SQL_VARCHAR, true),
+            CatalogColumn("SQL_DATA_TYPE", SQL_SMALLINT, false),
+            CatalogColumn("SQL_DATETIME_SUB", SQL_SMALLINT, true),
+            CatalogColumn("CHAR_OCTET_LENGTH", SQL_INTEGER, true),
+            CatalogColumn("ORDINAL_POSITION", SQL_INTEGER, false),
+            CatalogColumn("IS_NULLABLE", SQL_VARCHAR, true)};
+}
+
+// LIKE-style match without regard to case: "%" any run, "_" any character.
+bool Matches(const char* pattern, const char* text) {
+    for (; *pattern; ++pattern, ++text) {
+        if (*pattern == '%') {
+            for (const char* t = text;; ++t) {
+                if (Matches(pattern + 1, t)) return true;
+                if (!*t) return false;
+            }
+        }
+        if (!*text) return false;
+        if (*pattern != '_' && std::toupper(static_cast<unsigned char>(*pattern)) !=
+                                   std::toupper(static_cast<unsigned char>(*text)))
+            return false;
+    }
+    return *text == '\0';
+}
+
+}  // namespace
+
+StmtHandle::StmtHandle(DbcHandle& d) : Handle(SQL_HANDLE_STMT), dbc(d) {
+    dbc.statements.insert(this);
+}
+
+StmtHandle::~StmtHandle() {
+    CloseResults();
+    dbc.statements.erase(this);
+}
+
+void StmtHandle::CloseResults() {
+    rows_.reset();
+    row_.clear();
+    getState_.clear();
+    onRow_ = false;
+    atEnd_ = false;
+    fetched_ = 0;
+}
+
+void StmtHandle::SetResult(std::unique_ptr<ResultSet> rows) {
+    CloseResults();
+    rows_ = std::move(rows);
+}
+
+const ColumnInfo* StmtHandle::Column(SQLUSMALLINT column) {
+    if (!rows_) {
+        Fail(state::kSequenceError);
+        return nullptr;
+    }
+    const auto& cols = rows_->Columns();
+    if (column < 1 || column > cols.size()) {
+        Fail(state::kInvalidDescriptorIndex);
+        return nullptr;
+    }
+    return &cols[column - 1];
+}
+
+SQLRETURN StmtHandle::Run(const std::string& sql) {
+    if (!dbc.Connected()) return Fail(state::kNotConnected);
+    if (rows_) return Fail(state::kInvalidCursorState);
+    rowCount_ = -1;
+    if (FaultInjector::ShouldFail(sql)) return Fail(state::kGeneralError, FaultInjector::Message());
+    ExecResult r;
+    {
+        ExecutingFlag flag(executing_);
+        r = dbc.Conn().Execute(sql);
+    }
+    rowCount_ = r.rowCount;
+    if (r.rows) {
+        SetResult(std::move(r.rows));
+        return SQL_SUCCESS;
+    }
+    if (r.searchedUpdateOrDelete && r.rowCount == 0) return SQL_NO_DATA;
+    return SQL_SUCCESS;
+}
+
+SQLRETURN StmtHandle::ExecDirect(const std::string& sql) {
+    isPrepared_ = false;
+    return Run(sql);
+}
+
+SQLRETURN StmtHandle::Prepare(const std::string& sql) {
+    if (rows_) return Fail(state::kInvalidCursorState);
+    // The text is sent to the engine at SQLExecute; the engine checks it then.
+    prepared_ = sql;
+    isPrepared_ = true;
+    rowCount_ = -1;
+    return SQL_SUCCESS;
+}
+
+SQLRETURN StmtHandle::Execute() {
+    if (!isPrepared_) return Fail(state::kSequenceError);
+    return Run(prepared_);
+}
+
+SQLRETURN StmtHandle::Fetch() {
+    if (!rows_) return Fail(state::kInvalidCursorState);
+    getState_.assign(rows_->Columns().size(), GetDataState{});
+    if (atEnd_ || (maxRows_ > 0 && fetched_ >= maxRows_)) {
+        onRow_ = false;
+        atEnd_ = true;
+    } else {
+        onRow_ = rows_->Next(row_);
+        atEnd_ = !onRow_;
+        if (onRow_) ++fetched_;
+    }
+    if (rowsFetchedPtr_) *rowsFetchedPtr_ = onRow_ ? 1 : 0;
+    if (!onRow_) return SQL_NO_DATA;
+    if (rowStatusPtr_) *rowStatusPtr_ = SQL_ROW_SUCCESS;
+    SQLRETURN rc = SQL_SUCCESS;
+    for (size_t i = 0; i < bindings_.size() && i < row_.size(); ++i) {
+        const Binding& b = bindings_[i];
+        if (!b.target && !b.indicator) continue;
+        GetDataState st;
+        SQLRETURN r = ValueConverter::Deliver(row_[i], rows_->Columns()[i], b.cType, b.target,
+                                              b.bufferLength, b.indicator, st, diag);
+        if (r == SQL_ERROR) rc = SQL_ERROR;
+        else if (r == SQL_SUCCESS_WITH_INFO && rc == SQL_SUCCESS) rc = SQL_SUCCESS_WITH_INFO;
+    }
+    return rc;
+}
+
+SQLRETURN StmtHandle::GetData(SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER target,
+                              SQLLEN bufferLength, SQLLEN* indicator) {
+    if (!rows_ || !onRow_) return Fail(state::kInvalidCursorState);
+    const ColumnInfo* col = Column(column);
+    if (!col) return SQL_ERROR;
+    // Reading another column starts the pieces of this one afresh.
+    for (size_t i = 0; i < getState_.size(); ++i)
+        if (i != column - 1u) getState_[i] = GetDataState{};
+    SQLLEN limit = bufferLength;
+    return ValueConverter::Deliver(row_[column - 1], *col, cType, target, limit, indicator,
+                                   getState_[column - 1], diag);
+}
+
+SQLRETURN StmtHandle::BindCol(SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER target,
+                              SQLLEN bufferLength, SQLLEN* indicator) {
+    if (column < 1) return Fail(state::kInvalidDescriptorIndex);
+    if (bindings_.size() < column) bindings_.resize(column);
+    bindings_[column - 1] = Binding{cType, target, bufferLength, indicator};
+    return SQL_SUCCESS;
+}
+
+SQLRETURN StmtHandle::NumResultCols(SQLSMALLINT* count) {
+    if (!count) return Fail(state::kInvalidNullPointer);
+    *count = rows_ ? static_cast<SQLSMALLINT>(rows_->Columns().size()) : 0;
+    return SQL_SUCCESS;
+}
+
+SQLRETURN StmtHandle::DescribeCol(SQLUSMALLINT column, SQLCHAR* name, SQLSMALLINT bufferLength,
+                                  SQLSMALLINT* nameLength, SQLSMALLINT* dataType,
+                                  SQLULEN* columnSize, SQLSMALLINT* decimalDigits,
+                                  SQLSMALLINT* nullable) {
+    const ColumnInfo* col = Column(column);
+    if (!col) return SQL_ERROR;
+    if (dataType) *dataType = col->sqlType;
+    if (columnSize) *columnSize = col->columnSize;
+    if (decimalDigits) *decimalDigits = col->decimalDigits;
+    if (nullable) *nullable = col->nullable;
+    return CopyOut(col->name, name, bufferLength, nameLength, diag);
+}
+
+SQLRETURN StmtHandle::ColAttribute(SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER charValue,
+                                   SQLSMALLINT bufferLength, SQLSMALLINT* stringLength,
+                                   SQLLEN* numericValue) {
+    if (field == SQL_DESC_COUNT || field == SQL_COLUMN_COUNT) {
+        if (numericValue) *numericValue = rows_ ? static_cast<SQLLEN>(rows_->Columns().size()) : 0;
+        return SQL_SUCCESS;
+    }
+    const ColumnInfo* col = Column(column);
+    if (!col) return SQL_ERROR;
+    auto text = [&](const std::string& s) {
+        return CopyOut(s, charValue, bufferLength, stringLength, diag);
+    };
+    SQLLEN n = 0;
+    switch (field) {
+        case SQL_DESC_NAME:
+        case SQL_DESC_LABEL:
+        case SQL_DESC_BASE_COLUMN_NAME:
+        case SQL_COLUMN_NAME:
+            return text(col->name);
+        case SQL_DESC_TYPE_NAME:
+            return text(col->typeName);
+        case SQL_DESC_TABLE_NAME:
+        case SQL_DESC_BASE_TABLE_NAME:
+            return text(col->tableName);
+        case SQL_DESC_CATALOG_NAME:
+        case SQL_DESC_SCHEMA_NAME:
+        case SQL_DESC_LITERAL_PREFIX:
+        case SQL_DESC_LITERAL_SUFFIX:
+        case SQL_DESC_LOCAL_TYPE_NAME:
+            return text(field == SQL_DESC_LITERAL_PREFIX || field == SQL_DESC_LITERAL_SUFFIX
+                            ? (IsCharType(col->sqlType) ? "'" : "")
+                            : "");
+        case SQL_DESC_CONCISE_TYPE:  // also SQL_COLUMN_TYPE
+            n = col->sqlType;
+            break;
+        case SQL_DESC_TYPE:
+            n = IsDatetime(col->sqlType) ? SQL_DATETIME : col->sqlType;
+            break;
+        case SQL_DESC_DATETIME_INTERVAL_CODE:
+            n = col->sqlType == SQL_TYPE_DATE   ? SQL_CODE_DATE
+                : col->sqlType == SQL_TYPE_TIME ? SQL_CODE_TIME
+                : col->sqlType == SQL_TYPE_TIMESTAMP ? SQL_CODE_TIMESTAMP
+                                                     : 0;
+            break;
+        case SQL_DESC_LENGTH:
+        case SQL_COLUMN_LENGTH:
+        case SQL_COLUMN_PRECISION:
+        case SQL_DESC_PRECISION:
+            n = static_cast<SQLLEN>(col->columnSize);
+            if (field == SQL_COLUMN_LENGTH) n = OctetLength(*col);
+            break;
+        case SQL_DESC_OCTET_LENGTH:
+            n = OctetLength(*col);
+            break;
+        case SQL_DESC_DISPLAY_SIZE:
+            n = DisplaySize(*col);
+            break;
+        case SQL_DESC_SCALE:
+        case SQL_COLUMN_SCALE:
+            n = col->decimalDigits;
+            break;
+        case SQL_DESC_NULLABLE:
+        case SQL_COLUMN_NULLABLE:
+            n = col->nullable;
+            break;
+        case SQL_DESC_UNSIGNED:
+            n = (IsExactNumeric(col->sqlType) || col->sqlType == SQL_REAL ||
+                 col->sqlType == SQL_FLOAT || col->sqlType == SQL_DOUBLE) &&
+                        !col->isUnsigned
+                    ? SQL_FALSE
+                    : SQL_TRUE;
+            break;
+        case SQL_DESC_FIXED_PREC_SCALE:
+            n = SQL_FALSE;
+            break;
+        case SQL_DESC_AUTO_UNIQUE_VALUE:
+            n = SQL_FALSE;
+            break;
+        case SQL_DESC_CASE_SENSITIVE:
+            n = IsCharType(col->sqlType) ? SQL_TRUE : SQL_FALSE;
+            break;
+        case SQL_DESC_SEARCHABLE:
+            n = col->sqlType == SQL_LONGVARCHAR || col->sqlType == SQL_LONGVARBINARY
+                    ? SQL_PRED_CHAR
+                    : SQL_PRED_SEARCHABLE;
+            break;
+        case SQL_DESC_UPDATABLE:
+            n = SQL_ATTR_READWRITE_UNKNOWN;
+            break;
+        case SQL_DESC_NUM_PREC_RADIX:
+            n = IsExactNumeric(col->sqlType) ? 10
+                : (col->sqlType == SQL_REAL || col->sqlType == SQL_FLOAT || col->sqlType == SQL_DOUBLE)
+                    ? 2
+                    : 0;
+            break;
+        case SQL_DESC_UNNAMED:
+            n = col->name.empty() ? SQL_UNNAMED : SQL_NAMED;
+            break;
+        default:
+            return Fail(state::kInvalidDescriptorField);
+    }
+    if (numericValue) *numericValue = n;
+    return SQL_SUCCESS;
+}
+
+SQLRETURN StmtHandle::RowCount(SQLLEN* count) {
+    if (!count) return Fail(state::kInvalidNullPointer);
+    *count = rowCount_;
+    return SQL_SUCCESS;
+}
+
+SQLRETURN StmtHandle::Columns(const std::string& table, const std::string* columnPattern) {
+    if (!dbc.Connected()) return Fail(state::kNotConnected);
+    if (rows_) return Fail(state::kInvalidCursorState);
+    isPrepared_ = false;
+    rowCount_ = -1;
+    auto result = std::make_unique<MemoryResultSet>(ColumnsResultColumns());
+    std::vector<ColumnInfo> cols = dbc.Conn().TableColumns(table);
+    int ordinal = 0;
+    for (const ColumnInfo& c : cols) {
+        ++ordinal;
+        if (columnPattern && !Matches(columnPattern->c_str(), c.name.c_str())) continue;
+        bool numeric = IsExactNumeric(c.sqlType) && c.sqlType != SQL_BIT;
+        bool approx = c.sqlType == SQL_REAL || c.sqlType == SQL_FLOAT || c.sqlType == SQL_DOUBLE;
+        bool chars = IsCharType(c.sqlType) || IsBinaryType(c.sqlType);
+        SQLSMALLINT sub = c.sqlType == SQL_TYPE_DATE   ? SQL_CODE_DATE
+                          : c.sqlType == SQL_TYPE_TIME ? SQL_CODE_TIME
+                          : c.sqlType == SQL_TYPE_TIMESTAMP ? SQL_CODE_TIMESTAMP
+                                                            : 0;
+        std::vector<Value> row;
+        row.push_back(Value::Null());
+        row.push_back(Value::Null());
+        row.push_back(Value::String(c.tableName.empty() ? table : c.tableName));
+        row.push_back(Value::String(c.name));
+        row.push_back(Value::Integer(c.sqlType));
+        row.push_back(Value::String(c.typeName));
+        row.push_back(Value::Integer(static_cast<int64_t>(c.columnSize)));
+        row.push_back(Value::Integer(OctetLength(c)));
+        row.push_back(numeric || IsDatetime(c.sqlType) ? Value::Integer(c.decimalDigits)
+                                                       : Value::Null());
+        row.push_back(numeric ? Value::Integer(10) : approx ? Value::Integer(2) : Value::Null());
+        row.push_back(Value::Integer(c.nullable));
+        row.push_back(Value::Null());
+        row.push_back(Value::Null());
+        row.push_back(Value::Integer(sub ? SQL_DATETIME : c.sqlType));
+        row.push_back(sub ? Value::Integer(sub) : Value::Null());
+        row.push_back(chars ? Value::Integer(OctetLength(c)) : Value::Null());
+        row.push_back(Value::Integer(ordinal));
+        row.push_back(Value::String(c.nullable == SQL_NO_NULLS ? "NO"
+                                    : c.nullable == SQL_NULLABLE ? "YES"
+                                                                 : ""));
+        result->AddRow(std::move(row));
+    }
+    SetResult(std::move(result));
+    return SQL_SUCCESS;
+}
+
+SQLRETURN StmtHandle::SetAttr(SQLINTEGER attribute, SQLPOINTER value) {
+    auto v = static_cast<SQLULEN>(reinterpret_cast<SQLLEN>(value));
+    switch (attribute) {
+        case SQL_ATTR_CONCURRENCY:
+            return v == SQL_CONCUR_READ_ONLY ? SQL_SUCCESS : Warn(state::kOptionChanged);
+        case SQL_ATTR_CURSOR_TYPE:
+            return v == SQL_CURSOR_FORWARD_ONLY ? SQL_SUCCESS : Warn(state::kOptionChanged);
+        case SQL_ATTR_CURSOR_SCROLLABLE:
+            return v == SQL_NONSCROLLABLE ? SQL_SUCCESS : Warn(state::kOptionChanged);
+        case SQL_ATTR_CURSOR_SENSITIVITY:
+            return v == SQL_UNSPECIFIED || v == SQL_INSENSITIVE ? SQL_SUCCESS
+                                                               : Warn(state::kOptionChanged);
+        case SQL_ATTR_QUERY_TIMEOUT:
+            queryTimeout_ = v;
+            return SQL_SUCCESS;
+        case SQL_ATTR_MAX_ROWS:
+            maxRows_ = v;
+            return SQL_SUCCESS;
+        case SQL_ATTR_MAX_LENGTH:
+            maxLength_ = v;
+            return SQL_SUCCESS;
+        case SQL_ATTR_ROW_ARRAY_SIZE:
+        case SQL_ROWSET_SIZE:
+            return v == 1 ? SQL_SUCCESS : Warn(state::kOptionChanged);
+        case SQL_ATTR_PARAMSET_SIZE:
+            return v == 1 ? SQL_SUCCESS : Warn(state::kOptionChanged);
+        case SQL_ATTR_ROWS_FETCHED_PTR:
+            rowsFetchedPtr_ = static_cast<SQLULEN*>(value);
+            return SQL_SUCCESS;
+        case SQL_ATTR_ROW_STATUS_PTR:
+            rowStatusPtr_ = static_cast<SQLUSMALLINT*>(value);
+            return SQL_SUCCESS;
+        case SQL_ATTR_NOSCAN:
+        case SQL_ATTR_RETRIEVE_DATA:
+        case SQL_ATTR_ROW_BIND_TYPE:
+        case SQL_ATTR_PARAM_BIND_TYPE:
+        case SQL_ATTR_ASYNC_ENABLE:
+        case SQL_ATTR_ENABLE_AUTO_IPD:
+        case SQL_ATTR_METADATA_ID:
+        case SQL_ATTR_ROW_BIND_OFFSET_PTR:
+        case SQL_ATTR_PARAM_BIND_OFFSET_PTR:
+        case SQL_ATTR_PARAMS_PROCESSED_PTR:
+        case SQL_ATTR_PARAM_STATUS_PTR:
+        case SQL_ATTR_PARAM_OPERATION_PTR:
+        case SQL_ATTR_ROW_OPERATION_PTR:
+        case SQL_ATTR_USE_BOOKMARKS:
+        case SQL_ATTR_SIMULATE_CURSOR:
+        case SQL_ATTR_KEYSET_SIZE:
+            return SQL_SUCCESS;
+        default:
+            return Fail(state::kInvalidAttribute);
+    }
+}
+
+SQLRETURN StmtHandle::GetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER,
+                              SQLINTEGER* length) {
+    SQLULEN v;
+    switch (attribute) {
+        case SQL_ATTR_CONCURRENCY:
+            v = SQL_CONCUR_READ_ONLY;
+            break;
+        case SQL_ATTR_CURSOR_TYPE:
+            v = SQL_CURSOR_FORWARD_ONLY;
+            break;
+        case SQL_ATTR_CURSOR_SCROLLABLE:
+            v = SQL_NONSCROLLABLE;
+            break;
+        case SQL_ATTR_CURSOR_SENSITIVITY:
+            v = SQL_INSENSITIVE;
+            break;
+        case SQL_ATTR_QUERY_TIMEOUT:
+            v = queryTimeout_;
+            break;
+        case SQL_ATTR_MAX_ROWS:
+            v = maxRows_;
+            break;
+        case SQL_ATTR_MAX_LENGTH:
+            v = maxLength_;
+            break;
+        case SQL_ATTR_ROW_ARRAY_SIZE:
+        case SQL_ROWSET_SIZE:
+        case SQL_ATTR_PARAMSET_SIZE:
+            v = 1;
+            break;
+        case SQL_ATTR_ROW_NUMBER:
+            v = 0;
+            break;
+        case SQL_ATTR_NOSCAN:
+        case SQL_ATTR_ASYNC_ENABLE:
+        case SQL_ATTR_USE_BOOKMARKS:
+        case SQL_ATTR_METADATA_ID:
+        case SQL_ATTR_ROW_BIND_TYPE:
+        case SQL_ATTR_PARAM_BIND_TYPE:
+            v = 0;
+            break;
+        case SQL_ATTR_RETRIEVE_DATA:
+            v = SQL_RD_ON;
+            break;
+        default:
+            return Fail(state::kInvalidAttribute);
+    }
+    if (value) *static_cast<SQLULEN*>(value) = v;
+    if (length) *length = sizeof v;
+    return SQL_SUCCESS;
+}
+
+SQLRETURN StmtHandle::FreeStmt(SQLUSMALLINT option) {
+    switch (option) {
+        case SQL_CLOSE:
+            CloseResults();
+            return SQL_SUCCESS;
+        case SQL_UNBIND:
+            bindings_.clear();
+            return SQL_SUCCESS;
+        case SQL_RESET_PARAMS:
+            return SQL_SUCCESS;
+        default:
+            return Fail(state::kInvalidAttribute);
+    }
+}
+
+SQLRETURN StmtHandle::CloseCursor() {
+    if (!rows_) return Fail(state::kInvalidCursorState);
+    CloseResults();
+    return SQL_SUCCESS;
+}
+
+SQLRETURN StmtHandle::MoreResults() {
+    // Every execution yields at most one result.
+    CloseResults();
+    return SQL_NO_DATA;
+}
+
+SQLRETURN StmtHandle::Cancel() {
+    // Without an execution running in another thread there is nothing to stop.
+    if (executing_ && dbc.Connected()) dbc.Conn().Cancel();
+    return SQL_SUCCESS;
+}
+
+SQLRETURN StmtHandle::NumParams(SQLSMALLINT* count) {
+    if (count) *count = 0;
+    return SQL_SUCCESS;
+}
+
+}  // namespace odbcdrv

@@ -1,0 +1,21 @@
+// What the plumbing derives from an SQL type: the default C type that
+// SQL_C_DEFAULT stands for, sizes for SQLDescribeCol/SQLColAttribute and the
+// catalog result sets.
+#pragma once
+
+#include "common/Backend.h"
+
+namespace odbcdrv {
+
+// The C type SQL_C_DEFAULT delivers for a column of this SQL type.
+SQLSMALLINT DefaultCType(SQLSMALLINT sqlType, bool isUnsigned);
+// Characters needed to show a value of the column as text.
+SQLLEN DisplaySize(const ColumnInfo& c);
+// Bytes of the value in its default C representation (text without terminator).
+SQLLEN OctetLength(const ColumnInfo& c);
+bool IsCharType(SQLSMALLINT sqlType);
+bool IsBinaryType(SQLSMALLINT sqlType);
+bool IsExactNumeric(SQLSMALLINT sqlType);
+bool IsDatetime(SQLSMALLINT sqlType);
+
+}  // namespace odbcdrv

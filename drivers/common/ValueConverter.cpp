@@ -1,0 +1,427 @@
+#include "common/ValueConverter.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <limits>
+
+#include "common/SqlStates.h"
+#include "common/TypeInfo.h"
+
+namespace odbcdrv {
+
+namespace {
+
+bool IsTextCType(SQLSMALLINT c) { return c == SQL_C_CHAR || c == SQL_C_WCHAR || c == SQL_C_BINARY; }
+
+// Parses a decimal number written as text (leading/trailing blanks allowed).
+bool ParseNumber(const std::string& s, double& out) {
+    size_t b = s.find_first_not_of(" \t");
+    size_t e = s.find_last_not_of(" \t");
+    if (b == std::string::npos) return false;
+    const char* first = s.data() + b;
+    const char* last = s.data() + e + 1;
+    if (*first == '+') ++first;
+    auto r = std::from_chars(first, last, out);
+    return r.ec == std::errc() && r.ptr == last;
+}
+
+bool ParseInteger(const std::string& s, int64_t& out) {
+    size_t b = s.find_first_not_of(" \t");
+    size_t e = s.find_last_not_of(" \t");
+    if (b == std::string::npos) return false;
+    const char* first = s.data() + b;
+    const char* last = s.data() + e + 1;
+    if (*first == '+') ++first;
+    auto r = std::from_chars(first, last, out);
+    return r.ec == std::errc() && r.ptr == last;
+}
+
+// Accepts "yyyy-mm-dd", "hh:mm:ss" and "yyyy-mm-dd hh:mm:ss[.fff]".
+bool ParseDatetime(const std::string& s, SQL_TIMESTAMP_STRUCT& ts, bool& hasDate, bool& hasTime) {
+    ts = {};
+    hasDate = hasTime = false;
+    int y, mo, d, h, mi, sec, n = 0;
+    const char* p = s.c_str();
+    while (*p == ' ') ++p;
+    if (std::sscanf(p, "%d-%d-%d%n", &y, &mo, &d, &n) == 3) {
+        ts.year = static_cast<SQLSMALLINT>(y);
+        ts.month = static_cast<SQLUSMALLINT>(mo);
+        ts.day = static_cast<SQLUSMALLINT>(d);
+        hasDate = true;
+        p += n;
+        while (*p == ' ' || *p == 'T') ++p;
+    }
+    n = 0;
+    if (std::sscanf(p, "%d:%d:%d%n", &h, &mi, &sec, &n) == 3) {
+        ts.hour = static_cast<SQLUSMALLINT>(h);
+        ts.minute = static_cast<SQLUSMALLINT>(mi);
+        ts.second = static_cast<SQLUSMALLINT>(sec);
+        hasTime = true;
+        p += n;
+        if (*p == '.') {
+            ++p;
+            SQLUINTEGER frac = 0;
+            int digits = 0;
+            while (*p >= '0' && *p <= '9') {
+                if (digits < 9) frac = frac * 10 + static_cast<SQLUINTEGER>(*p - '0'), ++digits;
+                ++p;
+            }
+            while (digits++ < 9) frac *= 10;
+            ts.fraction = frac;
+        }
+    }
+    while (*p == ' ') ++p;
+    if (*p != '\0' || (!hasDate && !hasTime)) return false;
+    if (hasDate && (ts.month < 1 || ts.month > 12 || ts.day < 1 || ts.day > 31)) return false;
+    if (hasTime && (ts.hour > 23 || ts.minute > 59 || ts.second > 61)) return false;
+    return true;
+}
+
+struct Numeric {
+    bool isInt = true;
+    int64_t i = 0;
+    double d = 0;
+};
+
+// The value as a number, or an error state for values that are not numbers.
+const char* AsNumber(const Value& v, Numeric& n) {
+    switch (v.kind) {
+        case Value::Kind::Int:
+            n.isInt = true;
+            n.i = v.i;
+            n.d = static_cast<double>(v.i);
+            return nullptr;
+        case Value::Kind::Double:
+            n.isInt = false;
+            n.d = v.d;
+            return nullptr;
+        case Value::Kind::Text:
+            if (ParseInteger(v.s, n.i)) {
+                n.isInt = true;
+                n.d = static_cast<double>(n.i);
+                return nullptr;
+            }
+            if (ParseNumber(v.s, n.d)) {
+                n.isInt = false;
+                return nullptr;
+            }
+            return state::kInvalidCharValue;
+        default:
+            return state::kRestrictedType;
+    }
+}
+
+template <class T>
+SQLRETURN PutInteger(const Numeric& n, SQLPOINTER target, SQLLEN* ind, Diagnostics& diag) {
+    bool fractional = false;
+    T out;
+    if (n.isInt) {
+        if (n.i < static_cast<int64_t>(std::numeric_limits<T>::min()) ||
+            (n.i > 0 && static_cast<uint64_t>(n.i) > static_cast<uint64_t>(std::numeric_limits<T>::max()))) {
+            diag.Add(state::kOutOfRange);
+            return SQL_ERROR;
+        }
+        out = static_cast<T>(n.i);
+    } else {
+        double t = std::trunc(n.d);
+        if (std::isnan(n.d) || t < static_cast<double>(std::numeric_limits<T>::min()) ||
+            t > static_cast<double>(std::numeric_limits<T>::max())) {
+            diag.Add(state::kOutOfRange);
+            return SQL_ERROR;
+        }
+        fractional = t != n.d;
+        out = static_cast<T>(t);
+    }
+    std::memcpy(target, &out, sizeof out);
+    if (ind) *ind = sizeof out;
+    if (fractional) {
+        diag.Add(state::kFractionalTruncation);
+        return SQL_SUCCESS_WITH_INFO;
+    }
+    return SQL_SUCCESS;
+}
+
+std::string FormatDouble(double d, bool single) {
+    char buf[64];
+    std::to_chars_result r = single ? std::to_chars(buf, buf + sizeof buf, static_cast<float>(d))
+                                    : std::to_chars(buf, buf + sizeof buf, d);
+    return std::string(buf, r.ptr);
+}
+
+std::string Hex(const std::string& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (unsigned char c : bytes) {
+        out.push_back(digits[c >> 4]);
+        out.push_back(digits[c & 15]);
+    }
+    return out;
+}
+
+// Code page 1252 bytes 0x80..0x9F that differ from Latin-1.
+constexpr char16_t kCp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+std::u16string Widen(const std::string& s) {
+    std::u16string out;
+    out.reserve(s.size());
+    for (unsigned char c : s)
+        out.push_back(c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : static_cast<char16_t>(c));
+    return out;
+}
+
+SQLRETURN PutPieces(const char* data, size_t size, size_t terminator, SQLPOINTER target,
+                    SQLLEN bufferLength, SQLLEN* ind, GetDataState& st, Diagnostics& diag) {
+    if (bufferLength < 0) {
+        diag.Add(state::kInvalidBufferLength);
+        return SQL_ERROR;
+    }
+    size_t remaining = size - st.offset;
+    size_t room = 0;
+    if (target && static_cast<size_t>(bufferLength) > terminator)
+        room = static_cast<size_t>(bufferLength) - terminator;
+    if (terminator == 2) room &= ~size_t{1};
+    size_t n = remaining < room ? remaining : room;
+    if (target && static_cast<size_t>(bufferLength) >= terminator) {
+        std::memcpy(target, data + st.offset, n);
+        std::memset(static_cast<char*>(target) + n, 0, terminator);
+    }
+    if (ind) *ind = static_cast<SQLLEN>(remaining);
+    if (n < remaining || (terminator > 0 && static_cast<size_t>(bufferLength) < terminator)) {
+        st.offset += n;
+        diag.Add(state::kTruncated);
+        return SQL_SUCCESS_WITH_INFO;
+    }
+    st.offset += n;
+    st.done = true;
+    return SQL_SUCCESS;
+}
+
+SQLRETURN PutDatetime(const Value& v, SQLSMALLINT cType, SQLPOINTER target, SQLLEN* ind,
+                      Diagnostics& diag) {
+    SQL_TIMESTAMP_STRUCT ts{};
+    bool hasDate = false, hasTime = false;
+    switch (v.kind) {
+        case Value::Kind::Date:
+            ts = v.ts;
+            hasDate = true;
+            break;
+        case Value::Kind::Time:
+            ts = v.ts;
+            hasTime = true;
+            break;
+        case Value::Kind::Timestamp:
+            ts = v.ts;
+            hasDate = hasTime = true;
+            break;
+        case Value::Kind::Text:
+            if (!ParseDatetime(v.s, ts, hasDate, hasTime)) {
+                diag.Add(state::kInvalidDatetime);
+                return SQL_ERROR;
+            }
+            break;
+        default:
+            diag.Add(state::kRestrictedType);
+            return SQL_ERROR;
+    }
+    bool truncated = false;
+    if (cType == SQL_C_TYPE_DATE || cType == SQL_C_DATE) {
+        if (!hasDate) {
+            diag.Add(state::kRestrictedType);
+            return SQL_ERROR;
+        }
+        SQL_DATE_STRUCT d{ts.year, ts.month, ts.day};
+        std::memcpy(target, &d, sizeof d);
+        if (ind) *ind = sizeof d;
+        truncated = hasTime && (ts.hour || ts.minute || ts.second || ts.fraction);
+    } else if (cType == SQL_C_TYPE_TIME || cType == SQL_C_TIME) {
+        if (!hasTime) {
+            diag.Add(state::kRestrictedType);
+            return SQL_ERROR;
+        }
+        SQL_TIME_STRUCT t{ts.hour, ts.minute, ts.second};
+        std::memcpy(target, &t, sizeof t);
+        if (ind) *ind = sizeof t;
+        truncated = ts.fraction != 0;
+    } else {
+        if (!hasDate) {
+            // A time alone takes today's date.
+            std::time_t now = std::time(nullptr);
+            std::tm tm{};
+            localtime_r(&now, &tm);
+            ts.year = static_cast<SQLSMALLINT>(tm.tm_year + 1900);
+            ts.month = static_cast<SQLUSMALLINT>(tm.tm_mon + 1);
+            ts.day = static_cast<SQLUSMALLINT>(tm.tm_mday);
+        }
+        std::memcpy(target, &ts, sizeof ts);
+        if (ind) *ind = sizeof ts;
+    }
+    if (truncated) {
+        diag.Add(state::kFractionalTruncation);
+        return SQL_SUCCESS_WITH_INFO;
+    }
+    return SQL_SUCCESS;
+}
+
+}  // namespace
+
+std::string ValueConverter::ToText(const Value& v, const ColumnInfo& col) {
+    char buf[64];
+    switch (v.kind) {
+        case Value::Kind::Null:
+            return {};
+        case Value::Kind::Int:
+            return std::to_string(v.i);
+        case Value::Kind::Double:
+            return FormatDouble(v.d, col.sqlType == SQL_REAL);
+        case Value::Kind::Text:
+            return v.s;
+        case Value::Kind::Binary:
+            return Hex(v.s);
+        case Value::Kind::Date:
+            std::snprintf(buf, sizeof buf, "%04d-%02u-%02u", v.ts.year, v.ts.month, v.ts.day);
+            return buf;
+        case Value::Kind::Time:
+            std::snprintf(buf, sizeof buf, "%02u:%02u:%02u", v.ts.hour, v.ts.minute, v.ts.second);
+            return buf;
+        case Value::Kind::Timestamp: {
+            std::snprintf(buf, sizeof buf, "%04d-%02u-%02u %02u:%02u:%02u", v.ts.year, v.ts.month,
+                          v.ts.day, v.ts.hour, v.ts.minute, v.ts.second);
+            std::string out = buf;
+            if (v.ts.fraction) {
+                std::snprintf(buf, sizeof buf, ".%09u", static_cast<unsigned>(v.ts.fraction));
+                std::string frac = buf;
+                while (frac.back() == '0') frac.pop_back();
+                out += frac;
+            }
+            return out;
+        }
+    }
+    return {};
+}
+
+SQLRETURN ValueConverter::Deliver(const Value& v, const ColumnInfo& col, SQLSMALLINT cType,
+                                  SQLPOINTER target, SQLLEN bufferLength, SQLLEN* ind,
+                                  GetDataState& st, Diagnostics& diag) {
+    if (cType == SQL_C_DEFAULT) cType = DefaultCType(col.sqlType, col.isUnsigned);
+    if (st.done) return SQL_NO_DATA;
+    if (v.IsNull()) {
+        if (!ind) {
+            diag.Add(state::kIndicatorRequired);
+            return SQL_ERROR;
+        }
+        *ind = SQL_NULL_DATA;
+        if (IsTextCType(cType)) st.done = true;
+        return SQL_SUCCESS;
+    }
+    if (!target && !IsTextCType(cType)) {
+        diag.Add(state::kInvalidNullPointer);
+        return SQL_ERROR;
+    }
+
+    Numeric n;
+    const char* bad = nullptr;
+    switch (cType) {
+        case SQL_C_CHAR: {
+            std::string text = ToText(v, col);
+            return PutPieces(text.data(), text.size(), 1, target, bufferLength, ind, st, diag);
+        }
+        case SQL_C_WCHAR: {
+            std::u16string w = Widen(ToText(v, col));
+            return PutPieces(reinterpret_cast<const char*>(w.data()), w.size() * 2, 2, target,
+                             bufferLength, ind, st, diag);
+        }
+        case SQL_C_BINARY: {
+            std::string bytes = v.kind == Value::Kind::Binary || v.kind == Value::Kind::Text
+                                    ? v.s
+                                    : ToText(v, col);
+            return PutPieces(bytes.data(), bytes.size(), 0, target, bufferLength, ind, st, diag);
+        }
+        case SQL_C_BIT:
+            if ((bad = AsNumber(v, n))) break;
+            if (n.d < 0 || n.d >= 2) {
+                diag.Add(state::kOutOfRange);
+                return SQL_ERROR;
+            }
+            {
+                unsigned char b = n.d >= 1 ? 1 : 0;
+                *static_cast<unsigned char*>(target) = b;
+                if (ind) *ind = 1;
+                if (!n.isInt && n.d != b) {
+                    diag.Add(state::kFractionalTruncation);
+                    return SQL_SUCCESS_WITH_INFO;
+                }
+            }
+            return SQL_SUCCESS;
+        case SQL_C_STINYINT:
+        case SQL_C_TINYINT:
+            if ((bad = AsNumber(v, n))) break;
+            return PutInteger<signed char>(n, target, ind, diag);
+        case SQL_C_UTINYINT:
+            if ((bad = AsNumber(v, n))) break;
+            return PutInteger<unsigned char>(n, target, ind, diag);
+        case SQL_C_SSHORT:
+        case SQL_C_SHORT:
+            if ((bad = AsNumber(v, n))) break;
+            return PutInteger<SQLSMALLINT>(n, target, ind, diag);
+        case SQL_C_USHORT:
+            if ((bad = AsNumber(v, n))) break;
+            return PutInteger<SQLUSMALLINT>(n, target, ind, diag);
+        case SQL_C_SLONG:
+        case SQL_C_LONG:
+            if ((bad = AsNumber(v, n))) break;
+            return PutInteger<SQLINTEGER>(n, target, ind, diag);
+        case SQL_C_ULONG:
+            if ((bad = AsNumber(v, n))) break;
+            return PutInteger<SQLUINTEGER>(n, target, ind, diag);
+        case SQL_C_SBIGINT:
+            if ((bad = AsNumber(v, n))) break;
+            return PutInteger<SQLBIGINT>(n, target, ind, diag);
+        case SQL_C_UBIGINT:
+            if ((bad = AsNumber(v, n))) break;
+            if (n.isInt && n.i < 0) {
+                diag.Add(state::kOutOfRange);
+                return SQL_ERROR;
+            }
+            return PutInteger<int64_t>(n, target, ind, diag);
+        case SQL_C_DOUBLE: {
+            if ((bad = AsNumber(v, n))) break;
+            double d = n.isInt ? static_cast<double>(n.i) : n.d;
+            std::memcpy(target, &d, sizeof d);
+            if (ind) *ind = sizeof d;
+            return SQL_SUCCESS;
+        }
+        case SQL_C_FLOAT: {
+            if ((bad = AsNumber(v, n))) break;
+            double d = n.isInt ? static_cast<double>(n.i) : n.d;
+            if (std::fabs(d) > std::numeric_limits<float>::max()) {
+                diag.Add(state::kOutOfRange);
+                return SQL_ERROR;
+            }
+            float f = static_cast<float>(d);
+            std::memcpy(target, &f, sizeof f);
+            if (ind) *ind = sizeof f;
+            return SQL_SUCCESS;
+        }
+        case SQL_C_TYPE_DATE:
+        case SQL_C_TYPE_TIME:
+        case SQL_C_TYPE_TIMESTAMP:
+        case SQL_C_DATE:
+        case SQL_C_TIME:
+        case SQL_C_TIMESTAMP:
+            return PutDatetime(v, cType, target, ind, diag);
+        default:
+            diag.Add(state::kInvalidCType);
+            return SQL_ERROR;
+    }
+    diag.Add(bad);
+    return SQL_ERROR;
+}
+
+}  // namespace odbcdrv

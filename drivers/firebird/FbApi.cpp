@@ -1,0 +1,60 @@
+#include "firebird/FbApi.h"
+
+#include <vector>
+
+namespace fbdrv {
+
+Firebird::IMaster* Master() {
+    static Firebird::IMaster* master = Firebird::fb_get_master_interface();
+    return master;
+}
+
+Firebird::IUtil* Util() {
+    static Firebird::IUtil* util = Master()->getUtilInterface();
+    return util;
+}
+
+Firebird::IProvider* Provider() {
+    // Kept for the life of the process: attachments made through it may
+    // outlive any one connection handle.
+    static Firebird::IProvider* provider = Master()->getDispatcher();
+    return provider;
+}
+
+odbcdrv::DriverError ToDriverError(const Firebird::FbException& e, const char* fallbackState) {
+    Firebird::IStatus* status = e.getStatus();
+    std::vector<char> buf(16384);
+    unsigned n = Util()->formatStatus(buf.data(), static_cast<unsigned>(buf.size()), status);
+    std::string text(buf.data(), n < buf.size() ? n : buf.size() - 1);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\0')) text.pop_back();
+
+    std::string sqlstate;
+    SQLINTEGER native = 0;
+    const intptr_t* v = status->getErrors();
+    while (v && *v != isc_arg_end) {
+        intptr_t kind = v[0];
+        if (kind == isc_arg_gds && native == 0) native = static_cast<SQLINTEGER>(v[1]);
+        if (kind == isc_arg_sql_state && sqlstate.empty())
+            sqlstate = reinterpret_cast<const char*>(v[1]);
+        v += kind == isc_arg_cstring ? 3 : 2;
+    }
+    if (sqlstate.size() != 5) {
+        char engineState[6] = {};
+        fb_sqlstate(engineState, status->getErrors());
+        sqlstate = engineState;
+    }
+    if (sqlstate.size() != 5 || sqlstate == "HY000") sqlstate = fallbackState;
+    if (text.empty()) text = "Unknown Firebird error";
+    return odbcdrv::DriverError(sqlstate, text, native);
+}
+
+bool HasErrorCode(const Firebird::FbException& e, intptr_t code) {
+    const intptr_t* v = e.getStatus()->getErrors();
+    while (v && *v != isc_arg_end) {
+        if (v[0] == isc_arg_gds && v[1] == code) return true;
+        v += v[0] == isc_arg_cstring ? 3 : 2;
+    }
+    return false;
+}
+
+}  // namespace fbdrv

@@ -1,0 +1,21 @@
+// The Firebird engine behind the ODBC plumbing. Connection keys: DBNAME (a
+// plain path opens the file with the embedded engine, host:path attaches
+// through a server), UID, PWD, CHARSET (default WIN1252), CREATEDB=1 (create
+// the database when it does not exist: character set WIN1252, page size
+// 8192, dialect 3). AutoQuotedIdentifier and client are accepted and ignored:
+// the client library is linked.
+#pragma once
+
+#include "firebird/FbApi.h"
+
+namespace fbdrv {
+
+class FbBackend : public odbcdrv::Backend {
+public:
+    std::unique_ptr<odbcdrv::Connection> Connect(const odbcdrv::ConnectKeys& keys) override;
+    const char* DriverName() const override { return "libtamarofb.so"; }
+    const char* DbmsName() const override { return "Firebird"; }
+    const char* DbmsVersion() const override { return "3.0"; }
+};
+
+}  // namespace fbdrv

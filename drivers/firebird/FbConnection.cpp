@@ -1,0 +1,276 @@
+#include "firebird/FbConnection.h"
+
+#include "common/MemoryResultSet.h"
+#include "firebird/FbResultSet.h"
+#include "firebird/FbRowReader.h"
+
+namespace fbdrv {
+
+using odbcdrv::ColumnInfo;
+using odbcdrv::ExecResult;
+using odbcdrv::Value;
+
+namespace {
+
+// Ends a transaction after a failure; a transaction that cannot even be
+// rolled back is only released.
+void Abandon(Firebird::ITransaction* tx) {
+    try {
+        FbStatus st;
+        tx->rollback(&st);
+    } catch (const Firebird::FbException&) {
+        tx->release();
+    }
+}
+
+void Drop(Firebird::IStatement* stmt) {
+    try {
+        FbStatus st;
+        stmt->free(&st);
+    } catch (const Firebird::FbException&) {
+        stmt->release();
+    }
+}
+
+std::string Escape(const std::string& s) {
+    std::string out;
+    for (char c : s) {
+        out.push_back(c);
+        if (c == '\'') out.push_back('\'');
+    }
+    return out;
+}
+
+}  // namespace
+
+FbConnection::~FbConnection() {
+    if (tx_) Abandon(tx_);
+    try {
+        FbStatus st;
+        att_->detach(&st);
+    } catch (const Firebird::FbException&) {
+        att_->release();
+    }
+}
+
+Firebird::ITransaction* FbConnection::SharedTransaction() {
+    if (!tx_) {
+        FbStatus st;
+        tx_ = att_->startTransaction(&st, 0, nullptr);
+    }
+    return tx_;
+}
+
+ExecResult FbConnection::Execute(const std::string& sql) {
+    try {
+        return Run(sql);
+    } catch (const Firebird::FbException& e) {
+        throw ToDriverError(e);
+    }
+}
+
+ExecResult FbConnection::Run(const std::string& sql) {
+    FbStatus st;
+    Firebird::ITransaction* tx =
+        autocommit_ ? att_->startTransaction(&st, 0, nullptr) : SharedTransaction();
+    Firebird::IStatement* stmt = nullptr;
+    Firebird::IMessageMetadata* meta = nullptr;
+    try {
+        stmt = att_->prepare(&st, tx, static_cast<unsigned>(sql.size()), sql.data(), SQL_DIALECT_V6,
+                             Firebird::IStatement::PREPARE_PREFETCH_METADATA);
+        unsigned type = stmt->getType(&st);
+        meta = stmt->getOutputMetadata(&st);
+        ExecResult r;
+
+        if (type == isc_info_sql_stmt_select || type == isc_info_sql_stmt_select_for_upd) {
+            Firebird::IResultSet* cursor = stmt->openCursor(&st, tx, nullptr, nullptr, meta, 0);
+            try {
+                r.rows = std::make_unique<FbResultSet>(att_, stmt, cursor, meta, tx, autocommit_);
+            } catch (...) {
+                cursor->release();
+                throw;
+            }
+            return r;
+        }
+
+        if (type == isc_info_sql_stmt_commit || type == isc_info_sql_stmt_rollback ||
+            type == isc_info_sql_stmt_start_trans) {
+            // Transactions are the driver's business: COMMIT and ROLLBACK act on
+            // the shared transaction, and with autocommit there is none pending.
+            meta->release();
+            meta = nullptr;
+            Drop(stmt);
+            stmt = nullptr;
+            if (autocommit_) {
+                tx->commit(&st);
+            } else if (type != isc_info_sql_stmt_start_trans) {
+                tx_ = nullptr;
+                if (type == isc_info_sql_stmt_commit) tx->commit(&st);
+                else tx->rollback(&st);
+            }
+            return r;
+        }
+
+        if (meta->getCount(&st) > 0) {
+            // A statement that returns one row (RETURNING, EXECUTE PROCEDURE).
+            FbRowReader reader(att_, meta);
+            std::vector<unsigned char> buffer(reader.MessageLength());
+            stmt->execute(&st, tx, nullptr, nullptr, meta, buffer.data());
+            auto rows = std::make_unique<odbcdrv::MemoryResultSet>(reader.Columns());
+            std::vector<Value> row;
+            reader.Decode(buffer.data(), tx, row);
+            rows->AddRow(std::move(row));
+            r.rows = std::move(rows);
+        } else {
+            stmt->execute(&st, tx, nullptr, nullptr, nullptr, nullptr);
+        }
+        meta->release();
+        meta = nullptr;
+        if (type == isc_info_sql_stmt_insert || type == isc_info_sql_stmt_update ||
+            type == isc_info_sql_stmt_delete)
+            r.rowCount = static_cast<SQLLEN>(stmt->getAffectedRecords(&st));
+        r.searchedUpdateOrDelete =
+            type == isc_info_sql_stmt_update || type == isc_info_sql_stmt_delete;
+        Drop(stmt);
+        stmt = nullptr;
+        if (autocommit_) tx->commit(&st);
+        return r;
+    } catch (...) {
+        if (meta) meta->release();
+        if (stmt) Drop(stmt);
+        if (autocommit_) Abandon(tx);
+        throw;
+    }
+}
+
+std::vector<ColumnInfo> FbConnection::TableColumns(const std::string& table) {
+    std::string sql =
+        "select trim(rf.rdb$relation_name), trim(rf.rdb$field_name), f.rdb$field_type, "
+        "coalesce(f.rdb$field_sub_type, 0), coalesce(f.rdb$field_scale, 0), "
+        "coalesce(f.rdb$field_precision, 0), "
+        "coalesce(f.rdb$character_length, f.rdb$field_length), "
+        "coalesce(rf.rdb$null_flag, f.rdb$null_flag, 0), coalesce(f.rdb$character_set_id, 0) "
+        "from rdb$relation_fields rf join rdb$fields f on f.rdb$field_name = rf.rdb$field_source "
+        "where upper(trim(rf.rdb$relation_name)) = upper('" +
+        Escape(table) + "') order by rf.rdb$field_position";
+    ExecResult r = Execute(sql);
+    std::vector<ColumnInfo> cols;
+    std::vector<Value> row;
+    while (r.rows && r.rows->Next(row)) {
+        ColumnInfo c;
+        c.tableName = row[0].s;
+        c.name = row[1].s;
+        int64_t type = row[2].i, sub = row[3].i, scale = row[4].i, precision = row[5].i;
+        int64_t chars = row[6].i;
+        c.nullable = row[7].i ? SQL_NO_NULLS : SQL_NULLABLE;
+        bool octets = row[8].i == 1;
+        auto integer = [&](SQLSMALLINT plain, const char* name, int64_t digits) {
+            if (scale < 0 || sub == 1 || sub == 2) {
+                c.sqlType = sub == 2 ? SQL_DECIMAL : SQL_NUMERIC;
+                c.typeName = sub == 2 ? "DECIMAL" : "NUMERIC";
+                c.columnSize = static_cast<SQLULEN>(precision > 0 ? precision : digits);
+                c.decimalDigits = static_cast<SQLSMALLINT>(-scale);
+            } else {
+                c.sqlType = plain;
+                c.typeName = name;
+                c.columnSize = static_cast<SQLULEN>(digits);
+            }
+        };
+        switch (type) {
+            case 7:
+                integer(SQL_SMALLINT, "SMALLINT", 5);
+                break;
+            case 8:
+                integer(SQL_INTEGER, "INTEGER", 10);
+                break;
+            case 16:
+                integer(SQL_BIGINT, "BIGINT", 19);
+                break;
+            case 10:
+                c.sqlType = SQL_REAL;
+                c.typeName = "FLOAT";
+                c.columnSize = 7;
+                break;
+            case 11:
+            case 27:
+                c.sqlType = SQL_DOUBLE;
+                c.typeName = "DOUBLE PRECISION";
+                c.columnSize = 15;
+                break;
+            case 14:
+                c.sqlType = octets ? SQL_BINARY : SQL_CHAR;
+                c.typeName = "CHAR";
+                c.columnSize = static_cast<SQLULEN>(chars);
+                break;
+            case 37:
+            case 40:
+                c.sqlType = octets ? SQL_VARBINARY : SQL_VARCHAR;
+                c.typeName = "VARCHAR";
+                c.columnSize = static_cast<SQLULEN>(chars);
+                break;
+            case 261:
+                c.sqlType = sub == 1 ? SQL_LONGVARCHAR : SQL_LONGVARBINARY;
+                c.typeName = sub == 1 ? "BLOB SUB_TYPE TEXT" : "BLOB";
+                c.columnSize = 2147483647;
+                break;
+            case 12:
+                c.sqlType = SQL_TYPE_DATE;
+                c.typeName = "DATE";
+                c.columnSize = 10;
+                break;
+            case 13:
+                c.sqlType = SQL_TYPE_TIME;
+                c.typeName = "TIME";
+                c.columnSize = 13;
+                c.decimalDigits = 4;
+                break;
+            case 35:
+                c.sqlType = SQL_TYPE_TIMESTAMP;
+                c.typeName = "TIMESTAMP";
+                c.columnSize = 24;
+                c.decimalDigits = 4;
+                break;
+            case 23:
+                c.sqlType = SQL_BIT;
+                c.typeName = "BOOLEAN";
+                c.columnSize = 1;
+                break;
+            default:
+                c.sqlType = SQL_VARCHAR;
+                c.typeName = "VARCHAR";
+                c.columnSize = static_cast<SQLULEN>(chars);
+        }
+        cols.push_back(std::move(c));
+    }
+    return cols;
+}
+
+void FbConnection::SetAutocommit(bool on) {
+    if (on && tx_) EndTransaction(true);
+    autocommit_ = on;
+}
+
+void FbConnection::EndTransaction(bool commit) {
+    if (!tx_) return;
+    Firebird::ITransaction* tx = tx_;
+    tx_ = nullptr;
+    try {
+        FbStatus st;
+        if (commit) tx->commit(&st);
+        else tx->rollback(&st);
+    } catch (const Firebird::FbException& e) {
+        Abandon(tx);
+        throw ToDriverError(e);
+    }
+}
+
+void FbConnection::Cancel() {
+    try {
+        FbStatus st;
+        att_->cancelOperation(&st, fb_cancel_raise);
+    } catch (const Firebird::FbException&) {
+        // Nothing was running any more.
+    }
+}
+
+}  // namespace fbdrv

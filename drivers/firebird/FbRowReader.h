@@ -1,0 +1,37 @@
+// Describes the columns of an engine output message and decodes one message
+// buffer into Values (blobs read whole through the attachment).
+#pragma once
+
+#include <vector>
+
+#include "firebird/FbApi.h"
+
+namespace fbdrv {
+
+class FbRowReader {
+public:
+    FbRowReader(Firebird::IAttachment* attachment, Firebird::IMessageMetadata* meta);
+    const std::vector<odbcdrv::ColumnInfo>& Columns() const { return columns_; }
+    unsigned MessageLength() const { return messageLength_; }
+    void Decode(const unsigned char* buffer, Firebird::ITransaction* tx,
+                std::vector<odbcdrv::Value>& row);
+
+private:
+    struct Field {
+        unsigned type;
+        int subType;
+        int scale;
+        unsigned length;
+        unsigned offset;
+        unsigned nullOffset;
+        unsigned charSet;
+    };
+    odbcdrv::Value ReadBlob(const ISC_QUAD& id, Firebird::ITransaction* tx, bool text);
+
+    Firebird::IAttachment* attachment_;
+    std::vector<Field> fields_;
+    std::vector<odbcdrv::ColumnInfo> columns_;
+    unsigned messageLength_ = 0;
+};
+
+}  // namespace fbdrv
