@@ -1,5 +1,7 @@
 #include "app/CConfigFile.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -118,7 +120,8 @@ bool CConfigFile::Load(const std::string& path) {
     path_ = path;
     lines_.clear();
     FilePtr f(std::fopen(path.c_str(), "rb"));
-    if (!f) return false;
+    struct stat st {};
+    if (!f || fstat(fileno(f.get()), &st) != 0 || S_ISDIR(st.st_mode)) return false;
     // Lines may be of any length and may hold NUL bytes; a CR directly before
     // the LF belongs to the line end, and the last line may lack one.
     std::string line;

@@ -131,6 +131,12 @@ TEST_F(ConfigFileTest, SaveFailsWhenTheFolderIsMissing) {
     EXPECT_EQ(cfg.GetInt("Archiv.Min", 0), 1);
 }
 
+TEST_F(ConfigFileTest, FolderDoesNotLoad) {
+    CConfigFile cfg;
+    EXPECT_FALSE(cfg.Load(dir_.str()));
+    EXPECT_TRUE(cfg.Lines().empty());
+}
+
 TEST_F(ConfigFileTest, ReloadDiscardsOldLines) {
     WriteFile(File("a.cfg"), "A=1\r\n");
     WriteFile(File("b.cfg"), "B=2\r\n");
