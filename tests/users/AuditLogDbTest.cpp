@@ -1,0 +1,275 @@
+// The audit log on real databases of both kinds, through unixODBC and the
+// project's drivers.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "app/ScriptedWindowServices.h"
+#include "app/WindowServices.h"
+#include "db/ODBCConnection.h"
+#include "db/ODBCStmt.h"
+#include "platform/UserAndHost.h"
+#include "tests/fixtures/TestEnv.h"
+#include "users/AuditLog.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testenv::ReadFile;
+using testenv::TempDir;
+using testenv::WriteFile;
+
+enum class Kind { Firebird, Access };
+
+struct LogRow {
+    int32_t mid, lid, aid, pid, datum, kategorie, art, intval1, intval2, intval3;
+    std::string client, notiz;
+};
+
+int32_t clockNow = 1700000000;
+int32_t TestClock() {
+    return clockNow;
+}
+
+class AuditLogDbTest : public ::testing::TestWithParam<Kind> {
+  protected:
+    void SetUp() override {
+        testenv::UseBuiltDrivers();
+        SetWindowServices(&boxes_);
+        clockNow = 1700000000;
+        const std::string ini = ReadFile(testenv::BuildDir() / "odbc" / "odbcinst.ini");
+        const char* section = GetParam() == Kind::Firebird ? "[Firebird/InterBase(r) driver]"
+                                                           : "[Microsoft Access Driver (*.mdb)]";
+        if (ini.find(section) == std::string::npos) GTEST_SKIP() << "driver not built";
+        ASSERT_TRUE(Open(conn_));
+        Exec(
+            "create table log (mid integer, lid integer, aid integer, pid integer, "
+            "datum integer, kategorie integer, art integer, intval1 integer, intval2 integer, "
+            "intval3 integer, client varchar(255), notiz varchar(255))");
+        Exec("create table dbv (val integer)");
+        SetVersion(188);
+    }
+    void TearDown() override {
+        conn_.Disconnect();
+        SetWindowServices(nullptr);
+    }
+
+    bool Open(ODBCConnection& c) {
+        const std::string s = GetParam() == Kind::Firebird
+                                  ? "DRIVER=Firebird/InterBase(r) driver;DBNAME=" + dir_.str() +
+                                        "/data.fdb;UID=SYSDBA;PWD=tilvormex;CREATEDB=1"
+                                  : "Driver={Microsoft Access Driver (*.mdb)};Dbq=" + dir_.str() +
+                                        "/data.mdb;Pwd=lamp(hurz);CREATEDB=1";
+        return c.OpenConnection(s);
+    }
+    void Exec(const std::string& sql) {
+        ODBCStmt stmt(conn_);
+        ASSERT_TRUE(stmt.ExecDirect(sql)) << sql << ": " << conn_.GetErrorText(stmt.Handle());
+    }
+    // The version is cached per connection, so each version gets a fresh one.
+    void SetVersion(int32_t version) {
+        Exec("delete from dbv");
+        Exec("insert into dbv (val) values(" + std::to_string(version) + ")");
+    }
+    std::vector<LogRow> Rows(const std::string& where = "") {
+        std::vector<LogRow> rows;
+        ODBCStmt stmt(conn_);
+        EXPECT_TRUE(stmt.ExecDirect(
+            "select mid, lid, aid, pid, datum, kategorie, art, intval1, intval2, intval3, "
+            "client, notiz from log " +
+            where + " order by datum, notiz"));
+        while (stmt.Fetch()) {
+            LogRow r{};
+            int32_t* ints[] = {&r.mid,       &r.lid, &r.aid,     &r.pid,     &r.datum,
+                               &r.kategorie, &r.art, &r.intval1, &r.intval2, &r.intval3};
+            for (SQLUSMALLINT i = 0; i < 10; ++i) stmt.GetColumnInt(i + 1, *ints[i]);
+            stmt.GetColumnString(11, r.client);
+            stmt.GetColumnString(12, r.notiz);
+            rows.push_back(r);
+        }
+        return rows;
+    }
+    void Attach(AuditLog& log, ODBCConnection& c) {
+        log.SetClock(TestClock);
+        log.SetConnection(&c);
+        log.SetModuleId(7);
+    }
+
+    TempDir dir_;
+    ScriptedWindowServices boxes_;
+    ODBCConnection conn_;
+};
+
+TEST_P(AuditLogDbTest, RowsOfAnEntryBeforeAndAfterTheLogin) {
+    AuditLog log;
+    Attach(log, conn_);
+    log.WriteAuditEntry(1, "Tamaro V1.38 gestartet.");
+    log.SetUserId(4);
+    log.SetDoctorId(9);
+    clockNow += 5;
+    log.WriteAuditEntry(1, "Login: O'Neill M\xFCller");
+    EXPECT_TRUE(log.Queue().empty());
+    EXPECT_TRUE(boxes_.Boxes().empty());
+
+    std::string user, host;
+    const std::string client = (GetLoginName(user) ? user : std::string("unbekannt")) + ":" +
+                               (GetHostName(host) ? host : "");
+    const std::vector<LogRow> rows = Rows();
+    ASSERT_EQ(rows.size(), 2u);
+    const LogRow& start = rows[0];
+    EXPECT_EQ(start.mid, 7);
+    EXPECT_EQ(start.lid, -1);
+    EXPECT_EQ(start.aid, -1);
+    EXPECT_EQ(start.pid, -1);
+    EXPECT_EQ(start.datum, 1700000000);
+    EXPECT_EQ(start.kategorie, 1);
+    EXPECT_EQ(start.art, 0);
+    EXPECT_EQ(start.intval1, -1);
+    EXPECT_EQ(start.intval2, -1);
+    EXPECT_EQ(start.intval3, -1);
+    EXPECT_EQ(start.client, client);
+    EXPECT_EQ(start.notiz, "Tamaro V1.38 gestartet.");
+    EXPECT_EQ(rows[1].lid, 4);
+    EXPECT_EQ(rows[1].aid, 9);
+    EXPECT_EQ(rows[1].datum, 1700000005);
+    EXPECT_EQ(rows[1].notiz, "Login: O'Neill M\xFCller");
+}
+
+TEST_P(AuditLogDbTest, LongTextsAreStoredInSegments) {
+    AuditLog log;
+    Attach(log, conn_);
+    log.WriteAuditEntry(2, std::string(255, 'a'));
+    EXPECT_EQ(Rows().size(), 1u);
+    EXPECT_EQ(Rows()[0].notiz, std::string(255, 'a'));
+
+    Exec("delete from log");
+    log.WriteAuditEntry(2, std::string(253, 'b') + "xyz");
+    const std::vector<LogRow> rows = Rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].notiz, std::string(253, 'b') + " \xBB");
+    EXPECT_EQ(rows[1].notiz, "xyz");
+    EXPECT_EQ(rows[0].datum, rows[1].datum);
+}
+
+TEST_P(AuditLogDbTest, OldDatabaseKeepsTheQueueUntilTheNextStart) {
+    SetVersion(187);
+    ODBCConnection old;
+    ASSERT_TRUE(Open(old));
+    {
+        AuditLog log;
+        Attach(log, old);
+        log.SetDataFolder(dir_.str());
+        log.WriteAuditEntry(1, "Tamaro V1.38 gestartet.");
+        clockNow += 60;
+        log.WriteAuditEntry(2, "Zeile eins\r\nZeile zwei");
+        EXPECT_EQ(log.Queue().size(), 2u);
+        log.SaveAtProgramEnd();
+    }
+    old.Disconnect();
+    EXPECT_TRUE(Rows().empty());
+    const std::string saved = ReadFile(dir_.path() / "log.save");
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 2);
+    EXPECT_NE(saved.find("Zeile eins\x02\x01Zeile zwei"), std::string::npos);
+
+    // The next start, against a database of version 188.
+    SetVersion(188);
+    ODBCConnection current;
+    ASSERT_TRUE(Open(current));
+    clockNow += 3600;
+    AuditLog next;
+    next.SetClock(TestClock);
+    next.SetModuleId(7);
+    next.WriteAuditEntry(1, "Tamaro V1.38 gestartet.");
+    next.SetDataFolder(dir_.str());
+    next.LoadAuditFile();
+    next.FlushAuditQueue();
+    EXPECT_EQ(next.Queue().size(), 3u);
+    EXPECT_FALSE(fs::exists(dir_.path() / "log.save"));
+    Attach(next, current);
+    next.FlushAuditQueue();
+    EXPECT_TRUE(next.Queue().empty());
+    current.Disconnect();
+
+    const std::vector<LogRow> rows = Rows();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].datum, 1700000000);
+    EXPECT_EQ(rows[1].datum, 1700000060);
+    EXPECT_EQ(rows[1].notiz, "Zeile eins\r\nZeile zwei");
+    EXPECT_EQ(rows[2].datum, 1700003660);
+    EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+TEST_P(AuditLogDbTest, RefusedStatementsAreShownAndDropped) {
+    AuditLog log;
+    log.SetDataFolder(dir_.str());
+    WriteFile(dir_.path() / "log.save",
+              "das ist kein SQL\r\n"
+              "insert into log (mid, notiz) values(7, 'gerettet')\r\n"
+              "\x01\x02\xFF garbage\r\n");
+    log.LoadAuditFile();
+    ASSERT_EQ(log.Queue().size(), 3u);
+    Attach(log, conn_);
+    log.FlushAuditQueue();
+    EXPECT_TRUE(log.Queue().empty());
+
+    ASSERT_EQ(boxes_.Boxes().size(), 2u);
+    const std::string prefix = "Fehler beim Loggen:\ndas ist kein SQL\n---\n";
+    EXPECT_EQ(boxes_.Boxes()[0].text.substr(0, prefix.size()), prefix);
+    EXPECT_GT(boxes_.Boxes()[0].text.size(), prefix.size());
+    const std::string garbage = "Fehler beim Loggen:\n\n\r\xFF garbage\n---\n";
+    EXPECT_EQ(boxes_.Boxes()[1].text.substr(0, garbage.size()), garbage);
+    const std::vector<LogRow> rows = Rows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].notiz, "gerettet");
+
+    // Nothing of it comes back at the end.
+    log.SaveAtProgramEnd();
+    EXPECT_FALSE(fs::exists(dir_.path() / "log.save"));
+}
+
+TEST_P(AuditLogDbTest, PruningDeletesOnlyOldRowsOfThisModule) {
+    const int32_t now = 1700000000;
+    const int32_t cutoff = now - 31536000;
+    auto insert = [&](int mid, int32_t datum, const char* notiz) {
+        Exec("insert into log (mid, datum, notiz) values(" + std::to_string(mid) + ", " +
+             std::to_string(datum) + ", '" + notiz + "')");
+    };
+    insert(7, cutoff - 1, "alt7");
+    insert(7, cutoff, "grenze7");
+    insert(7, now - 100, "neu7");
+    insert(3, cutoff - 1000, "alt3");
+    AuditLog log;
+    log.SetClock(TestClock);
+    log.SetConnection(&conn_);
+    log.PruneAuditLog();  // module id 0: nothing happens
+    EXPECT_EQ(Rows().size(), 4u);
+    log.SetModuleId(7);
+    log.PruneAuditLog();
+    std::vector<std::string> left;
+    for (const LogRow& r : Rows()) left.push_back(r.notiz);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"alt3", "grenze7", "neu7"}));
+    EXPECT_TRUE(boxes_.Boxes().empty());
+}
+
+TEST_P(AuditLogDbTest, ClosedConnectionKeepsTheQueueWithoutMessages) {
+    ODBCConnection closed;
+    AuditLog log;
+    Attach(log, closed);
+    log.WriteAuditEntry(1, "a");
+    log.PruneAuditLog();
+    EXPECT_EQ(log.Queue().size(), 1u);
+    EXPECT_TRUE(boxes_.Boxes().empty());
+    Attach(log, conn_);
+    log.FlushAuditQueue();
+    EXPECT_TRUE(log.Queue().empty());
+    EXPECT_EQ(Rows().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, AuditLogDbTest, ::testing::Values(Kind::Firebird, Kind::Access),
+                         [](const ::testing::TestParamInfo<Kind>& info) {
+                             return info.param == Kind::Firebird ? "Firebird" : "Access";
+                         });
+
+}  // namespace
