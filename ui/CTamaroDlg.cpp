@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <algorithm>
 
 #include "ui/CAboutDlg.h"
 #include "ui/DatePicker.h"
@@ -25,7 +26,7 @@ namespace {
 constexpr int kWidth = 800;
 constexpr int kHeight = 550;
 constexpr int kButtonHeight = 26;
-constexpr int kRightX = 400;  // left edge of the filter group and the log
+constexpr int kRightX = 372;  // left edge of the filter group and the log
 constexpr int kRowHeight = 22;
 
 QString IdName(int id) { return QString::number(id); }
@@ -87,18 +88,25 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
     filter_->setObjectName(IdName(1005));
     filter_->setGeometry(kRightX, 28, kWidth - kRightX - 4, 138);
 
-    const int labelX = kRightX + 10, pickerX = kRightX + 152, undX = kRightX + 258,
-              secondX = kRightX + 290;
-    AddCaption(1004, QStringLiteral("Letzte Leistung zwischen"), QRect(labelX, 48, 140, kRowHeight));
+    // The caption column is as wide as the longest caption in the window's font.
+    const QFontMetrics metrics(font());
+    const int labelX = kRightX + 10;
+    const int labelWidth =
+        std::max({140, metrics.horizontalAdvance(QStringLiteral("Letzte Leistung zwischen")) + 8,
+                  metrics.horizontalAdvance(QStringLiteral("Aufnahmedatum zwischen")) + 8});
+    const int pickerX = labelX + labelWidth, undX = pickerX + 104,
+              undWidth = metrics.horizontalAdvance(QStringLiteral("und")) + 8,
+              secondX = undX + undWidth;
+    AddCaption(1004, QStringLiteral("Letzte Leistung zwischen"), QRect(labelX, 48, labelWidth, kRowHeight));
     AddPicker(1004, QRect(pickerX, 48, 100, kRowHeight));
-    AddCaption(1007, QStringLiteral("und"), QRect(undX, 48, 28, kRowHeight));
+    AddCaption(1007, QStringLiteral("und"), QRect(undX, 48, undWidth, kRowHeight));
     AddPicker(1007, QRect(secondX, 48, 100, kRowHeight));
-    AddCaption(1019, QStringLiteral("Aufnahmedatum zwischen"), QRect(labelX, 76, 140, kRowHeight));
+    AddCaption(1019, QStringLiteral("Aufnahmedatum zwischen"), QRect(labelX, 76, labelWidth, kRowHeight));
     AddPicker(1019, QRect(pickerX, 76, 100, kRowHeight));
-    AddCaption(1020, QStringLiteral("und"), QRect(undX, 76, 28, kRowHeight));
+    AddCaption(1020, QStringLiteral("und"), QRect(undX, 76, undWidth, kRowHeight));
     AddPicker(1020, QRect(secondX, 76, 100, kRowHeight));
 
-    AddCaption(1008, QStringLiteral("Name enthält"), QRect(labelX, 104, 140, kRowHeight));
+    AddCaption(1008, QStringLiteral("Name enthält"), QRect(labelX, 104, labelWidth, kRowHeight));
     name_ = new QLineEdit(this);
     name_->setObjectName(IdName(1008));
     name_->setGeometry(pickerX, 104, 100, kRowHeight);
@@ -193,6 +201,12 @@ void CTamaroDlg::FitPatientColumn() {
         client -= list_->verticalScrollBar()->sizeHint().width();
     const int rest = client - list_->columnWidth(1) - list_->columnWidth(2);
     list_->setColumnWidth(0, rest > 0 ? rest : 0);
+}
+
+void CTamaroDlg::SizeListColumns() {
+    list_->resizeColumnToContents(1);
+    list_->resizeColumnToContents(2);
+    FitPatientColumn();
 }
 
 void CTamaroDlg::LayoutControls(int cx, int cy) {

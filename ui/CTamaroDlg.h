@@ -51,6 +51,8 @@ public:
 
     // Column 0 takes the list's client width left by columns 1 and 2.
     void FitPatientColumn();
+    // After filling: columns 1 and 2 fit header and content, column 0 the rest.
+    void SizeListColumns();
     // Arranges the controls for a client area of cx by cy pixels.
     void LayoutControls(int cx, int cy);
 
