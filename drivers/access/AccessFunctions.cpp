@@ -190,6 +190,30 @@ void Right(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     Result1252(ctx, size_t(n) >= s.size() ? s : s.substr(s.size() - size_t(n)));
 }
 
+// Case mapping of code page 1252, umlauts included (SQLite's upper() and
+// lower() change only ASCII letters).
+unsigned char Upper1252(unsigned char c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 0x20;
+    if (c == 0x9A || c == 0x9C || c == 0x9E) return c - 0x10;
+    if (c == 0xFF) return 0x9F;
+    return c;
+}
+
+unsigned char Lower1252(unsigned char c) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
+    if (c == 0x8A || c == 0x8C || c == 0x8E) return c + 0x10;
+    if (c == 0x9F) return 0xFF;
+    return c;
+}
+
+template <unsigned char (*Map)(unsigned char)>
+void CaseFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (AllNull(argc, argv, ctx)) return;
+    std::string s = Arg1252(argv[0]);
+    for (char& c : s) c = char(Map((unsigned char)c));
+    Result1252(ctx, s);
+}
+
 void Iif(sqlite3_context* ctx, int, sqlite3_value** argv) {
     double d = 0;
     bool isInt;
@@ -269,6 +293,7 @@ void AccessFunctions::Register(sqlite3* db) {
         {"tamaro_iif", 3, Iif, true},       {"tamaro_nz", 1, Nz, true},
         {"tamaro_nz", 2, Nz, true},         {"tamaro_now", 0, Now, false},
         {"tamaro_instr", 2, Instr, true},   {"tamaro_instr", 3, Instr, true},
+        {"tamaro_ucase", 1, CaseFn<Upper1252>, true}, {"tamaro_lcase", 1, CaseFn<Lower1252>, true},
         {"tamaro_space", 1, Space, true},   {"tamaro_string", 2, StringFn, true},
     };
     for (const Fn& f : fns)

@@ -33,8 +33,9 @@ const std::set<std::string>& BoundaryWords() {
 const std::map<std::string, std::string>& Functions() {
     static const std::map<std::string, std::string> f = {
         {"chr", "tamaro_chr"},     {"chr$", "tamaro_chr"},   {"int", "tamaro_int"},
-        {"fix", "tamaro_fix"},     {"len", "length"},        {"ucase", "upper"},
-        {"lcase", "lower"},        {"ucase$", "upper"},      {"lcase$", "lower"},
+        {"fix", "tamaro_fix"},     {"len", "length"},        {"ucase", "tamaro_ucase"},
+        {"lcase", "tamaro_lcase"}, {"ucase$", "tamaro_ucase"}, {"lcase$", "tamaro_lcase"},
+        {"upper", "tamaro_ucase"}, {"lower", "tamaro_lcase"},
         {"mid", "tamaro_mid"},     {"mid$", "tamaro_mid"},   {"left", "tamaro_left"},
         {"left$", "tamaro_left"},  {"right", "tamaro_right"}, {"right$", "tamaro_right"},
         {"iif", "tamaro_iif"},     {"nz", "tamaro_nz"},      {"asc", "tamaro_asc"},
@@ -260,7 +261,7 @@ std::string AccessTranslator::Segment(size_t b, size_t e) {
         k = amp + 1;
         chainStart = chainEnd + 1;
     }
-    return result;
+    return " " + result;
 }
 
 }  // namespace accessdrv
