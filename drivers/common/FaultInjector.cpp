@@ -1,14 +1,16 @@
 #include "common/FaultInjector.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cstdlib>
+#include <mutex>
 
 namespace odbcdrv {
 
 namespace {
-std::atomic<long long> counted{0};
+std::mutex lock;
+long long counted = 0;
+std::string lastSetting;  // the variables the count was started under
 
 bool ContainsNoCase(const std::string& hay, const std::string& needle) {
     auto it = std::search(hay.begin(), hay.end(), needle.begin(), needle.end(), [](char a, char b) {
@@ -26,6 +28,12 @@ bool FaultInjector::ShouldFail(const std::string& sql) {
     long long n = std::strtoll(after, &end, 10);
     if (end == after || n < 0) return false;
     const char* match = std::getenv("TAMARO_ODBC_FAIL_MATCH");
+    std::lock_guard<std::mutex> g(lock);
+    std::string setting = std::string(after) + '\n' + (match ? match : "");
+    if (setting != lastSetting) {
+        lastSetting = setting;
+        counted = 0;
+    }
     if (match && *match && !ContainsNoCase(sql, match)) return false;
     return ++counted == n + 1;
 }

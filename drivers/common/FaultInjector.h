@@ -5,7 +5,8 @@
 //                              "Injected fault (TAMARO_ODBC_FAIL_AFTER)";
 //   TAMARO_ODBC_FAIL_MATCH=t   only executions whose SQL text contains t
 //                              (without regard to case) are counted.
-// Both variables are read at each execution; without them nothing happens.
+// Both variables are read at each execution; changing either starts the
+// count afresh. Without them nothing happens.
 #pragma once
 
 #include <string>

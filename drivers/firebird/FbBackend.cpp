@@ -55,14 +55,22 @@ std::unique_ptr<odbcdrv::Connection> FbBackend::Connect(const odbcdrv::ConnectKe
     if (dbname.empty()) dbname = Key(keys, "DATABASE");
     if (dbname.empty()) throw odbcdrv::DriverError("08001", "No database given (DBNAME)");
     try {
-        Dpb dpb;
         std::string uid = Key(keys, "UID", Key(keys, "USER").c_str());
         std::string pwd = Key(keys, "PWD", Key(keys, "PASSWORD").c_str());
-        if (!uid.empty()) dpb.Text(isc_dpb_user_name, uid);
-        if (!pwd.empty()) dpb.Text(isc_dpb_password, pwd);
-        dpb.Text(isc_dpb_lc_ctype, Key(keys, "CHARSET", "WIN1252"));
         int timeout = std::atoi(Key(keys, "LOGIN_TIMEOUT").c_str());
-        dpb.Int(isc_dpb_connect_timeout, timeout > 0 ? timeout : kDefaultConnectTimeout);
+        auto fill = [&](Dpb& dpb) {
+            if (!uid.empty()) dpb.Text(isc_dpb_user_name, uid);
+            if (!pwd.empty()) dpb.Text(isc_dpb_password, pwd);
+            dpb.Int(isc_dpb_connect_timeout, timeout > 0 ? timeout : kDefaultConnectTimeout);
+            // A plain path is the embedded engine's alone: without this the
+            // loopback provider would also try a local server and report a
+            // missing file only after its own timeout.
+            if (!dbname.empty() && (dbname[0] == '/' || dbname[0] == '.'))
+                dpb.Text(isc_dpb_config, "Providers = Engine12");
+        };
+        Dpb dpb;
+        fill(dpb);
+        dpb.Text(isc_dpb_lc_ctype, Key(keys, "CHARSET", "WIN1252"));
 
         FbStatus st;
         try {
@@ -71,11 +79,17 @@ std::unique_ptr<odbcdrv::Connection> FbBackend::Connect(const odbcdrv::ConnectKe
         } catch (const Firebird::FbException& e) {
             if (Key(keys, "CREATEDB") != "1" || !HasErrorCode(e, isc_io_error)) throw;
         }
-        dpb.Int(isc_dpb_page_size, 8192);
-        dpb.Text(isc_dpb_set_db_charset, "WIN1252");
-        dpb.Int(isc_dpb_sql_dialect, SQL_DIALECT_V6);
+        // Created without a connection character set (a server refuses
+        // WIN1252 there before the new database knows it), then attached anew.
+        Dpb create;
+        fill(create);
+        create.Int(isc_dpb_page_size, 8192);
+        create.Text(isc_dpb_set_db_charset, "WIN1252");
+        create.Int(isc_dpb_sql_dialect, SQL_DIALECT_V6);
+        FbConnection(Provider()->createDatabase(&st, dbname.c_str(), create.Length(),
+                                                create.Data()));  // detached at once
         return std::make_unique<FbConnection>(
-            Provider()->createDatabase(&st, dbname.c_str(), dpb.Length(), dpb.Data()));
+            Provider()->attachDatabase(&st, dbname.c_str(), dpb.Length(), dpb.Data()));
     } catch (const Firebird::FbException& e) {
         throw ToDriverError(e, "08001");
     }
