@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -207,6 +208,25 @@ TEST_F(PrintLogTest, LongLogPrintsOnSeveralPages) {
     const int shorterPages = shorter.PrintTo(second);
     EXPECT_LT(shorterPages, pages);
     EXPECT_GE(shorterPages, pages / 2);
+}
+
+TEST_F(PrintLogTest, PrintDialogOffersAllPagesOnlyAndCancelPrintsNothing) {
+    AppendLog("Zeile");
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        seen = true;
+        EXPECT_FALSE(dialog->testOption(QAbstractPrintDialog::PrintToFile));
+        EXPECT_FALSE(dialog->testOption(QAbstractPrintDialog::PrintSelection));
+        EXPECT_FALSE(dialog->testOption(QAbstractPrintDialog::PrintPageRange));
+        EXPECT_EQ(dialog->printRange(), QAbstractPrintDialog::AllPages);
+        EXPECT_EQ(dialog->printer()->docName(), QStringLiteral("Verlauf"));
+        dialog->reject();
+    });
+    log.PrintLog();
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(log.toPlainText(), QStringLiteral("Zeile\n"));
 }
 
 TEST_F(PrintLogTest, EmptyLogPrintsOneEmptyPage) {
