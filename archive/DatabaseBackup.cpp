@@ -1,0 +1,140 @@
+#include "archive/DatabaseBackup.h"
+
+#include <fcntl.h>
+#include <sys/sendfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "app/ArchiveDbPair.h"
+#include "app/Globals.h"
+#include "app/LogSink.h"
+#include "db/DatabaseKind.h"
+
+namespace {
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    // Closes now, so that a failing close (a full disk on some file
+    // systems) counts as a failed copy.
+    bool Close() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+// Copies the whole file in the kernel where it can (copy_file_range, then
+// sendfile), falling back to plain reads and writes.
+bool CopyFile(const std::string& from, const std::string& to) {
+    FileDescriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0) return false;
+    struct stat st;
+    if (::fstat(in.get(), &st) != 0) return false;
+    FileDescriptor out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777));
+    if (out.get() < 0) return false;
+
+    off_t left = st.st_size;
+    bool kernelCopy = true;
+    while (left > 0 && kernelCopy) {
+        ssize_t n = ::copy_file_range(in.get(), nullptr, out.get(), nullptr, size_t(left), 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            kernelCopy = false;
+            break;
+        }
+        left -= n;
+    }
+    while (left > 0) {
+        ssize_t n = ::sendfile(out.get(), in.get(), nullptr, size_t(left));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        left -= n;
+    }
+    // A file that grew or a descriptor pair the kernel would not copy: read
+    // and write what is left until end of file.
+    char buffer[1 << 16];
+    while (true) {
+        ssize_t n = ::read(in.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;
+        for (ssize_t done = 0; done < n;) {
+            ssize_t w = ::write(out.get(), buffer + done, size_t(n - done));
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) return false;
+            done += w;
+        }
+    }
+    return out.Close();
+}
+
+void DisconnectList(ArchiveDbPair* list) {
+    for (ArchiveDbPair* db = list; db; db = db->Next) db->Connection.Disconnect();
+}
+
+// Connect logs a failure in red itself.
+void ConnectList(ArchiveDbPair* list) {
+    for (ArchiveDbPair* db = list; db; db = db->Next) Connect(*db);
+}
+
+}  // namespace
+
+std::string DatabasePath(const ArchiveDbPair& db) {
+    return DatabaseDir + "/" + db.FileName + db.Extension;
+}
+
+std::string BackupPath(const ArchiveDbPair& db) {
+    return DatabaseDir + "/" + db.FileName + db.Extension + ".bak";
+}
+
+bool BackupDatabaseFiles(ArchiveDbPair* list) {
+    DisconnectList(list);
+    bool ok = true;
+    for (ArchiveDbPair* db = list; db; db = db->Next) {
+        const std::string path = DatabasePath(*db);
+        const std::string backup = BackupPath(*db);
+        std::remove(backup.c_str());
+        if (!CopyFile(path, backup)) {
+            AppendLog("Fehler beim Kopieren von " + path + " nach " + backup);
+            ok = false;
+            break;
+        }
+    }
+    // A database that cannot be connected again would fail the run in its
+    // middle; failing the backup instead stops the run before any change.
+    for (ArchiveDbPair* db = list; db; db = db->Next)
+        if (!Connect(*db)) ok = false;
+    return ok;
+}
+
+void RestoreDatabaseFiles(ArchiveDbPair* list) {
+    DisconnectList(list);
+    for (ArchiveDbPair* db = list; db; db = db->Next) {
+        const std::string path = DatabasePath(*db);
+        const std::string backup = BackupPath(*db);
+        // rename(2) replaces the database file in one step: there is no
+        // moment without it, and a failure leaves the current file as it was.
+        if (std::rename(backup.c_str(), path.c_str()) != 0) {
+            AppendLog("Fehler beim Umbenennen von " + backup + " nach " + path);
+            break;
+        }
+    }
+    ConnectList(list);
+}
+
+void DeleteDatabaseBackups(ArchiveDbPair* list) {
+    for (ArchiveDbPair* db = list; db; db = db->Next) std::remove(BackupPath(*db).c_str());
+}

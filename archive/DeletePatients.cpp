@@ -1,0 +1,43 @@
+#include "archive/DeletePatients.h"
+
+#include <strings.h>
+
+#include "app/ArchiveDbPair.h"
+#include "app/Globals.h"
+#include "app/LogSink.h"
+#include "archive/PidList.h"
+#include "db/ODBCStmt.h"
+#include "db/OdbcResult.h"
+#include "platform/Broadcast.h"
+
+bool DeletePatients(ArchiveDbPair* sourceList, const std::string& pidList) {
+    const std::vector<std::string> parts = SplitPidList(pidList);
+    bool failed = false;
+    for (ArchiveDbPair* db = sourceList; db && !failed; db = db->Next) {
+        for (const std::string& table : SplitTableList(db->Tables)) {
+            AppendLog("• " + db->DisplayName + "." + table + "...", 0, LogNoLineEnd);
+            // Long pid lists go out as several deletes (Firebird's in-list
+            // limit); the line shows their total.
+            SQLLEN total = 0;
+            for (const std::string& part : parts) {
+                ODBCStmt stmt(db->Connection);
+                const std::string sql = "delete from " + table + " where pid in(" + part + ")";
+                if (!SqlExecuted(stmt.Execute(sql))) {
+                    AppendLog("\r\nFehler beim Löschen:\r\n" + sql + "\r\n" +
+                                  db->Connection.GetErrorText(stmt.Handle()),
+                              ColourRed);
+                    failed = true;
+                    break;
+                }
+                SQLLEN count = 0;
+                if (!SqlSucceeded(SQLRowCount(stmt.Handle(), &count)) || count < 0) count = 0;
+                total += count;
+            }
+            if (failed) break;
+            AppendLog(" (" + std::to_string(total) + " Einträge)", ColourCount);
+        }
+    }
+    if (!failed && sourceList && strcasecmp(sourceList->DisplayName.c_str(), "Velunda") == 0)
+        BroadcastNewPatients();
+    return !failed;
+}

@@ -1,0 +1,19 @@
+// Splitting the comma-separated lists the runs work through: the pid list of
+// a run and the table list of a database.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Firebird refuses in-lists of more than 1,500 values, so every statement
+// that names the patients of a run gets at most this many ids.
+constexpr size_t MaxIdsPerInList = 1000;
+
+// The pid list cut into parts of at most maxIds ids each, in list order; an
+// empty list gives one empty part.
+std::vector<std::string> SplitPidList(const std::string& pidList, size_t maxIds = MaxIdsPerInList);
+
+// The table names of a table list, as written (no trimming): each name ends
+// at the next comma, unless that comma is the first character of the rest,
+// in which case the whole rest is one name.
+std::vector<std::string> SplitTableList(const std::string& tables);
