@@ -1,5 +1,6 @@
 #include "drivers/access/AccessResultSet.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +30,13 @@ bool IsStoredDate(const std::string& s) {
         if (want == '0' ? !(s[i] >= '0' && s[i] <= '9') : s[i] != want) return false;
     }
     return true;
+}
+
+bool IsPlainName(const std::string& name) {
+    if (name.empty()) return false;
+    for (unsigned char ch : name)
+        if (!(std::isalnum(ch) || ch == '_' || ch >= 0x80)) return false;
+    return !std::isdigit((unsigned char)name[0]);
 }
 
 // The type an expression column is reported with, from its first value.
@@ -62,6 +70,10 @@ AccessResultSet::AccessResultSet(SqliteStatement stmt, bool hasRow)
         odbcdrv::ColumnInfo c;
         const char* name = sqlite3_column_name(s, i);
         c.name = cp1252::FromUtf8(name ? name : "");
+        // An expression without a name of its own is called ExprNNNN, as
+        // Access calls it (SQLite would show the translated expression).
+        if (!sqlite3_column_origin_name(s, i) && !IsPlainName(c.name))
+            c.name = "Expr" + std::to_string(1000 + i);
         c.sqlType = type.SqlType();
         c.typeName = type.TypeName();
         c.columnSize = type.ColumnSize();

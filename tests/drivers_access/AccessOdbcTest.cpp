@@ -1,0 +1,225 @@
+// The built Access-kind driver through unixODBC, called the way Tamaro calls
+// it: connection string, default C types and their lengths, column
+// descriptions, SQLColumns, row counts and SQL_NO_DATA, text in code page
+// 1252, diagnostics, fault injection, and many statements without growth.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+#include "tests/drivers_access/OdbcSession.h"
+#include "tests/fixtures/TestEnv.h"
+
+namespace accesstest {
+
+namespace {
+
+std::string Tamaro(const std::string& dir, const std::string& name) {
+    return "Driver={Microsoft Access Driver (*.mdb)};Dbq=" + dir + "/" + name + ".mdb;Pwd=lamp(hurz);";
+}
+
+long RssKb() {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    return 0;
+}
+
+}  // namespace
+
+class AccessOdbc : public ::testing::Test {
+protected:
+    // Before the first handle exists: the driver manager reads the variables once.
+    static void SetUpTestSuite() { testenv::UseBuiltDrivers(); }
+    void SetUp() override {
+        unsetenv("TAMARO_ODBC_FAIL_AFTER");
+        unsetenv("TAMARO_ODBC_FAIL_MATCH");
+        ASSERT_TRUE(SQL_SUCCEEDED(s_.Connect(Tamaro(dir_.str(), "data") + "CREATEDB=1;"))) << s_.DbcDiag();
+    }
+    void Ok(const std::string& sql) {
+        SQLRETURN rc = s_.Exec(sql);
+        ASSERT_TRUE(SQL_SUCCEEDED(rc)) << sql << "\n" << s_.StmtDiag();
+    }
+    testenv::TempDir dir_{"tamaro-access-odbc"};
+    OdbcSession s_;
+};
+
+TEST_F(AccessOdbc, ConnectWithTamarosStringAndRefusals) {
+    OdbcSession again;
+    EXPECT_TRUE(SQL_SUCCEEDED(again.Connect(Tamaro(dir_.str(), "data"))));
+
+    OdbcSession missing;
+    EXPECT_EQ(missing.Connect(Tamaro(dir_.str(), "kartei")), SQL_ERROR);
+    EXPECT_EQ(missing.DbcDiag(),
+              "08001 [Tamaro][Access driver] Could not find file '" + dir_.str() + "/kartei.mdb'.");
+    EXPECT_FALSE(testenv::fs::exists(dir_.path() / "kartei.mdb"));
+
+    OdbcSession wrong;
+    std::string cs = "DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + dir_.str() +
+                     "/data.mdb;PWD=lamp(Hurz);Unknown=1;";
+    EXPECT_EQ(wrong.Connect(cs), SQL_ERROR);
+    EXPECT_EQ(wrong.DbcDiag(),
+              "28000 [Tamaro][Access driver] Not a valid password for '" + dir_.str() + "/data.mdb'.");
+}
+
+TEST_F(AccessOdbc, DefaultCTypesDeliverTheSizeOfEachType) {
+    Ok("create table t (i integer, s smallint, b byte, f bit, d double, r single, x text(10))");
+    Ok("insert into t (i, s, b, f, d, r, x) values (-70000, -5, 200, 1, 2.5, 1.5, 'abc')");
+    Ok("select i, s, b, f, d, r, x from t");
+    ASSERT_EQ(SQLFetch(s_.stmt()), SQL_SUCCESS);
+    unsigned char buf[64];
+    SQLLEN ind = 0;
+    auto get = [&](SQLUSMALLINT col) {
+        std::memset(buf, 0, sizeof buf);
+        EXPECT_TRUE(SQL_SUCCEEDED(SQLGetData(s_.stmt(), col, SQL_C_DEFAULT, buf, sizeof buf, &ind)));
+        return ind;
+    };
+    EXPECT_EQ(get(1), 4);
+    int32_t i32;
+    std::memcpy(&i32, buf, 4);
+    EXPECT_EQ(i32, -70000);
+    EXPECT_EQ(get(2), 2);
+    int16_t i16;
+    std::memcpy(&i16, buf, 2);
+    EXPECT_EQ(i16, -5);
+    EXPECT_EQ(get(3), 1);
+    EXPECT_EQ(buf[0], 200);
+    EXPECT_EQ(get(4), 1);
+    EXPECT_EQ(buf[0], 1);
+    EXPECT_EQ(get(5), 8);
+    double d;
+    std::memcpy(&d, buf, 8);
+    EXPECT_EQ(d, 2.5);
+    EXPECT_EQ(get(6), 4);
+    // Text: a zero-length probe gives the length, then the text.
+    char probe[1] = {0};
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLGetData(s_.stmt(), 7, SQL_C_DEFAULT, probe, 0, &ind)));
+    EXPECT_EQ(ind, 3);
+    EXPECT_EQ(get(7), 3);
+    EXPECT_STREQ((char*)buf, "abc");
+}
+
+TEST_F(AccessOdbc, DescribeColAndSqlColumnsReportAccessTypes) {
+    Ok("create table patienten (pid integer, nachname text(60), notiz memo, aufnahme datetime, "
+       "flag bit, art byte)");
+    Ok("select count(*), max(pid)+1, * from patienten");
+    struct Col {
+        std::string name;
+        SQLSMALLINT type;
+        SQLULEN size;
+    };
+    std::vector<Col> got;
+    SQLSMALLINT n = 0;
+    SQLNumResultCols(s_.stmt(), &n);
+    ASSERT_EQ(n, 8);
+    for (SQLUSMALLINT i = 1; i <= n; ++i) {
+        SQLCHAR name[256];
+        SQLSMALLINT nameLen, type, digits, nullable;
+        SQLULEN size;
+        SQLDescribeCol(s_.stmt(), i, name, sizeof name, &nameLen, &type, &size, &digits, &nullable);
+        got.push_back({(char*)name, type, size});
+    }
+    EXPECT_EQ(got[0].type, SQL_INTEGER);
+    EXPECT_EQ(got[0].name, "Expr1000");
+    EXPECT_EQ(got[1].type, SQL_INTEGER);
+    EXPECT_EQ(got[3].name, "nachname");
+    EXPECT_EQ(got[3].type, SQL_VARCHAR);
+    EXPECT_EQ(got[3].size, 60u);
+    EXPECT_EQ(got[4].type, SQL_LONGVARCHAR);
+    EXPECT_EQ(got[5].type, SQL_TYPE_TIMESTAMP);
+    EXPECT_EQ(got[6].type, SQL_BIT);
+    EXPECT_EQ(got[7].type, SQL_TINYINT);
+
+    s_.NewStatement();
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLColumns(s_.stmt(), nullptr, 0, nullptr, 0, (SQLCHAR*)"PATIENTEN",
+                                         SQL_NTS, nullptr, 0)));
+    std::string rows;
+    while (SQL_SUCCEEDED(SQLFetch(s_.stmt())))
+        rows += s_.Text(4) + ":" + s_.Text(5) + ":" + s_.Text(6) + ":" + s_.Text(7) + " ";
+    EXPECT_EQ(rows,
+              "pid:4:INTEGER:10 nachname:12:VARCHAR:60 notiz:-1:LONGCHAR:1073741823 "
+              "aufnahme:93:DATETIME:19 flag:-7:BIT:1 art:-6:BYTE:3 ");
+}
+
+TEST_F(AccessOdbc, RowCountsAndNoDataForSearchedStatements) {
+    Ok("create table log (mid integer, datum integer)");
+    Ok("insert into log (mid, datum) values (7, 1)");
+    Ok("insert into log (mid, datum) values (7, 2)");
+    Ok("update log set datum = datum + 1 where mid = 7");
+    SQLLEN count = -5;
+    SQLRowCount(s_.stmt(), &count);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(s_.Exec("delete from log where datum<0 and mid=7"), SQL_NO_DATA);
+    EXPECT_EQ(s_.Exec("update log set mid = 1 where mid = 99"), SQL_NO_DATA);
+    EXPECT_EQ(s_.Exec("delete from log where datum<100 and mid=7"), SQL_SUCCESS);
+    SQLRowCount(s_.stmt(), &count);
+    EXPECT_EQ(count, 2);
+}
+
+TEST_F(AccessOdbc, Cp1252TextRoundTripsAndIsUtf8InsideTheFile) {
+    const std::string text = "M\xE4\xDF \x95 \xBB O'Brien";  // Mäß • » O'Brien
+    Ok("create table patienten (pid integer, nachname text(40))");
+    Ok("insert into patienten (pid, nachname) values (1, 'M\xE4\xDF \x95 \xBB O''Brien')");
+    Ok("select nachname from patienten where nachname like '%\xE4\xDF%'");
+    ASSERT_EQ(SQLFetch(s_.stmt()), SQL_SUCCESS);
+    EXPECT_EQ(s_.Text(1), text);
+
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open_v2((dir_.path() / "data.mdb").c_str(), &raw, SQLITE_OPEN_READONLY, nullptr),
+              SQLITE_OK);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(raw, "select hex(nachname) from patienten", -1, &st, nullptr);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_STREQ((const char*)sqlite3_column_text(st, 0),
+                 "4DC3A4C39F20E280A220C2BB204F27427269656E");
+    sqlite3_finalize(st);
+    sqlite3_close(raw);
+}
+
+TEST_F(AccessOdbc, ErrorsCarryTheDriversTextAndSqlState) {
+    Ok("create table t (s text(3))");
+    EXPECT_EQ(s_.Exec("insert into t (s) values ('vier')"), SQL_ERROR);
+    EXPECT_EQ(s_.StmtDiag(),
+              "22001 [Tamaro][Access driver] The field 's' is too small to accept the amount of "
+              "data you attempted to add. (SQLite: CHECK constraint failed: len:s)");
+    EXPECT_EQ(s_.Exec("select x from t"), SQL_ERROR);
+    EXPECT_EQ(s_.StmtDiag(),
+              "42S22 [Tamaro][Access driver] Unknown field name. (SQLite: no such column: x)");
+}
+
+TEST_F(AccessOdbc, InjectedFaultFailsTheStatementAndWritesNothing) {
+    Ok("create table t (a integer)");
+    setenv("TAMARO_ODBC_FAIL_MATCH", "insert into t", 1);
+    setenv("TAMARO_ODBC_FAIL_AFTER", "1", 1);
+    Ok("insert into t (a) values (1)");
+    EXPECT_EQ(s_.Exec("insert into t (a) values (2)"), SQL_ERROR);
+    EXPECT_NE(s_.StmtDiag().find("Injected fault"), std::string::npos) << s_.StmtDiag();
+    unsetenv("TAMARO_ODBC_FAIL_AFTER");
+    unsetenv("TAMARO_ODBC_FAIL_MATCH");
+    Ok("select count(*) from t");
+    ASSERT_EQ(SQLFetch(s_.stmt()), SQL_SUCCESS);
+    EXPECT_EQ(s_.Text(1), "1");
+}
+
+TEST_F(AccessOdbc, ManyStatementsDoNotGrowTheProcess) {
+    Ok("create table t (a integer, b text(20))");
+    auto round = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            s_.Exec("insert into t (a, b) values (" + std::to_string(i) + ", 'x" + std::to_string(i) + "')");
+            s_.Exec("select a, b from t where a = " + std::to_string(i));
+            SQLFetch(s_.stmt());
+            s_.Text(2);
+            s_.Exec("select * from nosuch");  // failing statements too
+        }
+    };
+    round(0, 1000);
+    long before = RssKb();
+    round(1000, 4000);
+    long after = RssKb();
+    EXPECT_LT(after - before, 2048) << before << " kB -> " << after << " kB";
+}
+
+}  // namespace accesstest
