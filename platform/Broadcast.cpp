@@ -11,7 +11,8 @@ namespace {
 // The session bus address without falling back to auto-launching a bus.
 std::string SessionBusAddress() {
     const char* env = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    if (env && *env) return env;
+    // An autolaunch address would start a bus of our own, which nobody listens to.
+    if (env && *env) return std::string(env).find("autolaunch:") == std::string::npos ? env : "";
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (!runtime || !*runtime) return {};
     const std::string socket = std::string(runtime) + "/bus";

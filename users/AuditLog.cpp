@@ -103,17 +103,18 @@ void AuditLog::WriteAuditEntry(int category, const std::string& text) {
 }
 
 void AuditLog::FlushAuditQueue() {
-    // A message box below lets the window run other handlers; one of them may
-    // write an entry, which then waits for this flush to finish.
+    // A message box below lets the window run other handlers; an entry that
+    // one of them writes joins the queue and is taken by this flush.
     if (flushing_) return;
     if (!connection_ || !connection_->IsOpen()) return;
     if (connection_->GetDBVersion() < kModuleMinVersion) return;
     flushing_ = true;
-    const size_t count = queue_.size();
-    {
+    while (!queue_.empty()) {
+        std::vector<std::string> batch;
+        batch.swap(queue_);
         ODBCStmt stmt(*connection_);
-        for (size_t i = 0; i < count; ++i) {
-            const std::string& sql = queue_[i];
+        for (const std::string& sql : batch) {
+            // A refused statement is shown and dropped.
             if (!stmt.ExecDirect(sql)) {
                 ShowMessage("Fehler beim Loggen:\n" + sql + "\n---\n" +
                             connection_->GetErrorText(stmt.Handle()));
@@ -121,9 +122,6 @@ void AuditLog::FlushAuditQueue() {
             stmt.Reset();
         }
     }
-    // Statements that failed are dropped with the others; entries queued
-    // meanwhile stay for the next flush.
-    queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(count));
     flushing_ = false;
 }
 

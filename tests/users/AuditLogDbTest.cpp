@@ -228,6 +228,39 @@ TEST_P(AuditLogDbTest, RefusedStatementsAreShownAndDropped) {
     EXPECT_FALSE(fs::exists(dir_.path() / "log.save"));
 }
 
+// The window runs other handlers while a message box is open; an entry that
+// one of them writes during the flush is written once and not lost.
+class BoxWritesAnEntry : public ScriptedWindowServices {
+  public:
+    explicit BoxWritesAnEntry(AuditLog& log) : log_(log) {}
+    MsgResult MessageBox(const std::string& text, MsgButtons buttons,
+                         MsgResult defaultButton) override {
+        if (Boxes().empty()) log_.WriteAuditEntry(2, "Patienten erfolgreich archiviert.");
+        return ScriptedWindowServices::MessageBox(text, buttons, defaultButton);
+    }
+
+  private:
+    AuditLog& log_;
+};
+
+TEST_P(AuditLogDbTest, EntryWrittenWhileAnErrorIsShownIsKept) {
+    AuditLog log;
+    BoxWritesAnEntry boxes(log);
+    SetWindowServices(&boxes);
+    log.SetDataFolder(dir_.str());
+    WriteFile(dir_.path() / "log.save",
+              "kaputt\r\ninsert into log (mid, notiz) values(7, 'danach')\r\n");
+    log.LoadAuditFile();
+    Attach(log, conn_);
+    log.FlushAuditQueue();
+    EXPECT_TRUE(log.Queue().empty());
+    EXPECT_EQ(boxes.Boxes().size(), 1u);
+    std::vector<std::string> notes;
+    for (const LogRow& r : Rows()) notes.push_back(r.notiz);
+    std::sort(notes.begin(), notes.end());
+    EXPECT_EQ(notes, (std::vector<std::string>{"Patienten erfolgreich archiviert.", "danach"}));
+}
+
 TEST_P(AuditLogDbTest, PruningDeletesOnlyOldRowsOfThisModule) {
     const int32_t now = 1700000000;
     const int32_t cutoff = now - 31536000;
