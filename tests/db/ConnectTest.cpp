@@ -108,7 +108,7 @@ TEST_P(Kinds, PatCountReportsTheCount) {
 TEST_P(Kinds, PatCountWithoutTableLogsTheDriverMessage) {
     EXPECT_EQ(PatCount(db_), 0);
     ASSERT_EQ(log_.Lines().size(), 1u);
-    const std::string& line = log_.Lines()[0].text;
+    const std::string line = log_.Lines()[0].text;
     EXPECT_EQ(line.rfind("Fehler in PatCount: ", 0), 0u) << line;
     EXPECT_GT(line.size(), std::string("Fehler in PatCount: ").size());
     EXPECT_EQ(line.find("<unbekannt>"), std::string::npos) << line;

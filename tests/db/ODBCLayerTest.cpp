@@ -143,7 +143,7 @@ TEST_P(OdbcLayer, RunSQLShowsStatementAndDriverMessage) {
     const std::string sql = "selec pid from nirgends";
     EXPECT_TRUE(Conn().RunSQL(sql));
     ASSERT_EQ(boxes_.Boxes().size(), 1u);
-    const std::string& box = boxes_.Boxes()[0].text;
+    const std::string box = boxes_.Boxes()[0].text;
     EXPECT_EQ(boxes_.Boxes()[0].buttons, MsgButtons::Ok);
     ASSERT_EQ(box.rfind(sql + ":\n\n", 0), 0u) << box;
     std::string message = box.substr(sql.size() + 3);
@@ -175,14 +175,14 @@ TEST_P(OdbcLayer, ReopenAfterDisconnect) {
 }
 
 // The driver's injected fault has a known text, so the reports of RunSQL and
-// ExecuteSQL can be checked byte for byte. The driver counts matching
-// executions per process: the first one fails with 0, the second with 1.
+// ExecuteSQL can be checked byte for byte. The driver restarts its count
+// whenever the settings change.
 TEST_P(OdbcLayer, InjectedFaultReportedByRunSQLAndExecuteSQL) {
     Exec("create table t (pid integer)");
-    setenv("TAMARO_ODBC_FAIL_MATCH", "into t ", 1);
+    setenv("TAMARO_ODBC_FAIL_MATCH", "values (1)", 1);
     setenv("TAMARO_ODBC_FAIL_AFTER", "0", 1);
     bool runFailed = Conn().RunSQL("insert into t (pid) values (1)");
-    setenv("TAMARO_ODBC_FAIL_AFTER", "1", 1);
+    setenv("TAMARO_ODBC_FAIL_MATCH", "values (2)", 1);
     bool executeFailed = Conn().ExecuteSQL("insert into t (pid) values (2)", db_.Extension);
     unsetenv("TAMARO_ODBC_FAIL_AFTER");
     unsetenv("TAMARO_ODBC_FAIL_MATCH");
