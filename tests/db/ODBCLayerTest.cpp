@@ -2,9 +2,9 @@
 
 #include <string>
 
+#include "app/Globals.h"
 #include "db/ODBCStmt.h"
 #include "db/OdbcResult.h"
-#include "app/Globals.h"
 #include "db/SqlDialect.h"
 #include "tests/db/DbFixture.h"
 
@@ -188,9 +188,8 @@ TEST_P(OdbcLayer, InjectedFaultReportedByRunSQLAndExecuteSQL) {
     unsetenv("TAMARO_ODBC_FAIL_MATCH");
     EXPECT_TRUE(runFailed);
     EXPECT_TRUE(executeFailed);
-    EXPECT_EQ(boxes_.Texts(), std::vector<std::string>{
-                                  "insert into t (pid) values (1):\n\n"
-                                  "Injected fault (TAMARO_ODBC_FAIL_AFTER)"});
+    EXPECT_EQ(boxes_.Texts(), std::vector<std::string>{"insert into t (pid) values (1):\n\n"
+                                                       "Injected fault (TAMARO_ODBC_FAIL_AFTER)"});
     ASSERT_EQ(log_.Lines().size(), 1u);
     EXPECT_EQ(log_.Lines()[0].text,
               "ExecuteSQL(): Injected fault (TAMARO_ODBC_FAIL_AFTER)\n"

@@ -60,7 +60,9 @@ TEST_P(ExecuteSQL, TranslatedSchemaStatementsRun) {
     ASSERT_FALSE(Conn().ExecuteSQL("alter table x §ADDCOL§ c integer", db_.Extension));
     ASSERT_FALSE(Conn().ExecuteSQL("alter table x §ADDCOL§ d §VARCHAR§(5)", db_.Extension));
     ASSERT_FALSE(Conn().ExecuteSQL("alter table x §DROPCOL§ d", db_.Extension));
-    Exec("insert into x (a, b, c) values ('Köln', 'lang', 4)");
+    ASSERT_FALSE(
+        Conn().ExecuteSQL("alter table x §ALTERCOL§ a §TYPE§ §VARCHAR§(20)", db_.Extension));
+    Exec("insert into x (a, b, c) values ('Köln am Rhein 1234', 'lang', 4)");
     ODBCStmt stmt(Conn());
     ASSERT_TRUE(stmt.ExecDirect("select a, b, c from x"));
     ASSERT_TRUE(stmt.Fetch());
@@ -69,7 +71,7 @@ TEST_P(ExecuteSQL, TranslatedSchemaStatementsRun) {
     EXPECT_TRUE(stmt.GetColumnString(1, a));
     EXPECT_TRUE(stmt.GetColumnString(2, b));
     EXPECT_TRUE(stmt.GetColumnInt(3, c));
-    EXPECT_EQ(a, "Köln");
+    EXPECT_EQ(a, "Köln am Rhein 1234");
     EXPECT_EQ(b, "lang");
     EXPECT_EQ(c, 4);
     EXPECT_EQ(stmt.FindColumn("d"), 0);
