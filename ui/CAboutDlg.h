@@ -5,7 +5,7 @@
 
 class CAboutDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit CAboutDlg(QWidget* parent = nullptr);
 
     // "Tamaro V1.38", with " Beta n" when the fourth version number n is not 0.

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -29,13 +30,40 @@ constexpr int kButtonHeight = 26;
 constexpr int kRightX = 372;  // left edge of the filter group and the log
 constexpr int kRowHeight = 22;
 
-QString IdName(int id) { return QString::number(id); }
+QString IdName(int id) {
+    return QString::number(id);
+}
+
+// The program icon: a white "T" on a blue tile, drawn so that no image file
+// has to travel with the program.
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(QColor(0, 0, 255));
+        painter.setPen(Qt::NoPen);
+        painter.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
+        QFont font = painter.font();
+        font.setBold(true);
+        font.setPixelSize(size * 3 / 4);
+        painter.setFont(font);
+        painter.setPen(Qt::white);
+        painter.drawText(QRect(0, 0, size, size), Qt::AlignCenter, QStringLiteral("T"));
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
 
 }  // namespace
 
 CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("102"));
     setWindowTitle(QStringLiteral("Tamaro"));
+    setWindowIcon(ProgramIcon());
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     resize(kWidth, kHeight);
@@ -61,9 +89,8 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
     list_ = new QTableWidget(0, 4, this);
     list_->setObjectName(IdName(1000));
     list_->setGeometry(4, 32, kRightX - 8, kHeight - 32 - kButtonHeight - 2);
-    list_->setHorizontalHeaderLabels(
-        {QStringLiteral("Patient"), QStringLiteral("Art"), QStringLiteral("Leistung"),
-         QStringLiteral("Dummy")});
+    list_->setHorizontalHeaderLabels({QStringLiteral("Patient"), QStringLiteral("Art"),
+                                      QStringLiteral("Leistung"), QStringLiteral("Dummy")});
     for (int c = 0; c < 4; ++c)
         list_->horizontalHeaderItem(c)->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     QHeaderView* header = list_->horizontalHeader();
@@ -97,11 +124,13 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
     const int pickerX = labelX + labelWidth, undX = pickerX + 104,
               undWidth = metrics.horizontalAdvance(QStringLiteral("und")) + 8,
               secondX = undX + undWidth;
-    AddCaption(1004, QStringLiteral("Letzte Leistung zwischen"), QRect(labelX, 48, labelWidth, kRowHeight));
+    AddCaption(1004, QStringLiteral("Letzte Leistung zwischen"),
+               QRect(labelX, 48, labelWidth, kRowHeight));
     AddPicker(1004, QRect(pickerX, 48, 100, kRowHeight));
     AddCaption(1007, QStringLiteral("und"), QRect(undX, 48, undWidth, kRowHeight));
     AddPicker(1007, QRect(secondX, 48, 100, kRowHeight));
-    AddCaption(1019, QStringLiteral("Aufnahmedatum zwischen"), QRect(labelX, 76, labelWidth, kRowHeight));
+    AddCaption(1019, QStringLiteral("Aufnahmedatum zwischen"),
+               QRect(labelX, 76, labelWidth, kRowHeight));
     AddPicker(1019, QRect(pickerX, 76, 100, kRowHeight));
     AddCaption(1020, QStringLiteral("und"), QRect(undX, 76, undWidth, kRowHeight));
     AddPicker(1020, QRect(secondX, 76, 100, kRowHeight));
@@ -124,7 +153,7 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
     log_->setObjectName(IdName(1001));
     log_->setGeometry(kRightX, 172, kWidth - kRightX, kHeight - 172 - kButtonHeight - 2);
 
-    static const char* const captions[8] = {"F1: Hilfe",       "F2: Alle",     "F3: Keine",
+    static const char* const captions[8] = {"F1: Hilfe",       "F2: Alle",      "F3: Keine",
                                             "F4: Archivieren", "F5: Pat.-Info", "F6: Löschen",
                                             "F7: Drucken",     "F8: Speichern"};
     const int w = kWidth / 8;
@@ -132,7 +161,8 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
         fkeys_[k] = AddButton(1009 + k, QString::fromUtf8(captions[k]),
                               QRect(k * w, kHeight - kButtonHeight, w, kButtonHeight));
         fkeys_[k]->setFocusPolicy(Qt::TabFocus);
-        connect(fkeys_[k], &QPushButton::clicked, this, [this, k] { HandleFunctionKey(Qt::Key_F1 + k); });
+        connect(fkeys_[k], &QPushButton::clicked, this,
+                [this, k] { HandleFunctionKey(Qt::Key_F1 + k); });
     }
 
     runsAdapter_ = std::make_unique<QtComboBox>(runs_);
@@ -195,8 +225,8 @@ time_t CTamaroDlg::PickerTime(int id) const {
 
 void CTamaroDlg::FitPatientColumn() {
     // A list that was never shown has not sized its viewport yet.
-    int client = list_->isVisible() ? list_->viewport()->width()
-                                    : list_->maximumViewportSize().width();
+    int client =
+        list_->isVisible() ? list_->viewport()->width() : list_->maximumViewportSize().width();
     if (!list_->isVisible() && list_->verticalScrollBar()->maximum() > 0)
         client -= list_->verticalScrollBar()->sizeHint().width();
     const int rest = client - list_->columnWidth(1) - list_->columnWidth(2);
@@ -240,14 +270,30 @@ bool CTamaroDlg::HandleFunctionKey(int qtKey) {
     const int fkey = qtKey - Qt::Key_F1 + 1;
     if (fkey >= 4 && fkey <= 6 && !fkeys_[fkey - 1]->isEnabled()) return true;
     switch (fkey) {
-        case 1: OnHelp(); break;
-        case 2: OnSelectAll(); break;
-        case 3: OnSelectNone(); break;
-        case 4: OnTransfer(); break;
-        case 5: OnPatientInfo(); break;
-        case 6: OnDelete(); break;
-        case 7: OnPrint(); break;
-        case 8: OnSave(); break;
+        case 1:
+            OnHelp();
+            break;
+        case 2:
+            OnSelectAll();
+            break;
+        case 3:
+            OnSelectNone();
+            break;
+        case 4:
+            OnTransfer();
+            break;
+        case 5:
+            OnPatientInfo();
+            break;
+        case 6:
+            OnDelete();
+            break;
+        case 7:
+            OnPrint();
+            break;
+        case 8:
+            OnSave();
+            break;
     }
     return true;
 }
@@ -290,6 +336,10 @@ void CTamaroDlg::ShowAbout() {
     about.exec();
 }
 
-void CTamaroDlg::OnPrint() { log_->PrintLog(); }
+void CTamaroDlg::OnPrint() {
+    log_->PrintLog();
+}
 
-void CTamaroDlg::OnSave() { log_->SaveLogAsRtf(); }
+void CTamaroDlg::OnSave() {
+    log_->SaveLogAsRtf();
+}

@@ -24,15 +24,15 @@ class QTableWidget;
 
 class CTamaroDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit CTamaroDlg(QWidget* parent = nullptr);
     ~CTamaroDlg() override;
 
     // The control with the given dialog id, or null.
     QWidget* Control(int id) const;
 
-    QTableWidget* PatientList() const { return list_; }    // 1000
-    ProgressLogWidget* Log() const { return log_; }         // 1001
+    QTableWidget* PatientList() const { return list_; }      // 1000
+    ProgressLogWidget* Log() const { return log_; }          // 1001
     QPushButton* VelundaButton() const { return velunda_; }  // 1002
     QPushButton* ArchiveButton() const { return archive_; }  // 1003
     QGroupBox* FilterGroup() const { return filter_; }       // 1005
@@ -69,7 +69,7 @@ public:
     // Enter does not close the window.
     void accept() override {}
 
-protected:
+  protected:
     virtual void OnVelundaView() {}
     virtual void OnArchiveView() {}
     virtual void OnRefresh() {}
@@ -88,7 +88,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
-private:
+  private:
     QPushButton* AddButton(int id, const QString& caption, const QRect& geometry);
     QLabel* AddCaption(int forId, const QString& caption, const QRect& geometry);
     DatePicker* AddPicker(int id, const QRect& geometry);

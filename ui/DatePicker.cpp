@@ -10,4 +10,6 @@ void DatePicker::SetTime(time_t seconds) {
     setDateTime(QDateTime::fromSecsSinceEpoch(qint64(seconds), Qt::LocalTime));
 }
 
-time_t DatePicker::GetTime() const { return time_t(dateTime().toSecsSinceEpoch()); }
+time_t DatePicker::GetTime() const {
+    return time_t(dateTime().toSecsSinceEpoch());
+}

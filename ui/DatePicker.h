@@ -8,7 +8,7 @@
 
 class DatePicker : public QDateTimeEdit {
     Q_OBJECT
-public:
+  public:
     explicit DatePicker(QWidget* parent = nullptr);
 
     void SetTime(time_t seconds);

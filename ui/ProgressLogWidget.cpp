@@ -1,10 +1,12 @@
 #include "ui/ProgressLogWidget.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QMenu>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -20,7 +22,9 @@
 
 namespace {
 
-QColor ToQColor(uint32_t rgb) { return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF); }
+QColor ToQColor(uint32_t rgb) {
+    return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
+}
 
 LogRun RunFormat(const QTextCharFormat& fmt) {
     LogRun run;
@@ -84,16 +88,28 @@ void ProgressLogWidget::KeepEndInView() {
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
     QScrollBar* bar = verticalScrollBar();
-    // Scrolls line by line like the user would; stops as soon as a step
-    // moves nothing (end of range, or a widget that is not laid out).
+    // Scrolls line by line in one direction like the user would; stops when
+    // the end is in view, when its line reaches the top of a view too small
+    // for it, or when a step moves nothing (end of range, widget not laid out).
+    const bool down = cursorRect(end).bottom() > client.bottom();
     for (;;) {
         const QRect caret = cursorRect(end);
-        if (caret.top() >= client.top() && caret.bottom() <= client.bottom()) break;
+        if (down ? caret.bottom() <= client.bottom() || caret.top() <= client.top()
+                 : caret.top() >= client.top())
+            break;
         const int before = bar->value();
-        bar->triggerAction(caret.top() < client.top() ? QAbstractSlider::SliderSingleStepSub
-                                                       : QAbstractSlider::SliderSingleStepAdd);
+        bar->triggerAction(down ? QAbstractSlider::SliderSingleStepAdd
+                                : QAbstractSlider::SliderSingleStepSub);
         if (bar->value() == before) break;
     }
+}
+
+void ProgressLogWidget::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    QAction* copy = menu.addAction(QStringLiteral("&Kopieren"), this, &QTextEdit::copy);
+    copy->setEnabled(textCursor().hasSelection());
+    menu.addAction(QStringLiteral("&Alles markieren"), this, &QTextEdit::selectAll);
+    menu.exec(event->globalPos());
 }
 
 std::vector<LogRun> ProgressLogWidget::Runs() const {
@@ -196,7 +212,8 @@ int ProgressLogWidget::PrintTo(QPrinter& printer) {
         // A line taller than the page is printed cut on a page of its own,
         // so every page moves on by at least one line.
         if (next == first && next < lines.size()) ++next;
-        const qreal bottom = next > first ? std::min(lines[next - 1].bottom, top + page.height()) : top;
+        const qreal bottom =
+            next > first ? std::min(lines[next - 1].bottom, top + page.height()) : top;
         painter.save();
         painter.translate(0, -top);
         doc->drawContents(&painter, QRectF(0, top, page.width(), bottom - top));

@@ -15,7 +15,7 @@ class QPrinter;
 
 class ProgressLogWidget : public QTextEdit, public ILogSink {
     Q_OBJECT
-public:
+  public:
     explicit ProgressLogWidget(QWidget* parent = nullptr);
     ~ProgressLogWidget() override;
 
@@ -37,7 +37,10 @@ public:
     // Returns the number of pages printed.
     int PrintTo(QPrinter& printer);
 
-private:
+  protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
     void KeepEndInView();
 
     QTextCharFormat format_;  // the format in force at the end of the log

@@ -16,7 +16,8 @@ int QtComboBox::AddString(const std::string& text) {
     int index = box_->count();
     if (sorted_) {
         index = 0;
-        while (index < box_->count() && QString::compare(box_->itemText(index), q, Qt::CaseInsensitive) <= 0)
+        while (index < box_->count() &&
+               QString::compare(box_->itemText(index), q, Qt::CaseInsensitive) <= 0)
             ++index;
     }
     // QComboBox selects the first item added to an empty box; keep the old
@@ -37,19 +38,27 @@ int32_t QtComboBox::GetItemData(int index) const {
     return box_->itemData(index, Qt::UserRole).toInt();
 }
 
-int QtComboBox::GetCurSel() const { return box_->currentIndex(); }
+int QtComboBox::GetCurSel() const {
+    return box_->currentIndex();
+}
 
 void QtComboBox::SetCurSel(int index) {
     box_->setCurrentIndex(index >= 0 && index < box_->count() ? index : -1);
 }
 
-int QtComboBox::GetCount() const { return box_->count(); }
+int QtComboBox::GetCount() const {
+    return box_->count();
+}
 
 std::string QtComboBox::GetItemText(int index) const {
     if (index < 0 || index >= box_->count()) return std::string();
     return ToCp1252(box_->itemText(index));
 }
 
-void QtComboBox::EnableWindow(bool enable) { box_->setEnabled(enable); }
+void QtComboBox::EnableWindow(bool enable) {
+    box_->setEnabled(enable);
+}
 
-bool QtComboBox::IsWindowEnabled() const { return box_->isEnabled(); }
+bool QtComboBox::IsWindowEnabled() const {
+    return box_->isEnabled();
+}

@@ -9,7 +9,7 @@
 class QComboBox;
 
 class QtComboBox : public IComboBox {
-public:
+  public:
     explicit QtComboBox(QComboBox* box, bool sorted = false) : box_(box), sorted_(sorted) {}
 
     void ResetContent() override;
@@ -25,7 +25,7 @@ public:
 
     QComboBox* Widget() const { return box_; }
 
-private:
+  private:
     QComboBox* box_;
     bool sorted_;
 };

@@ -11,4 +11,6 @@ inline QString ToQString(const std::string& cp1252Text) {
     return QString::fromStdString(cp1252::ToUtf8(cp1252Text));
 }
 
-inline std::string ToCp1252(const QString& text) { return cp1252::FromUtf8(text.toStdString()); }
+inline std::string ToCp1252(const QString& text) {
+    return cp1252::FromUtf8(text.toStdString());
+}

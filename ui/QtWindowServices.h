@@ -13,7 +13,7 @@
 class QWidget;
 
 class QtWindowServices : public IWindowServices {
-public:
+  public:
     explicit QtWindowServices(QWidget* owner = nullptr) : owner_(owner) {}
     ~QtWindowServices() override;
 
@@ -27,7 +27,7 @@ public:
     const std::vector<ScriptedWindowServices::Box>& Boxes() const { return boxes_; }
     int WaitDepth() const { return waitDepth_; }
 
-private:
+  private:
     QWidget* owner_;
     std::deque<MsgResult> answers_;
     std::vector<ScriptedWindowServices::Box> boxes_;

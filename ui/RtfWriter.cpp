@@ -27,10 +27,12 @@ std::string LogToRtf(const std::vector<LogRun>& runs) {
     // in the order of first use.
     std::vector<uint32_t> colours;
     for (const LogRun& run : runs)
-        if (run.colour != 0 && std::find(colours.begin(), colours.end(), run.colour) == colours.end())
+        if (run.colour != 0 &&
+            std::find(colours.begin(), colours.end(), run.colour) == colours.end())
             colours.push_back(run.colour);
 
-    std::string out = "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}}\r\n";
+    std::string out =
+        "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}}\r\n";
     out += "{\\colortbl ;";
     for (uint32_t c : colours) {
         char entry[64];
@@ -45,7 +47,8 @@ std::string LogToRtf(const std::vector<LogRun>& runs) {
     for (const LogRun& run : runs) {
         size_t wanted = 0;
         if (run.colour != 0)
-            wanted = size_t(std::find(colours.begin(), colours.end(), run.colour) - colours.begin()) + 1;
+            wanted =
+                size_t(std::find(colours.begin(), colours.end(), run.colour) - colours.begin()) + 1;
         std::string switches;
         if (wanted != colourIndex) switches += "\\cf" + std::to_string(wanted);
         if (run.bold != bold) switches += run.bold ? "\\b" : "\\b0";

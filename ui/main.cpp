@@ -1,3 +1,5 @@
 #include "ui/TamaroMain.h"
 
-int main(int argc, char** argv) { return RunTamaro(argc, argv); }
+int main(int argc, char** argv) {
+    return RunTamaro(argc, argv);
+}

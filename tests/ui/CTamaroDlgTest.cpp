@@ -27,10 +27,10 @@ namespace {
 
 // Counts the commands the window hands to its handlers.
 class CountingDlg : public CTamaroDlg {
-public:
+  public:
     std::map<std::string, int> calls;
 
-protected:
+  protected:
     void OnVelundaView() override { ++calls["velunda"]; }
     void OnArchiveView() override { ++calls["archiv"]; }
     void OnRefresh() override { ++calls["refresh"]; }
@@ -46,7 +46,7 @@ protected:
 
 // Counts the key presses that reach a control.
 class KeySpy : public QObject {
-public:
+  public:
     int presses = 0;
     bool eventFilter(QObject*, QEvent* e) override {
         if (e->type() == QEvent::KeyPress) ++presses;
@@ -55,7 +55,7 @@ public:
 };
 
 class CTamaroDlgTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dlg.show();
         QApplication::processEvents();
@@ -75,11 +75,17 @@ protected:
 
 TEST_F(CTamaroDlgTest, EveryControlHasItsIdAndCaption) {
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Tamaro"));
-    const std::map<int, QString> buttons = {
-        {1002, "Velunda"},         {1003, "Archiv"},        {1006, "Liste &aktualisieren"},
-        {1009, "F1: Hilfe"},       {1010, "F2: Alle"},      {1011, "F3: Keine"},
-        {1012, "F4: Archivieren"}, {1013, "F5: Pat.-Info"}, {1014, QString::fromUtf8("F6: Löschen")},
-        {1015, "F7: Drucken"},     {1016, "F8: Speichern"}};
+    const std::map<int, QString> buttons = {{1002, "Velunda"},
+                                            {1003, "Archiv"},
+                                            {1006, "Liste &aktualisieren"},
+                                            {1009, "F1: Hilfe"},
+                                            {1010, "F2: Alle"},
+                                            {1011, "F3: Keine"},
+                                            {1012, "F4: Archivieren"},
+                                            {1013, "F5: Pat.-Info"},
+                                            {1014, QString::fromUtf8("F6: Löschen")},
+                                            {1015, "F7: Drucken"},
+                                            {1016, "F8: Speichern"}};
     for (const auto& [id, text] : buttons) {
         auto* b = Find<QPushButton>(id);
         ASSERT_NE(b, nullptr);
@@ -245,11 +251,14 @@ TEST_F(CTamaroDlgTest, WindowMenuOpensTheAboutBox) {
         QWidget* about = QApplication::activeModalWidget();
         ASSERT_NE(about, nullptr);
         EXPECT_EQ(about->objectName(), QStringLiteral("100"));
-        if (auto* label = about->findChild<QLabel*>(QStringLiteral("version"))) version = label->text();
+        if (auto* label = about->findChild<QLabel*>(QStringLiteral("version")))
+            version = label->text();
         about->close();
     });
     menu->actions()[0]->trigger();
-    EXPECT_EQ(version, QStringLiteral("Tamaro V%1.%2").arg(TAMARO_VERSION_MAJOR).arg(TAMARO_VERSION_MINOR, 2, 10, QLatin1Char('0')));
+    EXPECT_EQ(version, QStringLiteral("Tamaro V%1.%2")
+                           .arg(TAMARO_VERSION_MAJOR)
+                           .arg(TAMARO_VERSION_MINOR, 2, 10, QLatin1Char('0')));
     EXPECT_EQ(CAboutDlg::VersionText(), QStringLiteral("Tamaro V1.38"));
 }
 
@@ -268,7 +277,8 @@ TEST_F(CTamaroDlgTest, RendersOffscreen) {
                              {"O'Neill, Sean", "BG", "21.11.2019"}};
     list->setRowCount(3);
     for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) list->setItem(r, c, new QTableWidgetItem(QString::fromUtf8(rows[r][c])));
+        for (int c = 0; c < 3; ++c)
+            list->setItem(r, c, new QTableWidgetItem(QString::fromUtf8(rows[r][c])));
         list->item(r, 0)->setCheckState(r == 1 ? Qt::Unchecked : Qt::Checked);
     }
     dlg.Doctors().AddString("Alle");
@@ -277,7 +287,8 @@ TEST_F(CTamaroDlgTest, RendersOffscreen) {
     QApplication::processEvents();
     EXPECT_EQ(list->columnWidth(0) + list->columnWidth(1) + list->columnWidth(2),
               list->viewport()->width());
-    EXPECT_GT(list->columnWidth(2), list->fontMetrics().horizontalAdvance(QStringLiteral("07.03.2011")));
+    EXPECT_GT(list->columnWidth(2),
+              list->fontMetrics().horizontalAdvance(QStringLiteral("07.03.2011")));
     const QPixmap shot = dlg.grab();
     EXPECT_EQ(shot.size(), dlg.size() * shot.devicePixelRatio());
     if (const char* path = std::getenv("TAMARO_UI_GRAB")) {

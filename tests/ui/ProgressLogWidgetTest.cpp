@@ -20,7 +20,7 @@
 namespace {
 
 class ProgressLogTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override { SetLogSink(&log); }
     void TearDown() override { SetLogSink(nullptr); }
     QString Plain() const { return log.toPlainText(); }
@@ -32,7 +32,8 @@ TEST_F(ProgressLogTest, LineEndsAndContinuations) {
     AppendLog(" 12 Datens\xe4tze");
     AppendLog(nullptr);
     AppendLog("Ende\r\nzweite Zeile");
-    EXPECT_EQ(Plain(), QString::fromUtf8("• Tabelle kartei... 12 Datensätze\n\nEnde\nzweite Zeile\n"));
+    EXPECT_EQ(Plain(),
+              QString::fromUtf8("• Tabelle kartei... 12 Datensätze\n\nEnde\nzweite Zeile\n"));
     EXPECT_EQ(log.document()->blockCount(), 5);
 }
 
@@ -79,6 +80,16 @@ TEST_F(ProgressLogTest, EndStaysInViewOfAShownLog) {
     QTextCursor end(log.document());
     end.movePosition(QTextCursor::End);
     EXPECT_TRUE(log.viewport()->rect().contains(log.cursorRect(end)));
+}
+
+TEST_F(ProgressLogTest, LinesTallerThanTheViewStillEndTheScrolling) {
+    QFont huge = log.font();
+    huge.setPointSize(60);
+    log.document()->setDefaultFont(huge);
+    log.resize(200, 40);
+    log.show();
+    for (int i = 0; i < 5; ++i) AppendLog("Zeile");
+    EXPECT_GT(log.verticalScrollBar()->value(), 0);
 }
 
 TEST_F(ProgressLogTest, HiddenLogDoesNotScroll) {
@@ -171,7 +182,7 @@ TEST_F(ProgressLogTest, SaveDialogProposesVerlaufRtf) {
 }
 
 class PrintLogTest : public ProgressLogTest {
-protected:
+  protected:
     int Print(QPrinter& printer) {
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(QString::fromStdString(pdf.string()));
@@ -191,7 +202,8 @@ protected:
 };
 
 TEST_F(PrintLogTest, LongLogPrintsOnSeveralPages) {
-    for (int i = 0; i < 300; ++i) AppendLog("\x95 Zeile " + std::to_string(i), i % 50 ? 0 : ColourBlue);
+    for (int i = 0; i < 300; ++i)
+        AppendLog("\x95 Zeile " + std::to_string(i), i % 50 ? 0 : ColourBlue);
     QPrinter printer(QPrinter::HighResolution);
     const int pages = Print(printer);
     EXPECT_GT(pages, 1);

@@ -16,7 +16,7 @@
 namespace {
 
 class QtWindowServicesTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override { SetWindowServices(&services); }
     void TearDown() override { SetWindowServices(nullptr); }
 
@@ -58,7 +58,8 @@ TEST_F(QtWindowServicesTest, QuestionBoxShowsTitleTextAndDefaultButton) {
     AnswerNextBox(QStringLiteral("&Ja"));
     EXPECT_TRUE(AskYesNo("Wollen Sie die 2 selektierten Eintr\xe4ge wirklich l\xf6schen?", false));
     EXPECT_EQ(shownTitle, QStringLiteral("Tamaro"));
-    EXPECT_EQ(shownText, QString::fromUtf8("Wollen Sie die 2 selektierten Einträge wirklich löschen?"));
+    EXPECT_EQ(shownText,
+              QString::fromUtf8("Wollen Sie die 2 selektierten Einträge wirklich löschen?"));
     EXPECT_EQ(shownButtons, (QStringList{QStringLiteral("&Ja"), QStringLiteral("&Nein")}));
     EXPECT_EQ(shownDefault, QStringLiteral("&Nein"));
 
