@@ -216,7 +216,9 @@ int ProgressLogWidget::PrintTo(QPrinter& printer) {
             next > first ? std::min(lines[next - 1].bottom, top + page.height()) : top;
         painter.save();
         painter.translate(0, -top);
-        doc->drawContents(&painter, QRectF(0, top, page.width(), bottom - top));
+        // Half a device pixel in from both edges, so the neighbouring lines,
+        // which touch them, are left out rather than drawn clipped.
+        doc->drawContents(&painter, QRectF(0, top + 0.5, page.width(), bottom - top - 1));
         painter.restore();
         ++pages;
         first = next;
