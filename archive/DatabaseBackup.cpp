@@ -38,11 +38,11 @@ private:
 
 // Copies the whole file in the kernel where it can (copy_file_range, then
 // sendfile), falling back to plain reads and writes.
-bool CopyFile(const std::string& from, const std::string& to) {
+bool CopyFileData(const std::string& from, const std::string& to) {
     FileDescriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0) return false;
     struct stat st;
-    if (::fstat(in.get(), &st) != 0) return false;
+    if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     FileDescriptor out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777));
     if (out.get() < 0) return false;
 
@@ -79,6 +79,13 @@ bool CopyFile(const std::string& from, const std::string& to) {
         }
     }
     return out.Close();
+}
+
+// A failed copy leaves no partial backup behind.
+bool CopyFile(const std::string& from, const std::string& to) {
+    if (CopyFileData(from, to)) return true;
+    ::unlink(to.c_str());
+    return false;
 }
 
 void DisconnectList(ArchiveDbPair* list) {

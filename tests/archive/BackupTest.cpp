@@ -1,0 +1,104 @@
+// File backups of one side: copies with the connections closed, the restore
+// by rename, and the removal of backups.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "app/Globals.h"
+#include "archive/DatabaseBackup.h"
+#include "tests/archive/ArchiveFixture.h"
+
+namespace archivetest {
+namespace {
+
+namespace fs = std::filesystem;
+using BackupTest = ArchiveTest;
+
+TEST_P(BackupTest, BackupCopiesEveryFileAndReconnects) {
+    Install(PracticePatients);
+    testenv::WriteFile(fs::path(BackupPath(set_->Velunda[1])), "stale backup");
+    ASSERT_TRUE(BackupDatabaseFiles(set_->VelundaList));
+    EXPECT_EQ(BakFiles().size(), 8u);
+    for (auto& db : set_->Velunda) {
+        EXPECT_TRUE(db.Connection.IsOpen()) << db.FileName;
+        EXPECT_EQ(testenv::ReadFile(BackupPath(db)), testenv::ReadFile(DatabasePath(db)))
+            << db.FileName;
+    }
+    EXPECT_EQ(Count(set_->MainDatabase(), "select count(*) from patienten"), PracticePatients);
+    DeleteDatabaseBackups(set_->VelundaList);
+    EXPECT_TRUE(BakFiles().empty());
+}
+
+TEST_P(BackupTest, FailedCopyStopsAtThatFile) {
+    Install(PracticePatients);
+    // The second database's file cannot be read: no copy of it, none of the
+    // third, and a plain line naming both paths.
+    fs::path second = DatabasePath(set_->Velunda[1]);
+    fs::rename(second, second.string() + ".away");
+    fs::create_directory(second);
+    EXPECT_FALSE(BackupDatabaseFiles(set_->VelundaList));
+    EXPECT_EQ(BakFiles(), std::vector<std::string>{std::string("data") + Ext() + ".bak"});
+    const auto lines = log_.Lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0].text, "Fehler beim Kopieren von " + second.string() + " nach " +
+                                 second.string() + ".bak");
+    EXPECT_EQ(lines[0].colour, 0u);
+    fs::remove(second);
+    fs::rename(second.string() + ".away", second);
+}
+
+TEST_P(BackupTest, RestorePutsTheCopiesBackAndConnects) {
+    Install(PracticePatients);
+    ASSERT_TRUE(BackupDatabaseFiles(set_->VelundaList));
+    Exec(set_->MainDatabase(), "delete from patienten");
+    RestoreDatabaseFiles(set_->VelundaList);
+    EXPECT_TRUE(BakFiles().empty());
+    for (auto& db : set_->Velunda) EXPECT_TRUE(db.Connection.IsOpen()) << db.FileName;
+    EXPECT_EQ(Count(set_->MainDatabase(), "select count(*) from patienten"), PracticePatients);
+    EXPECT_TRUE(log_.Lines().empty());
+}
+
+TEST_P(BackupTest, FailedRenameKeepsTheCurrentFile) {
+    Install(PracticePatients);
+    ASSERT_TRUE(BackupDatabaseFiles(set_->VelundaList));
+    Exec(set_->MainDatabase(), "delete from havg_pat");
+    // The first backup is gone: its rename fails, the database it would
+    // have replaced stays as it is and is connected again.
+    fs::remove(BackupPath(set_->Velunda[0]));
+    RestoreDatabaseFiles(set_->VelundaList);
+    const auto lines = log_.Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text, "Fehler beim Umbenennen von " + BackupPath(set_->Velunda[0]) +
+                                 " nach " + DatabasePath(set_->Velunda[0]));
+    EXPECT_TRUE(fs::exists(DatabasePath(set_->Velunda[0])));
+    EXPECT_TRUE(set_->MainDatabase().Connection.IsOpen());
+    EXPECT_EQ(Count(set_->MainDatabase(), "select count(*) from havg_pat"), 0);
+    EXPECT_EQ(Count(set_->MainDatabase(), "select count(*) from patienten"), PracticePatients);
+    // The rest of the list was not restored; its backups stay.
+    EXPECT_EQ(BakFiles().size(), 7u);
+    DeleteDatabaseBackups(set_->VelundaList);
+}
+
+TEST_P(BackupTest, FailedReconnectIsReportedAndFailsTheBackup) {
+    Install(PracticePatients);
+    // A database file that its engine cannot open after the copy.
+    const std::string path = DatabasePath(set_->Velunda[6]);
+    set_->Velunda[6].Connection.Disconnect();
+    const std::string bytes = testenv::ReadFile(path);
+    testenv::WriteFile(path, std::string(bytes.size(), 'x'));
+    EXPECT_FALSE(BackupDatabaseFiles(set_->VelundaList));
+    const auto lines = log_.Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text, "Fehler beim Connect zu kassenbuch" + std::string(Ext()));
+    EXPECT_EQ(lines[0].colour, ColourRed);
+    DeleteDatabaseBackups(set_->VelundaList);
+    testenv::WriteFile(path, bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, BackupTest,
+                         testing::Values(DatabaseKind::Firebird, DatabaseKind::Access), KindName);
+
+}  // namespace
+}  // namespace archivetest

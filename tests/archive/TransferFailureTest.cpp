@@ -1,0 +1,204 @@
+// Runs that fail: roll-back from the file backups after written rows, clean
+// stop before any row, and what the log shows. Faults are injected into the
+// real drivers, so each test runs in a process of its own.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/Globals.h"
+#include "app/LogSink.h"
+#include "archive/PidList.h"
+#include "tests/archive/ArchiveFixture.h"
+
+namespace archivetest {
+namespace {
+
+// Records the log and, when the first table line of the run appears, the
+// bytes of every backup: the files exactly as the run found them.
+class BackupCapture : public ILogSink {
+public:
+    explicit BackupCapture(LogRecorder& log) : log_(log) {}
+    void Append(const std::string& text, uint32_t colour) override {
+        log_.Append(text, colour);
+        if (files.empty() && text.rfind("• Velunda.", 0) == 0) {
+            for (const auto& entry : std::filesystem::directory_iterator(DatabaseDir))
+                if (entry.path().extension() == ".bak")
+                    files[entry.path().stem().string()] = testenv::ReadFile(entry.path());
+        }
+    }
+    std::map<std::string, std::string> files;  // database file name -> bytes
+
+private:
+    LogRecorder& log_;
+};
+
+// Pages that differ between two copies of a database file. Firebird counts
+// attachments and transactions in its header page (page 0), which changes
+// whenever a file is connected; every other page must stay as it was.
+std::vector<size_t> DifferingPages(const std::string& a, const std::string& b, size_t pageSize) {
+    std::vector<size_t> pages;
+    const size_t n = std::max(a.size(), b.size());
+    for (size_t page = 0; page * pageSize < n; ++page) {
+        const size_t at = page * pageSize;
+        if (a.compare(std::min(at, a.size()), pageSize, b, std::min(at, b.size()), pageSize) != 0)
+            pages.push_back(page);
+    }
+    return pages;
+}
+
+class TransferFailureTest : public ArchiveTest {
+protected:
+    void SetUp() override {
+        parent_ = !RunInOwnProcess();
+        if (parent_) return;
+        ArchiveTest::SetUp();
+        SetLogSink(&capture_);
+    }
+    // The state a failed run must leave: rows, files, no history, no audit,
+    // no backups.
+    void ExpectUnchanged(const Snapshot& velunda) {
+        // Files first: every query would leave its transaction in them.
+        if (!capture_.files.empty()) {
+            DisconnectAll();
+            const auto after = Files();
+            ASSERT_EQ(after.size(), capture_.files.size());
+            for (const auto& [name, bytes] : capture_.files) {
+                if (Kind() == DatabaseKind::Access) {
+                    EXPECT_TRUE(after.at(name) == bytes) << name << " differs from before the run";
+                    continue;
+                }
+                const size_t pageSize = uint8_t(bytes[16]) | (uint8_t(bytes[17]) << 8);
+                ASSERT_GE(pageSize, 1024u);
+                const auto pages = DifferingPages(after.at(name), bytes, pageSize);
+                EXPECT_TRUE(pages.empty() || pages == std::vector<size_t>{0})
+                    << name << ": " << pages.size() << " pages differ from before the run, last "
+                    << pages.back();
+            }
+            ConnectAll();
+        }
+        EXPECT_EQ(Count(set_->Archive, "select count(*) from archist"), 0);
+        EXPECT_EQ(AuditEntries(2), 0);
+        EXPECT_TRUE(BakFiles().empty());
+        const Snapshot now = Take(set_->VelundaList);
+        for (const auto& [table, t] : velunda) EXPECT_EQ(now.at(table).rows, t.rows) << table;
+        for (const auto& [table, t] : Take(set_->ArchiveList)) EXPECT_TRUE(t.rows.empty()) << table;
+    }
+    bool LogHas(const std::string& text) {
+        for (const std::string& line : LogTexts())
+            if (line == text) return true;
+        return false;
+    }
+    BackupCapture capture_{log_};
+    bool parent_ = false;  // the test ran in a process of its own
+};
+
+TEST_P(TransferFailureTest, FailureInTheThirdTableRestoresBothSides) {
+    if (parent_) return;
+    Install(PracticePatients);
+    const Snapshot velunda = Take(set_->VelundaList);
+    log_.Clear();
+    // The third table of the main database is "diagnosen"; its first insert fails.
+    setenv("TAMARO_ODBC_FAIL_MATCH", "insert into diagnosen", 1);
+    setenv("TAMARO_ODBC_FAIL_AFTER", "0", 1);
+    Transfer("1,2,3");
+    unsetenv("TAMARO_ODBC_FAIL_AFTER");
+
+    const auto lines = LogLines();
+    ASSERT_GE(lines.size(), 7u);
+    EXPECT_EQ(lines[2].text.rfind("• Velunda.patienten... (3 Einträge)", 0), 0u);
+    EXPECT_EQ(lines[4].text, "• Velunda.diagnosen...");
+    EXPECT_EQ(lines[5].text, "Fehler beim Einfügen:");
+    EXPECT_EQ(lines[5].colour, ColourRed);
+    EXPECT_EQ(lines[6].text.rfind("insert into diagnosen (", 0), 0u) << lines[6].text;
+    EXPECT_EQ(lines[7].text.find("Injected fault"), 0u) << lines[7].text;
+    EXPECT_EQ(lines[8].text, "• Daten wieder herstellen...");
+    EXPECT_EQ(lines.size(), 10u);
+    ExpectUnchanged(velunda);
+    EXPECT_EQ(boxes_.WaitDepth(), 0);
+}
+
+TEST_P(TransferFailureTest, FailedDeleteInTheSourceRestoresBothSides) {
+    if (parent_) return;
+    Install(PracticePatients);
+    const Snapshot velunda = Take(set_->VelundaList);
+    log_.Clear();
+    setenv("TAMARO_ODBC_FAIL_MATCH", "delete from scheine", 1);
+    setenv("TAMARO_ODBC_FAIL_AFTER", "0", 1);
+    Transfer("5");
+    unsetenv("TAMARO_ODBC_FAIL_AFTER");
+    EXPECT_TRUE(LogHas("• Velunda.scheine..."));
+    EXPECT_TRUE(LogHas("Fehler beim Löschen:"));
+    EXPECT_TRUE(LogHas("delete from scheine where pid in(5)"));
+    EXPECT_TRUE(LogHas("• Daten wieder herstellen..."));
+    ExpectUnchanged(velunda);
+}
+
+TEST_P(TransferFailureTest, SelectFailureBeforeAnyRowRemovesTheBackups) {
+    if (parent_) return;
+    Install(PracticePatients);
+    const Snapshot velunda = Take(set_->VelundaList);
+    log_.Clear();
+    setenv("TAMARO_ODBC_FAIL_MATCH", "select * from patienten", 1);
+    setenv("TAMARO_ODBC_FAIL_AFTER", "0", 1);
+    Transfer("5");
+    unsetenv("TAMARO_ODBC_FAIL_AFTER");
+    const auto lines = LogTexts();
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[2], "• Velunda.patienten...");
+    EXPECT_EQ(lines[3], "Fehler beim Transfer: Injected fault (TAMARO_ODBC_FAIL_AFTER)");
+    EXPECT_EQ(lines[4], "• Datensicherung löschen...");
+    EXPECT_EQ(lines[5].rfind("Bereit (", 0), 0u);
+    ExpectUnchanged(velunda);
+}
+
+TEST_P(TransferFailureTest, TableMissingInTheTargetStopsBeforeAnyRow) {
+    if (parent_) return;
+    Install(PracticePatients);
+    const Snapshot velunda = Take(set_->VelundaList);
+    log_.Clear();
+    // The archive entry no longer lists the table: nothing can take its rows.
+    set_->Archive.Tables = "patienten,abrechnungen";
+    Transfer("5");
+    const auto lines = LogTexts();
+    EXPECT_TRUE(LogHas("Tabelle diagnosen in Archiv nicht gefunden."));
+    // The two tables before it were copied, so the run rolls back.
+    EXPECT_TRUE(LogHas("• Daten wieder herstellen..."));
+    set_->Archive.Tables = DatabaseSet().Archive.Tables;
+    ExpectUnchanged(velunda);
+}
+
+TEST_P(TransferFailureTest, TableMissingBeforeAnyRowChangesNothing) {
+    if (parent_) return;
+    Install(PracticePatients);
+    const Snapshot velunda = Take(set_->VelundaList);
+    log_.Clear();
+    set_->Archive.Tables = "abrechnungen";
+    Transfer("5");
+    set_->Archive.Tables = DatabaseSet().Archive.Tables;
+    const auto lines = LogLines();
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[2].text, "Tabelle patienten in Archiv nicht gefunden.");
+    EXPECT_EQ(lines[2].colour, ColourRed);
+    EXPECT_EQ(lines[3].text, "• Datensicherung löschen...");
+    ExpectUnchanged(velunda);
+}
+
+TEST_P(TransferFailureTest, TableMissingInTheTargetDatabaseFailsItsInsert) {
+    if (parent_) return;
+    Install(PracticePatients);
+    Exec(set_->Archive, "drop table havg_pat");
+    const Snapshot velunda = Take(set_->VelundaList);
+    log_.Clear();
+    Transfer("1,2,3,4,5,6,7,8,9,10,11,12");
+    EXPECT_TRUE(LogHas("Fehler beim Einfügen:"));
+    EXPECT_TRUE(LogHas("• Daten wieder herstellen..."));
+    ExpectUnchanged(velunda);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, TransferFailureTest,
+                         testing::Values(DatabaseKind::Firebird, DatabaseKind::Access), KindName);
+
+}  // namespace
+}  // namespace archivetest
