@@ -22,6 +22,9 @@ class InsertBuilder {
     InsertBuilder& Timestamp(const std::string& column, int64_t seconds);
 
     std::string Sql() const;
+    const std::string& Table() const { return table_; }
+    const std::string& Columns() const { return columns_; }
+    const std::string& Values() const { return values_; }
 
   private:
     InsertBuilder& Add(const std::string& column, const std::string& literal);

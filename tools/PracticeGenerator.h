@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/BatchWriter.h"
+#include "tools/InsertBuilder.h"
 #include "tools/OdbcSession.h"
 #include "tools/PatientProfile.h"
 #include "tools/PracticeOptions.h"
@@ -41,21 +43,21 @@ class PracticeGenerator {
   private:
     static bool CreateDatabase(PracticeKind kind, const std::string& file,
                                const std::string& script, OdbcSession& session, std::string& error);
-    bool Put(OdbcSession& session, const std::string& table, const std::string& sql);
+    bool Put(BatchWriter& writer, const InsertBuilder& row);
     bool WriteDatabase(const std::string& name);
     void BuildProfiles();
 
-    void WriteMain(OdbcSession& s);
-    void WritePatient(OdbcSession& s, const PatientProfile& p);
-    void WriteServices(OdbcSession& s, const PatientProfile& p);
-    void WriteMainExtras(OdbcSession& s, const PatientProfile& p);
-    void WriteIfap(OdbcSession& s, const PatientProfile& p);
-    void WriteForm(OdbcSession& s, const PatientProfile& p);
-    void WriteLdt(OdbcSession& s, const PatientProfile& p);
-    void WriteMed(OdbcSession& s, const PatientProfile& p);
-    void WriteRechnung(OdbcSession& s, const PatientProfile& p);
-    void WriteKassenbuch(OdbcSession& s, const PatientProfile& p);
-    void WriteKartei(OdbcSession& s, const PatientProfile& p);
+    void WriteMain(BatchWriter& s);
+    void WritePatient(BatchWriter& s, const PatientProfile& p);
+    void WriteServices(BatchWriter& s, const PatientProfile& p);
+    void WriteMainExtras(BatchWriter& s, const PatientProfile& p);
+    void WriteIfap(BatchWriter& s, const PatientProfile& p);
+    void WriteForm(BatchWriter& s, const PatientProfile& p);
+    void WriteLdt(BatchWriter& s, const PatientProfile& p);
+    void WriteMed(BatchWriter& s, const PatientProfile& p);
+    void WriteRechnung(BatchWriter& s, const PatientProfile& p);
+    void WriteKassenbuch(BatchWriter& s, const PatientProfile& p);
+    void WriteKartei(BatchWriter& s, const PatientProfile& p);
     bool WriteSideFiles();
 
     PracticeOptions opt_;
