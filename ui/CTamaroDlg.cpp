@@ -165,6 +165,7 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
                 [this, k] { HandleFunctionKey(Qt::Key_F1 + k); });
     }
 
+    rows_ = std::make_unique<PatientListControl>(list_);
     runsAdapter_ = std::make_unique<QtComboBox>(runs_);
     doctorsAdapter_ = std::make_unique<QtComboBox>(doctors_);
 

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <memory>
 
+#include "ui/PatientListControl.h"
 #include "ui/QtComboBox.h"
 
 class DatePicker;
@@ -31,7 +32,8 @@ class CTamaroDlg : public QDialog {
     // The control with the given dialog id, or null.
     QWidget* Control(int id) const;
 
-    QTableWidget* PatientList() const { return list_; }      // 1000
+    QTableWidget* PatientList() const { return list_; }  // 1000
+    PatientListControl& PatientRows() { return *rows_; }
     ProgressLogWidget* Log() const { return log_; }          // 1001
     QPushButton* VelundaButton() const { return velunda_; }  // 1002
     QPushButton* ArchiveButton() const { return archive_; }  // 1003
@@ -104,6 +106,7 @@ class CTamaroDlg : public QDialog {
     QComboBox* runs_ = nullptr;
     QComboBox* doctors_ = nullptr;
     QPushButton* fkeys_[8] = {};
+    std::unique_ptr<PatientListControl> rows_;
     std::unique_ptr<QtComboBox> runsAdapter_;
     std::unique_ptr<QtComboBox> doctorsAdapter_;
 };

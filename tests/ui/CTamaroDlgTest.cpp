@@ -123,6 +123,36 @@ TEST_F(CTamaroDlgTest, PatientListIsAReportWithFourColumns) {
     EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
 }
 
+TEST_F(CTamaroDlgTest, RowsKeepTheirCheckAndPatientId) {
+    PatientListControl& rows = dlg.PatientRows();
+    EXPECT_EQ(rows.InsertItem(0, "Zorn, Eva"), 0);
+    rows.SetItemData(0, 40);
+    rows.SetCheck(0, true);
+    EXPECT_EQ(rows.InsertItem(0, "M\xfcller, Hans"), 0);  // CP1252
+    rows.SetItemData(0, 12);
+    EXPECT_EQ(rows.InsertItem(99, "Becker, Jana"), 2);
+    rows.SetItemText(2, 2, "07.03.2011");
+
+    ASSERT_EQ(rows.GetItemCount(), 3);
+    EXPECT_EQ(rows.GetItemData(1), 40);
+    EXPECT_TRUE(rows.GetCheck(1));
+    EXPECT_EQ(rows.GetItemData(0), 12);
+    EXPECT_FALSE(rows.GetCheck(0));
+    EXPECT_EQ(rows.GetItemText(2, 2), "07.03.2011");
+    QTableWidget* list = dlg.PatientList();
+    EXPECT_EQ(list->item(0, 0)->text(), QString::fromUtf8("Müller, Hans"));
+    EXPECT_EQ(list->item(0, 0)->data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+    EXPECT_TRUE(list->item(0, 0)->flags() & Qt::ItemIsUserCheckable);
+
+    // Ticks are not the highlight.
+    EXPECT_EQ(rows.GetFirstSelected(), -1);
+    list->selectRow(2);
+    EXPECT_EQ(rows.GetFirstSelected(), 2);
+    rows.DeleteAllItems();
+    EXPECT_EQ(rows.GetItemCount(), 0);
+    EXPECT_EQ(rows.GetItemData(0), 0);
+}
+
 TEST_F(CTamaroDlgTest, LayoutAtClientWidth803) {
     dlg.resize(803, 560);
     QApplication::processEvents();
@@ -271,16 +301,17 @@ TEST_F(CTamaroDlgTest, RendersOffscreen) {
     AppendLog("Velunda: 1234 Patienten", ColourCount);
     AppendLog("Bereit (0.412s)\r\n", ColourReady);
     SetLogSink(nullptr);
-    QTableWidget* list = dlg.PatientList();
-    const char* rows[][3] = {{"Becker, Jana", "Kasse", "07.03.2011"},
-                             {"M\xc3\xbcller, Hans", "Privat", "---"},
-                             {"O'Neill, Sean", "BG", "21.11.2019"}};
-    list->setRowCount(3);
+    PatientListControl& rows = dlg.PatientRows();
+    const char* texts[][3] = {{"Becker, Jana", "Kasse", "07.03.2011"},
+                              {"M\xfcller, Hans", "Privat", "---"},
+                              {"O'Neill, Sean", "BG", "21.11.2019"}};
     for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c)
-            list->setItem(r, c, new QTableWidgetItem(QString::fromUtf8(rows[r][c])));
-        list->item(r, 0)->setCheckState(r == 1 ? Qt::Unchecked : Qt::Checked);
+        rows.InsertItem(r, texts[r][0]);
+        rows.SetItemText(r, 1, texts[r][1]);
+        rows.SetItemText(r, 2, texts[r][2]);
+        rows.SetCheck(r, r != 1);
     }
+    QTableWidget* list = dlg.PatientList();
     dlg.Doctors().AddString("Alle");
     dlg.Doctors().SetCurSel(0);
     dlg.SizeListColumns();
