@@ -101,7 +101,7 @@ SQLRETURN DbcHandle::GetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER 
             v = SQL_MODE_READ_WRITE;
             break;
         case SQL_ATTR_TXN_ISOLATION:
-            v = SQL_TXN_REPEATABLE_READ;
+            v = SQL_TXN_READ_COMMITTED;
             break;
         case SQL_ATTR_CONNECTION_TIMEOUT:
         case SQL_ATTR_ASYNC_ENABLE:

@@ -70,6 +70,10 @@ std::unique_ptr<odbcdrv::Connection> FbBackend::Connect(const odbcdrv::ConnectKe
         };
         Dpb dpb;
         fill(dpb);
+        // Tool key for tests and generators: FORCEDWRITES=0 switches the
+        // database's synchronous writes off (a setting kept in the file).
+        std::string forced = Key(keys, "FORCEDWRITES");
+        if (forced == "0" || forced == "1") dpb.Int(isc_dpb_force_write, forced == "1" ? 1 : 0);
         dpb.Text(isc_dpb_lc_ctype, Key(keys, "CHARSET", "WIN1252"));
 
         FbStatus st;

@@ -2,7 +2,8 @@
 // plain path opens the file with the embedded engine, host:path attaches
 // through a server), UID, PWD, CHARSET (default WIN1252), CREATEDB=1 (create
 // the database when it does not exist: character set WIN1252, page size
-// 8192, dialect 3). AutoQuotedIdentifier and client are accepted and ignored:
+// 8192, dialect 3), FORCEDWRITES=0|1 (switch the database's synchronous
+// writes; a tool key for tests). AutoQuotedIdentifier and client are accepted and ignored:
 // the client library is linked.
 #pragma once
 

@@ -43,6 +43,35 @@ std::string Escape(const std::string& s) {
 
 }  // namespace
 
+// Read committed with record versions, so that readers never wait for
+// writers; a writer waits for a conflicting lock at most a minute instead of
+// hanging the program.
+constexpr int kLockTimeoutSeconds = 60;
+
+FbConnection::FbConnection(Firebird::IAttachment* attachment) : att_(attachment) {
+    FbStatus st;
+    Firebird::IXpbBuilder* b = Util()->getXpbBuilder(&st, Firebird::IXpbBuilder::TPB, nullptr, 0);
+    try {
+        b->insertTag(&st, isc_tpb_write);
+        b->insertTag(&st, isc_tpb_read_committed);
+        b->insertTag(&st, isc_tpb_rec_version);
+        b->insertTag(&st, isc_tpb_wait);
+        b->insertInt(&st, isc_tpb_lock_timeout, kLockTimeoutSeconds);
+        const unsigned char* p = b->getBuffer(&st);
+        tpb_.assign(p, p + b->getBufferLength(&st));
+    } catch (...) {
+        b->dispose();
+        att_->release();
+        throw;
+    }
+    b->dispose();
+}
+
+Firebird::ITransaction* FbConnection::Begin() {
+    FbStatus st;
+    return att_->startTransaction(&st, static_cast<unsigned>(tpb_.size()), tpb_.data());
+}
+
 FbConnection::~FbConnection() {
     if (tx_) Abandon(tx_);
     try {
@@ -54,10 +83,7 @@ FbConnection::~FbConnection() {
 }
 
 Firebird::ITransaction* FbConnection::SharedTransaction() {
-    if (!tx_) {
-        FbStatus st;
-        tx_ = att_->startTransaction(&st, 0, nullptr);
-    }
+    if (!tx_) tx_ = Begin();
     return tx_;
 }
 
@@ -71,8 +97,7 @@ ExecResult FbConnection::Execute(const std::string& sql) {
 
 ExecResult FbConnection::Run(const std::string& sql) {
     FbStatus st;
-    Firebird::ITransaction* tx =
-        autocommit_ ? att_->startTransaction(&st, 0, nullptr) : SharedTransaction();
+    Firebird::ITransaction* tx = autocommit_ ? Begin() : SharedTransaction();
     Firebird::IStatement* stmt = nullptr;
     Firebird::IMessageMetadata* meta = nullptr;
     try {

@@ -5,11 +5,13 @@
 
 #include "firebird/FbApi.h"
 
+#include <vector>
+
 namespace fbdrv {
 
 class FbConnection : public odbcdrv::Connection {
 public:
-    explicit FbConnection(Firebird::IAttachment* attachment) : att_(attachment) {}
+    explicit FbConnection(Firebird::IAttachment* attachment);
     ~FbConnection() override;
     odbcdrv::ExecResult Execute(const std::string& sql) override;
     std::vector<odbcdrv::ColumnInfo> TableColumns(const std::string& table) override;
@@ -20,10 +22,12 @@ public:
 private:
     odbcdrv::ExecResult Run(const std::string& sql);
     Firebird::ITransaction* SharedTransaction();
+    Firebird::ITransaction* Begin();
 
     Firebird::IAttachment* att_;
     Firebird::ITransaction* tx_ = nullptr;  // the shared transaction without autocommit
     bool autocommit_ = true;
+    std::vector<unsigned char> tpb_;
 };
 
 }  // namespace fbdrv

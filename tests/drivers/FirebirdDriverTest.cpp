@@ -1,0 +1,161 @@
+// Firebird-only behaviour: engine types and names, database creation, the
+// Classic-mode engine shared by two processes, and server mode.
+#include <gtest/gtest.h>
+#include <sql.h>
+#include <sqlext.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "tests/drivers/DriverProfile.h"
+#include "tests/drivers/OdbcTestHandles.h"
+#include "tests/fixtures/FirebirdSupport.h"
+#include "tests/fixtures/TestEnv.h"
+
+namespace drivertest {
+namespace {
+
+std::string ServerString(const std::string& dbname, const std::string& password,
+                         bool create = false) {
+    return "DRIVER=Firebird/InterBase(r) driver;AutoQuotedIdentifier=false;"
+           "client=\\Module\\ETC\\fbclient.dll;DBNAME=" +
+           dbname + ";UID=SYSDBA;PWD=" + password + (create ? ";CREATEDB=1" : "");
+}
+
+std::string RunCommand(const std::string& cmd, int* status) {
+    std::string out;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return out;
+    char buf[512];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    *status = pclose(p);
+    return out;
+}
+
+class FirebirdDriver : public ::testing::Test {
+protected:
+    void SetUp() override { testenv::UseBuiltDrivers(); }
+    std::string Local(const std::string& name, bool create = true) {
+        return ProfileNamed("Firebird").connectString(dir.path() / name, create);
+    }
+    testenv::TempDir dir{"tamaro-fb"};
+};
+
+TEST_F(FirebirdDriver, NewDatabaseIsWin1252Dialect3With8kPages) {
+    OdbcConn c;
+    ASSERT_TRUE(SQL_SUCCEEDED(c.Connect(Local("new.fdb")))) << Diag(SQL_HANDLE_DBC, c.dbc);
+    OdbcStmt st(c);
+    EXPECT_EQ("WIN1252", st.Scalar("select trim(rdb$character_set_name) from rdb$database"));
+    EXPECT_EQ("8192", st.Scalar("select mon$page_size from mon$database"));
+    EXPECT_EQ("3", st.Scalar("select mon$sql_dialect from mon$database"));
+}
+
+TEST_F(FirebirdDriver, CountIsAnEightByteBigintAndNamesAreUpperCase) {
+    OdbcConn c;
+    ASSERT_TRUE(SQL_SUCCEEDED(c.Connect(Local("t.fdb"))));
+    OdbcStmt st(c);
+    st.MustExec("create table patienten (pid integer, \"Gemischt\" integer)");
+    st.MustExec("insert into patienten values (1, 2)");
+    st.MustExec("select pid, \"Gemischt\", count(*) from patienten group by 1, 2");
+    const char* names[] = {"PID", "Gemischt", "COUNT"};
+    SQLSMALLINT types[] = {SQL_INTEGER, SQL_INTEGER, SQL_BIGINT};
+    for (SQLUSMALLINT i = 1; i <= 3; ++i) {
+        SQLCHAR name[64];
+        SQLSMALLINT len, type, digits, nullable;
+        SQLULEN size;
+        SQLDescribeCol(st.h, i, name, sizeof name, &len, &type, &size, &digits, &nullable);
+        EXPECT_STREQ(names[i - 1], reinterpret_cast<char*>(name));
+        EXPECT_EQ(types[i - 1], type);
+    }
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(st.h));
+    unsigned char buf[16] = {};
+    SQLLEN ind = 0;
+    ASSERT_EQ(SQL_SUCCESS, SQLGetData(st.h, 3, SQL_C_DEFAULT, buf, sizeof buf, &ind));
+    EXPECT_EQ(8, ind);
+    int64_t count;
+    std::memcpy(&count, buf, 8);
+    EXPECT_EQ(1, count);
+}
+
+TEST_F(FirebirdDriver, TransactionStatementsAreTheDriversBusiness) {
+    OdbcConn c;
+    ASSERT_TRUE(SQL_SUCCEEDED(c.Connect(Local("t.fdb"))));
+    OdbcStmt st(c);
+    st.MustExec("create table t (id integer)");
+    st.MustExec("insert into t values (1)");
+    st.MustExec("commit");
+    st.MustExec("rollback");
+    EXPECT_EQ("1", st.Scalar("select count(*) from t"));
+}
+
+TEST_F(FirebirdDriver, ClassicEngineLetsASecondProcessReadAnOpenFile) {
+    testenv::UseClassicFirebird(dir.path());
+    OdbcConn c;
+    ASSERT_TRUE(SQL_SUCCEEDED(c.Connect(Local("shared.fdb")))) << Diag(SQL_HANDLE_DBC, c.dbc);
+    OdbcStmt st(c);
+    st.MustExec("create table shared (id integer)");
+    st.MustExec("insert into shared values (42)");
+
+    // unixODBC's isql in another process, while this connection stays open.
+    std::string cmd = "echo 'select id * 2 from shared' | isql -b -d'|' -k '" +
+                      Local("shared.fdb", false) + "' 2>&1";
+    int status = -1;
+    std::string out = RunCommand(cmd, &status);
+    EXPECT_EQ(0, status) << out;
+    EXPECT_NE(std::string::npos, out.find("84")) << out;
+    EXPECT_EQ("42", st.Scalar("select id from shared"));
+}
+
+TEST_F(FirebirdDriver, ServerModeConnectsAndCreates) {
+    std::string why;
+    std::string prefix = testenv::FirebirdServerPrefix(&why);
+    if (prefix.empty()) GTEST_SKIP() << why;
+    testenv::OpenFolderToFirebirdServer(dir.path());
+    OdbcConn c;
+    std::string db = prefix + (dir.path() / "server.fdb").string();
+    ASSERT_TRUE(SQL_SUCCEEDED(c.Connect(ServerString(db, "tilvormex", true))))
+        << Diag(SQL_HANDLE_DBC, c.dbc);
+    OdbcStmt st(c);
+    st.MustExec("create table t (name varchar(20))");
+    st.MustExec("insert into t values ('Gr\xFC\xDF" "e \x95')");
+    EXPECT_EQ("Gr\xFC\xDF" "e \x95", st.Scalar("select name from t"));
+    EXPECT_EQ("WIN1252", st.Scalar("select trim(rdb$character_set_name) from rdb$database"));
+}
+
+TEST_F(FirebirdDriver, ServerModeRefusesAWrongPassword) {
+    std::string why;
+    std::string prefix = testenv::FirebirdServerPrefix(&why);
+    if (prefix.empty()) GTEST_SKIP() << why;
+    testenv::OpenFolderToFirebirdServer(dir.path());
+    std::string db = prefix + (dir.path() / "pw.fdb").string();
+    {
+        OdbcConn make;
+        ASSERT_TRUE(SQL_SUCCEEDED(make.Connect(ServerString(db, "tilvormex", true))));
+    }
+    OdbcConn c;
+    EXPECT_EQ(SQL_ERROR, c.Connect(ServerString(db, "falsch")));
+    EXPECT_EQ("28000: Your user name and password are not defined. Ask your database "
+              "administrator to set up a Firebird login.",
+              Diag(SQL_HANDLE_DBC, c.dbc));
+}
+
+TEST_F(FirebirdDriver, UnreachableServerFailsWithinTheLoginTimeout) {
+    OdbcConn c;
+    SQLSetConnectAttr(c.dbc, SQL_ATTR_LOGIN_TIMEOUT, (SQLPOINTER)5, 0);
+    auto start = std::chrono::steady_clock::now();
+    // Port 1 on the loopback: nothing listens there.
+    EXPECT_EQ(SQL_ERROR, c.Connect(ServerString("127.0.0.1/1:/tmp/none.fdb", "tilvormex")));
+    auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                       std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 30);
+    std::string diag = Diag(SQL_HANDLE_DBC, c.dbc);
+    EXPECT_NE(std::string::npos,
+              diag.find("Unable to complete network request to host \"127.0.0.1\"")) << diag;
+}
+
+}  // namespace
+}  // namespace drivertest
