@@ -6,6 +6,7 @@
 #include "app/Globals.h"
 #include "app/LogSink.h"
 #include "archive/PidList.h"
+#include "archive/StatementObserver.h"
 #include "db/ODBCStmt.h"
 #include "db/OdbcResult.h"
 #include "platform/Broadcast.h"
@@ -22,6 +23,7 @@ bool DeletePatients(ArchiveDbPair* sourceList, const std::string& pidList) {
             for (const std::string& part : parts) {
                 ODBCStmt stmt(db->Connection);
                 const std::string sql = "delete from " + table + " where pid in(" + part + ")";
+                ObserveStatement(*db, sql);
                 if (!SqlExecuted(stmt.Execute(sql))) {
                     AppendLog("\r\nFehler beim Löschen:\r\n" + sql + "\r\n" +
                                   db->Connection.GetErrorText(stmt.Handle()),

@@ -18,6 +18,7 @@
 #include "archive/DeletePatients.h"
 #include "archive/PidList.h"
 #include "archive/SqlLiteral.h"
+#include "archive/StatementObserver.h"
 #include "db/ODBCStmt.h"
 #include "db/OdbcResult.h"
 #include "db/ValueBuffer.h"
@@ -142,6 +143,7 @@ void TransferRun::Run() {
             const int32_t now = int32_t(uint32_t(uint64_t(std::time(nullptr))));
             const std::string sql = "insert into archist (datum,pidlist) values(" +
                                     std::to_string(now) + ",'" + pidList_ + "')";
+            ObserveStatement(*target, sql);
             if (!SqlExecuted(stmt.Execute(sql)))
                 AppendLog("Fehler beim Aktualisieren der History: " +
                           target->Connection.GetErrorText(stmt.Handle()));
@@ -188,8 +190,10 @@ void TransferRun::CopyTable(ArchiveDbPair& source, const std::string& table) {
 
     if (selected) {
         for (const std::string& column : blankColumns_) {
-            insert.Execute("update " + table + " set " + column + "='' where " + column +
-                           " is null");
+            const std::string sql =
+                "update " + table + " set " + column + "='' where " + column + " is null";
+            ObserveStatement(*dest, sql);
+            insert.Execute(sql);
             insert.Reset();
         }
     }
@@ -244,6 +248,7 @@ bool TransferRun::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPai
         LowerAscii(names);
         TrimCommaBlank(values);
         const std::string sql = names + values + ")";
+        ObserveStatement(dest, sql);
         if (!SqlExecuted(insert.Execute(sql))) {
             AppendLog("\r\nFehler beim Einfügen:\r\n" + sql + "\r\n" +
                           dest.Connection.GetErrorText(insert.Handle()),

@@ -185,18 +185,6 @@ TEST_P(TransferFailureTest, TableMissingBeforeAnyRowChangesNothing) {
     ExpectUnchanged(velunda);
 }
 
-TEST_P(TransferFailureTest, TableMissingInTheTargetDatabaseFailsItsInsert) {
-    if (parent_) return;
-    Install(PracticePatients);
-    Exec(set_->Archive, "drop table havg_pat");
-    const Snapshot velunda = Take(set_->VelundaList);
-    log_.Clear();
-    Transfer("1,2,3,4,5,6,7,8,9,10,11,12");
-    EXPECT_TRUE(LogHas("Fehler beim Einfügen:"));
-    EXPECT_TRUE(LogHas("• Daten wieder herstellen..."));
-    ExpectUnchanged(velunda);
-}
-
 INSTANTIATE_TEST_SUITE_P(Kinds, TransferFailureTest,
                          testing::Values(DatabaseKind::Firebird, DatabaseKind::Access), KindName);
 

@@ -1,0 +1,15 @@
+#include "archive/StatementObserver.h"
+
+namespace {
+StatementObserver g_observer = nullptr;
+void* g_context = nullptr;
+}  // namespace
+
+void SetStatementObserver(StatementObserver observer, void* context) {
+    g_observer = observer;
+    g_context = context;
+}
+
+void ObserveStatement(const ArchiveDbPair& db, const std::string& sql) {
+    if (g_observer) g_observer(db, sql, g_context);
+}

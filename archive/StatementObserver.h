@@ -1,0 +1,14 @@
+// An optional listener for the statements that change data during a run
+// (inserts, blanking updates, deletes, the history row), for measurements
+// that replay them elsewhere. Nothing is recorded unless one is set.
+#pragma once
+
+#include <string>
+
+struct ArchiveDbPair;
+
+using StatementObserver = void (*)(const ArchiveDbPair& db, const std::string& sql, void* context);
+
+void SetStatementObserver(StatementObserver observer, void* context);
+// Passes a statement executed on db to the listener, if any.
+void ObserveStatement(const ArchiveDbPair& db, const std::string& sql);
