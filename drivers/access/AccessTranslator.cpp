@@ -11,6 +11,8 @@ namespace accessdrv {
 
 namespace {
 
+constexpr size_t kMaxDepth = 500;
+
 std::string Lower(std::string s) {
     for (char& c : s)
         if (c >= 'A' && c <= 'Z') c = char(c + 32);
@@ -75,7 +77,14 @@ std::string AccessTranslator::Translate(std::vector<SqlToken> tokens) {
     tr.match_.assign(tr.tok_.size(), 0);
     std::vector<size_t> open;
     for (size_t i = 0; i < tr.tok_.size(); ++i) {
-        if (tr.tok_[i].Is("(")) open.push_back(i);
+        if (tr.tok_[i].Is("(")) {
+            // The translation recurses once per level; SQLite allows no
+            // deeper expressions anyway.
+            if (open.size() >= kMaxDepth)
+                throw odbcdrv::DriverError(
+                    "42000", "[Tamaro][Access driver] The expression is too deeply nested.");
+            open.push_back(i);
+        }
         if (tr.tok_[i].Is(")")) {
             if (open.empty())
                 throw odbcdrv::DriverError("42000",

@@ -385,6 +385,36 @@ TEST_F(AccessSafety, ErrorTextsNameTheProblemAndCarrySQLitesOwnText) {
               "[Tamaro][Access driver] Syntax error in SQL statement. (SQLite: incomplete input)");
 }
 
+TEST_F(AccessSafety, DeepNestingAndGarbageNeverCrash) {
+    Exec("create table t (a integer)");
+    EXPECT_EQ(Fails(std::string(200000, '(')).sqlstate, "42000");
+    EXPECT_EQ(Fails("select " + std::string(100000, '(') + "1" + std::string(100000, ')') + " from t")
+                  .sqlstate,
+              "42000");
+    Exec("insert into t (a) values (1)");
+    EXPECT_EQ(Int("select " + std::string(50, '(') + "a+1" + std::string(50, ')') + " from t"), 2);
+    // Pseudo-random byte soup in the shape of statements.
+    const char* words[] = {"select", "insert", "update", "delete", "create", "alter", "drop",
+                           "table", "index", "from", "where", "(", ")", "#", "'", "[", "]", "\"",
+                           "+", "&", "-", ",", ";", "t", "a", "1", "#2020-1-1#", "chr(", "order by",
+                           "\x95", "\xbb", "text(", "memo", "column", "constraint", "primary key"};
+    uint32_t seed = 12345;
+    for (int n = 0; n < 3000; ++n) {
+        std::string sql;
+        int len = 1 + int(seed % 12);
+        for (int k = 0; k < len; ++k) {
+            seed = seed * 1103515245u + 12345u;
+            sql += words[(seed >> 8) % (sizeof words / sizeof *words)];
+            sql += (seed & 0x100) ? " " : "";
+        }
+        try {
+            db_->Execute(sql);
+        } catch (const odbcdrv::DriverError& e) {
+            EXPECT_EQ(e.sqlstate.size(), 5u) << sql;
+        }
+    }
+}
+
 TEST_F(AccessSafety, LargeStatementRuns) {
     Exec("create table t (a memo)");
     std::string big(1 << 20, 'x');
