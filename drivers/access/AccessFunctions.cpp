@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "platform/Cp1252.h"
 
@@ -214,6 +215,55 @@ void CaseFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     Result1252(ctx, s);
 }
 
+// LIKE with % and _, letters compared without regard to case in code page
+// 1252 (SQLite's own LIKE folds only ASCII letters; Access folds umlauts).
+// Greedy matching with one backtrack point, linear in practice and never
+// worse than pattern length times text length.
+bool LikeMatch(const std::string& pattern, const std::string& text, int esc) {
+    struct Item {
+        char kind;  // '%', '_' or 'c'
+        unsigned char c;
+    };
+    std::vector<Item> items;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        unsigned char c = pattern[i];
+        if (int(c) == esc && i + 1 < pattern.size()) items.push_back({'c', Lower1252(pattern[++i])});
+        else if (c == '%' || c == '_') items.push_back({char(c), 0});
+        else items.push_back({'c', Lower1252(c)});
+    }
+    size_t p = 0, t = 0, star = std::string::npos, mark = 0;
+    while (t < text.size()) {
+        if (p < items.size() && (items[p].kind == '_' ||
+                                 (items[p].kind == 'c' && items[p].c == Lower1252(text[t])))) {
+            ++p, ++t;
+        } else if (p < items.size() && items[p].kind == '%') {
+            star = p++;
+            mark = t;
+        } else if (star != std::string::npos) {
+            p = star + 1;
+            t = ++mark;
+        } else {
+            return false;
+        }
+    }
+    while (p < items.size() && items[p].kind == '%') ++p;
+    return p == items.size();
+}
+
+void Like(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (AllNull(argc, argv, ctx)) return;
+    // SQLite passes the pattern first.
+    std::string pattern = Arg1252(argv[0]), text = Arg1252(argv[1]);
+    int esc = -1;
+    if (argc == 3) {
+        std::string e = Arg1252(argv[2]);
+        if (e.size() != 1)
+            return sqlite3_result_error(ctx, "ESCAPE expression must be a single character", -1);
+        esc = (unsigned char)e[0];
+    }
+    sqlite3_result_int(ctx, LikeMatch(pattern, text, esc));
+}
+
 void Iif(sqlite3_context* ctx, int, sqlite3_value** argv) {
     double d = 0;
     bool isInt;
@@ -294,6 +344,7 @@ void AccessFunctions::Register(sqlite3* db) {
         {"tamaro_nz", 2, Nz, true},         {"tamaro_now", 0, Now, false},
         {"tamaro_instr", 2, Instr, true},   {"tamaro_instr", 3, Instr, true},
         {"tamaro_ucase", 1, CaseFn<Upper1252>, true}, {"tamaro_lcase", 1, CaseFn<Lower1252>, true},
+        {"like", 2, Like, true},           {"like", 3, Like, true},
         {"tamaro_space", 1, Space, true},   {"tamaro_string", 2, StringFn, true},
     };
     for (const Fn& f : fns)

@@ -219,7 +219,10 @@ void AccessSchema::MakeIndex(const std::string& table, const std::string& index,
 }
 
 // Access numbers a counter column itself when an insert leaves it empty.
+// The index keeps the search for the highest number from reading the table.
 void AccessSchema::MakeCounterTrigger(const std::string& table, const std::string& column) {
+    Exec("CREATE INDEX IF NOT EXISTS " + Q(Lower(table) + ":counter:" + column) + " ON " + Q(table) +
+         " (" + Q(column) + ")");
     Exec("CREATE TRIGGER " + Q(Lower(table) + ":counter:" + column) + " AFTER INSERT ON " +
          Q(table) + " WHEN NEW." + Q(column) + " IS NULL BEGIN UPDATE " + Q(table) + " SET " +
          Q(column) + " = (SELECT ifnull(max(" + Q(column) + "), 0) + 1 FROM " + Q(table) +

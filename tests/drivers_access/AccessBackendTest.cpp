@@ -214,6 +214,12 @@ TEST_F(AccessDialect, TextComparesAndSortsWithoutRegardToCase) {
     EXPECT_EQ(rows[2][0].i, 1);
     EXPECT_EQ(Int("select count(*) from patienten where nachname like '%EIE%'"), 2);
     EXPECT_EQ(Int("select count(*) from patienten where nachname = 'MEIER'"), 2);
+    Exec("insert into patienten (pid, nachname, vorname) values (4, 'Müßig', 'x')");
+    EXPECT_EQ(Int("select pid from patienten where nachname like 'MÜ%'"), 4);
+    EXPECT_EQ(Int("select pid from patienten where nachname like '_ü_ig'"), 4);
+    EXPECT_EQ(Int("select count(*) from patienten where nachname like '%'"), 4);
+    EXPECT_EQ(Int("select count(*) from patienten where nachname like 'm%r'"), 2);
+    EXPECT_EQ(Int("select count(*) from patienten where vorname like 'x' and nachname not like '%a%'"), 1);
 }
 
 TEST_F(AccessDialect, UpperCaseAndTabsInSchemaStatements) {
@@ -302,6 +308,22 @@ TEST_F(AccessTypes, RowCountsAndSearchedStatements) {
 }
 
 using AccessRebuild = AccessTestDb;
+
+TEST_F(AccessRebuild, CounterNumbersRowsAlsoAfterARebuild) {
+    Exec("create table ldtnummer (autoid counter, pid integer, nr text(10))");
+    Exec("insert into ldtnummer (pid) values (1)");
+    Exec("insert into ldtnummer (autoid, pid) values (10, 2)");
+    Exec("insert into ldtnummer (pid) values (3)");
+    Exec("alter table ldtnummer alter nr text(20)");
+    Exec("insert into ldtnummer (pid) values (4)");
+    auto rows = Rows("select autoid from ldtnummer order by pid");
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0][0].i, 1);
+    EXPECT_EQ(rows[1][0].i, 10);
+    EXPECT_EQ(rows[2][0].i, 11);
+    EXPECT_EQ(rows[3][0].i, 12);
+    EXPECT_EQ(db_->TableColumns("ldtnummer")[0].typeName, "COUNTER");
+}
 
 TEST_F(AccessRebuild, AlterColumnKeepsEveryRowAndIndex) {
     Exec("create table abrechnungen (zid integer, pid integer, multiplikator double, bem text(10), "
