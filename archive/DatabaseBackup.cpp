@@ -81,12 +81,6 @@ bool CopyFileData(const std::string& from, const std::string& to) {
     return out.Close();
 }
 
-// A failed copy leaves no partial backup behind.
-bool CopyFile(const std::string& from, const std::string& to) {
-    if (CopyFileData(from, to)) return true;
-    ::unlink(to.c_str());
-    return false;
-}
 
 void DisconnectList(ArchiveDbPair* list) {
     for (ArchiveDbPair* db = list; db; db = db->Next) db->Connection.Disconnect();
@@ -98,6 +92,13 @@ void ConnectList(ArchiveDbPair* list) {
 }
 
 }  // namespace
+
+bool CopyDatabaseFile(const std::string& from, const std::string& to) {
+    if (CopyFileData(from, to)) return true;
+    // No partial backup is left behind.
+    ::unlink(to.c_str());
+    return false;
+}
 
 std::string DatabasePath(const ArchiveDbPair& db) {
     return DatabaseDir + "/" + db.FileName + db.Extension;
@@ -114,7 +115,7 @@ bool BackupDatabaseFiles(ArchiveDbPair* list) {
         const std::string path = DatabasePath(*db);
         const std::string backup = BackupPath(*db);
         std::remove(backup.c_str());
-        if (!CopyFile(path, backup)) {
+        if (!CopyDatabaseFile(path, backup)) {
             AppendLog("Fehler beim Kopieren von " + path + " nach " + backup);
             ok = false;
             break;

@@ -10,6 +10,10 @@ struct ArchiveDbPair;
 std::string DatabasePath(const ArchiveDbPair& db);  // DatabaseDir/<file><ext>
 std::string BackupPath(const ArchiveDbPair& db);    // DatabaseDir/<file><ext>.bak
 
+// Copies one file whole, replacing the target; a failed copy leaves no
+// target behind. True on success.
+bool CopyDatabaseFile(const std::string& from, const std::string& to);
+
 // Copies every database file of the list to its backup path, replacing a
 // stale backup. The connections of the list are closed while the files are
 // copied (a file an engine holds open gives no reliable copy) and connected

@@ -94,19 +94,18 @@ int main(int argc, char** argv) {
     TheAuditLog().SetModuleId(7);
     TheAuditLog().SetDataFolder(practice.string());
 
-    // What closing and reopening the connections costs, a part of every
-    // backup (the files are copied with the connections closed).
-    auto r0 = std::chrono::steady_clock::now();
-    for (auto& db : set.Velunda) db.Connection.Disconnect();
-    set.Archive.Connection.Disconnect();
-    for (auto& db : set.Velunda) Connect(db);
-    Connect(set.Archive);
-    const double reconnectSeconds = Seconds(r0);
-
     // Backups of both sides against cp of the same files.
     auto t0 = std::chrono::steady_clock::now();
     const bool backed = BackupDatabaseFiles(set.VelundaList) && BackupDatabaseFiles(set.ArchiveList);
     const double backupSeconds = Seconds(t0);
+    DeleteDatabaseBackups(set.VelundaList);
+    DeleteDatabaseBackups(set.ArchiveList);
+    // The copies alone, the way the backup makes them.
+    t0 = std::chrono::steady_clock::now();
+    for (const auto& entry : fs::directory_iterator(database))
+        if (entry.path().extension() == ".fdb")
+            CopyDatabaseFile(entry.path().string(), entry.path().string() + ".bak");
+    const double copySeconds = Seconds(t0);
     DeleteDatabaseBackups(set.VelundaList);
     DeleteDatabaseBackups(set.ArchiveList);
     std::string cp = "cp";
@@ -163,10 +162,9 @@ int main(int argc, char** argv) {
     std::printf("rows/s:   %.0f\n", recorded.inserts / runSeconds);
     std::printf("backups:  %.3f s  cp: %.3f s  ratio %.2f (target <= 1.2)\n", backupSeconds,
                 cpSeconds, backupSeconds / cpSeconds);
-    std::printf("          of which closing and reopening the connections: %.3f s; "
-                "copying alone: %.3f s, ratio %.2f\n",
-                reconnectSeconds, backupSeconds - reconnectSeconds,
-                (backupSeconds - reconnectSeconds) / cpSeconds);
+    std::printf("          the copies alone: %.3f s  ratio %.2f; the rest is closing and "
+                "reopening the nine connections\n",
+                copySeconds, copySeconds / cpSeconds);
     std::printf("run:      %.3f s  isql-fb: %.3f s  ratio %.2f (target <= 1.5)\n", runSeconds,
                 isqlSeconds, runSeconds / isqlSeconds);
     SetLogSink(nullptr);
