@@ -216,10 +216,14 @@ TEST_F(AccessOdbc, ManyStatementsDoNotGrowTheProcess) {
         }
     };
     round(0, 1000);
-    long before = RssKb();
+    [[maybe_unused]] long before = RssKb();
     round(1000, 4000);
-    long after = RssKb();
+    [[maybe_unused]] long after = RssKb();
+#ifndef __SANITIZE_ADDRESS__
+    // (The address sanitizer holds freed memory back; its leak check at the
+    // end of the process does this test's work there.)
     EXPECT_LT(after - before, 2048) << before << " kB -> " << after << " kB";
+#endif
 }
 
 }  // namespace accesstest
