@@ -28,7 +28,9 @@ DatabaseSet::DatabaseSet()
     for (size_t i = 0; i + 1 < Velunda.size(); ++i) Velunda[i].Next = &Velunda[i + 1];
 }
 
-void DatabaseSet::SwapSides() { std::swap(SourceList, TargetList); }
+void DatabaseSet::SwapSides() {
+    std::swap(SourceList, TargetList);
+}
 
 ArchiveDbPair* FindDatabaseForTable(ArchiveDbPair* first, const std::string& name) {
     for (ArchiveDbPair* db = first; db; db = db->Next) {

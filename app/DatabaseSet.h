@@ -10,7 +10,7 @@
 #include "app/ArchiveDbPair.h"
 
 class DatabaseSet {
-public:
+  public:
     // Fills the entries, links each side, and sets SourceList to the
     // Velunda side and TargetList to the archive side.
     DatabaseSet();

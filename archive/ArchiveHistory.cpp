@@ -50,8 +50,7 @@ std::string GetArcPIDsFromDate(ArchiveDbPair& archive, int32_t datum) {
     ODBCStmt stmt(archive.Connection);
     const std::string sql = "select pidlist from archist where datum=" + std::to_string(datum);
     if (!SqlExecuted(stmt.Execute(sql))) {
-        AppendLog("Fehler in GetArcPIDsFromDate: " +
-                      archive.Connection.GetErrorText(stmt.Handle()),
+        AppendLog("Fehler in GetArcPIDsFromDate: " + archive.Connection.GetErrorText(stmt.Handle()),
                   ColourRed);
         return {};
     }

@@ -16,7 +16,7 @@
 namespace {
 
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     ~FileDescriptor() {
         if (fd_ >= 0) ::close(fd_);
@@ -32,7 +32,7 @@ public:
         return fd < 0 || ::close(fd) == 0;
     }
 
-private:
+  private:
     int fd_;
 };
 
@@ -43,7 +43,8 @@ bool CopyFileData(const std::string& from, const std::string& to) {
     if (in.get() < 0) return false;
     struct stat st;
     if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    FileDescriptor out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777));
+    FileDescriptor out(
+        ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777));
     if (out.get() < 0) return false;
 
     off_t left = st.st_size;
@@ -80,7 +81,6 @@ bool CopyFileData(const std::string& from, const std::string& to) {
     }
     return out.Close();
 }
-
 
 void DisconnectList(ArchiveDbPair* list) {
     for (ArchiveDbPair* db = list; db; db = db->Next) db->Connection.Disconnect();

@@ -17,7 +17,9 @@ std::string DoubleLiteral(double value) {
     return s;
 }
 
-std::string TextLiteral(const std::string& text) { return "'" + EscapeSQL(text) + "'"; }
+std::string TextLiteral(const std::string& text) {
+    return "'" + EscapeSQL(text) + "'";
+}
 
 std::string DateLiteral(const SQL_DATE_STRUCT& d, char q) {
     char text[64];

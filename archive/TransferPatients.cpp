@@ -26,7 +26,9 @@
 
 namespace {
 
-bool EqualNoCase(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
+bool EqualNoCase(const std::string& a, const char* b) {
+    return strcasecmp(a.c_str(), b) == 0;
+}
 
 bool IsTextType(SQLSMALLINT type) {
     return type == SQL_CHAR || type == SQL_VARCHAR || type == SQL_LONGVARCHAR ||
@@ -73,13 +75,13 @@ std::vector<ColumnInfo> DescribeColumns(SQLHSTMT stmt) {
 }
 
 class TransferRun {
-public:
+  public:
     TransferRun(DatabaseSet& set, IComboBox& history, const std::string& pidList)
         : set_(set), history_(history), pidList_(pidList), pidParts_(SplitPidList(pidList)) {}
 
     void Run();
 
-private:
+  private:
     void CopyTable(ArchiveDbPair& source, const std::string& table);
     // Copies the rows of one executed select; false stops the table.
     bool CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair& dest, ODBCStmt& insert,
@@ -87,7 +89,7 @@ private:
     enum class Column { Written, LeftOut, UnknownType, ReadFailed };
     // Turns column n of the current row into a literal.
     Column ColumnLiteral(ArchiveDbPair& source, ODBCStmt& select, SQLUSMALLINT n,
-                       const ColumnInfo& column, char quote, std::string& literal);
+                         const ColumnInfo& column, char quote, std::string& literal);
 
     DatabaseSet& set_;
     IComboBox& history_;
@@ -179,8 +181,9 @@ void TransferRun::CopyTable(ArchiveDbPair& source, const std::string& table) {
         if (i > 0) select.Reset();
         const std::string sql = "select * from " + table + " where pid in (" + pidParts_[i] + ")";
         if (!SqlExecuted(select.Execute(sql))) {
-            AppendLog("\r\nFehler beim Transfer: " + source.Connection.GetErrorText(select.Handle()),
-                      ColourRed);
+            AppendLog(
+                "\r\nFehler beim Transfer: " + source.Connection.GetErrorText(select.Handle()),
+                ColourRed);
             failures_ = 1;
             selected = false;
             break;
@@ -213,8 +216,9 @@ bool TransferRun::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPai
         if (rc == SQL_NO_DATA) return true;
         if (!SqlSucceeded(rc)) {
             // Rows not fetched would be deleted uncopied: the run must fail.
-            AppendLog("\r\nFehler beim Transfer: " + source.Connection.GetErrorText(select.Handle()),
-                      ColourRed);
+            AppendLog(
+                "\r\nFehler beim Transfer: " + source.Connection.GetErrorText(select.Handle()),
+                ColourRed);
             failures_ = 1;
             return false;
         }
@@ -233,9 +237,9 @@ bool TransferRun::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPai
             else
                 names += column.name + ", ";
             if (outcome == Column::UnknownType) {
-                AppendLog("\r\nUnbekannter Datentyp " + column.name + ":" +
-                              std::to_string(column.type),
-                          ColourRed);
+                AppendLog(
+                    "\r\nUnbekannter Datentyp " + column.name + ":" + std::to_string(column.type),
+                    ColourRed);
                 ++failures_;
                 continue;
             }
@@ -262,8 +266,9 @@ bool TransferRun::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPai
     }
 }
 
-TransferRun::Column TransferRun::ColumnLiteral(ArchiveDbPair& source, ODBCStmt& select, SQLUSMALLINT n,
-                                const ColumnInfo& column, char quote, std::string& literal) {
+TransferRun::Column TransferRun::ColumnLiteral(ArchiveDbPair& source, ODBCStmt& select,
+                                               SQLUSMALLINT n, const ColumnInfo& column, char quote,
+                                               std::string& literal) {
     const SQLHSTMT h = select.Handle();
     SQLLEN indicator = 0;
     SQLRETURN rc = SQL_SUCCESS;
@@ -311,9 +316,9 @@ TransferRun::Column TransferRun::ColumnLiteral(ArchiveDbPair& source, ODBCStmt& 
     if (!SqlSucceeded(rc)) {
         // Without a value of its own the column cannot be written, and
         // leaving it out would lose it: the row fails the run.
-        AppendLog("\r\nFehler beim Lesen von " + column.name + ": " +
-                      source.Connection.GetErrorText(h),
-                  ColourRed);
+        AppendLog(
+            "\r\nFehler beim Lesen von " + column.name + ": " + source.Connection.GetErrorText(h),
+            ColourRed);
         failures_ = 1;
         return Column::ReadFailed;
     }

@@ -25,8 +25,8 @@
 #include "archive/DatabaseBackup.h"
 #include "archive/StatementObserver.h"
 #include "archive/TransferPatients.h"
-#include "users/AuditLog.h"
 #include "db/DatabaseKind.h"
+#include "users/AuditLog.h"
 
 namespace fs = std::filesystem;
 
@@ -96,7 +96,8 @@ int main(int argc, char** argv) {
 
     // Backups of both sides against cp of the same files.
     auto t0 = std::chrono::steady_clock::now();
-    const bool backed = BackupDatabaseFiles(set.VelundaList) && BackupDatabaseFiles(set.ArchiveList);
+    const bool backed =
+        BackupDatabaseFiles(set.VelundaList) && BackupDatabaseFiles(set.ArchiveList);
     const double backupSeconds = Seconds(t0);
     DeleteDatabaseBackups(set.VelundaList);
     DeleteDatabaseBackups(set.ArchiveList);
@@ -149,8 +150,8 @@ int main(int argc, char** argv) {
         out.close();
         t0 = std::chrono::steady_clock::now();
         const int rc = Run("isql-fb -q -ch WIN1252 -user SYSDBA -password masterkey -i " +
-                           script.string() + " " + (original / file).string() +
-                           " > /dev/null 2>" + (work / (file + ".err")).string());
+                           script.string() + " " + (original / file).string() + " > /dev/null 2>" +
+                           (work / (file + ".err")).string());
         isqlSeconds += Seconds(t0);
         if (rc != 0 || fs::file_size(work / (file + ".err")) != 0)
             std::fprintf(stderr, "isql-fb reported errors for %s (see %s)\n", file.c_str(),
@@ -162,9 +163,10 @@ int main(int argc, char** argv) {
     std::printf("rows/s:   %.0f\n", recorded.inserts / runSeconds);
     std::printf("backups:  %.3f s  cp: %.3f s  ratio %.2f (target <= 1.2)\n", backupSeconds,
                 cpSeconds, backupSeconds / cpSeconds);
-    std::printf("          the copies alone: %.3f s  ratio %.2f; the rest is closing and "
-                "reopening the nine connections\n",
-                copySeconds, copySeconds / cpSeconds);
+    std::printf(
+        "          the copies alone: %.3f s  ratio %.2f; the rest is closing and "
+        "reopening the nine connections\n",
+        copySeconds, copySeconds / cpSeconds);
     std::printf("run:      %.3f s  isql-fb: %.3f s  ratio %.2f (target <= 1.5)\n", runSeconds,
                 isqlSeconds, runSeconds / isqlSeconds);
     SetLogSink(nullptr);

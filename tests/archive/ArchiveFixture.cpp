@@ -29,9 +29,9 @@ constexpr const char* ChildMarker = "TAMARO_ARCHIVE_TEST_CHILD";
 
 bool DriverBuilt(DatabaseKind kind) {
     const std::string ini = testenv::ReadFile(testenv::BuildDir() / "odbc" / "odbcinst.ini");
-    return ini.find(kind == DatabaseKind::Firebird ? "[Firebird/InterBase(r) driver]"
-                                                   : "[Microsoft Access Driver (*.mdb)]") !=
-           std::string::npos;
+    return ini.find(kind == DatabaseKind::Firebird
+                        ? "[Firebird/InterBase(r) driver]"
+                        : "[Microsoft Access Driver (*.mdb)]") != std::string::npos;
 }
 
 // Installations are generated once per kind and size and kept in the build
@@ -221,7 +221,8 @@ Snapshot ArchiveTest::Take(ArchiveDbPair* list, const std::string& pidList) {
                 std::vector<std::string> raw(names.size());
                 for (size_t i = 0; i < names.size(); ++i) {
                     SQLLEN indicator = 0;
-                    EXPECT_TRUE(ReadColumnText(stmt.Handle(), SQLUSMALLINT(i + 1), raw[i], indicator));
+                    EXPECT_TRUE(
+                        ReadColumnText(stmt.Handle(), SQLUSMALLINT(i + 1), raw[i], indicator));
                     if (indicator == SQL_NULL_DATA && !text[i]) raw[i] = "<null>";
                     // A fixed-width column pads the '' of a blanked null.
                     if (fixed[i])

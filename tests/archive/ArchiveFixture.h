@@ -34,7 +34,7 @@ struct TableRows {
 using Snapshot = std::map<std::string, TableRows>;  // key: table name
 
 class ArchiveTest : public testing::TestWithParam<DatabaseKind> {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 

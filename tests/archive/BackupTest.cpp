@@ -1,7 +1,6 @@
 // File backups of one side: copies with the connections closed, the restore
 // by rename, and the removal of backups.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -42,8 +41,8 @@ TEST_P(BackupTest, FailedCopyStopsAtThatFile) {
     EXPECT_EQ(BakFiles(), std::vector<std::string>{std::string("data") + Ext() + ".bak"});
     const auto lines = log_.Lines();
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines[0].text, "Fehler beim Kopieren von " + second.string() + " nach " +
-                                 second.string() + ".bak");
+    EXPECT_EQ(lines[0].text,
+              "Fehler beim Kopieren von " + second.string() + " nach " + second.string() + ".bak");
     EXPECT_EQ(lines[0].colour, 0u);
     fs::remove(second);
     fs::rename(second.string() + ".away", second);

@@ -89,12 +89,14 @@ using DeleteTest = ArchiveTest;
 
 TEST_P(DeleteTest, DeletesTableByTableWithCounts) {
     Install(PracticePatients);
-    const int services = Count(set_->MainDatabase(), "select count(*) from abrechnungen where pid in (2,3)");
+    const int services =
+        Count(set_->MainDatabase(), "select count(*) from abrechnungen where pid in (2,3)");
     ASSERT_TRUE(DeletePatients(set_->VelundaList, "2,3"));
     const auto lines = log_.Lines();
     ASSERT_EQ(lines.size(), 24u);
     EXPECT_EQ(lines[0].text, "• Velunda.patienten... (2 Einträge)");
-    EXPECT_EQ(lines[1].text, "• Velunda.abrechnungen... (" + std::to_string(services) + " Einträge)");
+    EXPECT_EQ(lines[1].text,
+              "• Velunda.abrechnungen... (" + std::to_string(services) + " Einträge)");
     EXPECT_EQ(lines[23].text.rfind("• Kartei.data... (", 0), 0u);
     EXPECT_EQ(Count(set_->MainDatabase(), "select count(*) from patienten"), PracticePatients - 2);
 }

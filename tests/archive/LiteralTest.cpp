@@ -35,7 +35,7 @@ TEST(SqlLiteralTest, DatesAndTimesInEitherQuote) {
 }
 
 class LiteralTest : public ArchiveTest {
-protected:
+  protected:
     void SetUp() override {
         parent_ = !RunInOwnProcess();
         if (parent_) return;
@@ -65,9 +65,13 @@ TEST_P(LiteralTest, InsertsOfOnePatient) {
     Exec(main, "insert into patienten (pid, nachname, titel) values (900, 'O''Brien', '')");
     Exec(main, "insert into abrechnungen (zid, pid, faktor, anzahl) values (55, 900, 0.5, 2)");
     Exec(main, "insert into diagnosen (did, pid, code) values (77, 900, 'J45')");
-    Exec(main, "insert into termine (tid, pid, datum, zeit, dauer, \"text\", erstellt, erschienen) "
-               "values (1, 900, " + q + "2020-01-31" + q + ", " + q + "08:05:09" + q + ", null, "
-               "'Kontrolle', " + q + "2020-01-31 08:05:09" + q + ", 1)");
+    Exec(main,
+         "insert into termine (tid, pid, datum, zeit, dauer, \"text\", erstellt, erschienen) "
+         "values (1, 900, " +
+             q + "2020-01-31" + q + ", " + q + "08:05:09" + q +
+             ", null, "
+             "'Kontrolle', " +
+             q + "2020-01-31 08:05:09" + q + ", 1)");
     Exec(main, "insert into felder (fid, pid, feld, \"update\") values (3, 900, 'F', 10)");
     Exec(set_->Velunda[7], "insert into data (did, pid, txt) values (88, 900, 'a''b')");
 
@@ -78,8 +82,9 @@ TEST_P(LiteralTest, InsertsOfOnePatient) {
     EXPECT_EQ(CaughtInsert("diagnosen"), "insert into diagnosen (pid, code) values (900, 'J45')");
     EXPECT_EQ(CaughtInsert("termine"),
               "insert into termine (tid, pid, datum, zeit, \"text\", erstellt, erschienen) "
-              "values (1, 900, " + q + "2020-01-31" + q + ", " + q + "08:05:09" + q +
-                  ", 'Kontrolle', " + q + "2020-01-31 08:05:09" + q + ", 1)");
+              "values (1, 900, " +
+                  q + "2020-01-31" + q + ", " + q + "08:05:09" + q + ", 'Kontrolle', " + q +
+                  "2020-01-31 08:05:09" + q + ", 1)");
     EXPECT_EQ(CaughtInsert("felder"),
               "insert into felder (fid, pid, feld, \"update\") values (3, 900, 'F', 10)");
     // "did" is left out in "diagnosen" only.
@@ -103,7 +108,8 @@ TEST_P(LiteralTest, DoublesAndBigNumbersAsWritten) {
     } else {
         EXPECT_EQ(CaughtInsert("abrechnungen"),
                   "insert into abrechnungen (pid, faktor, betrag) values (900, 10, 12.5)");
-        EXPECT_EQ(CaughtInsert("felder"), "insert into felder (pid, kennung) values (900, 1234567)");
+        EXPECT_EQ(CaughtInsert("felder"),
+                  "insert into felder (pid, kennung) values (900, 1234567)");
     }
     log_.Clear();
     Transfer("901");

@@ -18,7 +18,7 @@ namespace {
 // Records the log and, when the first table line of the run appears, the
 // bytes of every backup: the files exactly as the run found them.
 class BackupCapture : public ILogSink {
-public:
+  public:
     explicit BackupCapture(LogRecorder& log) : log_(log) {}
     void Append(const std::string& text, uint32_t colour) override {
         log_.Append(text, colour);
@@ -30,7 +30,7 @@ public:
     }
     std::map<std::string, std::string> files;  // database file name -> bytes
 
-private:
+  private:
     LogRecorder& log_;
 };
 
@@ -49,7 +49,7 @@ std::vector<size_t> DifferingPages(const std::string& a, const std::string& b, s
 }
 
 class TransferFailureTest : public ArchiveTest {
-protected:
+  protected:
     void SetUp() override {
         parent_ = !RunInOwnProcess();
         if (parent_) return;

@@ -122,8 +122,7 @@ TEST_P(TransferTest, ArchiveRunRecordsHistoryAndAuditRestoreDoesNot) {
                     "select count(*) from log where kategorie=2 and notiz='Patienten erfolgreich "
                     "restauriert.'"),
               1);
-    for (const std::string& line : LogTexts())
-        EXPECT_NE(line, "• Vorgang in History speichern...");
+    for (const std::string& line : LogTexts()) EXPECT_NE(line, "• Vorgang in History speichern...");
 }
 
 TEST_P(TransferTest, NullAndEmptyTextsBecomeEmptyInTheWholeTable) {
@@ -134,8 +133,8 @@ TEST_P(TransferTest, NullAndEmptyTextsBecomeEmptyInTheWholeTable) {
     Exec(set_->MainDatabase(), "update patienten set titel=null, namenszusatz='' where pid=8");
     Exec(set_->MainDatabase(), "update patienten set aid=null where pid=8");
     Transfer("8");
-    auto rows = Query(set_->Archive,
-                      "select pid, titel, namenszusatz, aid from patienten order by pid");
+    auto rows =
+        Query(set_->Archive, "select pid, titel, namenszusatz, aid from patienten order by pid");
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0], (std::vector<std::string>{"8", "", "", "<null>"}));
     EXPECT_EQ(rows[1], (std::vector<std::string>{"9001", "", "", "<null>"}));
@@ -152,10 +151,12 @@ TEST_P(TransferTest, PidListBeyondTheInListLimit) {
     pids += ",11";
     const Snapshot chosen = Take(set_->VelundaList, "1,9,11");
     Transfer(pids);
-    for (const std::string& line : LogTexts()) EXPECT_EQ(line.find("Fehler"), std::string::npos) << line;
+    for (const std::string& line : LogTexts())
+        EXPECT_EQ(line.find("Fehler"), std::string::npos) << line;
     const Snapshot archived = Take(set_->ArchiveList);
     for (const auto& [table, t] : chosen) EXPECT_EQ(archived.at(table).rows, t.rows) << table;
-    EXPECT_EQ(Count(set_->MainDatabase(), "select count(*) from patienten where pid in (1,9,11)"), 0);
+    EXPECT_EQ(Count(set_->MainDatabase(), "select count(*) from patienten where pid in (1,9,11)"),
+              0);
     EXPECT_EQ(GetArcPIDsFromDate(set_->Archive, history_.GetItemData(1)), pids);
 }
 
