@@ -65,16 +65,18 @@ double ThroughDriver(const fs::path& db, int rows, bool forcedWrites, bool creat
     double seconds = 0;
     bool ok = true;
     if (create) {
-        ok = Check(SQLExecDirect(st, (SQLCHAR*)"create table bench (id integer not null, name "
-                                              "varchar(60), note varchar(200), born date, "
-                                              "amount numeric(12,2))",
+        ok = Check(SQLExecDirect(st,
+                                 (SQLCHAR*)"create table bench (id integer not null, name "
+                                           "varchar(60), note varchar(200), born date, "
+                                           "amount numeric(12,2))",
                                  SQL_NTS),
                    SQL_HANDLE_STMT, st, "create table");
     }
     auto start = std::chrono::steady_clock::now();
     for (int i = 1; ok && i <= rows; ++i) {
         std::string sql = InsertText(i);
-        ok = Check(SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_HANDLE_STMT, st, "insert");
+        ok =
+            Check(SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_HANDLE_STMT, st, "insert");
     }
     seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     SQLFreeHandle(SQL_HANDLE_STMT, st);
@@ -93,7 +95,8 @@ double ThroughIsql(const fs::path& db, const fs::path& script, int rows) {
                       db.string() + "'";
     auto start = std::chrono::steady_clock::now();
     int rc = std::system(cmd.c_str());
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return rc == 0 ? seconds : -1;
 }
 
@@ -115,8 +118,10 @@ int main(int argc, char** argv) {
     int rows = 20000;
     bool forcedWrites = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--forced-writes") == 0) forcedWrites = true;
-        else rows = std::atoi(argv[i]);
+        if (std::strcmp(argv[i], "--forced-writes") == 0)
+            forcedWrites = true;
+        else
+            rows = std::atoi(argv[i]);
     }
     setenv("ODBCSYSINI", TAMARO_BUILD_DIR "/odbc", 1);
     setenv("ODBCINI", TAMARO_BUILD_DIR "/odbc/odbc.ini", 1);

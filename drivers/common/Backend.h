@@ -24,7 +24,9 @@ namespace odbcdrv {
 // diagnostic record by the plumbing; never crosses an ODBC entry point.
 struct DriverError : std::runtime_error {
     DriverError(std::string state, std::string text, SQLINTEGER nativeCode = 0)
-        : std::runtime_error(text), sqlstate(std::move(state)), message(std::move(text)),
+        : std::runtime_error(text),
+          sqlstate(std::move(state)),
+          message(std::move(text)),
           native(nativeCode) {}
     std::string sqlstate;
     std::string message;
@@ -36,35 +38,55 @@ struct DriverError : std::runtime_error {
 struct Value {
     enum class Kind { Null, Int, Double, Text, Binary, Date, Time, Timestamp };
     Kind kind = Kind::Null;
-    int64_t i = 0;           // Int (also BIT/BOOLEAN as 0/1)
-    double d = 0;            // Double
-    std::string s;           // Text (CP1252 bytes) or Binary bytes
+    int64_t i = 0;              // Int (also BIT/BOOLEAN as 0/1)
+    double d = 0;               // Double
+    std::string s;              // Text (CP1252 bytes) or Binary bytes
     SQL_TIMESTAMP_STRUCT ts{};  // Date (y/m/d), Time (h/m/s), Timestamp (all; fraction in ns)
 
     static Value Null() { return {}; }
-    static Value Integer(int64_t v) { Value x; x.kind = Kind::Int; x.i = v; return x; }
-    static Value Real(double v) { Value x; x.kind = Kind::Double; x.d = v; return x; }
-    static Value String(std::string v) { Value x; x.kind = Kind::Text; x.s = std::move(v); return x; }
-    static Value Bytes(std::string v) { Value x; x.kind = Kind::Binary; x.s = std::move(v); return x; }
+    static Value Integer(int64_t v) {
+        Value x;
+        x.kind = Kind::Int;
+        x.i = v;
+        return x;
+    }
+    static Value Real(double v) {
+        Value x;
+        x.kind = Kind::Double;
+        x.d = v;
+        return x;
+    }
+    static Value String(std::string v) {
+        Value x;
+        x.kind = Kind::Text;
+        x.s = std::move(v);
+        return x;
+    }
+    static Value Bytes(std::string v) {
+        Value x;
+        x.kind = Kind::Binary;
+        x.s = std::move(v);
+        return x;
+    }
     bool IsNull() const { return kind == Kind::Null; }
 };
 
 // Description of a result column or of a table column.
 struct ColumnInfo {
-    std::string name;             // as the engine reports it (Firebird: upper case when unquoted)
+    std::string name;  // as the engine reports it (Firebird: upper case when unquoted)
     SQLSMALLINT sqlType = SQL_VARCHAR;  // ODBC SQL type code (SQL_INTEGER, SQL_TYPE_DATE, ...)
-    std::string typeName;         // engine type name for TYPE_NAME ("VARCHAR", "INTEGER", ...)
-    SQLULEN columnSize = 0;       // characters for text, precision for numbers
+    std::string typeName;    // engine type name for TYPE_NAME ("VARCHAR", "INTEGER", ...)
+    SQLULEN columnSize = 0;  // characters for text, precision for numbers
     SQLSMALLINT decimalDigits = 0;
     SQLSMALLINT nullable = SQL_NULLABLE_UNKNOWN;
-    bool isUnsigned = false;      // TINYINT of the Access kind is unsigned
-    std::string tableName;        // for catalog rows: the table as stored
+    bool isUnsigned = false;  // TINYINT of the Access kind is unsigned
+    std::string tableName;    // for catalog rows: the table as stored
 };
 
 // Rows of an executed query. Next() fills `row` with one Value per column and
 // returns true, or returns false after the last row. Throws DriverError.
 class ResultSet {
-public:
+  public:
     virtual ~ResultSet() = default;
     virtual const std::vector<ColumnInfo>& Columns() const = 0;
     virtual bool Next(std::vector<Value>& row) = 0;
@@ -74,7 +96,8 @@ public:
 struct ExecResult {
     std::unique_ptr<ResultSet> rows;  // set for statements that deliver rows
     SQLLEN rowCount = -1;             // rows affected by insert/update/delete, else -1
-    bool searchedUpdateOrDelete = false;  // update or delete (not positioned): SQL_NO_DATA on 0 rows
+    bool searchedUpdateOrDelete =
+        false;  // update or delete (not positioned): SQL_NO_DATA on 0 rows
 };
 
 // Connection keys from the connection string, keys upper-cased, values as given.
@@ -85,7 +108,7 @@ struct ExecResult {
 using ConnectKeys = std::map<std::string, std::string>;
 
 class Connection {
-public:
+  public:
     virtual ~Connection() = default;
     // Executes one SQL text. With autocommit on (the default) the statement runs
     // in a transaction of its own, committed on success and rolled back on
@@ -100,7 +123,7 @@ public:
 };
 
 class Backend {
-public:
+  public:
     virtual ~Backend() = default;
     virtual std::unique_ptr<Connection> Connect(const ConnectKeys& keys) = 0;  // throws DriverError
     virtual const char* DriverName() const = 0;   // SQL_DRIVER_NAME, e.g. "libtamarofb.so"

@@ -10,7 +10,9 @@
 
 namespace odbcdrv {
 
-DbcHandle::DbcHandle(EnvHandle& e) : Handle(SQL_HANDLE_DBC), env(e) { ++env.connections; }
+DbcHandle::DbcHandle(EnvHandle& e) : Handle(SQL_HANDLE_DBC), env(e) {
+    ++env.connections;
+}
 
 DbcHandle::~DbcHandle() {
     // Statements still open belong to this connection and go with it, before

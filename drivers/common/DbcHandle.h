@@ -13,7 +13,7 @@ namespace odbcdrv {
 class StmtHandle;
 
 class DbcHandle : public Handle {
-public:
+  public:
     explicit DbcHandle(EnvHandle& env);
     ~DbcHandle() override;
 
@@ -34,7 +34,7 @@ public:
     EnvHandle& env;
     std::set<StmtHandle*> statements;
 
-private:
+  private:
     std::unique_ptr<Connection> conn_;
     ConnectKeys keys_;
     SQLUINTEGER loginTimeout_ = 0;

@@ -18,7 +18,7 @@ struct DiagRecord {
 };
 
 class Diagnostics {
-public:
+  public:
     void Clear();
     // Adds a record; an empty message takes the standard text of the state.
     void Add(const std::string& sqlstate, const std::string& message = {}, SQLINTEGER native = 0);
@@ -29,7 +29,7 @@ public:
     SQLRETURN lastReturn = SQL_SUCCESS;
     SQLLEN rowCount = 0;
 
-private:
+  private:
     std::vector<DiagRecord> records_;
     size_t handedOut_ = 0;
 };

@@ -6,7 +6,7 @@
 namespace odbcdrv {
 
 class EnvHandle : public Handle {
-public:
+  public:
     EnvHandle() : Handle(SQL_HANDLE_ENV) {}
     SQLRETURN SetAttr(SQLINTEGER attribute, SQLPOINTER value);
     SQLRETURN GetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER* length);
@@ -14,7 +14,7 @@ public:
 
     int connections = 0;  // live connection handles; the environment is freed last
 
-private:
+  private:
     SQLINTEGER odbcVersion_ = SQL_OV_ODBC3;
 };
 

@@ -14,7 +14,7 @@
 namespace odbcdrv {
 
 class FaultInjector {
-public:
+  public:
     // Counts the execution of `sql`; true when this one is to fail.
     static bool ShouldFail(const std::string& sql);
     static const char* Message() { return "Injected fault (TAMARO_ODBC_FAIL_AFTER)"; }

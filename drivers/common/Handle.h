@@ -10,7 +10,7 @@
 namespace odbcdrv {
 
 class Handle {
-public:
+  public:
     explicit Handle(SQLSMALLINT type) : type_(type) {}
     virtual ~Handle() = default;
     Handle(const Handle&) = delete;
@@ -30,7 +30,7 @@ public:
         return SQL_SUCCESS_WITH_INFO;
     }
 
-private:
+  private:
     SQLSMALLINT type_;
 };
 

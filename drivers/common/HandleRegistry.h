@@ -10,7 +10,7 @@
 namespace odbcdrv {
 
 class HandleRegistry {
-public:
+  public:
     // Takes ownership and returns the raw handle for the application.
     static Handle* Add(std::unique_ptr<Handle> h);
     // Destroys the handle; false when it was not live.

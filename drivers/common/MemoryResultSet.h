@@ -8,13 +8,13 @@
 namespace odbcdrv {
 
 class MemoryResultSet : public ResultSet {
-public:
+  public:
     explicit MemoryResultSet(std::vector<ColumnInfo> columns) : columns_(std::move(columns)) {}
     void AddRow(std::vector<Value> row) { rows_.push_back(std::move(row)); }
     const std::vector<ColumnInfo>& Columns() const override { return columns_; }
     bool Next(std::vector<Value>& row) override;
 
-private:
+  private:
     std::vector<ColumnInfo> columns_;
     std::vector<std::vector<Value>> rows_;
     size_t next_ = 0;

@@ -32,7 +32,8 @@ SQLRETURN Guard(SQLHANDLE handle, SQLSMALLINT type, F&& f) {
     try {
         rc = f(*h);
     } catch (const DriverError& e) {
-        h->diag.Add(e.sqlstate.size() == 5 ? e.sqlstate : state::kGeneralError, e.message, e.native);
+        h->diag.Add(e.sqlstate.size() == 5 ? e.sqlstate : state::kGeneralError, e.message,
+                    e.native);
         rc = SQL_ERROR;
     } catch (const std::bad_alloc&) {
         h->diag.Add(state::kMemory);
@@ -215,7 +216,8 @@ SQLRETURN SQL_API SQLSetStmtAttr(SQLHSTMT h, SQLINTEGER attribute, SQLPOINTER va
 
 SQLRETURN SQL_API SQLGetStmtAttr(SQLHSTMT h, SQLINTEGER attribute, SQLPOINTER value,
                                  SQLINTEGER bufferLength, SQLINTEGER* length) {
-    return Stmt(h, [&](StmtHandle& s) { return s.GetAttr(attribute, value, bufferLength, length); });
+    return Stmt(h,
+                [&](StmtHandle& s) { return s.GetAttr(attribute, value, bufferLength, length); });
 }
 
 SQLRETURN SQL_API SQLExecDirect(SQLHSTMT h, SQLCHAR* text, SQLINTEGER length) {
@@ -279,15 +281,15 @@ SQLRETURN SQL_API SQLFetch(SQLHSTMT h) {
     return Stmt(h, [&](StmtHandle& s) { return s.Fetch(); });
 }
 
-SQLRETURN SQL_API SQLGetData(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT cType,
-                             SQLPOINTER target, SQLLEN bufferLength, SQLLEN* indicator) {
+SQLRETURN SQL_API SQLGetData(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER target,
+                             SQLLEN bufferLength, SQLLEN* indicator) {
     return Stmt(h, [&](StmtHandle& s) {
         return s.GetData(column, cType, target, bufferLength, indicator);
     });
 }
 
-SQLRETURN SQL_API SQLBindCol(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT cType,
-                             SQLPOINTER target, SQLLEN bufferLength, SQLLEN* indicator) {
+SQLRETURN SQL_API SQLBindCol(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER target,
+                             SQLLEN bufferLength, SQLLEN* indicator) {
     return Stmt(h, [&](StmtHandle& s) {
         return s.BindCol(column, cType, target, bufferLength, indicator);
     });
@@ -348,7 +350,8 @@ SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec
     try {
         switch (field) {
             case SQL_DIAG_NUMBER:
-                if (info) *static_cast<SQLINTEGER*>(info) = static_cast<SQLINTEGER>(d.Records().size());
+                if (info)
+                    *static_cast<SQLINTEGER*>(info) = static_cast<SQLINTEGER>(d.Records().size());
                 return SQL_SUCCESS;
             case SQL_DIAG_RETURNCODE:
                 if (info) *static_cast<SQLRETURN*>(info) = d.lastReturn;
@@ -357,8 +360,7 @@ SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT rec
             case SQL_DIAG_CURSOR_ROW_COUNT: {
                 if (type != SQL_HANDLE_STMT) return SQL_ERROR;
                 SQLLEN n = 0;
-                if (field == SQL_DIAG_ROW_COUNT)
-                    static_cast<StmtHandle*>(handle)->RowCount(&n);
+                if (field == SQL_DIAG_ROW_COUNT) static_cast<StmtHandle*>(handle)->RowCount(&n);
                 if (info) *static_cast<SQLLEN*>(info) = n;
                 return SQL_SUCCESS;
             }
@@ -408,9 +410,12 @@ SQLRETURN SQL_API SQLError(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, SQLCHAR* sql
                            SQLINTEGER* native, SQLCHAR* message, SQLSMALLINT bufferLength,
                            SQLSMALLINT* textLength) {
     Handle* h = nullptr;
-    if (stmt) h = HandleRegistry::Find(stmt, SQL_HANDLE_STMT);
-    else if (dbc) h = HandleRegistry::Find(dbc, SQL_HANDLE_DBC);
-    else if (env) h = HandleRegistry::Find(env, SQL_HANDLE_ENV);
+    if (stmt)
+        h = HandleRegistry::Find(stmt, SQL_HANDLE_STMT);
+    else if (dbc)
+        h = HandleRegistry::Find(dbc, SQL_HANDLE_DBC);
+    else if (env)
+        h = HandleRegistry::Find(env, SQL_HANDLE_ENV);
     if (!h) return SQL_INVALID_HANDLE;
     const DiagRecord* r = h->diag.NextForSQLError();
     if (!r) return SQL_NO_DATA;

@@ -15,11 +15,11 @@ namespace {
 
 // Resets a flag when the execution ends, however it ends.
 class ExecutingFlag {
-public:
+  public:
     explicit ExecutingFlag(std::atomic<bool>& f) : f_(f) { f_ = true; }
     ~ExecutingFlag() { f_ = false; }
 
-private:
+  private:
     std::atomic<bool>& f_;
 };
 
@@ -180,8 +180,10 @@ SQLRETURN StmtHandle::Fetch() {
         GetDataState st;
         SQLRETURN r = ValueConverter::Deliver(row_[i], rows_->Columns()[i], b.cType, b.target,
                                               b.bufferLength, b.indicator, st, diag);
-        if (r == SQL_ERROR) rc = SQL_ERROR;
-        else if (r == SQL_SUCCESS_WITH_INFO && rc == SQL_SUCCESS) rc = SQL_SUCCESS_WITH_INFO;
+        if (r == SQL_ERROR)
+            rc = SQL_ERROR;
+        else if (r == SQL_SUCCESS_WITH_INFO && rc == SQL_SUCCESS)
+            rc = SQL_SUCCESS_WITH_INFO;
     }
     return rc;
 }
@@ -265,8 +267,8 @@ SQLRETURN StmtHandle::ColAttribute(SQLUSMALLINT column, SQLUSMALLINT field, SQLP
             n = IsDatetime(col->sqlType) ? SQL_DATETIME : col->sqlType;
             break;
         case SQL_DESC_DATETIME_INTERVAL_CODE:
-            n = col->sqlType == SQL_TYPE_DATE   ? SQL_CODE_DATE
-                : col->sqlType == SQL_TYPE_TIME ? SQL_CODE_TIME
+            n = col->sqlType == SQL_TYPE_DATE        ? SQL_CODE_DATE
+                : col->sqlType == SQL_TYPE_TIME      ? SQL_CODE_TIME
                 : col->sqlType == SQL_TYPE_TIMESTAMP ? SQL_CODE_TIMESTAMP
                                                      : 0;
             break;
@@ -317,7 +319,8 @@ SQLRETURN StmtHandle::ColAttribute(SQLUSMALLINT column, SQLUSMALLINT field, SQLP
             break;
         case SQL_DESC_NUM_PREC_RADIX:
             n = IsExactNumeric(col->sqlType) ? 10
-                : (col->sqlType == SQL_REAL || col->sqlType == SQL_FLOAT || col->sqlType == SQL_DOUBLE)
+                : (col->sqlType == SQL_REAL || col->sqlType == SQL_FLOAT ||
+                   col->sqlType == SQL_DOUBLE)
                     ? 2
                     : 0;
             break;
@@ -351,8 +354,8 @@ SQLRETURN StmtHandle::Columns(const std::string& table, const std::string* colum
         bool numeric = IsExactNumeric(c.sqlType) && c.sqlType != SQL_BIT;
         bool approx = c.sqlType == SQL_REAL || c.sqlType == SQL_FLOAT || c.sqlType == SQL_DOUBLE;
         bool chars = IsCharType(c.sqlType) || IsBinaryType(c.sqlType);
-        SQLSMALLINT sub = c.sqlType == SQL_TYPE_DATE   ? SQL_CODE_DATE
-                          : c.sqlType == SQL_TYPE_TIME ? SQL_CODE_TIME
+        SQLSMALLINT sub = c.sqlType == SQL_TYPE_DATE        ? SQL_CODE_DATE
+                          : c.sqlType == SQL_TYPE_TIME      ? SQL_CODE_TIME
                           : c.sqlType == SQL_TYPE_TIMESTAMP ? SQL_CODE_TIMESTAMP
                                                             : 0;
         std::vector<Value> row;
@@ -374,7 +377,7 @@ SQLRETURN StmtHandle::Columns(const std::string& table, const std::string* colum
         row.push_back(sub ? Value::Integer(sub) : Value::Null());
         row.push_back(chars ? Value::Integer(OctetLength(c)) : Value::Null());
         row.push_back(Value::Integer(ordinal));
-        row.push_back(Value::String(c.nullable == SQL_NO_NULLS ? "NO"
+        row.push_back(Value::String(c.nullable == SQL_NO_NULLS   ? "NO"
                                     : c.nullable == SQL_NULLABLE ? "YES"
                                                                  : ""));
         result->AddRow(std::move(row));
@@ -394,7 +397,7 @@ SQLRETURN StmtHandle::SetAttr(SQLINTEGER attribute, SQLPOINTER value) {
             return v == SQL_NONSCROLLABLE ? SQL_SUCCESS : Warn(state::kOptionChanged);
         case SQL_ATTR_CURSOR_SENSITIVITY:
             return v == SQL_UNSPECIFIED || v == SQL_INSENSITIVE ? SQL_SUCCESS
-                                                               : Warn(state::kOptionChanged);
+                                                                : Warn(state::kOptionChanged);
         case SQL_ATTR_QUERY_TIMEOUT:
             queryTimeout_ = v;
             return SQL_SUCCESS;

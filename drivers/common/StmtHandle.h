@@ -13,7 +13,7 @@
 namespace odbcdrv {
 
 class StmtHandle : public Handle {
-public:
+  public:
     explicit StmtHandle(DbcHandle& dbc);
     ~StmtHandle() override;
 
@@ -48,7 +48,7 @@ public:
 
     DbcHandle& dbc;
 
-private:
+  private:
     struct Binding {
         SQLSMALLINT cType = 0;
         SQLPOINTER target = nullptr;

@@ -14,7 +14,9 @@ namespace odbcdrv {
 
 namespace {
 
-bool IsTextCType(SQLSMALLINT c) { return c == SQL_C_CHAR || c == SQL_C_WCHAR || c == SQL_C_BINARY; }
+bool IsTextCType(SQLSMALLINT c) {
+    return c == SQL_C_CHAR || c == SQL_C_WCHAR || c == SQL_C_BINARY;
+}
 
 // Parses a decimal number written as text (leading/trailing blanks allowed).
 bool ParseNumber(const std::string& s, double& out) {
@@ -120,7 +122,8 @@ SQLRETURN PutInteger(const Numeric& n, SQLPOINTER target, SQLLEN* ind, Diagnosti
     T out;
     if (n.isInt) {
         if (n.i < static_cast<int64_t>(std::numeric_limits<T>::min()) ||
-            (n.i > 0 && static_cast<uint64_t>(n.i) > static_cast<uint64_t>(std::numeric_limits<T>::max()))) {
+            (n.i > 0 &&
+             static_cast<uint64_t>(n.i) > static_cast<uint64_t>(std::numeric_limits<T>::max()))) {
             diag.Add(state::kOutOfRange);
             return SQL_ERROR;
         }
@@ -338,9 +341,8 @@ SQLRETURN ValueConverter::Deliver(const Value& v, const ColumnInfo& col, SQLSMAL
                              bufferLength, ind, st, diag);
         }
         case SQL_C_BINARY: {
-            std::string bytes = v.kind == Value::Kind::Binary || v.kind == Value::Kind::Text
-                                    ? v.s
-                                    : ToText(v, col);
+            std::string bytes =
+                v.kind == Value::Kind::Binary || v.kind == Value::Kind::Text ? v.s : ToText(v, col);
             return PutPieces(bytes.data(), bytes.size(), 0, target, bufferLength, ind, st, diag);
         }
         case SQL_C_BIT:

@@ -14,7 +14,7 @@ struct GetDataState {
 };
 
 class ValueConverter {
-public:
+  public:
     static SQLRETURN Deliver(const Value& v, const ColumnInfo& col, SQLSMALLINT cType,
                              SQLPOINTER target, SQLLEN bufferLength, SQLLEN* indicator,
                              GetDataState& state, Diagnostics& diag);

@@ -7,8 +7,8 @@
 // engine's own codes. They come first so that the ODBC headers included after
 // them give those names their ODBC values again; engine type codes are
 // spelled out in FbRowReader.
-#include <ibase.h>
 #include <firebird/Interface.h>
+#include <ibase.h>
 
 #include "common/Backend.h"
 
@@ -23,14 +23,14 @@ Firebird::IProvider* Provider();
 
 // A status wrapper that throws Firebird::FbException on every engine error.
 class FbStatus {
-public:
+  public:
     FbStatus() : wrapper_(Master()->getStatus()) {}
     ~FbStatus() { wrapper_.dispose(); }
     FbStatus(const FbStatus&) = delete;
     FbStatus& operator=(const FbStatus&) = delete;
     Firebird::ThrowStatusWrapper* operator&() { return &wrapper_; }
 
-private:
+  private:
     Firebird::ThrowStatusWrapper wrapper_;
 };
 

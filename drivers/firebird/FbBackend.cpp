@@ -19,7 +19,7 @@ std::string Key(const odbcdrv::ConnectKeys& keys, const char* name, const char* 
 }
 
 class Dpb {
-public:
+  public:
     Dpb() {
         FbStatus st;
         builder_ = Util()->getXpbBuilder(&st, Firebird::IXpbBuilder::DPB, nullptr, 0);
@@ -44,7 +44,7 @@ public:
         return builder_->getBuffer(&st);
     }
 
-private:
+  private:
     Firebird::IXpbBuilder* builder_;
 };
 

@@ -12,7 +12,7 @@
 namespace fbdrv {
 
 class FbBackend : public odbcdrv::Backend {
-public:
+  public:
     std::unique_ptr<odbcdrv::Connection> Connect(const odbcdrv::ConnectKeys& keys) override;
     const char* DriverName() const override { return "libtamarofb.so"; }
     const char* DbmsName() const override { return "Firebird"; }

@@ -130,8 +130,10 @@ ExecResult FbConnection::Run(const std::string& sql) {
                 tx->commit(&st);
             } else if (type != isc_info_sql_stmt_start_trans) {
                 tx_ = nullptr;
-                if (type == isc_info_sql_stmt_commit) tx->commit(&st);
-                else tx->rollback(&st);
+                if (type == isc_info_sql_stmt_commit)
+                    tx->commit(&st);
+                else
+                    tx->rollback(&st);
             }
             return r;
         }
@@ -281,8 +283,10 @@ void FbConnection::EndTransaction(bool commit) {
     tx_ = nullptr;
     try {
         FbStatus st;
-        if (commit) tx->commit(&st);
-        else tx->rollback(&st);
+        if (commit)
+            tx->commit(&st);
+        else
+            tx->rollback(&st);
     } catch (const Firebird::FbException& e) {
         Abandon(tx);
         throw ToDriverError(e);

@@ -3,14 +3,14 @@
 // until EndTransaction.
 #pragma once
 
-#include "firebird/FbApi.h"
-
 #include <vector>
+
+#include "firebird/FbApi.h"
 
 namespace fbdrv {
 
 class FbConnection : public odbcdrv::Connection {
-public:
+  public:
     explicit FbConnection(Firebird::IAttachment* attachment);
     ~FbConnection() override;
     odbcdrv::ExecResult Execute(const std::string& sql) override;
@@ -19,7 +19,7 @@ public:
     void EndTransaction(bool commit) override;
     void Cancel() override;
 
-private:
+  private:
     odbcdrv::ExecResult Run(const std::string& sql);
     Firebird::ITransaction* SharedTransaction();
     Firebird::ITransaction* Begin();

@@ -10,7 +10,7 @@
 namespace fbdrv {
 
 class FbResultSet : public odbcdrv::ResultSet {
-public:
+  public:
     // Takes over the statement, the cursor and, when ownsTransaction, the
     // transaction.
     FbResultSet(Firebird::IAttachment* attachment, Firebird::IStatement* statement,
@@ -20,7 +20,7 @@ public:
     const std::vector<odbcdrv::ColumnInfo>& Columns() const override { return reader_.Columns(); }
     bool Next(std::vector<odbcdrv::Value>& row) override;
 
-private:
+  private:
     Firebird::IStatement* statement_;
     Firebird::IResultSet* cursor_;
     Firebird::IMessageMetadata* meta_;

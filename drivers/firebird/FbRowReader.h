@@ -9,14 +9,14 @@
 namespace fbdrv {
 
 class FbRowReader {
-public:
+  public:
     FbRowReader(Firebird::IAttachment* attachment, Firebird::IMessageMetadata* meta);
     const std::vector<odbcdrv::ColumnInfo>& Columns() const { return columns_; }
     unsigned MessageLength() const { return messageLength_; }
     void Decode(const unsigned char* buffer, Firebird::ITransaction* tx,
                 std::vector<odbcdrv::Value>& row);
 
-private:
+  private:
     struct Field {
         unsigned type;
         int subType;

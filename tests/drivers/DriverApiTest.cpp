@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sql.h>
 #include <sqlext.h>
-
 #include <unistd.h>
 
 #include <cstring>
@@ -19,7 +18,9 @@
 namespace drivertest {
 namespace {
 
-const std::string kCp1252Text = "M\xE4\xDFig \x95 \xBB" "Arzt\xAB d'Arc";
+const std::string kCp1252Text =
+    "M\xE4\xDFig \x95 \xBB"
+    "Arzt\xAB d'Arc";
 
 std::string Escape(const std::string& s) {
     std::string out;
@@ -47,7 +48,7 @@ long ResidentKilobytes() {
 }
 
 class DriverApi : public ::testing::TestWithParam<std::string> {
-protected:
+  protected:
     void SetUp() override {
         testenv::UseBuiltDrivers();
         file = dir.path() / ("test" + P().extension);
@@ -86,8 +87,8 @@ TEST_P(DriverApi, EveryTypeRoundTripsWithItsDefaultCTypeAndAsText) {
         SQLSMALLINT nameLen;
         SQLULEN size;
         SQLSMALLINT digits, nullable;
-        ASSERT_EQ(SQL_SUCCESS,
-                  SQLDescribeCol(st->h, 1, name, sizeof name, &nameLen, &type, &size, &digits, &nullable));
+        ASSERT_EQ(SQL_SUCCESS, SQLDescribeCol(st->h, 1, name, sizeof name, &nameLen, &type, &size,
+                                              &digits, &nullable));
         EXPECT_EQ(t.sqlType, type);
         ASSERT_EQ(SQL_SUCCESS, SQLFetch(st->h));
         unsigned char buf[64] = {};
@@ -185,14 +186,72 @@ TEST_P(DriverApi, EveryTypeRoundTripsWithItsDefaultCTypeAndAsText) {
     }
 }
 
+const TypeCase* CaseOf(const DriverProfile& p, SQLSMALLINT sqlType) {
+    for (const TypeCase& t : p.types)
+        if (t.sqlType == sqlType) return &t;
+    return nullptr;
+}
+
+TEST_P(DriverApi, ValuesConvertToTheCTypesAsked) {
+    const TypeCase* dbl = CaseOf(P(), SQL_DOUBLE);
+    const TypeCase* ts = CaseOf(P(), SQL_TYPE_TIMESTAMP);
+    ASSERT_TRUE(dbl && ts);
+    st->MustExec("create table conv (i " + P().integerType + ", d " + dbl->ddl + ", t " + ts->ddl +
+                 ", s " + Varchar(20) + ")");
+    st->MustExec("insert into conv (i, d, t, s) values (1000, " + dbl->literal + ", " +
+                 ts->literal + ", '77')");
+    st->MustExec("select i, d, t, s from conv");
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(st->h));
+    SQLLEN ind;
+    SQLSMALLINT small = 0;
+    EXPECT_EQ(SQL_SUCCESS, SQLGetData(st->h, 1, SQL_C_SSHORT, &small, 0, &ind));
+    EXPECT_EQ(1000, small);
+    EXPECT_EQ(2, ind);
+    double d = 0;
+    EXPECT_EQ(SQL_SUCCESS, SQLGetData(st->h, 1, SQL_C_DOUBLE, &d, 0, &ind));
+    EXPECT_EQ(1000.0, d);
+    signed char tiny = 0;
+    EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, 1, SQL_C_STINYINT, &tiny, 0, &ind));
+    EXPECT_EQ("22003", FirstState(SQL_HANDLE_STMT, st->h));
+    char text[32];
+    EXPECT_EQ(SQL_SUCCESS, SQLGetData(st->h, 1, SQL_C_CHAR, text, sizeof text, &ind));
+    EXPECT_STREQ("1000", text);
+
+    SQLINTEGER truncated = 0;
+    EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLGetData(st->h, 2, SQL_C_SLONG, &truncated, 0, &ind));
+    EXPECT_EQ("01S07", FirstState(SQL_HANDLE_STMT, st->h));
+    EXPECT_EQ(static_cast<SQLINTEGER>(std::stod(dbl->text)), truncated);
+    float f = 0;
+    EXPECT_EQ(SQL_SUCCESS, SQLGetData(st->h, 2, SQL_C_FLOAT, &f, 0, &ind));
+    EXPECT_FLOAT_EQ(std::stof(dbl->text), f);
+
+    SQL_DATE_STRUCT date{};
+    SQLGetData(st->h, 3, SQL_C_TYPE_DATE, &date, 0, &ind);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%04d-%02u-%02u", date.year, date.month, date.day);
+    EXPECT_EQ(ts->text.substr(0, 10), buf);
+    SQL_TIME_STRUCT time{};
+    EXPECT_EQ(SQL_SUCCESS, SQLGetData(st->h, 3, SQL_C_TYPE_TIME, &time, 0, &ind));
+    std::snprintf(buf, sizeof buf, "%02u:%02u:%02u", time.hour, time.minute, time.second);
+    EXPECT_EQ(ts->text.substr(11, 8), buf);
+
+    SQLBIGINT big = 0;
+    EXPECT_EQ(SQL_SUCCESS, SQLGetData(st->h, 4, SQL_C_SBIGINT, &big, 0, &ind));
+    EXPECT_EQ(77, big);
+    SQL_TIMESTAMP_STRUCT bad{};
+    EXPECT_EQ(SQL_ERROR, SQLGetData(st->h, 4, SQL_C_TYPE_TIMESTAMP, &bad, 0, &ind));
+    EXPECT_EQ("22007", FirstState(SQL_HANDLE_STMT, st->h));
+}
+
 TEST_P(DriverApi, Cp1252TextKeepsEveryByte) {
-    st->MustExec("create table names (id " + P().integerType + ", name " + Varchar(60) +
-                 ", note " + P().memoType + ")");
+    st->MustExec("create table names (id " + P().integerType + ", name " + Varchar(60) + ", note " +
+                 P().memoType + ")");
     st->MustExec("insert into names (id, name, note) values (1, '" + Escape(kCp1252Text) + "', '" +
                  Escape(kCp1252Text) + "')");
     EXPECT_EQ(kCp1252Text, st->Scalar("select name from names"));
     EXPECT_EQ(kCp1252Text, st->Scalar("select note from names"));
-    EXPECT_EQ("1", st->Scalar("select count(*) from names where name = '" + Escape(kCp1252Text) + "'"));
+    EXPECT_EQ("1",
+              st->Scalar("select count(*) from names where name = '" + Escape(kCp1252Text) + "'"));
 }
 
 TEST_P(DriverApi, LongMemoIsReadWholeOrInPieces) {
@@ -201,9 +260,11 @@ TEST_P(DriverApi, LongMemoIsReadWholeOrInPieces) {
     std::string expected;
     for (int part = 0; part < 6; ++part) {
         std::string chunk;
-        for (int k = 0; k < 20000; ++k) chunk.push_back(static_cast<char>("ab\xE4\x95z"[(k + part) % 5]));
+        for (int k = 0; k < 20000; ++k)
+            chunk.push_back(static_cast<char>("ab\xE4\x95z"[(k + part) % 5]));
         expected += chunk;
-        st->MustExec("update memos set note = note " + P().concat + " '" + chunk + "' where id = 1");
+        st->MustExec("update memos set note = note " + P().concat + " '" + chunk +
+                     "' where id = 1");
     }
     ASSERT_EQ(120000u, expected.size());
 
@@ -258,13 +319,13 @@ TEST_P(DriverApi, StatementOfMoreThanOneMegabyteRuns) {
 TEST_P(DriverApi, ColumnsListsTheTableInStandardShape) {
     st->MustExec("create table Patienten (pid " + P().integerType + " not null, name " +
                  Varchar(40) + ", notiz " + P().memoType + ")");
-    ASSERT_EQ(SQL_SUCCESS, SQLColumns(st->h, nullptr, 0, nullptr, 0, (SQLCHAR*)"patienten",
-                                      SQL_NTS, nullptr, 0));
-    const char* standard[] = {"TABLE_CAT",        "TABLE_SCHEM",     "TABLE_NAME",
-                              "COLUMN_NAME",      "DATA_TYPE",       "TYPE_NAME",
-                              "COLUMN_SIZE",      "BUFFER_LENGTH",   "DECIMAL_DIGITS",
-                              "NUM_PREC_RADIX",   "NULLABLE",        "REMARKS",
-                              "COLUMN_DEF",       "SQL_DATA_TYPE",   "SQL_DATETIME_SUB",
+    ASSERT_EQ(SQL_SUCCESS, SQLColumns(st->h, nullptr, 0, nullptr, 0, (SQLCHAR*)"patienten", SQL_NTS,
+                                      nullptr, 0));
+    const char* standard[] = {"TABLE_CAT",         "TABLE_SCHEM",      "TABLE_NAME",
+                              "COLUMN_NAME",       "DATA_TYPE",        "TYPE_NAME",
+                              "COLUMN_SIZE",       "BUFFER_LENGTH",    "DECIMAL_DIGITS",
+                              "NUM_PREC_RADIX",    "NULLABLE",         "REMARKS",
+                              "COLUMN_DEF",        "SQL_DATA_TYPE",    "SQL_DATETIME_SUB",
                               "CHAR_OCTET_LENGTH", "ORDINAL_POSITION", "IS_NULLABLE"};
     SQLSMALLINT count = 0;
     SQLNumResultCols(st->h, &count);
@@ -289,7 +350,8 @@ TEST_P(DriverApi, ColumnsListsTheTableInStandardShape) {
         SQLLEN ind;
         SQLGetData(st->h, 4, SQL_C_DEFAULT, buf, sizeof buf, &ind);
         r.name = buf;
-        for (char& ch : r.name) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        for (char& ch : r.name)
+            ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
         ASSERT_TRUE(SQL_SUCCEEDED(SQLGetData(st->h, 5, SQL_C_DEFAULT, buf, sizeof buf, &ind)));
         EXPECT_EQ(2, ind);
         std::memcpy(&r.type, buf, 2);
@@ -321,7 +383,8 @@ TEST_P(DriverApi, RowCountsAndNoDataForSearchedChanges) {
     st->MustExec("create table counted (id " + P().integerType + ")");
     SQLLEN n = -7;
     for (int i = 1; i <= 3; ++i) {
-        ASSERT_EQ(SQL_SUCCESS, st->Exec("insert into counted (id) values (" + std::to_string(i) + ")"));
+        ASSERT_EQ(SQL_SUCCESS,
+                  st->Exec("insert into counted (id) values (" + std::to_string(i) + ")"));
         SQLRowCount(st->h, &n);
         EXPECT_EQ(1, n);
     }
@@ -349,7 +412,8 @@ TEST_P(DriverApi, ErrorTextsAreTheEnginesAndSQLErrorHandsThemOutOnce) {
                   SQLError(conn().env, conn().dbc, st->h, state, &native, msg, 511, &len));
         EXPECT_EQ(text, reinterpret_cast<char*>(msg));
         EXPECT_EQ(5u, std::strlen(reinterpret_cast<char*>(state)));
-        EXPECT_EQ(SQL_NO_DATA, SQLError(conn().env, conn().dbc, st->h, state, &native, msg, 511, &len));
+        EXPECT_EQ(SQL_NO_DATA,
+                  SQLError(conn().env, conn().dbc, st->h, state, &native, msg, 511, &len));
 
         EXPECT_EQ(SQL_ERROR, st->Exec(sql));
         EXPECT_EQ(text, st->Error().substr(7));
@@ -384,8 +448,9 @@ TEST_P(DriverApi, TenThousandStatementsDoNotGrowTheProcess) {
     auto round = [&](int from, int to) {
         for (int i = from; i < to; ++i) {
             if (i % 2) {
-                ASSERT_EQ(SQL_SUCCESS, st->Exec("insert into churn (id, name) values (" +
-                                                std::to_string(i) + ", 'n" + std::to_string(i) + "')"));
+                ASSERT_EQ(SQL_SUCCESS,
+                          st->Exec("insert into churn (id, name) values (" + std::to_string(i) +
+                                   ", 'n" + std::to_string(i) + "')"));
             } else {
                 ASSERT_EQ(SQL_SUCCESS, st->Exec("select count(*) from churn"));
                 ASSERT_EQ(SQL_SUCCESS, SQLFetch(st->h));
@@ -397,7 +462,8 @@ TEST_P(DriverApi, TenThousandStatementsDoNotGrowTheProcess) {
     long before = ResidentKilobytes();
     round(2000, 12000);
     long after = ResidentKilobytes();
-    EXPECT_LT(after - before, 8 * 1024) << "resident size grew from " << before << " kB to " << after << " kB";
+    EXPECT_LT(after - before, 8 * 1024)
+        << "resident size grew from " << before << " kB to " << after << " kB";
     EXPECT_EQ("6000", st->Scalar("select count(*) from churn"));
 }
 
@@ -414,8 +480,8 @@ TEST_P(DriverApi, SubstitutedStatementAttributesAreReported) {
     EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
               SQLSetStmtAttr(st->h, SQL_ATTR_CONCURRENCY, (SQLPOINTER)SQL_CONCUR_ROWVER, 0));
     EXPECT_EQ("01S02", FirstState(SQL_HANDLE_STMT, st->h));
-    EXPECT_EQ(SQL_SUCCESS_WITH_INFO, SQLSetStmtAttr(st->h, SQL_ATTR_CURSOR_TYPE,
-                                                    (SQLPOINTER)SQL_CURSOR_KEYSET_DRIVEN, 0));
+    EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
+              SQLSetStmtAttr(st->h, SQL_ATTR_CURSOR_TYPE, (SQLPOINTER)SQL_CURSOR_KEYSET_DRIVEN, 0));
     EXPECT_EQ("01S02", FirstState(SQL_HANDLE_STMT, st->h));
     EXPECT_TRUE(SQL_SUCCEEDED(SQLSetStmtAttr(st->h, SQL_ATTR_QUERY_TIMEOUT, (SQLPOINTER)60, 0)));
     // The statement still works with what the driver chose.
@@ -432,8 +498,8 @@ TEST_P(DriverApi, ManualCommitKeepsWorkUntilEndTran) {
     EXPECT_EQ("0", st->Scalar("select count(*) from tx"));
     st->MustExec("insert into tx (id) values (2)");
     EXPECT_EQ(SQL_SUCCESS, SQLEndTran(SQL_HANDLE_DBC, conn().dbc, SQL_COMMIT));
-    ASSERT_EQ(SQL_SUCCESS, SQLSetConnectAttr(conn().dbc, SQL_ATTR_AUTOCOMMIT,
-                                             (SQLPOINTER)SQL_AUTOCOMMIT_ON, 0));
+    ASSERT_EQ(SQL_SUCCESS,
+              SQLSetConnectAttr(conn().dbc, SQL_ATTR_AUTOCOMMIT, (SQLPOINTER)SQL_AUTOCOMMIT_ON, 0));
     EXPECT_EQ("2", st->Scalar("select sum(id) from tx"));
 }
 

@@ -20,8 +20,8 @@ struct TypeCase {
     std::string ddl;
     SQLSMALLINT sqlType;  // as SQLDescribeCol and SQLColumns report it
     std::string literal;
-    std::string text;     // the value read as SQL_C_CHAR
-    SQLLEN defaultSize;   // length indicator of SQL_C_DEFAULT
+    std::string text;    // the value read as SQL_C_CHAR
+    SQLLEN defaultSize;  // length indicator of SQL_C_DEFAULT
 };
 
 struct DriverProfile {
@@ -30,11 +30,11 @@ struct DriverProfile {
     // Connection string of a database file; with `create` the string asks the
     // driver to create the file (key CREATEDB=1).
     std::function<std::string(const std::filesystem::path& file, bool create)> connectString;
-    std::string extension;      // ".fdb"
-    std::string varcharType;    // "varchar" (followed by "(n)")
-    std::string memoType;       // a long text type
-    std::string integerType;    // a 32-bit integer type
-    std::string concat;         // text concatenation operator ("||")
+    std::string extension;    // ".fdb"
+    std::string varcharType;  // "varchar" (followed by "(n)")
+    std::string memoType;     // a long text type
+    std::string integerType;  // a 32-bit integer type
+    std::string concat;       // text concatenation operator ("||")
     std::vector<TypeCase> types;
     // A statement with a syntax error and a query of a missing table
     // ("nosuchtable"), with the whole message text the driver gives for each.
@@ -49,7 +49,9 @@ struct DriverProfile {
 std::vector<DriverProfile>& DriverProfiles();
 
 struct DriverProfileRegistration {
-    explicit DriverProfileRegistration(DriverProfile p) { DriverProfiles().push_back(std::move(p)); }
+    explicit DriverProfileRegistration(DriverProfile p) {
+        DriverProfiles().push_back(std::move(p));
+    }
 };
 
 const DriverProfile& ProfileNamed(const std::string& name);

@@ -37,7 +37,7 @@ std::string RunCommand(const std::string& cmd, int* status) {
 }
 
 class FirebirdDriver : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { testenv::UseBuiltDrivers(); }
     std::string Local(const std::string& name, bool create = true) {
         return ProfileNamed("Firebird").connectString(dir.path() / name, create);
@@ -52,6 +52,20 @@ TEST_F(FirebirdDriver, NewDatabaseIsWin1252Dialect3With8kPages) {
     EXPECT_EQ("WIN1252", st.Scalar("select trim(rdb$character_set_name) from rdb$database"));
     EXPECT_EQ("8192", st.Scalar("select mon$page_size from mon$database"));
     EXPECT_EQ("3", st.Scalar("select mon$sql_dialect from mon$database"));
+}
+
+TEST_F(FirebirdDriver, ConnectKeysIgnoreCaseBracesAndUnknownKeys) {
+    {
+        OdbcConn make;
+        ASSERT_TRUE(SQL_SUCCEEDED(make.Connect(Local("keys.fdb"))));
+    }
+    OdbcConn c;
+    std::string cs = "driver={Firebird/InterBase(r) driver};dbname={" +
+                     (dir.path() / "keys.fdb").string() +
+                     "};Uid=SYSDBA;pwd={a;b}}x};NoSuchKey=1;autoquotedidentifier=false";
+    ASSERT_TRUE(SQL_SUCCEEDED(c.Connect(cs))) << Diag(SQL_HANDLE_DBC, c.dbc);
+    OdbcStmt st(c);
+    EXPECT_EQ("1", st.Scalar("select count(*) from rdb$database"));
 }
 
 TEST_F(FirebirdDriver, CountIsAnEightByteBigintAndNamesAreUpperCase) {
@@ -100,9 +114,9 @@ TEST_F(FirebirdDriver, ClassicEngineLetsASecondProcessReadAnOpenFile) {
     st.MustExec("create table shared (id integer)");
     st.MustExec("insert into shared values (42)");
 
-    // unixODBC's isql in another process, while this connection stays open.
-    std::string cmd = "echo 'select id * 2 from shared' | isql -b -d'|' -k '" +
-                      Local("shared.fdb", false) + "' 2>&1";
+    // Firebird's own isql-fb in another process, while this connection stays open.
+    std::string cmd = "echo 'select id * 2 from shared;' | isql-fb -q -user SYSDBA '" +
+                      (dir.path() / "shared.fdb").string() + "' 2>&1";
     int status = -1;
     std::string out = RunCommand(cmd, &status);
     EXPECT_EQ(0, status) << out;
@@ -121,8 +135,13 @@ TEST_F(FirebirdDriver, ServerModeConnectsAndCreates) {
         << Diag(SQL_HANDLE_DBC, c.dbc);
     OdbcStmt st(c);
     st.MustExec("create table t (name varchar(20))");
-    st.MustExec("insert into t values ('Gr\xFC\xDF" "e \x95')");
-    EXPECT_EQ("Gr\xFC\xDF" "e \x95", st.Scalar("select name from t"));
+    st.MustExec(
+        "insert into t values ('Gr\xFC\xDF"
+        "e \x95')");
+    EXPECT_EQ(
+        "Gr\xFC\xDF"
+        "e \x95",
+        st.Scalar("select name from t"));
     EXPECT_EQ("WIN1252", st.Scalar("select trim(rdb$character_set_name) from rdb$database"));
 }
 
@@ -138,9 +157,10 @@ TEST_F(FirebirdDriver, ServerModeRefusesAWrongPassword) {
     }
     OdbcConn c;
     EXPECT_EQ(SQL_ERROR, c.Connect(ServerString(db, "falsch")));
-    EXPECT_EQ("28000: Your user name and password are not defined. Ask your database "
-              "administrator to set up a Firebird login.",
-              Diag(SQL_HANDLE_DBC, c.dbc));
+    EXPECT_EQ(
+        "28000: Your user name and password are not defined. Ask your database "
+        "administrator to set up a Firebird login.",
+        Diag(SQL_HANDLE_DBC, c.dbc));
 }
 
 TEST_F(FirebirdDriver, UnreachableServerFailsWithinTheLoginTimeout) {
@@ -149,12 +169,14 @@ TEST_F(FirebirdDriver, UnreachableServerFailsWithinTheLoginTimeout) {
     auto start = std::chrono::steady_clock::now();
     // Port 1 on the loopback: nothing listens there.
     EXPECT_EQ(SQL_ERROR, c.Connect(ServerString("127.0.0.1/1:/tmp/none.fdb", "tilvormex")));
-    auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
-                       std::chrono::steady_clock::now() - start).count();
+    auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start)
+            .count();
     EXPECT_LT(seconds, 30);
     std::string diag = Diag(SQL_HANDLE_DBC, c.dbc);
     EXPECT_NE(std::string::npos,
-              diag.find("Unable to complete network request to host \"127.0.0.1\"")) << diag;
+              diag.find("Unable to complete network request to host \"127.0.0.1\""))
+        << diag;
 }
 
 }  // namespace

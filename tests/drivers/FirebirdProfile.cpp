@@ -7,7 +7,8 @@ namespace {
 std::string FirebirdConnect(const std::filesystem::path& file, bool create) {
     return "DRIVER=Firebird/InterBase(r) driver;AutoQuotedIdentifier=false;"
            "client=/nonexistent/Module/ETC/fbclient.dll;DBNAME=" +
-           file.string() + ";UID=SYSDBA;PWD=tilvormex" + (create ? ";CREATEDB=1;FORCEDWRITES=0" : "");
+           file.string() + ";UID=SYSDBA;PWD=tilvormex" +
+           (create ? ";CREATEDB=1;FORCEDWRITES=0" : "");
 }
 
 DriverProfileRegistration firebird({
@@ -39,7 +40,8 @@ DriverProfileRegistration firebird({
     "selec * from rdb$database",
     "Dynamic SQL Error\n-SQL error code = -104\n-Token unknown - line 1, column 1\n-selec",
     "select * from nosuchtable",
-    "Dynamic SQL Error\n-SQL error code = -204\n-Table unknown\n-NOSUCHTABLE\n-At line 1, column 15",
+    "Dynamic SQL Error\n-SQL error code = -204\n-Table unknown\n-NOSUCHTABLE\n-At line 1, column "
+    "15",
     [](const std::filesystem::path& file) {
         return "I/O error during \"open\" operation for file \"" + file.string() +
                "\"\n-Error while trying to open file\n-No such file or directory";

@@ -45,7 +45,9 @@ SQLRETURN OdbcConn::Connect(const std::string& cs) {
     return rc;
 }
 
-OdbcStmt::OdbcStmt(OdbcConn& c) { SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &h); }
+OdbcStmt::OdbcStmt(OdbcConn& c) {
+    SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &h);
+}
 
 OdbcStmt::~OdbcStmt() {
     if (h) SQLFreeHandle(SQL_HANDLE_STMT, h);
@@ -59,7 +61,8 @@ SQLRETURN OdbcStmt::Exec(const std::string& sql) {
 void OdbcStmt::MustExec(const std::string& sql) {
     SQLRETURN rc = Exec(sql);
     EXPECT_TRUE(rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO || rc == SQL_NO_DATA)
-        << sql.substr(0, 200) << "\n" << Error();
+        << sql.substr(0, 200) << "\n"
+        << Error();
 }
 
 std::string OdbcStmt::Text(SQLUSMALLINT n) {

@@ -13,7 +13,7 @@ namespace drivertest {
 std::string Diag(SQLSMALLINT type, SQLHANDLE h);
 
 class OdbcConn {
-public:
+  public:
     OdbcConn();
     ~OdbcConn();
     OdbcConn(const OdbcConn&) = delete;
@@ -25,7 +25,7 @@ public:
 };
 
 class OdbcStmt {
-public:
+  public:
     explicit OdbcStmt(OdbcConn& c);
     ~OdbcStmt();
     OdbcStmt(const OdbcStmt&) = delete;

@@ -14,7 +14,7 @@ namespace drivertest {
 namespace {
 
 class RawEntryPoints : public ::testing::TestWithParam<std::string> {
-protected:
+  protected:
     void SetUp() override {
         lib = dlopen(P().library.c_str(), RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(nullptr, lib) << dlerror();
@@ -64,8 +64,8 @@ TEST_P(RawEntryPoints, NullWrongKindAndFreedHandlesGiveInvalidHandle) {
     ASSERT_EQ(SQL_SUCCESS, alloc(SQL_HANDLE_DBC, env, &dbc));
     EXPECT_EQ(SQL_ERROR, alloc(SQL_HANDLE_STMT, dbc, &stmt)) << "statement before connect";
     std::string cs = P().connectString(dir.path() / ("raw" + P().extension), true);
-    ASSERT_EQ(SQL_SUCCESS, connect(dbc, nullptr, (SQLCHAR*)cs.c_str(), SQL_NTS, nullptr, 0,
-                                   nullptr, SQL_DRIVER_NOPROMPT));
+    ASSERT_EQ(SQL_SUCCESS, connect(dbc, nullptr, (SQLCHAR*)cs.c_str(), SQL_NTS, nullptr, 0, nullptr,
+                                   SQL_DRIVER_NOPROMPT));
     ASSERT_EQ(SQL_SUCCESS, alloc(SQL_HANDLE_STMT, dbc, &stmt));
     EXPECT_EQ(SQL_INVALID_HANDLE, exec(dbc, (SQLCHAR*)"select 1", SQL_NTS)) << "wrong kind";
 
@@ -73,12 +73,15 @@ TEST_P(RawEntryPoints, NullWrongKindAndFreedHandlesGiveInvalidHandle) {
     SQLCHAR state[6], msg[600];
     SQLINTEGER native;
     SQLSMALLINT len;
-    EXPECT_EQ(SQL_SUCCESS, diagRec(SQL_HANDLE_STMT, stmt, 1, state, &native, msg, sizeof msg, &len));
-    EXPECT_EQ(SQL_NO_DATA, diagRec(SQL_HANDLE_STMT, stmt, 2, state, &native, msg, sizeof msg, &len));
+    EXPECT_EQ(SQL_SUCCESS,
+              diagRec(SQL_HANDLE_STMT, stmt, 1, state, &native, msg, sizeof msg, &len));
+    EXPECT_EQ(SQL_NO_DATA,
+              diagRec(SQL_HANDLE_STMT, stmt, 2, state, &native, msg, sizeof msg, &len));
     EXPECT_EQ(SQL_SUCCESS, error(env, dbc, stmt, state, &native, msg, sizeof msg, &len));
     EXPECT_EQ(SQL_NO_DATA, error(env, dbc, stmt, state, &native, msg, sizeof msg, &len));
     // Cut messages: the full length is reported, the buffer is terminated.
-    EXPECT_EQ(SQL_SUCCESS_WITH_INFO, diagRec(SQL_HANDLE_STMT, stmt, 1, state, &native, msg, 5, &len));
+    EXPECT_EQ(SQL_SUCCESS_WITH_INFO,
+              diagRec(SQL_HANDLE_STMT, stmt, 1, state, &native, msg, 5, &len));
     EXPECT_EQ(4u, std::string(reinterpret_cast<char*>(msg)).size());
     EXPECT_GT(len, 4);
 
