@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -260,11 +261,90 @@ bool PracticeGenerator::Generate() {
         fs::remove(file, ec);
     }
     BuildProfiles();
-    for (const std::string& name : SchemaScript::DatabaseNames()) {
-        if (name == "archiv") continue;
-        if (!WriteDatabase(name)) return false;
+    return WriteDatabases() && WriteSideFiles();
+}
+
+// The main database holds most of the rows; a second process writes the
+// seven small ones meanwhile. A process rather than a thread, so that each
+// has a database engine of its own.
+bool PracticeGenerator::WriteDatabases() {
+    std::vector<std::string> small;
+    for (const std::string& name : SchemaScript::DatabaseNames())
+        if (name != "archiv" && name != "data") small.push_back(name);
+    int fds[2];
+    pid_t child = -1;
+    std::fflush(nullptr);
+    if (pipe(fds) == 0) {
+        child = fork();
+        if (child < 0) {
+            close(fds[0]);
+            close(fds[1]);
+        }
     }
-    return WriteSideFiles();
+    if (child < 0) {
+        if (!WriteDatabase("data")) return false;
+        for (const std::string& name : small)
+            if (!WriteDatabase(name)) return false;
+        return true;
+    }
+    if (child == 0) {
+        close(fds[0]);
+        bool ok = true;
+        for (const std::string& name : small)
+            if (!(ok = WriteDatabase(name))) break;
+        // One line per figure; the error text with its line ends escaped.
+        std::string report;
+        for (const auto& [file, seconds] : timings_)
+            report += "T\t" + file + "\t" + std::to_string(seconds) + "\n";
+        for (const auto& [table, rows] : rows_)
+            report += "R\t" + table + "\t" + std::to_string(rows) + "\n";
+        if (!ok) {
+            std::string e = error_;
+            std::replace(e.begin(), e.end(), '\n', '\x01');
+            report += "E\t" + e + "\n";
+        }
+        for (size_t done = 0; done < report.size();) {
+            ssize_t n = write(fds[1], report.data() + done, report.size() - done);
+            if (n <= 0) break;
+            done += static_cast<size_t>(n);
+        }
+        close(fds[1]);
+        std::exit(ok ? 0 : 1);
+    }
+    close(fds[1]);
+    bool ok = WriteDatabase("data");
+    std::string report;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(fds[0], buf, sizeof buf)) > 0) report.append(buf, static_cast<size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    std::string childError;
+    size_t pos = 0;
+    while (pos < report.size()) {
+        size_t nl = report.find('\n', pos);
+        if (nl == std::string::npos) nl = report.size();
+        std::string line = report.substr(pos, nl - pos);
+        pos = nl + 1;
+        size_t tab1 = line.find('\t');
+        size_t tab2 = line.find('\t', tab1 + 1);
+        if (line.rfind("E\t", 0) == 0) {
+            childError = line.substr(2);
+            std::replace(childError.begin(), childError.end(), '\x01', '\n');
+        } else if (tab1 == 1 && tab2 != std::string::npos) {
+            std::string name = line.substr(2, tab2 - 2);
+            std::string value = line.substr(tab2 + 1);
+            if (line[0] == 'T') timings_.emplace_back(name, std::stod(value));
+            if (line[0] == 'R') rows_[name] += std::stol(value);
+        }
+    }
+    if (!ok) return false;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        error_ = childError.empty() ? "the writer of the small databases failed" : childError;
+        return false;
+    }
+    return true;
 }
 
 bool PracticeGenerator::WriteDatabase(const std::string& name) {

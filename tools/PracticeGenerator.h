@@ -44,6 +44,7 @@ class PracticeGenerator {
     static bool CreateDatabase(PracticeKind kind, const std::string& file,
                                const std::string& script, OdbcSession& session, std::string& error);
     bool Put(BatchWriter& writer, const InsertBuilder& row);
+    bool WriteDatabases();
     bool WriteDatabase(const std::string& name);
     void BuildProfiles();
 

@@ -415,6 +415,31 @@ TEST_P(Practice, SameSeedGivesTheSamePatientsAndRefusesToOverwrite) {
     EXPECT_NE(*a, *c);
 }
 
+TEST_P(Practice, FailedInsertInTheSecondWriterIsReported) {
+    // The small databases are written by a second process; an insert that the
+    // driver refuses there must end the tool with the statement named. On the
+    // Access kind the refused statement is a batch, whose rows then go in one
+    // by one, so the practice is complete all the same.
+    TempDir other("tamaro-practice");
+    setenv("TAMARO_ODBC_FAIL_AFTER", "0", 1);
+    setenv("TAMARO_ODBC_FAIL_MATCH", "insert into ldtnummer", 1);
+    RunResult r = RunTool(other.str() + " --kind " + Ext() + " --patients 40 --seed 5");
+    unsetenv("TAMARO_ODBC_FAIL_AFTER");
+    unsetenv("TAMARO_ODBC_FAIL_MATCH");
+    if (Ext() == "fdb") {
+        EXPECT_NE(r.status, 0) << r.output;
+        EXPECT_NE(r.output.find("insert into ldtnummer (autoid, pid, nummer, datum) values ("),
+                  std::string::npos)
+            << r.output;
+        EXPECT_EQ(r.output.find("path="), std::string::npos);
+    } else {
+        ASSERT_EQ(r.status, 0) << r.output;
+        Probe ldt(ProgramConnectionString(Ext(), other.path() / "Database", "ldt"));
+        EXPECT_EQ(ldt.Scalar("select count(*) from ldtnummer"),
+                  ldt.Scalar("select count(*) from ldtbericht"));
+    }
+}
+
 TEST_P(Practice, FiveThousandPatients) {
     TempDir big("tamaro-practice-big");
     auto start = std::chrono::steady_clock::now();
