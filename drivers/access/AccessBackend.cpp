@@ -12,7 +12,8 @@ std::unique_ptr<odbcdrv::Connection> AccessBackend::Connect(const odbcdrv::Conne
     };
     std::string path = get("DBQ");
     if (path.empty())
-        throw AccessError::Make("08001", "No database given: the connection string needs DBQ=<file>.");
+        throw AccessError::Make("08001",
+                                "No database given: the connection string needs DBQ=<file>.");
     bool create = get("CREATEDB") == "1";
     return std::make_unique<AccessConnection>(path, get("PWD"), create);
 }

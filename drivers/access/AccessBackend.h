@@ -7,7 +7,7 @@
 namespace accessdrv {
 
 class AccessBackend : public odbcdrv::Backend {
-public:
+  public:
     std::unique_ptr<odbcdrv::Connection> Connect(const odbcdrv::ConnectKeys& keys) override;
     const char* DriverName() const override { return "libtamaroaccess.so"; }
     const char* DbmsName() const override { return "ACCESS"; }

@@ -27,8 +27,7 @@ AccessConnection::AccessConnection(const std::string& path1252, const std::strin
     std::string password = cp1252::ToUtf8(password1252);
     struct stat st {};
     bool exists = ::stat(path.c_str(), &st) == 0;
-    if (!exists && !create)
-        throw AccessError::Make("08001", "Could not find file '" + path + "'.");
+    if (!exists && !create) throw AccessError::Make("08001", "Could not find file '" + path + "'.");
     if (exists && !S_ISREG(st.st_mode))
         throw AccessError::Make("08001", "'" + path + "' is not a database file.");
     int flags = SQLITE_OPEN_READWRITE | (exists ? 0 : SQLITE_OPEN_CREATE) | SQLITE_OPEN_FULLMUTEX;
@@ -37,8 +36,8 @@ AccessConnection::AccessConnection(const std::string& path1252, const std::strin
         std::string msg = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
         sqlite3_close_v2(db_);
         db_ = nullptr;
-        throw AccessError::Make("08001", "Could not open the database '" + path + "' (SQLite: " +
-                                             msg + ").", rc);
+        throw AccessError::Make(
+            "08001", "Could not open the database '" + path + "' (SQLite: " + msg + ").", rc);
     }
     try {
         sqlite3_busy_timeout(db_, kBusyTimeoutMs);
@@ -51,8 +50,10 @@ AccessConnection::AccessConnection(const std::string& path1252, const std::strin
         sqlite3_exec(db_, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
         sqlite3_extended_result_codes(db_, 1);
         AccessFunctions::Register(db_);
-        if (!exists) AccessMeta::Create(db_, password);
-        else AccessMeta::CheckPassword(db_, password, path);
+        if (!exists)
+            AccessMeta::Create(db_, password);
+        else
+            AccessMeta::CheckPassword(db_, password, path);
     } catch (...) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -109,7 +110,8 @@ odbcdrv::ExecResult AccessConnection::Run(const std::string& sql, bool query, bo
         // A query must not change anything (SQLite would accept, e.g., a
         // RETURNING clause hidden in a sub-statement).
         if (!sqlite3_stmt_readonly(raw))
-            throw AccessError::Make("42000", "Invalid SQL statement: a query must not change data.");
+            throw AccessError::Make("42000",
+                                    "Invalid SQL statement: a query must not change data.");
         bool hasRow = stmt.Step();
         result.rows = std::make_unique<AccessResultSet>(std::move(stmt), hasRow);
         return result;
@@ -152,6 +154,8 @@ void AccessConnection::EndTransaction(bool commit) {
     if (rc != SQLITE_OK) throw AccessError::FromSqlite(db_, rc);
 }
 
-void AccessConnection::Cancel() { sqlite3_interrupt(db_); }
+void AccessConnection::Cancel() {
+    sqlite3_interrupt(db_);
+}
 
 }  // namespace accessdrv

@@ -11,7 +11,7 @@
 namespace accessdrv {
 
 class AccessConnection : public odbcdrv::Connection {
-public:
+  public:
     // Opens (or with `create` makes) the database at `path`; throws
     // odbcdrv::DriverError when the file is missing, is no database of this
     // driver, or the password is wrong.
@@ -26,7 +26,7 @@ public:
     void EndTransaction(bool commit) override;
     void Cancel() override;
 
-private:
+  private:
     void BeginIfManual();
     odbcdrv::ExecResult Run(const std::string& sqliteSql, bool query, bool searched);
 

@@ -6,7 +6,9 @@ namespace accessdrv {
 
 namespace {
 
-bool Has(const std::string& s, const char* part) { return s.find(part) != std::string::npos; }
+bool Has(const std::string& s, const char* part) {
+    return s.find(part) != std::string::npos;
+}
 
 }  // namespace
 
@@ -25,7 +27,8 @@ odbcdrv::DriverError AccessError::FromSqlite(sqlite3* db, int rc) {
         std::string name = msg.substr(msg.find(':') == std::string::npos ? 0 : msg.find(':') + 1);
         if (!name.empty() && name[0] == ' ') name.erase(0, 1);
         std::string kind = name.substr(0, name.find(':'));
-        std::string column = name.find(':') == std::string::npos ? name : name.substr(name.find(':') + 1);
+        std::string column =
+            name.find(':') == std::string::npos ? name : name.substr(name.find(':') + 1);
         if (kind == "len") {
             state = "22001";
             text = "The field '" + column +
@@ -43,12 +46,14 @@ odbcdrv::DriverError AccessError::FromSqlite(sqlite3* db, int rc) {
         }
     } else if (ext == SQLITE_CONSTRAINT_NOTNULL) {
         state = "23000";
-        std::string column = msg.substr(msg.rfind('.') == std::string::npos ? 0 : msg.rfind('.') + 1);
+        std::string column =
+            msg.substr(msg.rfind('.') == std::string::npos ? 0 : msg.rfind('.') + 1);
         text = "The field '" + column + "' cannot contain a Null value.";
     } else if (ext == SQLITE_CONSTRAINT_UNIQUE || ext == SQLITE_CONSTRAINT_PRIMARYKEY) {
         state = "23000";
-        text = "The changes you requested to the table were not successful because they would "
-               "create duplicate values in the index or primary key.";
+        text =
+            "The changes you requested to the table were not successful because they would "
+            "create duplicate values in the index or primary key.";
     } else if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
         state = "23000";
         text = "A constraint refused the change.";

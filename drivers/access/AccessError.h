@@ -11,7 +11,7 @@
 namespace accessdrv {
 
 class AccessError {
-public:
+  public:
     static constexpr const char* kPrefix = "[Tamaro][Access driver] ";
     // The error that SQLite reports for `rc` on `db`.
     static odbcdrv::DriverError FromSqlite(sqlite3* db, int rc);

@@ -17,8 +17,8 @@ namespace {
 // on the CP1252 form, where every character is one byte.
 std::string Arg1252(sqlite3_value* v) {
     const unsigned char* t = sqlite3_value_text(v);
-    return t ? cp1252::FromUtf8(std::string(reinterpret_cast<const char*>(t),
-                                            size_t(sqlite3_value_bytes(v))))
+    return t ? cp1252::FromUtf8(
+                   std::string(reinterpret_cast<const char*>(t), size_t(sqlite3_value_bytes(v))))
              : std::string();
 }
 
@@ -71,11 +71,14 @@ bool Number(sqlite3_value* v, double& d, bool& isInt, sqlite3_int64& i) {
             isInt = false;
             return true;
         }
-        default: return false;
+        default:
+            return false;
     }
 }
 
-void Mismatch(sqlite3_context* ctx) { sqlite3_result_error(ctx, "Data type mismatch in expression", -1); }
+void Mismatch(sqlite3_context* ctx) {
+    sqlite3_result_error(ctx, "Data type mismatch in expression", -1);
+}
 
 // Access's + : text + text concatenates, numbers add, Null gives Null.
 void Plus(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -94,8 +97,10 @@ void Plus(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     sqlite3_int64 xa, xb;
     if (!Number(argv[0], da, ia, xa) || !Number(argv[1], db, ib, xb)) return Mismatch(ctx);
     sqlite3_int64 sum;
-    if (ia && ib && !__builtin_add_overflow(xa, xb, &sum)) sqlite3_result_int64(ctx, sum);
-    else sqlite3_result_double(ctx, da + db);
+    if (ia && ib && !__builtin_add_overflow(xa, xb, &sum))
+        sqlite3_result_int64(ctx, sum);
+    else
+        sqlite3_result_double(ctx, da + db);
 }
 
 // Access's & : both sides as text, Null as empty text.
@@ -135,11 +140,15 @@ void Rounder(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (!Number(argv[0], d, isInt, i)) return Mismatch(ctx);
     if (isInt) return sqlite3_result_int64(ctx, i);
     double r = Round(d);
-    if (std::fabs(r) < 9.2e18) sqlite3_result_int64(ctx, sqlite3_int64(r));
-    else sqlite3_result_double(ctx, r);
+    if (std::fabs(r) < 9.2e18)
+        sqlite3_result_int64(ctx, sqlite3_int64(r));
+    else
+        sqlite3_result_double(ctx, r);
 }
 
-double Nearest(double d) { return std::nearbyint(d); }
+double Nearest(double d) {
+    return std::nearbyint(d);
+}
 
 void Cdbl(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (AllNull(argc, argv, ctx)) return;
@@ -227,14 +236,17 @@ bool LikeMatch(const std::string& pattern, const std::string& text, int esc) {
     std::vector<Item> items;
     for (size_t i = 0; i < pattern.size(); ++i) {
         unsigned char c = pattern[i];
-        if (int(c) == esc && i + 1 < pattern.size()) items.push_back({'c', Lower1252(pattern[++i])});
-        else if (c == '%' || c == '_') items.push_back({char(c), 0});
-        else items.push_back({'c', Lower1252(c)});
+        if (int(c) == esc && i + 1 < pattern.size())
+            items.push_back({'c', Lower1252(pattern[++i])});
+        else if (c == '%' || c == '_')
+            items.push_back({char(c), 0});
+        else
+            items.push_back({'c', Lower1252(c)});
     }
     size_t p = 0, t = 0, star = std::string::npos, mark = 0;
     while (t < text.size()) {
-        if (p < items.size() && (items[p].kind == '_' ||
-                                 (items[p].kind == 'c' && items[p].c == Lower1252(text[t])))) {
+        if (p < items.size() &&
+            (items[p].kind == '_' || (items[p].kind == 'c' && items[p].c == Lower1252(text[t])))) {
             ++p, ++t;
         } else if (p < items.size() && items[p].kind == '%') {
             star = p++;
@@ -268,7 +280,8 @@ void Iif(sqlite3_context* ctx, int, sqlite3_value** argv) {
     double d = 0;
     bool isInt;
     sqlite3_int64 i;
-    bool cond = sqlite3_value_type(argv[0]) != SQLITE_NULL && Number(argv[0], d, isInt, i) && d != 0;
+    bool cond =
+        sqlite3_value_type(argv[0]) != SQLITE_NULL && Number(argv[0], d, isInt, i) && d != 0;
     sqlite3_result_value(ctx, argv[cond ? 1 : 2]);
 }
 
@@ -333,19 +346,32 @@ void AccessFunctions::Register(sqlite3* db) {
         bool deterministic;
     };
     static const Fn fns[] = {
-        {"tamaro_plus", 2, Plus, true},     {"tamaro_concat", 2, Concat, true},
-        {"tamaro_chr", 1, Chr, true},       {"tamaro_asc", 1, Asc, true},
-        {"tamaro_int", 1, Rounder<std::floor>, true}, {"tamaro_fix", 1, Rounder<std::trunc>, true},
-        {"tamaro_clng", 1, Rounder<Nearest>, true}, {"tamaro_cdbl", 1, Cdbl, true},
-        {"tamaro_val", 1, Val, true},       {"tamaro_cstr", 1, Cstr, true},
-        {"tamaro_mid", 2, Mid, true},       {"tamaro_mid", 3, Mid, true},
-        {"tamaro_left", 2, Left, true},     {"tamaro_right", 2, Right, true},
-        {"tamaro_iif", 3, Iif, true},       {"tamaro_nz", 1, Nz, true},
-        {"tamaro_nz", 2, Nz, true},         {"tamaro_now", 0, Now, false},
-        {"tamaro_instr", 2, Instr, true},   {"tamaro_instr", 3, Instr, true},
-        {"tamaro_ucase", 1, CaseFn<Upper1252>, true}, {"tamaro_lcase", 1, CaseFn<Lower1252>, true},
-        {"like", 2, Like, true},           {"like", 3, Like, true},
-        {"tamaro_space", 1, Space, true},   {"tamaro_string", 2, StringFn, true},
+        {"tamaro_plus", 2, Plus, true},
+        {"tamaro_concat", 2, Concat, true},
+        {"tamaro_chr", 1, Chr, true},
+        {"tamaro_asc", 1, Asc, true},
+        {"tamaro_int", 1, Rounder<std::floor>, true},
+        {"tamaro_fix", 1, Rounder<std::trunc>, true},
+        {"tamaro_clng", 1, Rounder<Nearest>, true},
+        {"tamaro_cdbl", 1, Cdbl, true},
+        {"tamaro_val", 1, Val, true},
+        {"tamaro_cstr", 1, Cstr, true},
+        {"tamaro_mid", 2, Mid, true},
+        {"tamaro_mid", 3, Mid, true},
+        {"tamaro_left", 2, Left, true},
+        {"tamaro_right", 2, Right, true},
+        {"tamaro_iif", 3, Iif, true},
+        {"tamaro_nz", 1, Nz, true},
+        {"tamaro_nz", 2, Nz, true},
+        {"tamaro_now", 0, Now, false},
+        {"tamaro_instr", 2, Instr, true},
+        {"tamaro_instr", 3, Instr, true},
+        {"tamaro_ucase", 1, CaseFn<Upper1252>, true},
+        {"tamaro_lcase", 1, CaseFn<Lower1252>, true},
+        {"like", 2, Like, true},
+        {"like", 3, Like, true},
+        {"tamaro_space", 1, Space, true},
+        {"tamaro_string", 2, StringFn, true},
     };
     for (const Fn& f : fns)
         sqlite3_create_function_v2(db, f.name, f.args,

@@ -7,7 +7,7 @@
 namespace accessdrv {
 
 class AccessFunctions {
-public:
+  public:
     static void Register(sqlite3* db);
 };
 

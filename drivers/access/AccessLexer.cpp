@@ -1,8 +1,9 @@
 #include "drivers/access/AccessLexer.h"
 
+#include <strings.h>
+
 #include <cctype>
 #include <cstdio>
-#include <strings.h>
 
 #include "drivers/common/Backend.h"
 
@@ -10,8 +11,12 @@ namespace accessdrv {
 
 namespace {
 
-bool IsWordStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
-bool IsWordChar(unsigned char c) { return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80; }
+bool IsWordStart(unsigned char c) {
+    return std::isalpha(c) || c == '_' || c >= 0x80;
+}
+bool IsWordChar(unsigned char c) {
+    return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80;
+}
 
 bool DaysOk(int y, int m, int d) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -52,8 +57,10 @@ std::string AccessLexer::ParseDate(const std::string& raw) {
         if (Digits(s, j, a, 4) && j < s.size() && (s[j] == '-' || s[j] == '/')) {
             char sep = s[j++];
             if (Digits(s, j, b2, 2) && j < s.size() && s[j] == sep && (++j, Digits(s, j, c, 4))) {
-                if (sep == '-') y = a, mo = b2, d = c;
-                else mo = a, d = b2, y = c;
+                if (sep == '-')
+                    y = a, mo = b2, d = c;
+                else
+                    mo = a, d = b2, y = c;
                 if (y < 100) y += y < 30 ? 2000 : 1900;
                 if (!DaysOk(y, mo, d)) return "";
                 haveDate = true;
@@ -119,7 +126,8 @@ std::vector<SqlToken> AccessLexer::Tokenize(const std::string& sql) {
             while (i < n && IsWordChar(sql[i])) ++i;
             t.kind = SqlToken::Kind::Word;
             t.text = sql.substr(s, i - s);
-        } else if (std::isdigit(c) || (c == '.' && i + 1 < n && std::isdigit((unsigned char)sql[i + 1]))) {
+        } else if (std::isdigit(c) ||
+                   (c == '.' && i + 1 < n && std::isdigit((unsigned char)sql[i + 1]))) {
             size_t s = i;
             while (i < n && std::isdigit((unsigned char)sql[i])) ++i;
             if (i < n && sql[i] == '.') {

@@ -13,11 +13,12 @@ struct SqlToken {
     Kind kind = Kind::Punct;
     std::string text;   // as written (Name: the name without quotes; Date: 'YYYY-MM-DD HH:MM:SS')
     std::string space;  // white space before the token
-    bool Is(const char* word) const;  // a Word equal to `word` without regard to case, or that Punct
+    bool Is(
+        const char* word) const;  // a Word equal to `word` without regard to case, or that Punct
 };
 
 class AccessLexer {
-public:
+  public:
     // Throws odbcdrv::DriverError (42000) for an unterminated literal or name,
     // (22007) for a date literal that is no date.
     static std::vector<SqlToken> Tokenize(const std::string& sql);

@@ -23,9 +23,10 @@ void AccessMeta::CheckPassword(sqlite3* db, const std::string& password, const s
     SqliteStatement stmt(raw);
     if (rc != SQLITE_OK)
         throw odbcdrv::DriverError(
-            "08001", "[Tamaro][Access driver] '" + path +
-                         "' is not a database of the Access kind kept by this driver (SQLite: " +
-                         sqlite3_errmsg(db) + ").",
+            "08001",
+            "[Tamaro][Access driver] '" + path +
+                "' is not a database of the Access kind kept by this driver (SQLite: " +
+                sqlite3_errmsg(db) + ").",
             rc);
     std::string stored;
     if (stmt.Step()) {
@@ -34,8 +35,8 @@ void AccessMeta::CheckPassword(sqlite3* db, const std::string& password, const s
     }
     // Access compares database passwords with regard to case.
     if (stored != password)
-        throw odbcdrv::DriverError("28000", "[Tamaro][Access driver] Not a valid password for '" +
-                                                path + "'.");
+        throw odbcdrv::DriverError(
+            "28000", "[Tamaro][Access driver] Not a valid password for '" + path + "'.");
 }
 
 }  // namespace accessdrv

@@ -9,7 +9,7 @@
 namespace accessdrv {
 
 class AccessMeta {
-public:
+  public:
     static constexpr const char* kTable = "tamaro_meta";
 
     // Creates the table in a new database and stores the password.

@@ -47,14 +47,17 @@ AccessType TypeOfValue(sqlite3_stmt* s, int i, bool hasRow) {
             sqlite3_int64 v = sqlite3_column_int64(s, i);
             return v >= INT32_MIN && v <= INT32_MAX ? AccessType(K::Long) : AccessType(K::Double);
         }
-        case SQLITE_FLOAT: return AccessType(K::Double);
+        case SQLITE_FLOAT:
+            return AccessType(K::Double);
         case SQLITE_TEXT: {
             std::string t = ColumnText(s, i);
             if (IsStoredDate(t)) return AccessType(K::DateTime);
             return t.size() > 255 ? AccessType(K::Memo) : AccessType(K::Text, 255);
         }
-        case SQLITE_BLOB: return AccessType(K::LongBinary);
-        default: return AccessType(K::Long);
+        case SQLITE_BLOB:
+            return AccessType(K::LongBinary);
+        default:
+            return AccessType(K::Long);
     }
 }
 
@@ -80,7 +83,8 @@ AccessResultSet::AccessResultSet(SqliteStatement stmt, bool hasRow)
         c.decimalDigits = type.DecimalDigits();
         c.nullable = decl ? SQL_NULLABLE : SQL_NULLABLE_UNKNOWN;
         c.isUnsigned = type.IsUnsigned();
-        if (const char* table = sqlite3_column_table_name(s, i)) c.tableName = cp1252::FromUtf8(table);
+        if (const char* table = sqlite3_column_table_name(s, i))
+            c.tableName = cp1252::FromUtf8(table);
         columns_.push_back(std::move(c));
         types_.push_back(type);
     }
@@ -174,7 +178,8 @@ Value AccessResultSet::Convert(int i) {
             int n = sqlite3_column_bytes(s, i);
             return Value::Bytes(b ? std::string(static_cast<const char*>(b), size_t(n)) : "");
         }
-        default: return Value::String(cp1252::FromUtf8(ColumnText(s, i)));
+        default:
+            return Value::String(cp1252::FromUtf8(ColumnText(s, i)));
     }
 }
 

@@ -13,13 +13,13 @@
 namespace accessdrv {
 
 class AccessResultSet : public odbcdrv::ResultSet {
-public:
+  public:
     // `stmt` has been stepped once; `hasRow` tells whether that gave a row.
     AccessResultSet(SqliteStatement stmt, bool hasRow);
     const std::vector<odbcdrv::ColumnInfo>& Columns() const override { return columns_; }
     bool Next(std::vector<odbcdrv::Value>& row) override;
 
-private:
+  private:
     odbcdrv::Value Convert(int column);
 
     SqliteStatement stmt_;

@@ -1,8 +1,9 @@
 #include "drivers/access/AccessSchema.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <set>
-#include <strings.h>
 
 #include "drivers/access/AccessError.h"
 #include "drivers/access/AccessMeta.h"
@@ -13,8 +14,8 @@ namespace accessdrv {
 
 namespace {
 
-const std::set<std::string> kConstraintWords = {"not", "null", "primary", "unique", "default",
-                                                "constraint", "references", "with", "check"};
+const std::set<std::string> kConstraintWords = {
+    "not", "null", "primary", "unique", "default", "constraint", "references", "with", "check"};
 
 std::string Lower(std::string s) {
     for (char& c : s)
@@ -22,9 +23,13 @@ std::string Lower(std::string s) {
     return s;
 }
 
-bool SameName(const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) == 0; }
+bool SameName(const std::string& a, const std::string& b) {
+    return strcasecmp(a.c_str(), b.c_str()) == 0;
+}
 
-std::string Q(const std::string& s) { return AccessTranslator::QuoteName(s); }
+std::string Q(const std::string& s) {
+    return AccessTranslator::QuoteName(s);
+}
 
 // Access keeps index names per table; SQLite per database.
 std::string IndexName(const std::string& table, const std::string& index) {
@@ -50,7 +55,8 @@ void AccessSchema::Expect(const char* word) {
 
 void AccessSchema::Syntax(const std::string& what) const {
     std::string near = pos_ < t_.size() ? " near '" + t_[pos_].text + "'" : " at the end";
-    throw AccessError::Make("42000", "Syntax error in data definition statement: " + what + near + ".");
+    throw AccessError::Make("42000",
+                            "Syntax error in data definition statement: " + what + near + ".");
 }
 
 std::string AccessSchema::Name() {
@@ -86,9 +92,10 @@ void AccessSchema::Exec(const std::string& sql) {
 }
 
 std::string AccessSchema::StoredTableName(const std::string& table) {
-    SqliteStatement s(db_,
-                      "SELECT name FROM sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE "
-                      "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' AND name <> 'tamaro_meta'");
+    SqliteStatement s(
+        db_,
+        "SELECT name FROM sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE "
+        "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' AND name <> 'tamaro_meta'");
     s.Bind(1, table);
     return s.Step() ? s.Text(0) : std::string();
 }
@@ -167,8 +174,9 @@ ColumnDef AccessSchema::ColumnDefinition(std::vector<std::string>* uniqueIndexes
             int depth = 0;
             while (pos_ < t_.size()) {
                 const SqlToken& t = Peek();
-                if (depth == 0 && (t.Is(",") || t.Is(")") || t.Is(";") ||
-                                   (t.kind == SqlToken::Kind::Word && kConstraintWords.count(Lower(t.text)))))
+                if (depth == 0 &&
+                    (t.Is(",") || t.Is(")") || t.Is(";") ||
+                     (t.kind == SqlToken::Kind::Word && kConstraintWords.count(Lower(t.text)))))
                     break;
                 if (t.Is("(")) ++depth;
                 if (t.Is(")")) --depth;
@@ -221,8 +229,8 @@ void AccessSchema::MakeIndex(const std::string& table, const std::string& index,
 // Access numbers a counter column itself when an insert leaves it empty.
 // The index keeps the search for the highest number from reading the table.
 void AccessSchema::MakeCounterTrigger(const std::string& table, const std::string& column) {
-    Exec("CREATE INDEX IF NOT EXISTS " + Q(Lower(table) + ":counter:" + column) + " ON " + Q(table) +
-         " (" + Q(column) + ")");
+    Exec("CREATE INDEX IF NOT EXISTS " + Q(Lower(table) + ":counter:" + column) + " ON " +
+         Q(table) + " (" + Q(column) + ")");
     Exec("CREATE TRIGGER " + Q(Lower(table) + ":counter:" + column) + " AFTER INSERT ON " +
          Q(table) + " WHEN NEW." + Q(column) + " IS NULL BEGIN UPDATE " + Q(table) + " SET " +
          Q(column) + " = (SELECT ifnull(max(" + Q(column) + "), 0) + 1 FROM " + Q(table) +
@@ -265,8 +273,8 @@ void AccessSchema::CreateTable() {
             ColumnDef c = ColumnDefinition(&uniques, &pk, &pkName);
             for (const ColumnDef& o : cols)
                 if (SameName(o.name, c.name))
-                    throw AccessError::Make("42S21", "The field '" + c.name +
-                                                         "' is defined more than once.");
+                    throw AccessError::Make(
+                        "42S21", "The field '" + c.name + "' is defined more than once.");
             if (pk) indexes.push_back({pkName, {c.name}, true});
             for (auto& u : uniques) indexes.push_back({u, {c.name}, true});
             cols.push_back(std::move(c));
@@ -299,9 +307,12 @@ void AccessSchema::CreateIndex(bool unique) {
     auto cols = NameList();
     if (Accept("with")) {
         do {
-            if (Accept("primary")) unique = true;
-            else if (Accept("disallow") || Accept("ignore")) Expect("null");
-            else Syntax("PRIMARY, DISALLOW NULL or IGNORE NULL expected");
+            if (Accept("primary"))
+                unique = true;
+            else if (Accept("disallow") || Accept("ignore"))
+                Expect("null");
+            else
+                Syntax("PRIMARY, DISALLOW NULL or IGNORE NULL expected");
         } while (Peek().kind == SqlToken::Kind::Word);
     }
     ExpectEnd();
@@ -333,12 +344,14 @@ void AccessSchema::AlterTable() {
         }
         if (isConstraint || Peek().Is("primary") || Peek().Is("unique")) {
             bool pk = Accept("primary");
-            if (pk) Expect("key");
-            else Expect("unique");
+            if (pk)
+                Expect("key");
+            else
+                Expect("unique");
             auto cols = NameList();
             ExpectEnd();
-            return MakeIndex(table, cname.empty() ? (pk ? "PrimaryKey" : cols.front()) : cname, cols,
-                             true);
+            return MakeIndex(table, cname.empty() ? (pk ? "PrimaryKey" : cols.front()) : cname,
+                             cols, true);
         }
         Accept("column");
         std::vector<std::string> uniques;
@@ -348,8 +361,9 @@ void AccessSchema::AlterTable() {
         ExpectEnd();
         for (const ColumnDef& o : Columns(table))
             if (SameName(o.name, c.name))
-                throw AccessError::Make("42S21", "The field '" + c.name +
-                                                     "' already exists in the table '" + table + "'.");
+                throw AccessError::Make(
+                    "42S21",
+                    "The field '" + c.name + "' already exists in the table '" + table + "'.");
         Exec("SAVEPOINT tamaro_ddl");
         try {
             Exec("ALTER TABLE " + Q(table) + " ADD COLUMN " + ColumnSql(c));
@@ -361,7 +375,8 @@ void AccessSchema::AlterTable() {
             for (auto& u : uniques) MakeIndex(table, u, {c.name}, true);
             Exec("RELEASE tamaro_ddl");
         } catch (...) {
-            sqlite3_exec(db_, "ROLLBACK TO tamaro_ddl; RELEASE tamaro_ddl", nullptr, nullptr, nullptr);
+            sqlite3_exec(db_, "ROLLBACK TO tamaro_ddl; RELEASE tamaro_ddl", nullptr, nullptr,
+                         nullptr);
             throw;
         }
         return;
@@ -390,8 +405,8 @@ void AccessSchema::AlterTable() {
             }
         }
         if (!found)
-            throw AccessError::Make("42S22", "The field '" + c.name + "' does not exist in the table '" +
-                                                 table + "'.");
+            throw AccessError::Make(
+                "42S22", "The field '" + c.name + "' does not exist in the table '" + table + "'.");
         return Rebuild(table, cols, sources, "");
     }
     Expect("drop");
@@ -404,8 +419,8 @@ void AccessSchema::AlterTable() {
         s.Bind(1, table);
         s.Bind(2, IndexName(table, name));
         if (!s.Step())
-            throw AccessError::Make("42S12", "The table '" + table + "' has no constraint '" + name +
-                                                 "'.");
+            throw AccessError::Make("42S12",
+                                    "The table '" + table + "' has no constraint '" + name + "'.");
         std::string stored = s.Text(0);
         s = SqliteStatement();
         Exec("DROP INDEX " + Q(stored));
@@ -427,11 +442,11 @@ void AccessSchema::AlterTable() {
         sources.push_back(Q(o.name));
     }
     if (dropped.empty())
-        throw AccessError::Make("42S22", "The field '" + column + "' does not exist in the table '" +
-                                             table + "'.");
+        throw AccessError::Make(
+            "42S22", "The field '" + column + "' does not exist in the table '" + table + "'.");
     if (cols.empty())
-        throw AccessError::Make("42000", "The last field of the table '" + table +
-                                             "' cannot be deleted.");
+        throw AccessError::Make("42000",
+                                "The last field of the table '" + table + "' cannot be deleted.");
     Rebuild(table, cols, sources, dropped);
 }
 

@@ -23,7 +23,7 @@ struct ColumnDef {
 };
 
 class AccessSchema {
-public:
+  public:
     explicit AccessSchema(sqlite3* db) : db_(db) {}
 
     // Runs one CREATE, ALTER or DROP statement. Throws odbcdrv::DriverError.
@@ -37,7 +37,7 @@ public:
 
     static std::string ColumnSql(const ColumnDef& c);
 
-private:
+  private:
     const SqlToken& Peek(size_t ahead = 0) const;
     bool Accept(const char* word);
     void Expect(const char* word);

@@ -1,8 +1,9 @@
 #include "drivers/access/AccessTranslator.h"
 
+#include <strings.h>
+
 #include <map>
 #include <set>
-#include <strings.h>
 
 #include "drivers/access/AccessMeta.h"
 #include "drivers/common/Backend.h"
@@ -23,28 +24,29 @@ std::string Lower(std::string s) {
 // part of an expression.
 const std::set<std::string>& BoundaryWords() {
     static const std::set<std::string> w = {
-        "and", "or", "not", "is", "in", "like", "glob", "between", "escape", "select",
-        "from", "where", "group", "by", "having", "order", "asc", "desc", "limit", "offset",
-        "union", "all", "except", "intersect", "set", "values", "into", "insert", "update",
-        "delete", "on", "join", "left", "right", "inner", "outer", "cross", "as", "case",
-        "when", "then", "else", "end", "distinct", "exists", "with", "top", "distinctrow"};
+        "and",    "or",     "not",   "is",       "in",     "like",   "glob",   "between",
+        "escape", "select", "from",  "where",    "group",  "by",     "having", "order",
+        "asc",    "desc",   "limit", "offset",   "union",  "all",    "except", "intersect",
+        "set",    "values", "into",  "insert",   "update", "delete", "on",     "join",
+        "left",   "right",  "inner", "outer",    "cross",  "as",     "case",   "when",
+        "then",   "else",   "end",   "distinct", "exists", "with",   "top",    "distinctrow"};
     return w;
 }
 
 // Access functions that SQLite lacks or names differently.
 const std::map<std::string, std::string>& Functions() {
     static const std::map<std::string, std::string> f = {
-        {"chr", "tamaro_chr"},     {"chr$", "tamaro_chr"},   {"int", "tamaro_int"},
-        {"fix", "tamaro_fix"},     {"len", "length"},        {"ucase", "tamaro_ucase"},
+        {"chr", "tamaro_chr"},     {"chr$", "tamaro_chr"},     {"int", "tamaro_int"},
+        {"fix", "tamaro_fix"},     {"len", "length"},          {"ucase", "tamaro_ucase"},
         {"lcase", "tamaro_lcase"}, {"ucase$", "tamaro_ucase"}, {"lcase$", "tamaro_lcase"},
-        {"upper", "tamaro_ucase"}, {"lower", "tamaro_lcase"},
-        {"mid", "tamaro_mid"},     {"mid$", "tamaro_mid"},   {"left", "tamaro_left"},
-        {"left$", "tamaro_left"},  {"right", "tamaro_right"}, {"right$", "tamaro_right"},
-        {"iif", "tamaro_iif"},     {"nz", "tamaro_nz"},      {"asc", "tamaro_asc"},
-        {"val", "tamaro_val"},     {"cstr", "tamaro_cstr"},  {"clng", "tamaro_clng"},
-        {"cint", "tamaro_clng"},   {"cdbl", "tamaro_cdbl"},  {"trim$", "trim"},
-        {"ltrim$", "ltrim"},       {"rtrim$", "rtrim"},      {"now", "tamaro_now"},
-        {"instr", "tamaro_instr"}, {"space", "tamaro_space"}, {"string", "tamaro_string"}};
+        {"upper", "tamaro_ucase"}, {"lower", "tamaro_lcase"},  {"mid", "tamaro_mid"},
+        {"mid$", "tamaro_mid"},    {"left", "tamaro_left"},    {"left$", "tamaro_left"},
+        {"right", "tamaro_right"}, {"right$", "tamaro_right"}, {"iif", "tamaro_iif"},
+        {"nz", "tamaro_nz"},       {"asc", "tamaro_asc"},      {"val", "tamaro_val"},
+        {"cstr", "tamaro_cstr"},   {"clng", "tamaro_clng"},    {"cint", "tamaro_clng"},
+        {"cdbl", "tamaro_cdbl"},   {"trim$", "trim"},          {"ltrim$", "ltrim"},
+        {"rtrim$", "rtrim"},       {"now", "tamaro_now"},      {"instr", "tamaro_instr"},
+        {"space", "tamaro_space"}, {"string", "tamaro_string"}};
     return f;
 }
 
@@ -58,9 +60,12 @@ std::string AccessTranslator::QuoteName(const std::string& name) {
 
 std::string AccessTranslator::TokenText(const SqlToken& t) {
     switch (t.kind) {
-        case SqlToken::Kind::Name: return QuoteName(t.text);
-        case SqlToken::Kind::Date: return "'" + t.text + "'";
-        default: return t.text;
+        case SqlToken::Kind::Name:
+            return QuoteName(t.text);
+        case SqlToken::Kind::Date:
+            return "'" + t.text + "'";
+        default:
+            return t.text;
     }
 }
 
@@ -132,8 +137,8 @@ void AccessTranslator::MarkOrderBy() {
             ++i;
         } else if (l.inOrder && t.Is(",")) {
             finish(l, i);
-        } else if (l.inOrder && (t.Is(";") || t.Is("limit") || t.Is("union") ||
-                                 t.Is("except") || t.Is("intersect"))) {
+        } else if (l.inOrder && (t.Is(";") || t.Is("limit") || t.Is("union") || t.Is("except") ||
+                                 t.Is("intersect"))) {
             finish(l, i);
             l.inOrder = false;
         }
@@ -150,23 +155,30 @@ void AccessTranslator::MarkOrderBy() {
 
 bool AccessTranslator::IsBoundary(const SqlToken& t) const {
     switch (t.kind) {
-        case SqlToken::Kind::Synthetic: return true;
+        case SqlToken::Kind::Synthetic:
+            return true;
         case SqlToken::Kind::Punct: {
-            static const std::set<std::string> p = {",", ";", "=", "==", "<>", "!=",
-                                                    "<", ">", "<=", ">="};
+            static const std::set<std::string> p = {",",  ";", "=", "==", "<>",
+                                                    "!=", "<", ">", "<=", ">="};
             return p.count(t.text) > 0;
         }
-        case SqlToken::Kind::Word: return BoundaryWords().count(Lower(t.text)) > 0;
-        default: return false;
+        case SqlToken::Kind::Word:
+            return BoundaryWords().count(Lower(t.text)) > 0;
+        default:
+            return false;
     }
 }
 
 bool AccessTranslator::EndsOperand(const SqlToken& t) const {
     switch (t.kind) {
-        case SqlToken::Kind::Punct: return t.text == ")";
-        case SqlToken::Kind::Synthetic: return false;
-        case SqlToken::Kind::Word: return !t.Is("mod");
-        default: return true;
+        case SqlToken::Kind::Punct:
+            return t.text == ")";
+        case SqlToken::Kind::Synthetic:
+            return false;
+        case SqlToken::Kind::Word:
+            return !t.Is("mod");
+        default:
+            return true;
     }
 }
 
@@ -243,9 +255,12 @@ std::string AccessTranslator::Segment(size_t b, size_t e) {
         char pending = 0;
         for (; k < ops.size() && ops[k].at < ce && ops[k].op != '&'; ++k) {
             std::string operand = Plain(start, ops[k].at);
-            if (pending == 0) acc = operand;
-            else if (pending == '+') acc = "tamaro_plus(" + acc + "," + operand + ")";
-            else acc = "(" + acc + " -" + operand + ")";
+            if (pending == 0)
+                acc = operand;
+            else if (pending == '+')
+                acc = "tamaro_plus(" + acc + "," + operand + ")";
+            else
+                acc = "(" + acc + " -" + operand + ")";
             pending = ops[k].op;
             start = ops[k].at + 1;
         }

@@ -11,7 +11,7 @@
 namespace accessdrv {
 
 class AccessTranslator {
-public:
+  public:
     // Throws odbcdrv::DriverError for unbalanced parentheses or a reference
     // to the driver's own metadata table.
     static std::string Translate(std::vector<SqlToken> tokens);
@@ -20,7 +20,7 @@ public:
     static std::string TokenText(const SqlToken& t);
     static std::string QuoteName(const std::string& name);
 
-private:
+  private:
     explicit AccessTranslator(std::vector<SqlToken> t);
     void MarkOrderBy();
     std::string Range(size_t b, size_t e);

@@ -18,26 +18,65 @@ std::string Upper(std::string s) {
 // Access's own type names and the synonyms its SQL accepts.
 const std::map<std::string, K>& DeclaredNames() {
     static const std::map<std::string, K> names = {
-        {"text", K::Text},           {"varchar", K::Text},        {"char varying", K::Text},
-        {"character varying", K::Text}, {"string", K::Text},      {"alphanumeric", K::Text},
-        {"nvarchar", K::Text},       {"national varchar", K::Text},
-        {"char", K::Char},           {"character", K::Char},      {"nchar", K::Char},
-        {"memo", K::Memo},           {"longtext", K::Memo},       {"longchar", K::Memo},
-        {"note", K::Memo},           {"ntext", K::Memo},          {"long varchar", K::Memo},
-        {"integer", K::Long},        {"int", K::Long},            {"long", K::Long},
-        {"integer4", K::Long},       {"smallint", K::Short},      {"short", K::Short},
-        {"integer2", K::Short},      {"byte", K::Byte},           {"tinyint", K::Byte},
-        {"integer1", K::Byte},       {"bit", K::Bit},             {"yesno", K::Bit},
-        {"logical", K::Bit},         {"logical1", K::Bit},        {"boolean", K::Bit},
-        {"double", K::Double},       {"double precision", K::Double}, {"float", K::Double},
-        {"float8", K::Double},       {"ieeedouble", K::Double},   {"number", K::Double},
-        {"numeric", K::Double},      {"decimal", K::Double},      {"dec", K::Double},
-        {"money", K::Double},        {"currency", K::Double},     {"single", K::Single},
-        {"real", K::Single},         {"float4", K::Single},       {"ieeesingle", K::Single},
-        {"datetime", K::DateTime},   {"timestamp", K::DateTime},  {"date", K::Date},
-        {"time", K::Time},           {"counter", K::Counter},     {"autoincrement", K::Counter},
-        {"identity", K::Counter},    {"binary", K::Binary},       {"varbinary", K::Binary},
-        {"longbinary", K::LongBinary}, {"image", K::LongBinary},  {"oleobject", K::LongBinary},
+        {"text", K::Text},
+        {"varchar", K::Text},
+        {"char varying", K::Text},
+        {"character varying", K::Text},
+        {"string", K::Text},
+        {"alphanumeric", K::Text},
+        {"nvarchar", K::Text},
+        {"national varchar", K::Text},
+        {"char", K::Char},
+        {"character", K::Char},
+        {"nchar", K::Char},
+        {"memo", K::Memo},
+        {"longtext", K::Memo},
+        {"longchar", K::Memo},
+        {"note", K::Memo},
+        {"ntext", K::Memo},
+        {"long varchar", K::Memo},
+        {"integer", K::Long},
+        {"int", K::Long},
+        {"long", K::Long},
+        {"integer4", K::Long},
+        {"smallint", K::Short},
+        {"short", K::Short},
+        {"integer2", K::Short},
+        {"byte", K::Byte},
+        {"tinyint", K::Byte},
+        {"integer1", K::Byte},
+        {"bit", K::Bit},
+        {"yesno", K::Bit},
+        {"logical", K::Bit},
+        {"logical1", K::Bit},
+        {"boolean", K::Bit},
+        {"double", K::Double},
+        {"double precision", K::Double},
+        {"float", K::Double},
+        {"float8", K::Double},
+        {"ieeedouble", K::Double},
+        {"number", K::Double},
+        {"numeric", K::Double},
+        {"decimal", K::Double},
+        {"dec", K::Double},
+        {"money", K::Double},
+        {"currency", K::Double},
+        {"single", K::Single},
+        {"real", K::Single},
+        {"float4", K::Single},
+        {"ieeesingle", K::Single},
+        {"datetime", K::DateTime},
+        {"timestamp", K::DateTime},
+        {"date", K::Date},
+        {"time", K::Time},
+        {"counter", K::Counter},
+        {"autoincrement", K::Counter},
+        {"identity", K::Counter},
+        {"binary", K::Binary},
+        {"varbinary", K::Binary},
+        {"longbinary", K::LongBinary},
+        {"image", K::LongBinary},
+        {"oleobject", K::LongBinary},
         {"general", K::LongBinary},
     };
     return names;
@@ -76,10 +115,18 @@ AccessType AccessType::FromStored(const std::string& declared) {
     if (auto t = sized("CHAR", K::Char)) return *t;
     if (auto t = sized("VARBINARY", K::Binary)) return *t;
     static const std::map<std::string, K> exact = {
-        {"LONGTEXT", K::Memo},   {"INT", K::Long},        {"SMALLINT", K::Short},
-        {"TINYINT", K::Byte},    {"BIT", K::Bit},         {"DOUBLE", K::Double},
-        {"REAL", K::Single},     {"DATETIME", K::DateTime}, {"DATE", K::Date},
-        {"TIME", K::Time},       {"COUNTER INT", K::Counter}, {"LONGBINARY", K::LongBinary},
+        {"LONGTEXT", K::Memo},
+        {"INT", K::Long},
+        {"SMALLINT", K::Short},
+        {"TINYINT", K::Byte},
+        {"BIT", K::Bit},
+        {"DOUBLE", K::Double},
+        {"REAL", K::Single},
+        {"DATETIME", K::DateTime},
+        {"DATE", K::Date},
+        {"TIME", K::Time},
+        {"COUNTER INT", K::Counter},
+        {"LONGBINARY", K::LongBinary},
     };
     if (auto it = exact.find(d); it != exact.end()) return AccessType(it->second);
     if (d.find("INT") != std::string::npos) return AccessType(K::Long);
@@ -104,21 +151,36 @@ bool AccessType::IsDateKind() const {
 
 std::string AccessType::StoredName() const {
     switch (kind_) {
-        case K::Text: return "VARCHAR(" + std::to_string(size_) + ")";
-        case K::Char: return "CHAR(" + std::to_string(size_) + ")";
-        case K::Memo: return "LONGTEXT";
-        case K::Long: return "INT";
-        case K::Short: return "SMALLINT";
-        case K::Byte: return "TINYINT";
-        case K::Bit: return "BIT";
-        case K::Double: return "DOUBLE";
-        case K::Single: return "REAL";
-        case K::DateTime: return "DATETIME";
-        case K::Date: return "DATE";
-        case K::Time: return "TIME";
-        case K::Counter: return "COUNTER INT";
-        case K::Binary: return "VARBINARY(" + std::to_string(size_) + ")";
-        case K::LongBinary: return "LONGBINARY";
+        case K::Text:
+            return "VARCHAR(" + std::to_string(size_) + ")";
+        case K::Char:
+            return "CHAR(" + std::to_string(size_) + ")";
+        case K::Memo:
+            return "LONGTEXT";
+        case K::Long:
+            return "INT";
+        case K::Short:
+            return "SMALLINT";
+        case K::Byte:
+            return "TINYINT";
+        case K::Bit:
+            return "BIT";
+        case K::Double:
+            return "DOUBLE";
+        case K::Single:
+            return "REAL";
+        case K::DateTime:
+            return "DATETIME";
+        case K::Date:
+            return "DATE";
+        case K::Time:
+            return "TIME";
+        case K::Counter:
+            return "COUNTER INT";
+        case K::Binary:
+            return "VARBINARY(" + std::to_string(size_) + ")";
+        case K::LongBinary:
+            return "LONGBINARY";
     }
     return "LONGTEXT";
 }
@@ -137,14 +199,20 @@ std::string AccessType::Constraints(const std::string& q, const std::string& col
         case K::Char:
             return " COLLATE NOCASE" +
                    check("len", "length(" + q + ") <= " + std::to_string(size_));
-        case K::Memo: return " COLLATE NOCASE";
+        case K::Memo:
+            return " COLLATE NOCASE";
         case K::Long:
-        case K::Counter: return number("-2147483648", "2147483647");
-        case K::Short: return number("-32768", "32767");
-        case K::Byte: return number("0", "255");
+        case K::Counter:
+            return number("-2147483648", "2147483647");
+        case K::Short:
+            return number("-32768", "32767");
+        case K::Byte:
+            return number("0", "255");
         case K::Bit:
-        case K::Double: return number(nullptr, nullptr);
-        case K::Single: return number("-3.402823466e38", "3.402823466e38");
+        case K::Double:
+            return number(nullptr, nullptr);
+        case K::Single:
+            return number("-3.402823466e38", "3.402823466e38");
         case K::DateTime:
         case K::Date:
         case K::Time:
@@ -153,50 +221,81 @@ std::string AccessType::Constraints(const std::string& q, const std::string& col
             return check("date", q + " IS NULL OR (typeof(" + q + ")='text' AND " + q +
                                      " GLOB '[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] "
                                      "[0-9][0-9]:[0-9][0-9]:[0-9][0-9]')");
-        case K::Binary: return check("len", "length(" + q + ") <= " + std::to_string(size_));
-        case K::LongBinary: return "";
+        case K::Binary:
+            return check("len", "length(" + q + ") <= " + std::to_string(size_));
+        case K::LongBinary:
+            return "";
     }
     return "";
 }
 
 SQLSMALLINT AccessType::SqlType() const {
     switch (kind_) {
-        case K::Text: return SQL_VARCHAR;
-        case K::Char: return SQL_CHAR;
-        case K::Memo: return SQL_LONGVARCHAR;
+        case K::Text:
+            return SQL_VARCHAR;
+        case K::Char:
+            return SQL_CHAR;
+        case K::Memo:
+            return SQL_LONGVARCHAR;
         case K::Long:
-        case K::Counter: return SQL_INTEGER;
-        case K::Short: return SQL_SMALLINT;
-        case K::Byte: return SQL_TINYINT;
-        case K::Bit: return SQL_BIT;
-        case K::Double: return SQL_DOUBLE;
-        case K::Single: return SQL_REAL;
-        case K::DateTime: return SQL_TYPE_TIMESTAMP;
-        case K::Date: return SQL_TYPE_DATE;
-        case K::Time: return SQL_TYPE_TIME;
-        case K::Binary: return SQL_VARBINARY;
-        case K::LongBinary: return SQL_LONGVARBINARY;
+        case K::Counter:
+            return SQL_INTEGER;
+        case K::Short:
+            return SQL_SMALLINT;
+        case K::Byte:
+            return SQL_TINYINT;
+        case K::Bit:
+            return SQL_BIT;
+        case K::Double:
+            return SQL_DOUBLE;
+        case K::Single:
+            return SQL_REAL;
+        case K::DateTime:
+            return SQL_TYPE_TIMESTAMP;
+        case K::Date:
+            return SQL_TYPE_DATE;
+        case K::Time:
+            return SQL_TYPE_TIME;
+        case K::Binary:
+            return SQL_VARBINARY;
+        case K::LongBinary:
+            return SQL_LONGVARBINARY;
     }
     return SQL_LONGVARCHAR;
 }
 
 std::string AccessType::TypeName() const {
     switch (kind_) {
-        case K::Text: return "VARCHAR";
-        case K::Char: return "CHAR";
-        case K::Memo: return "LONGCHAR";
-        case K::Long: return "INTEGER";
-        case K::Counter: return "COUNTER";
-        case K::Short: return "SMALLINT";
-        case K::Byte: return "BYTE";
-        case K::Bit: return "BIT";
-        case K::Double: return "DOUBLE";
-        case K::Single: return "REAL";
-        case K::DateTime: return "DATETIME";
-        case K::Date: return "DATE";
-        case K::Time: return "TIME";
-        case K::Binary: return "VARBINARY";
-        case K::LongBinary: return "LONGBINARY";
+        case K::Text:
+            return "VARCHAR";
+        case K::Char:
+            return "CHAR";
+        case K::Memo:
+            return "LONGCHAR";
+        case K::Long:
+            return "INTEGER";
+        case K::Counter:
+            return "COUNTER";
+        case K::Short:
+            return "SMALLINT";
+        case K::Byte:
+            return "BYTE";
+        case K::Bit:
+            return "BIT";
+        case K::Double:
+            return "DOUBLE";
+        case K::Single:
+            return "REAL";
+        case K::DateTime:
+            return "DATETIME";
+        case K::Date:
+            return "DATE";
+        case K::Time:
+            return "TIME";
+        case K::Binary:
+            return "VARBINARY";
+        case K::LongBinary:
+            return "LONGBINARY";
     }
     return "LONGCHAR";
 }
@@ -205,23 +304,36 @@ SQLULEN AccessType::ColumnSize() const {
     switch (kind_) {
         case K::Text:
         case K::Char:
-        case K::Binary: return SQLULEN(size_);
+        case K::Binary:
+            return SQLULEN(size_);
         case K::Memo:
-        case K::LongBinary: return 1073741823;
+        case K::LongBinary:
+            return 1073741823;
         case K::Long:
-        case K::Counter: return 10;
-        case K::Short: return 5;
-        case K::Byte: return 3;
-        case K::Bit: return 1;
-        case K::Double: return 53;
-        case K::Single: return 24;
-        case K::DateTime: return 19;
-        case K::Date: return 10;
-        case K::Time: return 8;
+        case K::Counter:
+            return 10;
+        case K::Short:
+            return 5;
+        case K::Byte:
+            return 3;
+        case K::Bit:
+            return 1;
+        case K::Double:
+            return 53;
+        case K::Single:
+            return 24;
+        case K::DateTime:
+            return 19;
+        case K::Date:
+            return 10;
+        case K::Time:
+            return 8;
     }
     return 0;
 }
 
-SQLSMALLINT AccessType::DecimalDigits() const { return 0; }
+SQLSMALLINT AccessType::DecimalDigits() const {
+    return 0;
+}
 
 }  // namespace accessdrv

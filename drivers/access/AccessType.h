@@ -12,10 +12,23 @@
 namespace accessdrv {
 
 class AccessType {
-public:
+  public:
     enum class Kind {
-        Text, Char, Memo, Long, Short, Byte, Bit, Double, Single,
-        DateTime, Date, Time, Counter, Binary, LongBinary
+        Text,
+        Char,
+        Memo,
+        Long,
+        Short,
+        Byte,
+        Bit,
+        Double,
+        Single,
+        DateTime,
+        Date,
+        Time,
+        Counter,
+        Binary,
+        LongBinary
     };
 
     AccessType() = default;
@@ -31,7 +44,9 @@ public:
 
     Kind kind() const { return kind_; }
     int size() const { return size_; }
-    bool IsText() const { return kind_ == Kind::Text || kind_ == Kind::Char || kind_ == Kind::Memo; }
+    bool IsText() const {
+        return kind_ == Kind::Text || kind_ == Kind::Char || kind_ == Kind::Memo;
+    }
     bool IsInteger() const;
     bool IsDateKind() const;
 
@@ -49,7 +64,7 @@ public:
     SQLSMALLINT DecimalDigits() const;
     bool IsUnsigned() const { return kind_ == Kind::Byte; }
 
-private:
+  private:
     Kind kind_ = Kind::Memo;
     int size_ = 0;
 };

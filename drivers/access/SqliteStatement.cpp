@@ -31,7 +31,8 @@ bool SqliteStatement::Step() {
 
 std::string SqliteStatement::Text(int column) const {
     const unsigned char* v = sqlite3_column_text(stmt_, column);
-    return v ? std::string(reinterpret_cast<const char*>(v), size_t(sqlite3_column_bytes(stmt_, column)))
+    return v ? std::string(reinterpret_cast<const char*>(v),
+                           size_t(sqlite3_column_bytes(stmt_, column)))
              : std::string();
 }
 

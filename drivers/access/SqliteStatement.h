@@ -8,7 +8,7 @@
 namespace accessdrv {
 
 class SqliteStatement {
-public:
+  public:
     SqliteStatement() = default;
     explicit SqliteStatement(sqlite3_stmt* s) : stmt_(s) {}
     // Prepares `sql`; throws odbcdrv::DriverError when SQLite refuses it.
@@ -29,7 +29,7 @@ public:
     }
     std::string Text(int column) const;
 
-private:
+  private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 

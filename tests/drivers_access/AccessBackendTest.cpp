@@ -10,7 +10,7 @@ namespace accesstest {
 using odbcdrv::Value;
 
 class AccessConnect : public ::testing::Test {
-protected:
+  protected:
     testenv::TempDir dir_{"tamaro-access"};
     std::string path_ = (dir_.path() / "data.mdb").string();
 
@@ -60,7 +60,9 @@ using AccessDialect = AccessTestDb;
 
 TEST_F(AccessDialect, DateTimeLiteralsInEveryForm) {
     Exec("create table t (id integer, d datetime, dd date, tt time)");
-    Exec("insert into t (id, d, dd, tt) values (1, #2020-01-31 08:05:09#, #2019-03-07#, #08:05:09#)");
+    Exec(
+        "insert into t (id, d, dd, tt) values (1, #2020-01-31 08:05:09#, #2019-03-07#, "
+        "#08:05:09#)");
     Exec("insert into t (id, d) values (2, #2004-3-9 08:05:00#)");
     Exec("insert into t (id, d) values (3, #3/9/2004 8:05:00 PM#)");
     auto rows = Rows("select d, dd, tt from t order by id");
@@ -88,7 +90,8 @@ TEST_F(AccessDialect, DateThatIsNoDateIsRefused) {
     Exec("create table t (d datetime)");
     auto e = Fails("insert into t (d) values (#2019-02-30#)");
     EXPECT_EQ(e.sqlstate, "22007");
-    EXPECT_EQ(e.message, "[Tamaro][Access driver] Syntax error in date in query expression '#2019-02-30#'.");
+    EXPECT_EQ(e.message,
+              "[Tamaro][Access driver] Syntax error in date in query expression '#2019-02-30#'.");
     e = Fails("insert into t (d) values ('gestern')");
     EXPECT_EQ(e.sqlstate, "22007");
     EXPECT_NE(e.message.find("the field 'd' is no date"), std::string::npos) << e.message;
@@ -107,9 +110,10 @@ TEST_F(AccessDialect, BracketedAndDoubleQuotedNames) {
 }
 
 TEST_F(AccessDialect, TypeNamesAreReportedAsAccessReportsThem) {
-    Exec("create table t (a text(60), b varchar(12), c char(4), d memo, e integer, f long, "
-         "g counter, h smallint, i byte, j bit, k double, l double precision, m float, "
-         "n single, o real, p datetime, q date, r time, s timestamp, u varchar)");
+    Exec(
+        "create table t (a text(60), b varchar(12), c char(4), d memo, e integer, f long, "
+        "g counter, h smallint, i byte, j bit, k double, l double precision, m float, "
+        "n single, o real, p datetime, q date, r time, s timestamp, u varchar)");
     auto cols = db_->TableColumns("T");
     ASSERT_EQ(cols.size(), 20u);
     std::string got;
@@ -172,20 +176,26 @@ TEST_F(AccessDialect, IntTrimAndOtherFunctions) {
     EXPECT_EQ(rows[0][0].i, -3);
     EXPECT_EQ(rows[1][0].i, 12);
     EXPECT_EQ(Text("select trim(name) from rezepte where f1='12'"), "Müller");
-    EXPECT_EQ(Text("select ucase(left(trim(name), 3)) & mid(name, 6, 2) from rezepte where f1='12'"),
-              "MÜLle");
+    EXPECT_EQ(
+        Text("select ucase(left(trim(name), 3)) & mid(name, 6, 2) from rezepte where f1='12'"),
+        "MÜLle");
     EXPECT_EQ(Int("select len(name) from rezepte where f1='12'"), 9);
     EXPECT_EQ(Text("select iif(flags > 0, 'pos', 'neg') from rezepte where f1='12'"), "pos");
 }
 
 TEST_F(AccessDialect, QueriesTamaroSendsWithJoinsSubSelectsAndLists) {
     Exec("create table scheine (sid integer, pid integer)");
-    Exec("create table abrechnungen (sid integer, pid integer, datum integer, abrechnung integer, "
-         "gordnung integer)");
+    Exec(
+        "create table abrechnungen (sid integer, pid integer, datum integer, abrechnung integer, "
+        "gordnung integer)");
     Exec("insert into scheine (sid, pid) values (1, 10)");
     Exec("insert into scheine (sid, pid) values (2, 20)");
-    Exec("insert into abrechnungen (sid, pid, datum, abrechnung, gordnung) values (1, 10, 100, 0, 5)");
-    Exec("insert into abrechnungen (sid, pid, datum, abrechnung, gordnung) values (1, 10, 300, 1, 1)");
+    Exec(
+        "insert into abrechnungen (sid, pid, datum, abrechnung, gordnung) values (1, 10, 100, 0, "
+        "5)");
+    Exec(
+        "insert into abrechnungen (sid, pid, datum, abrechnung, gordnung) values (1, 10, 300, 1, "
+        "1)");
     auto rows = Rows(
         "select b.pid from ((select sid,pid from scheine) b left join (select distinct sid from "
         "abrechnungen) a on (a.sid=b.sid)) where a.sid is null");
@@ -197,8 +207,9 @@ TEST_F(AccessDialect, QueriesTamaroSendsWithJoinsSubSelectsAndLists) {
     rows = Rows("select pid, max(datum) from abrechnungen where pid in (10,20) group by pid");
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][1].i, 300);
-    Exec("delete from abrechnungen where sid in ( select distinct a.sid from abrechnungen a, "
-         "abrechnungen b\twhere a.pid = b.pid and a.datum < b.datum )");
+    Exec(
+        "delete from abrechnungen where sid in ( select distinct a.sid from abrechnungen a, "
+        "abrechnungen b\twhere a.pid = b.pid and a.datum < b.datum )");
     EXPECT_EQ(Int("select count(*) from abrechnungen"), 0);
 }
 
@@ -219,7 +230,9 @@ TEST_F(AccessDialect, TextComparesAndSortsWithoutRegardToCase) {
     EXPECT_EQ(Int("select pid from patienten where nachname like '_ü_ig'"), 4);
     EXPECT_EQ(Int("select count(*) from patienten where nachname like '%'"), 4);
     EXPECT_EQ(Int("select count(*) from patienten where nachname like 'm%r'"), 2);
-    EXPECT_EQ(Int("select count(*) from patienten where vorname like 'x' and nachname not like '%a%'"), 1);
+    EXPECT_EQ(
+        Int("select count(*) from patienten where vorname like 'x' and nachname not like '%a%'"),
+        1);
 }
 
 TEST_F(AccessDialect, UpperCaseAndTabsInSchemaStatements) {
@@ -289,7 +302,8 @@ TEST_F(AccessTypes, StoredValuesAreDeliveredInTheDeclaredType) {
         ADD_FAILURE() << "'abc' delivered as a number";
     } catch (const odbcdrv::DriverError& e) {
         EXPECT_EQ(e.sqlstate, "22018");
-        EXPECT_EQ(e.message, "[Tamaro][Access driver] The value 'abc' of the field 'n' is no number.");
+        EXPECT_EQ(e.message,
+                  "[Tamaro][Access driver] The value 'abc' of the field 'n' is no number.");
     }
 }
 
@@ -326,12 +340,14 @@ TEST_F(AccessRebuild, CounterNumbersRowsAlsoAfterARebuild) {
 }
 
 TEST_F(AccessRebuild, AlterColumnKeepsEveryRowAndIndex) {
-    Exec("create table abrechnungen (zid integer, pid integer, multiplikator double, bem text(10), "
-         "constraint primarykey primary key (zid))");
+    Exec(
+        "create table abrechnungen (zid integer, pid integer, multiplikator double, bem text(10), "
+        "constraint primarykey primary key (zid))");
     Exec("create index old_pkey on abrechnungen (pid, zid)");
     for (int i = 1; i <= 50; ++i)
-        Exec("insert into abrechnungen (zid, pid, multiplikator, bem) values (" + std::to_string(i) +
-             ", " + std::to_string(i % 7) + ", " + std::to_string(i) + ".4, 'r" + std::to_string(i) + "')");
+        Exec("insert into abrechnungen (zid, pid, multiplikator, bem) values (" +
+             std::to_string(i) + ", " + std::to_string(i % 7) + ", " + std::to_string(i) +
+             ".4, 'r" + std::to_string(i) + "')");
     Exec("alter table abrechnungen alter multiplikator  integer");
     Exec("alter table abrechnungen alter column bem text(20)");
     EXPECT_EQ(Int("select count(*) from abrechnungen"), 50);
@@ -373,13 +389,29 @@ using AccessSafety = AccessTestDb;
 
 TEST_F(AccessSafety, MalformedTextsFailCleanly) {
     Exec("create table t (a integer)");
-    const char* bad[] = {"", "   ", ";", "select", "select * from", "select 'x", "select [a",
-                         "select #2020-01-01", "select ((a) from t", "select a) from t",
-                         "insert into t values (1); drop table t", "pragma writable_schema=1",
-                         "attach database 'x' as y", "select * from tamaro_meta",
-                         "create table", "create table x (a nosuchtype)", "alter table t",
-                         "alter table t alter", "drop index x on t", "create table t (a integer)",
-                         "alter table nosuch add b integer", "select + from t", "select chr() from t",
+    const char* bad[] = {"",
+                         "   ",
+                         ";",
+                         "select",
+                         "select * from",
+                         "select 'x",
+                         "select [a",
+                         "select #2020-01-01",
+                         "select ((a) from t",
+                         "select a) from t",
+                         "insert into t values (1); drop table t",
+                         "pragma writable_schema=1",
+                         "attach database 'x' as y",
+                         "select * from tamaro_meta",
+                         "create table",
+                         "create table x (a nosuchtype)",
+                         "alter table t",
+                         "alter table t alter",
+                         "drop index x on t",
+                         "create table t (a integer)",
+                         "alter table nosuch add b integer",
+                         "select + from t",
+                         "select chr() from t",
                          "select \x95\xbb from t"};
     for (const char* sql : bad) {
         try {
@@ -387,7 +419,8 @@ TEST_F(AccessSafety, MalformedTextsFailCleanly) {
             ADD_FAILURE() << "accepted: " << sql;
         } catch (const odbcdrv::DriverError& e) {
             EXPECT_EQ(e.sqlstate.size(), 5u) << sql;
-            EXPECT_EQ(e.message.rfind("[Tamaro][Access driver] ", 0), 0u) << sql << ": " << e.message;
+            EXPECT_EQ(e.message.rfind("[Tamaro][Access driver] ", 0), 0u)
+                << sql << ": " << e.message;
         }
     }
     EXPECT_EQ(Int("select count(*) from t"), 0);
@@ -396,7 +429,8 @@ TEST_F(AccessSafety, MalformedTextsFailCleanly) {
 TEST_F(AccessSafety, ErrorTextsNameTheProblemAndCarrySQLitesOwnText) {
     auto e = Fails("select * from nosuch");
     EXPECT_EQ(e.sqlstate, "42S02");
-    EXPECT_EQ(e.message, "[Tamaro][Access driver] The table does not exist. (SQLite: no such table: nosuch)");
+    EXPECT_EQ(e.message,
+              "[Tamaro][Access driver] The table does not exist. (SQLite: no such table: nosuch)");
     Exec("create table t (a integer)");
     e = Fails("select b from t");
     EXPECT_EQ(e.sqlstate, "42S22");
@@ -410,16 +444,19 @@ TEST_F(AccessSafety, ErrorTextsNameTheProblemAndCarrySQLitesOwnText) {
 TEST_F(AccessSafety, DeepNestingAndGarbageNeverCrash) {
     Exec("create table t (a integer)");
     EXPECT_EQ(Fails(std::string(200000, '(')).sqlstate, "42000");
-    EXPECT_EQ(Fails("select " + std::string(100000, '(') + "1" + std::string(100000, ')') + " from t")
-                  .sqlstate,
-              "42000");
+    EXPECT_EQ(
+        Fails("select " + std::string(100000, '(') + "1" + std::string(100000, ')') + " from t")
+            .sqlstate,
+        "42000");
     Exec("insert into t (a) values (1)");
     EXPECT_EQ(Int("select " + std::string(50, '(') + "a+1" + std::string(50, ')') + " from t"), 2);
     // Pseudo-random byte soup in the shape of statements.
-    const char* words[] = {"select", "insert", "update", "delete", "create", "alter", "drop",
-                           "table", "index", "from", "where", "(", ")", "#", "'", "[", "]", "\"",
-                           "+", "&", "-", ",", ";", "t", "a", "1", "#2020-1-1#", "chr(", "order by",
-                           "\x95", "\xbb", "text(", "memo", "column", "constraint", "primary key"};
+    const char* words[] = {"select", "insert", "update",     "delete", "create",     "alter",
+                           "drop",   "table",  "index",      "from",   "where",      "(",
+                           ")",      "#",      "'",          "[",      "]",          "\"",
+                           "+",      "&",      "-",          ",",      ";",          "t",
+                           "a",      "1",      "#2020-1-1#", "chr(",   "order by",   "\x95",
+                           "\xbb",   "text(",  "memo",       "column", "constraint", "primary key"};
     uint32_t seed = 12345;
     for (int n = 0; n < 3000; ++n) {
         std::string sql;

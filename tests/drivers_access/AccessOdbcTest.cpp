@@ -17,7 +17,8 @@ namespace accesstest {
 namespace {
 
 std::string Tamaro(const std::string& dir, const std::string& name) {
-    return "Driver={Microsoft Access Driver (*.mdb)};Dbq=" + dir + "/" + name + ".mdb;Pwd=lamp(hurz);";
+    return "Driver={Microsoft Access Driver (*.mdb)};Dbq=" + dir + "/" + name +
+           ".mdb;Pwd=lamp(hurz);";
 }
 
 long RssKb() {
@@ -31,13 +32,14 @@ long RssKb() {
 }  // namespace
 
 class AccessOdbc : public ::testing::Test {
-protected:
+  protected:
     // Before the first handle exists: the driver manager reads the variables once.
     static void SetUpTestSuite() { testenv::UseBuiltDrivers(); }
     void SetUp() override {
         unsetenv("TAMARO_ODBC_FAIL_AFTER");
         unsetenv("TAMARO_ODBC_FAIL_MATCH");
-        ASSERT_TRUE(SQL_SUCCEEDED(s_.Connect(Tamaro(dir_.str(), "data") + "CREATEDB=1;"))) << s_.DbcDiag();
+        ASSERT_TRUE(SQL_SUCCEEDED(s_.Connect(Tamaro(dir_.str(), "data") + "CREATEDB=1;")))
+            << s_.DbcDiag();
     }
     void Ok(const std::string& sql) {
         SQLRETURN rc = s_.Exec(sql);
@@ -61,8 +63,8 @@ TEST_F(AccessOdbc, ConnectWithTamarosStringAndRefusals) {
     std::string cs = "DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + dir_.str() +
                      "/data.mdb;PWD=lamp(Hurz);Unknown=1;";
     EXPECT_EQ(wrong.Connect(cs), SQL_ERROR);
-    EXPECT_EQ(wrong.DbcDiag(),
-              "28000 [Tamaro][Access driver] Not a valid password for '" + dir_.str() + "/data.mdb'.");
+    EXPECT_EQ(wrong.DbcDiag(), "28000 [Tamaro][Access driver] Not a valid password for '" +
+                                   dir_.str() + "/data.mdb'.");
 }
 
 TEST_F(AccessOdbc, DefaultCTypesDeliverTheSizeOfEachType) {
@@ -74,7 +76,8 @@ TEST_F(AccessOdbc, DefaultCTypesDeliverTheSizeOfEachType) {
     SQLLEN ind = 0;
     auto get = [&](SQLUSMALLINT col) {
         std::memset(buf, 0, sizeof buf);
-        EXPECT_TRUE(SQL_SUCCEEDED(SQLGetData(s_.stmt(), col, SQL_C_DEFAULT, buf, sizeof buf, &ind)));
+        EXPECT_TRUE(
+            SQL_SUCCEEDED(SQLGetData(s_.stmt(), col, SQL_C_DEFAULT, buf, sizeof buf, &ind)));
         return ind;
     };
     EXPECT_EQ(get(1), 4);
@@ -134,8 +137,8 @@ TEST_F(AccessOdbc, DescribeColAndSqlColumnsReportAccessTypes) {
     EXPECT_EQ(got[7].type, SQL_TINYINT);
 
     s_.NewStatement();
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLColumns(s_.stmt(), nullptr, 0, nullptr, 0, (SQLCHAR*)"PATIENTEN",
-                                         SQL_NTS, nullptr, 0)));
+    ASSERT_TRUE(SQL_SUCCEEDED(
+        SQLColumns(s_.stmt(), nullptr, 0, nullptr, 0, (SQLCHAR*)"PATIENTEN", SQL_NTS, nullptr, 0)));
     std::string rows;
     while (SQL_SUCCEEDED(SQLFetch(s_.stmt())))
         rows += s_.Text(4) + ":" + s_.Text(5) + ":" + s_.Text(6) + ":" + s_.Text(7) + " ";
@@ -168,8 +171,9 @@ TEST_F(AccessOdbc, Cp1252TextRoundTripsAndIsUtf8InsideTheFile) {
     EXPECT_EQ(s_.Text(1), text);
 
     sqlite3* raw = nullptr;
-    ASSERT_EQ(sqlite3_open_v2((dir_.path() / "data.mdb").c_str(), &raw, SQLITE_OPEN_READONLY, nullptr),
-              SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_open_v2((dir_.path() / "data.mdb").c_str(), &raw, SQLITE_OPEN_READONLY, nullptr),
+        SQLITE_OK);
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(raw, "select hex(nachname) from patienten", -1, &st, nullptr);
     ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
@@ -208,7 +212,8 @@ TEST_F(AccessOdbc, ManyStatementsDoNotGrowTheProcess) {
     Ok("create table t (a integer, b text(20))");
     auto round = [&](int from, int to) {
         for (int i = from; i < to; ++i) {
-            s_.Exec("insert into t (a, b) values (" + std::to_string(i) + ", 'x" + std::to_string(i) + "')");
+            s_.Exec("insert into t (a, b) values (" + std::to_string(i) + ", 'x" +
+                    std::to_string(i) + "')");
             s_.Exec("select a, b from t where a = " + std::to_string(i));
             SQLFetch(s_.stmt());
             s_.Text(2);

@@ -14,13 +14,14 @@
 namespace accesstest {
 
 inline odbcdrv::ConnectKeys Keys(const std::string& path, const std::string& pwd, bool create) {
-    odbcdrv::ConnectKeys k{{"DRIVER", "{Microsoft Access Driver (*.mdb)}"}, {"DBQ", path}, {"PWD", pwd}};
+    odbcdrv::ConnectKeys k{
+        {"DRIVER", "{Microsoft Access Driver (*.mdb)}"}, {"DBQ", path}, {"PWD", pwd}};
     if (create) k["CREATEDB"] = "1";
     return k;
 }
 
 class AccessTestDb : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         path_ = (dir_.path() / "test.mdb").string();
         db_ = odbcdrv::TheBackend().Connect(Keys(path_, "lamp(hurz)", true));

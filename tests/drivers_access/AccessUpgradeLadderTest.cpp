@@ -47,17 +47,22 @@ const char* const kLadder[] = {
     "alter table kassenbuch add column titel varchar(255)",
     "update kassenbuch set titel = [text]",
     "alter table kassenbuch drop column [text]",
-    "create table DATA(DID integer, PID integer, AID integer, CID integer, DATUM timestamp, TXT memo, flags integer)",
+    "create table DATA(DID integer, PID integer, AID integer, CID integer, DATUM timestamp, TXT "
+    "memo, flags integer)",
     "alter table abrechnungen drop constraint primarykey",
     "create index old_pkey on abrechnungen (aid, pid, datum)",
     "create unique index I_PK_ABRECHNUNGEN on abrechnungen (zid)",
     "alter table diagnosen drop constraint primarykey",
     "create index old_pkey_dg on diagnosen (aid, pid, datum, code, sid)",
     "create unique index I_PK_DIAGNOSEN on diagnosen (did)",
-    "create table HAVG_PAT (PID\tinteger, VERTRAG\tinteger, VERTRETUNG\tinteger, QUARTAL\tinteger )",
-    "create table HAVG_PATEXTRA (PID\tinteger, LASTCHG\tinteger, ERWERBSTAETIG\tinteger, WOCHENSTUNDEN\tinteger, BERUF text(60), GEISTIG integer, SITZEND integer, BESONDERHEITEN text(255) )",
+    "create table HAVG_PAT (PID\tinteger, VERTRAG\tinteger, VERTRETUNG\tinteger, QUARTAL\tinteger "
+    ")",
+    "create table HAVG_PATEXTRA (PID\tinteger, LASTCHG\tinteger, ERWERBSTAETIG\tinteger, "
+    "WOCHENSTUNDEN\tinteger, BERUF text(60), GEISTIG integer, SITZEND integer, BESONDERHEITEN "
+    "text(255) )",
     "create table PAT_KONTAKT (KID\tinteger, PID\tinteger, TYP text(30), VAL text(100) )",
-    "create table ITEMHIST (VID\tinteger, IID\tinteger, ITYP\tinteger, IFMT\tinteger, PID\tinteger, AID\tinteger, LID\tinteger, DATUM\tinteger, TXT\tmemo)",
+    "create table ITEMHIST (VID\tinteger, IID\tinteger, ITYP\tinteger, IFMT\tinteger, "
+    "PID\tinteger, AID\tinteger, LID\tinteger, DATUM\tinteger, TXT\tmemo)",
     "alter table data add column deleted integer",
     "update data set deleted=0",
     "alter table diagnosen add column deleted integer",
@@ -70,33 +75,53 @@ const char* const kLadder[] = {
     "update diagnosen set rid=-1",
     "alter table abrechnungen add column extra memo",
     "update abrechnungen set extra=''",
-    "create table recall ( RECALLID\t\tinteger, DATUM\t\t\tinteger, PID\t\t\tinteger, AID\t\t\tinteger, IDENT\t\t\ttext(20), TITLE\t\t\ttext(100), TXT\t\t\tmemo)",
+    "create table recall ( RECALLID\t\tinteger, DATUM\t\t\tinteger, PID\t\t\tinteger, "
+    "AID\t\t\tinteger, IDENT\t\t\ttext(20), TITLE\t\t\ttext(100), TXT\t\t\tmemo)",
     "CREATE TABLE TERMINNOTIZ (TID    INTEGER NOT NULL,PID    INTEGER NOT NULL,NOTIZ\tmemo)",
-    "create table dmp_pat ( DPATID\t\t\tinteger, PID\t\t\tinteger, FALLNUMMER\t\ttext(10), ART\t\t\tinteger, DATUM\t\t\tinteger, EMPFAENGER\t\tinteger, FLAGS\t\t\tinteger )",
-    "create table dmp_form ( DMPID \t\tinteger primary key, PID \t\tinteger, AID\t\tinteger, SID\t\tinteger, BSNR\t\tinteger, LANR\t\tinteger, FORMID\t\tinteger, DATUM\t\tinteger, ABRECHNUNG\tinteger, FEHLERHAFT\tinteger, GEDRUCKT\tinteger, EMPFAENGER\tinteger, VERSION\tinteger, CONTENT\tmemo )",
-    "create table PAT_UNFALL ( UID\t\t\t\tinteger primary key, PID\t\t\t\tinteger, BGID\t\t\t\tinteger, TARIF\t\t\t\tinteger, DATUM\t\t\t\tinteger, PERSUNFALL\t\t\tinteger, UNFALLORT\t\t\ttext(60), BETRIEB\t\t\ttext(60), BSTRASSE\t\t\ttext(60), BPLZ\t\t\t\ttext(10), BORT\t\t\t\ttext(60), BTEL\t\t\t\ttext(30), BERICHTNR\t\t\ttext(20), AKTENZEICHEN\t\ttext(20), ANSPRECHPARTNER\ttext(60), UNFALLHERGANG\t\tmemo, EINGETROFFEN\t\tinteger)",
+    "create table dmp_pat ( DPATID\t\t\tinteger, PID\t\t\tinteger, FALLNUMMER\t\ttext(10), "
+    "ART\t\t\tinteger, DATUM\t\t\tinteger, EMPFAENGER\t\tinteger, FLAGS\t\t\tinteger )",
+    "create table dmp_form ( DMPID \t\tinteger primary key, PID \t\tinteger, AID\t\tinteger, "
+    "SID\t\tinteger, BSNR\t\tinteger, LANR\t\tinteger, FORMID\t\tinteger, DATUM\t\tinteger, "
+    "ABRECHNUNG\tinteger, FEHLERHAFT\tinteger, GEDRUCKT\tinteger, EMPFAENGER\tinteger, "
+    "VERSION\tinteger, CONTENT\tmemo )",
+    "create table PAT_UNFALL ( UID\t\t\t\tinteger primary key, PID\t\t\t\tinteger, "
+    "BGID\t\t\t\tinteger, TARIF\t\t\t\tinteger, DATUM\t\t\t\tinteger, PERSUNFALL\t\t\tinteger, "
+    "UNFALLORT\t\t\ttext(60), BETRIEB\t\t\ttext(60), BSTRASSE\t\t\ttext(60), BPLZ\t\t\t\ttext(10), "
+    "BORT\t\t\t\ttext(60), BTEL\t\t\t\ttext(30), BERICHTNR\t\t\ttext(20), "
+    "AKTENZEICHEN\t\ttext(20), ANSPRECHPARTNER\ttext(60), UNFALLHERGANG\t\tmemo, "
+    "EINGETROFFEN\t\tinteger)",
     "alter table abrechnungen alter multiplikator  integer",
 };
 
 }  // namespace
 
 class AccessUpgradeLadder : public AccessTestDb {
-protected:
+  protected:
     void OldestArchive() {
-        Exec("create table diagnosen (aid integer, pid integer, datum integer, code text(10), "
-             "sid integer, [text] text(255), constraint primarykey primary key (aid, pid, datum, code, sid))");
+        Exec(
+            "create table diagnosen (aid integer, pid integer, datum integer, code text(10), "
+            "sid integer, [text] text(255), constraint primarykey primary key (aid, pid, datum, "
+            "code, sid))");
         Exec("create table patienten (pid integer, nachname text(40), [update] integer)");
         Exec("create table kontingente (pid integer)");
         Exec("create table scheine (sid integer, pid integer, kzo1 text(20), kzo3 text(20))");
         Exec("create table ausdrucke (pid integer, [alter] integer)");
-        Exec("create table rezepte (mid integer, pid integer, aid integer, pzn integer, f1 text(10), "
-             "f2 text(10), anzahl integer, verschreibungsanzahl integer, zuletztverschrieben integer, "
-             "dauermedikament integer, constraint primarykey primary key (mid))");
-        Exec("create table notizen (nid integer, pid integer, aid integer, datum integer, [text] memo)");
+        Exec(
+            "create table rezepte (mid integer, pid integer, aid integer, pzn integer, f1 "
+            "text(10), "
+            "f2 text(10), anzahl integer, verschreibungsanzahl integer, zuletztverschrieben "
+            "integer, "
+            "dauermedikament integer, constraint primarykey primary key (mid))");
+        Exec(
+            "create table notizen (nid integer, pid integer, aid integer, datum integer, [text] "
+            "memo)");
         Exec("create table kassenbuch (kid integer, pid integer, [text] text(255))");
-        Exec("create table abrechnungen (aid integer, pid integer, datum integer, sid integer, "
-             "multiplikator double, primary key (aid, pid, datum))");
-        Exec("insert into diagnosen (aid, pid, datum, code, sid, [text]) values (1, 7, 100, 'J06', 1, 'O''Brien')");
+        Exec(
+            "create table abrechnungen (aid integer, pid integer, datum integer, sid integer, "
+            "multiplikator double, primary key (aid, pid, datum))");
+        Exec(
+            "insert into diagnosen (aid, pid, datum, code, sid, [text]) values (1, 7, 100, 'J06', "
+            "1, 'O''Brien')");
         Exec("insert into patienten (pid, nachname, [update]) values (7, 'Müller', 1234)");
         Exec("insert into kontingente (pid) values (7)");
         Exec("insert into scheine (sid, pid, kzo1, kzo3) values (1, 7, 'A1', '')");
@@ -111,19 +136,24 @@ protected:
     }
 
     void Docmed() {
-        Exec("create table DOCMED (AID\tinteger, PID\tinteger, DATUM\tinteger, DAUERMEDIKAMENT\tinteger, "
-             "ZULETZTVERSCHRIEBEN\tinteger, PZN\tinteger, VERSCHREIBUNGSANZAHL\tinteger)");
+        Exec(
+            "create table DOCMED (AID\tinteger, PID\tinteger, DATUM\tinteger, "
+            "DAUERMEDIKAMENT\tinteger, "
+            "ZULETZTVERSCHRIEBEN\tinteger, PZN\tinteger, VERSCHREIBUNGSANZAHL\tinteger)");
         for (const auto& r : Rows("select pid,aid,pzn,verschreibungsanzahl,zuletztverschrieben,"
                                   "dauermedikament from rezepte")) {
             char sql[300];
-            std::snprintf(sql, sizeof sql,
-                          "insert into docmed (pid,aid,pzn,verschreibungsanzahl,zuletztverschrieben,"
-                          "dauermedikament) values (%d,%d,%d,%d,%d,%d)",
-                          int(r[0].i), int(r[1].i), int(r[2].i), int(r[3].i), int(r[4].i), int(r[5].i));
+            std::snprintf(
+                sql, sizeof sql,
+                "insert into docmed (pid,aid,pzn,verschreibungsanzahl,zuletztverschrieben,"
+                "dauermedikament) values (%d,%d,%d,%d,%d,%d)",
+                int(r[0].i), int(r[1].i), int(r[2].i), int(r[3].i), int(r[4].i), int(r[5].i));
             Exec(sql);
         }
-        Exec("delete from rezepte where mid in ( select distinct a.mid from rezepte a, rezepte b\twhere "
-             "a.pzn = b.pzn and a.mid < b.mid )");
+        Exec(
+            "delete from rezepte where mid in ( select distinct a.mid from rezepte a, rezepte "
+            "b\twhere "
+            "a.pzn = b.pzn and a.mid < b.mid )");
     }
 };
 
@@ -171,8 +201,9 @@ TEST_F(AccessUpgradeLadder, EveryStepRunsAndKeepsTheData) {
     for (const auto& c : db_->TableColumns("rezepte")) names += c.name + " ";
     EXPECT_EQ(names, "pzn FLAGS ");
     // The notes migration writes its dates in this form into data.
-    Exec("insert into data (did, pid, aid, cid, datum, txt, flags, deleted, created) "
-         "values(1, 7, 1, 4, #2004-3-9 08:05:00#, 'It''s', 0, 0, 5)");
+    Exec(
+        "insert into data (did, pid, aid, cid, datum, txt, flags, deleted, created) "
+        "values(1, 7, 1, 4, #2004-3-9 08:05:00#, 'It''s', 0, 0, 5)");
     auto rows = Rows("select datum, txt from data");
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][0].ts.day, 9);

@@ -20,8 +20,8 @@ OdbcSession::~OdbcSession() {
 SQLRETURN OdbcSession::Connect(const std::string& cs) {
     SQLCHAR out[1024];
     SQLSMALLINT outLen = 0;
-    SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)cs.c_str(), SQLSMALLINT(cs.size()), out,
-                                    sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
+    SQLRETURN rc = SQLDriverConnect(dbc_, nullptr, (SQLCHAR*)cs.c_str(), SQLSMALLINT(cs.size()),
+                                    out, sizeof out, &outLen, SQL_DRIVER_NOPROMPT);
     connected_ = SQL_SUCCEEDED(rc);
     return rc;
 }

@@ -11,7 +11,7 @@
 namespace accesstest {
 
 class OdbcSession {
-public:
+  public:
     OdbcSession();
     ~OdbcSession();
     OdbcSession(const OdbcSession&) = delete;
@@ -30,7 +30,7 @@ public:
     // Column `col` of the current row as SQL_C_CHAR; "<null>" for null.
     std::string Text(SQLUSMALLINT col);
 
-private:
+  private:
     SQLHENV env_ = SQL_NULL_HENV;
     SQLHDBC dbc_ = SQL_NULL_HDBC;
     SQLHSTMT stmt_ = SQL_NULL_HSTMT;
