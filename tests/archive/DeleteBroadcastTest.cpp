@@ -19,7 +19,7 @@ namespace {
 // A session bus of the test's own, and a listener on it that counts the
 // signals "MSG_VELUNDA_NEWPAT".
 class ListeningBus {
-public:
+  public:
     ListeningBus() {
         int out[2];
         if (pipe(out) != 0) return;
@@ -84,7 +84,7 @@ public:
         return -1;
     }
 
-private:
+  private:
     pid_t pid_ = -1;
     std::string address_;
     DBusConnection* listener_ = nullptr;
