@@ -113,11 +113,6 @@ std::vector<SqlToken> AccessLexer::Tokenize(const std::string& sql) {
             ++i;
             continue;
         }
-        if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
-            while (i < n && sql[i] != '\n') ++i;
-            space += ' ';
-            continue;
-        }
         SqlToken t;
         t.space = std::move(space);
         space.clear();

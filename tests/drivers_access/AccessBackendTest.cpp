@@ -159,6 +159,8 @@ TEST_F(AccessDialect, PlusConcatenatesTextAndAddsNumbers) {
     EXPECT_EQ(Text("select extra from scheine where sid=2"), "");
     EXPECT_EQ(Int("select n + 1 * 2 - 3 from scheine where sid=1"), 4);
     EXPECT_EQ(Int("select -n + -1 from scheine where sid=1"), -6);
+    EXPECT_EQ(Int("select n--1 from scheine where sid=1"), 6);  // no comment in Access SQL
+    EXPECT_EQ(Fails("select n/*2 from scheine */").sqlstate, "42000");
     EXPECT_EQ(Text("select kzo1 & n & null from scheine where sid=1"), "ab5");
     EXPECT_EQ(Fails("select kzo1 + n from scheine where sid=1").sqlstate, "22018");
     EXPECT_EQ(Int("select '2' + n from scheine where sid=1"), 7);
@@ -383,6 +385,44 @@ TEST_F(AccessRebuild, DropColumnKeepsRowsAndTheIndexesOfOtherColumns) {
     EXPECT_EQ(Int("select pzn from rezepte where pid = 2"), 3);
     EXPECT_EQ(Fails("insert into rezepte (pid, pzn) values (5, 3)").sqlstate, "23000");
     EXPECT_EQ(Fails("alter table rezepte drop column nosuch").sqlstate, "42S22");
+}
+
+using AccessFiles = AccessTestDb;
+
+// The file backup copies database files while they are open and later puts a
+// copy back in place of a changed file and connects again.
+TEST_F(AccessFiles, CopyOfAnOpenDatabaseIsCompleteAndCanBePutBack) {
+    Exec("create table patienten (pid integer, nachname text(40))");
+    Exec("insert into patienten (pid, nachname) values (1, 'vorher')");
+    std::string backup = path_ + ".bak";
+    testenv::fs::copy_file(path_, backup);
+    Exec("insert into patienten (pid, nachname) values (2, 'nachher')");
+    EXPECT_EQ(Int("select count(*) from patienten"), 2);
+    db_.reset();
+    testenv::fs::rename(backup, path_);
+    db_ = odbcdrv::TheBackend().Connect(Keys(path_, "lamp(hurz)", false));
+    EXPECT_EQ(Text("select nachname from patienten"), "vorher");
+    Exec("insert into patienten (pid, nachname) values (3, 'danach')");
+    EXPECT_EQ(Int("select count(*) from patienten"), 2);
+}
+
+// Another process that holds the file for a moment delays a statement
+// instead of failing it.
+TEST_F(AccessFiles, StatementWaitsForAnotherProcessHoldingTheFile) {
+    Exec("create table t (a integer)");
+    std::string cmd =
+        "/usr/bin/python3 -c \"import sqlite3,sys,time; c=sqlite3.connect(sys.argv[1], "
+        "isolation_level=None); c.execute('BEGIN EXCLUSIVE'); print('locked', "
+        "flush=True); time.sleep(1); c.execute('COMMIT')\" '" +
+        path_ + "'";
+    FILE* other = popen(cmd.c_str(), "r");
+    ASSERT_TRUE(other);
+    char line[32] = {0};
+    ASSERT_TRUE(fgets(line, sizeof line, other));
+    EXPECT_STREQ(line, "locked\n");
+    Exec("insert into t (a) values (1)");
+    EXPECT_EQ(pclose(other), 0);
+    EXPECT_EQ(Int("select count(*) from t"), 1);
 }
 
 using AccessSafety = AccessTestDb;
