@@ -113,6 +113,14 @@ std::vector<SqlToken> AccessLexer::Tokenize(const std::string& sql) {
             ++i;
             continue;
         }
+        // A block comment counts as white space; "--" stays two minus signs,
+        // as "a--1" is a subtraction in Access SQL.
+        if (c == '/' && i + 1 < n && sql[i + 1] == '*') {
+            size_t close = sql.find("*/", i + 2);
+            i = close == std::string::npos ? n : close + 2;
+            space += ' ';
+            continue;
+        }
         SqlToken t;
         t.space = std::move(space);
         space.clear();

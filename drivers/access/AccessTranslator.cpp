@@ -191,10 +191,8 @@ std::string AccessTranslator::Token(size_t i) {
             if (it != Functions().end()) return t.space + it->second;
         }
     }
-    // Access SQL has no comments: keep "--" and "/*" from becoming one for SQLite.
-    if (t.space.empty() && i > 0 &&
-        ((t.Is("-") && tok_[i - 1].Is("-")) || (t.Is("*") && tok_[i - 1].Is("/"))))
-        return " " + TokenText(t);
+    // "a--1" subtracts in Access SQL; SQLite would read a comment.
+    if (t.space.empty() && i > 0 && t.Is("-") && tok_[i - 1].Is("-")) return " " + TokenText(t);
     return t.space + TokenText(t);
 }
 
