@@ -57,7 +57,10 @@ odbcdrv::DriverError AccessError::FromSqlite(sqlite3* db, int rc) {
     } else if ((rc & 0xFF) == SQLITE_CONSTRAINT) {
         state = "23000";
         text = "A constraint refused the change.";
-    } else if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED) {
+    } else if ((rc & 0xFF) == SQLITE_LOCKED) {
+        state = "HY000";
+        text = "The table is in use by a query of this connection that has not been closed.";
+    } else if ((rc & 0xFF) == SQLITE_BUSY) {
         state = "HYT00";
         text = "The database is in use by another process; the statement timed out.";
     } else if ((rc & 0xFF) == SQLITE_INTERRUPT) {
