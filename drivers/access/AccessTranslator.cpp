@@ -246,46 +246,38 @@ std::string AccessTranslator::Segment(size_t b, size_t e) {
     }
     if (!needed) return Plain(b, e);
 
-    // Split at &, then fold each additive chain left to right.
-    std::string result;
-    bool haveResult = false;
-    size_t chainStart = b;
-    size_t k = 0;
-    auto foldChain = [&](size_t cb, size_t ce) {
-        std::string acc;
-        size_t start = cb;
-        char pending = 0;
-        for (; k < ops.size() && ops[k].at < ce && ops[k].op != '&'; ++k) {
-            std::string operand = Plain(start, ops[k].at);
-            if (pending == 0)
-                acc = operand;
-            else if (pending == '+')
-                acc = "tamaro_plus(" + acc + "," + operand + ")";
-            else
-                acc = "(" + acc + " -" + operand + ")";
-            pending = ops[k].op;
-            start = ops[k].at + 1;
+    // Split at &, then fold each additive chain left to right. The openers
+    // of a left-nested chain are written first, so that long chains cost
+    // linear time: (a + b) - c becomes "(" "tamaro_plus(" a "," b ")" " -" c ")".
+    std::vector<std::vector<Op>> chains(1);
+    std::vector<size_t> chainStarts{b}, chainEnds;
+    for (const Op& op : ops) {
+        if (op.op == '&') {
+            chainEnds.push_back(op.at);
+            chains.emplace_back();
+            chainStarts.push_back(op.at + 1);
+        } else {
+            chains.back().push_back(op);
         }
-        std::string operand = Plain(start, ce);
-        if (pending == 0) return operand;
-        if (pending == '+') return "tamaro_plus(" + acc + "," + operand + ")";
-        return "(" + acc + " -" + operand + ")";
-    };
-    while (true) {
-        size_t chainEnd = e;
-        size_t amp = ops.size();
-        for (size_t j = k; j < ops.size(); ++j)
-            if (ops[j].op == '&') {
-                chainEnd = ops[j].at;
-                amp = j;
-                break;
-            }
-        std::string chain = foldChain(chainStart, chainEnd);
-        result = haveResult ? "tamaro_concat(" + result + "," + chain + ")" : chain;
-        haveResult = true;
-        if (amp == ops.size()) break;
-        k = amp + 1;
-        chainStart = chainEnd + 1;
+    }
+    chainEnds.push_back(e);
+    std::string result;
+    for (size_t c = 1; c < chains.size(); ++c) result += "tamaro_concat(";
+    for (size_t c = 0; c < chains.size(); ++c) {
+        const std::vector<Op>& chain = chains[c];
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+            result += it->op == '+' ? "tamaro_plus(" : "(";
+        size_t start = chainStarts[c];
+        for (const Op& op : chain) {
+            result += Plain(start, op.at);
+            if (start != chainStarts[c]) result += ")";
+            result += op.op == '+' ? "," : " -";
+            start = op.at + 1;
+        }
+        result += Plain(start, chainEnds[c]);
+        if (!chain.empty()) result += ")";
+        if (c > 0) result += ")";
+        if (c + 1 < chains.size()) result += ",";
     }
     return " " + result;
 }

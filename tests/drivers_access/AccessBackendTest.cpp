@@ -514,6 +514,16 @@ TEST_F(AccessSafety, DeepNestingAndGarbageNeverCrash) {
     }
 }
 
+TEST_F(AccessSafety, LongOperatorChainsAreTranslatedInLinearTime) {
+    Exec("create table t (a text(10))");
+    Exec("insert into t (a) values ('x')");
+    EXPECT_EQ(Text("select a + 'b' & 'c' + a & 1 - 1 + 2 from t"), "xbcx2");
+    std::string chain = "a";
+    for (int i = 0; i < 200000; ++i) chain += i % 3 ? "+a" : "&a";
+    // SQLite refuses expressions this deep; the point is a prompt answer.
+    EXPECT_EQ(Fails("select " + chain + " from t").sqlstate.size(), 5u);
+}
+
 TEST_F(AccessSafety, LargeStatementRuns) {
     Exec("create table t (a memo)");
     std::string big(1 << 20, 'x');
