@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -144,13 +145,23 @@ void AccessTranslator::MarkOrderBy() {
         }
     }
     finish(levels.back(), tok_.size());
-    for (auto it = inserts.rbegin(); it != inserts.rend(); ++it) {
-        SqlToken c;
-        c.kind = SqlToken::Kind::Synthetic;
-        c.text = "COLLATE NOCASE";
-        c.space = " ";
-        tok_.insert(tok_.begin() + long(*it), c);
+    if (inserts.empty()) return;
+    std::sort(inserts.begin(), inserts.end());
+    SqlToken collate;
+    collate.kind = SqlToken::Kind::Synthetic;
+    collate.text = "COLLATE NOCASE";
+    collate.space = " ";
+    std::vector<SqlToken> out;
+    out.reserve(tok_.size() + inserts.size());
+    size_t next = 0;
+    for (size_t i = 0; i <= tok_.size(); ++i) {
+        while (next < inserts.size() && inserts[next] == i) {
+            out.push_back(collate);
+            ++next;
+        }
+        if (i < tok_.size()) out.push_back(std::move(tok_[i]));
     }
+    tok_ = std::move(out);
 }
 
 bool AccessTranslator::IsBoundary(const SqlToken& t) const {
