@@ -154,6 +154,10 @@ ColumnDef AccessSchema::ColumnDefinition(std::vector<std::string>* uniqueIndexes
     }
     if (words == "counter" || words == "autoincrement" || words == "identity") length = -1;
     auto type = AccessType::FromDeclaration(words, length);
+    if (!type && AccessType::IsTypeName(words))
+        throw AccessError::Make("42000", "The size of the field '" + c.name + "' (" +
+                                             std::to_string(length) + ") is not valid for " +
+                                             words + "; it must lie between 1 and 255.");
     if (!type) Syntax("unknown field type '" + words + "'");
     c.type = *type;
     for (;;) {

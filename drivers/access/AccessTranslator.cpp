@@ -197,6 +197,7 @@ std::string AccessTranslator::Token(size_t i) {
     const SqlToken& t = tok_[i];
     if (t.kind == SqlToken::Kind::Word) {
         if (t.Is("mod")) return t.space + "%";
+        if (t.Is("distinctrow")) return t.space + "DISTINCT";
         if (i + 1 < tok_.size() && tok_[i + 1].Is("(")) {
             auto it = Functions().find(Lower(t.text));
             if (it != Functions().end()) return t.space + it->second;

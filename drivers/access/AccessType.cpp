@@ -103,6 +103,10 @@ std::optional<AccessType> AccessType::FromDeclaration(const std::string& words, 
     return AccessType(k);
 }
 
+bool AccessType::IsTypeName(const std::string& words) {
+    return DeclaredNames().count(words) > 0;
+}
+
 AccessType AccessType::FromStored(const std::string& declared) {
     std::string d = Upper(declared);
     auto sized = [&](const char* prefix, K k) -> std::optional<AccessType> {

@@ -37,6 +37,7 @@ class AccessType {
     // Type of an Access declaration: the type words in lower case and blanks
     // collapsed ("double precision"), and the length in parentheses or -1.
     static std::optional<AccessType> FromDeclaration(const std::string& words, int length);
+    static bool IsTypeName(const std::string& words);
 
     // Type of a column read back from SQLite's schema. Declarations that this
     // driver did not write fall back to SQLite's affinity rules.

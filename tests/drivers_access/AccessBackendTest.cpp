@@ -206,6 +206,7 @@ TEST_F(AccessDialect, QueriesTamaroSendsWithJoinsSubSelectsAndLists) {
     EXPECT_EQ(Int("select distinct pid from abrechnungen where abrechnung=0 and (sid<0 or (sid>0 "
                   "and gordnung in (1,5,6)))"),
               10);
+    EXPECT_EQ(Int("select distinctrow pid from abrechnungen"), 10);
     rows = Rows("select pid, max(datum) from abrechnungen where pid in (10,20) group by pid");
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][1].i, 300);
