@@ -162,6 +162,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tamaro-mkpractice: cannot write Kvarn/Velunda.conf\n");
         return 1;
     }
+    if (opt.kind == PracticeKind::Firebird && !opt.network)
+        std::printf(
+            "without Network.cfg Tamaro reaches the .fdb files through a Firebird server "
+            "at 127.0.0.1 (--network: directly)\n");
     // The line for $XDG_CONFIG_HOME/Kvarn/Velunda.conf that points Tamaro here.
     std::printf("path=%s\n", dir.c_str());
     return 0;
