@@ -13,6 +13,7 @@
 
 #include "tests/drivers/DriverProfile.h"
 #include "tests/drivers/OdbcTestHandles.h"
+#include "tests/fixtures/FirebirdSupport.h"
 #include "tests/fixtures/TestEnv.h"
 
 namespace drivertest {
@@ -51,6 +52,7 @@ class DriverApi : public ::testing::TestWithParam<std::string> {
   protected:
     void SetUp() override {
         testenv::UseBuiltDrivers();
+        testenv::IsolateFirebirdLocks();
         file = dir.path() / ("test" + P().extension);
         // Allocated only now: unixODBC reads ODBCSYSINI when the environment is made.
         connection = std::make_unique<OdbcConn>();

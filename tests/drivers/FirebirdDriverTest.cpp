@@ -38,7 +38,10 @@ std::string RunCommand(const std::string& cmd, int* status) {
 
 class FirebirdDriver : public ::testing::Test {
   protected:
-    void SetUp() override { testenv::UseBuiltDrivers(); }
+    void SetUp() override {
+        testenv::UseBuiltDrivers();
+        testenv::IsolateFirebirdLocks();
+    }
     std::string Local(const std::string& name, bool create = true) {
         return ProfileNamed("Firebird").connectString(dir.path() / name, create);
     }

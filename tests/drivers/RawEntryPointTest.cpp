@@ -8,6 +8,7 @@
 #include <string>
 
 #include "tests/drivers/DriverProfile.h"
+#include "tests/fixtures/FirebirdSupport.h"
 #include "tests/fixtures/TestEnv.h"
 
 namespace drivertest {
@@ -16,6 +17,7 @@ namespace {
 class RawEntryPoints : public ::testing::TestWithParam<std::string> {
   protected:
     void SetUp() override {
+        testenv::IsolateFirebirdLocks();
         lib = dlopen(P().library.c_str(), RTLD_NOW | RTLD_LOCAL);
         ASSERT_NE(nullptr, lib) << dlerror();
     }

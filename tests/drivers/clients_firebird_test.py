@@ -10,6 +10,10 @@ import unittest
 
 import pyodbc
 
+# The embedded engine of this process and of the isql processes it starts
+# keeps its locks to itself: no waiting for other processes on the machine.
+os.environ["FIREBIRD_LOCK"] = tempfile.mkdtemp(prefix="tamaro-fblock-")
+
 TEXT = b"M\xe4\xdfig \x95 \xbb d'Arc".decode("cp1252")
 
 
