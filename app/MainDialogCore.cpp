@@ -10,6 +10,7 @@
 #include "app/Globals.h"
 #include "app/LogSink.h"
 #include "app/VersionText.h"
+#include "archive/ArchiveHistory.h"
 #include "db/DatabaseKind.h"
 #include "platform/Registry.h"
 #include "users/AuditLog.h"
@@ -154,6 +155,7 @@ void MainDialogCore::StartupMaintenance() {
         AppendLog(line, ColourCount);
     }
     if (FillDoctorList) FillDoctorList();
+    FillArcHist(set_.Archive, view_->ArchiveRuns());
 }
 
 void MainDialogCore::OnTimer(int id) {

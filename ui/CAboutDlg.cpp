@@ -5,6 +5,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/VersionText.h"
+#include "ui/QtCp1252.h"
+
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("100"));
     setWindowTitle(QStringLiteral("Info über Tamaro"));
@@ -22,10 +25,4 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-QString CAboutDlg::VersionText() {
-    QString text = QStringLiteral("Tamaro V%1.%2")
-                       .arg(TAMARO_VERSION_MAJOR)
-                       .arg(TAMARO_VERSION_MINOR, 2, 10, QLatin1Char('0'));
-    if (TAMARO_VERSION_TWEAK != 0) text += QStringLiteral(" Beta %1").arg(TAMARO_VERSION_TWEAK);
-    return text;
-}
+QString CAboutDlg::VersionText() { return ToQString(GetVersionText()); }

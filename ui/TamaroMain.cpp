@@ -2,25 +2,50 @@
 
 #include <QApplication>
 
+#include <string>
+
+#include "app/CommandLine.h"
+#include "app/Globals.h"
+#include "app/Headless.h"
 #include "app/LogSink.h"
+#include "app/MainDialogCore.h"
 #include "app/WindowServices.h"
 #include "ui/CTamaroDlg.h"
 #include "ui/ProgressLogWidget.h"
+#include "ui/QtMainView.h"
 #include "ui/QtWindowServices.h"
+#include "users/AuditLog.h"
 
 int RunTamaro(int argc, char** argv) {
+    if (WantsHeadless(argc, argv)) return RunHeadless(argc, argv);
+
+    std::string args;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) args += ' ';
+        args += argv[i];
+    }
+    CurrentLid = PresetAid = PresetPid = -1;
+    ParseCommandLine(args, PresetAid, PresetPid);
+    TheAuditLog().SetConnection(nullptr);
+    TheAuditLog().SetModuleId(7);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tamaro"));
 
-    CTamaroDlg dlg;
-    QtWindowServices services(&dlg);
-    SetWindowServices(&services);
-    SetLogSink(dlg.Log());
+    {
+        CTamaroDlg dlg;
+        QtWindowServices services(&dlg);
+        SetWindowServices(&services);
+        SetLogSink(dlg.Log());
 
-    dlg.show();
-    dlg.exec();
-
-    SetLogSink(nullptr);
-    SetWindowServices(nullptr);
+        MainDialogCore core;
+        QtMainView view(dlg, [&core](int id) { core.OnTimer(id); });
+        dlg.show();
+        if (core.OnInitDialog(view)) dlg.exec();
+        core.OnDestroy();
+        TheAuditLog().SaveAtProgramEnd();
+        SetLogSink(nullptr);
+        SetWindowServices(nullptr);
+    }
     return 0;
 }

@@ -96,6 +96,9 @@ TEST_P(StartupTest, WithoutVelundaInstallationTheLogHasFiveLinesAndCommandsAreOf
     EXPECT_FALSE(view_.IsControlEnabled(IDC_F6));
     EXPECT_FALSE(view_.IsControlEnabled(IDC_ARCHIVE_RUNS));
     EXPECT_EQ(view_.CheckedView(), IDC_VIEW_VELUNDA);
+    // Without an archive connection the history holds only "---", unselected.
+    ASSERT_EQ(view_.ArchiveRuns().GetCount(), 1);
+    EXPECT_EQ(view_.ArchiveRuns().GetCurSel(), -1);
     ASSERT_EQ(view_.PendingTimers(), std::vector<int>{4});
 
     core.OnTimer(4);
@@ -146,6 +149,9 @@ TEST_P(StartupTest, CleanStartCountsPatientsAndCopiesTheTemplate) {
     EXPECT_EQ(lines[n - 2].text.rfind("Bereit (", 0), 0u);
     EXPECT_TRUE(boxes_.Boxes().empty()) << boxes_.Texts()[0];
     EXPECT_TRUE(view_.IsControlEnabled(IDC_F4));
+    ASSERT_EQ(view_.ArchiveRuns().GetCount(), 1);
+    EXPECT_EQ(view_.ArchiveRuns().GetItemText(0), "---");
+    EXPECT_EQ(view_.ArchiveRuns().GetCurSel(), 0);
 
     int logins = 0;
     core.ShowLogin = [&](ODBCConnection& c) {
@@ -292,7 +298,8 @@ TEST(StartupHeadless, HeadlessStartPrintsTheLogAndExitsZero) {
     out.clear();
     status = RunCommand("cd '" + testenv::ProgramDir().string() + "' && ./tamaro --headless 2>&1", &out);
     EXPECT_EQ(status, 1) << out;
-    EXPECT_NE(out.find("• Keine Velunda-Installation auf diesem Rechner gefunden.\n"),
+    // Standard output is UTF-8: the bullet is E2 80 A2 there.
+    EXPECT_NE(out.find("\xe2\x80\xa2 Keine Velunda-Installation auf diesem Rechner gefunden.\n"),
               std::string::npos)
         << out;
 }
