@@ -166,6 +166,7 @@ SQLRETURN StmtHandle::Fetch() {
         onRow_ = false;
         atEnd_ = true;
     } else {
+        ExecutingFlag flag(executing_);  // fetching runs the query too: it can be cancelled
         onRow_ = rows_->Next(row_);
         atEnd_ = !onRow_;
         if (onRow_) ++fetched_;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "tests/drivers/DriverProfile.h"
 #include "tests/drivers/OdbcTestHandles.h"
@@ -107,6 +108,27 @@ TEST_F(FirebirdDriver, TransactionStatementsAreTheDriversBusiness) {
     st.MustExec("commit");
     st.MustExec("rollback");
     EXPECT_EQ("1", st.Scalar("select count(*) from t"));
+}
+
+TEST_F(FirebirdDriver, CancelFromAnotherThreadStopsARunningStatement) {
+    OdbcConn c;
+    ASSERT_TRUE(SQL_SUCCEEDED(c.Connect(Local("cancel.fdb"))));
+    OdbcStmt st(c);
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        SQLCancel(st.h);
+    });
+    auto start = std::chrono::steady_clock::now();
+    // Counting a four-fold cross join of a system table takes minutes.
+    SQLRETURN rc =
+        st.Exec("select count(*) from rdb$types a, rdb$types b, rdb$types c, rdb$types d");
+    if (SQL_SUCCEEDED(rc)) rc = SQLFetch(st.h);
+    canceller.join();
+    EXPECT_EQ(SQL_ERROR, rc);
+    EXPECT_EQ("HY008: operation was cancelled", st.Error());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+    // The connection goes on working.
+    EXPECT_EQ("1", st.Scalar("select count(*) from rdb$database"));
 }
 
 TEST_F(FirebirdDriver, ClassicEngineLetsASecondProcessReadAnOpenFile) {
