@@ -80,6 +80,7 @@ std::string AccessTranslator::Translate(std::vector<SqlToken> tokens) {
                                                     "' is reserved for the driver.");
     AccessTranslator tr(std::move(tokens));
     tr.MarkOrderBy();
+    tr.TopToLimit();
     tr.match_.assign(tr.tok_.size(), 0);
     std::vector<size_t> open;
     for (size_t i = 0; i < tr.tok_.size(); ++i) {
@@ -160,6 +161,56 @@ void AccessTranslator::MarkOrderBy() {
             ++next;
         }
         if (i < tok_.size()) out.push_back(std::move(tok_[i]));
+    }
+    tok_ = std::move(out);
+}
+
+// SELECT TOP n ... becomes SELECT ... LIMIT n at the end of that query.
+void AccessTranslator::TopToLimit() {
+    std::vector<std::string> limits(1);  // per parenthesis level
+    std::vector<std::pair<size_t, std::string>> inserts;
+    std::vector<bool> drop(tok_.size(), false);
+    bool any = false;
+    for (size_t i = 0; i < tok_.size(); ++i) {
+        const SqlToken& t = tok_[i];
+        if (t.Is("(")) {
+            limits.emplace_back();
+        } else if (t.Is(")")) {
+            if (!limits.back().empty()) inserts.emplace_back(i, limits.back());
+            if (limits.size() > 1) limits.pop_back();
+        } else if (t.Is("select")) {
+            size_t j = i + 1;
+            if (j < tok_.size() &&
+                (tok_[j].Is("distinct") || tok_[j].Is("distinctrow") || tok_[j].Is("all")))
+                ++j;
+            if (j + 1 < tok_.size() && tok_[j].Is("top") &&
+                tok_[j + 1].kind == SqlToken::Kind::Number) {
+                if (j + 2 < tok_.size() && tok_[j + 2].Is("percent"))
+                    throw odbcdrv::DriverError(
+                        "42000", "[Tamaro][Access driver] TOP ... PERCENT is not supported.");
+                limits.back() = tok_[j + 1].text;
+                drop[j] = drop[j + 1] = true;
+                any = true;
+            }
+        }
+    }
+    if (!any) return;
+    size_t end = tok_.size();
+    while (end > 0 && tok_[end - 1].Is(";")) --end;
+    if (!limits.front().empty()) inserts.emplace_back(end, limits.front());
+    std::sort(inserts.begin(), inserts.end());
+    std::vector<SqlToken> out;
+    out.reserve(tok_.size() + inserts.size());
+    size_t next = 0;
+    for (size_t i = 0; i <= tok_.size(); ++i) {
+        for (; next < inserts.size() && inserts[next].first == i; ++next) {
+            SqlToken limit;
+            limit.kind = SqlToken::Kind::Synthetic;
+            limit.text = "LIMIT " + inserts[next].second;
+            limit.space = " ";
+            out.push_back(limit);
+        }
+        if (i < tok_.size() && !drop[i]) out.push_back(std::move(tok_[i]));
     }
     tok_ = std::move(out);
 }

@@ -23,6 +23,7 @@ class AccessTranslator {
   private:
     explicit AccessTranslator(std::vector<SqlToken> t);
     void MarkOrderBy();
+    void TopToLimit();
     std::string Range(size_t b, size_t e);
     std::string Segment(size_t b, size_t e);
     std::string Plain(size_t b, size_t e);

@@ -207,6 +207,8 @@ TEST_F(AccessDialect, QueriesTamaroSendsWithJoinsSubSelectsAndLists) {
                   "and gordnung in (1,5,6)))"),
               10);
     EXPECT_EQ(Int("select distinctrow pid from abrechnungen"), 10);
+    EXPECT_EQ(Int("select top 1 datum from abrechnungen order by datum desc;"), 300);
+    EXPECT_EQ(Int("select count(*) from (select top 1 pid from abrechnungen)"), 1);
     rows = Rows("select pid, max(datum) from abrechnungen where pid in (10,20) group by pid");
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0][1].i, 300);
