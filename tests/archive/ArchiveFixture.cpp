@@ -107,6 +107,13 @@ bool RunInOwnProcess() {
 
 void ArchiveTest::SetUp() {
     testenv::UseBuiltDrivers();
+    // The embedded engine's locks in a folder of the test process (shared
+    // with the processes it starts), so that no other engine user on the
+    // machine can hold up the tests.
+    if (!std::getenv("FIREBIRD_LOCK")) {
+        static testenv::TempDir lockFolder("tamaro-fblock");
+        setenv("FIREBIRD_LOCK", lockFolder.str().c_str(), 1);
+    }
     unsetenv("TAMARO_ODBC_FAIL_AFTER");
     unsetenv("TAMARO_ODBC_FAIL_MATCH");
     if (!DriverBuilt(Kind())) GTEST_SKIP() << "driver of this kind not built";
