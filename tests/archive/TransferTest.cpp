@@ -2,6 +2,7 @@
 // databases hold afterwards, the progress log, the history and the audit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 
 #include "app/Globals.h"
@@ -153,6 +154,11 @@ TEST_P(TransferTest, PidListBeyondTheInListLimit) {
     Transfer(pids);
     for (const std::string& line : LogTexts())
         EXPECT_EQ(line.find("Fehler"), std::string::npos) << line;
+    // One line per table for the copy and one for the deletion, each with
+    // the total of all parts of the list.
+    const auto lines = LogTexts();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "• Velunda.patienten... (3 Einträge)"), 2);
+    EXPECT_EQ(lines.size(), 2u + 24u + 1u + 24u + 2u + 1u);
     const Snapshot archived = Take(set_->ArchiveList);
     for (const auto& [table, t] : chosen) EXPECT_EQ(archived.at(table).rows, t.rows) << table;
     EXPECT_EQ(Count(set_->MainDatabase(), "select count(*) from patienten where pid in (1,9,11)"),
