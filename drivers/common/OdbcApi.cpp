@@ -161,9 +161,8 @@ SQLRETURN SQL_API SQLSetEnvAttr(SQLHENV h, SQLINTEGER attribute, SQLPOINTER valu
                             [&](EnvHandle& e) { return e.SetAttr(attribute, value); });
 }
 
-SQLRETURN SQL_API SQLGetEnvAttr(SQLHENV h, SQLINTEGER attribute, SQLPOINTER value,
-                                SQLINTEGER bufferLength, SQLINTEGER* length) {
-    (void)bufferLength;
+SQLRETURN SQL_API SQLGetEnvAttr(SQLHENV h, SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER,
+                                SQLINTEGER* length) {
     return Guard<EnvHandle>(h, SQL_HANDLE_ENV,
                             [&](EnvHandle& e) { return e.GetAttr(attribute, value, length); });
 }

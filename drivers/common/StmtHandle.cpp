@@ -197,8 +197,7 @@ SQLRETURN StmtHandle::GetData(SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER
     // Reading another column starts the pieces of this one afresh.
     for (size_t i = 0; i < getState_.size(); ++i)
         if (i != column - 1u) getState_[i] = GetDataState{};
-    SQLLEN limit = bufferLength;
-    return ValueConverter::Deliver(row_[column - 1], *col, cType, target, limit, indicator,
+    return ValueConverter::Deliver(row_[column - 1], *col, cType, target, bufferLength, indicator,
                                    getState_[column - 1], diag);
 }
 
