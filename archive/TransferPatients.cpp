@@ -79,7 +79,8 @@ class TransferRun {
     TransferRun(DatabaseSet& set, IComboBox& history, const std::string& pidList)
         : set_(set), history_(history), pidList_(pidList), pidParts_(SplitPidList(pidList)) {}
 
-    void Run();
+    // True when the run succeeded.
+    bool Run();
 
   private:
     void CopyTable(ArchiveDbPair& source, const std::string& table);
@@ -100,7 +101,7 @@ class TransferRun {
     std::set<std::string> blankColumns_;
 };
 
-void TransferRun::Run() {
+bool TransferRun::Run() {
     const uint64_t start = TickCount();
     WaitCursor cursor;
     ArchiveDbPair* source = set_.SourceList;
@@ -159,6 +160,7 @@ void TransferRun::Run() {
         DeleteDatabaseBackups(target);
     }
     LogReady(start);
+    return failures_ == 0;
 }
 
 void TransferRun::CopyTable(ArchiveDbPair& source, const std::string& table) {
@@ -386,6 +388,6 @@ TransferRun::Column TransferRun::ColumnLiteral(ArchiveDbPair& source, ODBCStmt& 
 
 }  // namespace
 
-void TransferPatients(DatabaseSet& set, IComboBox& history, const std::string& pidList) {
-    TransferRun(set, history, pidList).Run();
+bool TransferPatients(DatabaseSet& set, IComboBox& history, const std::string& pidList) {
+    return TransferRun(set, history, pidList).Run();
 }

@@ -13,5 +13,5 @@ class IComboBox;
 // success records an archiving run in the history (refilling history) and
 // writes the audit entry. A failure after the first written row puts both
 // sides back from the backups. Every step goes to the progress log; the wait
-// cursor is shown throughout.
-void TransferPatients(DatabaseSet& set, IComboBox& history, const std::string& pidList);
+// cursor is shown throughout. True when the run succeeded.
+bool TransferPatients(DatabaseSet& set, IComboBox& history, const std::string& pidList);

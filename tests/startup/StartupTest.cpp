@@ -306,3 +306,49 @@ TEST(StartupHeadless, HeadlessStartPrintsTheLogAndExitsZero) {
 #endif
 
 }  // namespace
+
+#ifdef TAMARO_HAVE_PROGRAM
+namespace {
+
+class HeadlessRunTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(HeadlessRunTest, ArchiveThenRestoreThroughTheCommandLine) {
+    UseBuiltDrivers();
+    TempDir cfg("tamaro-cfg"), practice("tamaro-practice");
+    setenv("XDG_CONFIG_HOME", cfg.str().c_str(), 1);
+    ASSERT_TRUE(MakePractice(practice.path(), GetParam(), 6));
+    RegisterVelunda(practice.path());
+    const std::string run = "cd '" + testenv::ProgramDir().string() + "' && ./tamaro --headless ";
+
+    std::string out;
+    int status = RunCommand(run + "--archive 2,5,3 2>&1", &out);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("Datentransfer Velunda -> Archiv...\n"), std::string::npos) << out;
+
+    out.clear();
+    status = RunCommand(run + "2>&1", &out);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("Velunda: 3 Patienten\nArchiv: 3 Patienten\nGesamt: 6 Patienten\n"),
+              std::string::npos)
+        << out;
+
+    out.clear();
+    status = RunCommand(run + "--restore 5,2,3 2>&1", &out);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("Datentransfer Archiv -> Velunda...\n"), std::string::npos) << out;
+
+    out.clear();
+    status = RunCommand(run + "2>&1", &out);
+    EXPECT_NE(out.find("Velunda: 6 Patienten\nArchiv: 0 Patienten\n"), std::string::npos) << out;
+
+    // A list that is no list of ids never reaches the databases.
+    out.clear();
+    status = RunCommand(run + "--archive '1) or (1=1' 2>&1", &out);
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_EQ(out.find("Datentransfer"), std::string::npos) << out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, HeadlessRunTest, ::testing::Values("fdb", "mdb"));
+
+}  // namespace
+#endif
