@@ -94,7 +94,7 @@ std::string AccessLexer::ParseDate(const std::string& raw) {
         haveTime = true;
     }
     if (!haveDate && !haveTime) return "";
-    char buf[32];
+    char buf[80];  // room for any int values, though they are range-checked above
     std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", y, mo, d, h, mi, se);
     return buf;
 }
