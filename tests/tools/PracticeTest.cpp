@@ -420,11 +420,13 @@ TEST_P(Practice, TemplateIsAtVersion68WithTheLiveColumns) {
         << archive->Error();
 }
 
-TEST_P(Practice, SameSeedGivesTheSamePatientsAndRefusesToOverwrite) {
+TEST_P(Practice, SameSeedGivesTheSamePatientsRegistersAndRefusesToOverwrite) {
     TempDir other("tamaro-practice");
     RunResult r = RunTool(other.str() + " --kind " + Ext() + " --patients 10 --seed 7 --now " +
-                          kNow + " --network");
+                          kNow + " --network --register");
     ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(testenv::ReadFile(fs::path(getenv("XDG_CONFIG_HOME")) / "Kvarn" / "Velunda.conf"),
+              "path=" + other.str() + "\n");
     EXPECT_EQ(testenv::ReadFile(other.path() / "Network.cfg"),
               "Path=" + other.str() + "\nFBConnect=" + other.str() + "\n");
 
