@@ -34,7 +34,7 @@ ctest --test-dir build --output-on-failure -j"$jobs" --timeout 900 || status=1
 if [ -z "${TAMARO_NO_ASAN:-}" ]; then
   cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAMARO_SANITIZE=ON -DTAMARO_WITH_QT=OFF -DTAMARO_WERROR=ON >/dev/null || exit 1
   cmake --build build-asan -j"$jobs" || exit 1
-  ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build-asan --output-on-failure -j"$jobs" -L sanitize --timeout 900 || status=1
+  ASAN_OPTIONS=detect_leaks=0:quarantine_size_mb=0 ctest --test-dir build-asan --output-on-failure -j"$jobs" -L sanitize --timeout 900 || status=1
 fi
 
 if [ $status -ne 0 ]; then echo "test.sh: FAILED"; else echo "test.sh: all tests passed"; fi
