@@ -11,7 +11,8 @@ root=$(pwd)
 
 scripts/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
+# Only what the demo runs: the program, the generator, the templates, the drivers.
+cmake --build build -j"$(nproc)" --target tamaro tamaro-mkpractice archive_templates tamarofb tamaroaccess
 
 data_home=${XDG_DATA_HOME:-$HOME/.local/share}
 practice="$data_home/tamaro/demo-practice"
