@@ -179,6 +179,16 @@ bool PracticeGenerator::WriteTemplate(const std::string& file, std::string& erro
         error = file + ": " + session.LastError();
         return false;
     }
+    if (kind == PracticeKind::Firebird) {
+        // Practices copy the template as their archive database, which must
+        // survive a power failure: forced writes go back on.
+        session.Disconnect();
+        if (!RunQuiet({"gfix", "-write", "sync", fs::absolute(path).string(), "-user", "SYSDBA",
+                       "-password", "tilvormex"})) {
+            error = file + ": gfix -write sync failed";
+            return false;
+        }
+    }
     return true;
 }
 

@@ -398,6 +398,18 @@ TEST_P(Practice, TemplateIsAtVersion68WithTheLiveColumns) {
     TempDir tmp("tamaro-tpl");
     fs::path copy = tmp.path() / ("archiv." + Ext());
     fs::copy_file(built, copy);
+    if (Ext() == "fdb") {
+        // Practices take the template as their archive: it keeps forced
+        // writes, unlike the synthetic practice databases.
+        std::string header;
+        FILE* p = popen(("fbstat -h '" + copy.string() + "' 2>&1").c_str(), "r");
+        ASSERT_NE(p, nullptr);
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) header.append(buf, n);
+        pclose(p);
+        EXPECT_NE(header.find("force write"), std::string::npos) << header;
+    }
     auto archive = std::make_unique<Probe>(ProgramConnectionString(Ext(), tmp.path(), "archiv"));
     ASSERT_TRUE(archive->Connected()) << archive->Error();
     EXPECT_EQ(archive->Scalar("select val from dbv"), "68");
