@@ -24,7 +24,7 @@ constexpr Entry kTable[] = {
     {"22002", "Indicator variable required but not supplied"},
     {"22003", "Numeric value out of range"},
     {"22007", "Invalid datetime format"},
-    {"22018", "Invalid character value for cast specification"},
+    {"22018", "Invalid character value for cast"},
     {"24000", "Invalid cursor state"},
     {"25000", "Invalid transaction state"},
     {"HY000", "General error"},

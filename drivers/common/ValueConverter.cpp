@@ -18,8 +18,10 @@ bool IsTextCType(SQLSMALLINT c) {
     return c == SQL_C_CHAR || c == SQL_C_WCHAR || c == SQL_C_BINARY;
 }
 
-// Parses a decimal number written as text (leading/trailing blanks allowed).
-bool ParseNumber(const std::string& s, double& out) {
+// Parses a number written as text (leading/trailing blanks and a leading
+// "+" allowed); T is double or int64_t.
+template <typename T>
+bool ParseText(const std::string& s, T& out) {
     size_t b = s.find_first_not_of(" \t");
     size_t e = s.find_last_not_of(" \t");
     if (b == std::string::npos) return false;
@@ -30,16 +32,8 @@ bool ParseNumber(const std::string& s, double& out) {
     return r.ec == std::errc() && r.ptr == last;
 }
 
-bool ParseInteger(const std::string& s, int64_t& out) {
-    size_t b = s.find_first_not_of(" \t");
-    size_t e = s.find_last_not_of(" \t");
-    if (b == std::string::npos) return false;
-    const char* first = s.data() + b;
-    const char* last = s.data() + e + 1;
-    if (*first == '+') ++first;
-    auto r = std::from_chars(first, last, out);
-    return r.ec == std::errc() && r.ptr == last;
-}
+bool ParseNumber(const std::string& s, double& out) { return ParseText(s, out); }
+bool ParseInteger(const std::string& s, int64_t& out) { return ParseText(s, out); }
 
 // Accepts "yyyy-mm-dd", "hh:mm:ss" and "yyyy-mm-dd hh:mm:ss[.fff]".
 bool ParseDatetime(const std::string& s, SQL_TIMESTAMP_STRUCT& ts, bool& hasDate, bool& hasTime) {

@@ -1,48 +1,14 @@
 #include <dbus/dbus.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 
 #include "platform/Broadcast.h"
+#include "tests/fixtures/PrivateSessionBus.h"
 #include "tests/fixtures/TestEnv.h"
 
 namespace {
-
-// A private session bus for one test, ended with the test.
-class PrivateBus {
-  public:
-    PrivateBus() {
-        int out[2];
-        if (pipe(out) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], 1);
-            close(out[0]);
-            execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", "--nopidfile",
-                   "--print-address=1", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(out[1]);
-        char c;
-        while (read(out[0], &c, 1) == 1 && c != '\n') address_ += c;
-        close(out[0]);
-    }
-    ~PrivateBus() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    const std::string& Address() const { return address_; }
-
-  private:
-    pid_t pid_ = -1;
-    std::string address_;
-};
 
 class BroadcastTest : public ::testing::Test {
   protected:
@@ -62,32 +28,14 @@ class BroadcastTest : public ::testing::Test {
 };
 
 TEST_F(BroadcastTest, ListenerReceivesTheSignalWithTwoZeroArguments) {
-    PrivateBus bus;
-    if (bus.Address().empty()) GTEST_SKIP() << "dbus-daemon could not be started";
-    setenv("DBUS_SESSION_BUS_ADDRESS", bus.Address().c_str(), 1);
-
-    DBusError error;
-    dbus_error_init(&error);
-    DBusConnection* listener = dbus_connection_open_private(bus.Address().c_str(), &error);
-    ASSERT_NE(listener, nullptr) << error.message;
-    ASSERT_TRUE(dbus_bus_register(listener, &error)) << error.message;
-    dbus_bus_add_match(listener, "type='signal',interface='de.kvarn.Velunda'", &error);
-    ASSERT_FALSE(dbus_error_is_set(&error));
-    dbus_connection_flush(listener);
+    testenv::PrivateSessionBus bus;
+    if (!bus.Ready()) GTEST_SKIP() << "dbus-daemon could not be started";
 
     EXPECT_TRUE(BroadcastNewPatients());
 
-    DBusMessage* received = nullptr;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!received && std::chrono::steady_clock::now() < deadline) {
-        dbus_connection_read_write(listener, 100);
-        while (DBusMessage* m = dbus_connection_pop_message(listener)) {
-            if (!received && dbus_message_is_signal(m, "de.kvarn.Velunda", "MSG_VELUNDA_NEWPAT"))
-                received = m;
-            else
-                dbus_message_unref(m);
-        }
-    }
+    DBusMessage* received = bus.WaitForSignal("MSG_VELUNDA_NEWPAT");
+    DBusError error;
+    dbus_error_init(&error);
     ASSERT_NE(received, nullptr);
     EXPECT_STREQ(dbus_message_get_path(received), "/de/kvarn/Velunda");
     dbus_int32_t first = -1, second = -1;
@@ -96,8 +44,7 @@ TEST_F(BroadcastTest, ListenerReceivesTheSignalWithTwoZeroArguments) {
     EXPECT_EQ(first, 0);
     EXPECT_EQ(second, 0);
     dbus_message_unref(received);
-    dbus_connection_close(listener);
-    dbus_connection_unref(listener);
+    dbus_error_free(&error);
 }
 
 TEST_F(BroadcastTest, NoReachableBusDoesNothingAndDoesNotBlock) {
