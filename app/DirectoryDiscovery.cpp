@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <vector>
 
-#include "app/CConfigFile.h"
-#include "app/Globals.h"
+#include "core/CConfigFile.h"
+#include "core/Globals.h"
 #include "platform/Registry.h"
 
 std::string FirebirdBase;

@@ -1,7 +1,7 @@
 // Where Tamaro and Velunda live, found step by step during start-up: the
 // program folder, the Velunda installation from the registry, the data root
 // and Firebird server prefix from Velunda's "Network.cfg", and the database
-// folder. Each step sets the process-wide folder values of app/Globals.h.
+// folder. Each step sets the process-wide folder values of core/Globals.h.
 #pragma once
 
 #include <string>

@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "app/HeadlessView.h"
 #include "app/MainDialogCore.h"
-#include "app/ScriptedWindowServices.h"
-#include "app/TerminalLogSink.h"
-#include "archive/HeadlessCommands.h"
+#include "core/ScriptedWindowServices.h"
+#include "core/TerminalLogSink.h"
+#include "app/HeadlessCommands.h"
 #include "users/AuditLog.h"
 
 namespace {

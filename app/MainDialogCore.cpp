@@ -7,8 +7,8 @@
 #include <filesystem>
 
 #include "app/DirectoryDiscovery.h"
-#include "app/Globals.h"
-#include "app/LogSink.h"
+#include "core/Globals.h"
+#include "core/LogSink.h"
 #include "app/VersionText.h"
 #include "archive/ArchiveHistory.h"
 #include "db/DatabaseKind.h"

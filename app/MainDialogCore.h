@@ -9,8 +9,8 @@
 #include <functional>
 #include <string>
 
-#include "app/CConfigFile.h"
-#include "app/DatabaseSet.h"
+#include "core/CConfigFile.h"
+#include "db/DatabaseSet.h"
 #include "app/MainView.h"
 
 class MainDialogCore {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/ComboBox.h"
+#include "core/ComboBox.h"
 
 enum ControlId {
     IDC_PATLIST = 1000,

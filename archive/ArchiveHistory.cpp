@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <ctime>
 
-#include "app/ArchiveDbPair.h"
-#include "app/ComboBox.h"
-#include "app/Globals.h"
-#include "app/LogSink.h"
+#include "db/ArchiveDbPair.h"
+#include "core/ComboBox.h"
+#include "core/Globals.h"
+#include "core/LogSink.h"
 #include "archive/ColumnText.h"
 #include "db/ODBCStmt.h"
 #include "db/OdbcResult.h"

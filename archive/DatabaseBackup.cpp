@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "app/ArchiveDbPair.h"
-#include "app/Globals.h"
-#include "app/LogSink.h"
+#include "db/ArchiveDbPair.h"
+#include "core/Globals.h"
+#include "core/LogSink.h"
 #include "db/DatabaseKind.h"
 
 namespace {

@@ -2,9 +2,9 @@
 
 #include <strings.h>
 
-#include "app/ArchiveDbPair.h"
-#include "app/Globals.h"
-#include "app/LogSink.h"
+#include "db/ArchiveDbPair.h"
+#include "core/Globals.h"
+#include "core/LogSink.h"
 #include "archive/PidList.h"
 #include "archive/StatementObserver.h"
 #include "db/ODBCStmt.h"

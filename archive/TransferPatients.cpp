@@ -7,11 +7,11 @@
 #include <set>
 #include <vector>
 
-#include "app/ArchiveDbPair.h"
-#include "app/DatabaseSet.h"
-#include "app/Globals.h"
-#include "app/LogSink.h"
-#include "app/WindowServices.h"
+#include "db/ArchiveDbPair.h"
+#include "db/DatabaseSet.h"
+#include "core/Globals.h"
+#include "core/LogSink.h"
+#include "core/WindowServices.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ColumnText.h"
 #include "archive/DatabaseBackup.h"

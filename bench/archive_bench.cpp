@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "app/ComboBox.h"
-#include "app/DatabaseSet.h"
-#include "app/Globals.h"
-#include "app/LogRecorder.h"
-#include "app/ScriptedWindowServices.h"
+#include "core/ComboBox.h"
+#include "db/DatabaseSet.h"
+#include "core/Globals.h"
+#include "core/LogRecorder.h"
+#include "core/ScriptedWindowServices.h"
 #include "archive/DatabaseBackup.h"
 #include "archive/StatementObserver.h"
 #include "archive/TransferPatients.h"

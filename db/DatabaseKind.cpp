@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "app/ArchiveDbPair.h"
-#include "app/Globals.h"
-#include "app/LogSink.h"
+#include "db/ArchiveDbPair.h"
+#include "core/Globals.h"
+#include "core/LogSink.h"
 #include "db/ODBCStmt.h"
 #include "db/OdbcResult.h"
 #include "db/ValueBuffer.h"

@@ -13,7 +13,7 @@ enum class DatabaseKind { Firebird, Access };
 DatabaseKind KindOfExtension(const std::string& extension);
 const char* ExtensionOf(DatabaseKind kind);  // ".fdb" / ".mdb"
 
-// Connection strings from the process-wide folders (app/Globals.h).
+// Connection strings from the process-wide folders (core/Globals.h).
 // FirebirdConnectionString turns every "\" of ServerPath into "/" in the
 // global itself first.
 std::string FirebirdConnectionString(const std::string& fileName);

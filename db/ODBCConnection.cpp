@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "app/Globals.h"
-#include "app/LogSink.h"
-#include "app/WindowServices.h"
+#include "core/Globals.h"
+#include "core/LogSink.h"
+#include "core/WindowServices.h"
 #include "db/ODBCStmt.h"
 #include "db/OdbcResult.h"
 #include "db/SqlDialect.h"

@@ -1,6 +1,6 @@
 #include "db/OdbcResult.h"
 
-#include "app/WindowServices.h"
+#include "core/WindowServices.h"
 
 void ShowInvalidHandle() {
     ShowMessage("Invalid Handle");

@@ -5,8 +5,8 @@
 
 #include <cstdlib>
 
-#include "app/CConfigFile.h"
-#include "app/Globals.h"
+#include "core/CConfigFile.h"
+#include "core/Globals.h"
 
 namespace {
 

@@ -14,13 +14,22 @@ scripts/deps.sh || { echo "test.sh: installing dependencies failed"; exit 1; }
 status=0
 
 # The engine folders stay free of Qt Widgets.
-if grep -rnE '#\s*include\s*[<"](Q[A-Z]|QtWidgets|QtGui)' app db archive users patient platform 2>/dev/null; then
+if grep -rnE '#\s*include\s*[<"](Q[A-Z]|QtWidgets|QtGui)' core platform db users patient archive app 2>/dev/null; then
   echo "test.sh: Qt headers found in the engine folders (above)"
   status=1
 fi
 
+# Every layer includes only the layers below it.
+scripts/check-layers.sh || status=1
+
 jobs=$(nproc)
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMARO_WERROR=ON >/dev/null || exit 1
+# A compiler cache keeps rebuilds in other checkouts of the project cheap.
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  export CCACHE_BASEDIR="$root"
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMARO_WERROR=ON "${launcher[@]}" >/dev/null || exit 1
 cmake --build build -j"$jobs" || exit 1
 
 fbstarted=0
@@ -32,7 +41,7 @@ trap '[ $fbstarted = 1 ] && "$root"/scripts/fbserver.sh stop' EXIT
 ctest --test-dir build --output-on-failure -j"$jobs" --timeout 900 || status=1
 
 if [ -z "${TAMARO_NO_ASAN:-}" ]; then
-  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAMARO_SANITIZE=ON -DTAMARO_WITH_QT=OFF -DTAMARO_WERROR=ON >/dev/null || exit 1
+  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAMARO_SANITIZE=ON -DTAMARO_WITH_QT=OFF -DTAMARO_WERROR=ON "${launcher[@]}" >/dev/null || exit 1
   cmake --build build-asan -j"$jobs" || exit 1
   ASAN_OPTIONS=detect_leaks=0:quarantine_size_mb=0 ctest --test-dir build-asan --output-on-failure -j"$jobs" -L sanitize --timeout 900 || status=1
 fi

@@ -16,8 +16,8 @@
 #include <QTextLayout>
 #include <memory>
 
-#include "app/Globals.h"
-#include "app/WindowServices.h"
+#include "core/Globals.h"
+#include "core/WindowServices.h"
 #include "ui/QtCp1252.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <QTextEdit>
 #include <vector>
 
-#include "app/LogSink.h"
+#include "core/LogSink.h"
 #include "ui/RtfWriter.h"
 
 class QPrinter;

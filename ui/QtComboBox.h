@@ -4,7 +4,7 @@
 // untouched list stays off.
 #pragma once
 
-#include "app/ComboBox.h"
+#include "core/ComboBox.h"
 
 class QComboBox;
 

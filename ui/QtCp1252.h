@@ -5,7 +5,7 @@
 #include <QString>
 #include <string>
 
-#include "platform/Cp1252.h"
+#include "core/Cp1252.h"
 
 inline QString ToQString(const std::string& cp1252Text) {
     return QString::fromStdString(cp1252::ToUtf8(cp1252Text));

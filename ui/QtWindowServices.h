@@ -7,8 +7,8 @@
 #include <deque>
 #include <vector>
 
-#include "app/ScriptedWindowServices.h"
-#include "app/WindowServices.h"
+#include "core/ScriptedWindowServices.h"
+#include "core/WindowServices.h"
 
 class QWidget;
 

@@ -5,11 +5,11 @@
 #include <string>
 
 #include "app/CommandLine.h"
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "app/Headless.h"
-#include "app/LogSink.h"
+#include "core/LogSink.h"
 #include "app/MainDialogCore.h"
-#include "app/WindowServices.h"
+#include "core/WindowServices.h"
 #include "ui/CTamaroDlg.h"
 #include "ui/ProgressLogWidget.h"
 #include "ui/QtMainView.h"

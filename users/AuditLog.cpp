@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <ctime>
 
-#include "app/WindowServices.h"
+#include "core/WindowServices.h"
 #include "db/ODBCConnection.h"
 #include "db/ODBCStmt.h"
 #include "db/SqlDialect.h"
-#include "platform/Cp1252.h"
+#include "core/Cp1252.h"
 #include "platform/ExclusiveFile.h"
 #include "platform/UserAndHost.h"
 

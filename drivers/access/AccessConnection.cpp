@@ -10,7 +10,7 @@
 #include "drivers/access/AccessSchema.h"
 #include "drivers/access/AccessTranslator.h"
 #include "drivers/access/SqliteStatement.h"
-#include "platform/Cp1252.h"
+#include "core/Cp1252.h"
 
 namespace accessdrv {
 

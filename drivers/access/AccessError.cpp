@@ -1,6 +1,6 @@
 #include "drivers/access/AccessError.h"
 
-#include "platform/Cp1252.h"
+#include "core/Cp1252.h"
 
 namespace accessdrv {
 

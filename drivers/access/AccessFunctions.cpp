@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Cp1252.h"
+#include "core/Cp1252.h"
 
 namespace accessdrv {
 

@@ -8,7 +8,7 @@
 
 #include "drivers/access/AccessError.h"
 #include "drivers/access/AccessLexer.h"
-#include "platform/Cp1252.h"
+#include "core/Cp1252.h"
 
 namespace accessdrv {
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "app/DirectoryDiscovery.h"
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "tests/fixtures/TestEnv.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/Globals.h"
-#include "app/LogSink.h"
-#include "app/WindowServices.h"
+#include "core/Globals.h"
+#include "core/LogSink.h"
+#include "core/WindowServices.h"
 #include "archive/ColumnText.h"
 #include "archive/PidList.h"
 #include "archive/TransferPatients.h"

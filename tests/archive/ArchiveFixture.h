@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "app/ComboBox.h"
-#include "app/DatabaseSet.h"
-#include "app/LogRecorder.h"
-#include "app/ScriptedWindowServices.h"
+#include "core/ComboBox.h"
+#include "db/DatabaseSet.h"
+#include "core/LogRecorder.h"
+#include "core/ScriptedWindowServices.h"
 #include "db/DatabaseKind.h"
 #include "tests/fixtures/TestEnv.h"
 

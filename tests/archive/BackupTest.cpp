@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "archive/DatabaseBackup.h"
 #include "tests/archive/ArchiveFixture.h"
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "app/DatabaseSet.h"
+#include "db/DatabaseSet.h"
 #include "archive/PidList.h"
 
 namespace {

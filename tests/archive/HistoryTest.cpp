@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/DeletePatients.h"
 #include "tests/archive/ArchiveFixture.h"

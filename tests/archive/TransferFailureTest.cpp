@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/Globals.h"
-#include "app/LogSink.h"
+#include "core/Globals.h"
+#include "core/LogSink.h"
 #include "archive/PidList.h"
 #include "tests/archive/ArchiveFixture.h"
 

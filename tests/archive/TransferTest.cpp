@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <regex>
 
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/PidList.h"
 #include "tests/archive/ArchiveFixture.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "archive/DatabaseBackup.h"
 #include "tests/archive/ArchiveFixture.h"
 

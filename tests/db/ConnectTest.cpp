@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "db/ODBCStmt.h"
 #include "tests/db/DbFixture.h"
 

@@ -1,8 +1,8 @@
 #include "tests/db/DbFixture.h"
 
-#include "app/Globals.h"
-#include "app/LogSink.h"
-#include "app/WindowServices.h"
+#include "core/Globals.h"
+#include "core/LogSink.h"
+#include "core/WindowServices.h"
 #include "db/ODBCStmt.h"
 #include "db/OdbcResult.h"
 

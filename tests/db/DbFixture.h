@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "app/ArchiveDbPair.h"
-#include "app/LogRecorder.h"
-#include "app/ScriptedWindowServices.h"
+#include "db/ArchiveDbPair.h"
+#include "core/LogRecorder.h"
+#include "core/ScriptedWindowServices.h"
 #include "db/DatabaseKind.h"
 #include "tests/fixtures/TestEnv.h"
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "platform/Registry.h"
 #include "tests/fixtures/TestEnv.h"
 

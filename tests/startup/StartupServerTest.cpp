@@ -2,11 +2,11 @@
 // names the server, so every database is attached through it.
 #include <gtest/gtest.h>
 
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "app/HeadlessView.h"
-#include "app/LogRecorder.h"
+#include "core/LogRecorder.h"
 #include "app/MainDialogCore.h"
-#include "app/ScriptedWindowServices.h"
+#include "core/ScriptedWindowServices.h"
 #include "tests/fixtures/FirebirdSupport.h"
 #include "tests/fixtures/Practice.h"
 #include "users/AuditLog.h"

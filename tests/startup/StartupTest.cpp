@@ -7,13 +7,13 @@
 #include <ctime>
 #include <regex>
 
-#include "app/CConfigFile.h"
+#include "core/CConfigFile.h"
 #include "app/CommandLine.h"
-#include "app/Globals.h"
+#include "core/Globals.h"
 #include "app/HeadlessView.h"
-#include "app/LogRecorder.h"
+#include "core/LogRecorder.h"
 #include "app/MainDialogCore.h"
-#include "app/ScriptedWindowServices.h"
+#include "core/ScriptedWindowServices.h"
 #include "app/VersionText.h"
 #include "users/AuditLog.h"
 #include "tests/fixtures/Practice.h"

@@ -16,8 +16,8 @@
 #include <cstdlib>
 #include <map>
 
-#include "app/Globals.h"
-#include "app/LogSink.h"
+#include "core/Globals.h"
+#include "core/LogSink.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CTamaroDlg.h"
 #include "ui/DatePicker.h"

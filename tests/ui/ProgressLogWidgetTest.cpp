@@ -11,8 +11,8 @@
 #include <QTimer>
 #include <filesystem>
 
-#include "app/Globals.h"
-#include "app/LogSink.h"
+#include "core/Globals.h"
+#include "core/LogSink.h"
 #include "tests/fixtures/TestEnv.h"
 #include "ui/ProgressLogWidget.h"
 #include "ui/RtfWriter.h"

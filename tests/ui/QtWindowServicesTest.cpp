@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "app/WindowServices.h"
+#include "core/WindowServices.h"
 #include "ui/DatePicker.h"
 #include "ui/QtComboBox.h"
 #include "ui/QtWindowServices.h"

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "app/ScriptedWindowServices.h"
-#include "app/WindowServices.h"
+#include "core/ScriptedWindowServices.h"
+#include "core/WindowServices.h"
 #include "db/ODBCConnection.h"
 #include "db/ODBCStmt.h"
 #include "platform/UserAndHost.h"

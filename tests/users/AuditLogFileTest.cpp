@@ -7,8 +7,8 @@
 #include <chrono>
 #include <filesystem>
 
-#include "app/ScriptedWindowServices.h"
-#include "app/WindowServices.h"
+#include "core/ScriptedWindowServices.h"
+#include "core/WindowServices.h"
 #include "platform/ExclusiveFile.h"
 #include "platform/UserAndHost.h"
 #include "tests/fixtures/TestEnv.h"

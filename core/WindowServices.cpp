@@ -1,6 +1,6 @@
-#include "app/WindowServices.h"
+#include "core/WindowServices.h"
 
-#include "app/ScriptedWindowServices.h"
+#include "core/ScriptedWindowServices.h"
 
 namespace {
 IWindowServices* g_services = nullptr;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/WindowServices.h"
+#include "core/WindowServices.h"
 
 class ScriptedWindowServices : public IWindowServices {
 public:

@@ -1,8 +1,8 @@
-#include "archive/HeadlessCommands.h"
+#include "app/HeadlessCommands.h"
 
 #include <cstdio>
 
-#include "app/DatabaseSet.h"
+#include "db/DatabaseSet.h"
 #include "app/HeadlessView.h"
 #include "app/MainDialogCore.h"
 #include "archive/TransferPatients.h"

@@ -1,4 +1,4 @@
-#include "app/CConfigFile.h"
+#include "core/CConfigFile.h"
 
 #include <sys/stat.h>
 

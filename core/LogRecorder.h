@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/LogSink.h"
+#include "core/LogSink.h"
 
 class LogRecorder : public ILogSink {
 public:

@@ -1,10 +1,10 @@
-#include "app/TerminalLogSink.h"
+#include "core/TerminalLogSink.h"
 
 #include <unistd.h>
 
 #include <string>
 
-#include "platform/Cp1252.h"
+#include "core/Cp1252.h"
 
 TerminalLogSink::TerminalLogSink(std::FILE* out) : out_(out), ansi_(isatty(fileno(out)) != 0) {}
 

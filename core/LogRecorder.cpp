@@ -1,4 +1,4 @@
-#include "app/LogRecorder.h"
+#include "core/LogRecorder.h"
 
 void LogRecorder::Append(const std::string& text, uint32_t colour) {
     raw_ += text;

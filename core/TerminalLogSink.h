@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "app/LogSink.h"
+#include "core/LogSink.h"
 
 class TerminalLogSink : public ILogSink {
 public:

@@ -1,4 +1,4 @@
-#include "app/DatabaseSet.h"
+#include "db/DatabaseSet.h"
 
 #include <strings.h>
 

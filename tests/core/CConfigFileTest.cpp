@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/CConfigFile.h"
+#include "core/CConfigFile.h"
 #include "tests/fixtures/TestEnv.h"
 
 using testenv::ReadFile;

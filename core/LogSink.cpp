@@ -1,8 +1,8 @@
-#include "app/LogSink.h"
+#include "core/LogSink.h"
 
 #include <cstdio>
 
-#include "app/Globals.h"
+#include "core/Globals.h"
 
 namespace {
 ILogSink* g_sink = nullptr;

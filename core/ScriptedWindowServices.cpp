@@ -1,6 +1,6 @@
-#include "app/ScriptedWindowServices.h"
+#include "core/ScriptedWindowServices.h"
 
-#include "platform/Cp1252.h"
+#include "core/Cp1252.h"
 
 MsgResult ScriptedWindowServices::MessageBox(const std::string& text, MsgButtons buttons,
                                              MsgResult defaultButton) {

@@ -7,7 +7,7 @@
 #include <array>
 #include <string>
 
-#include "app/ArchiveDbPair.h"
+#include "db/ArchiveDbPair.h"
 
 class DatabaseSet {
   public:
