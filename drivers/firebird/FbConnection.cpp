@@ -1,6 +1,7 @@
 #include "firebird/FbConnection.h"
 
 #include "common/MemoryResultSet.h"
+#include "firebird/FbLongLiterals.h"
 #include "firebird/FbResultSet.h"
 #include "firebird/FbRowReader.h"
 
@@ -100,15 +101,21 @@ ExecResult FbConnection::Run(const std::string& sql) {
     Firebird::ITransaction* tx = autocommit_ ? Begin() : SharedTransaction();
     Firebird::IStatement* stmt = nullptr;
     Firebird::IMessageMetadata* meta = nullptr;
+    // Literals beyond the engine's limit go in as parameters.
+    FbLongLiterals longLiterals(sql);
+    const std::string& text = longLiterals.Any() ? longLiterals.Sql() : sql;
     try {
-        stmt = att_->prepare(&st, tx, static_cast<unsigned>(sql.size()), sql.data(), SQL_DIALECT_V6,
-                             Firebird::IStatement::PREPARE_PREFETCH_METADATA);
+        stmt = att_->prepare(&st, tx, static_cast<unsigned>(text.size()), text.data(),
+                             SQL_DIALECT_V6, Firebird::IStatement::PREPARE_PREFETCH_METADATA);
+        if (longLiterals.Any()) longLiterals.Bind(att_, stmt, tx);
+        Firebird::IMessageMetadata* inMeta = longLiterals.Metadata();
+        unsigned char* inBuffer = longLiterals.Any() ? longLiterals.Buffer() : nullptr;
         unsigned type = stmt->getType(&st);
         meta = stmt->getOutputMetadata(&st);
         ExecResult r;
 
         if (type == isc_info_sql_stmt_select || type == isc_info_sql_stmt_select_for_upd) {
-            Firebird::IResultSet* cursor = stmt->openCursor(&st, tx, nullptr, nullptr, meta, 0);
+            Firebird::IResultSet* cursor = stmt->openCursor(&st, tx, inMeta, inBuffer, meta, 0);
             try {
                 r.rows = std::make_unique<FbResultSet>(att_, stmt, cursor, meta, tx, autocommit_);
             } catch (...) {
@@ -142,14 +149,14 @@ ExecResult FbConnection::Run(const std::string& sql) {
             // A statement that returns one row (RETURNING, EXECUTE PROCEDURE).
             FbRowReader reader(att_, meta);
             std::vector<unsigned char> buffer(reader.MessageLength());
-            stmt->execute(&st, tx, nullptr, nullptr, meta, buffer.data());
+            stmt->execute(&st, tx, inMeta, inBuffer, meta, buffer.data());
             auto rows = std::make_unique<odbcdrv::MemoryResultSet>(reader.Columns());
             std::vector<Value> row;
             reader.Decode(buffer.data(), tx, row);
             rows->AddRow(std::move(row));
             r.rows = std::move(rows);
         } else {
-            stmt->execute(&st, tx, nullptr, nullptr, nullptr, nullptr);
+            stmt->execute(&st, tx, inMeta, inBuffer, nullptr, nullptr);
         }
         meta->release();
         meta = nullptr;

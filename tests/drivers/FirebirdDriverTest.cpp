@@ -110,6 +110,41 @@ TEST_F(FirebirdDriver, TransactionStatementsAreTheDriversBusiness) {
     EXPECT_EQ("1", st.Scalar("select count(*) from t"));
 }
 
+TEST_F(FirebirdDriver, LiteralsBeyondTheEngineLimitGoInWhole) {
+    OdbcConn c;
+    ASSERT_TRUE(SQL_SUCCEEDED(c.Connect(Local("long.fdb"))));
+    OdbcStmt st(c);
+    st.MustExec("create table t (n integer, a blob sub_type text, b varchar(20))");
+    // 200 KB with an apostrophe (doubled in the literal) and a byte above 127.
+    std::string value;
+    while (value.size() < 200000) value += "Notiz über O'Brien; ";
+    std::string literal;
+    for (char ch : value) literal += ch == '\'' ? std::string("''") : std::string(1, ch);
+    // A short literal and a comment with an apostrophe around the long one,
+    // and one exactly at the limit, which the engine takes as it is.
+    st.MustExec("insert into t (n, a, b) values (1, /* it's */ '" + literal + "', 'kurz')");
+    st.MustExec("insert into t (n, a) values (2, '" + std::string(65535, 'x') + "')");
+    st.MustExec("insert into t (n, a) values (3, '" + std::string(65536, 'y') + "')");
+    EXPECT_EQ(st.Scalar("select b from t where n = 1"), "kurz");
+    EXPECT_EQ(st.Scalar("select char_length(a) from t where n = 3"), "65536");
+    EXPECT_EQ(st.Scalar("select count(*) from t where a = '" + std::string(65536, 'y') + "'"), "1");
+
+    ASSERT_TRUE(SQL_SUCCEEDED(st.Exec("select a from t where n = 1")));
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(st.h));
+    std::string back;
+    char part[8192];
+    SQLLEN ind = 0;
+    SQLRETURN rc;
+    while ((rc = SQLGetData(st.h, 1, SQL_C_CHAR, part, sizeof part, &ind)) != SQL_NO_DATA) {
+        ASSERT_TRUE(SQL_SUCCEEDED(rc)) << st.Error();
+        back += part;
+    }
+    st.Close();
+    EXPECT_TRUE(back == value) << back.size() << " bytes back of " << value.size();
+    // A statement with markers of its own is refused, not run with nulls.
+    EXPECT_EQ(SQL_ERROR, st.Exec("insert into t (n, a) values (?, '" + literal + "')"));
+}
+
 TEST_F(FirebirdDriver, CancelFromAnotherThreadStopsARunningStatement) {
     OdbcConn c;
     ASSERT_TRUE(SQL_SUCCEEDED(c.Connect(Local("cancel.fdb"))));
