@@ -61,7 +61,7 @@ create table patienten (
 );
 
 create table abrechnungen (
-  zid integer,
+  zid §COUNTER§,
   pid integer,
   aid integer,
   sid integer,
@@ -77,7 +77,7 @@ create table abrechnungen (
 );
 
 create table diagnosen (
-  did integer,
+  did §COUNTER§,
   pid integer,
   aid integer,
   sid integer,

@@ -101,6 +101,33 @@ std::string SchemaScript::TableOf(const std::string& statement) {
     return {};
 }
 
+std::vector<std::string> SchemaScript::Numbering(const std::string& statement, PracticeKind kind) {
+    std::vector<std::string> out;
+    if (kind != PracticeKind::Firebird) return out;
+    const std::string table = TableOf(statement);
+    if (table.empty() || Lower(statement).rfind("create table", 0) != 0) return out;
+    const std::string marker = "§COUNTER§";
+    for (size_t at = statement.find(marker); at != std::string::npos;
+         at = statement.find(marker, at + marker.size())) {
+        size_t end = at;
+        while (end > 0 && std::isspace(static_cast<unsigned char>(statement[end - 1]))) --end;
+        size_t begin = end;
+        while (begin > 0 && !std::isspace(static_cast<unsigned char>(statement[begin - 1])) &&
+               statement[begin - 1] != '(' && statement[begin - 1] != ',')
+            --begin;
+        const std::string column = Lower(statement.substr(begin, end - begin));
+        const std::string gen = "g_" + table + "_" + column;
+        const std::string c = "new." + column;
+        out.push_back("create generator " + gen);
+        out.push_back("create trigger t_" + table + "_" + column + " for " + table +
+                      " active before insert position 0 as begin if (" + c + " is null) then " + c +
+                      " = gen_id(" + gen + ", 1); else if (" + c + " > gen_id(" + gen +
+                      ", 0)) then " + c + " = gen_id(" + gen + ", " + c + " - gen_id(" + gen +
+                      ", 0)); end");
+    }
+    return out;
+}
+
 bool SchemaScript::Statements(const std::string& database, PracticeKind kind,
                               std::vector<std::string>& out) {
     const char* text = SchemaText(database);
@@ -110,6 +137,7 @@ bool SchemaScript::Statements(const std::string& database, PracticeKind kind,
     for (const std::string& stmt : Split(text)) {
         if (stmt != kArchivedMarker) {
             out.push_back(Translate(stmt, kind));
+            for (const std::string& n : Numbering(stmt, kind)) out.push_back(n);
             continue;
         }
         // The archive takes the archived tables, with their indexes, exactly as
@@ -118,8 +146,10 @@ bool SchemaScript::Statements(const std::string& database, PracticeKind kind,
             if (db == "archiv") continue;
             for (const std::string& s : Split(SchemaText(db))) {
                 std::string table = TableOf(s);
-                if (std::find(archived.begin(), archived.end(), table) != archived.end())
+                if (std::find(archived.begin(), archived.end(), table) != archived.end()) {
                     out.push_back(Translate(s, kind));
+                    for (const std::string& n : Numbering(s, kind)) out.push_back(n);
+                }
             }
         }
     }

@@ -24,4 +24,9 @@ class SchemaScript {
     static std::string Translate(const std::string& statement, PracticeKind kind);
     // Table named by "create table X" or "create [unique] index I on X", else empty.
     static std::string TableOf(const std::string& statement);
+    // What numbers the §COUNTER§ columns of a create-table statement: nothing
+    // on the Access kind, whose counter type does it; on Firebird a generator
+    // and a before-insert trigger per column, which fill a null with the next
+    // number and move the generator past a number given explicitly.
+    static std::vector<std::string> Numbering(const std::string& statement, PracticeKind kind);
 };

@@ -118,6 +118,35 @@ TEST(SchemaScript, TypeWordsPerKind) {
         }
 }
 
+TEST(SchemaScript, CounterColumnsAreNumberedByTheDatabase) {
+    const std::string src = "create table abrechnungen (\n  zid §COUNTER§,\n  pid integer)";
+    EXPECT_TRUE(SchemaScript::Numbering(src, PracticeKind::Access).empty());
+    EXPECT_EQ(SchemaScript::Numbering(src, PracticeKind::Firebird),
+              (std::vector<std::string>{
+                  "create generator g_abrechnungen_zid",
+                  "create trigger t_abrechnungen_zid for abrechnungen active before insert "
+                  "position 0 as begin if (new.zid is null) then new.zid = "
+                  "gen_id(g_abrechnungen_zid, 1); else if (new.zid > gen_id(g_abrechnungen_zid, "
+                  "0)) then new.zid = gen_id(g_abrechnungen_zid, new.zid - "
+                  "gen_id(g_abrechnungen_zid, 0)); end"}));
+    // The three keys the transfer leaves to the database are numbered in the
+    // practice and in the archive alike.
+    for (const char* db : {"data", "ldt", "archiv"}) {
+        std::vector<std::string> statements;
+        ASSERT_TRUE(SchemaScript::Statements(db, PracticeKind::Firebird, statements));
+        std::string all;
+        for (const auto& s : statements) all += s + "\n";
+        for (const char* gen : {"g_abrechnungen_zid", "g_diagnosen_did", "g_ldtnummer_autoid"}) {
+            const bool expected =
+                std::string(db) == "archiv" ||
+                (std::string(db) == "ldt") == (std::string(gen).find("ldt") != std::string::npos);
+            EXPECT_EQ(all.find(std::string("create generator ") + gen) != std::string::npos,
+                      expected)
+                << db << " " << gen;
+        }
+    }
+}
+
 TEST(InsertBuilder, QuotesDatesPerKindAndDoublesApostrophes) {
     // 2020-01-31 08:05:09 UTC
     const int64_t t = 1580457909;
