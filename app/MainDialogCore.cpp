@@ -11,6 +11,7 @@
 #include "core/LogSink.h"
 #include "app/VersionText.h"
 #include "archive/ArchiveHistory.h"
+#include "archive/RunRecovery.h"
 #include "db/DatabaseKind.h"
 #include "platform/Registry.h"
 #include "users/AuditLog.h"
@@ -91,6 +92,8 @@ bool MainDialogCore::OnInitDialog(IMainView& view) {
     set_.TargetList = set_.ArchiveList;
     view.EnableControl(IDC_ARCHIVE_RUNS, false);
 
+    // An interrupted run is finished before any database is opened.
+    if (problems_ == 0) RecoverInterruptedRun();
     if (problems_ == 0) problems_ = OpenDatabaseSet();
 
     StartupMaintenance();

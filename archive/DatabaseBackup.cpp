@@ -8,10 +8,12 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "db/ArchiveDbPair.h"
+#include "archive/RunCheckpoint.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
+#include "db/ArchiveDbPair.h"
 #include "db/DatabaseKind.h"
+#include "platform/DurableFile.h"
 
 namespace {
 
@@ -79,6 +81,8 @@ bool CopyFileData(const std::string& from, const std::string& to) {
             done += w;
         }
     }
+    // The backup must be on the disk before the run changes the database.
+    if (::fsync(out.get()) != 0 && errno != EINVAL) return false;
     return out.Close();
 }
 
@@ -120,7 +124,9 @@ bool BackupDatabaseFiles(ArchiveDbPair* list) {
             ok = false;
             break;
         }
+        RunCheckpoint("backup");
     }
+    if (ok && !SyncFolder(DatabaseDir)) ok = false;
     // A database that cannot be connected again would fail the run in its
     // middle; failing the backup instead stops the run before any change.
     for (ArchiveDbPair* db = list; db; db = db->Next)
@@ -128,21 +134,94 @@ bool BackupDatabaseFiles(ArchiveDbPair* list) {
     return ok;
 }
 
-void RestoreDatabaseFiles(ArchiveDbPair* list) {
-    DisconnectList(list);
-    for (ArchiveDbPair* db = list; db; db = db->Next) {
-        const std::string path = DatabasePath(*db);
-        const std::string backup = BackupPath(*db);
-        // rename(2) replaces the database file in one step: there is no
-        // moment without it, and a failure leaves the current file as it was.
-        if (std::rename(backup.c_str(), path.c_str()) != 0) {
-            AppendLog("Fehler beim Umbenennen von " + backup + " nach " + path);
-            break;
+namespace {
+
+std::string FileNameOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The red report of a put-back that stopped: which file is back, which is not.
+void ReportPutBack(const std::vector<std::string>& paths, size_t back) {
+    AppendLog(
+        "Die Datenbanken konnten nicht vollständig wiederhergestellt werden; alle "
+        "Datensicherungen bleiben erhalten:",
+        ColourRed);
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const std::string name = FileNameOf(paths[i]);
+        AppendLog(i < back
+                      ? "• " + name + ": wiederhergestellt"
+                      : "• " + name + ": nicht wiederhergestellt, Sicherung in " + name + ".bak",
+                  ColourRed);
+    }
+}
+
+}  // namespace
+
+bool PutBackFiles(const std::vector<std::string>& paths) {
+    // Every backup must be there before any file is touched.
+    for (const std::string& path : paths) {
+        if (!IsRegularFile(path + ".bak")) {
+            AppendLog("Die Datensicherung " + path + ".bak fehlt.", ColourRed);
+            ReportPutBack(paths, 0);
+            return false;
         }
     }
+    // Copies beside the databases: the part that may run out of disk space
+    // happens before any database changes.
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (!CopyDatabaseFile(paths[i] + ".bak", paths[i] + ".restore")) {
+            AppendLog("Fehler beim Kopieren von " + paths[i] + ".bak nach " + paths[i], ColourRed);
+            for (size_t j = 0; j < i; ++j) std::remove((paths[j] + ".restore").c_str());
+            ReportPutBack(paths, 0);
+            return false;
+        }
+    }
+    // rename(2) replaces a database in one step: there is no moment without
+    // it, and a failure leaves the current file as it was.
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (std::rename((paths[i] + ".restore").c_str(), paths[i].c_str()) != 0) {
+            AppendLog("Fehler beim Umbenennen von " + paths[i] + ".bak nach " + paths[i],
+                      ColourRed);
+            for (size_t j = i; j < paths.size(); ++j) std::remove((paths[j] + ".restore").c_str());
+            SyncFolder(FolderOf(paths[i]));
+            ReportPutBack(paths, i);
+            return false;
+        }
+        RunCheckpoint("putback");
+    }
+    return paths.empty() || SyncFolder(FolderOf(paths.front()));
+}
+
+bool RestoreDatabaseFiles(ArchiveDbPair* list) {
+    DisconnectList(list);
+    std::vector<std::string> paths;
+    for (ArchiveDbPair* db = list; db; db = db->Next) paths.push_back(DatabasePath(*db));
+    const bool ok = PutBackFiles(paths);
+    if (ok) DeleteDatabaseBackups(list);
     ConnectList(list);
+    return ok;
+}
+
+bool FlushDatabaseFiles(ArchiveDbPair* list) {
+    for (ArchiveDbPair* db = list; db; db = db->Next) {
+        if (!SyncFile(DatabasePath(*db))) {
+            AppendLog("Fehler beim Schreiben von " + DatabasePath(*db) + " auf die Festplatte",
+                      ColourRed);
+            return false;
+        }
+    }
+    return true;
 }
 
 void DeleteDatabaseBackups(ArchiveDbPair* list) {
-    for (ArchiveDbPair* db = list; db; db = db->Next) std::remove(BackupPath(*db).c_str());
+    for (ArchiveDbPair* db = list; db; db = db->Next) {
+        std::remove(BackupPath(*db).c_str());
+        RunCheckpoint("removal");
+    }
 }

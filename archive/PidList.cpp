@@ -1,5 +1,7 @@
 #include "archive/PidList.h"
 
+#include <unordered_set>
+
 std::vector<std::string> SplitPidList(const std::string& pidList, size_t maxIds) {
     std::vector<std::string> parts;
     if (maxIds == 0) maxIds = 1;
@@ -18,6 +20,24 @@ std::vector<std::string> SplitPidList(const std::string& pidList, size_t maxIds)
         parts.push_back(pidList.substr(start, end - start));
         start = end + 1;
     }
+}
+
+bool PidListHasDuplicate(const std::string& pidList, std::string* duplicate) {
+    std::unordered_set<std::string> seen;
+    size_t start = 0;
+    while (start <= pidList.size()) {
+        size_t end = pidList.find(',', start);
+        if (end == std::string::npos) end = pidList.size();
+        const std::string id = pidList.substr(start, end - start);
+        const size_t digits = id.find_first_not_of('0');
+        const std::string value = digits == std::string::npos ? "0" : id.substr(digits);
+        if (!id.empty() && !seen.insert(value).second) {
+            if (duplicate) *duplicate = id;
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
 }
 
 std::vector<std::string> SplitTableList(const std::string& tables) {

@@ -13,6 +13,11 @@ constexpr size_t MaxIdsPerInList = 1000;
 // empty list gives one empty part.
 std::vector<std::string> SplitPidList(const std::string& pidList, size_t maxIds = MaxIdsPerInList);
 
+// True when an id stands more than once in the pid list (compared as
+// numbers, so "7" and "07" are the same patient); *duplicate then holds the
+// first such id as written.
+bool PidListHasDuplicate(const std::string& pidList, std::string* duplicate = nullptr);
+
 // The table names of a table list, as written (no trimming): each name ends
 // at the next comma, unless that comma is the first character of the rest,
 // in which case the whole rest is one name.

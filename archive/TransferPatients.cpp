@@ -7,18 +7,20 @@
 #include <set>
 #include <vector>
 
-#include "db/ArchiveDbPair.h"
-#include "db/DatabaseSet.h"
-#include "core/Globals.h"
-#include "core/LogSink.h"
-#include "core/WindowServices.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ColumnText.h"
 #include "archive/DatabaseBackup.h"
 #include "archive/DeletePatients.h"
 #include "archive/PidList.h"
+#include "archive/RunCheckpoint.h"
+#include "archive/RunSafety.h"
 #include "archive/SqlLiteral.h"
 #include "archive/StatementObserver.h"
+#include "core/Globals.h"
+#include "core/LogSink.h"
+#include "core/WindowServices.h"
+#include "db/ArchiveDbPair.h"
+#include "db/DatabaseSet.h"
 #include "db/ODBCStmt.h"
 #include "db/OdbcResult.h"
 #include "db/ValueBuffer.h"
@@ -76,8 +78,15 @@ std::vector<ColumnInfo> DescribeColumns(SQLHSTMT stmt) {
 
 class TransferRun {
   public:
+    // The run keeps the two sides it was started with: the window may switch
+    // its view while the run lets it process messages.
     TransferRun(DatabaseSet& set, IComboBox& history, const std::string& pidList)
-        : set_(set), history_(history), pidList_(pidList), pidParts_(SplitPidList(pidList)) {}
+        : set_(set),
+          source_(set.SourceList),
+          target_(set.TargetList),
+          history_(history),
+          pidList_(pidList),
+          pidParts_(SplitPidList(pidList)) {}
 
     // True when the run succeeded.
     bool Run();
@@ -92,7 +101,13 @@ class TransferRun {
     Column ColumnLiteral(ArchiveDbPair& source, ODBCStmt& select, SQLUSMALLINT n,
                          const ColumnInfo& column, char quote, std::string& literal);
 
+    // Stores the archiving run in the history; false when the row could not
+    // be written (logged in red).
+    bool WriteHistory();
+
     DatabaseSet& set_;
+    ArchiveDbPair* const source_;
+    ArchiveDbPair* const target_;
     IComboBox& history_;
     const std::string& pidList_;
     std::vector<std::string> pidParts_;
@@ -102,71 +117,80 @@ class TransferRun {
 };
 
 bool TransferRun::Run() {
+    const bool archiving = source_ == set_.VelundaList;
+    RunSafety safety(archiving ? RunKind::Archive : RunKind::Restore, source_, target_, pidList_);
+    if (!safety.Admit()) return false;
+
     const uint64_t start = TickCount();
     WaitCursor cursor;
-    ArchiveDbPair* source = set_.SourceList;
-    ArchiveDbPair* target = set_.TargetList;
-    AppendLog("Datentransfer " + source->DisplayName + " -> " + target->DisplayName + "...",
+    AppendLog("Datentransfer " + source_->DisplayName + " -> " + target_->DisplayName + "...",
               ColourBlue);
 
     AppendLog("• Datensicherung...");
-    if (!BackupDatabaseFiles(source)) {
-        failures_ = 1;
-        DeleteDatabaseBackups(source);
-    } else if (!BackupDatabaseFiles(target)) {
-        failures_ = 1;
-        DeleteDatabaseBackups(source);
-        DeleteDatabaseBackups(target);
-    }
+    if (!safety.Backup()) failures_ = 1;
 
-    for (ArchiveDbPair* db = source; db && failures_ == 0; db = db->Next) {
+    for (ArchiveDbPair* db = source_; db && failures_ == 0; db = db->Next) {
         for (const std::string& table : SplitTableList(db->Tables)) {
             if (failures_ != 0) break;
             CopyTable(*db, table);
+            if (rowsInserted_) RunCheckpoint("inserts");
         }
     }
 
     if (failures_ == 0) {
         AppendLog("• Daten aus Quelle löschen");
-        if (!DeletePatients(source, pidList_)) failures_ = 1;
+        if (!DeletePatients(source_, pidList_)) failures_ = 1;
     }
 
-    if (failures_ != 0 && rowsInserted_) {
+    bool historyWritten = true, historyTried = false;
+    if (failures_ == 0 && archiving) {
+        historyTried = true;
+        historyWritten = WriteHistory();
+        RunCheckpoint("history");
+    }
+    if (failures_ == 0 && !safety.Commit()) failures_ = 1;
+
+    if (failures_ != 0 && (rowsInserted_ || historyTried)) {
         AppendLog("• Daten wieder herstellen...");
-        RestoreDatabaseFiles(source);
-        RestoreDatabaseFiles(target);
+        safety.RollBack();
     } else if (failures_ != 0) {
         AppendLog("• Datensicherung löschen...");
-        DeleteDatabaseBackups(source);
-        DeleteDatabaseBackups(target);
+        safety.Discard();
     } else {
-        if (source == set_.VelundaList) {
-            ODBCStmt stmt(target->Connection);
-            AppendLog("• Vorgang in History speichern...");
-            const int32_t now = int32_t(uint32_t(uint64_t(std::time(nullptr))));
-            const std::string sql = "insert into archist (datum,pidlist) values(" +
-                                    std::to_string(now) + ",'" + pidList_ + "')";
-            ObserveStatement(*target, sql);
-            if (!SqlExecuted(stmt.Execute(sql)))
-                AppendLog("Fehler beim Aktualisieren der History: " +
-                          target->Connection.GetErrorText(stmt.Handle()));
-            FillArcHist(*target, history_);
-            WriteAuditEntry(2, "Patienten erfolgreich archiviert.");
+        if (archiving) {
+            FillArcHist(*target_, history_);
+            WriteAuditEntry(2, historyWritten ? "Patienten erfolgreich archiviert."
+                                              : "Patienten erfolgreich archiviert; der Vorgang "
+                                                "wurde nicht in der History gespeichert.");
         } else {
             WriteAuditEntry(2, "Patienten erfolgreich restauriert.");
         }
         AppendLog("• Datensicherung löschen...");
-        DeleteDatabaseBackups(source);
-        DeleteDatabaseBackups(target);
+        safety.Finish();
     }
     LogReady(start);
     return failures_ == 0;
 }
 
+bool TransferRun::WriteHistory() {
+    ODBCStmt stmt(target_->Connection);
+    AppendLog("• Vorgang in History speichern...");
+    const int32_t now = int32_t(uint32_t(uint64_t(std::time(nullptr))));
+    const std::string sql = "insert into archist (datum,pidlist) values(" + std::to_string(now) +
+                            ",'" + pidList_ + "')";
+    ObserveStatement(*target_, sql);
+    if (SqlExecuted(stmt.Execute(sql))) return true;
+    // The run stands, but a lost history row is no ordinary line.
+    AppendLog(
+        "Fehler beim Aktualisieren der History: " + target_->Connection.GetErrorText(stmt.Handle()),
+        ColourRed);
+    return false;
+}
+
 void TransferRun::CopyTable(ArchiveDbPair& source, const std::string& table) {
-    ArchiveDbPair* dest = FindDatabaseForTable(set_.TargetList, table);
+    ArchiveDbPair* dest = FindDatabaseForTable(target_, table);
     if (!dest) {
-        AppendLog("Tabelle " + table + " in " + set_.TargetList->DisplayName + " nicht gefunden.",
+        AppendLog("Tabelle " + table + " in " + target_->DisplayName + " nicht gefunden.",
                   ColourRed);
         failures_ = 1;
         return;
@@ -195,8 +219,9 @@ void TransferRun::CopyTable(ArchiveDbPair& source, const std::string& table) {
 
     if (selected) {
         for (const std::string& column : blankColumns_) {
+            const std::string name = ColumnReference(column);
             const std::string sql =
-                "update " + table + " set " + column + "='' where " + column + " is null";
+                "update " + table + " set " + name + "='' where " + name + " is null";
             ObserveStatement(*dest, sql);
             insert.Execute(sql);
             insert.Reset();
@@ -234,10 +259,7 @@ bool TransferRun::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPai
             if (outcome == Column::ReadFailed) break;
             if (outcome == Column::LeftOut) continue;
             if (skipped && EqualNoCase(column.name, skipped)) continue;
-            if (EqualNoCase(column.name, "update") || EqualNoCase(column.name, "text"))
-                names += "\"" + column.name + "\", ";
-            else
-                names += column.name + ", ";
+            names += ColumnReference(column.name) + ", ";
             if (outcome == Column::UnknownType) {
                 AppendLog(
                     "\r\nUnbekannter Datentyp " + column.name + ":" + std::to_string(column.type),

@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
-#include "core/Globals.h"
 #include "archive/DatabaseBackup.h"
+#include "core/Globals.h"
 #include "tests/archive/ArchiveFixture.h"
 
 namespace archivetest {
@@ -59,24 +59,58 @@ TEST_P(BackupTest, RestorePutsTheCopiesBackAndConnects) {
     EXPECT_TRUE(log_.Lines().empty());
 }
 
-TEST_P(BackupTest, FailedRenameKeepsTheCurrentFile) {
+TEST_P(BackupTest, RestoreIsAllOrNothingAndKeepsEveryBackup) {
     Install(PracticePatients);
     ASSERT_TRUE(BackupDatabaseFiles(set_->VelundaList));
     Exec(set_->MainDatabase(), "delete from havg_pat");
-    // The first backup is gone: its rename fails, the database it would
-    // have replaced stays as it is and is connected again.
-    fs::remove(BackupPath(set_->Velunda[0]));
-    RestoreDatabaseFiles(set_->VelundaList);
-    const auto lines = log_.Lines();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].text, "Fehler beim Umbenennen von " + BackupPath(set_->Velunda[0]) +
-                                 " nach " + DatabasePath(set_->Velunda[0]));
-    EXPECT_TRUE(fs::exists(DatabasePath(set_->Velunda[0])));
-    EXPECT_TRUE(set_->MainDatabase().Connection.IsOpen());
+    auto reportOf = [&](size_t back) {
+        std::vector<std::string> report{
+            "Die Datenbanken konnten nicht vollständig wiederhergestellt werden; alle "
+            "Datensicherungen bleiben erhalten:"};
+        for (size_t i = 0; i < set_->Velunda.size(); ++i) {
+            const std::string name = set_->Velunda[i].FileName + Ext();
+            report.push_back(i < back ? "• " + name + ": wiederhergestellt"
+                                      : "• " + name + ": nicht wiederhergestellt, Sicherung in " +
+                                            name + ".bak");
+        }
+        return report;
+    };
+    auto redTexts = [&] {
+        std::vector<std::string> texts;
+        for (const auto& line : log_.Lines()) {
+            EXPECT_EQ(line.colour, ColourRed) << line.text;
+            texts.push_back(line.text);
+        }
+        return texts;
+    };
+
+    // A backup is missing: no file is put back, not even the first.
+    const std::string last = BackupPath(set_->Velunda[7]);
+    fs::rename(last, last + ".away");
+    EXPECT_FALSE(RestoreDatabaseFiles(set_->VelundaList));
+    std::vector<std::string> expected{"Die Datensicherung " + last + " fehlt."};
+    for (const auto& line : reportOf(0)) expected.push_back(line);
+    EXPECT_EQ(redTexts(), expected);
     EXPECT_EQ(Count(set_->MainDatabase(), "select count(*) from havg_pat"), 0);
-    EXPECT_EQ(Count(set_->MainDatabase(), "select count(*) from patienten"), PracticePatients);
-    // The rest of the list was not restored; its backups stay.
     EXPECT_EQ(BakFiles().size(), 7u);
+    fs::rename(last + ".away", last);
+
+    // The third database cannot be replaced (a folder stands in its place):
+    // the two before it are back, it and the rest are not, every backup stays.
+    log_.Clear();
+    const std::string third = DatabasePath(set_->Velunda[2]);
+    fs::remove(third);
+    fs::create_directories(fs::path(third) / "blocked");
+    EXPECT_FALSE(RestoreDatabaseFiles(set_->VelundaList));
+    expected = {"Fehler beim Umbenennen von " + BackupPath(set_->Velunda[2]) + " nach " + third};
+    for (const auto& line : reportOf(2)) expected.push_back(line);
+    expected.push_back("Fehler beim Connect zu form" + std::string(Ext()));
+    EXPECT_EQ(redTexts(), expected);
+    EXPECT_GT(Count(set_->MainDatabase(), "select count(*) from havg_pat"), 0);
+    EXPECT_EQ(BakFiles().size(), 8u);
+    for (const auto& entry : fs::directory_iterator(DatabaseDir))
+        EXPECT_NE(entry.path().extension(), ".restore") << entry.path();
+    fs::remove_all(third);
     DeleteDatabaseBackups(set_->VelundaList);
 }
 

@@ -12,26 +12,48 @@
 namespace archivetest {
 namespace {
 
-TEST(SqlLiteralTest, DoublesLoseTrailingZerosAndPoint) {
+TEST(SqlLiteralTest, DoublesInTheShortestTextThatReadsBack) {
+    // Where "%f" was exact the text is what it gave, trailing zeros and point
+    // removed.
     EXPECT_EQ(DoubleLiteral(0.5), "0.5");
     EXPECT_EQ(DoubleLiteral(10.0), "10");
     EXPECT_EQ(DoubleLiteral(0.0), "0");
     EXPECT_EQ(DoubleLiteral(2.5), "2.5");
+    EXPECT_EQ(DoubleLiteral(3.0), "3");
     EXPECT_EQ(DoubleLiteral(-1.25), "-1.25");
     EXPECT_EQ(DoubleLiteral(1234567.125), "1234567.125");
-    EXPECT_EQ(DoubleLiteral(1.0 / 3.0), "0.333333");
+    // Beyond six decimals nothing is cut any more.
+    EXPECT_EQ(DoubleLiteral(1.0 / 3.0), "0.3333333333333333");
+    EXPECT_EQ(DoubleLiteral(1e-7), "0.0000001");
+    EXPECT_EQ(DoubleLiteral(1e17), "100000000000000000");
+    // Values whose fixed text no engine reads back exactly: exponent form.
+    EXPECT_EQ(DoubleLiteral(1e300), "1e+300");
+    EXPECT_EQ(DoubleLiteral(0.1 + 0.2), "0.30000000000000004");
+    EXPECT_EQ(DoubleLiteral(0.14156305119804657), "1.4156305119804657e-01");
+    EXPECT_EQ(DoubleLiteral(1e-20), "1e-20");
+    for (double v : {1.0 / 3.0, 1e-7, 1e300, -2.0 / 3.0, 0.1 + 0.2, 123456.789, 1e-300, 5e-324,
+                     1.7976931348623157e308, 9007199254740993.0, 6.02214076e23})
+        EXPECT_EQ(std::strtod(DoubleLiteral(v).c_str(), nullptr), v) << DoubleLiteral(v);
 }
 
-TEST(SqlLiteralTest, DatesAndTimesInEitherQuote) {
+TEST(SqlLiteralTest, DatesTimesAndColumnNames) {
     SQL_DATE_STRUCT d{2020, 1, 31};
     SQL_TIME_STRUCT t{8, 5, 9};
     SQL_TIMESTAMP_STRUCT ts{2020, 1, 31, 8, 5, 9, 250000000};
+    SQL_TIMESTAMP_STRUCT whole{2020, 1, 31, 8, 5, 9, 0};
+    SQL_TIMESTAMP_STRUCT tiny{2020, 1, 31, 8, 5, 9, 100000};
     EXPECT_EQ(DateLiteral(d, '\''), "'2020-01-31'");
     EXPECT_EQ(DateLiteral(d, '#'), "#2020-01-31#");
     EXPECT_EQ(TimeLiteral(t, '#'), "#08:05:09#");
-    EXPECT_EQ(TimestampLiteral(ts, '\''), "'2020-01-31 08:05:09'");
-    EXPECT_EQ(TimestampLiteral(ts, '#'), "#2020-01-31 08:05:09#");
+    // The fraction is written when it is not zero.
+    EXPECT_EQ(TimestampLiteral(ts, '\''), "'2020-01-31 08:05:09.25'");
+    EXPECT_EQ(TimestampLiteral(ts, '#'), "#2020-01-31 08:05:09.25#");
+    EXPECT_EQ(TimestampLiteral(whole, '\''), "'2020-01-31 08:05:09'");
+    EXPECT_EQ(TimestampLiteral(tiny, '\''), "'2020-01-31 08:05:09.0001'");
     EXPECT_EQ(TextLiteral("O'Brien\\n"), "'O''Brien\\n'");
+    EXPECT_EQ(ColumnReference("TEXT"), "\"text\"");
+    EXPECT_EQ(ColumnReference("Update"), "\"update\"");
+    EXPECT_EQ(ColumnReference("TITEL"), "TITEL");
 }
 
 class LiteralTest : public ArchiveTest {
