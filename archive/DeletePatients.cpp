@@ -6,6 +6,7 @@
 #include "core/Globals.h"
 #include "core/LogSink.h"
 #include "archive/PidList.h"
+#include "archive/RunCheckpoint.h"
 #include "archive/StatementObserver.h"
 #include "db/ODBCStmt.h"
 #include "db/OdbcResult.h"
@@ -37,6 +38,7 @@ bool DeletePatients(ArchiveDbPair* sourceList, const std::string& pidList) {
             }
             if (failed) break;
             AppendLog(" (" + std::to_string(total) + " Einträge)", ColourCount);
+            RunCheckpoint("deletion");
         }
     }
     if (!failed && sourceList && strcasecmp(sourceList->DisplayName.c_str(), "Velunda") == 0)

@@ -31,7 +31,7 @@ void RemoveBackupsAndJournal(const RunJournal& journal) {
 }
 
 void Report(const std::string& found, const std::string& done) {
-    AppendLog(done, ColourRed);
+    AppendLog("• " + done, ColourRed);
     WriteAuditEntry(2, "Unterbrochener Vorgang (" + found + "): " + done);
 }
 
