@@ -190,12 +190,12 @@ bool RunSafety::RollBack() {
         paths.push_back(DatabasePath(*db));
     }
     const bool back = PutBackFiles(paths);
-    for (ArchiveDbPair* db : Databases(source_, target_)) Connect(*db);
     if (!back) {
         journal_.SetStage(RunStage::Failed);
         AppendLog(kLockedUntilRecovered, ColourRed);
-        return false;
     }
+    for (ArchiveDbPair* db : Databases(source_, target_)) Connect(*db);
+    if (!back) return false;
     if (!journal_.SetStage(RunStage::Restored)) {
         // The next start puts the same files back again.
         AppendLog("Fehler beim Schreiben der Journal-Datei " + RunJournal::Path(), ColourRed);

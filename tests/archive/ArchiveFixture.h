@@ -30,6 +30,7 @@ std::string KindName(const testing::TestParamInfo<DatabaseKind>& info);
 struct TableRows {
     std::vector<std::string> columns;  // lower case
     std::vector<std::vector<std::string>> rows;
+    bool operator==(const TableRows&) const = default;
 };
 using Snapshot = std::map<std::string, TableRows>;  // key: table name
 
