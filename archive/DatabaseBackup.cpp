@@ -146,6 +146,10 @@ bool IsRegularFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+void RemoveEngineFiles(const std::string& path) {
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) std::remove((path + suffix).c_str());
+}
+
 // The red report of a put-back that stopped: which file is back, which is not.
 void ReportPutBack(const std::vector<std::string>& paths, size_t back) {
     AppendLog(
@@ -185,7 +189,12 @@ bool PutBackFiles(const std::vector<std::string>& paths) {
     // rename(2) replaces a database in one step: there is no moment without
     // it, and a failure leaves the current file as it was.
     for (size_t i = 0; i < paths.size(); ++i) {
-        if (std::rename((paths[i] + ".restore").c_str(), paths[i].c_str()) != 0) {
+        const bool renamed = std::rename((paths[i] + ".restore").c_str(), paths[i].c_str()) == 0;
+        // The engine of the Access kind keeps an interrupted transaction's
+        // journal beside the file; left there, it would be played back into
+        // the file just put back.
+        if (renamed) RemoveEngineFiles(paths[i]);
+        if (!renamed) {
             AppendLog("Fehler beim Umbenennen von " + paths[i] + ".bak nach " + paths[i],
                       ColourRed);
             for (size_t j = i; j < paths.size(); ++j) std::remove((paths[j] + ".restore").c_str());

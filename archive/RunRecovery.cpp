@@ -1,5 +1,7 @@
 #include "archive/RunRecovery.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <vector>
 
@@ -42,6 +44,10 @@ void RecoverInterruptedRun() {
     if (!RunJournal::Exists()) {
         // A journal that never got its first write: no backup was made.
         std::remove((RunJournal::Path() + ".new").c_str());
+        // The lock file of a run that ended without letting go of it; taking
+        // and releasing the lock removes it unless another run holds it.
+        struct stat st {};
+        if (stat(RunLock::Path().c_str(), &st) == 0) RunLock().Take();
         return;
     }
     RunLock lock;

@@ -1,0 +1,272 @@
+#!/usr/bin/python3
+"""Kill sweep: the real program (build/tamaro/tamaro --headless) is killed
+with SIGKILL at random moments of archive and restore runs, started again,
+and the practice checked after every kill:
+
+  - every patient of the run has all of his rows in exactly one place, the
+    Velunda databases or the archive, never both, never neither;
+  - every database holds either what it held before the run or what the run
+    was to leave (the keys the databases number are left out of the
+    comparison, and must be non-null and unique);
+  - no backup, journal, lock or put-back copy is left.
+
+Usage: kill_sweep.py [--kinds fdb,mdb] [--patients 200] [--kills 20]
+                     [--seed 1] [--build DIR]
+The practice has 20 patients more than the run moves. Runs alternate between
+archiving and restoring. Exit status 0 when the invariant held after every
+kill. Needs pyodbc for Debian's python3 and the project's built drivers."""
+import argparse
+import os
+import random
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+import pyodbc
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+# The databases of the set and their patient tables.
+VELUNDA = [
+    ("data", "patienten,abrechnungen,diagnosen,scheine,termine,kontingente,felder,havg_pat,"
+             "havg_patextra,pat_kontakt,itemhist,recall,terminnotiz,dmp_form,dmp_pat,pat_unfall"),
+    ("ifap", "docmed"), ("form", "ausdrucke"), ("ldt", "ldtbericht,ldtnummer"),
+    ("med", "medhistory"), ("rechnung", "rechnungen"), ("kassenbuch", "kassenbuch"),
+    ("kartei", "data"),
+]
+ARCHIVE_TABLES = ",".join(t for _, t in VELUNDA)
+# Keys the transfer leaves to the database: renumbered by every move.
+KEYS = {"abrechnungen": "zid", "diagnosen": "did", "ldtnummer": "autoid"}
+
+
+def connect(kind, path):
+    if kind == "fdb":
+        cs = ("DRIVER=Firebird/InterBase(r) driver;DBNAME=%s;UID=SYSDBA;PWD=tilvormex" % path)
+    else:
+        cs = "Driver={Microsoft Access Driver (*.mdb)};Dbq=%s;Pwd=lamp(hurz);" % path
+    c = pyodbc.connect(cs, autocommit=True)
+    c.setencoding(encoding="cp1252")
+    c.setdecoding(pyodbc.SQL_CHAR, encoding="cp1252")
+    c.setdecoding(pyodbc.SQL_WCHAR, encoding="cp1252")
+    return c
+
+
+def table_state(cur, table, problems, where):
+    """The rows of a table without its renumbered key, as a sorted tuple; the
+    key is checked to be non-null and unique."""
+    cur.execute("select * from %s" % table)
+    names = [d[0].lower() for d in cur.description]
+    texts = [d[1] is str for d in cur.description]
+    key = KEYS.get(table)
+    rows, keys = [], []
+    for r in cur.fetchall():
+        row = []
+        for name, text, v in zip(names, texts, r):
+            if name == key:
+                keys.append(v)
+                continue
+            # A null text comes back as '' after a move (the blanking
+            # update); a fixed-width text keeps its blanks on one kind only.
+            if text:
+                v = (v or "").rstrip(" ")
+            row.append(v)
+        rows.append(tuple(row))
+    if key and (None in keys or len(set(keys)) != len(keys)):
+        problems.append("%s: %s.%s has null or repeated keys" % (where, table, key))
+    return tuple(sorted(rows, key=repr))
+
+
+def database_state(kind, folder, name, tables, problems):
+    c = connect(kind, os.path.join(folder, name + "." + kind))
+    try:
+        cur = c.cursor()
+        state = {t: table_state(cur, t, problems, name) for t in tables.split(",")}
+        if name == "archiv":
+            cur.execute("select pidlist from archist")
+            state["archist"] = tuple(sorted(r[0] for r in cur.fetchall()))
+        return state
+    finally:
+        c.close()
+
+
+def practice_state(kind, folder, problems):
+    state = {name: database_state(kind, folder, name, tables, problems)
+             for name, tables in VELUNDA}
+    state["archiv"] = database_state(kind, folder, "archiv", ARCHIVE_TABLES, problems)
+    return state
+
+
+class Sweep:
+    def __init__(self, args, kind):
+        self.args = args
+        self.kind = kind
+        self.build = os.path.abspath(args.build)
+        self.root = tempfile.mkdtemp(prefix="tamaro-killsweep-%s-" % kind)
+        self.practice = os.path.join(self.root, "practice")
+        self.database = os.path.join(self.practice, "Database")
+        self.env = dict(os.environ)
+        self.env["ODBCSYSINI"] = os.path.join(self.build, "odbc")
+        self.env["XDG_CONFIG_HOME"] = os.path.join(self.root, "config")
+        self.env["FIREBIRD_LOCK"] = os.path.join(self.root, "fblock")
+        for var in ("TAMARO_RUN_KILL_AT", "TAMARO_RUN_STOP_AT", "TAMARO_ODBC_FAIL_AFTER"):
+            self.env.pop(var, None)
+        os.environ.update({k: self.env[k] for k in ("ODBCSYSINI", "FIREBIRD_LOCK")})
+        os.makedirs(self.env["FIREBIRD_LOCK"])
+        os.makedirs(os.path.join(self.env["XDG_CONFIG_HOME"], "Kvarn"))
+        with open(os.path.join(self.env["XDG_CONFIG_HOME"], "Kvarn", "Velunda.conf"), "w") as f:
+            f.write("path=%s\n" % self.practice)
+        self.figures = {"kills": 0, "in run": 0, "before": 0, "after": 0, "held": 0}
+
+    def tamaro(self, *args, env=None):
+        return subprocess.Popen([os.path.join(self.build, "tamaro", "tamaro"), "--headless"] +
+                                list(args), cwd=os.path.join(self.build, "tamaro"),
+                                env=dict(self.env, **(env or {})), stdout=subprocess.PIPE,
+                                stderr=subprocess.STDOUT)
+
+    def run(self, *args):
+        p = self.tamaro(*args)
+        out = p.communicate()[0].decode("utf-8", "replace")
+        if p.returncode != 0:
+            raise RuntimeError("tamaro %s failed:\n%s" % (" ".join(args), out))
+        return out
+
+    def timed(self, *args):
+        """Runs the program; the seconds from the run's first line to its end."""
+        p = self.tamaro(*args)
+        began = None
+        for raw in p.stdout:
+            if began is None and raw.startswith(b"Datentransfer"):
+                began = time.time()
+        p.wait()
+        if p.returncode != 0 or began is None:
+            raise RuntimeError("tamaro %s failed" % " ".join(args))
+        return time.time() - began
+
+    def keep(self, name):
+        shutil.copytree(self.database, os.path.join(self.root, name))
+
+    def put(self, name):
+        shutil.rmtree(self.database)
+        shutil.copytree(os.path.join(self.root, name), self.database)
+
+    def prepare(self):
+        total = self.args.patients + 20
+        subprocess.run([os.path.join(self.build, "tamaro-mkpractice"), self.practice, "--kind",
+                        self.kind, "--patients", str(total), "--seed", str(self.args.seed),
+                        "--network"], env=self.env, check=True, stdout=subprocess.DEVNULL)
+        rnd = random.Random(self.args.seed)
+        self.pids = rnd.sample(range(1, total + 1), self.args.patients)
+        self.pidlist = ",".join(str(p) for p in self.pids)
+        self.run()  # the first start makes the archive from its template
+        self.keep("before")
+        problems = []
+        self.before = practice_state(self.kind, self.database, problems)
+        self.durations = {"archive": self.timed("--archive", self.pidlist)}
+        self.after = practice_state(self.kind, self.database, problems)
+        self.keep("after")
+        self.durations["restore"] = self.timed("--restore", self.pidlist)
+        # A restore gives the practice back as it was, but for the history,
+        # which keeps the archiving run.
+        self.restored = practice_state(self.kind, self.database, problems)
+        expected = dict(self.before)
+        expected["archiv"] = dict(self.before["archiv"], archist=self.after["archiv"]["archist"])
+        if self.restored != expected:
+            problems.append("an uninterrupted archive and restore do not give the practice back")
+        if problems:
+            raise RuntimeError("; ".join(problems))
+        print("%s: %d patients of %d, archive run %.1fs, restore run %.1fs" %
+              (self.kind, self.args.patients, total, self.durations["archive"],
+               self.durations["restore"]), flush=True)
+
+    def leftovers(self):
+        return sorted(n for n in os.listdir(self.database)
+                      if n.endswith((".bak", ".restore", ".new")) or
+                      n in ("Tamaro.journal", "Tamaro.lock"))
+
+    def check(self, direction, problems):
+        """The invariant after the start that followed a kill."""
+        first, last = (self.before, self.after) if direction == "archive" else \
+            (self.after, self.restored)
+        for name in self.leftovers():
+            problems.append("left behind: " + name)
+        state = practice_state(self.kind, self.database, problems)
+        # One run state for the whole practice: a patient whose rows were in
+        # both places or in neither would show as a mix. A database the run
+        # does not change (none of its rows belongs to the patients) is in
+        # both states at once.
+        states = {"before", "after"}
+        for name, db in state.items():
+            fits = {s for s, want in (("before", first), ("after", last)) if db == want[name]}
+            if not fits:
+                problems.append("%s is in neither state" % name)
+            states &= fits
+        if not states and not problems:
+            problems.append("some databases before, others after the run")
+        return states.pop() if len(states) == 1 else None
+
+    def kill_once(self, n, rnd):
+        direction = "archive" if n % 2 == 0 else "restore"
+        self.put("before" if direction == "archive" else "after")
+        p = self.tamaro("--" + direction, self.pidlist)
+        # Wait for the run to begin, then kill it somewhere inside it.
+        while True:
+            line = p.stdout.readline().decode("utf-8", "replace")
+            if not line or line.startswith("Datentransfer"):
+                break
+        delay = rnd.uniform(0, self.durations[direction] * 1.05)
+        time.sleep(delay)
+        journal = os.path.exists(os.path.join(self.database, "Tamaro.journal"))
+        p.send_signal(signal.SIGKILL)
+        p.communicate()
+        self.figures["kills"] += 1
+        if journal:
+            self.figures["in run"] += 1
+        out = self.run()
+        problems = []
+        state = self.check(direction, problems)
+        if state:
+            self.figures[state] += 1
+        if not problems:
+            self.figures["held"] += 1
+        print("%s kill %3d: %-7s after %6.2fs, %s, start found %s -> %s%s" %
+              (self.kind, n + 1, direction, delay, "journal" if journal else "no journal",
+               "a journal" if "Unterbrochener Vorgang gefunden" in out else "nothing",
+               state or "?", "" if not problems else "  FAILED: " + "; ".join(problems)),
+              flush=True)
+        return not problems
+
+    def sweep(self):
+        self.prepare()
+        rnd = random.Random(self.args.seed * 7919 + len(self.kind))
+        ok = all([self.kill_once(n, rnd) for n in range(self.args.kills)])
+        f = self.figures
+        print("%s: %d kills, %d inside a run (journal present), %d left the state before, "
+              "%d the state after; invariant held %d of %d times" %
+              (self.kind, f["kills"], f["in run"], f["before"], f["after"], f["held"], f["kills"]),
+              flush=True)
+        if ok:
+            shutil.rmtree(self.root, ignore_errors=True)
+        else:
+            print("%s: practice kept in %s" % (self.kind, self.root))
+        return ok
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--kinds", default="fdb,mdb")
+    parser.add_argument("--patients", type=int, default=200)
+    parser.add_argument("--kills", type=int, default=20)
+    parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--build", default=os.path.join(HERE, "..", "..", "build"))
+    args = parser.parse_args()
+    ok = True
+    for kind in args.kinds.split(","):
+        ok = Sweep(args, kind).sweep() and ok
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
