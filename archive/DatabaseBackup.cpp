@@ -189,12 +189,7 @@ bool PutBackFiles(const std::vector<std::string>& paths) {
     // rename(2) replaces a database in one step: there is no moment without
     // it, and a failure leaves the current file as it was.
     for (size_t i = 0; i < paths.size(); ++i) {
-        const bool renamed = std::rename((paths[i] + ".restore").c_str(), paths[i].c_str()) == 0;
-        // The engine of the Access kind keeps an interrupted transaction's
-        // journal beside the file; left there, it would be played back into
-        // the file just put back.
-        if (renamed) RemoveEngineFiles(paths[i]);
-        if (!renamed) {
+        if (std::rename((paths[i] + ".restore").c_str(), paths[i].c_str()) != 0) {
             AppendLog("Fehler beim Umbenennen von " + paths[i] + ".bak nach " + paths[i],
                       ColourRed);
             for (size_t j = i; j < paths.size(); ++j) std::remove((paths[j] + ".restore").c_str());
@@ -202,6 +197,10 @@ bool PutBackFiles(const std::vector<std::string>& paths) {
             ReportPutBack(paths, i);
             return false;
         }
+        // The engine of the Access kind keeps an interrupted transaction's
+        // journal beside the file; left there, it would be played back into
+        // the file just put back.
+        RemoveEngineFiles(paths[i]);
         RunCheckpoint("putback");
     }
     return paths.empty() || SyncFolder(FolderOf(paths.front()));

@@ -2,12 +2,12 @@
 
 #include <strings.h>
 
-#include "db/ArchiveDbPair.h"
-#include "core/Globals.h"
-#include "core/LogSink.h"
 #include "archive/PidList.h"
 #include "archive/RunCheckpoint.h"
 #include "archive/StatementObserver.h"
+#include "core/Globals.h"
+#include "core/LogSink.h"
+#include "db/ArchiveDbPair.h"
 #include "db/ODBCStmt.h"
 #include "db/OdbcResult.h"
 #include "platform/Broadcast.h"

@@ -3,9 +3,9 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
-#include <sstream>
 
 #include "core/Globals.h"
 #include "platform/DurableFile.h"
