@@ -7,6 +7,7 @@
 
 #include "app/CommandLine.h"
 #include "core/Globals.h"
+#include "app/HeadlessListing.h"
 #include "app/HeadlessView.h"
 #include "app/MainDialogCore.h"
 #include "core/ScriptedWindowServices.h"
@@ -15,11 +16,6 @@
 #include "users/AuditLog.h"
 
 namespace {
-
-struct Command {
-    HeadlessCommand kind;
-    std::string pids;
-};
 
 // Takes the timers the start-up armed (login, then the list) in order.
 void RunPendingTimers(MainDialogCore& core, HeadlessView& view) {
@@ -40,18 +36,25 @@ bool WantsHeadless(int argc, char** argv) {
 
 int RunHeadless(int argc, char** argv) {
     std::string args;
-    std::vector<Command> commands;
+    std::vector<HeadlessStep> commands;
+    HeadlessListingParser listing;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
+        if (listing.Take(argc, argv, i, commands)) continue;
         if (a == "--headless") continue;
         if ((a == "--archive" || a == "--restore") && i + 1 < argc) {
-            commands.push_back({a == "--archive" ? HeadlessCommand::Archive
-                                                 : HeadlessCommand::Restore,
-                                argv[++i]});
+            commands.push_back(
+                {a == "--archive" ? HeadlessCommand::Archive : HeadlessCommand::Restore,
+                 argv[++i],
+                 {}});
             continue;
         }
         if (!args.empty()) args += ' ';
         args += a;
+    }
+    if (!listing.Finish()) {
+        std::fprintf(stderr, "tamaro: %s\n", listing.Error().c_str());
+        return 1;
     }
 
     CurrentLid = -1;
@@ -76,11 +79,18 @@ int RunHeadless(int argc, char** argv) {
         } else {
             RunPendingTimers(core, view);
             if (core.Problems() != 0) status = 1;
-            for (const Command& c : commands) {
+            for (const HeadlessStep& c : commands) {
+                if (sink.RedLines() > 0) status = 1;
+                // Listing changes nothing, so it also runs after a problem.
+                if (c.kind == HeadlessCommand::List || c.kind == HeadlessCommand::View) {
+                    if (!RunListingStep(core, view, c)) status = 1;
+                    continue;
+                }
                 if (status != 0) break;
-                if (!RunHeadlessCommand(core, view, c.kind, c.pids)) status = 1;
+                if (!RunHeadlessCommand(core, view, c.kind, c.argument)) status = 1;
             }
         }
+        if (sink.RedLines() > 0) status = 1;
         core.OnDestroy();
     }
     TheAuditLog().SaveAtProgramEnd();

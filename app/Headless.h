@@ -3,7 +3,9 @@
 // message boxes to standard error with their default answer taken. Commands:
 //   --archive 12,40,7   archive these patients after the start-up
 //   --restore 12,40,7   restore them from the archive
-// Exit status 0 when the start had no problem and every command succeeded.
+//   --list, --view and the list's filter options (app/HeadlessListing.h)
+// Commands run in the order given. Exit status 0 when the start had no
+// problem, every command succeeded and no red line was written.
 #pragma once
 
 // True when the arguments ask for the headless mode.

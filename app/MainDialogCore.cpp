@@ -12,6 +12,7 @@
 #include "app/VersionText.h"
 #include "archive/ArchiveHistory.h"
 #include "db/DatabaseKind.h"
+#include "patient/DoctorList.h"
 #include "platform/Registry.h"
 #include "users/AuditLog.h"
 
@@ -154,7 +155,7 @@ void MainDialogCore::StartupMaintenance() {
         std::snprintf(line, sizeof line, "Gesamt: %d Patienten", live + archived);
         AppendLog(line, ColourCount);
     }
-    if (FillDoctorList) FillDoctorList();
+    FillDoctorList(set_.MainDatabase().Connection, view_->Doctors());
     FillArcHist(set_.Archive, view_->ArchiveRuns());
 }
 
@@ -167,11 +168,13 @@ void MainDialogCore::OnTimer(int id) {
                 view_->EndDialog(false);
                 return;
             }
-            if (FillDoctorList) FillDoctorList();
+            FillDoctorList(main, view_->Doctors());
         }
         view_->ArmTimer(1, 10);
     } else if (id == 1) {
-        if (FillList) FillList();
+        list_.FillList(*view_);
+    } else if (id == 2) {
+        view_->SetFocus(IDC_PATLIST);
     }
 }
 

@@ -47,6 +47,7 @@ class PracticeGenerator {
     bool WriteDatabases();
     bool WriteDatabase(const std::string& name);
     void BuildProfiles();
+    void AddCaseProfiles();
 
     void WriteMain(BatchWriter& s);
     void WritePatient(BatchWriter& s, const PatientProfile& p);

@@ -17,7 +17,7 @@ void Usage() {
     std::fprintf(stderr,
                  "usage: tamaro-mkpractice DIR [--kind fdb|mdb] [--patients N] [--seed N]\n"
                  "                         [--network] [--fbconnect PREFIX] [--now SECONDS]\n"
-                 "                         [--register] [--force]\n"
+                 "                         [--register] [--force] [--cases]\n"
                  "       tamaro-mkpractice --template OUT.fdb|OUT.mdb\n"
                  "       tamaro-mkpractice --print-schema NAME [--kind fdb|mdb]\n");
 }
@@ -97,6 +97,8 @@ int main(int argc, char** argv) {
             doRegister = true;
         } else if (a == "--force") {
             opt.force = true;
+        } else if (a == "--cases") {
+            opt.cases = true;
         } else if (a == "--template") {
             templateFile = value("--template");
         } else if (a == "--print-schema") {

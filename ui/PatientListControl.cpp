@@ -1,5 +1,7 @@
 #include "ui/PatientListControl.h"
 
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QTableWidget>
 
 #include "ui/QtCp1252.h"
@@ -17,23 +19,28 @@ void PatientListControl::DeleteAllItems() {
 int PatientListControl::InsertItem(int index, const std::string& text) {
     const int row = index < 0 || index > table_->rowCount() ? table_->rowCount() : index;
     table_->insertRow(row);
-    for (int column = 0; column < table_->columnCount(); ++column) {
-        auto* item = new QTableWidgetItem;
-        item->setFlags(column == 0 ? kCellFlags | Qt::ItemIsUserCheckable : kCellFlags);
-        table_->setItem(row, column, item);
-    }
+    auto* item = new QTableWidgetItem(ToQString(text));
+    item->setFlags(kCellFlags | Qt::ItemIsUserCheckable);
     // Without an explicit state Qt draws no check box at all.
-    table_->item(row, 0)->setCheckState(Qt::Unchecked);
-    table_->item(row, 0)->setData(Qt::UserRole, 0);
-    SetItemText(row, 0, text);
+    item->setCheckState(Qt::Unchecked);
+    item->setData(Qt::UserRole, 0);
+    item->setToolTip(item->text());  // shows names cut off by the column
+    table_->setItem(row, 0, item);
     return row;
 }
 
 void PatientListControl::SetItemText(int row, int column, const std::string& text) {
+    if (row < 0 || row >= table_->rowCount() || column < 0 || column >= table_->columnCount())
+        return;
     if (QTableWidgetItem* item = table_->item(row, column)) {
         item->setText(ToQString(text));
-        item->setToolTip(item->text());  // shows names cut off by the column
+        if (column == 0) item->setToolTip(item->text());
+        return;
     }
+    // Further columns get their cell when they first get text.
+    auto* item = new QTableWidgetItem(ToQString(text));
+    item->setFlags(kCellFlags);
+    table_->setItem(row, column, item);
 }
 
 std::string PatientListControl::GetItemText(int row, int column) const {
@@ -65,9 +72,10 @@ int PatientListControl::GetItemCount() const {
 }
 
 int PatientListControl::GetFirstSelected() const {
-    for (int row = 0; row < table_->rowCount(); ++row)
-        if (table_->item(row, 0) && table_->item(row, 0)->isSelected()) return row;
-    return -1;
+    int first = -1;
+    for (const QModelIndex& index : table_->selectionModel()->selectedIndexes())
+        if (first < 0 || index.row() < first) first = index.row();
+    return first;
 }
 
 void PatientListControl::EnsureVisible(int row) {
@@ -76,4 +84,34 @@ void PatientListControl::EnsureVisible(int row) {
 
 void PatientListControl::SetRedraw(bool redraw) {
     table_->setUpdatesEnabled(redraw);
+}
+
+void PatientListControl::AutoSizeColumn(int column) {
+    QHeaderView* header = table_->horizontalHeader();
+    // Every row counts, not only the first thousand that Qt samples.
+    const QHeaderView::ResizeMode mode = header->sectionResizeMode(column);
+    const int precision = header->resizeContentsPrecision();
+    header->setResizeContentsPrecision(-1);
+    table_->resizeColumnToContents(column);
+    header->setResizeContentsPrecision(precision);
+    header->setSectionResizeMode(column, mode);
+    const int headerWidth = header->sectionSizeHint(column);
+    if (table_->columnWidth(column) < headerWidth) table_->setColumnWidth(column, headerWidth);
+}
+
+int PatientListControl::GetColumnWidth(int column) const {
+    return table_->columnWidth(column);
+}
+
+void PatientListControl::SetColumnWidth(int column, int width) {
+    table_->setColumnWidth(column, width > 0 ? width : 0);
+}
+
+int PatientListControl::GetClientWidth() const {
+    // A list that was never shown has not sized its viewport yet.
+    if (table_->isVisible()) return table_->viewport()->width();
+    int client = table_->maximumViewportSize().width();
+    if (table_->verticalScrollBar()->maximum() > 0)
+        client -= table_->verticalScrollBar()->sizeHint().width();
+    return client;
 }

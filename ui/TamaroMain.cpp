@@ -41,7 +41,11 @@ int RunTamaro(int argc, char** argv) {
         MainDialogCore core;
         QtMainView view(dlg, [&core](int id) { core.OnTimer(id); });
         dlg.show();
-        if (core.OnInitDialog(view)) dlg.exec();
+        if (core.OnInitDialog(view)) {
+            dlg.AttachCore(&core);
+            dlg.exec();
+        }
+        dlg.AttachCore(nullptr);
         core.OnDestroy();
         TheAuditLog().SaveAtProgramEnd();
         SetLogSink(nullptr);

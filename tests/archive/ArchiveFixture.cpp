@@ -34,22 +34,30 @@ bool DriverBuilt(DatabaseKind kind) {
                         : "[Microsoft Access Driver (*.mdb)]") != std::string::npos;
 }
 
+// The generator's extra arguments as part of a folder name.
+std::string CacheSuffix(const std::string& extraArgs) {
+    std::string suffix;
+    for (char c : extraArgs)
+        if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) suffix += c;
+    return suffix.empty() ? "" : "-" + suffix;
+}
+
 // Installations are generated once per kind and size and kept in the build
 // folder (keyed by the generator's time stamp), then copied for each test.
-fs::path CachedPractice(DatabaseKind kind, int patients) {
+fs::path CachedPractice(DatabaseKind kind, int patients, const std::string& extraArgs) {
     struct stat st {};
     if (stat(TAMARO_MKPRACTICE, &st) != 0) return {};
     const std::string kindArg = kind == DatabaseKind::Firebird ? "fdb" : "mdb";
     const fs::path cache = testenv::BuildDir() / "test-cache" /
-                           ("archive-" + kindArg + "-" + std::to_string(patients) + "-" +
-                            std::to_string(long(st.st_mtime)));
+                           ("archive-" + kindArg + "-" + std::to_string(patients) +
+                            CacheSuffix(extraArgs) + "-" + std::to_string(long(st.st_mtime)));
     if (fs::exists(cache / "Database")) return cache;
     fs::create_directories(cache.parent_path());
     const fs::path tmp = cache.string() + ".tmp" + std::to_string(getpid());
     fs::remove_all(tmp);
     const std::string cmd = std::string(TAMARO_MKPRACTICE) + " '" + tmp.string() + "' --kind " +
                             kindArg + " --patients " + std::to_string(patients) +
-                            " --seed 1 --now 1700000000 > /dev/null";
+                            " --seed 1 --now 1700000000 " + extraArgs + " > /dev/null";
     if (std::system(cmd.c_str()) != 0) return {};
     std::error_code ec;
     fs::rename(tmp, cache, ec);
@@ -130,8 +138,8 @@ void ArchiveTest::TearDown() {
     SetWindowServices(nullptr);
 }
 
-void ArchiveTest::Install(int patients) {
-    const fs::path cache = CachedPractice(Kind(), patients);
+void ArchiveTest::Install(int patients, const std::string& extraArgs) {
+    const fs::path cache = CachedPractice(Kind(), patients, extraArgs);
     ASSERT_FALSE(cache.empty()) << "tamaro-mkpractice failed";
     const fs::path database = dir_.path() / "Database";
     fs::copy(cache / "Database", database, fs::copy_options::recursive);
