@@ -53,7 +53,7 @@ int RunHeadless(int argc, char** argv) {
         args += a;
     }
     if (!listing.Finish()) {
-        std::fprintf(stderr, "tamaro: %s\n", listing.Error().c_str());
+        ReportHeadlessError(listing.Error());
         return 1;
     }
 
@@ -80,7 +80,6 @@ int RunHeadless(int argc, char** argv) {
             RunPendingTimers(core, view);
             if (core.Problems() != 0) status = 1;
             for (const HeadlessStep& c : commands) {
-                if (sink.RedLines() > 0) status = 1;
                 // Listing changes nothing, so it also runs after a problem.
                 if (c.kind == HeadlessCommand::List || c.kind == HeadlessCommand::View) {
                     if (!RunListingStep(core, view, c)) status = 1;
@@ -90,6 +89,7 @@ int RunHeadless(int argc, char** argv) {
                 if (!RunHeadlessCommand(core, view, c.kind, c.argument)) status = 1;
             }
         }
+        // Every red line is an error or a refusal.
         if (sink.RedLines() > 0) status = 1;
         core.OnDestroy();
     }

@@ -40,9 +40,8 @@ bool ApplyFilters(const ListFilters& f, HeadlessView& view) {
         for (int i = 0; i < doctors.GetCount() && index < 0; ++i)
             if (doctors.GetItemData(i) == *f.doctor) index = i;
         if (index < 0) {
-            std::fprintf(stderr,
-                         "tamaro: --doctor %d: kein Arzt mit dieser Nummer in der Arztliste\n",
-                         *f.doctor);
+            ReportHeadlessError("--doctor " + std::to_string(*f.doctor) +
+                                ": kein Arzt mit dieser Nummer in der Arztliste");
             return false;
         }
         doctors.SetCurSel(index);
@@ -50,9 +49,9 @@ bool ApplyFilters(const ListFilters& f, HeadlessView& view) {
     if (f.run) {
         IComboBox& runs = view.ArchiveRuns();
         if (*f.run >= runs.GetCount()) {
-            std::fprintf(stderr,
-                         "tamaro: --run %d: die Liste \"Archivierung vom\" hat %d Einträge\n",
-                         *f.run, runs.GetCount() > 0 ? runs.GetCount() - 1 : 0);
+            ReportHeadlessError(
+                "--run " + std::to_string(*f.run) + ": die Liste \"Archivierung vom\" hat " +
+                std::to_string(runs.GetCount() > 0 ? runs.GetCount() - 1 : 0) + " Archivierungen");
             return false;
         }
         runs.SetCurSel(*f.run);
@@ -72,6 +71,10 @@ void PrintRows(IListView& list) {
 }
 
 }  // namespace
+
+void ReportHeadlessError(const std::string& text) {
+    std::fputs(("tamaro: " + cp1252::ToUtf8(text) + "\n").c_str(), stderr);
+}
 
 std::optional<int64_t> ParseDayText(const std::string& text) {
     static const std::regex day(R"((\d{1,2})\.(\d{1,2})\.(\d{4}))");
