@@ -183,7 +183,7 @@ TEST_P(PatientListTest, EveryFailingQueryIsReportedAndTheListIsBuiltAnyway) {
         {"from dmp_form", "Fehler in FillList-4a: ", {3}, true},
         {"from kassenbuch", "Fehler in FillList-5: ", {4}, true},
         {"gordnung in (1,5,6)", "Fehler in FillList-3: ", {5, 6, 7, 8}, true},
-        {"left join", "Fehler in FillList-4: ", {9}, true},
+        {"from scheine", "Fehler in FillList-4: ", {9}, true},
         {"max(datum)", "Fehler in FillList-1: ", {}, false},
     };
     const std::vector<int> normal = {10, 11, 12, 13, 14, 15, 16};
