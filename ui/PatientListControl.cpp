@@ -165,10 +165,13 @@ void PatientListControl::SetColumnWidth(int column, int width) {
 }
 
 int PatientListControl::GetClientWidth() const {
-    // A list that was never shown has not sized its viewport yet.
-    if (table_->isVisible()) return table_->viewport()->width();
+    // Worked out from the rows rather than read from the viewport: the table
+    // shows or hides its scroll bar only later, once it lays itself out.
     int client = table_->maximumViewportSize().width();
-    if (table_->verticalScrollBar()->maximum() > 0)
-        client -= table_->verticalScrollBar()->sizeHint().width();
+    int height = table_->maximumViewportSize().height();
+    if (table_->horizontalScrollBar()->isVisible())
+        height -= table_->horizontalScrollBar()->sizeHint().height();
+    if (table_->verticalHeader()->length() > height)
+        client -= table_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, table_);
     return client;
 }

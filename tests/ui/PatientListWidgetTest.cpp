@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 
@@ -104,5 +105,43 @@ TEST_P(PatientListWidgetTest, EngineFillsTicksPidsAndFittedColumns) {
 
 INSTANTIATE_TEST_SUITE_P(Kinds, PatientListWidgetTest,
                          testing::Values(DatabaseKind::Firebird, DatabaseKind::Access), KindName);
+
+}  // namespace
+
+namespace {
+
+TEST(PatientListWidget, ColumnsFitBesideTheScrollBarOfALongList) {
+    CTamaroDlg dlg;
+    dlg.show();
+    QApplication::processEvents();
+    PatientListControl& rows = dlg.PatientRows();
+    rows.SetRedraw(false);
+    for (int r = 0; r < 300; ++r) {
+        const int index = rows.InsertItem(r, "Patient " + std::to_string(r));
+        rows.SetItemData(index, 1000 + r);
+        rows.SetCheck(index, r % 2 == 0);
+        rows.SetItemText(index, 2, "07.03.2011");
+        rows.SetItemText(index, 1, "Kasse");
+    }
+    // Rows kept aside while the list is not drawn read back like the others.
+    EXPECT_EQ(rows.GetItemCount(), 300);
+    EXPECT_EQ(rows.GetItemData(299), 1299);
+    EXPECT_FALSE(rows.GetCheck(299));
+    EXPECT_EQ(rows.GetItemText(150, 1), "Kasse");
+    rows.SetRedraw(true);
+    dlg.SizeListColumns();
+    QApplication::processEvents();
+    QTableWidget* table = dlg.PatientList();
+    ASSERT_EQ(table->rowCount(), 300);
+    EXPECT_EQ(table->item(298, 0)->checkState(), Qt::Checked);
+    EXPECT_EQ(table->item(10, 2)->text(), QStringLiteral("07.03.2011"));
+    EXPECT_TRUE(table->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(table->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(table->columnWidth(0) + table->columnWidth(1) + table->columnWidth(2),
+              table->viewport()->width());
+    rows.EnsureVisible(299);
+    QApplication::processEvents();
+    EXPECT_EQ(table->verticalScrollBar()->value(), table->verticalScrollBar()->maximum());
+}
 
 }  // namespace
