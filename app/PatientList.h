@@ -26,6 +26,8 @@ class PatientList {
     // business failed (or could not run) until a Velunda list in which all
     // of them succeeded.
     bool ArchiveUnsafe() const { return archiveUnsafe_; }
+    // True while FillList runs (its log lines let the window handle clicks).
+    bool Filling() const { return filling_; }
     // Archiving out of the Velunda view while the list is unsafe: shows the
     // refusal and returns true. Otherwise false, without a message.
     bool RefuseUnsafeArchive() const;

@@ -25,8 +25,16 @@ void StoreRange(CConfigFile& config, IMainView& view, const char* prefix) {
 
 }  // namespace
 
+// A view button pressed while the list is being filled changes nothing;
+// the button of the view shown stays pressed.
+bool ViewSwitch::Busy(IMainView& view) {
+    if (!list_.Filling()) return false;
+    view.CheckViewButton(set_.ArchiveIsSource() ? IDC_VIEW_ARCHIV : IDC_VIEW_VELUNDA);
+    return true;
+}
+
 void ViewSwitch::ShowVelunda(IMainView& view) {
-    if (set_.SourceList == set_.VelundaList) return;
+    if (set_.SourceList == set_.VelundaList || Busy(view)) return;
     set_.SourceList = set_.VelundaList;
     set_.TargetList = set_.ArchiveList;
     view.CheckViewButton(IDC_VIEW_VELUNDA);
@@ -39,7 +47,7 @@ void ViewSwitch::ShowVelunda(IMainView& view) {
 }
 
 void ViewSwitch::ShowArchive(IMainView& view) {
-    if (set_.SourceList == set_.ArchiveList) return;
+    if (set_.SourceList == set_.ArchiveList || Busy(view)) return;
     set_.SourceList = set_.ArchiveList;
     set_.TargetList = set_.VelundaList;
     view.CheckViewButton(IDC_VIEW_ARCHIV);

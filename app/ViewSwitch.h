@@ -25,6 +25,8 @@ class ViewSwitch {
     void Refresh(IMainView& view);
 
   private:
+    bool Busy(IMainView& view);
+
     DatabaseSet& set_;
     CConfigFile& config_;
     PatientList& list_;
