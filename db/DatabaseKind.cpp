@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "db/ArchiveDbPair.h"
+#include "core/FsPath.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
 #include "db/ODBCStmt.h"
@@ -38,7 +39,7 @@ bool Connect(ArchiveDbPair& db) {
     struct stat status;
     std::string connStr;
     DatabaseKind kind;
-    if (stat(fdbPath.c_str(), &status) == 0) {
+    if (stat(fspath::ToFileSystem(fdbPath).c_str(), &status) == 0) {
         kind = DatabaseKind::Firebird;
         connStr = FirebirdConnectionString(db.FileName);
     } else {

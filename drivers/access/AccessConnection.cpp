@@ -53,7 +53,7 @@ AccessConnection::AccessConnection(const std::string& path1252, const std::strin
         if (!exists)
             AccessMeta::Create(db_, password);
         else
-            AccessMeta::CheckPassword(db_, password, path);
+            AccessMeta::CheckPassword(db_, password, path1252);
     } catch (...) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
