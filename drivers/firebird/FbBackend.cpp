@@ -1,5 +1,9 @@
 #include "firebird/FbBackend.h"
 
+#include <clocale>
+#include <locale.h>
+
+#include "core/FsPath.h"
 #include "firebird/FbApi.h"
 #include "firebird/FbConnectParams.h"
 #include "firebird/FbConnection.h"
@@ -42,6 +46,28 @@ class Dpb {
     Firebird::IXpbBuilder* builder_;
 };
 
+// The engine turns the UTF-8 file name into the file system's character set
+// with the character set of the calling thread's locale. A program that
+// never set its locale (the tools do not, and nor does a program started
+// without LANG) runs in the "C" locale, in which no name outside ASCII can be
+// turned; so the attach runs in a UTF-8 locale of this thread alone, leaving
+// the program's own locale as it is.
+class Utf8ThreadLocale {
+  public:
+    Utf8ThreadLocale() {
+        static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr));
+        if (utf8) previous_ = uselocale(utf8);
+    }
+    ~Utf8ThreadLocale() {
+        if (previous_) uselocale(previous_);
+    }
+    Utf8ThreadLocale(const Utf8ThreadLocale&) = delete;
+    Utf8ThreadLocale& operator=(const Utf8ThreadLocale&) = delete;
+
+  private:
+    locale_t previous_ = locale_t(nullptr);
+};
+
 }  // namespace
 
 std::unique_ptr<odbcdrv::Connection> FbBackend::Connect(const odbcdrv::ConnectKeys& keys) {
@@ -58,6 +84,7 @@ std::unique_ptr<odbcdrv::Connection> FbBackend::Connect(const odbcdrv::ConnectKe
             // missing file only after its own timeout.
             if (p.embeddedOnly) dpb.Text(isc_dpb_config, "Providers = Engine12");
         };
+        Utf8ThreadLocale locale;
         Dpb dpb;
         fill(dpb);
         // Tool key for tests and generators: FORCEDWRITES=0 switches the
@@ -84,7 +111,13 @@ std::unique_ptr<odbcdrv::Connection> FbBackend::Connect(const odbcdrv::ConnectKe
         return std::make_unique<FbConnection>(
             Provider()->attachDatabase(&st, p.dbname.c_str(), dpb.Length(), dpb.Data()));
     } catch (const Firebird::FbException& e) {
-        throw ToDriverError(e, "08001");
+        // The engine names the file as it was given, in UTF-8; the
+        // diagnostics are code page 1252 text.
+        odbcdrv::DriverError error = ToDriverError(e, "08001");
+        std::string text;
+        if (fspath::FromFileSystem(error.message, text))
+            throw odbcdrv::DriverError(error.sqlstate, text, error.native);
+        throw error;
     }
 }
 
