@@ -12,6 +12,7 @@ PACKAGES=(
   python3-pyodbc
   xvfb xauth dbus libdbus-1-dev
   clang-format
+  clang libclang-rt-14-dev
   ccache
 )
 

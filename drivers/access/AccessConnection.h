@@ -6,16 +6,17 @@
 
 #include <string>
 
+#include "drivers/access/AccessConnectParams.h"
 #include "drivers/common/Backend.h"
 
 namespace accessdrv {
 
 class AccessConnection : public odbcdrv::Connection {
   public:
-    // Opens (or with `create` makes) the database at `path`; throws
+    // Opens (or with `create` makes) the database; throws
     // odbcdrv::DriverError when the file is missing, is no database of this
     // driver, or the password is wrong.
-    AccessConnection(const std::string& path, const std::string& password, bool create);
+    explicit AccessConnection(const AccessConnectParams& params);
     ~AccessConnection() override;
     AccessConnection(const AccessConnection&) = delete;
     AccessConnection& operator=(const AccessConnection&) = delete;
