@@ -10,6 +10,7 @@
 #include "core/LogSink.h"
 #include "app/MainDialogCore.h"
 #include "core/WindowServices.h"
+#include "ui/CLoginDlg.h"
 #include "ui/CTamaroDlg.h"
 #include "ui/ProgressLogWidget.h"
 #include "ui/QtMainView.h"
@@ -39,6 +40,7 @@ int RunTamaro(int argc, char** argv) {
         SetLogSink(dlg.Log());
 
         MainDialogCore core;
+        core.ShowLogin = [&dlg](ODBCConnection& main) { return CLoginDlg::Run(main, &dlg); };
         QtMainView view(dlg, [&core](int id) { core.OnTimer(id); });
         dlg.show();
         if (core.OnInitDialog(view)) dlg.exec();
