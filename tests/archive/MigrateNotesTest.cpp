@@ -35,16 +35,10 @@ class MigrateNotesTest : public MaintenanceTest {
         tm.tm_isdst = -1;
         return int32_t(std::mktime(&tm));
     }
-    std::vector<std::string> Inserts() const {
+    std::vector<std::string> Starting(const char* word) const {
         std::vector<std::string> out;
         for (const auto& s : statements_)
-            if (s.rfind("insert", 0) == 0) out.push_back(s);
-        return out;
-    }
-    std::vector<std::string> Deletes() const {
-        std::vector<std::string> out;
-        for (const auto& s : statements_)
-            if (s.rfind("delete", 0) == 0) out.push_back(s);
+            if (s.rfind(word, 0) == 0) out.push_back(s);
         return out;
     }
 };
@@ -60,7 +54,7 @@ TEST_P(MigrateNotesTest, ThousandAndOneNotesMoveWithThreeDeletes) {
 
     MigrateNotes(set_->Archive);
     EXPECT_TRUE(boxes_.Boxes().empty()) << boxes_.Texts()[0];
-    const auto inserts = Inserts();
+    const auto inserts = Starting("insert");
     ASSERT_EQ(inserts.size(), 1001u);
     // The date in the destination's quote; "#" would be refused by Firebird.
     const char q = Kind() == DatabaseKind::Firebird ? '\'' : '#';
@@ -70,7 +64,7 @@ TEST_P(MigrateNotesTest, ThousandAndOneNotesMoveWithThreeDeletes) {
         std::to_string(first) + ", 7, 2, 4, " + q + "2004-3-9 08:05:01" + q +
         ", 'O''Brien sagt: ''Grüß Gott''', 0, 0, ";
     EXPECT_EQ(inserts[0].substr(0, head.size()), head);
-    const auto deletes = Deletes();
+    const auto deletes = Starting("delete");
     ASSERT_EQ(deletes.size(), 3u);
     std::string ids;
     for (int nid = 1; nid <= 500; ++nid) ids += (nid > 1 ? "," : "") + std::to_string(nid);
@@ -110,12 +104,14 @@ TEST_P(MigrateNotesTest, NotesThatCouldNotBeWrittenStay) {
     unsetenv("TAMARO_ODBC_FAIL_AFTER");
     ASSERT_EQ(boxes_.Boxes().size(), 1u);
     const std::string box = boxes_.Texts()[0];
-    EXPECT_EQ(box.rfind(Inserts()[1] + ":\n\nInjected fault (TAMARO_ODBC_FAIL_AFTER)", 0), 0u)
+    EXPECT_EQ(box.rfind(Starting("insert")[1] + ":\n\nInjected fault (TAMARO_ODBC_FAIL_AFTER)", 0),
+              0u)
         << box;
-    EXPECT_NE(Inserts()[1].find("'Fehlschlag'"), std::string::npos);
+    EXPECT_NE(Starting("insert")[1].find("'Fehlschlag'"), std::string::npos);
     // Both notes with number 2 stay, the moved one included: it is written
     // again at the next start rather than lost with the other.
-    EXPECT_EQ(Deletes(), std::vector<std::string>{"delete from notizen where nid in (1,3)"});
+    EXPECT_EQ(Starting("delete"),
+              std::vector<std::string>{"delete from notizen where nid in (1,3)"});
     EXPECT_EQ(Count(set_->Archive, "select count(*) from notizen where nid=2"), 2);
 
     // No id file to be had: nothing is written, one message box.
