@@ -1,6 +1,7 @@
 #include "firebird/FbConnection.h"
 
 #include "common/MemoryResultSet.h"
+#include "firebird/FbAlterTable.h"
 #include "firebird/FbResultSet.h"
 #include "firebird/FbRowReader.h"
 
@@ -89,7 +90,7 @@ Firebird::ITransaction* FbConnection::SharedTransaction() {
 
 ExecResult FbConnection::Execute(const std::string& sql) {
     try {
-        return Run(sql);
+        return Run(AcceptAlterTableForms(sql));
     } catch (const Firebird::FbException& e) {
         throw ToDriverError(e);
     }
