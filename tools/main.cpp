@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/OdbcDriverLocator.h"
 #include "tools/PracticeGenerator.h"
 #include "tools/SchemaScript.h"
 
@@ -46,6 +47,8 @@ bool Register(const std::string& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before the first ODBC call: the driver manager reads its registration once.
+    OdbcDriverLocator::UseRegistrationBesideProgram();
     PracticeOptions opt;
     std::string templateFile;
     std::string printSchema;
