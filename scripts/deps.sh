@@ -13,6 +13,7 @@ PACKAGES=(
   xvfb xauth dbus libdbus-1-dev
   clang-format
   ccache
+  dpkg-dev fakeroot lintian
 )
 
 missing=()

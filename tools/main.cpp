@@ -10,6 +10,7 @@
 #include <string>
 
 #include "tools/OldSchemas.h"
+#include "platform/OdbcDriverLocator.h"
 #include "tools/PracticeGenerator.h"
 #include "tools/SchemaScript.h"
 
@@ -50,6 +51,8 @@ bool Register(const std::string& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before the first ODBC call: the driver manager reads its registration once.
+    OdbcDriverLocator::UseRegistrationBesideProgram();
     PracticeOptions opt;
     std::string templateFile;
     std::string printSchema;

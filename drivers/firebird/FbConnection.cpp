@@ -171,6 +171,16 @@ ExecResult FbConnection::Run(const std::string& sql) {
     }
 }
 
+std::vector<std::string> FbConnection::TableNames() {
+    ExecResult r = Execute(
+        "select trim(rdb$relation_name) from rdb$relations "
+        "where coalesce(rdb$system_flag, 0) = 0 and rdb$view_blr is null order by 1");
+    std::vector<std::string> names;
+    std::vector<Value> row;
+    while (r.rows && r.rows->Next(row)) names.push_back(row[0].s);
+    return names;
+}
+
 std::vector<ColumnInfo> FbConnection::TableColumns(const std::string& table) {
     std::string sql =
         "select trim(rf.rdb$relation_name), trim(rf.rdb$field_name), f.rdb$field_type, "
