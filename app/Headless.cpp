@@ -12,6 +12,7 @@
 #include "core/ScriptedWindowServices.h"
 #include "core/TerminalLogSink.h"
 #include "app/HeadlessCommands.h"
+#include "app/HeadlessLogin.h"
 #include "users/AuditLog.h"
 
 namespace {
@@ -41,9 +42,10 @@ bool WantsHeadless(int argc, char** argv) {
 int RunHeadless(int argc, char** argv) {
     std::string args;
     std::vector<Command> commands;
+    HeadlessLogin login;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        if (a == "--headless") continue;
+        if (a == "--headless" || login.TakeArgument(argc, argv, i)) continue;
         if ((a == "--archive" || a == "--restore") && i + 1 < argc) {
             commands.push_back({a == "--archive" ? HeadlessCommand::Archive
                                                  : HeadlessCommand::Restore,
@@ -71,11 +73,17 @@ int RunHeadless(int argc, char** argv) {
     {
         HeadlessView view;
         MainDialogCore core;
+        core.ShowLogin = [&login](ODBCConnection& main) { return login.Show(main); };
         if (!core.OnInitDialog(view)) {
             status = 1;
         } else {
             RunPendingTimers(core, view);
-            if (core.Problems() != 0) status = 1;
+            // A refused login ends the program as a cancelled login dialog does.
+            if (core.Problems() != 0 || view.Ended()) status = 1;
+            // One gate in front of every command.
+            if (status == 0 && !commands.empty() &&
+                !login.PermitsCommands(core.Databases().MainDatabase().Connection.IsOpen()))
+                status = 1;
             for (const Command& c : commands) {
                 if (status != 0) break;
                 if (!RunHeadlessCommand(core, view, c.kind, c.pids)) status = 1;

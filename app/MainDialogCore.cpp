@@ -11,6 +11,9 @@
 #include "core/LogSink.h"
 #include "app/VersionText.h"
 #include "archive/ArchiveHistory.h"
+#include "archive/MigrateNotes.h"
+#include "archive/SyncSchema.h"
+#include "archive/UpdateDB.h"
 #include "db/DatabaseKind.h"
 #include "platform/CopyFileNoReplace.h"
 #include "platform/Registry.h"
@@ -154,6 +157,10 @@ int MainDialogCore::OpenDatabaseSet() {
 }
 
 void MainDialogCore::StartupMaintenance() {
+    // The totals only after the archive is at the current version and in
+    // line with the live schema; either failure has reported itself.
+    if (problems_ == 0 && (!UpdateDB(set_.Archive) || !SyncSchema(set_.VelundaList, set_.Archive)))
+        problems_ = 1;
     if (problems_ == 0) {
         AppendLog("", 0);
         const int32_t live = PatCount(set_.MainDatabase());
@@ -162,6 +169,7 @@ void MainDialogCore::StartupMaintenance() {
         std::snprintf(line, sizeof line, "Gesamt: %d Patienten", live + archived);
         AppendLog(line, ColourCount);
     }
+    MigrateNotes(set_.Archive);
     if (FillDoctorList) FillDoctorList();
     FillArcHist(set_.Archive, view_->ArchiveRuns());
 }

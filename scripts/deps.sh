@@ -14,6 +14,7 @@ PACKAGES=(
   clang-format
   clang libclang-rt-14-dev
   ccache
+  dpkg-dev fakeroot lintian
 )
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "core/Cp1252.h"
 #include "drivers/access/AccessError.h"
 #include "drivers/access/AccessFunctions.h"
 #include "drivers/access/AccessLexer.h"
@@ -10,7 +11,6 @@
 #include "drivers/access/AccessSchema.h"
 #include "drivers/access/AccessTranslator.h"
 #include "drivers/access/SqliteStatement.h"
-#include "core/Cp1252.h"
 
 namespace accessdrv {
 
@@ -140,6 +140,12 @@ std::vector<odbcdrv::ColumnInfo> AccessConnection::TableColumns(const std::strin
         out.push_back(std::move(info));
     }
     return out;
+}
+
+std::vector<std::string> AccessConnection::TableNames() {
+    std::vector<std::string> names = AccessSchema(db_).TableNames();
+    for (std::string& n : names) n = cp1252::FromUtf8(n);
+    return names;
 }
 
 void AccessConnection::SetAutocommit(bool on) {

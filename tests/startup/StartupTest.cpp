@@ -377,7 +377,8 @@ TEST_P(HeadlessRunTest, ArchiveThenRestoreThroughTheCommandLine) {
     setenv("XDG_CONFIG_HOME", cfg.str().c_str(), 1);
     ASSERT_TRUE(MakePractice(practice.path(), GetParam(), 6));
     RegisterVelunda(practice.path());
-    const std::string run = "cd '" + testenv::ProgramDir().string() + "' && ./tamaro --headless ";
+    const std::string run = "cd '" + testenv::ProgramDir().string() +
+                            "' && echo geheim | ./tamaro --headless --user mueller ";
 
     std::string out;
     int status = RunCommand(run + "--archive 2,5,3 2>&1", &out);
