@@ -5,6 +5,7 @@
 
 #include <limits>
 
+#include "core/FsPath.h"
 #include "core/Globals.h"
 #include "core/WindowServices.h"
 #include "platform/ExclusiveFile.h"
@@ -57,7 +58,7 @@ int32_t getID(const std::string& name, const IdFileRetry& retry, int* attempts) 
     const std::string path = DatabaseDir + "/" + name + ".id";
     int64_t number = 1;
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0) number = IdStartValue(name);
+    if (stat(fspath::ToFileSystem(path).c_str(), &st) != 0) number = IdStartValue(name);
 
     ExclusiveFile file;
     ExclusiveFile::Retry tries;
