@@ -8,10 +8,10 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "db/ArchiveDbPair.h"
 #include "core/FsPath.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
+#include "db/ArchiveDbPair.h"
 #include "db/DatabaseKind.h"
 
 namespace {
@@ -44,9 +44,8 @@ bool CopyFileData(const std::string& from, const std::string& to) {
     if (in.get() < 0) return false;
     struct stat st;
     if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    FileDescriptor out(
-        ::open(fspath::ToFileSystem(to).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-               st.st_mode & 0777));
+    FileDescriptor out(::open(fspath::ToFileSystem(to).c_str(),
+                              O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777));
     if (out.get() < 0) return false;
 
     off_t left = st.st_size;
@@ -137,8 +136,8 @@ void RestoreDatabaseFiles(ArchiveDbPair* list) {
         const std::string backup = BackupPath(*db);
         // rename(2) replaces the database file in one step: there is no
         // moment without it, and a failure leaves the current file as it was.
-        if (std::rename(fspath::ToFileSystem(backup).c_str(),
-                        fspath::ToFileSystem(path).c_str()) != 0) {
+        if (std::rename(fspath::ToFileSystem(backup).c_str(), fspath::ToFileSystem(path).c_str()) !=
+            0) {
             AppendLog("Fehler beim Umbenennen von " + backup + " nach " + path);
             break;
         }

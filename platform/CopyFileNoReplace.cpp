@@ -58,8 +58,7 @@ int CreateTemp(const std::string& folder, std::string& name) {
     std::mt19937_64 random(seed());
     for (int attempt = 0; attempt < 100; ++attempt) {
         char suffix[32];
-        std::snprintf(suffix, sizeof suffix, "%016llx",
-                      static_cast<unsigned long long>(random()));
+        std::snprintf(suffix, sizeof suffix, "%016llx", static_cast<unsigned long long>(random()));
         name = folder + "/.tamaro-copy-" + suffix;
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;

@@ -3,14 +3,14 @@
 #include <cstdio>
 #include <ctime>
 
+#include "core/Cp1252.h"
 #include "core/WindowServices.h"
 #include "db/ODBCConnection.h"
 #include "db/ODBCStmt.h"
 #include "db/SqlDialect.h"
-#include "core/Cp1252.h"
 #include "platform/ExclusiveFile.h"
-#include "users/AuditFile.h"
 #include "platform/UserAndHost.h"
+#include "users/AuditFile.h"
 
 namespace {
 
@@ -58,10 +58,10 @@ void AuditLog::WriteAuditEntry(int category, const std::string& text) {
 
     const std::string client = EscapeSQL(client_);
     for (const std::string& segment : segments) {
-        queue_.push_back(
-            AuditFile::kInsertStart + std::to_string(mid_) + ", " + std::to_string(lid_) + ", " + std::to_string(aid_) +
-            ", -1, " + std::to_string(now) + ", " + std::to_string(category) +
-            ", 0, -1, -1, -1, '" + client + "', '" + EscapeSQL(segment) + "')");
+        queue_.push_back(AuditFile::kInsertStart + std::to_string(mid_) + ", " +
+                         std::to_string(lid_) + ", " + std::to_string(aid_) + ", -1, " +
+                         std::to_string(now) + ", " + std::to_string(category) +
+                         ", 0, -1, -1, -1, '" + client + "', '" + EscapeSQL(segment) + "')");
     }
     FlushAuditQueue();
 }

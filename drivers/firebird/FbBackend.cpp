@@ -1,7 +1,8 @@
 #include "firebird/FbBackend.h"
 
-#include <clocale>
 #include <locale.h>
+
+#include <clocale>
 
 #include "core/FsPath.h"
 #include "firebird/FbApi.h"

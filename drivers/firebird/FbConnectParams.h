@@ -13,9 +13,9 @@
 namespace fbdrv {
 
 struct FbConnectParams {
-    std::string dbname;    // DBNAME (or DATABASE), UTF-8: a path, or host[/port]:path
-    std::string user;      // UID (or USER), UTF-8; empty: none given
-    std::string password;  // PWD (or PASSWORD), UTF-8; empty: none given
+    std::string dbname;               // DBNAME (or DATABASE), UTF-8: a path, or host[/port]:path
+    std::string user;                 // UID (or USER), UTF-8; empty: none given
+    std::string password;             // PWD (or PASSWORD), UTF-8; empty: none given
     std::string charset = "WIN1252";  // CHARSET: the connection character set
     int timeoutSeconds = 15;          // LOGIN_TIMEOUT, 1 to 3600
     int forcedWrites = -1;            // FORCEDWRITES=0|1; -1 leaves the database's setting

@@ -96,7 +96,12 @@ TEST_F(DirectoryDiscoveryTest, ProgramDirIsTheCurrentDirectory) {
 // cannot hold is reported, shown with its foreign characters named.
 TEST_F(DirectoryDiscoveryTest, FolderNamesEnterInCodePage1252) {
     const std::string mueller = "Praxis M\xC3\xBCller", mueller1252 = "Praxis M\xFCller";
-    const std::string lodz = "\xC5\x81\xC3\xB3" "d\xC5\xBA", lodzShown = "<U+0141>\xF3" "d<U+017A>";
+    const std::string lodz =
+                          "\xC5\x81\xC3\xB3"
+                          "d\xC5\xBA",
+                      lodzShown =
+                          "<U+0141>\xF3"
+                          "d<U+017A>";
     const fs::path old = fs::current_path();
     fs::create_directories(install_.path() / mueller);
     fs::create_directories(install_.path() / lodz);

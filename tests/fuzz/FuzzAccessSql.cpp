@@ -12,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The driver gets code page 1252 text and works in UTF-8.
     const std::string sql(reinterpret_cast<const char*>(data), size);
     try {
-        accessdrv::AccessTranslator::Translate(accessdrv::AccessLexer::Tokenize(cp1252::ToUtf8(sql)));
+        accessdrv::AccessTranslator::Translate(
+            accessdrv::AccessLexer::Tokenize(cp1252::ToUtf8(sql)));
     } catch (const odbcdrv::DriverError&) {
     }
     try {

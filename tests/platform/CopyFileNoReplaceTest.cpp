@@ -56,8 +56,8 @@ TEST(CopyFileNoReplace, CopiesWithThePermissionsOfTheModelAndNeverReplaces) {
     EXPECT_FALSE(CopyFileNoReplace(tpl.str() + "/archiv.mdb", db.str() + "/archiv.mdb",
                                    db.str() + "/data.fdb"));
     EXPECT_EQ(ReadFile(db.path() / "archiv.mdb"), "schon da");
-    EXPECT_FALSE(CopyFileNoReplace(tpl.str() + "/fehlt.fdb", db.str() + "/neu.fdb",
-                                   db.str() + "/data.fdb"));
+    EXPECT_FALSE(
+        CopyFileNoReplace(tpl.str() + "/fehlt.fdb", db.str() + "/neu.fdb", db.str() + "/data.fdb"));
     EXPECT_TRUE(CopyFileNoReplace(tpl.str() + "/archiv.mdb", db.str() + "/neu.mdb",
                                   db.str() + "/fehlt.mdb"));
     EXPECT_EQ(Names(db.path()), (std::vector<std::string>{"M\xC3\xBCller", "archiv.fdb",

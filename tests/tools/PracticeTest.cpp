@@ -462,7 +462,9 @@ TEST_P(Practice, SameSeedGivesTheSamePatientsRegistersAndRefusesToOverwrite) {
 
 TEST_P(Practice, FolderOutsideCodePage1252IsRefusedBeforeAnythingIsWritten) {
     TempDir other("tamaro-practice");
-    const std::string lodz = other.str() + "/\xC5\x81\xC3\xB3" "d\xC5\xBA";
+    const std::string lodz = other.str() +
+                             "/\xC5\x81\xC3\xB3"
+                             "d\xC5\xBA";
     const std::string why = "tamaro-mkpractice: the path " + lodz +
                             " has characters that code page 1252 lacks (U+0141 U+017A); Tamaro "
                             "and its drivers cannot name files there\n";

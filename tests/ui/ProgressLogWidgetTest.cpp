@@ -1,6 +1,7 @@
 // The progress log on the real widget: line assembly, colours, scrolling,
 // RTF output, saving and printing.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QApplication>
 #include <QFileDialog>
@@ -11,8 +12,6 @@
 #include <QTimer>
 #include <csignal>
 #include <filesystem>
-
-#include <sys/resource.h>
 
 #include "core/Globals.h"
 #include "core/LogSink.h"
