@@ -13,6 +13,7 @@
 #include "core/ScriptedWindowServices.h"
 #include "core/TerminalLogSink.h"
 #include "app/HeadlessCommands.h"
+#include "app/HeadlessLogin.h"
 #include "users/AuditLog.h"
 
 namespace {
@@ -38,10 +39,11 @@ int RunHeadless(int argc, char** argv) {
     std::string args;
     std::vector<HeadlessStep> commands;
     HeadlessListingParser listing;
+    HeadlessLogin login;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (listing.Take(argc, argv, i, commands)) continue;
-        if (a == "--headless") continue;
+        if (a == "--headless" || login.TakeArgument(argc, argv, i)) continue;
         if ((a == "--archive" || a == "--restore") && i + 1 < argc) {
             commands.push_back(
                 {a == "--archive" ? HeadlessCommand::Archive : HeadlessCommand::Restore,
@@ -74,13 +76,23 @@ int RunHeadless(int argc, char** argv) {
     {
         HeadlessView view;
         MainDialogCore core;
+        core.ShowLogin = [&login](ODBCConnection& main) { return login.Show(main); };
         if (!core.OnInitDialog(view)) {
             status = 1;
         } else {
             RunPendingTimers(core, view);
-            if (core.Problems() != 0) status = 1;
+            // A refused login ends the program as a cancelled login dialog does.
+            if (core.Problems() != 0 || view.Ended()) status = 1;
+            // One gate in front of every command.
+            bool permitted = !view.Ended();
+            if (permitted && !commands.empty() &&
+                !login.PermitsCommands(core.Databases().MainDatabase().Connection.IsOpen())) {
+                permitted = false;
+                status = 1;
+            }
             for (const HeadlessStep& c : commands) {
-                // Listing changes nothing, so it also runs after a problem.
+                if (!permitted) break;
+                // Listing changes nothing, so it also runs after a start-up problem.
                 if (c.kind == HeadlessCommand::List || c.kind == HeadlessCommand::View) {
                     if (!RunListingStep(core, view, c)) status = 1;
                     continue;

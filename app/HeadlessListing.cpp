@@ -99,7 +99,9 @@ bool HeadlessListingParser::Take(int argc, char** argv, int& i, std::vector<Head
     const std::string a = argv[i];
     if (a != "--list" && a != "--view" && !IsFilterOption(a)) {
         // Any other command closes the --list that filter options belong to.
-        if (a.rfind("--", 0) == 0) open_ = -1;
+        if (a == "--archive" || a == "--restore" || a == "--delete" || a == "--info" ||
+            a == "--save-log")
+            open_ = -1;
         return false;
     }
     if (a == "--list") {

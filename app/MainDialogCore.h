@@ -18,6 +18,8 @@
 class MainDialogCore {
 public:
     MainDialogCore() = default;
+    // Detaches the audit log from the main database's connection.
+    ~MainDialogCore();
     MainDialogCore(const MainDialogCore&) = delete;
     MainDialogCore& operator=(const MainDialogCore&) = delete;
 
@@ -53,6 +55,7 @@ public:
 private:
     void StartupMaintenance();
     void StoreFilterRange();
+    void DetachAuditLog();
 
     IMainView* view_ = nullptr;
     CConfigFile config_;

@@ -8,9 +8,10 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "db/ArchiveDbPair.h"
+#include "core/FsPath.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
+#include "db/ArchiveDbPair.h"
 #include "db/DatabaseKind.h"
 
 namespace {
@@ -39,12 +40,12 @@ class FileDescriptor {
 // Copies the whole file in the kernel where it can (copy_file_range, then
 // sendfile), falling back to plain reads and writes.
 bool CopyFileData(const std::string& from, const std::string& to) {
-    FileDescriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor in(::open(fspath::ToFileSystem(from).c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0) return false;
     struct stat st;
     if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    FileDescriptor out(
-        ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777));
+    FileDescriptor out(::open(fspath::ToFileSystem(to).c_str(),
+                              O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777));
     if (out.get() < 0) return false;
 
     off_t left = st.st_size;
@@ -96,7 +97,7 @@ void ConnectList(ArchiveDbPair* list) {
 bool CopyDatabaseFile(const std::string& from, const std::string& to) {
     if (CopyFileData(from, to)) return true;
     // No partial backup is left behind.
-    ::unlink(to.c_str());
+    ::unlink(fspath::ToFileSystem(to).c_str());
     return false;
 }
 
@@ -114,7 +115,7 @@ bool BackupDatabaseFiles(ArchiveDbPair* list) {
     for (ArchiveDbPair* db = list; db; db = db->Next) {
         const std::string path = DatabasePath(*db);
         const std::string backup = BackupPath(*db);
-        std::remove(backup.c_str());
+        std::remove(fspath::ToFileSystem(backup).c_str());
         if (!CopyDatabaseFile(path, backup)) {
             AppendLog("Fehler beim Kopieren von " + path + " nach " + backup);
             ok = false;
@@ -135,7 +136,8 @@ void RestoreDatabaseFiles(ArchiveDbPair* list) {
         const std::string backup = BackupPath(*db);
         // rename(2) replaces the database file in one step: there is no
         // moment without it, and a failure leaves the current file as it was.
-        if (std::rename(backup.c_str(), path.c_str()) != 0) {
+        if (std::rename(fspath::ToFileSystem(backup).c_str(), fspath::ToFileSystem(path).c_str()) !=
+            0) {
             AppendLog("Fehler beim Umbenennen von " + backup + " nach " + path);
             break;
         }
@@ -144,5 +146,6 @@ void RestoreDatabaseFiles(ArchiveDbPair* list) {
 }
 
 void DeleteDatabaseBackups(ArchiveDbPair* list) {
-    for (ArchiveDbPair* db = list; db; db = db->Next) std::remove(BackupPath(*db).c_str());
+    for (ArchiveDbPair* db = list; db; db = db->Next)
+        std::remove(fspath::ToFileSystem(BackupPath(*db)).c_str());
 }

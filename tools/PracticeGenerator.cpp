@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "core/FsPath.h"
 #include "tools/BatchWriter.h"
 #include "tools/InsertBuilder.h"
 #include "tools/SchemaScript.h"
@@ -123,6 +124,20 @@ std::string PracticeGenerator::StoredPassword(const std::string& plain) {
     return s;
 }
 
+std::string PracticeGenerator::UnrepresentablePath(const std::string& path) {
+    std::string shown, foreign;
+    fspath::FromFileSystem(path, shown);
+    for (size_t at = shown.find('<'); at != std::string::npos; at = shown.find('<', at + 1)) {
+        const size_t end = shown.find('>', at);
+        if (end == std::string::npos) break;
+        const std::string part = shown.substr(at + 1, end - at - 1);
+        if (part.rfind("U+", 0) == 0 || part.rfind("0x", 0) == 0)
+            foreign += (foreign.empty() ? "" : " ") + part;
+    }
+    return "the path " + path + " has characters that code page 1252 lacks (" + foreign +
+           "); Tamaro and its drivers cannot name files there";
+}
+
 bool PracticeGenerator::CreateDatabase(PracticeKind kind, const std::string& file,
                                        const std::string& script, OdbcSession& session,
                                        std::string& error) {
@@ -131,7 +146,13 @@ bool PracticeGenerator::CreateDatabase(PracticeKind kind, const std::string& fil
         error = "no schema script " + script;
         return false;
     }
-    if (!session.Connect(CreateConnectionString(kind, file))) {
+    // The drivers take the file name in code page 1252, as all narrow ODBC text.
+    std::string file1252;
+    if (!fspath::FromFileSystem(file, file1252)) {
+        error = UnrepresentablePath(file);
+        return false;
+    }
+    if (!session.Connect(CreateConnectionString(kind, file1252))) {
         error = "cannot create " + file + ": " + session.LastError();
         return false;
     }
@@ -143,7 +164,7 @@ bool PracticeGenerator::CreateDatabase(PracticeKind kind, const std::string& fil
         // is missing the database merely stays slower.
         session.Disconnect();
         RunQuiet({"gfix", "-write", "async", file, "-user", "SYSDBA", "-password", "tilvormex"});
-        if (!session.Connect(CreateConnectionString(kind, file))) {
+        if (!session.Connect(CreateConnectionString(kind, file1252))) {
             error = "cannot open " + file + ": " + session.LastError();
             return false;
         }
@@ -351,6 +372,11 @@ bool PracticeGenerator::Generate() {
     std::error_code ec;
     fs::path dir = fs::absolute(opt_.dir);
     opt_.dir = dir.string();
+    std::string dir1252;
+    if (!fspath::FromFileSystem(opt_.dir, dir1252)) {
+        error_ = UnrepresentablePath(opt_.dir);
+        return false;
+    }
     databaseDir_ = (dir / "Database").string();
     fs::create_directories(databaseDir_, ec);
     if (ec) {

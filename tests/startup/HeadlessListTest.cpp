@@ -39,10 +39,12 @@ class HeadlessListTest : public ::testing::TestWithParam<std::string> {
     Result Run(const std::string& args, const std::string& env = "") {
         const fs::path errFile = cfg_.path() / "stderr.txt";
         Result r;
-        r.status = RunCommand("cd '" + program_.str() + "' && " + env + " '" +
-                                  (ProgramDir() / "tamaro").string() + "' --headless " + args +
-                                  " 2>'" + errFile.string() + "'",
-                              &r.out);
+        // Commands need a login: mueller (doctor 2), the password on standard input.
+        r.status =
+            RunCommand("cd '" + program_.str() + "' && echo geheim | " + env + " '" +
+                           (ProgramDir() / "tamaro").string() + "' --headless --user mueller " +
+                           args + " 2>'" + errFile.string() + "'",
+                       &r.out);
         r.err = ReadFile(errFile);
         return r;
     }
