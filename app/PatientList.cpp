@@ -93,9 +93,10 @@ bool CollectHiddenPatients(ArchiveDbPair* source, ODBCStmt& main, PidSet& hidden
     // the same rows, but Firebird 3 would build that derived table anew for
     // every billing record (minutes in a large practice), where this probes
     // the services' sid index once per record.
-    onMain("select b.pid from scheine b where not exists (select 1 from abrechnungen a where "
-           "a.sid=b.sid)",
-           "Fehler in FillList-4: ");
+    onMain(
+        "select b.pid from scheine b where not exists (select 1 from abrechnungen a where "
+        "a.sid=b.sid)",
+        "Fehler in FillList-4: ");
     return complete;
 }
 
