@@ -7,19 +7,16 @@
 
 #include "app/CommandLine.h"
 #include "core/Globals.h"
+#include "app/HeadlessListing.h"
 #include "app/HeadlessView.h"
 #include "app/MainDialogCore.h"
 #include "core/ScriptedWindowServices.h"
 #include "core/TerminalLogSink.h"
 #include "app/HeadlessCommands.h"
+#include "app/HeadlessLogin.h"
 #include "users/AuditLog.h"
 
 namespace {
-
-struct Command {
-    HeadlessCommand kind;
-    std::string pids;
-};
 
 // Takes the timers the start-up armed (login, then the list) in order.
 void RunPendingTimers(MainDialogCore& core, HeadlessView& view) {
@@ -40,18 +37,26 @@ bool WantsHeadless(int argc, char** argv) {
 
 int RunHeadless(int argc, char** argv) {
     std::string args;
-    std::vector<Command> commands;
+    std::vector<HeadlessStep> commands;
+    HeadlessListingParser listing;
+    HeadlessLogin login;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
-        if (a == "--headless") continue;
+        if (listing.Take(argc, argv, i, commands)) continue;
+        if (a == "--headless" || login.TakeArgument(argc, argv, i)) continue;
         if ((a == "--archive" || a == "--restore") && i + 1 < argc) {
-            commands.push_back({a == "--archive" ? HeadlessCommand::Archive
-                                                 : HeadlessCommand::Restore,
-                                argv[++i]});
+            commands.push_back(
+                {a == "--archive" ? HeadlessCommand::Archive : HeadlessCommand::Restore,
+                 argv[++i],
+                 {}});
             continue;
         }
         if (!args.empty()) args += ' ';
         args += a;
+    }
+    if (!listing.Finish()) {
+        ReportHeadlessError(listing.Error());
+        return 1;
     }
 
     CurrentLid = -1;
@@ -71,16 +76,33 @@ int RunHeadless(int argc, char** argv) {
     {
         HeadlessView view;
         MainDialogCore core;
+        core.ShowLogin = [&login](ODBCConnection& main) { return login.Show(main); };
         if (!core.OnInitDialog(view)) {
             status = 1;
         } else {
             RunPendingTimers(core, view);
-            if (core.Problems() != 0) status = 1;
-            for (const Command& c : commands) {
+            // A refused login ends the program as a cancelled login dialog does.
+            if (core.Problems() != 0 || view.Ended()) status = 1;
+            // One gate in front of every command.
+            bool permitted = !view.Ended();
+            if (permitted && !commands.empty() &&
+                !login.PermitsCommands(core.Databases().MainDatabase().Connection.IsOpen())) {
+                permitted = false;
+                status = 1;
+            }
+            for (const HeadlessStep& c : commands) {
+                if (!permitted) break;
+                // Listing changes nothing, so it also runs after a start-up problem.
+                if (c.kind == HeadlessCommand::List || c.kind == HeadlessCommand::View) {
+                    if (!RunListingStep(core, view, c)) status = 1;
+                    continue;
+                }
                 if (status != 0) break;
-                if (!RunHeadlessCommand(core, view, c.kind, c.pids)) status = 1;
+                if (!RunHeadlessCommand(core, view, c.kind, c.argument)) status = 1;
             }
         }
+        // Every red line is an error or a refusal.
+        if (sink.RedLines() > 0) status = 1;
         core.OnDestroy();
     }
     TheAuditLog().SaveAtProgramEnd();

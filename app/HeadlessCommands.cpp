@@ -40,6 +40,7 @@ bool RunHeadlessCommand(MainDialogCore& core, HeadlessView& view, HeadlessComman
         view.CheckViewButton(restore ? IDC_VIEW_ARCHIV : IDC_VIEW_VELUNDA);
         view.SetControlText(IDC_F4, restore ? "F4: Restaurieren" : "F4: Archivieren");
     }
+    if (!restore && core.Patients().RefuseUnsafeArchive()) return false;
     const bool ok = TransferPatients(set, view.ArchiveRuns(), pids);
     // After a restore the Velunda side has new patients; the archiving run's
     // deletion has already told the other programs.

@@ -6,9 +6,10 @@
 class MainDialogCore;
 class HeadlessView;
 
-enum class HeadlessCommand { Archive, Restore };
+enum class HeadlessCommand { Archive, Restore, List, View };
 
 // Switches to the view the command starts from and runs the transfer of the
-// pid list. True when the run succeeded.
+// pid list. True when the run succeeded. Archiving is refused while the
+// patient list could not be checked for open business.
 bool RunHeadlessCommand(MainDialogCore& core, HeadlessView& view, HeadlessCommand command,
                         const std::string& pids);

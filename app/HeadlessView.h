@@ -6,11 +6,13 @@
 #include <vector>
 
 #include "app/MainView.h"
+#include "core/ListViewModel.h"
 
 class HeadlessView : public IMainView {
 public:
     IComboBox& ArchiveRuns() override { return archiveRuns_; }
     IComboBox& Doctors() override { return doctors_; }
+    ListViewModel& Patients() override { return patients_; }
     int64_t GetPickerTime(int id) const override;
     void SetPickerTime(int id, int64_t seconds) override { pickers_[id] = seconds; }
     std::string GetNameFilter() const override { return nameFilter_; }
@@ -22,6 +24,7 @@ public:
     void AddInfoMenuEntry(const std::string& text) override { infoMenu_ = text; }
     void WidenByOnePixel() override {}
     void ArmTimer(int id, int) override { timers_.push_back(id); }
+    void SetFocus(int id) override { focus_ = id; }
     void EndDialog(bool ok) override {
         ended_ = true;
         endedOk_ = ok;
@@ -29,6 +32,7 @@ public:
 
     void SetNameFilter(const std::string& text) { nameFilter_ = text; }
     int CheckedView() const { return checkedView_; }
+    int Focus() const { return focus_; }
     bool Ended() const { return ended_; }
     bool EndedOk() const { return endedOk_; }
     const std::string& InfoMenuEntry() const { return infoMenu_; }
@@ -38,6 +42,7 @@ public:
 private:
     ComboBoxModel archiveRuns_;
     ComboBoxModel doctors_;
+    ListViewModel patients_{{"Patient", "Art", "Leistung", "Dummy"}, {0, 70, 70, 0}};
     std::map<int, int64_t> pickers_;
     std::map<int, bool> disabled_;
     std::map<int, std::string> texts_;
@@ -45,6 +50,7 @@ private:
     std::string infoMenu_;
     std::vector<int> timers_;
     int checkedView_ = 0;
+    int focus_ = 0;
     bool ended_ = false;
     bool endedOk_ = false;
 };

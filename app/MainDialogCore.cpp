@@ -4,15 +4,20 @@
 
 #include <cstdio>
 #include <ctime>
-#include <filesystem>
 
 #include "app/DirectoryDiscovery.h"
+#include "core/FsPath.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
 #include "app/VersionText.h"
 #include "archive/ArchiveHistory.h"
+#include "archive/MigrateNotes.h"
 #include "archive/RunRecovery.h"
+#include "archive/SyncSchema.h"
+#include "archive/UpdateDB.h"
 #include "db/DatabaseKind.h"
+#include "patient/DoctorList.h"
+#include "platform/CopyFileNoReplace.h"
 #include "platform/Registry.h"
 #include "users/AuditLog.h"
 
@@ -23,13 +28,7 @@ constexpr int32_t kTamaroModuleId = 7;
 
 bool FileExists(const std::string& path) {
     struct stat st {};
-    return stat(path.c_str(), &st) == 0;
-}
-
-// Copies a template, refusing to overwrite an existing file.
-bool CopyNoOverwrite(const std::string& from, const std::string& to) {
-    std::error_code ec;
-    return std::filesystem::copy_file(from, to, std::filesystem::copy_options::none, ec) && !ec;
+    return stat(fspath::ToFileSystem(path).c_str(), &st) == 0;
 }
 
 }  // namespace
@@ -47,9 +46,9 @@ bool MainDialogCore::OnInitDialog(IMainView& view) {
     view_ = &view;
     startMark_ = TickCount();
 
-    DiscoverProgramDir();
+    const bool programDirUsable = DiscoverProgramDir();
     config_.Load(ProgramDir + "/Tamaro.cfg");
-    WriteProgramPath();
+    if (programDirUsable) WriteProgramPath();
 
     view.CheckViewButton(IDC_VIEW_VELUNDA);
     const int64_t now = int64_t(std::time(nullptr));
@@ -62,15 +61,23 @@ bool MainDialogCore::OnInitDialog(IMainView& view) {
     AppendLog("• " + GetVersionText());
     WriteAuditEntry(1, GetVersionText() + " gestartet.");
     AppendLog("• Tamaro-Installation in " + ProgramDir);
+    if (!programDirUsable) AppendLog(UnusablePathLine(ProgramDir), ColourRed);
 
-    const std::string install = DiscoverInstallationDir();
+    bool installUsable = true;
+    std::string unusable;
+    const std::string install = DiscoverInstallationDir(&installUsable);
     if (install.empty()) {
         AppendLog("• Keine Velunda-Installation auf diesem Rechner gefunden.", ColourRed);
         problems_ = 1;
     } else {
         AppendLog("• Velunda-Installation in " + install);
-        LocateDataDir(install);
-        if (!DatabaseFolderExists()) {
+        if (!installUsable || !LocateDataDir(install, &unusable)) {
+            // No database can be named to the drivers from a folder that the
+            // program's text cannot hold.
+            AppendLog(UnusablePathLine(installUsable ? unusable : install), ColourRed);
+            DataDir.clear();
+            problems_ = 1;
+        } else if (!DatabaseFolderExists()) {
             AppendLog(
                 "Die installierte Velunda-Version ist zu alt, oder die aktuelle Version wurde noch "
                 "nie gestartet.",
@@ -78,14 +85,15 @@ bool MainDialogCore::OnInitDialog(IMainView& view) {
             DataDir.clear();
             view.EndDialog(false);
             return false;
+        } else {
+            AuditLog& audit = TheAuditLog();
+            audit.SetDataFolder(DataDir);
+            audit.LoadAuditFile();
+            audit.FlushAuditQueue();
+            SetDatabaseDirs();
+            AppendLog("• Velunda-Datenbanken in " + DatabaseDir);
+            problems_ = 0;
         }
-        AuditLog& audit = TheAuditLog();
-        audit.SetDataFolder(DataDir);
-        audit.LoadAuditFile();
-        audit.FlushAuditQueue();
-        SetDatabaseDirs();
-        AppendLog("• Velunda-Datenbanken in " + DatabaseDir);
-        problems_ = 0;
     }
 
     set_.SourceList = set_.VelundaList;
@@ -130,9 +138,13 @@ int MainDialogCore::OpenDatabaseSet() {
     audit.FlushAuditQueue();
     audit.PruneAuditLog();
 
+    // The copy gets the permissions of the main database, so that whoever
+    // may open the practice's databases (a database server running as
+    // another user too) may open the archive.
     const std::string archive = DatabaseDir + "/archiv" + reference;
     if (!FileExists(archive) &&
-        !CopyNoOverwrite(ProgramDir + "/tpl/archiv" + reference, archive)) {
+        !CopyFileNoReplace(ProgramDir + "/tpl/archiv" + reference, archive,
+                           DatabaseDir + "/" + set_.MainDatabase().FileName + reference)) {
         AppendLog("Fehler beim Kopieren der Datenbank-Vorlage (" + reference + ")", ColourRed);
         ++problems;
     }
@@ -149,6 +161,10 @@ int MainDialogCore::OpenDatabaseSet() {
 }
 
 void MainDialogCore::StartupMaintenance() {
+    // The totals only after the archive is at the current version and in
+    // line with the live schema; either failure has reported itself.
+    if (problems_ == 0 && (!UpdateDB(set_.Archive) || !SyncSchema(set_.VelundaList, set_.Archive)))
+        problems_ = 1;
     if (problems_ == 0) {
         AppendLog("", 0);
         const int32_t live = PatCount(set_.MainDatabase());
@@ -157,7 +173,8 @@ void MainDialogCore::StartupMaintenance() {
         std::snprintf(line, sizeof line, "Gesamt: %d Patienten", live + archived);
         AppendLog(line, ColourCount);
     }
-    if (FillDoctorList) FillDoctorList();
+    MigrateNotes(set_.Archive);
+    FillDoctorList(set_.MainDatabase().Connection, view_->Doctors());
     FillArcHist(set_.Archive, view_->ArchiveRuns());
 }
 
@@ -170,11 +187,13 @@ void MainDialogCore::OnTimer(int id) {
                 view_->EndDialog(false);
                 return;
             }
-            if (FillDoctorList) FillDoctorList();
+            FillDoctorList(main, view_->Doctors());
         }
         view_->ArmTimer(1, 10);
     } else if (id == 1) {
-        if (FillList) FillList();
+        list_.FillList(*view_);
+    } else if (id == 2) {
+        view_->SetFocus(IDC_PATLIST);
     }
 }
 
@@ -186,10 +205,22 @@ void MainDialogCore::StoreFilterRange() {
     config_.Save();
 }
 
+MainDialogCore::~MainDialogCore() {
+    DetachAuditLog();
+}
+
+void MainDialogCore::DetachAuditLog() {
+    // The audit log outlives this object; it must not keep the address of a
+    // connection that is closed or gone.
+    AuditLog& audit = TheAuditLog();
+    if (audit.Connection() == &set_.MainDatabase().Connection) audit.SetConnection(nullptr);
+}
+
 void MainDialogCore::OnDestroy() {
     if (destroyed_) return;
     destroyed_ = true;
     WriteAuditEntry(1, "Tamaro beendet.");
+    DetachAuditLog();
     set_.Archive.Connection.Disconnect();
     for (ArchiveDbPair* db = set_.VelundaList; db; db = db->Next) db->Connection.Disconnect();
     StoreFilterRange();

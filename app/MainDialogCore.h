@@ -12,10 +12,14 @@
 #include "core/CConfigFile.h"
 #include "db/DatabaseSet.h"
 #include "app/MainView.h"
+#include "app/PatientList.h"
+#include "app/ViewSwitch.h"
 
 class MainDialogCore {
 public:
     MainDialogCore() = default;
+    // Detaches the audit log from the main database's connection.
+    ~MainDialogCore();
     MainDialogCore(const MainDialogCore&) = delete;
     MainDialogCore& operator=(const MainDialogCore&) = delete;
 
@@ -25,22 +29,25 @@ public:
     // The window's destruction: audit entry, disconnects, the filter range of
     // the view shown, "Tamaro.cfg".
     void OnDestroy();
-    // One-shot timers 4 (login, then timer 1) and 1 (the patient list).
+    // One-shot timers 4 (login, then timer 1), 1 (the patient list) and 2
+    // (the focus back to the list).
     void OnTimer(int id);
+    // Buttons 1002 and 1003, button 1006 and a choice in the doctor list.
+    void OnVelundaView() { views_.ShowVelunda(*view_); }
+    void OnArchiveView() { views_.ShowArchive(*view_); }
+    void OnRefresh() { views_.Refresh(*view_); }
 
     // Opens the set: connections, audit attachment and pruning, the archive
     // template, one kind. Returns the number of problems (0 = usable).
     int OpenDatabaseSet();
 
-    // Seams for the parts that follow the start: the login (true when
-    // confirmed; without it the login counts as confirmed), the doctor list
-    // and the patient list.
+    // Seam for the login that follows the start (true when confirmed;
+    // without it the login counts as confirmed).
     std::function<bool(ODBCConnection&)> ShowLogin;
-    std::function<void()> FillDoctorList;
-    std::function<void()> FillList;
 
     DatabaseSet& Databases() { return set_; }
     CConfigFile& Config() { return config_; }
+    PatientList& Patients() { return list_; }
     int Problems() const { return problems_; }
     bool Started() const { return started_; }
     IMainView* View() const { return view_; }
@@ -48,10 +55,13 @@ public:
 private:
     void StartupMaintenance();
     void StoreFilterRange();
+    void DetachAuditLog();
 
     IMainView* view_ = nullptr;
     CConfigFile config_;
     DatabaseSet set_;
+    PatientList list_{set_};
+    ViewSwitch views_{set_, config_, list_};
     int problems_ = 0;
     uint64_t startMark_ = 0;
     bool started_ = false;

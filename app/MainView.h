@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/ComboBox.h"
+#include "core/ListView.h"
 
 enum ControlId {
     IDC_PATLIST = 1000,
@@ -34,6 +35,7 @@ public:
     virtual ~IMainView() = default;
     virtual IComboBox& ArchiveRuns() = 0;  // 1017 "Archivierung vom"
     virtual IComboBox& Doctors() = 0;      // 1018
+    virtual IListView& Patients() = 0;     // 1000
     // Date pickers 1004, 1007, 1019, 1020 as seconds since 1970 (UTC).
     virtual int64_t GetPickerTime(int id) const = 0;
     virtual void SetPickerTime(int id, int64_t seconds) = 0;
@@ -48,5 +50,7 @@ public:
     // One pixel wider, same position and height, so that the layout runs once.
     virtual void WidenByOnePixel() = 0;
     virtual void ArmTimer(int id, int milliseconds) = 0;
+    // Gives the keyboard focus to a control (timer 2: the patient list).
+    virtual void SetFocus(int id) = 0;
     virtual void EndDialog(bool ok) = 0;
 };

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "archive/RunCheckpoint.h"
+#include "core/FsPath.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
 #include "db/ArchiveDbPair.h"
@@ -41,12 +42,12 @@ class FileDescriptor {
 // Copies the whole file in the kernel where it can (copy_file_range, then
 // sendfile), falling back to plain reads and writes.
 bool CopyFileData(const std::string& from, const std::string& to) {
-    FileDescriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor in(::open(fspath::ToFileSystem(from).c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0) return false;
     struct stat st;
     if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    FileDescriptor out(
-        ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777));
+    FileDescriptor out(::open(fspath::ToFileSystem(to).c_str(),
+                              O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, st.st_mode & 0777));
     if (out.get() < 0) return false;
 
     off_t left = st.st_size;
@@ -100,7 +101,7 @@ void ConnectList(ArchiveDbPair* list) {
 bool CopyDatabaseFile(const std::string& from, const std::string& to) {
     if (CopyFileData(from, to)) return true;
     // No partial backup is left behind.
-    ::unlink(to.c_str());
+    ::unlink(fspath::ToFileSystem(to).c_str());
     return false;
 }
 
@@ -118,7 +119,7 @@ bool BackupDatabaseFiles(ArchiveDbPair* list) {
     for (ArchiveDbPair* db = list; db; db = db->Next) {
         const std::string path = DatabasePath(*db);
         const std::string backup = BackupPath(*db);
-        std::remove(backup.c_str());
+        std::remove(fspath::ToFileSystem(backup).c_str());
         if (!CopyDatabaseFile(path, backup)) {
             AppendLog("Fehler beim Kopieren von " + path + " nach " + backup);
             ok = false;
@@ -143,11 +144,12 @@ std::string FileNameOf(const std::string& path) {
 
 bool IsRegularFile(const std::string& path) {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return ::stat(fspath::ToFileSystem(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 void RemoveEngineFiles(const std::string& path) {
-    for (const char* suffix : {"-journal", "-wal", "-shm"}) std::remove((path + suffix).c_str());
+    for (const char* suffix : {"-journal", "-wal", "-shm"})
+        std::remove(fspath::ToFileSystem(path + suffix).c_str());
 }
 
 // The red report of a put-back that stopped: which file is back, which is not.
@@ -181,7 +183,8 @@ bool PutBackFiles(const std::vector<std::string>& paths) {
     for (size_t i = 0; i < paths.size(); ++i) {
         if (!CopyDatabaseFile(paths[i] + ".bak", paths[i] + ".restore")) {
             AppendLog("Fehler beim Kopieren von " + paths[i] + ".bak nach " + paths[i], ColourRed);
-            for (size_t j = 0; j < i; ++j) std::remove((paths[j] + ".restore").c_str());
+            for (size_t j = 0; j < i; ++j)
+                std::remove(fspath::ToFileSystem(paths[j] + ".restore").c_str());
             ReportPutBack(paths, 0);
             return false;
         }
@@ -189,10 +192,12 @@ bool PutBackFiles(const std::vector<std::string>& paths) {
     // rename(2) replaces a database in one step: there is no moment without
     // it, and a failure leaves the current file as it was.
     for (size_t i = 0; i < paths.size(); ++i) {
-        if (std::rename((paths[i] + ".restore").c_str(), paths[i].c_str()) != 0) {
+        if (std::rename(fspath::ToFileSystem(paths[i] + ".restore").c_str(),
+                        fspath::ToFileSystem(paths[i]).c_str()) != 0) {
             AppendLog("Fehler beim Umbenennen von " + paths[i] + ".bak nach " + paths[i],
                       ColourRed);
-            for (size_t j = i; j < paths.size(); ++j) std::remove((paths[j] + ".restore").c_str());
+            for (size_t j = i; j < paths.size(); ++j)
+                std::remove(fspath::ToFileSystem(paths[j] + ".restore").c_str());
             SyncFolder(FolderOf(paths[i]));
             ReportPutBack(paths, i);
             return false;
@@ -229,7 +234,7 @@ bool FlushDatabaseFiles(ArchiveDbPair* list) {
 
 void DeleteDatabaseBackups(ArchiveDbPair* list) {
     for (ArchiveDbPair* db = list; db; db = db->Next) {
-        std::remove(BackupPath(*db).c_str());
+        std::remove(fspath::ToFileSystem(BackupPath(*db)).c_str());
         RunCheckpoint("removal");
     }
 }

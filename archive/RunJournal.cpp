@@ -7,6 +7,7 @@
 #include <ctime>
 #include <fstream>
 
+#include "core/FsPath.h"
 #include "core/Globals.h"
 #include "platform/DurableFile.h"
 
@@ -71,7 +72,7 @@ std::string RunJournal::Path() {
 
 bool RunJournal::Exists() {
     struct stat st {};
-    return stat(Path().c_str(), &st) == 0;
+    return stat(fspath::ToFileSystem(Path()).c_str(), &st) == 0;
 }
 
 bool RunJournal::Save() const {
@@ -90,7 +91,7 @@ bool RunJournal::SetStage(RunStage next) {
 }
 
 RunJournal::LoadResult RunJournal::Load() {
-    std::ifstream in(Path(), std::ios::binary);
+    std::ifstream in(fspath::ToFileSystem(Path()), std::ios::binary);
     if (!in) return Exists() ? LoadResult::Unreadable : LoadResult::Missing;
     *this = RunJournal();
     std::string line;
@@ -136,7 +137,7 @@ RunJournal::LoadResult RunJournal::Load() {
 
 bool RunJournal::Remove() {
     const std::string path = Path();
-    std::remove((path + ".new").c_str());
+    std::remove(fspath::ToFileSystem(path + ".new").c_str());
     return RemoveFileDurably(path);
 }
 

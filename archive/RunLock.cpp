@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/FsPath.h"
 #include "core/Globals.h"
 #include "platform/UserAndHost.h"
 
@@ -31,7 +32,7 @@ std::string OrUnknown(const std::string& s) {
 // a second opener can read it while the holder keeps it.
 std::string ReadHolder(const std::string& path) {
     std::string text;
-    FILE* f = std::fopen(path.c_str(), "rb");
+    FILE* f = std::fopen(fspath::ToFileSystem(path).c_str(), "rb");
     if (f) {
         char buffer[1024];
         const size_t n = std::fread(buffer, 1, sizeof buffer, f);

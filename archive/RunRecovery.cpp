@@ -8,6 +8,7 @@
 #include "archive/DatabaseBackup.h"
 #include "archive/RunJournal.h"
 #include "archive/RunLock.h"
+#include "core/FsPath.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
 #include "platform/DurableFile.h"
@@ -25,8 +26,8 @@ std::vector<std::string> Paths(const RunJournal& journal) {
 // journal itself.
 void RemoveBackupsAndJournal(const RunJournal& journal) {
     for (const std::string& path : Paths(journal)) {
-        std::remove((path + ".restore").c_str());
-        std::remove((path + ".bak").c_str());
+        std::remove(fspath::ToFileSystem(path + ".restore").c_str());
+        std::remove(fspath::ToFileSystem(path + ".bak").c_str());
     }
     SyncFolder(DatabaseDir);
     RunJournal::Remove();
@@ -43,11 +44,11 @@ void RecoverInterruptedRun() {
     if (DatabaseDir.empty()) return;
     if (!RunJournal::Exists()) {
         // A journal that never got its first write: no backup was made.
-        std::remove((RunJournal::Path() + ".new").c_str());
+        std::remove(fspath::ToFileSystem(RunJournal::Path() + ".new").c_str());
         // The lock file of a run that ended without letting go of it; taking
         // and releasing the lock removes it unless another run holds it.
         struct stat st {};
-        if (stat(RunLock::Path().c_str(), &st) == 0) RunLock().Take();
+        if (stat(fspath::ToFileSystem(RunLock::Path()).c_str(), &st) == 0) RunLock().Take();
         return;
     }
     RunLock lock;

@@ -1,6 +1,8 @@
-// An optional listener for the statements that change data during a run
-// (inserts, blanking updates, deletes, the history row), for measurements
-// that replay them elsewhere. Nothing is recorded unless one is set.
+// An optional listener for the statements that change a database: those of
+// a run (inserts, blanking updates, deletes, the history row), for
+// measurements that replay them elsewhere, and those of the start-up
+// maintenance (version steps, schema changes, moved notes), as handed to
+// RunSQL or ExecuteSQL. Nothing is recorded unless one is set.
 #pragma once
 
 #include <string>

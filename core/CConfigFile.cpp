@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "core/FsPath.h"
+
 namespace {
 
 bool IsBlank(unsigned char c) {
@@ -119,7 +121,7 @@ void CConfigFile::SetInt(const std::string& key, int value) {
 bool CConfigFile::Load(const std::string& path) {
     path_ = path;
     lines_.clear();
-    FilePtr f(std::fopen(path.c_str(), "rb"));
+    FilePtr f(std::fopen(fspath::ToFileSystem(path).c_str(), "rb"));
     struct stat st {};
     if (!f || fstat(fileno(f.get()), &st) != 0 || S_ISDIR(st.st_mode)) return false;
     // Lines may be of any length and may hold NUL bytes; a CR directly before
@@ -142,7 +144,7 @@ bool CConfigFile::Load(const std::string& path) {
 }
 
 bool CConfigFile::Save() {
-    FilePtr f(std::fopen(path_.c_str(), "wb"));
+    FilePtr f(std::fopen(fspath::ToFileSystem(path_).c_str(), "wb"));
     if (!f) return false;
     bool ok = true;
     for (const std::string& line : lines_) {

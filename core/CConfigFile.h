@@ -1,6 +1,7 @@
 // A small key=value settings file kept in memory line by line ("Tamaro.cfg",
 // Velunda's "Network.cfg", the registry stand-in files). Lines that match no
 // key, comments included, are written back unchanged and in their place.
+// The path is code page 1252 text, as every path inside the program.
 #pragma once
 
 #include <string>

@@ -5,11 +5,13 @@
 #include <string>
 
 #include "core/Cp1252.h"
+#include "core/Globals.h"
 
 TerminalLogSink::TerminalLogSink(std::FILE* out) : out_(out), ansi_(isatty(fileno(out)) != 0) {}
 
 void TerminalLogSink::Append(const std::string& text, uint32_t colour) {
     if (colour != 0) current_ = colour;
+    if (colour == ColourRed) ++redLines_;
     std::string plain;
     plain.reserve(text.size());
     for (char c : text)

@@ -4,9 +4,10 @@
 
 #include <algorithm>
 
-#include "db/ArchiveDbPair.h"
+#include "core/FsPath.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
+#include "db/ArchiveDbPair.h"
 #include "db/ODBCStmt.h"
 #include "db/OdbcResult.h"
 #include "db/ValueBuffer.h"
@@ -38,7 +39,7 @@ bool Connect(ArchiveDbPair& db) {
     struct stat status;
     std::string connStr;
     DatabaseKind kind;
-    if (stat(fdbPath.c_str(), &status) == 0) {
+    if (stat(fspath::ToFileSystem(fdbPath).c_str(), &status) == 0) {
         kind = DatabaseKind::Firebird;
         connStr = FirebirdConnectionString(db.FileName);
     } else {
@@ -50,6 +51,9 @@ bool Connect(ArchiveDbPair& db) {
     db.Extension = ExtensionOf(kind);
     if (!db.Connection.OpenConnection(connStr)) {
         AppendLog("Fehler beim Connect zu " + db.FileName + db.Extension, ColourRed);
+        // A driver that cannot be loaded is no fault of the database: say why.
+        if (!db.Connection.DriverManagerError().empty())
+            AppendLog(db.Connection.DriverManagerError(), ColourRed);
         return false;
     }
     return true;

@@ -21,7 +21,8 @@ std::string AccessConnectionString(const std::string& fileName);
 
 // Chooses the kind by the files in DatabaseDir (".fdb" wins), sets the
 // extension, opens the connection; logs "Fehler beim Connect zu <file><ext>"
-// in red on failure. True when open.
+// in red on failure, followed by the driver manager's reason when it could
+// not load the driver. True when open.
 bool Connect(ArchiveDbPair& db);
 
 // Number of rows of "patienten" (counted over pid), logged as

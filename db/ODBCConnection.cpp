@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/Cp1252.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
 #include "core/WindowServices.h"
@@ -43,6 +44,7 @@ bool ODBCConnection::OpenConnection(const char* connStr) {
     // of leaking the handles of the previous connection.
     Disconnect();
     FreeHandles();
+    driverManagerError_.clear();
 
     auto fail = [this]() {
         if (hdbc_ != SQL_NULL_HDBC) SQLDisconnect(hdbc_);
@@ -69,9 +71,30 @@ bool ODBCConnection::OpenConnection(const char* connStr) {
     SQLRETURN rc =
         SQLDriverConnect(hdbc_, nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(connStr)),
                          inLength, out, sizeof out, &outLength, SQL_DRIVER_NOPROMPT);
-    if (!SqlSucceeded(rc)) return fail();
+    if (!SqlSucceeded(rc)) {
+        KeepDriverManagerError();
+        return fail();
+    }
     firebird_ = ContainsFirebirdDriver(connStr);
     return true;
+}
+
+void ODBCConnection::KeepDriverManagerError() {
+    for (SQLSMALLINT record = 1;; ++record) {
+        SQLCHAR state[6] = {0};
+        SQLCHAR message[1024] = {0};
+        SQLINTEGER native = 0;
+        SQLSMALLINT length = 0;
+        if (!SqlSucceeded(SQLGetDiagRec(SQL_HANDLE_DBC, hdbc_, record, state, &native, message,
+                                        sizeof message, &length)))
+            return;
+        std::string text = reinterpret_cast<const char*>(message);
+        // The driver manager speaks in the system's encoding (UTF-8).
+        if (text.find("[Driver Manager]") != std::string::npos) {
+            driverManagerError_ = cp1252::FromUtf8(text);
+            return;
+        }
+    }
 }
 
 void ODBCConnection::Disconnect() {

@@ -23,6 +23,11 @@ class ODBCConnection {
     bool OpenConnection(const std::string& connStr) { return OpenConnection(connStr.c_str()); }
     void Disconnect();
 
+    // The driver manager's own message about the last failed OpenConnection
+    // (a driver it could not find or load), in code page 1252; empty when the
+    // last OpenConnection succeeded or the driver itself refused.
+    const std::string& DriverManagerError() const { return driverManagerError_; }
+
     // Message of the first pending error of stmt (or of the connection when
     // stmt is null), "<unbekannt>" when the driver has none. Consumes it.
     std::string GetErrorText(SQLHSTMT stmt) const;
@@ -53,9 +58,11 @@ class ODBCConnection {
 
   private:
     void FreeHandles();
+    void KeepDriverManagerError();
 
     bool firebird_ = false;
     SQLHENV henv_ = SQL_NULL_HENV;
     SQLHDBC hdbc_ = SQL_NULL_HDBC;
     int32_t dbVersion_ = -1;
+    std::string driverManagerError_;
 };

@@ -14,9 +14,7 @@ struct Placeholder {
 constexpr Placeholder kPlaceholders[] = {
     {"§VARCHAR§", "varchar", "text"},
     {"§MEMO§", "blob sub_type text", "memo"},
-    // Firebird rejects "add column" (the word column is not part of its
-    // ALTER TABLE ... ADD); "add" is correct on both kinds.
-    {"§ADDCOL§", "add", "add"},
+    {"§ADDCOL§", "add column", "add"},
     {"§ALTERCOL§", "alter column", "alter"},
     {"§TYPE§", "type", ""},
     {"§DROPCOL§", "drop", "drop column"},

@@ -5,10 +5,12 @@
 
 #include <cerrno>
 
+#include "core/FsPath.h"
+
 namespace {
 
 bool SyncDescriptorOf(const std::string& path, int flags) {
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    const int fd = ::open(fspath::ToFileSystem(path).c_str(), flags | O_CLOEXEC);
     if (fd < 0) return false;
     // A folder opened read-only may refuse fsync on some file systems; that
     // is no failure of the data.
@@ -33,7 +35,7 @@ std::string FolderOf(const std::string& path) {
 }
 
 bool ReplaceFileDurably(const std::string& path, const std::string& content) {
-    const std::string fresh = path + ".new";
+    const std::string fresh = fspath::ToFileSystem(path + ".new");
     const int fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     bool ok = true;
@@ -47,7 +49,7 @@ bool ReplaceFileDurably(const std::string& path, const std::string& content) {
     }
     if (ok && ::fsync(fd) != 0) ok = false;
     if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(fresh.c_str(), path.c_str()) != 0) ok = false;
+    if (ok && ::rename(fresh.c_str(), fspath::ToFileSystem(path).c_str()) != 0) ok = false;
     if (!ok) {
         ::unlink(fresh.c_str());
         return false;
@@ -56,6 +58,6 @@ bool ReplaceFileDurably(const std::string& path, const std::string& content) {
 }
 
 bool RemoveFileDurably(const std::string& path) {
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) return false;
+    if (::unlink(fspath::ToFileSystem(path).c_str()) != 0 && errno != ENOENT) return false;
     return SyncFolder(FolderOf(path));
 }

@@ -1,6 +1,7 @@
 // Writes that survive a power cut: a file's data and a folder's entries are
 // forced to the disk before the caller goes on, and a small file is replaced
 // in one step, so that a reader finds either its old or its new content.
+// Paths are code page 1252, like every path of the program.
 #pragma once
 
 #include <string>

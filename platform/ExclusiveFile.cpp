@@ -9,6 +9,8 @@
 #include <chrono>
 #include <thread>
 
+#include "core/FsPath.h"
+
 namespace {
 
 bool IsPermanent(int err) {
@@ -18,12 +20,13 @@ bool IsPermanent(int err) {
 
 bool Exists(const std::string& path) {
     struct stat st {};
-    return stat(path.c_str(), &st) == 0;
+    return stat(fspath::ToFileSystem(path).c_str(), &st) == 0;
 }
 
 }  // namespace
 
-int ExclusiveFile::TryOnce(const std::string& path, Mode mode) {
+int ExclusiveFile::TryOnce(const std::string& path1252, Mode mode) {
+    const std::string path = fspath::ToFileSystem(path1252);
     int flags = O_CLOEXEC;
     switch (mode) {
         case Mode::Read:
@@ -123,7 +126,7 @@ bool ExclusiveFile::Truncate(long long size) {
 }
 
 bool ExclusiveFile::Unlink() {
-    return fd_ >= 0 && ::unlink(path_.c_str()) == 0;
+    return fd_ >= 0 && ::unlink(fspath::ToFileSystem(path_).c_str()) == 0;
 }
 
 bool ExclusiveFile::Close() {

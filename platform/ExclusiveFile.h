@@ -1,7 +1,7 @@
 // Exclusive open of a file that several programs and workstations share (the
 // record-id files, the audit fallback file): open plus an exclusive
 // non-blocking flock, tried again after a delay while another holder has it.
-// The lock lasts until Close or destruction.
+// The lock lasts until Close or destruction. Paths are code page 1252 text.
 #pragma once
 
 #include <string>

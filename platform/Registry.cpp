@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "core/CConfigFile.h"
+#include "core/FsPath.h"
 #include "core/Globals.h"
 
 namespace {
@@ -13,22 +14,32 @@ namespace {
 // A registry string query fills a buffer of 256 bytes including its NUL.
 constexpr size_t kValueBufferSize = 256;
 
+// A folder named in the environment, as the program's text. A name that code
+// page 1252 cannot hold comes out in a form that names no file, so its key
+// files read as missing.
+std::string FolderFromEnvironment(const std::string& name) {
+    std::string folder;
+    fspath::FromFileSystem(name, folder);
+    return folder;
+}
+
 std::string UserConfigHome() {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg && *xdg == '/') return xdg;
+    if (xdg && *xdg == '/') return FolderFromEnvironment(xdg);
     const char* home = std::getenv("HOME");
-    if (home && *home) return std::string(home) + "/.config";
+    if (home && *home) return FolderFromEnvironment(std::string(home) + "/.config");
     return {};
 }
 
 bool IsFile(const std::string& path) {
     struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return stat(fspath::ToFileSystem(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 void MakeFolder(const std::string& path) {
-    for (size_t pos = 1; pos <= path.size(); ++pos) {
-        if (pos == path.size() || path[pos] == '/') mkdir(path.substr(0, pos).c_str(), 0755);
+    const std::string name = fspath::ToFileSystem(path);
+    for (size_t pos = 1; pos <= name.size(); ++pos) {
+        if (pos == name.size() || name[pos] == '/') mkdir(name.substr(0, pos).c_str(), 0755);
     }
 }
 
@@ -45,7 +56,7 @@ std::string VelundaKeyFile(RegistryRoot root) {
     while (start <= dirs.size()) {
         size_t end = dirs.find(':', start);
         if (end == std::string::npos) end = dirs.size();
-        const std::string dir = dirs.substr(start, end - start);
+        const std::string dir = FolderFromEnvironment(dirs.substr(start, end - start));
         if (!dir.empty() && dir[0] == '/' && IsFile(dir + "/Kvarn/Velunda.conf"))
             return dir + "/Kvarn/Velunda.conf";
         start = end + 1;
@@ -58,15 +69,20 @@ std::string ProgramKeyFile() {
     return home.empty() ? std::string() : home + "/Kvarn/Tamaro.conf";
 }
 
-std::string ReadVelundaPath(RegistryRoot root) {
+std::string ReadVelundaPath(RegistryRoot root, bool* representable) {
+    if (representable) *representable = true;
     const std::string file = VelundaKeyFile(root);
     if (file.empty()) return {};
     CConfigFile key;
     if (!key.Load(file)) return {};
-    std::string value = key.GetString("path");
+    std::string raw = key.GetString("path");
+    const size_t nul = raw.find('\0');
+    if (nul != std::string::npos) raw.resize(nul);
+    // The key file is a Linux text file: the folder stands in it in UTF-8.
+    std::string value;
+    const bool exact = fspath::FromFileSystem(raw, value);
     if (value.size() >= kValueBufferSize) return {};
-    const size_t nul = value.find('\0');
-    if (nul != std::string::npos) value.resize(nul);
+    if (representable) *representable = exact;
     return value;
 }
 
@@ -76,6 +92,6 @@ void WriteProgramPath() {
     MakeFolder(file.substr(0, file.rfind('/')));
     CConfigFile key;
     key.Load(file);  // keeps whatever else the file holds
-    key.SetString("Path", ProgramDir);
+    key.SetString("Path", fspath::ToFileSystem(ProgramDir));
     key.Save();
 }

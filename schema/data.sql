@@ -309,6 +309,10 @@ create table arzt (
 );
 
 create index i_abrechnungen_pid on abrechnungen (pid);
+-- The services of a billing record, and the unbilled services: the patient
+-- list looks for both among all services of the practice.
+create index i_abrechnungen_sid on abrechnungen (sid);
+create index i_abrechnungen_abrechnung on abrechnungen (abrechnung);
 create index i_diagnosen_pid on diagnosen (pid);
 create index i_scheine_pid on scheine (pid);
 create index i_termine_pid on termine (pid);

@@ -12,7 +12,9 @@ PACKAGES=(
   python3-pyodbc
   xvfb xauth dbus libdbus-1-dev
   clang-format
+  clang libclang-rt-14-dev
   ccache
+  dpkg-dev fakeroot lintian
 )
 
 missing=()

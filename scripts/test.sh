@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds into build/, runs every test with ctest,
 # then builds the drivers and engine under the address and undefined-behaviour
-# sanitizers into build-asan/ and runs the driver tests there.
+# sanitizers into build-asan/ and runs the driver tests there, then builds
+# the fuzz targets with clang and libFuzzer into build-fuzz/ and runs each
+# for a few seconds under the sanitizers.
 # Exits non-zero when anything fails.
 #   scripts/test.sh            everything
 #   TAMARO_NO_ASAN=1 ...       skip the sanitizer pass
+#   TAMARO_NO_FUZZ=1 ...       skip the fuzz pass
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -44,6 +47,13 @@ if [ -z "${TAMARO_NO_ASAN:-}" ]; then
   cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAMARO_SANITIZE=ON -DTAMARO_WITH_QT=OFF -DTAMARO_WERROR=ON "${launcher[@]}" >/dev/null || exit 1
   cmake --build build-asan -j"$jobs" || exit 1
   ASAN_OPTIONS=detect_leaks=0:quarantine_size_mb=0 ctest --test-dir build-asan --output-on-failure -j"$jobs" -L sanitize --timeout 900 || status=1
+fi
+
+if [ -z "${TAMARO_NO_FUZZ:-}" ]; then
+  cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+    -DCMAKE_CXX_COMPILER=clang++ -DTAMARO_FUZZ=ON -DTAMARO_WITH_QT=OFF "${launcher[@]}" >/dev/null || exit 1
+  cmake --build build-fuzz -j"$jobs" --target tamaro_fuzzers || exit 1
+  ctest --test-dir build-fuzz --output-on-failure -L fuzz || status=1
 fi
 
 if [ $status -ne 0 ]; then echo "test.sh: FAILED"; else echo "test.sh: all tests passed"; fi

@@ -15,9 +15,10 @@ struct PatientProfile {
     int64_t birth = 0;      // seconds since 1970 (may be negative)
     int64_t admission = 0;  // aufnahmedatum
     int64_t firstVisit = 0;
-    int64_t lastVisit = 0;  // latest billed service
-    int privat = 0;         // 0 Kasse, 1 Privat, 2 BG, 3 Krankenhaus
-    int quarters = 0;       // billing records (scheine); 0: no services at all
+    int64_t lastVisit = 0;    // latest billed service
+    int privat = 0;           // 0 Kasse, 1 Privat, 2 BG, 3 Krankenhaus
+    bool privatNull = false;  // privatpatient left null
+    int quarters = 0;         // billing records (scheine); 0: no services at all
     // Open business that keeps the patient out of the archiving list.
     bool openService = false;    // unbilled service
     bool emptySchein = false;    // billing record without services
@@ -25,6 +26,16 @@ struct PatientProfile {
     bool openReInvoice = false;  // invoice of re_rechnungen not settled
     bool openDmp = false;        // unbilled eDoku form
     bool cashBook = false;       // cash-book entry
+    // An unbilled service of a chosen kind: sid -1 (none), 0, or 1 for the
+    // patient's latest billing record; gordnung is its fee schedule. Some of
+    // these keep the patient off the list, others not.
+    struct Unbilled {
+        int sid;
+        int gordnung;
+    };
+    bool unbilled = false;
+    Unbilled unbilledService{-1, 1};
+    bool settledReInvoice = false;  // an invoice of re_rechnungen that is settled
     // Rows in every optional table, so that small practices cover all tables.
     bool full = false;
 };

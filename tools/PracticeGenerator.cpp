@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "core/FsPath.h"
 #include "tools/BatchWriter.h"
 #include "tools/InsertBuilder.h"
 #include "tools/SchemaScript.h"
@@ -123,6 +124,20 @@ std::string PracticeGenerator::StoredPassword(const std::string& plain) {
     return s;
 }
 
+std::string PracticeGenerator::UnrepresentablePath(const std::string& path) {
+    std::string shown, foreign;
+    fspath::FromFileSystem(path, shown);
+    for (size_t at = shown.find('<'); at != std::string::npos; at = shown.find('<', at + 1)) {
+        const size_t end = shown.find('>', at);
+        if (end == std::string::npos) break;
+        const std::string part = shown.substr(at + 1, end - at - 1);
+        if (part.rfind("U+", 0) == 0 || part.rfind("0x", 0) == 0)
+            foreign += (foreign.empty() ? "" : " ") + part;
+    }
+    return "the path " + path + " has characters that code page 1252 lacks (" + foreign +
+           "); Tamaro and its drivers cannot name files there";
+}
+
 bool PracticeGenerator::CreateDatabase(PracticeKind kind, const std::string& file,
                                        const std::string& script, OdbcSession& session,
                                        std::string& error) {
@@ -131,7 +146,13 @@ bool PracticeGenerator::CreateDatabase(PracticeKind kind, const std::string& fil
         error = "no schema script " + script;
         return false;
     }
-    if (!session.Connect(CreateConnectionString(kind, file))) {
+    // The drivers take the file name in code page 1252, as all narrow ODBC text.
+    std::string file1252;
+    if (!fspath::FromFileSystem(file, file1252)) {
+        error = UnrepresentablePath(file);
+        return false;
+    }
+    if (!session.Connect(CreateConnectionString(kind, file1252))) {
         error = "cannot create " + file + ": " + session.LastError();
         return false;
     }
@@ -143,7 +164,7 @@ bool PracticeGenerator::CreateDatabase(PracticeKind kind, const std::string& fil
         // is missing the database merely stays slower.
         session.Disconnect();
         RunQuiet({"gfix", "-write", "async", file, "-user", "SYSDBA", "-password", "tilvormex"});
-        if (!session.Connect(CreateConnectionString(kind, file))) {
+        if (!session.Connect(CreateConnectionString(kind, file1252))) {
             error = "cannot open " + file + ": " + session.LastError();
             return false;
         }
@@ -244,6 +265,103 @@ void PracticeGenerator::BuildProfiles() {
         p.cashBook = p.full || r.Chance(3);
         patients_.push_back(std::move(p));
     }
+    if (opt_.cases) AddCaseProfiles();
+}
+
+// Fixed patients after the random ones, all of doctor 2 unless named, last
+// seen two years ago with one billed service, admitted five years ago.
+void PracticeGenerator::AddCaseProfiles() {
+    enum class What {
+        Invoice,
+        ReInvoice,
+        Dmp,
+        CashBook,
+        Unbilled,
+        EmptyRecord,
+        Settled,
+        NoService,
+        PrivatNull,
+        Plain
+    };
+    struct Case {
+        const char* nachname;
+        const char* vorname;
+        int aid;
+        int privat;
+        What what;
+        PatientProfile::Unbilled unbilled;  // What::Unbilled only
+    };
+    static const Case cases[] = {
+        {"Abel", "Anna", 2, 1, What::Invoice, {}},
+        {"Bach", "Bernd", 2, 0, What::ReInvoice, {}},
+        {"Claus", "Clara", 2, 0, What::Dmp, {}},
+        {"Dorn", "Dieter", 2, 0, What::CashBook, {}},
+        {"Engel", "Erika", 2, 1, What::Unbilled, {-1, 2}},
+        {"Fuchs", "Frank", 2, 0, What::Unbilled, {1, 1}},
+        {"Graf", "Gisela", 2, 0, What::Unbilled, {1, 5}},
+        {"Haas", "Hans", 2, 0, What::Unbilled, {1, 6}},
+        {"Iske", "Ilse", 2, 0, What::EmptyRecord, {}},
+        // Unbilled, yet no open business: private fee schedule, or no record.
+        {"Jung", "Jan", 2, 1, What::Unbilled, {1, 2}},
+        {"Kern", "Karin", 2, 0, What::Unbilled, {0, 1}},
+        // Settled invoices in both tables and billed eDoku forms.
+        {"Lenz", "Lars", 2, 1, What::Settled, {}},
+        {"Mohr", "Maria", 2, 0, What::NoService, {}},
+        {"O'Neill", "Nora", 2, 0, What::Plain, {}},
+        {"Pohl", "Paul", 2, 0, What::PrivatNull, {}},
+        {"Quast", "Petra", 2, 7, What::Plain, {}},
+        {"Roth", "Rita", 5, 1, What::Plain, {}},
+        {"Sauer", "Stefan", 3, 2, What::Plain, {}},
+        {"Thiel", "Tanja", 4, 3, What::Plain, {}},
+    };
+    const int64_t now = opt_.now;
+    for (const Case& c : cases) {
+        PatientProfile p;
+        p.pid = static_cast<int>(patients_.size()) + 1;
+        p.aid = c.aid;
+        p.nachname = c.nachname;
+        p.vorname = c.vorname;
+        p.geschlecht = p.vorname.back() == 'a' || p.vorname.back() == 'e' ? 2 : 1;
+        p.lastVisit = p.firstVisit = now - 2 * kYear;
+        p.admission = now - 5 * kYear;
+        p.birth = p.admission - 40 * kYear;
+        p.privat = c.privat;
+        p.quarters = 1;
+        switch (c.what) {
+            case What::Invoice:
+                p.openInvoice = true;
+                break;
+            case What::ReInvoice:
+                p.openReInvoice = true;
+                break;
+            case What::Dmp:
+                p.openDmp = true;
+                break;
+            case What::CashBook:
+                p.cashBook = true;
+                break;
+            case What::Unbilled:
+                p.unbilled = true;
+                p.unbilledService = c.unbilled;
+                break;
+            case What::EmptyRecord:
+                p.emptySchein = true;
+                break;
+            case What::Settled:
+                p.full = true;
+                p.settledReInvoice = true;
+                break;
+            case What::NoService:
+                p.quarters = 0;
+                break;
+            case What::PrivatNull:
+                p.privatNull = true;
+                break;
+            case What::Plain:
+                break;
+        }
+        patients_.push_back(std::move(p));
+    }
 }
 
 bool PracticeGenerator::Generate() {
@@ -254,6 +372,11 @@ bool PracticeGenerator::Generate() {
     std::error_code ec;
     fs::path dir = fs::absolute(opt_.dir);
     opt_.dir = dir.string();
+    std::string dir1252;
+    if (!fspath::FromFileSystem(opt_.dir, dir1252)) {
+        error_ = UnrepresentablePath(opt_.dir);
+        return false;
+    }
     databaseDir_ = (dir / "Database").string();
     fs::create_directories(databaseDir_, ec);
     if (ec) {
@@ -456,12 +579,14 @@ void PracticeGenerator::WriteMain(BatchWriter& s) {
         const char* kuerzel;
     };
     // Doctor 5 is hidden by bit 0x20 of arten; 1 is the practice itself.
-    const std::vector<Doctor> doctors = {{1, 0, "", "Praxis", "Gemeinschaftspraxis", "PX"},
-                                         {2, 1, "Dr. med.", "Müller", "Jürgen", "JM"},
-                                         {3, 1, "Dr.", "Schmidt", "Eva", "ES"},
-                                         {4, 1, "", "Weiß", "Anna", "AW"},
-                                         {5, 0x21, "Dr.", "Alt", "Gerhard", "GA"},
-                                         {6, 1, "", "Weber", "Klaus", "KW"}};
+    std::vector<Doctor> doctors = {{1, 0, "", "Praxis", "Gemeinschaftspraxis", "PX"},
+                                   {2, 1, "Dr. med.", "Müller", "Jürgen", "JM"},
+                                   {3, 1, "Dr.", "Schmidt", "Eva", "ES"},
+                                   {4, 1, "", "Weiß", "Anna", "AW"},
+                                   {5, 0x21, "Dr.", "Alt", "Gerhard", "GA"},
+                                   {6, 1, "", "Weber", "Klaus", "KW"}};
+    // The emergency service: id 0, a title without a surname.
+    if (opt_.cases) doctors.push_back({0, 0, "Dr.", "", "Notdienst", "ND"});
     for (const Doctor& d : doctors) {
         Put(s, InsertBuilder(k, "arzt")
                    .Int("aid", d.aid)
@@ -521,7 +646,6 @@ void PracticeGenerator::WritePatient(BatchWriter& s, const PatientProfile& p) {
         .Int("versichertenstatus", r.Pick(std::vector<int>{1, 3, 5}))
         .Int("vknr", r.Range(10000, 99999))
         .Text("vorname", p.vorname)
-        .Int("privatpatient", p.privat)
         .Text("kassenname", p.privat == 1 ? "Privat" : r.Pick(kKassen))
         .Int("bereiche", 2047)
         .Int("entbindung", 0)
@@ -548,6 +672,7 @@ void PracticeGenerator::WritePatient(BatchWriter& s, const PatientProfile& p) {
         .Int("kat6", 0)
         .Int("bericht", 0)
         .Int("gkv_anid", 0);
+    if (!p.privatNull) b.Int("privatpatient", p.privat);
     if (!p.titel.empty()) b.Text("titel", p.titel);
     if (r.Chance(3)) b.Text("namenszusatz", "Freiherr");
     if (r.Chance(3)) b.Text("vorsatzwort", "von");
@@ -637,6 +762,22 @@ void PracticeGenerator::WriteServices(BatchWriter& s, const PatientProfile& p) {
                    .Real("faktor", 1.0, 1)
                    .Real("betrag", 12.5)
                    .Int("gordnung", 1)
+                   .Int("abrechnung", 0));
+    }
+    if (p.unbilled) {
+        const PatientProfile::Unbilled& u = p.unbilledService;
+        Put(s, InsertBuilder(k, "abrechnungen")
+                   .Int("zid", ++zid)
+                   .Int("pid", p.pid)
+                   .Int("aid", p.aid)
+                   .Int("sid", u.sid > 0 ? p.pid * 100 + p.quarters : u.sid)
+                   .Int("datum", p.lastVisit)
+                   .Text("ziffer", u.gordnung == 2 ? "1" : "03000")
+                   .Int("anzahl", 1)
+                   .Int("multiplikator", 1)
+                   .Real("faktor", 1.0, 1)
+                   .Real("betrag", 12.5)
+                   .Int("gordnung", u.gordnung)
                    .Int("abrechnung", 0));
     }
     if (p.emptySchein) {
@@ -811,7 +952,7 @@ void PracticeGenerator::WriteMainExtras(BatchWriter& s, const PatientProfile& p)
                    .Text("unfallhergang", "Beim Abladen vom Gerüst gestürzt.")
                    .Int("eingetroffen", 1));
     }
-    if (p.openReInvoice || r.Chance(5)) {
+    if (p.openReInvoice || p.settledReInvoice || r.Chance(5)) {
         static const std::vector<int> settled = {0, 8, 10, 11};
         Put(s, InsertBuilder(k, "re_rechnungen")
                    .Int("rid", p.pid * 10 + 1)
@@ -967,7 +1108,7 @@ void PracticeGenerator::WriteKartei(BatchWriter& s, const PatientProfile& p) {
 bool PracticeGenerator::WriteSideFiles() {
     fs::path db(databaseDir_);
     // Next free numbers of the counters whose rows the practice already has.
-    int64_t n = opt_.patients;
+    int64_t n = patients_.empty() ? 0 : patients_.back().pid;
     bool ok = WriteText(db / "karteiData.id", std::to_string((n + 1) * 100)) &&
               WriteText(db / "Rechnung.id", std::to_string(100000 + (n + 1) * 10)) &&
               WriteText(db / "Arzt.id", "7");

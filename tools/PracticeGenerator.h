@@ -41,12 +41,15 @@ class PracticeGenerator {
     static std::string StoredPassword(const std::string& plain);
 
   private:
+    // Why a path whose name code page 1252 cannot hold is refused.
+    static std::string UnrepresentablePath(const std::string& path);
     static bool CreateDatabase(PracticeKind kind, const std::string& file,
                                const std::string& script, OdbcSession& session, std::string& error);
     bool Put(BatchWriter& writer, const InsertBuilder& row);
     bool WriteDatabases();
     bool WriteDatabase(const std::string& name);
     void BuildProfiles();
+    void AddCaseProfiles();
 
     void WriteMain(BatchWriter& s);
     void WritePatient(BatchWriter& s, const PatientProfile& p);

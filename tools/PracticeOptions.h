@@ -15,4 +15,7 @@ struct PracticeOptions {
     std::string fbConnect;  // its FBConnect value; empty: dir itself (embedded engine)
     bool force = false;     // replace existing database files
     int64_t now = 0;        // reference time of all dates; 0: the current time
+    // After the random patients: a fixed set of patients, one for each kind
+    // of open business and each edge of the patient list, and doctor 0.
+    bool cases = false;
 };

@@ -1,5 +1,6 @@
 // tamaro-mkpractice: writes a synthetic Velunda practice installation, or an
 // empty archive template, through the project's ODBC drivers.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,8 @@
 #include <fstream>
 #include <string>
 
+#include "tools/OldSchemas.h"
+#include "platform/OdbcDriverLocator.h"
 #include "tools/PracticeGenerator.h"
 #include "tools/SchemaScript.h"
 
@@ -17,9 +20,11 @@ void Usage() {
     std::fprintf(stderr,
                  "usage: tamaro-mkpractice DIR [--kind fdb|mdb] [--patients N] [--seed N]\n"
                  "                         [--network] [--fbconnect PREFIX] [--now SECONDS]\n"
-                 "                         [--register] [--force]\n"
+                 "                         [--register] [--force] [--cases]\n"
                  "       tamaro-mkpractice --template OUT.fdb|OUT.mdb\n"
-                 "       tamaro-mkpractice --print-schema NAME [--kind fdb|mdb]\n");
+                 "       tamaro-mkpractice --print-schema NAME [--kind fdb|mdb]\n"
+                 "       tamaro-mkpractice --old-archive OUT.fdb|OUT.mdb --version N\n"
+                 "       tamaro-mkpractice --apply NAME DATABASE.fdb|DATABASE.mdb\n");
 }
 
 bool ParseNumber(const char* text, long long& out) {
@@ -46,9 +51,14 @@ bool Register(const std::string& dir) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before the first ODBC call: the driver manager reads its registration once.
+    OdbcDriverLocator::UseRegistrationBesideProgram();
     PracticeOptions opt;
     std::string templateFile;
     std::string printSchema;
+    std::string oldArchive;
+    long long oldVersion = -1;
+    std::string applyScript;
     bool doRegister = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -97,10 +107,21 @@ int main(int argc, char** argv) {
             doRegister = true;
         } else if (a == "--force") {
             opt.force = true;
+        } else if (a == "--cases") {
+            opt.cases = true;
         } else if (a == "--template") {
             templateFile = value("--template");
         } else if (a == "--print-schema") {
             printSchema = value("--print-schema");
+        } else if (a == "--old-archive") {
+            oldArchive = value("--old-archive");
+        } else if (a == "--version") {
+            if (!ParseNumber(value("--version"), oldVersion)) {
+                Usage();
+                return 2;
+            }
+        } else if (a == "--apply") {
+            applyScript = value("--apply");
         } else if (a == "-h" || a == "--help") {
             Usage();
             return 0;
@@ -120,6 +141,22 @@ int main(int argc, char** argv) {
             return 1;
         }
         for (const std::string& sql : statements) std::printf("%s;\n\n", sql.c_str());
+        return 0;
+    }
+    if (!oldArchive.empty() || !applyScript.empty()) {
+        std::string error;
+        const bool ok =
+            !oldArchive.empty()
+                ? oldVersion >= 0 &&
+                      WriteOldArchive(oldArchive, int(std::min(oldVersion, 1000LL)), error)
+                : !opt.dir.empty() && ApplySchemaScript(applyScript, opt.dir, error);
+        if (!ok) {
+            if (error.empty())
+                Usage();
+            else
+                std::fprintf(stderr, "tamaro-mkpractice: %s\n", error.c_str());
+            return error.empty() ? 2 : 1;
+        }
         return 0;
     }
     if (!templateFile.empty()) {

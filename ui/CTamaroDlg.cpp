@@ -16,6 +16,7 @@
 #include <QTableWidget>
 #include <algorithm>
 
+#include "app/MainDialogCore.h"
 #include "ui/CAboutDlg.h"
 #include "ui/DatePicker.h"
 #include "ui/ProgressLogWidget.h"
@@ -225,23 +226,18 @@ time_t CTamaroDlg::PickerTime(int id) const {
 }
 
 void CTamaroDlg::FitPatientColumn() {
-    // A list that was never shown has not sized its viewport yet.
-    int client =
-        list_->isVisible() ? list_->viewport()->width() : list_->maximumViewportSize().width();
-    if (!list_->isVisible() && list_->verticalScrollBar()->maximum() > 0)
-        client -= list_->verticalScrollBar()->sizeHint().width();
-    const int rest = client - list_->columnWidth(1) - list_->columnWidth(2);
-    list_->setColumnWidth(0, rest > 0 ? rest : 0);
+    rows_->SetColumnWidth(0,
+                          rows_->GetClientWidth() - list_->columnWidth(1) - list_->columnWidth(2));
 }
 
 void CTamaroDlg::SizeListColumns() {
-    list_->resizeColumnToContents(1);
-    list_->resizeColumnToContents(2);
+    rows_->AutoSizeColumn(1);
+    rows_->AutoSizeColumn(2);
     FitPatientColumn();
 }
 
 void CTamaroDlg::LayoutControls(int cx, int cy) {
-    if (!list_) return;
+    if (!list_ || !rows_) return;
     const int h = fkeys_[0]->height();
     const int w = cx / 8;
     const int y = cy - h;
@@ -335,6 +331,18 @@ void CTamaroDlg::contextMenuEvent(QContextMenuEvent* event) {
 void CTamaroDlg::ShowAbout() {
     CAboutDlg about(this);
     about.exec();
+}
+
+void CTamaroDlg::OnVelundaView() {
+    if (core_) core_->OnVelundaView();
+}
+
+void CTamaroDlg::OnArchiveView() {
+    if (core_) core_->OnArchiveView();
+}
+
+void CTamaroDlg::OnRefresh() {
+    if (core_) core_->OnRefresh();
 }
 
 void CTamaroDlg::OnPrint() {

@@ -13,6 +13,7 @@
 #include "ui/QtComboBox.h"
 
 class DatePicker;
+class MainDialogCore;
 class ProgressLogWidget;
 class QButtonGroup;
 class QComboBox;
@@ -71,10 +72,14 @@ class CTamaroDlg : public QDialog {
     // Enter does not close the window.
     void accept() override {}
 
+    // The engine that the view buttons, the refresh button and the doctor
+    // list call; set once the start-up has run. Not owned.
+    void AttachCore(MainDialogCore* core) { core_ = core; }
+
   protected:
-    virtual void OnVelundaView() {}
-    virtual void OnArchiveView() {}
-    virtual void OnRefresh() {}
+    virtual void OnVelundaView();
+    virtual void OnArchiveView();
+    virtual void OnRefresh();
     virtual void OnDoctorSelected() { OnRefresh(); }
     virtual void OnHelp() {}
     virtual void OnSelectAll() {}
@@ -109,4 +114,5 @@ class CTamaroDlg : public QDialog {
     std::unique_ptr<PatientListControl> rows_;
     std::unique_ptr<QtComboBox> runsAdapter_;
     std::unique_ptr<QtComboBox> doctorsAdapter_;
+    MainDialogCore* core_ = nullptr;
 };

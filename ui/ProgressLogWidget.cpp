@@ -4,12 +4,12 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QMenu>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QSaveFile>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -146,17 +146,28 @@ bool ProgressLogWidget::SaveLogAsRtf() {
 }
 
 bool ProgressLogWidget::SaveLogToFile(const QString& path) {
-    QFile file(path);
+    // The file takes its name only once all of it is written, so a failed
+    // save leaves any earlier file of that name as it was. Where no other
+    // file can be made in the folder, the file itself is written.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         AppendLog("Speichern fehlgeschlagen: " + ToCp1252(path), ColourRed);
         return false;
     }
     WaitCursor wait;
     const std::string rtf = LogToRtf(Runs());
-    const bool written = file.write(rtf.data(), qint64(rtf.size())) == qint64(rtf.size());
-    file.close();
+    if (file.write(rtf.data(), qint64(rtf.size())) != qint64(rtf.size())) file.cancelWriting();
+    if (!file.commit()) {
+        // The log keeps its modified mark: it has not been saved.
+        ShowMessage(ToCp1252(QStringLiteral("Speichern fehlgeschlagen: ") + path +
+                             QStringLiteral("\n\nDer Verlauf konnte nicht vollständig "
+                                            "geschrieben werden, zum Beispiel weil der "
+                                            "Datenträger voll ist.")));
+        return false;
+    }
     document()->setModified(false);
-    return written;
+    return true;
 }
 
 void ProgressLogWidget::PrintLog() {

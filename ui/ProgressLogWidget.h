@@ -27,7 +27,9 @@ class ProgressLogWidget : public QTextEdit, public ILogSink {
     // F8: asks for a file and saves the log there as RTF. Returns false when
     // the dialog was cancelled.
     bool SaveLogAsRtf();
-    // Writes the RTF file; on failure appends the red failure line instead.
+    // Writes the RTF file and clears the modified mark. A file that cannot be
+    // created gets the red failure line; a write that fails (a full disk)
+    // shows a message box, and the log stays marked as modified.
     bool SaveLogToFile(const QString& path);
 
     // F7: asks for a printer and prints the whole log.

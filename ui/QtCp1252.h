@@ -7,8 +7,12 @@
 
 #include "core/Cp1252.h"
 
+// Every byte of 1252 is one UTF-16 unit, so the text converts in one pass.
 inline QString ToQString(const std::string& cp1252Text) {
-    return QString::fromStdString(cp1252::ToUtf8(cp1252Text));
+    QString text(qsizetype(cp1252Text.size()), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (unsigned char c : cp1252Text) *out++ = QChar(char16_t(cp1252::ToUnicode(c)));
+    return text;
 }
 
 inline std::string ToCp1252(const QString& text) {

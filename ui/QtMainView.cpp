@@ -12,6 +12,7 @@ QtMainView::QtMainView(CTamaroDlg& dlg, std::function<void(int)> onTimer)
 
 IComboBox& QtMainView::ArchiveRuns() { return dlg_.ArchiveRuns(); }
 IComboBox& QtMainView::Doctors() { return dlg_.Doctors(); }
+IListView& QtMainView::Patients() { return dlg_.PatientRows(); }
 
 int64_t QtMainView::GetPickerTime(int id) const { return int64_t(dlg_.PickerTime(id)); }
 void QtMainView::SetPickerTime(int id, int64_t seconds) { dlg_.SetPickerTime(id, time_t(seconds)); }
@@ -48,6 +49,10 @@ void QtMainView::WidenByOnePixel() {
 void QtMainView::ArmTimer(int id, int milliseconds) {
     auto callback = onTimer_;
     QTimer::singleShot(milliseconds, &dlg_, [callback, id] { callback(id); });
+}
+
+void QtMainView::SetFocus(int id) {
+    if (QWidget* w = dlg_.Control(id)) w->setFocus();
 }
 
 void QtMainView::EndDialog(bool ok) {

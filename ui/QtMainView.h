@@ -15,6 +15,7 @@ public:
 
     IComboBox& ArchiveRuns() override;
     IComboBox& Doctors() override;
+    IListView& Patients() override;
     int64_t GetPickerTime(int id) const override;
     void SetPickerTime(int id, int64_t seconds) override;
     std::string GetNameFilter() const override;
@@ -26,6 +27,7 @@ public:
     void AddInfoMenuEntry(const std::string&) override {}  // the window's context menu has it
     void WidenByOnePixel() override;
     void ArmTimer(int id, int milliseconds) override;
+    void SetFocus(int id) override;
     void EndDialog(bool ok) override;
 
 private:

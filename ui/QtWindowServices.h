@@ -23,6 +23,7 @@ class QtWindowServices : public IWindowServices {
     void EndWaitCursor() override;
 
     void SetOwner(QWidget* owner) { owner_ = owner; }
+    QWidget* Owner() const { return owner_; }
     void QueueAnswer(MsgResult answer) { answers_.push_back(answer); }
     const std::vector<ScriptedWindowServices::Box>& Boxes() const { return boxes_; }
     int WaitDepth() const { return waitDepth_; }

@@ -9,7 +9,10 @@
 #include "app/Headless.h"
 #include "core/LogSink.h"
 #include "app/MainDialogCore.h"
+#include "app/Usage.h"
 #include "core/WindowServices.h"
+#include "ui/CLoginDlg.h"
+#include "platform/OdbcDriverLocator.h"
 #include "ui/CTamaroDlg.h"
 #include "ui/ProgressLogWidget.h"
 #include "ui/QtMainView.h"
@@ -17,6 +20,10 @@
 #include "users/AuditLog.h"
 
 int RunTamaro(int argc, char** argv) {
+    int status = 0;
+    if (Usage::Answer(argc, argv, status)) return status;
+    // Before the first ODBC call: the driver manager reads its registration once.
+    OdbcDriverLocator::UseRegistrationBesideProgram();
     if (WantsHeadless(argc, argv)) return RunHeadless(argc, argv);
 
     std::string args;
@@ -39,9 +46,14 @@ int RunTamaro(int argc, char** argv) {
         SetLogSink(dlg.Log());
 
         MainDialogCore core;
+        core.ShowLogin = [&dlg](ODBCConnection& main) { return CLoginDlg::Run(main, &dlg); };
         QtMainView view(dlg, [&core](int id) { core.OnTimer(id); });
         dlg.show();
-        if (core.OnInitDialog(view)) dlg.exec();
+        if (core.OnInitDialog(view)) {
+            dlg.AttachCore(&core);
+            dlg.exec();
+        }
+        dlg.AttachCore(nullptr);
         core.OnDestroy();
         TheAuditLog().SaveAtProgramEnd();
         SetLogSink(nullptr);

@@ -1,5 +1,10 @@
+#include <csignal>
+
 #include "ui/TamaroMain.h"
 
 int main(int argc, char** argv) {
+    // A write beyond a file-size limit then fails with an error that the
+    // program reports, rather than ending the program in the middle of it.
+    std::signal(SIGXFSZ, SIG_IGN);
     return RunTamaro(argc, argv);
 }

@@ -3,13 +3,14 @@
 #include <cstdio>
 #include <ctime>
 
+#include "core/Cp1252.h"
 #include "core/WindowServices.h"
 #include "db/ODBCConnection.h"
 #include "db/ODBCStmt.h"
 #include "db/SqlDialect.h"
-#include "core/Cp1252.h"
 #include "platform/ExclusiveFile.h"
 #include "platform/UserAndHost.h"
+#include "users/AuditFile.h"
 
 namespace {
 
@@ -20,43 +21,8 @@ constexpr int32_t kKeepSeconds = 31536000;  // 365 days
 // "log.save" may be held by Tamaro on another workstation: 50 retries of 200 ms.
 constexpr ExclusiveFile::Retry kFallbackRetry{51, 200, true, true};
 
-// In "log.save" LF is stored as 0x01 and CR as 0x02, so one statement stays on one line.
-std::string EncodeLine(const std::string& sql) {
-    std::string out = sql;
-    for (char& c : out) {
-        if (c == '\n')
-            c = '\x01';
-        else if (c == '\r')
-            c = '\x02';
-    }
-    return out;
-}
-
-std::string DecodeLine(const std::string& line) {
-    std::string out = line;
-    for (char& c : out) {
-        if (c == '\x01')
-            c = '\n';
-        else if (c == '\x02')
-            c = '\r';
-    }
-    return out;
-}
-
-std::vector<std::string> SplitLines(const std::string& content) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < content.size()) {
-        size_t end = content.find('\n', start);
-        const bool lineEnd = end != std::string::npos;
-        if (!lineEnd) end = content.size();
-        std::string line = content.substr(start, end - start);
-        if (lineEnd && !line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(std::move(line));
-        start = end + 1;
-    }
-    return lines;
-}
+// A hostile or broken "log.save" must not bury the window under boxes.
+constexpr size_t kMostRefusedShown = 10;
 
 }  // namespace
 
@@ -92,12 +58,10 @@ void AuditLog::WriteAuditEntry(int category, const std::string& text) {
 
     const std::string client = EscapeSQL(client_);
     for (const std::string& segment : segments) {
-        queue_.push_back(
-            "insert into log (mid, lid, aid, pid, datum, kategorie, art, intval1, intval2, "
-            "intval3, client, notiz) values(" +
-            std::to_string(mid_) + ", " + std::to_string(lid_) + ", " + std::to_string(aid_) +
-            ", -1, " + std::to_string(now) + ", " + std::to_string(category) +
-            ", 0, -1, -1, -1, '" + client + "', '" + EscapeSQL(segment) + "')");
+        queue_.push_back(AuditFile::kInsertStart + std::to_string(mid_) + ", " +
+                         std::to_string(lid_) + ", " + std::to_string(aid_) + ", -1, " +
+                         std::to_string(now) + ", " + std::to_string(category) +
+                         ", 0, -1, -1, -1, '" + client + "', '" + EscapeSQL(segment) + "')");
     }
     FlushAuditQueue();
 }
@@ -141,9 +105,20 @@ void AuditLog::LoadAuditFile() {
         std::fputs(cp1252::ToUtf8(message).c_str(), stderr);
         return;
     }
-    for (const std::string& line : SplitLines(content)) {
-        if (!line.empty()) queue_.push_back(DecodeLine(line));
-    }
+    // Only the audit log's own inserts are taken back; any other line is
+    // shown and dropped, never executed.
+    std::vector<std::string> refused;
+    for (std::string& sql : AuditFile::Decode(content, &refused)) queue_.push_back(std::move(sql));
+    const std::string why = "Die Zeile in \"" + FallbackFile() +
+                            "\" ist kein Protokolleintrag von Tamaro; sie wird verworfen und "
+                            "nicht ausgeführt.";
+    for (size_t n = 0; n < refused.size() && n < kMostRefusedShown; ++n)
+        ShowMessage("Fehler beim Loggen:\n" + refused[n] + "\n---\n" + why);
+    if (refused.size() > kMostRefusedShown)
+        ShowMessage("Fehler beim Loggen:\n" + std::to_string(refused.size() - kMostRefusedShown) +
+                    " weitere Zeilen in \"" + FallbackFile() +
+                    "\" sind keine Protokolleinträge von Tamaro; sie werden verworfen und nicht "
+                    "ausgeführt.");
 }
 
 std::vector<std::string> AuditLog::SaveQueue() {
@@ -154,8 +129,7 @@ std::vector<std::string> AuditLog::SaveQueue() {
         ReportLost(lost, "kein Velunda-Datenordner bekannt");
         return lost;
     }
-    std::string content;
-    for (const std::string& sql : queue_) content += EncodeLine(sql) + "\r\n";
+    const std::string content = AuditFile::Encode(queue_);
 
     ExclusiveFile file;
     bool saved = false;

@@ -25,7 +25,9 @@ class AuditLog {
     // Executes the queue when a connection is attached and open and the
     // database is newer than version 187; otherwise the queue stays.
     void FlushAuditQueue();
-    // Appends the statements of "log.save" to the queue and deletes the file.
+    // Appends the audit inserts of "log.save" to the queue and deletes the
+    // file. Lines of any other shape are shown in a message box and dropped,
+    // never executed.
     void LoadAuditFile();
     // Appends the queue to "log.save" and empties the queue. False when
     // entries were lost; they are then written to standard error.

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "core/Cp1252.h"
 #include "drivers/access/AccessError.h"
 #include "drivers/access/AccessFunctions.h"
 #include "drivers/access/AccessLexer.h"
@@ -10,7 +11,6 @@
 #include "drivers/access/AccessSchema.h"
 #include "drivers/access/AccessTranslator.h"
 #include "drivers/access/SqliteStatement.h"
-#include "core/Cp1252.h"
 
 namespace accessdrv {
 
@@ -21,10 +21,10 @@ constexpr int kBusyTimeoutMs = 5000;
 
 }  // namespace
 
-AccessConnection::AccessConnection(const std::string& path1252, const std::string& password1252,
-                                   bool create) {
-    std::string path = cp1252::ToUtf8(path1252);
-    std::string password = cp1252::ToUtf8(password1252);
+AccessConnection::AccessConnection(const AccessConnectParams& params) {
+    const std::string& path = params.path;
+    const std::string& password = params.password;
+    const bool create = params.create;
     struct stat st {};
     bool exists = ::stat(path.c_str(), &st) == 0;
     if (!exists && !create) throw AccessError::Make("08001", "Could not find file '" + path + "'.");
@@ -53,7 +53,7 @@ AccessConnection::AccessConnection(const std::string& path1252, const std::strin
         if (!exists)
             AccessMeta::Create(db_, password);
         else
-            AccessMeta::CheckPassword(db_, password, path);
+            AccessMeta::CheckPassword(db_, password, params.path1252);
     } catch (...) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -140,6 +140,12 @@ std::vector<odbcdrv::ColumnInfo> AccessConnection::TableColumns(const std::strin
         out.push_back(std::move(info));
     }
     return out;
+}
+
+std::vector<std::string> AccessConnection::TableNames() {
+    std::vector<std::string> names = AccessSchema(db_).TableNames();
+    for (std::string& n : names) n = cp1252::FromUtf8(n);
+    return names;
 }
 
 void AccessConnection::SetAutocommit(bool on) {

@@ -6,22 +6,24 @@
 
 #include <string>
 
+#include "drivers/access/AccessConnectParams.h"
 #include "drivers/common/Backend.h"
 
 namespace accessdrv {
 
 class AccessConnection : public odbcdrv::Connection {
   public:
-    // Opens (or with `create` makes) the database at `path`; throws
+    // Opens (or with `create` makes) the database; throws
     // odbcdrv::DriverError when the file is missing, is no database of this
     // driver, or the password is wrong.
-    AccessConnection(const std::string& path, const std::string& password, bool create);
+    explicit AccessConnection(const AccessConnectParams& params);
     ~AccessConnection() override;
     AccessConnection(const AccessConnection&) = delete;
     AccessConnection& operator=(const AccessConnection&) = delete;
 
     odbcdrv::ExecResult Execute(const std::string& sql) override;
     std::vector<odbcdrv::ColumnInfo> TableColumns(const std::string& table) override;
+    std::vector<std::string> TableNames() override;
     void SetAutocommit(bool on) override;
     void EndTransaction(bool commit) override;
     void Cancel() override;

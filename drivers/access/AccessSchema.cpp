@@ -91,13 +91,24 @@ void AccessSchema::Exec(const std::string& sql) {
     if (rc != SQLITE_OK) throw AccessError::FromSqlite(db_, rc);
 }
 
+namespace {
+// The tables of the database without SQLite's own and the driver's metadata.
+constexpr const char* kUserTables =
+    "SELECT name FROM sqlite_master WHERE type='table' "
+    "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' AND name <> 'tamaro_meta'";
+}  // namespace
+
 std::string AccessSchema::StoredTableName(const std::string& table) {
-    SqliteStatement s(
-        db_,
-        "SELECT name FROM sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE "
-        "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' AND name <> 'tamaro_meta'");
+    SqliteStatement s(db_, std::string(kUserTables) + " AND name=?1 COLLATE NOCASE");
     s.Bind(1, table);
     return s.Step() ? s.Text(0) : std::string();
+}
+
+std::vector<std::string> AccessSchema::TableNames() {
+    SqliteStatement s(db_, std::string(kUserTables) + " ORDER BY name COLLATE NOCASE");
+    std::vector<std::string> names;
+    while (s.Step()) names.push_back(s.Text(0));
+    return names;
 }
 
 std::string AccessSchema::RequireTable(const std::string& table) {

@@ -32,6 +32,8 @@ class AccessSchema {
     // The table's name as stored, found without regard to case; empty when
     // there is no such table.
     std::string StoredTableName(const std::string& table);
+    // The stored names of the application's tables, in name order.
+    std::vector<std::string> TableNames();
     // Columns of a stored table in ordinal order.
     std::vector<ColumnDef> Columns(const std::string& storedTable);
 

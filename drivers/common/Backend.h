@@ -117,6 +117,9 @@ class Connection {
     // Columns of a table in ordinal order, the table name matched without
     // regard to case. Empty when no such table exists. Throws DriverError.
     virtual std::vector<ColumnInfo> TableColumns(const std::string& table) = 0;
+    // Names of the application's tables (no system tables), in name order.
+    // Throws DriverError.
+    virtual std::vector<std::string> TableNames() { return {}; }
     virtual void SetAutocommit(bool on) = 0;
     virtual void EndTransaction(bool commit) = 0;  // SQLEndTran
     virtual void Cancel() {}

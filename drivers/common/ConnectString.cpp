@@ -1,6 +1,12 @@
 #include "common/ConnectString.h"
 
+#include <odbcinst.h>
+
 #include <cctype>
+#include <cstring>
+#include <vector>
+
+#include "core/Cp1252.h"
 
 namespace odbcdrv {
 
@@ -51,6 +57,33 @@ ConnectKeys ParseConnectString(const std::string& text) {
             i = semi == std::string::npos ? text.size() : semi + 1;
         }
         if (!key.empty()) keys.emplace(key, value);
+    }
+    return keys;
+}
+
+ConnectKeys DataSourceKeys(const std::string& dsn) {
+    ConnectKeys keys;
+    if (dsn.empty()) return keys;
+    // The configuration files are text in the system's encoding (UTF-8).
+    std::string section = cp1252::ToUtf8(dsn);
+    // Every data source names its driver; without one there is no such source.
+    char driver[1024] = "";
+    SQLGetPrivateProfileString(section.c_str(), "Driver", "", driver, sizeof driver, "odbc.ini");
+    if (!driver[0]) return keys;
+    std::vector<char> names(8192);
+    int n = SQLGetPrivateProfileString(section.c_str(), nullptr, "", names.data(),
+                                       static_cast<int>(names.size()), "odbc.ini");
+    if (n <= 0) return keys;
+    names.back() = '\0';
+    for (const char* name = names.data(); *name && name < names.data() + names.size();
+         name += std::strlen(name) + 1) {
+        std::vector<char> value(4096);
+        SQLGetPrivateProfileString(section.c_str(), name, "", value.data(),
+                                   static_cast<int>(value.size()), "odbc.ini");
+        value.back() = '\0';
+        std::string key = Trim(name);
+        for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (!key.empty()) keys.emplace(key, cp1252::FromUtf8(Trim(value.data())));
     }
     return keys;
 }

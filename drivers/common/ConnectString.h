@@ -9,4 +9,9 @@ namespace odbcdrv {
 
 ConnectKeys ParseConnectString(const std::string& text);
 
+// The keys of a data source as the ODBC configuration defines them (the
+// user's and the system's odbc.ini, as the driver manager finds them), keys
+// upper-cased. Empty when no such data source exists.
+ConnectKeys DataSourceKeys(const std::string& dsn);
+
 }  // namespace odbcdrv

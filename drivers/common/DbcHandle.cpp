@@ -24,16 +24,35 @@ DbcHandle::~DbcHandle() {
     --env.connections;
 }
 
-SQLRETURN DbcHandle::DriverConnect(const std::string& in, SQLCHAR* out, SQLSMALLINT outMax,
-                                   SQLSMALLINT* outLength) {
+SQLRETURN DbcHandle::DriverConnect(const std::string& in, SQLPOINTER out, SQLSMALLINT outMax,
+                                   SQLSMALLINT* outLength, TextForm form) {
+    SQLRETURN rc = Open(ParseConnectString(in), form);
+    if (rc != SQL_SUCCESS || !(out || outLength)) return rc;
+    return CopyOut(in, out, outMax, outLength, diag, form);
+}
+
+SQLRETURN DbcHandle::Connect(const std::string& dsn, const std::string& uid, const std::string& pwd,
+                             TextForm form) {
+    ConnectKeys keys{{"DSN", dsn}};
+    if (!uid.empty()) keys["UID"] = uid;
+    if (!pwd.empty()) keys["PWD"] = pwd;
+    return Open(std::move(keys), form);
+}
+
+SQLRETURN DbcHandle::Open(ConnectKeys keys, TextForm form) {
     if (conn_) return Fail(state::kConnectionInUse);
-    keys_ = ParseConnectString(in);
+    // Set before connecting: the driver manager reads a failed connect's
+    // diagnostics through the functions of the same width.
+    wide_ = form != TextForm::Narrow;
+    auto dsn = keys.find("DSN");
+    if (dsn != keys.end())
+        for (auto& [key, value] : DataSourceKeys(dsn->second)) keys.emplace(key, value);
+    keys_ = std::move(keys);
     if (loginTimeout_ > 0 && !keys_.count("LOGIN_TIMEOUT"))
         keys_["LOGIN_TIMEOUT"] = std::to_string(loginTimeout_);
     conn_ = TheBackend().Connect(keys_);
     if (!conn_) return Fail(state::kUnableToConnect);
     if (!autocommit_) conn_->SetAutocommit(false);
-    if (out || outLength) return CopyOut(in, out, outMax, outLength, diag);
     return SQL_SUCCESS;
 }
 
@@ -87,7 +106,7 @@ SQLRETURN DbcHandle::SetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER)
 }
 
 SQLRETURN DbcHandle::GetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER bufferLength,
-                             SQLINTEGER* length) {
+                             SQLINTEGER* length, TextForm form) {
     SQLUINTEGER v;
     switch (attribute) {
         case SQL_ATTR_LOGIN_TIMEOUT:
@@ -113,7 +132,7 @@ SQLRETURN DbcHandle::GetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER 
             v = 0;
             break;
         case SQL_ATTR_CURRENT_CATALOG:
-            return CopyOut(std::string(), value, bufferLength, length, diag);
+            return CopyOut(std::string(), value, bufferLength, length, diag, form);
         default:
             return Fail(state::kInvalidAttribute);
     }

@@ -7,6 +7,7 @@
 
 #include "common/Backend.h"
 #include "common/EnvHandle.h"
+#include "common/StringOut.h"
 
 namespace odbcdrv {
 
@@ -17,28 +18,40 @@ class DbcHandle : public Handle {
     explicit DbcHandle(EnvHandle& env);
     ~DbcHandle() override;
 
-    SQLRETURN DriverConnect(const std::string& in, SQLCHAR* out, SQLSMALLINT outMax,
-                            SQLSMALLINT* outLength);
+    // `form` tells whether the application came through the wide functions;
+    // the connection then describes text columns with the wide types.
+    SQLRETURN DriverConnect(const std::string& in, SQLPOINTER out, SQLSMALLINT outMax,
+                            SQLSMALLINT* outLength, TextForm form);
+    SQLRETURN Connect(const std::string& dsn, const std::string& uid, const std::string& pwd,
+                      TextForm form);
     SQLRETURN Disconnect();
     SQLRETURN SetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER length);
     SQLRETURN GetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER bufferLength,
-                      SQLINTEGER* length);
+                      SQLINTEGER* length, TextForm form = TextForm::Narrow);
     SQLRETURN EndTran(SQLSMALLINT completion);
     SQLRETURN GetInfo(SQLUSMALLINT type, SQLPOINTER value, SQLSMALLINT bufferLength,
-                      SQLSMALLINT* length);
+                      SQLSMALLINT* length, TextForm form = TextForm::Narrow);
     static SQLRETURN GetFunctions(SQLUSMALLINT function, SQLUSMALLINT* supported);
 
     bool Connected() const { return conn_ != nullptr; }
+    bool OpenedWide() const override { return wide_; }
     Connection& Conn() { return *conn_; }
 
     EnvHandle& env;
     std::set<StmtHandle*> statements;
 
   private:
+    // Connects with the keys of the connection string, completed by those of
+    // the data source it names (DSN=).
+    SQLRETURN Open(ConnectKeys keys, TextForm form);
+    // A key of the connection, empty when not given.
+    std::string Key(const char* name) const;
+
     std::unique_ptr<Connection> conn_;
     ConnectKeys keys_;
     SQLUINTEGER loginTimeout_ = 0;
     bool autocommit_ = true;
+    bool wide_ = false;
 };
 
 }  // namespace odbcdrv

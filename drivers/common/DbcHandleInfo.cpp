@@ -26,7 +26,6 @@ constexpr SQLUINTEGER kOuterJoins = SQL_OJ_LEFT | SQL_OJ_RIGHT | SQL_OJ_FULL | S
 constexpr Info kInfo[] = {
     {SQL_DRIVER_VER, Kind::Text, "01.00.0000", 0},
     {SQL_DRIVER_ODBC_VER, Kind::Text, "03.00", 0},
-    {SQL_DATA_SOURCE_NAME, Kind::Text, "", 0},
     {SQL_SERVER_NAME, Kind::Text, "", 0},
     {SQL_SEARCH_PATTERN_ESCAPE, Kind::Text, "\\", 0},
     {SQL_CATALOG_NAME_SEPARATOR, Kind::Text, "", 0},
@@ -165,13 +164,18 @@ constexpr SQLUSMALLINT kFunctions[] = {
     SQL_API_SQLCANCEL,         SQL_API_SQLCLOSECURSOR,   SQL_API_SQLMORERESULTS,
     SQL_API_SQLENDTRAN,        SQL_API_SQLGETDIAGREC,    SQL_API_SQLGETDIAGFIELD,
     SQL_API_SQLERROR,          SQL_API_SQLPARAMDATA,     SQL_API_SQLPUTDATA,
-    SQL_API_SQLNUMPARAMS,
+    SQL_API_SQLNUMPARAMS,      SQL_API_SQLCONNECT,       SQL_API_SQLTABLES,
 };
 
 }  // namespace
 
+std::string DbcHandle::Key(const char* name) const {
+    auto it = keys_.find(name);
+    return it == keys_.end() ? std::string() : it->second;
+}
+
 SQLRETURN DbcHandle::GetInfo(SQLUSMALLINT type, SQLPOINTER value, SQLSMALLINT bufferLength,
-                             SQLSMALLINT* length) {
+                             SQLSMALLINT* length, TextForm form) {
     std::string text;
     bool isText = true;
     switch (type) {
@@ -187,27 +191,25 @@ SQLRETURN DbcHandle::GetInfo(SQLUSMALLINT type, SQLPOINTER value, SQLSMALLINT bu
         case SQL_IDENTIFIER_QUOTE_CHAR:
             text = std::string(1, TheBackend().IdentifierQuote());
             break;
-        case SQL_DATABASE_NAME: {
-            auto it = keys_.find("DBNAME");
-            if (it == keys_.end()) it = keys_.find("DBQ");
-            text = it == keys_.end() ? "" : it->second;
+        case SQL_DATABASE_NAME:
+            text = Key(keys_.count("DBNAME") ? "DBNAME" : "DBQ");
             break;
-        }
-        case SQL_USER_NAME: {
-            auto it = keys_.find("UID");
-            text = it == keys_.end() ? "" : it->second;
+        case SQL_DATA_SOURCE_NAME:
+            text = Key("DSN");
             break;
-        }
+        case SQL_USER_NAME:
+            text = Key("UID");
+            break;
         default:
             isText = false;
     }
-    if (isText) return CopyOut(text, value, bufferLength, length, diag);
+    if (isText) return CopyOut(text, value, bufferLength, length, diag, form);
 
     for (const Info& i : kInfo) {
         if (i.id != type) continue;
         switch (i.kind) {
             case Kind::Text:
-                return CopyOut(std::string(i.text), value, bufferLength, length, diag);
+                return CopyOut(std::string(i.text), value, bufferLength, length, diag, form);
             case Kind::U16:
                 if (value) *static_cast<SQLUSMALLINT*>(value) = static_cast<SQLUSMALLINT>(i.number);
                 if (length) *length = sizeof(SQLUSMALLINT);

@@ -17,6 +17,8 @@ class Handle {
     Handle& operator=(const Handle&) = delete;
 
     SQLSMALLINT Type() const { return type_; }
+    // True on handles of a connection opened through the wide functions.
+    virtual bool OpenedWide() const { return false; }
     Diagnostics diag;
 
     // Records an error and returns SQL_ERROR, so calls can end with

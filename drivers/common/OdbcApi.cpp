@@ -1,93 +1,21 @@
-// The exported ODBC entry points (ANSI; unixODBC maps the wide calls). Each
-// is a thin shim: it looks its handle up in the registry, clears the handle's
-// diagnostics and runs the handle's own operation inside Guard, which turns
-// every exception into a diagnostic record. Everything else in the driver
-// library has hidden visibility.
+// The exported narrow (ANSI) ODBC entry points; the wide ones are in
+// OdbcApiWide.cpp. Each is a thin shim that runs the handle's own operation
+// inside Guard (EntryGuard.h). Everything else in the driver library has
+// hidden visibility.
 #pragma GCC visibility push(default)
 #include <sql.h>
 #include <sqlext.h>
 #pragma GCC visibility pop
 
-#include <cstring>
-#include <new>
 #include <string>
 
-#include "common/DbcHandle.h"
+#include "common/DiagnosticsApi.h"
+#include "common/EntryGuard.h"
 #include "common/EnvHandle.h"
-#include "common/HandleRegistry.h"
-#include "common/SqlStates.h"
-#include "common/StmtHandle.h"
-#include "common/StringOut.h"
 
 using namespace odbcdrv;
 
 namespace {
-
-template <class H, class F>
-SQLRETURN Guard(SQLHANDLE handle, SQLSMALLINT type, F&& f) {
-    H* h = HandleRegistry::Get<H>(handle, type);
-    if (!h) return SQL_INVALID_HANDLE;
-    h->diag.Clear();
-    SQLRETURN rc;
-    try {
-        rc = f(*h);
-    } catch (const DriverError& e) {
-        h->diag.Add(e.sqlstate.size() == 5 ? e.sqlstate : state::kGeneralError, e.message,
-                    e.native);
-        rc = SQL_ERROR;
-    } catch (const std::bad_alloc&) {
-        h->diag.Add(state::kMemory);
-        rc = SQL_ERROR;
-    } catch (const std::exception& e) {
-        h->diag.Add(state::kGeneralError, e.what());
-        rc = SQL_ERROR;
-    } catch (...) {
-        h->diag.Add(state::kGeneralError);
-        rc = SQL_ERROR;
-    }
-    h->diag.lastReturn = rc;
-    return rc;
-}
-
-template <class F>
-SQLRETURN Stmt(SQLHSTMT h, F&& f) {
-    return Guard<StmtHandle>(h, SQL_HANDLE_STMT, std::forward<F>(f));
-}
-
-template <class F>
-SQLRETURN Dbc(SQLHDBC h, F&& f) {
-    return Guard<DbcHandle>(h, SQL_HANDLE_DBC, std::forward<F>(f));
-}
-
-std::string Text(const SQLCHAR* s, SQLINTEGER length) {
-    if (!s) return {};
-    if (length == SQL_NTS) return reinterpret_cast<const char*>(s);
-    if (length < 0) return {};
-    return std::string(reinterpret_cast<const char*>(s), static_cast<size_t>(length));
-}
-
-Handle* AnyHandle(SQLSMALLINT type, SQLHANDLE h) {
-    switch (type) {
-        case SQL_HANDLE_ENV:
-        case SQL_HANDLE_DBC:
-        case SQL_HANDLE_STMT:
-            return HandleRegistry::Find(h, type);
-        default:
-            return nullptr;
-    }
-}
-
-// "ISO 9075" for the classes the SQL standard defines, "ODBC 3.0" for ODBC's own.
-const char* ClassOrigin(const std::string& s) {
-    return s.compare(0, 2, "HY") == 0 || s.compare(0, 2, "IM") == 0 ? "ODBC 3.0" : "ISO 9075";
-}
-
-const char* SubclassOrigin(const std::string& s) {
-    static const char* odbc[] = {"01S", "07S", "08S", "21S", "25S", "42S", "HY", "IM", "HYT"};
-    for (const char* p : odbc)
-        if (s.compare(0, std::strlen(p), p) == 0) return "ODBC 3.0";
-    return "ISO 9075";
-}
 
 // Not through Guard, which would touch the handle after it is gone. Also
 // used by SQLFreeStmt: calling the exported SQLFreeHandle from inside the
@@ -182,7 +110,15 @@ SQLRETURN SQL_API SQLDriverConnect(SQLHDBC h, SQLHWND, SQLCHAR* in, SQLSMALLINT 
                                    SQLUSMALLINT) {
     return Dbc(h, [&](DbcHandle& d) {
         if (!in) return d.Fail(state::kInvalidNullPointer);
-        return d.DriverConnect(Text(in, inLength), out, outMax, outLength);
+        return d.DriverConnect(Text(in, inLength), out, outMax, outLength, TextForm::Narrow);
+    });
+}
+
+SQLRETURN SQL_API SQLConnect(SQLHDBC h, SQLCHAR* dsn, SQLSMALLINT dsnLength, SQLCHAR* uid,
+                             SQLSMALLINT uidLength, SQLCHAR* pwd, SQLSMALLINT pwdLength) {
+    return Dbc(h, [&](DbcHandle& d) {
+        return d.Connect(Text(dsn, dsnLength), Text(uid, uidLength), Text(pwd, pwdLength),
+                         TextForm::Narrow);
     });
 }
 
@@ -304,6 +240,17 @@ SQLRETURN SQL_API SQLColumns(SQLHSTMT h, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMA
     });
 }
 
+SQLRETURN SQL_API SQLTables(SQLHSTMT h, SQLCHAR* catalog, SQLSMALLINT catalogLength,
+                            SQLCHAR* schema, SQLSMALLINT schemaLength, SQLCHAR* table,
+                            SQLSMALLINT tableLength, SQLCHAR* types, SQLSMALLINT typesLength) {
+    return Stmt(h, [&](StmtHandle& s) {
+        std::string c = Text(catalog, catalogLength), sc = Text(schema, schemaLength),
+                    t = Text(table, tableLength), ty = Text(types, typesLength);
+        return s.Tables(catalog ? &c : nullptr, schema ? &sc : nullptr, table ? &t : nullptr,
+                        types ? &ty : nullptr);
+    });
+}
+
 SQLRETURN SQL_API SQLCancel(SQLHSTMT h) {
     // Not through Guard: a cancel from another thread must not clear the
     // diagnostics the running call is about to write.
@@ -327,105 +274,21 @@ SQLRETURN SQL_API SQLMoreResults(SQLHSTMT h) {
 SQLRETURN SQL_API SQLGetDiagRec(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT record,
                                 SQLCHAR* sqlstate, SQLINTEGER* native, SQLCHAR* message,
                                 SQLSMALLINT bufferLength, SQLSMALLINT* textLength) {
-    Handle* handle = AnyHandle(type, h);
-    if (!handle) return SQL_INVALID_HANDLE;
-    if (record < 1 || bufferLength < 0) return SQL_ERROR;
-    const auto& records = handle->diag.Records();
-    if (static_cast<size_t>(record) > records.size()) return SQL_NO_DATA;
-    const DiagRecord& r = records[record - 1];
-    if (sqlstate) std::memcpy(sqlstate, r.sqlstate.c_str(), 6);
-    if (native) *native = r.native;
-    Diagnostics scratch;  // a cut message is not itself a diagnostic
-    return CopyOut(r.message, message, bufferLength, textLength, scratch);
+    return GetDiagRec(type, h, record, sqlstate, native, message, bufferLength, textLength,
+                      TextForm::Narrow);
 }
 
 SQLRETURN SQL_API SQLGetDiagField(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT record,
                                   SQLSMALLINT field, SQLPOINTER info, SQLSMALLINT bufferLength,
                                   SQLSMALLINT* stringLength) {
-    Handle* handle = AnyHandle(type, h);
-    if (!handle) return SQL_INVALID_HANDLE;
-    Diagnostics scratch;
-    const Diagnostics& d = handle->diag;
-    try {
-        switch (field) {
-            case SQL_DIAG_NUMBER:
-                if (info)
-                    *static_cast<SQLINTEGER*>(info) = static_cast<SQLINTEGER>(d.Records().size());
-                return SQL_SUCCESS;
-            case SQL_DIAG_RETURNCODE:
-                if (info) *static_cast<SQLRETURN*>(info) = d.lastReturn;
-                return SQL_SUCCESS;
-            case SQL_DIAG_ROW_COUNT:
-            case SQL_DIAG_CURSOR_ROW_COUNT: {
-                if (type != SQL_HANDLE_STMT) return SQL_ERROR;
-                SQLLEN n = 0;
-                if (field == SQL_DIAG_ROW_COUNT) static_cast<StmtHandle*>(handle)->RowCount(&n);
-                if (info) *static_cast<SQLLEN*>(info) = n;
-                return SQL_SUCCESS;
-            }
-            case SQL_DIAG_DYNAMIC_FUNCTION:
-                return CopyOut(std::string(), info, bufferLength, stringLength, scratch);
-            case SQL_DIAG_DYNAMIC_FUNCTION_CODE:
-                if (info) *static_cast<SQLINTEGER*>(info) = SQL_DIAG_UNKNOWN_STATEMENT;
-                return SQL_SUCCESS;
-            default:
-                break;
-        }
-        if (record < 1) return SQL_ERROR;
-        if (static_cast<size_t>(record) > d.Records().size()) return SQL_NO_DATA;
-        const DiagRecord& r = d.Records()[record - 1];
-        switch (field) {
-            case SQL_DIAG_SQLSTATE:
-                return CopyOut(r.sqlstate, info, bufferLength, stringLength, scratch);
-            case SQL_DIAG_MESSAGE_TEXT:
-                return CopyOut(r.message, info, bufferLength, stringLength, scratch);
-            case SQL_DIAG_NATIVE:
-                if (info) *static_cast<SQLINTEGER*>(info) = r.native;
-                return SQL_SUCCESS;
-            case SQL_DIAG_CLASS_ORIGIN:
-                return CopyOut(std::string(ClassOrigin(r.sqlstate)), info, bufferLength,
-                               stringLength, scratch);
-            case SQL_DIAG_SUBCLASS_ORIGIN:
-                return CopyOut(std::string(SubclassOrigin(r.sqlstate)), info, bufferLength,
-                               stringLength, scratch);
-            case SQL_DIAG_CONNECTION_NAME:
-            case SQL_DIAG_SERVER_NAME:
-                return CopyOut(std::string(), info, bufferLength, stringLength, scratch);
-            case SQL_DIAG_COLUMN_NUMBER:
-                if (info) *static_cast<SQLINTEGER*>(info) = SQL_NO_COLUMN_NUMBER;
-                return SQL_SUCCESS;
-            case SQL_DIAG_ROW_NUMBER:
-                if (info) *static_cast<SQLLEN*>(info) = SQL_NO_ROW_NUMBER;
-                return SQL_SUCCESS;
-            default:
-                return SQL_ERROR;
-        }
-    } catch (...) {
-        return SQL_ERROR;
-    }
+    return GetDiagField(type, h, record, field, info, bufferLength, stringLength, TextForm::Narrow);
 }
 
 SQLRETURN SQL_API SQLError(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, SQLCHAR* sqlstate,
                            SQLINTEGER* native, SQLCHAR* message, SQLSMALLINT bufferLength,
                            SQLSMALLINT* textLength) {
-    Handle* h = nullptr;
-    if (stmt)
-        h = HandleRegistry::Find(stmt, SQL_HANDLE_STMT);
-    else if (dbc)
-        h = HandleRegistry::Find(dbc, SQL_HANDLE_DBC);
-    else if (env)
-        h = HandleRegistry::Find(env, SQL_HANDLE_ENV);
-    if (!h) return SQL_INVALID_HANDLE;
-    const DiagRecord* r = h->diag.NextForSQLError();
-    if (!r) return SQL_NO_DATA;
-    if (sqlstate) std::memcpy(sqlstate, r->sqlstate.c_str(), 6);
-    if (native) *native = r->native;
-    Diagnostics scratch;
-    try {
-        return CopyOut(r->message, message, bufferLength, textLength, scratch);
-    } catch (...) {
-        return SQL_ERROR;
-    }
+    return Error(env, dbc, stmt, sqlstate, native, message, bufferLength, textLength,
+                 TextForm::Narrow);
 }
 
 }  // extern "C"

@@ -66,6 +66,30 @@ std::vector<ColumnInfo> ColumnsResultColumns() {
             CatalogColumn("IS_NULLABLE", SQL_VARCHAR, true)};
 }
 
+// The standard result columns of SQLTables, in their standard order.
+std::vector<ColumnInfo> TablesResultColumns() {
+    return {CatalogColumn("TABLE_CAT", SQL_VARCHAR, true),
+            CatalogColumn("TABLE_SCHEM", SQL_VARCHAR, true),
+            CatalogColumn("TABLE_NAME", SQL_VARCHAR, true),
+            CatalogColumn("TABLE_TYPE", SQL_VARCHAR, true),
+            CatalogColumn("REMARKS", SQL_VARCHAR, true)};
+}
+
+// Whether a list of table types ("TABLE,VIEW" or "'TABLE','VIEW'") names TABLE.
+bool NamesTableType(const std::string& list) {
+    std::string word;
+    for (size_t i = 0; i <= list.size(); ++i) {
+        char c = i < list.size() ? list[i] : ',';
+        if (c == ',') {
+            if (word == "TABLE") return true;
+            word.clear();
+        } else if (c != '\'' && c != ' ') {
+            word.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+        }
+    }
+    return false;
+}
+
 // LIKE-style match without regard to case: "%" any run, "_" any character.
 bool Matches(const char* pattern, const char* text) {
     for (; *pattern; ++pattern, ++text) {
@@ -96,6 +120,7 @@ StmtHandle::~StmtHandle() {
 
 void StmtHandle::CloseResults() {
     rows_.reset();
+    columns_.clear();
     row_.clear();
     getState_.clear();
     onRow_ = false;
@@ -106,6 +131,9 @@ void StmtHandle::CloseResults() {
 void StmtHandle::SetResult(std::unique_ptr<ResultSet> rows) {
     CloseResults();
     rows_ = std::move(rows);
+    columns_ = rows_->Columns();
+    if (dbc.OpenedWide())
+        for (ColumnInfo& c : columns_) c.sqlType = WideCharType(c.sqlType);
 }
 
 const ColumnInfo* StmtHandle::Column(SQLUSMALLINT column) {
@@ -113,12 +141,11 @@ const ColumnInfo* StmtHandle::Column(SQLUSMALLINT column) {
         Fail(state::kSequenceError);
         return nullptr;
     }
-    const auto& cols = rows_->Columns();
-    if (column < 1 || column > cols.size()) {
+    if (column < 1 || column > columns_.size()) {
         Fail(state::kInvalidDescriptorIndex);
         return nullptr;
     }
-    return &cols[column - 1];
+    return &columns_[column - 1];
 }
 
 SQLRETURN StmtHandle::Run(const std::string& sql) {
@@ -161,7 +188,7 @@ SQLRETURN StmtHandle::Execute() {
 
 SQLRETURN StmtHandle::Fetch() {
     if (!rows_) return Fail(state::kInvalidCursorState);
-    getState_.assign(rows_->Columns().size(), GetDataState{});
+    getState_.assign(columns_.size(), GetDataState{});
     if (atEnd_ || (maxRows_ > 0 && fetched_ >= maxRows_)) {
         onRow_ = false;
         atEnd_ = true;
@@ -179,7 +206,7 @@ SQLRETURN StmtHandle::Fetch() {
         const Binding& b = bindings_[i];
         if (!b.target && !b.indicator) continue;
         GetDataState st;
-        SQLRETURN r = ValueConverter::Deliver(row_[i], rows_->Columns()[i], b.cType, b.target,
+        SQLRETURN r = ValueConverter::Deliver(row_[i], columns_[i], b.cType, b.target,
                                               b.bufferLength, b.indicator, st, diag);
         if (r == SQL_ERROR)
             rc = SQL_ERROR;
@@ -211,34 +238,34 @@ SQLRETURN StmtHandle::BindCol(SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER
 
 SQLRETURN StmtHandle::NumResultCols(SQLSMALLINT* count) {
     if (!count) return Fail(state::kInvalidNullPointer);
-    *count = rows_ ? static_cast<SQLSMALLINT>(rows_->Columns().size()) : 0;
+    *count = static_cast<SQLSMALLINT>(columns_.size());
     return SQL_SUCCESS;
 }
 
-SQLRETURN StmtHandle::DescribeCol(SQLUSMALLINT column, SQLCHAR* name, SQLSMALLINT bufferLength,
+SQLRETURN StmtHandle::DescribeCol(SQLUSMALLINT column, SQLPOINTER name, SQLSMALLINT bufferLength,
                                   SQLSMALLINT* nameLength, SQLSMALLINT* dataType,
                                   SQLULEN* columnSize, SQLSMALLINT* decimalDigits,
-                                  SQLSMALLINT* nullable) {
+                                  SQLSMALLINT* nullable, TextForm form) {
     const ColumnInfo* col = Column(column);
     if (!col) return SQL_ERROR;
     if (dataType) *dataType = col->sqlType;
     if (columnSize) *columnSize = col->columnSize;
     if (decimalDigits) *decimalDigits = col->decimalDigits;
     if (nullable) *nullable = col->nullable;
-    return CopyOut(col->name, name, bufferLength, nameLength, diag);
+    return CopyOut(col->name, name, bufferLength, nameLength, diag, form);
 }
 
 SQLRETURN StmtHandle::ColAttribute(SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER charValue,
                                    SQLSMALLINT bufferLength, SQLSMALLINT* stringLength,
-                                   SQLLEN* numericValue) {
+                                   SQLLEN* numericValue, TextForm form) {
     if (field == SQL_DESC_COUNT || field == SQL_COLUMN_COUNT) {
-        if (numericValue) *numericValue = rows_ ? static_cast<SQLLEN>(rows_->Columns().size()) : 0;
+        if (numericValue) *numericValue = static_cast<SQLLEN>(columns_.size());
         return SQL_SUCCESS;
     }
     const ColumnInfo* col = Column(column);
     if (!col) return SQL_ERROR;
     auto text = [&](const std::string& s) {
-        return CopyOut(s, charValue, bufferLength, stringLength, diag);
+        return CopyOut(s, charValue, bufferLength, stringLength, diag, form);
     };
     SQLLEN n = 0;
     switch (field) {
@@ -348,9 +375,10 @@ SQLRETURN StmtHandle::Columns(const std::string& table, const std::string* colum
     auto result = std::make_unique<MemoryResultSet>(ColumnsResultColumns());
     std::vector<ColumnInfo> cols = dbc.Conn().TableColumns(table);
     int ordinal = 0;
-    for (const ColumnInfo& c : cols) {
+    for (ColumnInfo& c : cols) {
         ++ordinal;
         if (columnPattern && !Matches(columnPattern->c_str(), c.name.c_str())) continue;
+        if (dbc.OpenedWide()) c.sqlType = WideCharType(c.sqlType);
         bool numeric = IsExactNumeric(c.sqlType) && c.sqlType != SQL_BIT;
         bool approx = c.sqlType == SQL_REAL || c.sqlType == SQL_FLOAT || c.sqlType == SQL_DOUBLE;
         bool chars = IsCharType(c.sqlType) || IsBinaryType(c.sqlType);
@@ -381,6 +409,32 @@ SQLRETURN StmtHandle::Columns(const std::string& table, const std::string* colum
                                     : c.nullable == SQL_NULLABLE ? "YES"
                                                                  : ""));
         result->AddRow(std::move(row));
+    }
+    SetResult(std::move(result));
+    return SQL_SUCCESS;
+}
+
+SQLRETURN StmtHandle::Tables(const std::string* catalog, const std::string* schema,
+                             const std::string* tablePattern, const std::string* types) {
+    if (!dbc.Connected()) return Fail(state::kNotConnected);
+    if (rows_) return Fail(state::kInvalidCursorState);
+    isPrepared_ = false;
+    rowCount_ = -1;
+    auto result = std::make_unique<MemoryResultSet>(TablesResultColumns());
+    auto empty = [](const std::string* s) { return s && s->empty(); };
+    auto all = [](const std::string* s) { return s && *s == "%"; };
+    // There are neither catalogs nor schemas; the one table type is TABLE.
+    bool listsCatalogs = all(catalog) && empty(schema) && empty(tablePattern);
+    bool listsSchemas = all(schema) && empty(catalog) && empty(tablePattern);
+    bool listsTypes = all(types) && empty(catalog) && empty(schema) && empty(tablePattern);
+    if (listsTypes) {
+        result->AddRow(
+            {Value::Null(), Value::Null(), Value::Null(), Value::String("TABLE"), Value::Null()});
+    } else if (!listsCatalogs && !listsSchemas && (!types || NamesTableType(*types))) {
+        for (const std::string& name : dbc.Conn().TableNames())
+            if (!tablePattern || Matches(tablePattern->c_str(), name.c_str()))
+                result->AddRow({Value::Null(), Value::Null(), Value::String(name),
+                                Value::String("TABLE"), Value::Null()});
     }
     SetResult(std::move(result));
     return SQL_SUCCESS;

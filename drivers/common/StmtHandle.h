@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/DbcHandle.h"
+#include "common/StringOut.h"
 #include "common/ValueConverter.h"
 
 namespace odbcdrv {
@@ -26,14 +27,20 @@ class StmtHandle : public Handle {
     SQLRETURN BindCol(SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER target,
                       SQLLEN bufferLength, SQLLEN* indicator);
     SQLRETURN NumResultCols(SQLSMALLINT* count);
-    SQLRETURN DescribeCol(SQLUSMALLINT column, SQLCHAR* name, SQLSMALLINT bufferLength,
+    SQLRETURN DescribeCol(SQLUSMALLINT column, SQLPOINTER name, SQLSMALLINT bufferLength,
                           SQLSMALLINT* nameLength, SQLSMALLINT* dataType, SQLULEN* columnSize,
-                          SQLSMALLINT* decimalDigits, SQLSMALLINT* nullable);
+                          SQLSMALLINT* decimalDigits, SQLSMALLINT* nullable,
+                          TextForm form = TextForm::Narrow);
     SQLRETURN ColAttribute(SQLUSMALLINT column, SQLUSMALLINT field, SQLPOINTER charValue,
                            SQLSMALLINT bufferLength, SQLSMALLINT* stringLength,
-                           SQLLEN* numericValue);
+                           SQLLEN* numericValue, TextForm form = TextForm::Narrow);
     SQLRETURN RowCount(SQLLEN* count);
     SQLRETURN Columns(const std::string& table, const std::string* columnPattern);
+    // SQLTables: the tables whose names match `tablePattern` (null: all), when
+    // `types` is null or names TABLE; the special calls that list catalogs,
+    // schemas or table types.
+    SQLRETURN Tables(const std::string* catalog, const std::string* schema,
+                     const std::string* tablePattern, const std::string* types);
     SQLRETURN SetAttr(SQLINTEGER attribute, SQLPOINTER value);
     SQLRETURN GetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER bufferLength,
                       SQLINTEGER* length);
@@ -45,6 +52,7 @@ class StmtHandle : public Handle {
 
     // Drops the current result set (its engine cursor and transaction).
     void CloseResults();
+    bool OpenedWide() const override { return dbc.OpenedWide(); }
 
     DbcHandle& dbc;
 
@@ -61,6 +69,8 @@ class StmtHandle : public Handle {
     const ColumnInfo* Column(SQLUSMALLINT column);
 
     std::unique_ptr<ResultSet> rows_;
+    // The result's columns as this connection describes them.
+    std::vector<ColumnInfo> columns_;
     std::vector<Value> row_;
     std::vector<GetDataState> getState_;
     std::vector<Binding> bindings_;

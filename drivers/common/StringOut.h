@@ -9,8 +9,18 @@
 
 namespace odbcdrv {
 
+// How text leaves the driver. The narrow functions hand out the code page
+// 1252 bytes; the wide functions hand out UTF-16 and, depending on the
+// function, count buffer and text lengths in characters or in bytes.
+enum class TextForm { Narrow, WideChars, WideBytes };
+
 template <class LenT>
 SQLRETURN CopyOut(const std::string& s, SQLPOINTER buffer, SQLLEN bufferLength, LenT* outLength,
-                  Diagnostics& diag);
+                  Diagnostics& diag, TextForm form = TextForm::Narrow);
+
+// The same for text already in UTF-16 (form WideChars or WideBytes).
+template <class LenT>
+SQLRETURN CopyOutWide(const std::u16string& s, SQLPOINTER buffer, SQLLEN bufferLength,
+                      LenT* outLength, Diagnostics& diag, TextForm form);
 
 }  // namespace odbcdrv

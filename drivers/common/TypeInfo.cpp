@@ -1,5 +1,7 @@
 #include "common/TypeInfo.h"
 
+#include <algorithm>
+
 namespace odbcdrv {
 
 SQLSMALLINT DefaultCType(SQLSMALLINT sqlType, bool isUnsigned) {
@@ -50,6 +52,19 @@ SQLSMALLINT DefaultCType(SQLSMALLINT sqlType, bool isUnsigned) {
 bool IsCharType(SQLSMALLINT t) {
     return t == SQL_CHAR || t == SQL_VARCHAR || t == SQL_LONGVARCHAR || t == SQL_WCHAR ||
            t == SQL_WVARCHAR || t == SQL_WLONGVARCHAR;
+}
+
+SQLSMALLINT WideCharType(SQLSMALLINT t) {
+    switch (t) {
+        case SQL_CHAR:
+            return SQL_WCHAR;
+        case SQL_VARCHAR:
+            return SQL_WVARCHAR;
+        case SQL_LONGVARCHAR:
+            return SQL_WLONGVARCHAR;
+        default:
+            return t;
+    }
 }
 
 bool IsBinaryType(SQLSMALLINT t) {
@@ -122,6 +137,11 @@ SQLLEN OctetLength(const ColumnInfo& c) {
         case SQL_NUMERIC:
         case SQL_DECIMAL:
             return static_cast<SQLLEN>(c.columnSize) + 2;
+        case SQL_WCHAR:
+        case SQL_WVARCHAR:
+        case SQL_WLONGVARCHAR:
+            // Two bytes a character, within the 32-bit lengths of the catalog.
+            return static_cast<SQLLEN>(std::min<SQLULEN>(c.columnSize * 2, 2147483647));
         default:
             return static_cast<SQLLEN>(c.columnSize);
     }

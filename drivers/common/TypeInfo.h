@@ -14,6 +14,10 @@ SQLLEN DisplaySize(const ColumnInfo& c);
 // Bytes of the value in its default C representation (text without terminator).
 SQLLEN OctetLength(const ColumnInfo& c);
 bool IsCharType(SQLSMALLINT sqlType);
+// The wide counterpart of a character type (SQL_VARCHAR -> SQL_WVARCHAR), any
+// other type unchanged: how connections opened through the wide functions
+// describe text, so that Unicode clients read it as UTF-16.
+SQLSMALLINT WideCharType(SQLSMALLINT sqlType);
 bool IsBinaryType(SQLSMALLINT sqlType);
 bool IsExactNumeric(SQLSMALLINT sqlType);
 bool IsDatetime(SQLSMALLINT sqlType);

@@ -9,6 +9,7 @@
 
 #include "common/SqlStates.h"
 #include "common/TypeInfo.h"
+#include "common/WideText.h"
 
 namespace odbcdrv {
 
@@ -32,8 +33,12 @@ bool ParseText(const std::string& s, T& out) {
     return r.ec == std::errc() && r.ptr == last;
 }
 
-bool ParseNumber(const std::string& s, double& out) { return ParseText(s, out); }
-bool ParseInteger(const std::string& s, int64_t& out) { return ParseText(s, out); }
+bool ParseNumber(const std::string& s, double& out) {
+    return ParseText(s, out);
+}
+bool ParseInteger(const std::string& s, int64_t& out) {
+    return ParseText(s, out);
+}
 
 // Accepts "yyyy-mm-dd", "hh:mm:ss" and "yyyy-mm-dd hh:mm:ss[.fff]".
 bool ParseDatetime(const std::string& s, SQL_TIMESTAMP_STRUCT& ts, bool& hasDate, bool& hasTime) {
@@ -156,20 +161,6 @@ std::string Hex(const std::string& bytes) {
         out.push_back(digits[c >> 4]);
         out.push_back(digits[c & 15]);
     }
-    return out;
-}
-
-// Code page 1252 bytes 0x80..0x9F that differ from Latin-1.
-constexpr char16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-std::u16string Widen(const std::string& s) {
-    std::u16string out;
-    out.reserve(s.size());
-    for (unsigned char c : s)
-        out.push_back(c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : static_cast<char16_t>(c));
     return out;
 }
 
@@ -330,7 +321,7 @@ SQLRETURN ValueConverter::Deliver(const Value& v, const ColumnInfo& col, SQLSMAL
             return PutPieces(text.data(), text.size(), 1, target, bufferLength, ind, st, diag);
         }
         case SQL_C_WCHAR: {
-            std::u16string w = Widen(ToText(v, col));
+            std::u16string w = ToWide(ToText(v, col));
             return PutPieces(reinterpret_cast<const char*>(w.data()), w.size() * 2, 2, target,
                              bufferLength, ind, st, diag);
         }

@@ -1,22 +1,17 @@
 #include "firebird/FbBackend.h"
 
-#include <cstdlib>
+#include <locale.h>
 
+#include <clocale>
+
+#include "core/FsPath.h"
 #include "firebird/FbApi.h"
+#include "firebird/FbConnectParams.h"
 #include "firebird/FbConnection.h"
 
 namespace fbdrv {
 
 namespace {
-
-// Without a login timeout from the application an unreachable server still
-// fails within this many seconds rather than the engine's default minutes.
-constexpr int kDefaultConnectTimeout = 15;
-
-std::string Key(const odbcdrv::ConnectKeys& keys, const char* name, const char* fallback = "") {
-    auto it = keys.find(name);
-    return it == keys.end() ? fallback : it->second;
-}
 
 class Dpb {
   public:
@@ -30,6 +25,10 @@ class Dpb {
     void Text(unsigned char tag, const std::string& value) {
         FbStatus st;
         builder_->insertString(&st, tag, value.c_str());
+    }
+    void Tag(unsigned char tag) {
+        FbStatus st;
+        builder_->insertTag(&st, tag);
     }
     void Int(unsigned char tag, int value) {
         FbStatus st;
@@ -48,40 +47,58 @@ class Dpb {
     Firebird::IXpbBuilder* builder_;
 };
 
+// The engine turns the UTF-8 file name into the file system's character set
+// with the character set of the calling thread's locale. A program that
+// never set its locale (the tools do not, and nor does a program started
+// without LANG) runs in the "C" locale, in which no name outside ASCII can be
+// turned; so the attach runs in a UTF-8 locale of this thread alone, leaving
+// the program's own locale as it is.
+class Utf8ThreadLocale {
+  public:
+    Utf8ThreadLocale() {
+        static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(nullptr));
+        if (utf8) previous_ = uselocale(utf8);
+    }
+    ~Utf8ThreadLocale() {
+        if (previous_) uselocale(previous_);
+    }
+    Utf8ThreadLocale(const Utf8ThreadLocale&) = delete;
+    Utf8ThreadLocale& operator=(const Utf8ThreadLocale&) = delete;
+
+  private:
+    locale_t previous_ = locale_t(nullptr);
+};
+
 }  // namespace
 
 std::unique_ptr<odbcdrv::Connection> FbBackend::Connect(const odbcdrv::ConnectKeys& keys) {
-    std::string dbname = Key(keys, "DBNAME");
-    if (dbname.empty()) dbname = Key(keys, "DATABASE");
-    if (dbname.empty()) throw odbcdrv::DriverError("08001", "No database given (DBNAME)");
+    const FbConnectParams p = FbConnectParams::From(keys);
     try {
-        std::string uid = Key(keys, "UID", Key(keys, "USER").c_str());
-        std::string pwd = Key(keys, "PWD", Key(keys, "PASSWORD").c_str());
-        int timeout = std::atoi(Key(keys, "LOGIN_TIMEOUT").c_str());
         auto fill = [&](Dpb& dpb) {
-            if (!uid.empty()) dpb.Text(isc_dpb_user_name, uid);
-            if (!pwd.empty()) dpb.Text(isc_dpb_password, pwd);
-            dpb.Int(isc_dpb_connect_timeout, timeout > 0 ? timeout : kDefaultConnectTimeout);
+            // Every string of this attach is UTF-8, the file name above all.
+            dpb.Tag(isc_dpb_utf8_filename);
+            if (!p.user.empty()) dpb.Text(isc_dpb_user_name, p.user);
+            if (!p.password.empty()) dpb.Text(isc_dpb_password, p.password);
+            dpb.Int(isc_dpb_connect_timeout, p.timeoutSeconds);
             // A plain path is the embedded engine's alone: without this the
             // loopback provider would also try a local server and report a
             // missing file only after its own timeout.
-            if (!dbname.empty() && (dbname[0] == '/' || dbname[0] == '.'))
-                dpb.Text(isc_dpb_config, "Providers = Engine12");
+            if (p.embeddedOnly) dpb.Text(isc_dpb_config, "Providers = Engine12");
         };
+        Utf8ThreadLocale locale;
         Dpb dpb;
         fill(dpb);
         // Tool key for tests and generators: FORCEDWRITES=0 switches the
         // database's synchronous writes off (a setting kept in the file).
-        std::string forced = Key(keys, "FORCEDWRITES");
-        if (forced == "0" || forced == "1") dpb.Int(isc_dpb_force_write, forced == "1" ? 1 : 0);
-        dpb.Text(isc_dpb_lc_ctype, Key(keys, "CHARSET", "WIN1252"));
+        if (p.forcedWrites >= 0) dpb.Int(isc_dpb_force_write, p.forcedWrites);
+        dpb.Text(isc_dpb_lc_ctype, p.charset);
 
         FbStatus st;
         try {
             return std::make_unique<FbConnection>(
-                Provider()->attachDatabase(&st, dbname.c_str(), dpb.Length(), dpb.Data()));
+                Provider()->attachDatabase(&st, p.dbname.c_str(), dpb.Length(), dpb.Data()));
         } catch (const Firebird::FbException& e) {
-            if (Key(keys, "CREATEDB") != "1" || !HasErrorCode(e, isc_io_error)) throw;
+            if (!p.create || !HasErrorCode(e, isc_io_error)) throw;
         }
         // Created without a connection character set (a server refuses
         // WIN1252 there before the new database knows it), then attached anew.
@@ -90,12 +107,18 @@ std::unique_ptr<odbcdrv::Connection> FbBackend::Connect(const odbcdrv::ConnectKe
         create.Int(isc_dpb_page_size, 8192);
         create.Text(isc_dpb_set_db_charset, "WIN1252");
         create.Int(isc_dpb_sql_dialect, SQL_DIALECT_V6);
-        FbConnection(Provider()->createDatabase(&st, dbname.c_str(), create.Length(),
+        FbConnection(Provider()->createDatabase(&st, p.dbname.c_str(), create.Length(),
                                                 create.Data()));  // detached at once
         return std::make_unique<FbConnection>(
-            Provider()->attachDatabase(&st, dbname.c_str(), dpb.Length(), dpb.Data()));
+            Provider()->attachDatabase(&st, p.dbname.c_str(), dpb.Length(), dpb.Data()));
     } catch (const Firebird::FbException& e) {
-        throw ToDriverError(e, "08001");
+        // The engine names the file as it was given, in UTF-8; the
+        // diagnostics are code page 1252 text.
+        odbcdrv::DriverError error = ToDriverError(e, "08001");
+        std::string text;
+        if (fspath::FromFileSystem(error.message, text))
+            throw odbcdrv::DriverError(error.sqlstate, text, error.native);
+        throw error;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "firebird/FbConnection.h"
 
 #include "common/MemoryResultSet.h"
+#include "firebird/FbAlterTable.h"
 #include "firebird/FbLongLiterals.h"
 #include "firebird/FbResultSet.h"
 #include "firebird/FbRowReader.h"
@@ -90,7 +91,7 @@ Firebird::ITransaction* FbConnection::SharedTransaction() {
 
 ExecResult FbConnection::Execute(const std::string& sql) {
     try {
-        return Run(sql);
+        return Run(AcceptAlterTableForms(sql));
     } catch (const Firebird::FbException& e) {
         throw ToDriverError(e);
     }
@@ -175,6 +176,16 @@ ExecResult FbConnection::Run(const std::string& sql) {
         if (autocommit_) Abandon(tx);
         throw;
     }
+}
+
+std::vector<std::string> FbConnection::TableNames() {
+    ExecResult r = Execute(
+        "select trim(rdb$relation_name) from rdb$relations "
+        "where coalesce(rdb$system_flag, 0) = 0 and rdb$view_blr is null order by 1");
+    std::vector<std::string> names;
+    std::vector<Value> row;
+    while (r.rows && r.rows->Next(row)) names.push_back(row[0].s);
+    return names;
 }
 
 std::vector<ColumnInfo> FbConnection::TableColumns(const std::string& table) {

@@ -15,6 +15,7 @@ class FbConnection : public odbcdrv::Connection {
     ~FbConnection() override;
     odbcdrv::ExecResult Execute(const std::string& sql) override;
     std::vector<odbcdrv::ColumnInfo> TableColumns(const std::string& table) override;
+    std::vector<std::string> TableNames() override;
     void SetAutocommit(bool on) override;
     void EndTransaction(bool commit) override;
     void Cancel() override;

@@ -1,6 +1,5 @@
 #include "tests/archive/ArchiveFixture.h"
 
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 #include "archive/TransferPatients.h"
 #include "db/ODBCStmt.h"
 #include "db/OdbcResult.h"
+#include "tests/fixtures/Practice.h"
 #include "users/AuditLog.h"
 
 extern char** environ;
@@ -32,30 +32,6 @@ bool DriverBuilt(DatabaseKind kind) {
     return ini.find(kind == DatabaseKind::Firebird
                         ? "[Firebird/InterBase(r) driver]"
                         : "[Microsoft Access Driver (*.mdb)]") != std::string::npos;
-}
-
-// Installations are generated once per kind and size and kept in the build
-// folder (keyed by the generator's time stamp), then copied for each test.
-fs::path CachedPractice(DatabaseKind kind, int patients) {
-    struct stat st {};
-    if (stat(TAMARO_MKPRACTICE, &st) != 0) return {};
-    const std::string kindArg = kind == DatabaseKind::Firebird ? "fdb" : "mdb";
-    const fs::path cache = testenv::BuildDir() / "test-cache" /
-                           ("archive-" + kindArg + "-" + std::to_string(patients) + "-" +
-                            std::to_string(long(st.st_mtime)));
-    if (fs::exists(cache / "Database")) return cache;
-    fs::create_directories(cache.parent_path());
-    const fs::path tmp = cache.string() + ".tmp" + std::to_string(getpid());
-    fs::remove_all(tmp);
-    const std::string cmd = std::string(TAMARO_MKPRACTICE) + " '" + tmp.string() + "' --kind " +
-                            kindArg + " --patients " + std::to_string(patients) +
-                            " --seed 1 --now 1700000000 > /dev/null";
-    if (std::system(cmd.c_str()) != 0) return {};
-    std::error_code ec;
-    fs::rename(tmp, cache, ec);
-    // Another test process may have been quicker; its copy is as good.
-    if (ec) fs::remove_all(tmp, ec);
-    return cache;
 }
 
 // Columns the transfer never writes, so they cannot survive a round trip.
@@ -130,8 +106,9 @@ void ArchiveTest::TearDown() {
     SetWindowServices(nullptr);
 }
 
-void ArchiveTest::Install(int patients) {
-    const fs::path cache = CachedPractice(Kind(), patients);
+void ArchiveTest::Install(int patients, const std::string& extraArgs) {
+    const fs::path cache = testenv::CachedPractice(
+        Kind() == DatabaseKind::Firebird ? "fdb" : "mdb", patients, extraArgs);
     ASSERT_FALSE(cache.empty()) << "tamaro-mkpractice failed";
     const fs::path database = dir_.path() / "Database";
     fs::copy(cache / "Database", database, fs::copy_options::recursive);

@@ -42,8 +42,9 @@ class ArchiveTest : public testing::TestWithParam<DatabaseKind> {
     DatabaseKind Kind() const { return GetParam(); }
     const char* Ext() const { return Kind() == DatabaseKind::Firebird ? ".fdb" : ".mdb"; }
 
-    // A fresh installation with `patients` patients in dir_, connected.
-    void Install(int patients);
+    // A fresh installation with `patients` patients in dir_, connected;
+    // extraArgs go to tamaro-mkpractice (e.g. "--cases").
+    void Install(int patients, const std::string& extraArgs = "");
     void ConnectAll();
     void DisconnectAll();
 

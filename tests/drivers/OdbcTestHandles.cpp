@@ -45,6 +45,14 @@ SQLRETURN OdbcConn::Connect(const std::string& cs) {
     return rc;
 }
 
+SQLRETURN OdbcConn::ConnectWide(const std::u16string& cs) {
+    SQLRETURN rc = SQLDriverConnectW(dbc, nullptr,
+                                     reinterpret_cast<SQLWCHAR*>(const_cast<char16_t*>(cs.c_str())),
+                                     SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
+    connected = SQL_SUCCEEDED(rc);
+    return rc;
+}
+
 OdbcStmt::OdbcStmt(OdbcConn& c) {
     SQLAllocHandle(SQL_HANDLE_STMT, c.dbc, &h);
 }

@@ -19,6 +19,8 @@ class OdbcConn {
     OdbcConn(const OdbcConn&) = delete;
     OdbcConn& operator=(const OdbcConn&) = delete;
     SQLRETURN Connect(const std::string& connectString);
+    // Connects through the wide entry point, as Unicode clients do.
+    SQLRETURN ConnectWide(const std::u16string& connectString);
     SQLHENV env = SQL_NULL_HENV;
     SQLHDBC dbc = SQL_NULL_HDBC;
     bool connected = false;

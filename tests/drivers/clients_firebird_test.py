@@ -1,5 +1,6 @@
-"""The Firebird driver as independent ODBC clients see it: pyodbc and
-unixODBC's isql, both through the driver manager (ODBCSYSINI from ctest)."""
+"""The Firebird driver as independent ODBC clients see it: pyodbc, unixODBC's
+isql and iusql, all through the driver manager (ODBCSYSINI from ctest), with
+no encoding settings: pyodbc and iusql use the wide entry points."""
 import datetime
 import decimal
 import os
@@ -9,6 +10,8 @@ import tempfile
 import unittest
 
 import pyodbc
+
+from unicode_clients import UnicodeClientCases
 
 # The embedded engine of this process and of the isql processes it starts
 # keeps its locks to itself: no waiting for other processes on the machine.
@@ -23,7 +26,22 @@ def connect_string(path, create=False):
             % (path, ";CREATEDB=1" if create else ""))
 
 
-class FirebirdClients(unittest.TestCase):
+class FirebirdClients(UnicodeClientCases, unittest.TestCase):
+    memo_type = "blob sub_type text"
+    missing_table_text = "Table unknown\n-NOSUCHTABLE"
+
+    @staticmethod
+    def quote(name):
+        return '"%s"' % name
+
+    @property
+    def data_source(self):
+        return {"Driver": "Firebird/InterBase(r) driver", "DBNAME": self.db, "UID": "SYSDBA",
+                "PWD": "tilvormex"}
+
+    def reopen(self):
+        self.cnxn = self.open()
+
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="tamaro-fbclients-")
         self.db = os.path.join(self.dir, "clients.fdb")
@@ -34,11 +52,7 @@ class FirebirdClients(unittest.TestCase):
         shutil.rmtree(self.dir, ignore_errors=True)
 
     def open(self, create=False, autocommit=True):
-        c = pyodbc.connect(connect_string(self.db, create), autocommit=autocommit)
-        c.setencoding(encoding="cp1252")
-        c.setdecoding(pyodbc.SQL_CHAR, encoding="cp1252")
-        c.setdecoding(pyodbc.SQL_WCHAR, encoding="cp1252")
-        return c
+        return pyodbc.connect(connect_string(self.db, create), autocommit=autocommit)
 
     def test_types_round_trip_with_nulls(self):
         cur = self.cnxn.cursor()
@@ -79,7 +93,7 @@ class FirebirdClients(unittest.TestCase):
         self.assertEqual(cur.execute("delete from patienten where pid = 99").rowcount, 0)
         cols = [(c.column_name, c.data_type, c.column_size, c.nullable)
                 for c in cur.columns(table="Patienten")]
-        self.assertEqual(cols, [("PID", 4, 10, 0), ("NAME", 12, 40, 1)])
+        self.assertEqual(cols, [("PID", 4, 10, 0), ("NAME", pyodbc.SQL_WVARCHAR, 40, 1)])
         with self.assertRaises(pyodbc.ProgrammingError) as e:
             cur.execute("select * from nosuchtable")
         self.assertEqual(e.exception.args[0], "42S02")

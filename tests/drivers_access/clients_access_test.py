@@ -1,15 +1,20 @@
-"""The Access-kind driver as independent ODBC clients see it: pyodbc and
-unixODBC's isql through the driver manager (ODBCSYSINI from ctest), with the
-Access SQL that Tamaro sends."""
+"""The Access-kind driver as independent ODBC clients see it: pyodbc, unixODBC's
+isql and iusql through the driver manager (ODBCSYSINI from ctest), with the
+Access SQL that Tamaro sends and no encoding settings: pyodbc and iusql use
+the wide entry points, which describe text columns with the wide types."""
 import datetime
 import os
 import shutil
 import sqlite3
 import subprocess
+import sys
 import tempfile
 import unittest
 
 import pyodbc
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "drivers"))
+from unicode_clients import UnicodeClientCases  # noqa: E402
 
 TEXT = b"M\xe4\xdfig \x95 \xbb d'Arc".decode("cp1252")
 
@@ -19,7 +24,22 @@ def connect_string(path, create=False, pwd="lamp(hurz)"):
             % (path, pwd, "CREATEDB=1;" if create else ""))
 
 
-class AccessClients(unittest.TestCase):
+class AccessClients(UnicodeClientCases, unittest.TestCase):
+    memo_type = "memo"
+    missing_table_text = "no such table: nosuchtable"
+
+    @staticmethod
+    def quote(name):
+        return "[%s]" % name
+
+    @property
+    def data_source(self):
+        return {"Driver": "Microsoft Access Driver (*.mdb)", "Dbq": self.db, "Pwd": "lamp(hurz)"}
+
+    def reopen(self):
+        self.cnxn = self.open()
+        self.cur = self.cnxn.cursor()
+
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="tamaro-accessclients-")
         self.db = os.path.join(self.dir, "archiv.mdb")
@@ -31,11 +51,7 @@ class AccessClients(unittest.TestCase):
         shutil.rmtree(self.dir, ignore_errors=True)
 
     def open(self, create=False, pwd="lamp(hurz)"):
-        c = pyodbc.connect(connect_string(self.db, create, pwd), autocommit=True)
-        c.setencoding(encoding="cp1252")
-        c.setdecoding(pyodbc.SQL_CHAR, encoding="cp1252")
-        c.setdecoding(pyodbc.SQL_WCHAR, encoding="cp1252")
-        return c
+        return pyodbc.connect(connect_string(self.db, create, pwd), autocommit=True)
 
     def scalar(self, sql):
         return self.cur.execute(sql).fetchone()[0]
@@ -50,10 +66,10 @@ class AccessClients(unittest.TestCase):
             "g counter, h smallint, i byte, j bit, k double, l double precision, m float, "
             "n single, o real, p datetime, q date, r time, s timestamp, u varchar)")
         self.assertEqual(self.columns("T"), [
-            ("a", 12, 60), ("b", 12, 12), ("c", 1, 4), ("d", -1, 1073741823), ("e", 4, 10),
+            ("a", -9, 60), ("b", -9, 12), ("c", -8, 4), ("d", -10, 1073741823), ("e", 4, 10),
             ("f", 4, 10), ("g", 4, 10), ("h", 5, 5), ("i", -6, 3), ("j", -7, 1), ("k", 8, 53),
             ("l", 8, 53), ("m", 8, 53), ("n", 7, 24), ("o", 7, 24), ("p", 93, 19),
-            ("q", 91, 10), ("r", 92, 8), ("s", 93, 19), ("u", 12, 255)])
+            ("q", 91, 10), ("r", 92, 8), ("s", 93, 19), ("u", -9, 255)])
         self.cur.execute("insert into t (a, e, h, i, j, k, n, p, q, r) values ('x', 1, 2, 3, 1, "
                          "2.5, 1.5, #2020-01-31 08:05:09#, #2019-03-07#, #08:05:09#)")
         row = self.cur.execute("select a, e, h, i, j, k, n, p, q, r, g from t").fetchone()
@@ -85,7 +101,7 @@ class AccessClients(unittest.TestCase):
         self.cur.execute("alter table abrechnungen drop column deleted")
         self.cur.execute("alter table abrechnungen drop [extra]")
         self.assertEqual(self.columns("abrechnungen"), [
-            ("zid", 4, 10), ("pid", 4, 10), ("multiplikator", 4, 10), ("text", 12, 80)])
+            ("zid", 4, 10), ("pid", 4, 10), ("multiplikator", 4, 10), ("text", -9, 80)])
         self.assertEqual(self.scalar("select count(*) from abrechnungen"), 20)
         self.assertEqual(self.scalar("select sum(multiplikator) from abrechnungen"), 210)
         with self.assertRaises(pyodbc.IntegrityError):

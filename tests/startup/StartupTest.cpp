@@ -221,6 +221,65 @@ TEST_P(StartupTest, StoredVelundaRangeIsShownAtStart) {
     core.OnDestroy();
 }
 
+// Folders whose names are not ASCII: the log shows them as they are, every
+// database opens, the archive copied from the template gets the permissions
+// of the practice's database files, and the audit log lets go of the main
+// database before its connection closes.
+TEST_P(StartupTest, PracticeAndProgramInNonAsciiFolders) {
+    practice_ = std::make_unique<TempDir>("tamaro-practice");
+    const fs::path dir = practice_->path() / "Praxis M\xC3\xBCller";
+    const std::string dir1252 = practice_->str() + "/Praxis M\xFCller";
+    ASSERT_TRUE(MakePractice(dir, Kind(), 3));
+    RegisterVelunda(dir);
+    fs::permissions(dir / "Database" / ("data" + Ext()), fs::perms(0660));
+    const fs::path prog = program_->path() / "Tamaro J\xC3\xB6rg";
+    MakeProgramDir(prog);
+    fs::current_path(prog);
+
+    MainDialogCore core;
+    ASSERT_TRUE(core.OnInitDialog(view_));
+    EXPECT_EQ(core.Problems(), 0) << log_.Raw();
+    auto texts = Texts();
+    ASSERT_GE(texts.size(), 5u);
+    EXPECT_EQ(texts[2], "• Tamaro-Installation in " + program_->str() + "/Tamaro J\xF6rg");
+    EXPECT_EQ(texts[3], "• Velunda-Installation in " + dir1252);
+    EXPECT_EQ(texts[4], "• Velunda-Datenbanken in " + dir1252 + "/Database");
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "Gesamt: 3 Patienten"), texts.end())
+        << log_.Raw();
+    const fs::path archive = dir / "Database" / ("archiv" + Ext());
+    ASSERT_TRUE(fs::exists(archive));
+    EXPECT_EQ(fs::status(archive).permissions(), fs::perms(0660));
+
+    EXPECT_EQ(TheAuditLog().Connection(), &core.Databases().MainDatabase().Connection);
+    core.OnDestroy();
+    EXPECT_EQ(TheAuditLog().Connection(), nullptr);
+    EXPECT_TRUE(fs::exists(prog / "Tamaro.cfg"));
+    EXPECT_EQ(testenv::ReadFile(fs::path(config_->path()) / "Kvarn" / "Tamaro.conf"),
+              "Path=" + prog.string() + "\r\n");
+}
+
+TEST_P(StartupTest, FolderThatCodePage1252CannotHoldIsNamedInRed) {
+    practice_ = std::make_unique<TempDir>("tamaro-practice");
+    const fs::path dir = practice_->path() / "Praxis \xC5\x81\xC3\xB3" "d\xC5\xBA";
+    fs::create_directories(dir / "Database");
+    RegisterVelunda(dir);
+    MainDialogCore core;
+    ASSERT_TRUE(core.OnInitDialog(view_));
+    EXPECT_NE(core.Problems(), 0);
+    const std::string shown = practice_->str() + "/Praxis <U+0141>\xF3" "d<U+017A>";
+    auto lines = log_.Lines();
+    ASSERT_EQ(lines.size(), 7u) << log_.Raw();
+    EXPECT_EQ(lines[3].text, "• Velunda-Installation in " + shown);
+    EXPECT_EQ(lines[4].text, "• Der Pfad \"" + shown +
+                                 "\" enthält Zeichen, die der Zeichensatz Windows-1252 nicht "
+                                 "kennt; Tamaro kann ihn nicht verwenden.");
+    EXPECT_EQ(lines[4].colour, kRed);
+    EXPECT_EQ(lines[5].text.rfind("Bereit (", 0), 0u);
+    EXPECT_FALSE(view_.IsControlEnabled(IDC_F4));
+    EXPECT_TRUE(boxes_.Boxes().empty());
+    core.OnDestroy();
+}
+
 INSTANTIATE_TEST_SUITE_P(Kinds, StartupTest, ::testing::Values("fdb", "mdb"));
 
 TEST(StartupMixedKinds, MixedKindIsReportedOnceAndTheArchiveIsNotOpened) {
@@ -318,7 +377,8 @@ TEST_P(HeadlessRunTest, ArchiveThenRestoreThroughTheCommandLine) {
     setenv("XDG_CONFIG_HOME", cfg.str().c_str(), 1);
     ASSERT_TRUE(MakePractice(practice.path(), GetParam(), 6));
     RegisterVelunda(practice.path());
-    const std::string run = "cd '" + testenv::ProgramDir().string() + "' && ./tamaro --headless ";
+    const std::string run = "cd '" + testenv::ProgramDir().string() +
+                            "' && echo geheim | ./tamaro --headless --user mueller ";
 
     std::string out;
     int status = RunCommand(run + "--archive 2,5,3 2>&1", &out);

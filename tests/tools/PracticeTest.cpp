@@ -460,6 +460,23 @@ TEST_P(Practice, SameSeedGivesTheSamePatientsRegistersAndRefusesToOverwrite) {
     EXPECT_NE(*a, *c);
 }
 
+TEST_P(Practice, FolderOutsideCodePage1252IsRefusedBeforeAnythingIsWritten) {
+    TempDir other("tamaro-practice");
+    const std::string lodz = other.str() +
+                             "/\xC5\x81\xC3\xB3"
+                             "d\xC5\xBA";
+    const std::string why = "tamaro-mkpractice: the path " + lodz +
+                            " has characters that code page 1252 lacks (U+0141 U+017A); Tamaro "
+                            "and its drivers cannot name files there\n";
+    RunResult r = RunTool("'" + lodz + "' --kind " + Ext() + " --patients 3");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.output, why);
+    EXPECT_FALSE(fs::exists(lodz));
+    r = RunTool("--template '" + lodz + "/archiv." + Ext() + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("(U+0141 U+017A)"), std::string::npos) << r.output;
+}
+
 TEST_P(Practice, FailedInsertInTheSecondWriterIsReported) {
     // The small databases are written by a second process; an insert that the
     // driver refuses there must end the tool with the statement named. On the

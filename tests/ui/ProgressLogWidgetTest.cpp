@@ -1,6 +1,7 @@
 // The progress log on the real widget: line assembly, colours, scrolling,
 // RTF output, saving and printing.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QApplication>
 #include <QFileDialog>
@@ -9,10 +10,12 @@
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTimer>
+#include <csignal>
 #include <filesystem>
 
 #include "core/Globals.h"
 #include "core/LogSink.h"
+#include "core/ScriptedWindowServices.h"
 #include "tests/fixtures/TestEnv.h"
 #include "ui/ProgressLogWidget.h"
 #include "ui/RtfWriter.h"
@@ -146,6 +149,41 @@ TEST_F(ProgressLogTest, SaveIntoAMissingFolderWritesTheRedLine) {
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_EQ(runs[1].text, "Speichern fehlgeschlagen: " + path + "\r\n");
     EXPECT_EQ(runs[1].colour, ColourRed);
+}
+
+// A write that stops short (here at a file-size limit, as on a full disk)
+// is no save: a message box says so, the log stays marked as modified, and
+// the file saved before is left as it was.
+TEST_F(ProgressLogTest, FailedWriteShowsABoxAndKeepsTheLogUnsaved) {
+    testenv::TempDir dir;
+    const std::filesystem::path target = dir.path() / "verlauf.rtf";
+    testenv::WriteFile(target, "alt");
+    for (int i = 0; i < 2000; ++i) AppendLog("\x95 Tabelle abrechnungen... 1234 Datens\xE4tze");
+    log.document()->setModified(true);
+    ScriptedWindowServices boxes;
+    SetWindowServices(&boxes);
+    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    rlimit small = limit;
+    small.rlim_cur = 16384;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool saved = log.SaveLogToFile(QString::fromStdString(target.string()));
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, previous);
+    SetWindowServices(nullptr);
+
+    EXPECT_FALSE(saved);
+    EXPECT_TRUE(log.document()->isModified());
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(boxes.Boxes()[0].text,
+              "Speichern fehlgeschlagen: " + target.string() +
+                  "\n\nDer Verlauf konnte nicht vollst\xE4ndig geschrieben werden, zum Beispiel "
+                  "weil der Datentr\xE4ger voll ist.");
+    EXPECT_EQ(testenv::ReadFile(target), "alt");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 // Drives the real save dialog: checks its setup, then picks a file or cancels.

@@ -200,31 +200,86 @@ TEST_P(AuditLogDbTest, OldDatabaseKeepsTheQueueUntilTheNextStart) {
     EXPECT_TRUE(boxes_.Boxes().empty());
 }
 
-TEST_P(AuditLogDbTest, RefusedStatementsAreShownAndDropped) {
+// An audit insert as the program writes it, with the given notiz.
+std::string AuditInsert(const std::string& notiz) {
+    return "insert into log (mid, lid, aid, pid, datum, kategorie, art, intval1, intval2, "
+           "intval3, client, notiz) values(7, -1, -1, -1, 1700000000, 1, 0, -1, -1, -1, "
+           "'wks:host', '" +
+           notiz + "')";
+}
+
+// "log.save" lies in a folder every workstation can write: only lines of the
+// audit log's own shape are taken back, everything else is shown and
+// dropped without ever reaching the database.
+TEST_P(AuditLogDbTest, LinesOfAnyOtherShapeAreShownAndNeverExecuted) {
+    Exec("create table patienten (pid integer, name varchar(40))");
+    Exec("insert into patienten (pid, name) values(1, 'Meier')");
+    const std::string valid = AuditInsert("gerettet");
+    auto changed = [&](const std::string& from, const std::string& to) {
+        std::string sql = valid;
+        return sql.replace(sql.find(from), from.size(), to);
+    };
+    const std::vector<std::string> hostile = {
+        "delete from patienten",
+        "update patienten set name = 'x'",
+        "drop table patienten",
+        valid + "; delete from patienten",
+        valid + ";",
+        valid + " -- Kommentar",
+        "/* Kommentar */ " + valid,
+        changed("values(7, -1", "values(7, /* */ -1"),
+        "insert into patienten (pid, name) values(2, 'Neu')",
+        changed("insert into log", "INSERT INTO LOG"),
+        changed("values(7,", "values((select max(pid) from patienten),"),
+        changed("values(7, -1, -1, -1, 1700000000, 1, 0, -1, -1, -1, 'wks:host', 'gerettet')",
+                "select 7, -1, -1, -1, 1, 1, 0, -1, -1, -1, name, name from patienten"),
+        AuditInsert("x'); delete from patienten; --"),
+        AuditInsert("O'Brien"),
+        "das ist kein SQL",
+        "\x01\x02\xFF Abfall",
+    };
+    std::string file;
+    for (const std::string& line : hostile) file += line + "\r\n";
+    file += valid + "\r\n";
+    // A quote doubled inside the text is the program's own form and is taken.
+    file += AuditInsert("O''Brien") + "\r\n";
+    WriteFile(dir_.path() / "log.save", file);
+
     AuditLog log;
     log.SetDataFolder(dir_.str());
-    WriteFile(dir_.path() / "log.save",
-              "das ist kein SQL\r\n"
-              "insert into log (mid, notiz) values(7, 'gerettet')\r\n"
-              "\x01\x02\xFF garbage\r\n");
     log.LoadAuditFile();
-    ASSERT_EQ(log.Queue().size(), 3u);
+    EXPECT_EQ(log.Queue(), (std::vector<std::string>{valid, AuditInsert("O''Brien")}));
     Attach(log, conn_);
     log.FlushAuditQueue();
-    EXPECT_TRUE(log.Queue().empty());
 
-    ASSERT_EQ(boxes_.Boxes().size(), 2u);
-    const std::string prefix = "Fehler beim Loggen:\ndas ist kein SQL\n---\n";
-    EXPECT_EQ(boxes_.Boxes()[0].text.substr(0, prefix.size()), prefix);
-    EXPECT_GT(boxes_.Boxes()[0].text.size(), prefix.size());
-    const std::string garbage = "Fehler beim Loggen:\n\n\r\xFF garbage\n---\n";
-    EXPECT_EQ(boxes_.Boxes()[1].text.substr(0, garbage.size()), garbage);
-    const std::vector<LogRow> rows = Rows();
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].notiz, "gerettet");
+    // The first ten refused lines are shown as the program shows a refused
+    // entry, the rest are counted in one more box.
+    ASSERT_EQ(boxes_.Boxes().size(), 11u);
+    const std::string why = "\n---\nDie Zeile in \"" + dir_.str() +
+                            "/log.save\" ist kein Protokolleintrag von Tamaro; sie wird "
+                            "verworfen und nicht ausgef\xFChrt.";
+    for (size_t n = 0; n < 10; ++n) {
+        std::string line = hostile[n];
+        for (char& c : line) c = c == '\x01' ? '\n' : c == '\x02' ? '\r' : c;
+        EXPECT_EQ(boxes_.Boxes()[n].text, "Fehler beim Loggen:\n" + line + why);
+    }
+    EXPECT_EQ(boxes_.Boxes()[10].text,
+              "Fehler beim Loggen:\n6 weitere Zeilen in \"" + dir_.str() +
+                  "/log.save\" sind keine Protokolleintr\xE4ge von Tamaro; sie werden verworfen "
+                  "und nicht ausgef\xFChrt.");
 
-    // Nothing of it comes back at the end.
-    log.SaveAtProgramEnd();
+    ODBCStmt stmt(conn_);
+    ASSERT_TRUE(stmt.ExecDirect("select pid, name from patienten"));
+    ASSERT_TRUE(stmt.Fetch());
+    std::string name;
+    stmt.GetColumnString(2, name);
+    EXPECT_EQ(name, "Meier");
+    EXPECT_FALSE(stmt.Fetch());
+    stmt.Reset();
+    std::vector<std::string> notes;
+    for (const LogRow& r : Rows()) notes.push_back(r.notiz);
+    std::sort(notes.begin(), notes.end());
+    EXPECT_EQ(notes, (std::vector<std::string>{"O'Brien", "gerettet"}));
     EXPECT_FALSE(fs::exists(dir_.path() / "log.save"));
 }
 
@@ -248,11 +303,17 @@ TEST_P(AuditLogDbTest, EntryWrittenWhileAnErrorIsShownIsKept) {
     BoxWritesAnEntry boxes(log);
     SetWindowServices(&boxes);
     log.SetDataFolder(dir_.str());
+    // The database refuses the first entry (a fault of the driver's own
+    // making); the box that shows it lets the window write another.
     WriteFile(dir_.path() / "log.save",
-              "kaputt\r\ninsert into log (mid, notiz) values(7, 'danach')\r\n");
+              AuditInsert("kaputt") + "\r\n" + AuditInsert("danach") + "\r\n");
     log.LoadAuditFile();
     Attach(log, conn_);
+    setenv("TAMARO_ODBC_FAIL_MATCH", "'kaputt'", 1);
+    setenv("TAMARO_ODBC_FAIL_AFTER", "0", 1);
     log.FlushAuditQueue();
+    unsetenv("TAMARO_ODBC_FAIL_AFTER");
+    unsetenv("TAMARO_ODBC_FAIL_MATCH");
     EXPECT_TRUE(log.Queue().empty());
     EXPECT_EQ(boxes.Boxes().size(), 1u);
     std::vector<std::string> notes;

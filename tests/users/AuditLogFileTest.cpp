@@ -30,6 +30,13 @@ bool EndsWith(const std::string& text, const std::string& end) {
            text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
+// An audit insert as the log writes it, with the given notiz.
+std::string Insert(const std::string& notiz) {
+    return "insert into log (mid, lid, aid, pid, datum, kategorie, art, intval1, intval2, "
+           "intval3, client, notiz) values(7, -1, -1, -1, 1700000000, 1, 0, -1, -1, -1, 'u:h', '" +
+           notiz + "')";
+}
+
 std::string ExpectedClient() {
     std::string user, host;
     std::string client = GetLoginName(user) ? user : "unbekannt";
@@ -109,6 +116,11 @@ TEST_F(AuditLogFileTest, FallbackFileRoundTripsLineBreaks) {
     log_.SetDataFolder(dir_.str());
     log_.WriteAuditEntry(1, "erste\r\nzweite\nZeile");
     log_.WriteAuditEntry(1, "noch eine");
+    // Whatever the log writes has the shape that the loader takes back.
+    log_.SetUserId(INT32_MIN);
+    log_.SetDoctorId(INT32_MAX);
+    log_.WriteAuditEntry(2, "Login: O'Brien ''; \xBB" + std::string(600, '\''));
+    log_.WriteAuditEntry(1, "");
     const std::vector<std::string> queued = log_.Queue();
     ASSERT_TRUE(log_.SaveAuditFile());
     EXPECT_TRUE(log_.Queue().empty());
@@ -116,7 +128,8 @@ TEST_F(AuditLogFileTest, FallbackFileRoundTripsLineBreaks) {
     const std::string first = queued[0];
     std::string encoded = first;
     for (char& c : encoded) c = c == '\n' ? '\x01' : c == '\r' ? '\x02' : c;
-    EXPECT_EQ(content, encoded + "\r\n" + queued[1] + "\r\n");
+    EXPECT_EQ(content.substr(0, encoded.size() + queued[1].size() + 4),
+              encoded + "\r\n" + queued[1] + "\r\n");
     EXPECT_NE(content.find("erste\x02\x01zweite\x01Zeile"), std::string::npos);
 
     AuditLog next;
@@ -136,10 +149,12 @@ TEST_F(AuditLogFileTest, SaveAppendsBehindEntriesOfOtherRuns) {
 }
 
 TEST_F(AuditLogFileTest, LoaderAcceptsLfAndSkipsEmptyLines) {
-    WriteFile(SaveFile(), "a\nb\r\n\r\n\nc");
+    const std::string a = Insert("a"), b = Insert("b"), c = Insert("c");
+    WriteFile(SaveFile(), a + "\n" + b + "\r\n\r\n\n" + c);
     log_.SetDataFolder(dir_.str());
     log_.LoadAuditFile();
-    EXPECT_EQ(log_.Queue(), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(log_.Queue(), (std::vector<std::string>{a, b, c}));
+    EXPECT_TRUE(boxes_.Boxes().empty());
 }
 
 TEST_F(AuditLogFileTest, NoDataFolderNeitherReadsNorWrites) {
@@ -184,7 +199,7 @@ TEST_F(AuditLogFileTest, UnwritableDataFolderNamesTheLostEntries) {
 }
 
 TEST_F(AuditLogFileTest, LoaderWaitsForAnotherProcessHoldingTheFile) {
-    WriteFile(SaveFile(), "insert into log values(2)\r\n");
+    WriteFile(SaveFile(), Insert("2") + "\r\n");
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
     const pid_t child = fork();
@@ -192,7 +207,7 @@ TEST_F(AuditLogFileTest, LoaderWaitsForAnotherProcessHoldingTheFile) {
         close(ready[0]);
         ExclusiveFile held;
         held.Open(SaveFile(), ExclusiveFile::Mode::AppendCreate, {});
-        held.WriteAll("insert into log values(3)\r\n");
+        held.WriteAll(Insert("3") + "\r\n");
         (void)!write(ready[1], "1", 1);
         usleep(1000 * 1000);
         _exit(0);
@@ -207,8 +222,7 @@ TEST_F(AuditLogFileTest, LoaderWaitsForAnotherProcessHoldingTheFile) {
     const auto waited = std::chrono::steady_clock::now() - start;
     waitpid(child, nullptr, 0);
     EXPECT_GE(waited, std::chrono::milliseconds(800));
-    EXPECT_EQ(log_.Queue(),
-              (std::vector<std::string>{"insert into log values(2)", "insert into log values(3)"}));
+    EXPECT_EQ(log_.Queue(), (std::vector<std::string>{Insert("2"), Insert("3")}));
     EXPECT_FALSE(fs::exists(SaveFile()));
 }
 

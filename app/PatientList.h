@@ -1,0 +1,58 @@
+// The patient list of the main window (control 1000): rebuilt from the
+// filter controls and the databases of the view shown, without the patients
+// who still have open business in Velunda, with each patient's latest
+// service. Also remembers whether the last Velunda list could be checked for
+// open business completely; archiving out of an unchecked list is refused.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class DatabaseSet;
+class IMainView;
+
+class PatientList {
+  public:
+    explicit PatientList(DatabaseSet& set) : set_(set) {}
+    PatientList(const PatientList&) = delete;
+    PatientList& operator=(const PatientList&) = delete;
+
+    // Rebuilds the list of the view from its filter controls, with the
+    // progress lines, the wait cursor and the ready line. Does nothing while
+    // the view's main database is closed.
+    void FillList(IMainView& view);
+
+    // True from a Velunda list in which any of the six queries for open
+    // business failed (or could not run) until a Velunda list in which all
+    // of them succeeded.
+    bool ArchiveUnsafe() const { return archiveUnsafe_; }
+    // True while FillList runs (its log lines let the window handle clicks).
+    bool Filling() const { return filling_; }
+    // Archiving out of the Velunda view while the list is unsafe: shows the
+    // refusal and returns true. Otherwise false, without a message.
+    bool RefuseUnsafeArchive() const;
+
+  private:
+    DatabaseSet& set_;
+    bool archiveUnsafe_ = false;
+    bool filling_ = false;  // a refresh asked for while the list is filled is dropped
+};
+
+// The refusal of RefuseUnsafeArchive.
+extern const char* const UnsafeArchiveMessage;
+
+// "pid in (...) " for a run's pid list; a list too long for one in-list of
+// Firebird becomes "(pid in (...) or pid in (...)) ". Empty for an empty list.
+std::string RunFilterText(const std::string& pidList);
+// The patient query of the list; name is the text of the name field as
+// typed (apostrophes are doubled here), the filters as built by the list
+// ("pid in (...) ", "aid=3 ") or empty.
+std::string PatientQuery(int32_t admittedFrom, int32_t admittedTo, const std::string& name,
+                         const std::string& pidFilter, const std::string& doctorFilter);
+// The kind of insurance of column 1; empty for values without a text.
+std::string InsuranceText(bool known, int32_t privatpatient);
+// Stored seconds as the local calendar day "dd.mm.yyyy"; "---" for 0.
+std::string ServiceDateText(int32_t datum);
+// The calendar day of a picker value at the given local time of day, as a
+// stored date.
+int32_t PickerDayAt(int64_t pickerSeconds, int hour, int minute, int second);

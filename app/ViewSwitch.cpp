@@ -1,0 +1,69 @@
+#include "app/ViewSwitch.h"
+
+#include <ctime>
+
+#include "app/MainDialogCore.h"
+#include "app/MainView.h"
+#include "app/PatientList.h"
+#include "core/CConfigFile.h"
+#include "db/DatabaseSet.h"
+
+namespace {
+
+constexpr int64_t kOneYear = 31536000;
+
+int32_t Now() {
+    return int32_t(std::time(nullptr));
+}
+
+// Stores the shown range under the keys of the view that is left.
+void StoreRange(CConfigFile& config, IMainView& view, const char* prefix) {
+    const std::string key = prefix;
+    config.SetInt(key + ".Min", int32_t(view.GetPickerTime(IDC_SERVICE_FROM)));
+    config.SetInt(key + ".Max", int32_t(view.GetPickerTime(IDC_SERVICE_TO)));
+}
+
+}  // namespace
+
+// A view button pressed while the list is being filled changes nothing;
+// the button of the view shown stays pressed.
+bool ViewSwitch::Busy(IMainView& view) {
+    if (!list_.Filling()) return false;
+    view.CheckViewButton(set_.ArchiveIsSource() ? IDC_VIEW_ARCHIV : IDC_VIEW_VELUNDA);
+    return true;
+}
+
+void ViewSwitch::ShowVelunda(IMainView& view) {
+    if (set_.SourceList == set_.VelundaList || Busy(view)) return;
+    set_.SourceList = set_.VelundaList;
+    set_.TargetList = set_.ArchiveList;
+    view.CheckViewButton(IDC_VIEW_VELUNDA);
+    view.SetControlText(IDC_F4, "F4: Archivieren");
+    view.EnableControl(IDC_ARCHIVE_RUNS, false);
+    StoreRange(config_, view, "Archiv");
+    view.SetPickerTime(IDC_SERVICE_TO, config_.GetInt("Velunda.Max", int32_t(Now() - kOneYear)));
+    view.SetPickerTime(IDC_SERVICE_FROM, config_.GetInt("Velunda.Min", int32_t(Jan1990Local())));
+    Refresh(view);
+}
+
+void ViewSwitch::ShowArchive(IMainView& view) {
+    if (set_.SourceList == set_.ArchiveList || Busy(view)) return;
+    set_.SourceList = set_.ArchiveList;
+    set_.TargetList = set_.VelundaList;
+    view.CheckViewButton(IDC_VIEW_ARCHIV);
+    view.SetControlText(IDC_F4, "F4: Restaurieren");
+    view.EnableControl(IDC_ARCHIVE_RUNS, true);
+    if (!set_.Archive.Connection.IsOpen()) {
+        view.Patients().DeleteAllItems();
+        return;
+    }
+    StoreRange(config_, view, "Velunda");
+    view.SetPickerTime(IDC_SERVICE_FROM, config_.GetInt("Archiv.Min", int32_t(Now() - kOneYear)));
+    view.SetPickerTime(IDC_SERVICE_TO, config_.GetInt("Archiv.Max", Now()));
+    Refresh(view);
+}
+
+void ViewSwitch::Refresh(IMainView& view) {
+    list_.FillList(view);
+    view.ArmTimer(2, 10);
+}

@@ -1,0 +1,33 @@
+// The two views of the main window (Velunda and archive) and the refresh:
+// which side is the source, the caption of F4, the list "Archivierung vom",
+// each view's "Letzte Leistung" range in Tamaro.cfg, and the refill of the
+// patient list. The buttons 1002, 1003 and 1006 and the doctor list call
+// these; the headless front end too.
+#pragma once
+
+class CConfigFile;
+class DatabaseSet;
+class IMainView;
+class PatientList;
+
+class ViewSwitch {
+  public:
+    ViewSwitch(DatabaseSet& set, CConfigFile& config, PatientList& list)
+        : set_(set), config_(config), list_(list) {}
+
+    // Button 1002. Nothing happens when the Velunda view is shown already.
+    void ShowVelunda(IMainView& view);
+    // Button 1003. Nothing happens when the archive view is shown already;
+    // without an archive connection the list is only emptied.
+    void ShowArchive(IMainView& view);
+    // Button 1006 and a choice in the doctor list: refill, then the focus
+    // back to the list.
+    void Refresh(IMainView& view);
+
+  private:
+    bool Busy(IMainView& view);
+
+    DatabaseSet& set_;
+    CConfigFile& config_;
+    PatientList& list_;
+};

@@ -1,0 +1,16 @@
+// The version ladder of the archive database: table "dbv" holds the schema
+// version, and every start brings the archive from the version it has to the
+// current one, one step per version.
+#pragma once
+
+#include <cstdint>
+
+struct ArchiveDbPair;
+
+constexpr int32_t CurrentDbVersion = 68;
+
+// Runs the steps from the stored version up to CurrentDbVersion on the
+// archive's connection and stores the version reached. True when the archive
+// is at the current version afterwards. A stored version above it (or below
+// 0) logs "Versionskonflikt." in red and changes nothing.
+bool UpdateDB(ArchiveDbPair& archive);

@@ -1,0 +1,79 @@
+// What every exported entry point does around its work: look the handle up in
+// the registry (SQL_INVALID_HANDLE for a null, foreign or freed one), clear
+// its diagnostics, and run the handle's own operation inside a try block that
+// turns every exception into a diagnostic record, so that none crosses the
+// entry point.
+#pragma once
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <new>
+#include <string>
+#include <utility>
+
+#include "common/Backend.h"
+#include "common/DbcHandle.h"
+#include "common/HandleRegistry.h"
+#include "common/SqlStates.h"
+#include "common/StmtHandle.h"
+
+namespace odbcdrv {
+
+template <class H, class F>
+SQLRETURN Guard(SQLHANDLE handle, SQLSMALLINT type, F&& f) {
+    H* h = HandleRegistry::Get<H>(handle, type);
+    if (!h) return SQL_INVALID_HANDLE;
+    h->diag.Clear();
+    SQLRETURN rc;
+    try {
+        rc = f(*h);
+    } catch (const DriverError& e) {
+        h->diag.Add(e.sqlstate.size() == 5 ? e.sqlstate : state::kGeneralError, e.message,
+                    e.native);
+        rc = SQL_ERROR;
+    } catch (const std::bad_alloc&) {
+        h->diag.Add(state::kMemory);
+        rc = SQL_ERROR;
+    } catch (const std::exception& e) {
+        h->diag.Add(state::kGeneralError, e.what());
+        rc = SQL_ERROR;
+    } catch (...) {
+        h->diag.Add(state::kGeneralError);
+        rc = SQL_ERROR;
+    }
+    h->diag.lastReturn = rc;
+    return rc;
+}
+
+template <class F>
+SQLRETURN Stmt(SQLHSTMT h, F&& f) {
+    return Guard<StmtHandle>(h, SQL_HANDLE_STMT, std::forward<F>(f));
+}
+
+template <class F>
+SQLRETURN Dbc(SQLHDBC h, F&& f) {
+    return Guard<DbcHandle>(h, SQL_HANDLE_DBC, std::forward<F>(f));
+}
+
+// A narrow text argument of the given length (or SQL_NTS).
+inline std::string Text(const SQLCHAR* s, SQLINTEGER length) {
+    if (!s) return {};
+    if (length == SQL_NTS) return reinterpret_cast<const char*>(s);
+    if (length < 0) return {};
+    return std::string(reinterpret_cast<const char*>(s), static_cast<size_t>(length));
+}
+
+// The live environment, connection or statement handle behind `h`, or null.
+inline Handle* AnyHandle(SQLSMALLINT type, SQLHANDLE h) {
+    switch (type) {
+        case SQL_HANDLE_ENV:
+        case SQL_HANDLE_DBC:
+        case SQL_HANDLE_STMT:
+            return HandleRegistry::Find(h, type);
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace odbcdrv

@@ -1,0 +1,120 @@
+// "tamaro --headless --list" and "--view" as an administrator runs them, on
+// practices of both kinds with the fixed cases of tamaro-mkpractice (pids 1
+// to 19; Velunda lists 10 to 16 for the first doctor).
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "tests/fixtures/Practice.h"
+
+#ifdef TAMARO_HAVE_PROGRAM
+
+using namespace testenv;
+
+namespace {
+
+class HeadlessListTest : public ::testing::TestWithParam<std::string> {
+  protected:
+    void SetUp() override {
+        UseBuiltDrivers();
+        setenv("XDG_CONFIG_HOME", cfg_.str().c_str(), 1);
+        ASSERT_TRUE(MakePractice(practice_.path(), GetParam(), 0, "--cases"));
+        RegisterVelunda(practice_.path());
+        // A program folder of the test's own: Tamaro.cfg keeps the ranges.
+        MakeProgramDir(program_.path());
+    }
+
+    struct Result {
+        int status;
+        std::string out, err;
+        // The pid and the tick of every LIST line, in order: "12:1".
+        std::vector<std::string> Rows() const {
+            std::vector<std::string> rows;
+            static const std::regex line(R"(LIST\t(\d+)\t[^\t\n]*\t[^\t\n]*\t[^\t\n]*\t([01])\n)");
+            for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it)
+                rows.push_back((*it)[1].str() + ":" + (*it)[2].str());
+            return rows;
+        }
+    };
+    Result Run(const std::string& args, const std::string& env = "") {
+        const fs::path errFile = cfg_.path() / "stderr.txt";
+        Result r;
+        // Commands need a login: mueller (doctor 2), the password on standard input.
+        r.status =
+            RunCommand("cd '" + program_.str() + "' && echo geheim | " + env + " '" +
+                           (ProgramDir() / "tamaro").string() + "' --headless --user mueller " +
+                           args + " 2>'" + errFile.string() + "'",
+                       &r.out);
+        r.err = ReadFile(errFile);
+        return r;
+    }
+
+    TempDir cfg_{"tamaro-cfg"}, practice_{"tamaro-practice"}, program_{"tamaro-prog"};
+};
+
+TEST_P(HeadlessListTest, EachListPrintsItsRowsInTheOrderOfTheCommandLine) {
+    Result r = Run("--list PID=12");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.Rows(),
+              (std::vector<std::string>{"10:0", "11:0", "12:1", "13:0", "14:0", "15:0", "16:0"}));
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\nLIST\t10\tJung, Jan\tPrivat\t"
+                                                    R"(\d\d\.\d\d\.\d{4})"
+                                                    "\t0\nLIST\t11\t")))
+        << r.out;
+    EXPECT_NE(r.out.find("\nLIST\t13\tMohr, Maria\tKasse\t---\t0\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\nLIST\t15\tPohl, Paul\t\t"), std::string::npos);
+    // Start-up lists once (timer 1), the command once more.
+    EXPECT_NE(r.out.find("\xe2\x80\xa2 9 Patienten mit offenen Leistungen"), std::string::npos);
+
+    // Filters belong to the --list they follow and stay set, as in the window.
+    r = Run("--list --doctor 3 --list --name \"'N\" --doctor 2 --view archiv --list");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.Rows(), (std::vector<std::string>{"18:1", "14:1"}));
+    EXPECT_NE(r.out.find("Patientenliste (Archiv) erstellen..."), std::string::npos);
+
+    // A service range that ends before the cases were served leaves Mohr,
+    // who has no service.
+    r = Run("--service-to 01.01.2000 --list");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.Rows(), std::vector<std::string>{"13:1"});
+}
+
+TEST_P(HeadlessListTest, BadValuesAndRedLinesEndWithStatusOne) {
+    Result r = Run("--list --admitted-to 2020-01-01");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(
+        r.err,
+        "tamaro: --admitted-to: \"2020-01-01\" ist kein g\xc3\xbcltiges Datum (TT.MM.JJJJ)\n");
+    EXPECT_EQ(r.out, "");  // nothing was started
+    r = Run("--list --view Archive");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("keine Ansicht"), std::string::npos) << r.err;
+    r = Run("--name Jung");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("ohne --list"), std::string::npos) << r.err;
+    r = Run("--list --doctor 5");  // hidden doctor: not in the box
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tamaro: --doctor 5: kein Arzt mit dieser Nummer in der Arztliste\n");
+
+    // A failed query for open business: red line, status 1, and archiving
+    // from that list is refused.
+    const std::string fail = "TAMARO_ODBC_FAIL_AFTER=0 TAMARO_ODBC_FAIL_MATCH='from dmp_form'";
+    r = Run("--archive 10", fail);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Fehler in FillList-4a: "), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("mit \"Liste aktualisieren\" fehlerfrei"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("Datentransfer"), std::string::npos);
+    r = Run("--list", fail);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.Rows().size(), 7u);  // the command's own list is complete again
+
+    r = Run("--list --name Jung");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.Rows(), std::vector<std::string>{"10:1"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, HeadlessListTest, ::testing::Values("fdb", "mdb"));
+
+}  // namespace
+
+#endif
