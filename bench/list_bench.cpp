@@ -137,6 +137,7 @@ Timing Measure(PatientList& list, IMainView& view, PhaseSink& phases, int& rows)
     return t;
 }
 
+#ifdef TAMARO_BENCH_QT
 // The widget's own share: the rows of a filled list handed to the window's
 // table with the calls the fill makes, without any query.
 double WidgetSeconds(IListView& from, IListView& to) {
@@ -160,6 +161,7 @@ double WidgetSeconds(IListView& from, IListView& to) {
     }
     return Median(runs);
 }
+#endif
 
 void Report(const char* what, const Timing& t) {
     std::printf("  %-22s cold %.3f s, warm median %.3f s wall, %.3f s processor\n", what, t.cold,
