@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDesktopServices>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -14,9 +15,14 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <QTimer>
+#include <QUrl>
 #include <algorithm>
 
 #include "app/MainDialogCore.h"
+#include "core/FsPath.h"
+#include "core/Globals.h"
+#include "platform/CloseOnExec.h"
 #include "ui/CAboutDlg.h"
 #include "ui/DatePicker.h"
 #include "ui/ProgressLogWidget.h"
@@ -345,10 +351,62 @@ void CTamaroDlg::OnRefresh() {
     if (core_) core_->OnRefresh();
 }
 
+void CTamaroDlg::done(int result) {
+    if (!core_ || !core_->RunInProgress()) {
+        QDialog::done(result);
+        return;
+    }
+    if (doneAfterRun_) return;
+    doneAfterRun_ = result;
+    auto* wait = new QTimer(this);
+    connect(wait, &QTimer::timeout, this, [this, wait] {
+        if (core_ && core_->RunInProgress()) return;
+        wait->deleteLater();
+        const int result = *doneAfterRun_;
+        doneAfterRun_.reset();
+        QDialog::done(result);
+    });
+    wait->start(50);
+}
+
+void CTamaroDlg::OnHelp() {
+    // The page lies in the program folder; the desktop opens it with the
+    // program the user chose for web pages. Its result is not checked.
+    KeepDescriptorsFromChildren();
+    const std::string page = fspath::ToFileSystem(ProgramDir + "/Dokumentation/index.html");
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(page)));
+    if (core_) core_->ArmFocusTimer();
+}
+
+void CTamaroDlg::OnSelectAll() {
+    if (core_) core_->OnSelectAll();
+}
+
+void CTamaroDlg::OnSelectNone() {
+    if (core_) core_->OnSelectNone();
+}
+
+void CTamaroDlg::OnTransfer() {
+    if (core_) core_->OnTransfer();
+}
+
+void CTamaroDlg::OnPatientInfo() {
+    if (core_) core_->OnPatientInfo();
+}
+
+void CTamaroDlg::OnDelete() {
+    if (core_) core_->OnDelete();
+}
+
+void CTamaroDlg::OnListDoubleClick() {
+    if (fkeys_[4]->isEnabled()) OnPatientInfo();
+}
+
 void CTamaroDlg::OnPrint() {
     log_->PrintLog();
+    if (core_) core_->ArmFocusTimer();
 }
 
 void CTamaroDlg::OnSave() {
-    log_->SaveLogAsRtf();
+    if (log_->SaveLogAsRtf() && core_) core_->ArmFocusTimer();
 }
