@@ -20,6 +20,7 @@
 #include <QUrl>
 #include <cstdlib>
 #include <map>
+#include <regex>
 
 #include "app/PatientList.h"
 #include "core/CConfigFile.h"
@@ -131,7 +132,18 @@ TEST_P(WindowCommandsTest, KeysAndButtonsRunTheirCommandsAndGiveTheListTheFocus)
                                    (program_.path() / "Dokumentation" / "index.html").string())));
     // Timer 2 gives the list the focus back.
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.focusWidget() == w.PatientList(); }));
-    EXPECT_TRUE(fs::exists(testenv::ProgramDir() / "Dokumentation" / "index.html"));
+    // The page the build lays into the program folder reads on its own:
+    // nothing from elsewhere, and every link of its contents leads somewhere.
+    const std::string page =
+        testenv::ReadFile(testenv::ProgramDir() / "Dokumentation" / "index.html");
+    ASSERT_FALSE(page.empty());
+    EXPECT_EQ(page.find("src="), std::string::npos);
+    EXPECT_EQ(page.find("://"), std::string::npos);
+    const std::regex link("href=\"#([a-z]+)\"");
+    int links = 0;
+    for (std::sregex_iterator it(page.begin(), page.end(), link), end; it != end; ++it, ++links)
+        EXPECT_NE(page.find("id=\"" + (*it)[1].str() + "\""), std::string::npos) << (*it)[1];
+    EXPECT_GE(links, 10);
 
     // F3 and F2 untick and tick every row; the keys reach no control.
     Key(Qt::Key_F3);
