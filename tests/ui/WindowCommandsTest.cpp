@@ -11,8 +11,10 @@
 
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPrintDialog>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -148,6 +150,7 @@ TEST_P(WindowCommandsTest, KeysAndButtonsRunTheirCommandsAndGiveTheListTheFocus)
     // F3 and F2 untick and tick every row; the keys reach no control.
     Key(Qt::Key_F3);
     for (int r = 0; r < 7; ++r) EXPECT_FALSE(w.PatientRows().GetCheck(r));
+    QTest::qWait(30);
     w.NameFilter()->setFocus();
     QTest::keyClick(w.NameFilter(), Qt::Key_F2);
     for (int r = 0; r < 7; ++r) EXPECT_TRUE(w.PatientRows().GetCheck(r));
@@ -177,6 +180,25 @@ TEST_P(WindowCommandsTest, KeysAndButtonsRunTheirCommandsAndGiveTheListTheFocus)
     EXPECT_TRUE(NewBoxes().empty());
     EXPECT_TRUE(w.isVisible());
     for (int k : {4, 5, 6}) w.FunctionButton(k)->setEnabled(true);
+
+    // F7 and F8 give the list the focus back too, after their dialogs.
+    const fs::path saved = program_.path() / "verlauf.rtf";
+    OnModal<QFileDialog>([&](QFileDialog& dialog) {
+        dialog.selectFile(QString::fromStdString(saved.string()));
+        QMetaObject::invokeMethod(&dialog, "accept");
+    });
+    QTest::qWait(30);  // the focus timers of the commands before
+    w.NameFilter()->setFocus();
+    QTest::keyClick(w.NameFilter(), Qt::Key_F8);
+    EXPECT_TRUE(fs::exists(saved));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.focusWidget() == w.PatientList(); }));
+    int printDialogs = 0;
+    OnModal<QPrintDialog>([&](QPrintDialog&) { ++printDialogs; });
+    QTest::qWait(30);
+    w.NameFilter()->setFocus();
+    QTest::keyClick(w.NameFilter(), Qt::Key_F7);
+    EXPECT_EQ(printDialogs, 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.focusWidget() == w.PatientList(); }));
 
     // A double click runs F5 on the highlighted row.
     int shown = 0;
