@@ -8,29 +8,15 @@
 
 #include "patient/PatientInfo.h"
 #include "ui/QtCp1252.h"
+#include "ui/ReportList.h"
 
 CPatInfoDlg::CPatInfoDlg(int32_t pid, ArchiveDbPair* list, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("129"));
     setWindowTitle(QStringLiteral("Patienten-Info"));
 
-    list_ = new QTableWidget(0, 2, this);
+    list_ = NewReportList({QStringLiteral("Eigenschaft"), QStringLiteral("Wert")}, this);
     list_->setObjectName(QStringLiteral("1000"));
-    list_->setHorizontalHeaderLabels({QStringLiteral("Eigenschaft"), QStringLiteral("Wert")});
-    for (int c = 0; c < 2; ++c)
-        list_->horizontalHeaderItem(c)->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     QHeaderView* header = list_->horizontalHeader();
-    header->setSectionsClickable(false);
-    header->setHighlightSections(false);
-    header->setStretchLastSection(false);
-    header->setMinimumSectionSize(0);
-    list_->verticalHeader()->hide();
-    list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6);
-    list_->setShowGrid(true);
-    list_->setWordWrap(false);
-    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list_->setSortingEnabled(false);
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->setColumnWidth(0, 20);
     list_->setColumnWidth(1, 20);

@@ -26,6 +26,7 @@
 #include "ui/CAboutDlg.h"
 #include "ui/DatePicker.h"
 #include "ui/ProgressLogWidget.h"
+#include "ui/ReportList.h"
 
 namespace {
 
@@ -93,28 +94,15 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
     doctors_->setGeometry(kWidth - 220 - 4, 4, 220, 24);
     connect(doctors_, &QComboBox::activated, this, [this] { OnDoctorSelected(); });
 
-    list_ = new QTableWidget(0, 4, this);
+    list_ = NewReportList({QStringLiteral("Patient"), QStringLiteral("Art"),
+                           QStringLiteral("Leistung"), QStringLiteral("Dummy")},
+                          this);
     list_->setObjectName(IdName(1000));
     list_->setGeometry(4, 32, kRightX - 8, kHeight - 32 - kButtonHeight - 2);
-    list_->setHorizontalHeaderLabels({QStringLiteral("Patient"), QStringLiteral("Art"),
-                                      QStringLiteral("Leistung"), QStringLiteral("Dummy")});
-    for (int c = 0; c < 4; ++c)
-        list_->horizontalHeaderItem(c)->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     QHeaderView* header = list_->horizontalHeader();
-    header->setSectionsClickable(false);
-    header->setHighlightSections(false);
-    header->setStretchLastSection(false);
-    header->setMinimumSectionSize(0);
     header->resizeSection(1, 70);
     header->resizeSection(2, 70);
     header->resizeSection(3, 0);
-    list_->verticalHeader()->hide();
-    list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6);
-    list_->setShowGrid(true);
-    list_->setWordWrap(false);
-    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(list_, &QTableWidget::cellDoubleClicked, this, [this] { OnListDoubleClick(); });
 
