@@ -6,14 +6,20 @@
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "core/Globals.h"
+#include "app/HeadlessCommands.h"
 #include "app/HeadlessListing.h"
+#include "app/HeadlessLogin.h"
 #include "app/HeadlessView.h"
 #include "app/MainDialogCore.h"
+#include "core/FsPath.h"
+#include "core/Globals.h"
+#include "core/LogRecorder.h"
+#include "core/LogSink.h"
+#include "core/RtfWriter.h"
 #include "core/ScriptedWindowServices.h"
+#include "core/TeeLogSink.h"
 #include "core/TerminalLogSink.h"
-#include "app/HeadlessCommands.h"
-#include "app/HeadlessLogin.h"
+#include "platform/DurableFile.h"
 #include "users/AuditLog.h"
 
 namespace {
@@ -25,6 +31,39 @@ void RunPendingTimers(MainDialogCore& core, HeadlessView& view) {
         view.PendingTimers().erase(view.PendingTimers().begin());
         core.OnTimer(id);
     }
+}
+
+// "--archive LIST" and the other commands that take a value; the value is
+// checked before anything starts.
+bool TakeCommand(int argc, char** argv, int& i, std::vector<HeadlessStep>& commands,
+                 std::string& error) {
+    static const std::pair<const char*, HeadlessCommand> kCommands[] = {
+        {"--archive", HeadlessCommand::Archive},
+        {"--restore", HeadlessCommand::Restore},
+        {"--delete", HeadlessCommand::Delete},
+        {"--info", HeadlessCommand::Info}};
+    for (const auto& [name, kind] : kCommands) {
+        if (std::strcmp(argv[i], name) != 0) continue;
+        if (i + 1 >= argc) {
+            error = std::string(name) + " braucht einen Wert";
+        } else {
+            const std::string value = argv[++i];
+            if (CheckHeadlessArgument(kind, value, &error)) commands.push_back({kind, value, {}});
+        }
+        return true;
+    }
+    return false;
+}
+
+// The log of the whole run as an RTF file, as F8 writes it; a failure is a
+// red line.
+bool SaveLog(const LogRecorder& log, const std::string& fileSystemPath) {
+    std::string path;
+    if (fspath::FromFileSystem(fileSystemPath, path) &&
+        ReplaceFileDurably(path, LogToRtf(log.Runs())))
+        return true;
+    AppendLog("Speichern fehlgeschlagen: " + path, ColourRed);
+    return false;
 }
 
 }  // namespace
@@ -40,22 +79,31 @@ int RunHeadless(int argc, char** argv) {
     std::vector<HeadlessStep> commands;
     HeadlessListingParser listing;
     HeadlessLogin login;
-    for (int i = 1; i < argc; ++i) {
+    std::string error;
+    std::string saveLog;  // --save-log: the file, as the file system names it
+    bool confirmed = false;
+    for (int i = 1; i < argc && error.empty(); ++i) {
         std::string a = argv[i];
         if (listing.Take(argc, argv, i, commands)) continue;
         if (a == "--headless" || login.TakeArgument(argc, argv, i)) continue;
-        if ((a == "--archive" || a == "--restore") && i + 1 < argc) {
-            commands.push_back(
-                {a == "--archive" ? HeadlessCommand::Archive : HeadlessCommand::Restore,
-                 argv[++i],
-                 {}});
+        if (TakeCommand(argc, argv, i, commands, error)) continue;
+        if (a == "--yes") {
+            confirmed = true;
+            continue;
+        }
+        if (a == "--save-log") {
+            if (i + 1 >= argc || !*argv[i + 1])
+                error = "--save-log braucht einen Dateinamen";
+            else
+                saveLog = argv[++i];
             continue;
         }
         if (!args.empty()) args += ' ';
         args += a;
     }
-    if (!listing.Finish()) {
-        ReportHeadlessError(listing.Error());
+    if (error.empty() && !listing.Finish()) error = listing.Error();
+    if (!error.empty()) {
+        ReportHeadlessError(error);
         return 1;
     }
 
@@ -67,9 +115,14 @@ int RunHeadless(int argc, char** argv) {
     TheAuditLog().SetModuleId(7);
 
     TerminalLogSink sink(stdout);
-    SetLogSink(&sink);
+    LogRecorder recorded;  // for --save-log
+    TeeLogSink tee(sink, recorded);
+    SetLogSink(&tee);
     ScriptedWindowServices services;
     services.SetEcho(stderr);
+    // "--yes" answers the questions; without it each takes its default
+    // button (Yes to archive and restore, No to delete).
+    if (confirmed) services.AnswerQuestionsWith(MsgResult::Yes);
     SetWindowServices(&services);
 
     int status = 0;
@@ -85,21 +138,23 @@ int RunHeadless(int argc, char** argv) {
             if (core.Problems() != 0 || view.Ended()) status = 1;
             // One gate in front of every command.
             bool permitted = !view.Ended();
-            if (permitted && !commands.empty() &&
+            if (permitted && (!commands.empty() || !saveLog.empty()) &&
                 !login.PermitsCommands(core.Databases().MainDatabase().Connection.IsOpen())) {
                 permitted = false;
                 status = 1;
             }
             for (const HeadlessStep& c : commands) {
                 if (!permitted) break;
-                // Listing changes nothing, so it also runs after a start-up problem.
+                // Listing and patient information change nothing, so they
+                // also run after a start-up problem or a failed command.
                 if (c.kind == HeadlessCommand::List || c.kind == HeadlessCommand::View) {
                     if (!RunListingStep(core, view, c)) status = 1;
                     continue;
                 }
-                if (status != 0) break;
-                if (!RunHeadlessCommand(core, view, c.kind, c.argument)) status = 1;
+                if (c.kind != HeadlessCommand::Info && status != 0) break;
+                if (!RunHeadlessCommand(core, view, c.kind, c.argument, confirmed)) status = 1;
             }
+            if (permitted && !saveLog.empty() && !SaveLog(recorded, saveLog)) status = 1;
         }
         // Every red line is an error or a refusal.
         if (sink.RedLines() > 0) status = 1;

@@ -1,49 +1,55 @@
 #include "app/HeadlessCommands.h"
 
 #include <cstdio>
+#include <vector>
 
-#include "db/DatabaseSet.h"
+#include "app/GivenPids.h"
+#include "app/HeadlessListing.h"
 #include "app/HeadlessView.h"
 #include "app/MainDialogCore.h"
-#include "archive/TransferPatients.h"
-#include "platform/Broadcast.h"
+#include "db/DatabaseSet.h"
 
-namespace {
-
-// Decimal ids joined by single commas, nothing else: the list goes into SQL
-// text as it stands, so anything else is refused.
-bool IsPidList(const std::string& pids) {
-    if (pids.empty() || pids.front() == ',' || pids.back() == ',') return false;
-    char previous = ',';
-    for (char c : pids) {
-        if (c == ',' && previous == ',') return false;
-        if (c != ',' && (c < '0' || c > '9')) return false;
-        previous = c;
-    }
-    return true;
-}
-
-}  // namespace
-
-bool RunHeadlessCommand(MainDialogCore& core, HeadlessView& view, HeadlessCommand command,
-                        const std::string& pids) {
-    if (!IsPidList(pids)) {
-        std::fprintf(stderr, "tamaro: \"%s\" ist keine Patientenliste (Nummern mit Komma, etwa 12,40,7)\n",
-                     pids.c_str());
+bool CheckHeadlessArgument(HeadlessCommand command, const std::string& value, std::string* error) {
+    std::vector<int32_t> pids;
+    const bool parsed = ParsePidList(value, pids);
+    if (command == HeadlessCommand::Info) {
+        if (parsed && pids.size() == 1) return true;
+        *error = "--info: \"" + value + "\" ist keine Patientennummer";
         return false;
     }
-    DatabaseSet& set = core.Databases();
-    const bool restore = command == HeadlessCommand::Restore;
-    // Archiving starts from the Velunda view, restoring from the archive view.
-    if (set.ArchiveIsSource() != restore) {
-        set.SwapSides();
-        view.CheckViewButton(restore ? IDC_VIEW_ARCHIV : IDC_VIEW_VELUNDA);
-        view.SetControlText(IDC_F4, restore ? "F4: Restaurieren" : "F4: Archivieren");
+    if (parsed) return true;
+    *error = "\"" + value + "\" ist keine Patientenliste (Nummern mit Komma, etwa 12,40,7)";
+    return false;
+}
+
+bool RunHeadlessCommand(MainDialogCore& core, HeadlessView& view, HeadlessCommand command,
+                        const std::string& argument, bool confirmed) {
+    switch (command) {
+        case HeadlessCommand::Archive:
+            core.OnVelundaView();
+            return core.Runs().TransferGiven(view, argument);
+        case HeadlessCommand::Restore:
+            // Without an archive connection the view switch only empties the
+            // list; the run then finds no patient there and is refused.
+            core.OnArchiveView();
+            return core.Runs().TransferGiven(view, argument);
+        case HeadlessCommand::Delete: {
+            const bool deleted = core.Runs().DeleteGiven(view, argument);
+            if (!deleted && !confirmed)
+                ReportHeadlessError("--delete: ohne --yes wird nichts gelöscht");
+            return deleted;
+        }
+        case HeadlessCommand::Info: {
+            std::vector<int32_t> pid;
+            ArchiveDbPair* source = core.Databases().SourceList;
+            if (!ParsePidList(argument, pid) || !AdmitGivenPids(source, false, pid, "angezeigt"))
+                return false;
+            view.ShowPatientInfo(pid.front(), source);
+            return true;
+        }
+        case HeadlessCommand::List:
+        case HeadlessCommand::View:
+            break;
     }
-    if (!restore && core.Patients().RefuseUnsafeArchive()) return false;
-    const bool ok = TransferPatients(set, view.ArchiveRuns(), pids);
-    // After a restore the Velunda side has new patients; the archiving run's
-    // deletion has already told the other programs.
-    if (restore) BroadcastNewPatients();
-    return ok;
+    return false;
 }

@@ -1,6 +1,10 @@
 #include "app/HeadlessView.h"
 
+#include <cstdio>
 #include <ctime>
+
+#include "core/Cp1252.h"
+#include "patient/PatientInfo.h"
 
 int64_t HeadlessView::GetPickerTime(int id) const {
     auto it = pickers_.find(id);
@@ -18,4 +22,11 @@ std::string HeadlessView::GetControlText(int id) const {
     if (it != texts_.end()) return it->second;
     if (id == IDC_F4) return "F4: Archivieren";
     return {};
+}
+
+void HeadlessView::ShowPatientInfo(int32_t pid, ArchiveDbPair* list) {
+    for (const PatientInfoLine& line : PatientInfoLines(list, pid))
+        std::fputs(cp1252::ToUtf8("INFO\t" + line.label + "\t" + line.value + "\n").c_str(),
+                   stdout);
+    std::fflush(stdout);
 }

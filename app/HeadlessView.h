@@ -9,7 +9,7 @@
 #include "core/ListViewModel.h"
 
 class HeadlessView : public IMainView {
-public:
+  public:
     IComboBox& ArchiveRuns() override { return archiveRuns_; }
     IComboBox& Doctors() override { return doctors_; }
     ListViewModel& Patients() override { return patients_; }
@@ -29,6 +29,8 @@ public:
         ended_ = true;
         endedOk_ = ok;
     }
+    // Prints the dialog's lines, each as INFO<TAB>label<TAB>value (UTF-8).
+    void ShowPatientInfo(int32_t pid, ArchiveDbPair* list) override;
 
     void SetNameFilter(const std::string& text) { nameFilter_ = text; }
     int CheckedView() const { return checkedView_; }
@@ -39,7 +41,7 @@ public:
     // Timers armed and not yet taken, oldest first.
     std::vector<int>& PendingTimers() { return timers_; }
 
-private:
+  private:
     ComboBoxModel archiveRuns_;
     ComboBoxModel doctors_;
     ListViewModel patients_{{"Patient", "Art", "Leistung", "Dummy"}, {0, 70, 70, 0}};

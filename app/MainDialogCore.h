@@ -9,14 +9,17 @@
 #include <functional>
 #include <string>
 
-#include "core/CConfigFile.h"
-#include "db/DatabaseSet.h"
+#include "app/CommandHold.h"
+#include "app/ListCommands.h"
 #include "app/MainView.h"
 #include "app/PatientList.h"
+#include "app/RunCommands.h"
 #include "app/ViewSwitch.h"
+#include "core/CConfigFile.h"
+#include "db/DatabaseSet.h"
 
 class MainDialogCore {
-public:
+  public:
     MainDialogCore() = default;
     // Detaches the audit log from the main database's connection.
     ~MainDialogCore();
@@ -36,6 +39,17 @@ public:
     void OnVelundaView() { views_.ShowVelunda(*view_); }
     void OnArchiveView() { views_.ShowArchive(*view_); }
     void OnRefresh() { views_.Refresh(*view_); }
+    // F2, F3, F4, F5 (and a double click in the list), F6.
+    void OnSelectAll() { listCommands_.OnSelectAll(*view_); }
+    void OnSelectNone() { listCommands_.OnSelectNone(*view_); }
+    void OnTransfer() { runs_.OnTransfer(*view_); }
+    void OnPatientInfo() { listCommands_.OnPatientInfo(*view_); }
+    void OnDelete() { runs_.OnDelete(*view_); }
+    // After F1, F7 and F8, whose work is the window's: the focus back to the
+    // list (timer 2).
+    void ArmFocusTimer() { view_->ArmTimer(2, 10); }
+    // True while an archive, restore or delete run is in progress.
+    bool RunInProgress() const { return hold_.RunInProgress(); }
 
     // Opens the set: connections, audit attachment and pruning, the archive
     // template, one kind. Returns the number of problems (0 = usable).
@@ -48,11 +62,12 @@ public:
     DatabaseSet& Databases() { return set_; }
     CConfigFile& Config() { return config_; }
     PatientList& Patients() { return list_; }
+    RunCommands& Runs() { return runs_; }
     int Problems() const { return problems_; }
     bool Started() const { return started_; }
     IMainView* View() const { return view_; }
 
-private:
+  private:
     void StartupMaintenance();
     void StoreFilterRange();
     void DetachAuditLog();
@@ -61,7 +76,10 @@ private:
     CConfigFile config_;
     DatabaseSet set_;
     PatientList list_{set_};
-    ViewSwitch views_{set_, config_, list_};
+    CommandHold hold_{list_};
+    ViewSwitch views_{set_, config_, list_, hold_};
+    RunCommands runs_{set_, list_, hold_};
+    ListCommands listCommands_{set_, hold_};
     int problems_ = 0;
     uint64_t startMark_ = 0;
     bool started_ = false;

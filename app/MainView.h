@@ -9,6 +9,8 @@
 #include "core/ComboBox.h"
 #include "core/ListView.h"
 
+struct ArchiveDbPair;
+
 enum ControlId {
     IDC_PATLIST = 1000,
     IDC_LOG = 1001,
@@ -20,9 +22,12 @@ enum ControlId {
     IDC_SERVICE_TO = 1007,
     IDC_NAME = 1008,
     IDC_F1 = 1009,
+    IDC_F2 = 1010,
+    IDC_F3 = 1011,
     IDC_F4 = 1012,
     IDC_F5 = 1013,
     IDC_F6 = 1014,
+    IDC_F7 = 1015,
     IDC_F8 = 1016,
     IDC_ARCHIVE_RUNS = 1017,
     IDC_DOCTORS = 1018,
@@ -31,7 +36,7 @@ enum ControlId {
 };
 
 class IMainView {
-public:
+  public:
     virtual ~IMainView() = default;
     virtual IComboBox& ArchiveRuns() = 0;  // 1017 "Archivierung vom"
     virtual IComboBox& Doctors() = 0;      // 1018
@@ -53,4 +58,7 @@ public:
     // Gives the keyboard focus to a control (timer 2: the patient list).
     virtual void SetFocus(int id) = 0;
     virtual void EndDialog(bool ok) = 0;
+    // The patient information of one patient from the databases of a side
+    // (dialog 129, modal); returns when it is closed.
+    virtual void ShowPatientInfo(int32_t pid, ArchiveDbPair* list) = 0;
 };

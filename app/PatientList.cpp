@@ -182,6 +182,12 @@ std::string PatientQuery(int32_t admittedFrom, int32_t admittedTo, const std::st
     return sql + "order by trim(nachname), vorname";
 }
 
+bool CollectOpenBusiness(ArchiveDbPair* velunda, std::unordered_set<int32_t>& pids) {
+    if (!velunda->Connection.IsOpen()) return false;
+    ODBCStmt stmt(velunda->Connection);
+    return CollectHiddenPatients(velunda, stmt, pids);
+}
+
 bool PatientList::RefuseUnsafeArchive() const {
     if (!archiveUnsafe_ || set_.ArchiveIsSource()) return false;
     ShowMessage(UnsafeArchiveMessage);

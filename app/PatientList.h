@@ -7,7 +7,9 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 
+struct ArchiveDbPair;
 class DatabaseSet;
 class IMainView;
 
@@ -37,6 +39,12 @@ class PatientList {
     bool archiveUnsafe_ = false;
     bool filling_ = false;  // a refresh asked for while the list is filled is dropped
 };
+
+// The patients of the Velunda side who still have open business there (open
+// invoices, unbilled services or forms, cash-book entries, empty billing
+// records): the six queries of the list, each failure reported in red with
+// its label. True when every query ran.
+bool CollectOpenBusiness(ArchiveDbPair* velunda, std::unordered_set<int32_t>& pids);
 
 // The refusal of RefuseUnsafeArchive.
 extern const char* const UnsafeArchiveMessage;

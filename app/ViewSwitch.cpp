@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "app/CommandHold.h"
 #include "app/MainDialogCore.h"
 #include "app/MainView.h"
 #include "app/PatientList.h"
@@ -25,10 +26,10 @@ void StoreRange(CConfigFile& config, IMainView& view, const char* prefix) {
 
 }  // namespace
 
-// A view button pressed while the list is being filled changes nothing;
-// the button of the view shown stays pressed.
+// A view button pressed while the list is being filled or a run is in
+// progress changes nothing; the button of the view shown stays pressed.
 bool ViewSwitch::Busy(IMainView& view) {
-    if (!list_.Filling()) return false;
+    if (!hold_.Busy()) return false;
     view.CheckViewButton(set_.ArchiveIsSource() ? IDC_VIEW_ARCHIV : IDC_VIEW_VELUNDA);
     return true;
 }
@@ -64,6 +65,7 @@ void ViewSwitch::ShowArchive(IMainView& view) {
 }
 
 void ViewSwitch::Refresh(IMainView& view) {
+    if (hold_.Busy()) return;
     list_.FillList(view);
     view.ArmTimer(2, 10);
 }

@@ -6,14 +6,15 @@
 #pragma once
 
 class CConfigFile;
+class CommandHold;
 class DatabaseSet;
 class IMainView;
 class PatientList;
 
 class ViewSwitch {
   public:
-    ViewSwitch(DatabaseSet& set, CConfigFile& config, PatientList& list)
-        : set_(set), config_(config), list_(list) {}
+    ViewSwitch(DatabaseSet& set, CConfigFile& config, PatientList& list, const CommandHold& hold)
+        : set_(set), config_(config), list_(list), hold_(hold) {}
 
     // Button 1002. Nothing happens when the Velunda view is shown already.
     void ShowVelunda(IMainView& view);
@@ -21,7 +22,8 @@ class ViewSwitch {
     // without an archive connection the list is only emptied.
     void ShowArchive(IMainView& view);
     // Button 1006 and a choice in the doctor list: refill, then the focus
-    // back to the list.
+    // back to the list. Each of the three does nothing while a run or a
+    // list fill is in progress.
     void Refresh(IMainView& view);
 
   private:
@@ -30,4 +32,5 @@ class ViewSwitch {
     DatabaseSet& set_;
     CConfigFile& config_;
     PatientList& list_;
+    const CommandHold& hold_;
 };

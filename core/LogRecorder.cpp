@@ -3,6 +3,11 @@
 void LogRecorder::Append(const std::string& text, uint32_t colour) {
     raw_ += text;
     if (colour != 0) current_ = colour;
+    if (!text.empty()) {
+        if (runs_.empty() || runs_.back().colour != current_)
+            runs_.push_back({std::string(), current_, current_ != 0});
+        runs_.back().text += text;
+    }
     bool newSegment = true;
     for (size_t i = 0; i < text.size(); ++i) {
         if (!openStarted_) {
@@ -38,6 +43,7 @@ std::vector<std::string> LogRecorder::Texts() const {
 
 void LogRecorder::Clear() {
     raw_.clear();
+    runs_.clear();
     current_ = 0;
     done_.clear();
     open_ = Line{};

@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "core/LogSink.h"
+#include "core/RtfWriter.h"
 
 class LogRecorder : public ILogSink {
-public:
+  public:
     struct Line {
         std::string text;     // without line end
         uint32_t colour = 0;  // colour in force where the line began (0 = default black)
@@ -22,10 +23,14 @@ public:
     std::vector<Line> Lines() const;
     std::vector<std::string> Texts() const;
     const std::string& Raw() const { return raw_; }
+    // The whole log as stretches of one format, as the window shows it: a
+    // colour once given stays in force, in bold, for later colour-0 text.
+    const std::vector<LogRun>& Runs() const { return runs_; }
     void Clear();
 
-private:
+  private:
     std::string raw_;
+    std::vector<LogRun> runs_;
     uint32_t current_ = 0;
     std::vector<Line> done_;
     Line open_;

@@ -1,5 +1,6 @@
 // Window services without a window: every message box is recorded (and, when
-// an output stream is set, printed there in UTF-8), and answered from a queue
+// an output stream is set, printed there in UTF-8: "[Meldung] text", or for a
+// question "[Frage] text" and "[Antwort] Ja|Nein"), and answered from a queue
 // of scripted answers or else with its default button.
 #pragma once
 
@@ -11,7 +12,7 @@
 #include "core/WindowServices.h"
 
 class ScriptedWindowServices : public IWindowServices {
-public:
+  public:
     struct Box {
         std::string text;  // CP1252
         MsgButtons buttons;
@@ -20,10 +21,16 @@ public:
     };
     MsgResult MessageBox(const std::string& text, MsgButtons buttons,
                          MsgResult defaultButton) override;
-    void BeginWaitCursor() override { ++waitDepth_; ++waitCount_; }
+    void BeginWaitCursor() override {
+        ++waitDepth_;
+        ++waitCount_;
+    }
     void EndWaitCursor() override { --waitDepth_; }
 
     void QueueAnswer(MsgResult answer) { answers_.push_back(answer); }
+    // Every Yes/No question that no queued answer meets gets this answer
+    // instead of its default button (the headless "--yes").
+    void AnswerQuestionsWith(MsgResult answer) { questionAnswer_ = answer; }
     void SetEcho(std::FILE* out) { echo_ = out; }
     const std::vector<Box>& Boxes() const { return boxes_; }
     std::vector<std::string> Texts() const;
@@ -31,10 +38,11 @@ public:
     int WaitDepth() const { return waitDepth_; }  // 0 when every cursor was restored
     int WaitCount() const { return waitCount_; }
 
-private:
+  private:
     std::vector<Box> boxes_;
     std::deque<MsgResult> answers_;
     std::FILE* echo_ = nullptr;
+    MsgResult questionAnswer_ = MsgResult::Ok;  // Ok: the default button
     int waitDepth_ = 0;
     int waitCount_ = 0;
 };

@@ -10,7 +10,7 @@ PACKAGES=(
   qt6-base-dev libqt6dbus6 libqt6printsupport6
   googletest libgtest-dev libgmock-dev
   python3-pyodbc
-  xvfb xauth dbus libdbus-1-dev
+  xvfb xauth dbus libdbus-1-dev xdotool
   clang-format
   clang libclang-rt-14-dev
   ccache

@@ -18,11 +18,21 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     big.setBold(true);
     version->setFont(big);
     layout->addWidget(version);
-    layout->addWidget(new QLabel(QStringLiteral("Patientenarchivierung für Velunda"), this));
+    auto* description = new QLabel(
+        QStringLiteral("Patientenarchivierung für Velunda\n\n"
+                       "Tamaro verschiebt Patienten, die nicht mehr in die Praxis kommen, mit\n"
+                       "allen ihren Daten aus den Velunda-Datenbanken in die Archivdatenbank\n"
+                       "und holt sie bei Bedarf zurück. Vor jedem Lauf sichert es die\n"
+                       "Datenbanken und stellt sie wieder her, wenn etwas misslingt."),
+        this);
+    description->setObjectName(QStringLiteral("description"));
+    layout->addWidget(description);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-QString CAboutDlg::VersionText() { return ToQString(GetVersionText()); }
+QString CAboutDlg::VersionText() {
+    return ToQString(GetVersionText());
+}

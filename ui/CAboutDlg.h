@@ -1,4 +1,5 @@
-// The About box (dialog 100): program name and version.
+// The About box (dialog 100): program name and version, and what the
+// program does in a few German words.
 #pragma once
 
 #include <QDialog>

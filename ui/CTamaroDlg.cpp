@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDesktopServices>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -14,12 +15,18 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <QTimer>
+#include <QUrl>
 #include <algorithm>
 
 #include "app/MainDialogCore.h"
+#include "core/FsPath.h"
+#include "core/Globals.h"
+#include "platform/CloseOnExec.h"
 #include "ui/CAboutDlg.h"
 #include "ui/DatePicker.h"
 #include "ui/ProgressLogWidget.h"
+#include "ui/ReportList.h"
 
 namespace {
 
@@ -87,28 +94,15 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
     doctors_->setGeometry(kWidth - 220 - 4, 4, 220, 24);
     connect(doctors_, &QComboBox::activated, this, [this] { OnDoctorSelected(); });
 
-    list_ = new QTableWidget(0, 4, this);
+    list_ = NewReportList({QStringLiteral("Patient"), QStringLiteral("Art"),
+                           QStringLiteral("Leistung"), QStringLiteral("Dummy")},
+                          this);
     list_->setObjectName(IdName(1000));
     list_->setGeometry(4, 32, kRightX - 8, kHeight - 32 - kButtonHeight - 2);
-    list_->setHorizontalHeaderLabels({QStringLiteral("Patient"), QStringLiteral("Art"),
-                                      QStringLiteral("Leistung"), QStringLiteral("Dummy")});
-    for (int c = 0; c < 4; ++c)
-        list_->horizontalHeaderItem(c)->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     QHeaderView* header = list_->horizontalHeader();
-    header->setSectionsClickable(false);
-    header->setHighlightSections(false);
-    header->setStretchLastSection(false);
-    header->setMinimumSectionSize(0);
     header->resizeSection(1, 70);
     header->resizeSection(2, 70);
     header->resizeSection(3, 0);
-    list_->verticalHeader()->hide();
-    list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6);
-    list_->setShowGrid(true);
-    list_->setWordWrap(false);
-    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     connect(list_, &QTableWidget::cellDoubleClicked, this, [this] { OnListDoubleClick(); });
 
@@ -345,10 +339,62 @@ void CTamaroDlg::OnRefresh() {
     if (core_) core_->OnRefresh();
 }
 
+void CTamaroDlg::done(int result) {
+    if (!core_ || !core_->RunInProgress()) {
+        QDialog::done(result);
+        return;
+    }
+    if (doneAfterRun_) return;
+    doneAfterRun_ = result;
+    auto* wait = new QTimer(this);
+    connect(wait, &QTimer::timeout, this, [this, wait] {
+        if (core_ && core_->RunInProgress()) return;
+        wait->deleteLater();
+        const int result = *doneAfterRun_;
+        doneAfterRun_.reset();
+        QDialog::done(result);
+    });
+    wait->start(50);
+}
+
+void CTamaroDlg::OnHelp() {
+    // The page lies in the program folder; the desktop opens it with the
+    // program the user chose for web pages. Its result is not checked.
+    KeepDescriptorsFromChildren();
+    const std::string page = fspath::ToFileSystem(ProgramDir + "/Dokumentation/index.html");
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(page)));
+    if (core_) core_->ArmFocusTimer();
+}
+
+void CTamaroDlg::OnSelectAll() {
+    if (core_) core_->OnSelectAll();
+}
+
+void CTamaroDlg::OnSelectNone() {
+    if (core_) core_->OnSelectNone();
+}
+
+void CTamaroDlg::OnTransfer() {
+    if (core_) core_->OnTransfer();
+}
+
+void CTamaroDlg::OnPatientInfo() {
+    if (core_) core_->OnPatientInfo();
+}
+
+void CTamaroDlg::OnDelete() {
+    if (core_) core_->OnDelete();
+}
+
+void CTamaroDlg::OnListDoubleClick() {
+    if (fkeys_[4]->isEnabled()) OnPatientInfo();
+}
+
 void CTamaroDlg::OnPrint() {
     log_->PrintLog();
+    if (core_) core_->ArmFocusTimer();
 }
 
 void CTamaroDlg::OnSave() {
-    log_->SaveLogAsRtf();
+    if (log_->SaveLogAsRtf() && core_) core_->ArmFocusTimer();
 }

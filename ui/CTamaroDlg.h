@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <ctime>
 #include <memory>
+#include <optional>
 
 #include "ui/PatientListControl.h"
 #include "ui/QtComboBox.h"
@@ -71,6 +72,9 @@ class CTamaroDlg : public QDialog {
 
     // Enter does not close the window.
     void accept() override {}
+    // Escape and the close box end the program; while a run is in progress
+    // only once it has ended, so that the run keeps its window to the end.
+    void done(int result) override;
 
     // The engine that the view buttons, the refresh button and the doctor
     // list call; set once the start-up has run. Not owned.
@@ -81,15 +85,16 @@ class CTamaroDlg : public QDialog {
     virtual void OnArchiveView();
     virtual void OnRefresh();
     virtual void OnDoctorSelected() { OnRefresh(); }
-    virtual void OnHelp() {}
-    virtual void OnSelectAll() {}
-    virtual void OnSelectNone() {}
-    virtual void OnTransfer() {}
-    virtual void OnPatientInfo() {}
-    virtual void OnDelete() {}
+    virtual void OnHelp();
+    virtual void OnSelectAll();
+    virtual void OnSelectNone();
+    virtual void OnTransfer();
+    virtual void OnPatientInfo();
+    virtual void OnDelete();
     virtual void OnPrint();
     virtual void OnSave();
-    virtual void OnListDoubleClick() { OnPatientInfo(); }
+    // Runs F5, as its key does: only while button 1013 is enabled.
+    virtual void OnListDoubleClick();
 
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -115,4 +120,5 @@ class CTamaroDlg : public QDialog {
     std::unique_ptr<QtComboBox> runsAdapter_;
     std::unique_ptr<QtComboBox> doctorsAdapter_;
     MainDialogCore* core_ = nullptr;
+    std::optional<int> doneAfterRun_;  // the end asked for during a run
 };

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/LogSink.h"
-#include "ui/RtfWriter.h"
+#include "core/RtfWriter.h"
 
 class QPrinter;
 

@@ -4,20 +4,33 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include "ui/CPatInfoDlg.h"
 #include "ui/CTamaroDlg.h"
 #include "ui/QtCp1252.h"
 
 QtMainView::QtMainView(CTamaroDlg& dlg, std::function<void(int)> onTimer)
     : dlg_(dlg), onTimer_(std::move(onTimer)) {}
 
-IComboBox& QtMainView::ArchiveRuns() { return dlg_.ArchiveRuns(); }
-IComboBox& QtMainView::Doctors() { return dlg_.Doctors(); }
-IListView& QtMainView::Patients() { return dlg_.PatientRows(); }
+IComboBox& QtMainView::ArchiveRuns() {
+    return dlg_.ArchiveRuns();
+}
+IComboBox& QtMainView::Doctors() {
+    return dlg_.Doctors();
+}
+IListView& QtMainView::Patients() {
+    return dlg_.PatientRows();
+}
 
-int64_t QtMainView::GetPickerTime(int id) const { return int64_t(dlg_.PickerTime(id)); }
-void QtMainView::SetPickerTime(int id, int64_t seconds) { dlg_.SetPickerTime(id, time_t(seconds)); }
+int64_t QtMainView::GetPickerTime(int id) const {
+    return int64_t(dlg_.PickerTime(id));
+}
+void QtMainView::SetPickerTime(int id, int64_t seconds) {
+    dlg_.SetPickerTime(id, time_t(seconds));
+}
 
-std::string QtMainView::GetNameFilter() const { return ToCp1252(dlg_.NameFilter()->text()); }
+std::string QtMainView::GetNameFilter() const {
+    return ToCp1252(dlg_.NameFilter()->text());
+}
 
 void QtMainView::EnableControl(int id, bool enable) {
     if (QWidget* w = dlg_.Control(id)) w->setEnabled(enable);
@@ -58,4 +71,8 @@ void QtMainView::SetFocus(int id) {
 void QtMainView::EndDialog(bool ok) {
     // The dialog may not be running yet (start-up); end it from the event loop.
     QTimer::singleShot(0, &dlg_, [this, ok] { ok ? dlg_.done(QDialog::Accepted) : dlg_.reject(); });
+}
+
+void QtMainView::ShowPatientInfo(int32_t pid, ArchiveDbPair* list) {
+    CPatInfoDlg::Run(pid, list, &dlg_);
 }

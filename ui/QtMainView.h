@@ -10,7 +10,7 @@
 class CTamaroDlg;
 
 class QtMainView : public IMainView {
-public:
+  public:
     QtMainView(CTamaroDlg& dlg, std::function<void(int)> onTimer);
 
     IComboBox& ArchiveRuns() override;
@@ -29,8 +29,9 @@ public:
     void ArmTimer(int id, int milliseconds) override;
     void SetFocus(int id) override;
     void EndDialog(bool ok) override;
+    void ShowPatientInfo(int32_t pid, ArchiveDbPair* list) override;
 
-private:
+  private:
     CTamaroDlg& dlg_;
     std::function<void(int)> onTimer_;
 };

@@ -9,6 +9,7 @@
 #include <memory>
 #include <regex>
 
+#include "app/CommandHold.h"
 #include "app/HeadlessView.h"
 #include "app/PatientList.h"
 #include "app/ViewSwitch.h"
@@ -306,7 +307,8 @@ TEST_P(PatientListTest, ArchiveViewRunsNoExclusionsAndFiltersByRun) {
     ASSERT_EQ(view_.ArchiveRuns().GetCount(), 3);
 
     CConfigFile config;
-    ViewSwitch views(*set_, config, *list_);
+    CommandHold hold(*list_);
+    ViewSwitch views(*set_, config, *list_, hold);
     views.ShowArchive(view_);
     // The archive range defaults to the last year; the cases were served earlier.
     EXPECT_TRUE(Pids().empty());
@@ -341,7 +343,8 @@ TEST_P(PatientListTest, EachViewKeepsItsOwnRange) {
     CConfigFile config;
     config.SetInt("Archiv.Min", 1500000000);
     config.SetInt("Archiv.Max", 1600000000);
-    ViewSwitch views(*set_, config, *list_);
+    CommandHold hold(*list_);
+    ViewSwitch views(*set_, config, *list_, hold);
     view_.SetControlText(IDC_F4, "F4: Archivieren");
 
     views.ShowVelunda(view_);  // shown already: nothing happens

@@ -276,13 +276,15 @@ TEST_F(CTamaroDlgTest, WindowMenuOpensTheAboutBox) {
     std::unique_ptr<QMenu> menu(dlg.CreateSystemMenu(nullptr));
     ASSERT_EQ(menu->actions().size(), 1);
     EXPECT_EQ(menu->actions()[0]->text(), QString::fromUtf8("&Info über Tamaro..."));
-    QString version;
+    QString version, description;
     QTimer::singleShot(0, [&] {
         QWidget* about = QApplication::activeModalWidget();
         ASSERT_NE(about, nullptr);
         EXPECT_EQ(about->objectName(), QStringLiteral("100"));
         if (auto* label = about->findChild<QLabel*>(QStringLiteral("version")))
             version = label->text();
+        if (auto* label = about->findChild<QLabel*>(QStringLiteral("description")))
+            description = label->text();
         about->close();
     });
     menu->actions()[0]->trigger();
@@ -290,6 +292,8 @@ TEST_F(CTamaroDlgTest, WindowMenuOpensTheAboutBox) {
                            .arg(TAMARO_VERSION_MAJOR)
                            .arg(TAMARO_VERSION_MINOR, 2, 10, QLatin1Char('0')));
     EXPECT_EQ(CAboutDlg::VersionText(), QStringLiteral("Tamaro V1.38"));
+    EXPECT_TRUE(description.startsWith(QString::fromUtf8("Patientenarchivierung für Velunda")))
+        << description.toStdString();
 }
 
 // Draws a filled window; TAMARO_UI_GRAB names a PNG file to keep the picture.

@@ -18,7 +18,7 @@
 #include "core/ScriptedWindowServices.h"
 #include "tests/fixtures/TestEnv.h"
 #include "ui/ProgressLogWidget.h"
-#include "ui/RtfWriter.h"
+#include "core/RtfWriter.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/RtfWriter.h"
+#include "core/RtfWriter.h"
 
 #include <algorithm>
 #include <cstdio>

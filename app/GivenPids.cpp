@@ -1,0 +1,123 @@
+#include "app/GivenPids.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <set>
+#include <unordered_set>
+
+#include "app/PatientList.h"
+#include "archive/PidList.h"
+#include "core/Globals.h"
+#include "core/LogSink.h"
+#include "core/WindowServices.h"
+#include "db/ArchiveDbPair.h"
+#include "db/ODBCStmt.h"
+#include "db/OdbcResult.h"
+
+namespace {
+
+std::string JoinIds(const std::vector<int32_t>& ids) {
+    std::string text;
+    for (int32_t id : ids) text += (text.empty() ? "" : ", ") + std::to_string(id);
+    return text;
+}
+
+// The ids of pids that have a row in "patienten" of the database; false when
+// a query failed (reported in red).
+bool FindPatients(ArchiveDbPair& db, const std::vector<int32_t>& pids,
+                  std::unordered_set<int32_t>& found) {
+    if (!db.Connection.IsOpen()) {
+        AppendLog(
+            "Fehler beim Prüfen der Patientennummern: " + db.DisplayName + " ist nicht verbunden.",
+            ColourRed);
+        return false;
+    }
+    ODBCStmt stmt(db.Connection);
+    for (const std::string& part : SplitPidList(JoinPids(pids))) {
+        if (!stmt.ExecDirect("select pid from patienten where pid in (" + part + ")")) {
+            AppendLog("Fehler beim Prüfen der Patientennummern: " +
+                          db.Connection.GetErrorText(stmt.Handle()),
+                      ColourRed);
+            return false;
+        }
+        while (stmt.Fetch()) {
+            int32_t pid = 0;
+            if (stmt.GetColumnInt(1, pid)) found.insert(pid);
+        }
+        stmt.Reset();
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ParsePidList(const std::string& text, std::vector<int32_t>& pids) {
+    pids.clear();
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(',', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string part = text.substr(start, end - start);
+        bool digits = !part.empty() && part.size() <= 10;
+        for (char c : part) digits = digits && c >= '0' && c <= '9';
+        const long long value = digits ? std::strtoll(part.c_str(), nullptr, 10) : -1;
+        if (!digits || value > INT32_MAX) {
+            pids.clear();
+            return false;
+        }
+        pids.push_back(int32_t(value));
+        start = end + 1;
+    }
+    return !pids.empty();
+}
+
+std::string JoinPids(const std::vector<int32_t>& pids) {
+    std::string text;
+    for (int32_t id : pids) {
+        if (!text.empty()) text += ',';
+        text += std::to_string(id);
+    }
+    return text;
+}
+
+bool AdmitGivenPids(ArchiveDbPair* source, bool openBusiness, const std::vector<int32_t>& pids,
+                    const std::string& participle) {
+    std::vector<int32_t> twice, missing, hidden;
+    std::set<int32_t> seen, reported;
+    for (int32_t pid : pids)
+        if (!seen.insert(pid).second && reported.insert(pid).second) twice.push_back(pid);
+
+    std::unordered_set<int32_t> found;
+    if (!FindPatients(*source, pids, found)) return false;
+    std::unordered_set<int32_t> open;
+    if (openBusiness && !CollectOpenBusiness(source, open)) {
+        ShowMessage(
+            "Die Patienten konnten nicht vollständig auf offene Leistungen, Rechnungen, eDokus, "
+            "leere Scheine und Kassenbucheinträge geprüft werden (siehe Verlauf).\n"
+            "Der Vorgang wird nicht gestartet.");
+        return false;
+    }
+    std::set<int32_t> listed;
+    for (int32_t pid : pids) {
+        if (!listed.insert(pid).second) continue;
+        if (!found.count(pid))
+            missing.push_back(pid);
+        else if (open.count(pid))
+            hidden.push_back(pid);
+    }
+    if (twice.empty() && missing.empty() && hidden.empty()) return true;
+
+    std::string text = "Diese Patienten können nicht " + participle + " werden:";
+    if (!twice.empty()) text += "\n• mehrfach angegeben: " + JoinIds(twice);
+    if (!missing.empty())
+        text += std::string("\n• nicht ") +
+                (source->DisplayName == "Archiv" ? "im Archiv" : "in Velunda") +
+                " vorhanden: " + JoinIds(missing);
+    if (!hidden.empty())
+        text +=
+            "\n• mit offenen Leistungen, Rechnungen, eDokus, leeren Scheinen oder "
+            "Kassenbucheinträgen: " +
+            JoinIds(hidden);
+    ShowMessage(text + "\nDer Vorgang wird nicht gestartet.");
+    return false;
+}

@@ -1,0 +1,185 @@
+// "tamaro --headless" archiving, restoring, deleting, showing patients and
+// saving its log, as an administrator runs it, on practices of both kinds
+// with the fixed cases of tamaro-mkpractice (Velunda lists 10 to 16 for
+// doctor 2; 1 to 9 have open business).
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/NamedMutex.h"
+#include "tests/fixtures/Practice.h"
+#include "tests/fixtures/PrivateSessionBus.h"
+
+#ifdef TAMARO_HAVE_PROGRAM
+
+using namespace testenv;
+
+namespace {
+
+class HeadlessCommandsTest : public ::testing::TestWithParam<std::string> {
+  protected:
+    void SetUp() override {
+        UseBuiltDrivers();
+        setenv("XDG_CONFIG_HOME", cfg_.str().c_str(), 1);
+        setenv("TAMARO_LOCK_DIR", locks_.str().c_str(), 1);
+        const fs::path cached = CachedPractice(GetParam(), 0, "--cases");
+        ASSERT_FALSE(cached.empty());
+        fs::copy(cached / "Database", practice_.path() / "Database", fs::copy_options::recursive);
+        WriteFile(practice_.path() / "Network.cfg",
+                  "Path=" + practice_.str() + "\nFBConnect=" + practice_.str() + "\n");
+        RegisterVelunda(practice_.path());
+        MakeProgramDir(program_.path());
+    }
+    void TearDown() override { unsetenv("TAMARO_LOCK_DIR"); }
+
+    struct Result {
+        int status;
+        std::string out, err;
+        bool Out(const std::string& part) const { return out.find(part) != std::string::npos; }
+        bool Err(const std::string& part) const { return err.find(part) != std::string::npos; }
+    };
+    Result Run(const std::string& args) {
+        const fs::path errFile = cfg_.path() / "stderr.txt";
+        Result r;
+        r.status = RunCommand(
+            "cd '" + program_.str() + "' && echo geheim | '" + (ProgramDir() / "tamaro").string() +
+                "' --headless --user mueller " + args + " 2>'" + errFile.string() + "'",
+            &r.out);
+        r.err = ReadFile(errFile);
+        return r;
+    }
+
+    TempDir cfg_{"tamaro-cfg"}, practice_{"tamaro-practice"}, program_{"tamaro-prog"},
+        locks_{"tamaro-locks"};
+};
+
+TEST_P(HeadlessCommandsTest, ArchiveInfoRestoreDeleteAndTheSavedLog) {
+    PrivateSessionBus bus;
+    if (!bus.Ready()) GTEST_SKIP() << "no dbus-daemon";
+    const fs::path rtf = cfg_.path() / "Verlauf 1.rtf";
+    Result r =
+        Run("--archive 11,12 --view archiv --info 12 --restore 12 --delete 11 --yes "
+            "--save-log '" +
+            rtf.string() + "'");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    // The commands in the order given, each through the window's path.
+    const size_t archived = r.out.find("Datentransfer Velunda -> Archiv...\n"),
+                 info = r.out.find("INFO\tVorname\tLars\nINFO\tName\tLenz\n"),
+                 restored = r.out.find("Datentransfer Archiv -> Velunda...\n"),
+                 deleted = r.out.find("Patienten l\xc3\xb6schen aus Archiv...\n");
+    EXPECT_LT(archived, info) << r.out;
+    EXPECT_LT(info, restored) << r.out;
+    EXPECT_LT(restored, deleted) << r.out;
+    EXPECT_TRUE(r.Out("INFO\t\t\nINFO\tScheine\t1\nINFO\tZiffern\t4\n")) << r.out;
+    EXPECT_TRUE(
+        r.Err("[Frage] Wollen Sie die 2 selektierten Eintr\xc3\xa4ge wirklich "
+              "archivieren?\n\nAchtung:"))
+        << r.err;
+    EXPECT_TRUE(
+        r.Err("[Frage] Wollen Sie die 1 selektierten Eintr\xc3\xa4ge wirklich "
+              "restaurieren?\n[Antwort] Ja\n"))
+        << r.err;
+    EXPECT_TRUE(
+        r.Err("[Frage] Wollen Sie die 1 selektierten Eintr\xc3\xa4ge wirklich "
+              "l\xc3\xb6schen?\n[Antwort] Ja\n"))
+        << r.err;
+    // The deletion in Velunda (archive) and the command (restore) told the
+    // other programs; the deletion in the archive did not.
+    EXPECT_EQ(bus.NewPatientSignals(), 2);
+
+    const std::string saved = ReadFile(rtf);
+    EXPECT_EQ(saved.rfind("{\\rtf1\\ansi\\ansicpg1252", 0), 0u);
+    EXPECT_NE(saved.find("\\cf1\\b Initialisierung...\\par"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("Patienten l\\'f6schen aus Archiv...\\par"), std::string::npos);
+    EXPECT_EQ(saved.find("INFO"), std::string::npos);  // printed, not logged
+
+    // 12 is back in Velunda, 11 is gone from both sides.
+    r = Run("--list --info 11 --view archiv --info 11");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.Out("LIST\t12\tLenz, Lars\t")) << r.out;
+    EXPECT_FALSE(r.Out("LIST\t11\t")) << r.out;
+    EXPECT_FALSE(r.Out("INFO")) << r.out;
+    EXPECT_TRUE(r.Err("\xe2\x80\xa2 nicht in Velunda vorhanden: 11\n")) << r.err;
+    EXPECT_TRUE(r.Err("\xe2\x80\xa2 nicht im Archiv vorhanden: 11\n")) << r.err;
+}
+
+TEST_P(HeadlessCommandsTest, RefusedListsSiblingProgramsAndAnUnconfirmedDeleteChangeNothing) {
+    // Open business (1), twice (11), nowhere (99): one message names them all.
+    Result r = Run("--archive 1,11,99,11");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(
+        r.Err("[Meldung] Diese Patienten k\xc3\xb6nnen nicht archiviert werden:\n"
+              "\xe2\x80\xa2 mehrfach angegeben: 11\n"
+              "\xe2\x80\xa2 nicht in Velunda vorhanden: 99\n"
+              "\xe2\x80\xa2 mit offenen Leistungen, Rechnungen, eDokus, leeren Scheinen "
+              "oder Kassenbucheintr\xc3\xa4gen: 1\n"
+              "Der Vorgang wird nicht gestartet.\n"))
+        << r.err;
+    EXPECT_FALSE(r.Out("Datentransfer")) << r.out;
+    EXPECT_FALSE(r.Err("[Frage]"));
+
+    r = Run("--restore 12");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.Err("nicht im Archiv vorhanden: 12")) << r.err;
+
+    // Deleting asks with No as its default: without --yes nothing happens.
+    r = Run("--delete 11,12");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(
+        r.Err("[Frage] Wollen Sie die 2 selektierten Eintr\xc3\xa4ge wirklich "
+              "l\xc3\xb6schen?\n[Antwort] Nein\n"
+              "tamaro: --delete: ohne --yes wird nichts gel\xc3\xb6scht\n"))
+        << r.err;
+    EXPECT_FALSE(r.Out("Patienten l\xc3\xb6schen")) << r.out;
+
+    // Values that are no pid lists stop the program before it starts.
+    for (const char* bad : {"--archive 1x", "--delete '1) or (1=1'", "--restore ,12",
+                            "--info 11,12", "--archive 99999999999", "--archive"}) {
+        r = Run(bad);
+        EXPECT_EQ(r.status, 1) << bad;
+        EXPECT_EQ(r.out, "") << bad;
+        EXPECT_EQ(r.err.rfind("tamaro: ", 0), 0u) << bad << ": " << r.err;
+    }
+
+    // A running sibling program: Velunda stops archiving, Pockora deleting
+    // in the Velunda view; a deletion in the archive view tests none.
+    const auto hold = [&](const std::string& mutex) {
+        const pid_t child = fork();
+        if (child == 0) {
+            setpgid(0, 0);
+            const std::string path = locks_.str() + "/" + mutex + ".lock";
+            execlp("flock", "flock", "-x", path.c_str(), "sleep", "60",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        for (int i = 0; i < 500 && !NamedMutexExists(mutex); ++i) usleep(10000);
+        return child;
+    };
+    const pid_t velunda = hold("VelundaMTX");
+    r = Run("--archive 11");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "[Meldung] Bitte beenden Sie Velunda\n");
+    kill(-velunda, SIGKILL);
+    waitpid(velunda, nullptr, 0);
+    const pid_t pockora = hold("PockoraMTX");
+    r = Run("--archive 11 --delete 12 --yes");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.Out("Datentransfer Velunda -> Archiv...")) << r.out;
+    EXPECT_TRUE(r.Err("[Meldung] Bitte beenden Sie Pockora\n")) << r.err;
+    r = Run("--view archiv --delete 11 --yes");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    kill(-pockora, SIGKILL);
+    waitpid(pockora, nullptr, 0);
+
+    // A log that cannot be saved is a red line and status 1.
+    r = Run("--save-log /nonexistent/folder/verlauf.rtf");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.Out("Speichern fehlgeschlagen: /nonexistent/folder/verlauf.rtf\n")) << r.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, HeadlessCommandsTest, ::testing::Values("fdb", "mdb"));
+
+}  // namespace
+
+#endif
