@@ -98,6 +98,12 @@ int RunHeadless(int argc, char** argv) {
                 saveLog = argv[++i];
             continue;
         }
+        // Only "AID=" and "PID=" are left for the command line; an option
+        // nobody knows (a misspelt command) must not pass for success.
+        if (a.rfind("--", 0) == 0) {
+            error = "unbekannte Option " + a + " (tamaro --help zeigt alle)";
+            continue;
+        }
         if (!args.empty()) args += ' ';
         args += a;
     }

@@ -133,9 +133,11 @@ TEST_P(HeadlessCommandsTest, RefusedListsSiblingProgramsAndAnUnconfirmedDeleteCh
         << r.err;
     EXPECT_FALSE(r.Out("Patienten l\xc3\xb6schen")) << r.out;
 
-    // Values that are no pid lists stop the program before it starts.
+    // Values that are no pid lists, and options nobody knows, stop the
+    // program before it starts.
     for (const char* bad : {"--archive 1x", "--delete '1) or (1=1'", "--restore ,12",
-                            "--info 11,12", "--archive 99999999999", "--archive"}) {
+                            "--info 11,12", "--archive 99999999999", "--archive",
+                            "--archiv 12"}) {
         r = Run(bad);
         EXPECT_EQ(r.status, 1) << bad;
         EXPECT_EQ(r.out, "") << bad;
