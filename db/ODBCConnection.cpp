@@ -1,6 +1,8 @@
 #include "db/ODBCConnection.h"
 
+#include <clocale>
 #include <cstring>
+#include <string>
 
 #include "core/Cp1252.h"
 #include "core/Globals.h"
@@ -11,6 +13,27 @@
 #include "db/SqlDialect.h"
 
 namespace {
+
+// unixODBC fixes, when it allocates the handles, how it narrows the texts it
+// fetches from a driver's wide-character functions (the diagnostics): into
+// the character set of the locale in force. The engine's text is code page
+// 1252 bytes, which only the C locale passes through unchanged; the window
+// runs in a UTF-8 locale, so the handles are made under LC_CTYPE "C".
+class CTypeOfCLocale {
+public:
+    CTypeOfCLocale() {
+        if (const char* current = std::setlocale(LC_CTYPE, nullptr)) saved_ = current;
+        std::setlocale(LC_CTYPE, "C");
+    }
+    ~CTypeOfCLocale() {
+        if (!saved_.empty()) std::setlocale(LC_CTYPE, saved_.c_str());
+    }
+    CTypeOfCLocale(const CTypeOfCLocale&) = delete;
+    CTypeOfCLocale& operator=(const CTypeOfCLocale&) = delete;
+
+private:
+    std::string saved_;
+};
 
 bool ContainsFirebirdDriver(const char* connStr) {
     std::string lower(connStr);
@@ -51,16 +74,19 @@ bool ODBCConnection::OpenConnection(const char* connStr) {
         FreeHandles();
         return false;
     };
-    if (!SqlSucceeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &henv_))) {
-        henv_ = SQL_NULL_HENV;
-        return fail();
-    }
-    if (!SqlSucceeded(SQLSetEnvAttr(henv_, SQL_ATTR_ODBC_VERSION,
-                                    reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0)))
-        return fail();
-    if (!SqlSucceeded(SQLAllocHandle(SQL_HANDLE_DBC, henv_, &hdbc_))) {
-        hdbc_ = SQL_NULL_HDBC;
-        return fail();
+    {
+        CTypeOfCLocale narrowTextAsBytes;
+        if (!SqlSucceeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &henv_))) {
+            henv_ = SQL_NULL_HENV;
+            return fail();
+        }
+        if (!SqlSucceeded(SQLSetEnvAttr(henv_, SQL_ATTR_ODBC_VERSION,
+                                        reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0)))
+            return fail();
+        if (!SqlSucceeded(SQLAllocHandle(SQL_HANDLE_DBC, henv_, &hdbc_))) {
+            hdbc_ = SQL_NULL_HDBC;
+            return fail();
+        }
     }
     SQLSetConnectAttr(hdbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(5), 0);
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <string>
 
 #include "core/Globals.h"
@@ -172,6 +173,20 @@ TEST_P(OdbcLayer, ReopenAfterDisconnect) {
     EXPECT_EQ(Conn().IsFirebird(), Kind() == DatabaseKind::Firebird);
     Exec("insert into t (pid) values (5)");
     EXPECT_TRUE(log_.Texts().empty());
+
+    // A connection opened in a UTF-8 locale, as the window runs in, still
+    // hands the driver's message over in code page 1252.
+    Conn().Disconnect();
+    const std::string locale = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, "C.UTF-8"), nullptr);
+    const bool reopened = Connect(db_);
+    ODBCStmt stmt(Conn());
+    const bool executed = stmt.ExecDirect("select x from \"Gäste•\"");
+    const std::string message = Conn().GetErrorText(stmt.Handle());
+    std::setlocale(LC_ALL, locale.c_str());
+    ASSERT_TRUE(reopened);
+    EXPECT_FALSE(executed);
+    EXPECT_NE(message.find("G\xe4ste\x95"), std::string::npos) << message;
 }
 
 // The driver's injected fault has a known text, so the reports of RunSQL and
