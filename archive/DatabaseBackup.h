@@ -1,40 +1,52 @@
 // Copies of the database files of one side, made before a run changes them:
-// "<file><ext>.bak" beside each database in DatabaseDir. A failed run moves
-// them back, a finished run deletes them.
+// "<file><ext>.bak" beside each database in DatabaseDir, with the database
+// file's owner, group and permissions and a record of its size and
+// fingerprint. A failed run renames them back over the databases (no copy,
+// so a full disk cannot stop it), a finished run deletes them.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "archive/RunJournal.h"
 
 struct ArchiveDbPair;
 
 std::string DatabasePath(const ArchiveDbPair& db);  // DatabaseDir/<file><ext>
 std::string BackupPath(const ArchiveDbPair& db);    // DatabaseDir/<file><ext>.bak
 
-// Copies one file whole, replacing the target, and forces the copy to the
-// disk; a failed copy leaves no target behind. True on success.
-bool CopyDatabaseFile(const std::string& from, const std::string& to);
+// Copies the file at path to path + ".bak": a stale backup is removed first,
+// the new one is created exclusively (never through a link), gets the
+// file's owner (where this user may give it), group and permissions, and is
+// on the disk when this returns. record receives what the journal keeps of
+// it. False on any failure; no partial backup is then left.
+bool BackupFile(const std::string& path, BackupRecord& record);
 
-// Copies every database file of the list to its backup path, replacing a
-// stale backup. The connections of the list are closed while the files are
-// copied (a file an engine holds open gives no reliable copy) and connected
-// again afterwards. Stops at the first failed copy; true when all were copied.
-// The copies are on the disk when it returns.
-bool BackupDatabaseFiles(ArchiveDbPair* list);
+// Backs up every database file of the list (BackupFile), appending a record
+// for each to records. The connections of the list are closed while the
+// files are copied (a file an engine holds open gives no reliable copy) and
+// connected again afterwards. Stops at the first failed copy with the line
+// "Fehler beim Kopieren von <database> nach <backup>"; true when all were
+// copied and connected again.
+bool BackupDatabaseFiles(ArchiveDbPair* list, std::vector<BackupRecord>& records);
 
-// Puts the database files (full paths) back from their backups, all or
-// nothing as far as the file system allows: every backup is first copied
-// beside its database, and only when all copies exist are they renamed over
-// the databases, in the order given. At the first failure nothing more is
-// put back and the red log says which file is in which state. The backups
-// are kept in every case; the connections must be closed. True when every
-// file is back.
-bool PutBackFiles(const std::vector<std::string>& paths);
+enum class PutBack {
+    Done,         // the backup is the database file again
+    AlreadyBack,  // no backup left, and the file is what it recorded (a resumed put-back)
+    Missing,      // no backup, and the file is not what it recorded
+    Damaged,      // the backup's size or fingerprint differs from the record: kept
+    Failed        // the rename failed: the backup is kept
+};
 
-// Puts every database of the list back from its backup: disconnects the
-// list, puts the files back (PutBackFiles), removes the backups when all are
-// back, and connects the list again. True when every file is back.
-bool RestoreDatabaseFiles(ArchiveDbPair* list);
+// Puts one database file back from its backup by renaming it, after
+// checking the backup against its record; the file gets the recorded owner,
+// group and permissions back (a line says so when the owner cannot be
+// given). The connection to the file must be closed. Logs every outcome but
+// Done and AlreadyBack in red.
+PutBack PutBackFile(const std::string& path, const BackupRecord& record);
+
+// True when the file at path has the size and fingerprint of the record.
+bool MatchesRecord(const std::string& path, const BackupRecord& record);
 
 // Forces every database file of the list to the disk, so that removing the
 // backups afterwards cannot leave a file that a power cut damages. False

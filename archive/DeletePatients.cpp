@@ -12,7 +12,8 @@
 #include "db/OdbcResult.h"
 #include "platform/Broadcast.h"
 
-bool DeletePatients(ArchiveDbPair* sourceList, const std::string& pidList) {
+bool DeletePatients(ArchiveDbPair* sourceList, const std::string& pidList,
+                    const DeleteOptions& options) {
     const std::vector<std::string> parts = SplitPidList(pidList);
     bool failed = false;
     for (ArchiveDbPair* db = sourceList; db && !failed; db = db->Next) {
@@ -38,10 +39,20 @@ bool DeletePatients(ArchiveDbPair* sourceList, const std::string& pidList) {
             }
             if (failed) break;
             AppendLog(" (" + std::to_string(total) + " Einträge)", ColourCount);
+            if (options.deleted)
+                options.deleted->push_back({db->FileName + db->Extension, table, int64_t(total)});
             RunCheckpoint("deletion");
+            if (options.afterTable && !options.afterTable(int64_t(total))) {
+                failed = true;
+                break;
+            }
         }
     }
-    if (!failed && sourceList && strcasecmp(sourceList->DisplayName.c_str(), "Velunda") == 0)
-        BroadcastNewPatients();
+    if (!failed && options.announce) AnnounceDeletion(sourceList);
     return !failed;
+}
+
+void AnnounceDeletion(ArchiveDbPair* sourceList) {
+    if (sourceList && strcasecmp(sourceList->DisplayName.c_str(), "Velunda") == 0)
+        BroadcastNewPatients();
 }

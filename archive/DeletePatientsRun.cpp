@@ -1,6 +1,8 @@
 #include "archive/DeletePatientsRun.h"
 
 #include "archive/DeletePatients.h"
+#include "archive/PidList.h"
+#include "archive/RunProgressCounter.h"
 #include "archive/RunSafety.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
@@ -18,15 +20,27 @@ bool DeletePatientsRun(DatabaseSet& set, const std::string& pidList) {
     AppendLog("Patienten löschen aus " + source->DisplayName + "...", ColourBlue);
     AppendLog("• Datensicherung...");
     bool ok = false;
-    if (!safety.Backup()) {
+    if (!safety.Backup() || !safety.Begin()) {
         safety.Discard();
     } else {
+        RunProgressCounter progress("Löschen");
+        progress.CountRows(source, SplitPidList(pidList), 1);
         AppendLog("• Patienten löschen...");
-        if (DeletePatients(source, pidList) && safety.Commit()) {
+        std::vector<TableCount> deleted;
+        DeleteOptions options;
+        options.deleted = &deleted;
+        options.announce = false;
+        options.afterTable = [&progress](int64_t rows) { return progress.Step(rows); };
+        RunSafety::Outcome outcome = RunSafety::Outcome::NothingCommitted;
+        if (DeletePatients(source, pidList, options) && !StopRequestedDuringRun())
+            outcome = safety.Commit(deleted);
+        progress.End();
+        if (outcome == RunSafety::Outcome::Committed) {
+            AnnounceDeletion(source);
             AppendLog("• Datensicherung löschen...");
             safety.Finish();
             ok = true;
-        } else {
+        } else if (outcome == RunSafety::Outcome::NothingCommitted) {
             AppendLog("• Daten wieder herstellen...");
             safety.RollBack();
         }

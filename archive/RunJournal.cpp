@@ -1,67 +1,81 @@
 #include "archive/RunJournal.h"
 
-#include <sys/stat.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
+#include <sstream>
 
+#include "core/ContentHash.h"
 #include "core/FsPath.h"
 #include "core/Globals.h"
 #include "platform/DurableFile.h"
+#include "platform/RunFile.h"
 
 namespace {
 
 constexpr const char* kHeader = "Tamaro-Journal";
+// Journals without this line come from runs that committed every statement
+// on its own; their databases may hold half a run.
+constexpr const char* kFormat = "format=2";
 
-const char* KindWord(RunKind kind) {
-    switch (kind) {
-        case RunKind::Archive:
-            return "archive";
-        case RunKind::Restore:
-            return "restore";
-        case RunKind::Delete:
-            return "delete";
-    }
+template <typename E>
+struct Word {
+    E value;
+    const char* text;
+};
+
+constexpr Word<RunKind> kKinds[] = {
+    {RunKind::Archive, "archive"}, {RunKind::Restore, "restore"}, {RunKind::Delete, "delete"}};
+
+constexpr Word<RunStage> kStages[] = {
+    {RunStage::Backup, "backup"},         {RunStage::Running, "running"},
+    {RunStage::Committing, "committing"}, {RunStage::Committed, "committed"},
+    {RunStage::Unchanged, "unchanged"},   {RunStage::RolledBack, "rolledback"},
+    {RunStage::Failed, "failed"},         {RunStage::Undecided, "undecided"}};
+
+template <typename E, size_t N>
+const char* TextOf(const Word<E> (&words)[N], E value) {
+    for (const auto& w : words)
+        if (w.value == value) return w.text;
     return "";
 }
 
-const char* StageWord(RunStage stage) {
-    switch (stage) {
-        case RunStage::Backup:
-            return "backup";
-        case RunStage::Changing:
-            return "changing";
-        case RunStage::Committed:
-            return "committed";
-        case RunStage::Unchanged:
-            return "unchanged";
-        case RunStage::Restored:
-            return "restored";
-        case RunStage::Failed:
-            return "failed";
-    }
-    return "";
-}
-
-bool ParseKind(const std::string& word, RunKind& kind) {
-    for (RunKind k : {RunKind::Archive, RunKind::Restore, RunKind::Delete})
-        if (word == KindWord(k)) {
-            kind = k;
+template <typename E, size_t N>
+bool Parse(const Word<E> (&words)[N], const std::string& text, E& value) {
+    for (const auto& w : words)
+        if (text == w.text) {
+            value = w.value;
             return true;
         }
     return false;
 }
 
-bool ParseStage(const std::string& word, RunStage& stage) {
-    for (RunStage s : {RunStage::Backup, RunStage::Changing, RunStage::Committed,
-                       RunStage::Unchanged, RunStage::Restored, RunStage::Failed})
-        if (word == StageWord(s)) {
-            stage = s;
-            return true;
-        }
-    return false;
+// A name with a folder in it would reach outside the database folder.
+bool PlainName(const std::string& f) {
+    return !f.empty() && f.find('/') == std::string::npos && f != "." && f != ".." &&
+           f.find(' ') == std::string::npos;
+}
+
+bool ParseBackup(const std::string& value, BackupRecord& b) {
+    std::istringstream in(value);
+    std::string hash;
+    unsigned long long size = 0, uid = 0, gid = 0;
+    unsigned mode = 0;
+    if (!(in >> b.file >> size >> hash >> uid >> gid >> std::oct >> mode)) return false;
+    b.size = size;
+    b.uid = uid_t(uid);
+    b.gid = gid_t(gid);
+    b.mode = mode_t(mode & 07777);
+    return PlainName(b.file) && ContentHash::ParseHex(hash, b.hash);
+}
+
+bool ParseCount(const std::string& value, TableCount& c) {
+    std::istringstream in(value);
+    long long rows = -1;
+    if (!(in >> c.file >> c.table >> rows) || rows < 0) return false;
+    c.rows = rows;
+    return PlainName(c.file) && !c.table.empty();
 }
 
 }  // namespace
@@ -71,18 +85,29 @@ std::string RunJournal::Path() {
 }
 
 bool RunJournal::Exists() {
-    struct stat st {};
-    return stat(fspath::ToFileSystem(Path()).c_str(), &st) == 0;
+    return runfile::NameExists(Path());
 }
 
 bool RunJournal::Save() const {
-    std::string text = std::string(kHeader) + "\nrun=" + KindWord(kind) +
-                       "\nstage=" + StageWord(stage) + "\nstarted=" + std::to_string(started) +
-                       "\nuser=" + user + "\nhost=" + host + "\n";
+    std::string text = std::string(kHeader) + "\n" + kFormat + "\nrun=" + TextOf(kKinds, kind) +
+                       "\nstage=" + TextOf(kStages, stage) +
+                       "\nstarted=" + std::to_string(started) + "\nuser=" + user +
+                       "\nhost=" + host + "\n";
     for (const std::string& f : sourceFiles) text += "source=" + f + "\n";
     for (const std::string& f : targetFiles) text += "target=" + f + "\n";
+    for (const BackupRecord& b : backups) {
+        char mode[16];
+        std::snprintf(mode, sizeof mode, "%04o", unsigned(b.mode));
+        text += "backup=" + b.file + " " + std::to_string(b.size) + " " +
+                ContentHash::Hex(b.hash) + " " + std::to_string(b.uid) + " " +
+                std::to_string(b.gid) + " " + mode + "\n";
+    }
+    for (const TableCount& c : counts)
+        text += "count=" + c.file + " " + c.table + " " + std::to_string(c.rows) + "\n";
+    for (const std::string& f : committed) text += "committed=" + f + "\n";
+    for (const std::string& f : pending) text += "pending=" + f + "\n";
     text += "pids=" + pids + "\nend\n";
-    return ReplaceFileDurably(Path(), text);
+    return runfile::Replace(Path(), text);
 }
 
 bool RunJournal::SetStage(RunStage next) {
@@ -91,11 +116,12 @@ bool RunJournal::SetStage(RunStage next) {
 }
 
 RunJournal::LoadResult RunJournal::Load() {
-    std::ifstream in(fspath::ToFileSystem(Path()), std::ios::binary);
-    if (!in) return Exists() ? LoadResult::Unreadable : LoadResult::Missing;
+    std::string content;
+    if (!runfile::Read(Path(), content)) return Exists() ? LoadResult::Unreadable : LoadResult::Missing;
     *this = RunJournal();
+    std::istringstream in(content);
     std::string line;
-    bool header = false, kindSeen = false, stageSeen = false, end = false;
+    bool header = false, format = false, kindSeen = false, stageSeen = false, end = false;
     while (std::getline(in, line)) {
         if (end) return LoadResult::Unreadable;
         if (!header) {
@@ -107,13 +133,18 @@ RunJournal::LoadResult RunJournal::Load() {
             end = true;
             continue;
         }
+        if (line == kFormat) {
+            format = true;
+            continue;
+        }
         const size_t eq = line.find('=');
         if (eq == std::string::npos) return LoadResult::Unreadable;
         const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        bool ok = true;
         if (key == "run") {
-            kindSeen = ParseKind(value, kind);
+            ok = kindSeen = Parse(kKinds, value, kind);
         } else if (key == "stage") {
-            stageSeen = ParseStage(value, stage);
+            ok = stageSeen = Parse(kStages, value, stage);
         } else if (key == "started") {
             started = std::atoll(value.c_str());
         } else if (key == "user") {
@@ -124,14 +155,27 @@ RunJournal::LoadResult RunJournal::Load() {
             sourceFiles.push_back(value);
         } else if (key == "target") {
             targetFiles.push_back(value);
+        } else if (key == "backup") {
+            BackupRecord b;
+            ok = ParseBackup(value, b);
+            backups.push_back(b);
+        } else if (key == "count") {
+            TableCount c;
+            ok = ParseCount(value, c);
+            counts.push_back(c);
+        } else if (key == "committed") {
+            committed.push_back(value);
+        } else if (key == "pending") {
+            pending.push_back(value);
         } else if (key == "pids") {
             pids = value;
         }
+        if (!ok) return LoadResult::Unreadable;
     }
-    // A name with a folder in it would reach outside the database folder.
     for (const std::string& f : Files())
-        if (f.empty() || f.find('/') != std::string::npos || f == "." || f == "..")
-            return LoadResult::Unreadable;
+        if (!PlainName(f)) return LoadResult::Unreadable;
+    // A journal of the earlier form cannot say what its databases hold.
+    if (!format) return LoadResult::Unreadable;
     return header && kindSeen && stageSeen && end ? LoadResult::Loaded : LoadResult::Unreadable;
 }
 
@@ -145,6 +189,22 @@ std::vector<std::string> RunJournal::Files() const {
     std::vector<std::string> files = sourceFiles;
     files.insert(files.end(), targetFiles.begin(), targetFiles.end());
     return files;
+}
+
+std::vector<std::string> RunJournal::CommitOrder() const {
+    std::vector<std::string> files = targetFiles;
+    files.insert(files.end(), sourceFiles.begin(), sourceFiles.end());
+    return files;
+}
+
+const BackupRecord* RunJournal::BackupOf(const std::string& file) const {
+    for (const BackupRecord& b : backups)
+        if (b.file == file) return &b;
+    return nullptr;
+}
+
+bool RunJournal::IsCommitted(const std::string& file) const {
+    return std::find(committed.begin(), committed.end(), file) != committed.end();
 }
 
 std::string RunJournal::Describe() const {

@@ -1,9 +1,13 @@
-// The journal of a run, "Tamaro.journal" in the database folder, on the model
-// of a hot journal: written before the first backup, updated when the
-// backups are complete and again at the commit point, removed when the run
-// has ended. A journal found at start means that a run was interrupted; its
+// The journal of a run, "Tamaro.journal" in the database folder: written
+// before the first backup and again at every stage, removed when the run has
+// ended. It names the run and its patients, every backup with its size,
+// fingerprint, owner, group and mode, the rows the run copied (or, for a
+// deletion, deleted) per table, and the databases whose transaction has been
+// committed. A journal found at start means that a run was interrupted; its
 // stage says how to finish it (see RunRecovery).
 #pragma once
+
+#include <sys/types.h>
 
 #include <cstdint>
 #include <string>
@@ -12,12 +16,32 @@
 enum class RunKind { Archive, Restore, Delete };
 
 enum class RunStage {
-    Backup,     // backups being made: no database has changed yet
-    Changing,   // every backup is complete; the databases may have changed
-    Committed,  // the run succeeded: only the backups are left to remove
-    Unchanged,  // the run failed before any change: only the backups are left
-    Restored,   // a roll-back put every file back: only the backups are left
-    Failed      // a roll-back could not put every file back: nothing is removed
+    Backup,      // backups being made: no database has changed
+    Running,     // backups complete, the run's transactions open: nothing committed
+    Committing,  // the commit sequence has begun: Committed names the databases done
+    Committed,   // every database committed: only the backups are left to remove
+    Unchanged,   // the run failed before any change: only the backups are left
+    RolledBack,  // a failed run was rolled back: only the backups are left
+    Failed,      // a roll-back owes the put-back of Pending: runs are refused
+    Undecided    // an interrupted commit sequence could not be finished: runs are refused
+};
+
+// One backup "<file>.bak" as it was made.
+struct BackupRecord {
+    std::string file;  // database file name, e.g. "data.fdb"
+    uint64_t size = 0;
+    uint64_t hash = 0;  // ContentHash of the whole file
+    uid_t uid = 0;      // owner, group and permission bits of the database file
+    gid_t gid = 0;
+    mode_t mode = 0;
+};
+
+// The rows of the run's patients in one table of a database of the run's
+// source side: copied to the target by a transfer, deleted by a deletion.
+struct TableCount {
+    std::string file;   // source database file, e.g. "data.fdb"
+    std::string table;  // as in the table list
+    int64_t rows = 0;
 };
 
 class RunJournal {
@@ -27,15 +51,20 @@ class RunJournal {
     RunKind kind = RunKind::Archive;
     RunStage stage = RunStage::Backup;
     std::string pids;                      // the run's pid list as given
-    std::vector<std::string> sourceFiles;  // database file names, e.g. "data.fdb"
+    std::vector<std::string> sourceFiles;  // database file names in list order
     std::vector<std::string> targetFiles;  // empty for a deletion
     std::string user, host;
     int64_t started = 0;  // seconds since 1970
+    std::vector<BackupRecord> backups;
+    std::vector<TableCount> counts;
+    std::vector<std::string> committed;  // database files committed, in order
+    std::vector<std::string> pending;    // files whose put-back a roll-back owes
 
     static std::string Path();  // DatabaseDir/Tamaro.journal
+    // True when anything bears the journal's name.
     static bool Exists();
 
-    // Writes the journal durably, replacing the file in one step.
+    // Writes the journal durably, replacing the file in one step; fsynced.
     bool Save() const;
     bool SetStage(RunStage next);
     LoadResult Load();
@@ -44,6 +73,11 @@ class RunJournal {
 
     // Source files first, then target files.
     std::vector<std::string> Files() const;
+    // The databases in the order of the commit sequence: target files, then
+    // source files.
+    std::vector<std::string> CommitOrder() const;
+    const BackupRecord* BackupOf(const std::string& file) const;
+    bool IsCommitted(const std::string& file) const;
     // For the report: "Archivierung von 3 Patienten, begonnen am 14.11.23
     // 22:13 von Benutzer u auf Rechner h".
     std::string Describe() const;

@@ -1,13 +1,18 @@
 #include "archive/RunLock.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "core/FsPath.h"
 #include "core/Globals.h"
+#include "platform/RunFile.h"
 #include "platform/UserAndHost.h"
 
 namespace {
@@ -28,19 +33,33 @@ std::string OrUnknown(const std::string& s) {
     return s.empty() ? "unbekannt" : s;
 }
 
-// What the holder wrote into the file, read by path: the lock is advisory, so
-// a second opener can read it while the holder keeps it.
+// What the holder wrote into the file: the lock is advisory, so a second
+// opener can read it while the holder keeps it.
 std::string ReadHolder(const std::string& path) {
     std::string text;
-    FILE* f = std::fopen(fspath::ToFileSystem(path).c_str(), "rb");
-    if (f) {
-        char buffer[1024];
-        const size_t n = std::fread(buffer, 1, sizeof buffer, f);
-        text.assign(buffer, n);
-        std::fclose(f);
-    }
+    runfile::Read(path, text);
+    if (text.size() > 1024) text.resize(1024);
     return "Benutzer " + OrUnknown(Field(text, "user")) + " auf Rechner " +
            OrUnknown(Field(text, "host"));
+}
+
+// True when the descriptor still is the file that bears the name: a holder
+// that let go removed the file, and a lock on a nameless file locks nobody out.
+bool StillNamed(int fd, const std::string& path) {
+    struct stat opened {}, named{};
+    return ::fstat(fd, &opened) == 0 &&
+           ::lstat(fspath::ToFileSystem(path).c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+// Whether another holds the lock, asked through a descriptor this user may
+// only read (a lock file made by a user outside the folder's group).
+bool HeldByAnother(const std::string& path) {
+    const int fd = runfile::Open(path, O_RDONLY);
+    if (fd < 0) return false;
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
 }
 
 }  // namespace
@@ -54,36 +73,67 @@ std::string RunLock::BusyText(const std::string& holder) {
            ").\nBitte warten Sie, bis er beendet ist.";
 }
 
+int RunLock::TryOnce(bool& created) {
+    const std::string path = Path();
+    created = false;
+    int fd = runfile::Open(path, O_RDWR);
+    if (fd < 0 && errno == ENOENT) {
+        fd = runfile::Open(path, O_RDWR | O_CREAT | O_EXCL);
+        if (fd < 0 && errno == EEXIST) return EAGAIN;  // made by another just now
+        created = fd >= 0;
+    }
+    if (fd < 0) return errno;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno == EINTR ? EWOULDBLOCK : errno;
+        ::close(fd);
+        return err;
+    }
+    if (!StillNamed(fd, path)) {
+        ::close(fd);
+        return EAGAIN;
+    }
+    fd_ = fd;
+    return 0;
+}
+
 RunLock::Result RunLock::Take() {
+    Release();
     holder_.clear();
     error_.clear();
     const std::string path = Path();
+    int err = 0;
+    bool created = false;
     // A holder that is just letting go removes the file under the lock; the
     // retries take the fresh file then.
-    ExclusiveFile::Retry retry;
-    retry.attempts = 3;
-    retry.delayMs = 100;
-    retry.stopOnPermanentError = true;
-    if (file_.Open(path, ExclusiveFile::Mode::ReadWriteCreate, retry) !=
-        ExclusiveFile::Result::Opened) {
-        if (file_.LastError() == EWOULDBLOCK) {
-            holder_ = ReadHolder(path);
-            return Result::Busy;
-        }
-        error_ = std::strerror(file_.LastError());
+    for (int attempt = 0; attempt < 6; ++attempt) {
+        err = TryOnce(created);
+        if (err == 0 || (err != EWOULDBLOCK && err != EAGAIN)) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(err == EAGAIN ? 10 : 100));
+    }
+    if (err == EWOULDBLOCK || ((err == EACCES || err == EPERM) && HeldByAnother(path))) {
+        holder_ = ReadHolder(path);
+        return Result::Busy;
+    }
+    if (err != 0) {
+        error_ = err == ELOOP || err == EINVAL ? std::string("keine gewöhnliche Datei")
+                                               : std::string(std::strerror(err));
         return Result::Failed;
     }
+    if (created) runfile::ShareWithFolderGroup(fd_, DatabaseDir);
     std::string user, host;
     if (!GetLoginName(user)) user.clear();
     if (!GetHostName(host)) host.clear();
-    file_.Truncate(0);
-    file_.SeekTo(0);
-    file_.WriteAll("user=" + user + "\nhost=" + host + "\npid=" + std::to_string(getpid()) + "\n");
+    const std::string text =
+        "user=" + user + "\nhost=" + host + "\npid=" + std::to_string(getpid()) + "\n";
+    if (::ftruncate(fd_, 0) != 0 || ::pwrite(fd_, text.data(), text.size(), 0) != ssize_t(text.size())) {
+        // The lock holds all the same; only the name of its holder is missing.
+    }
     return Result::Taken;
 }
 
 void RunLock::Release() {
-    if (!file_.IsOpen()) return;
-    file_.Unlink();
-    file_.Close();
+    if (fd_ < 0) return;
+    ::unlink(fspath::ToFileSystem(Path()).c_str());
+    ::close(fd_);
+    fd_ = -1;
 }

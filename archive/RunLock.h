@@ -1,12 +1,12 @@
 // One run at a time per practice: the lock file "Tamaro.lock" in the
 // database folder, held with an exclusive flock for the whole of a run or of
 // a recovery. It names the user and workstation holding it, so that a run
-// refused on another workstation can say who is at work.
+// refused on another workstation can say who is at work. The file is never
+// opened through a link, and it is created for the folder's group, so that
+// every member of the practice's group can take it.
 #pragma once
 
 #include <string>
-
-#include "platform/ExclusiveFile.h"
 
 class RunLock {
   public:
@@ -25,7 +25,7 @@ class RunLock {
     Result Take();
     // Removes the lock file and lets go of the lock.
     void Release();
-    bool Held() const { return file_.IsOpen(); }
+    bool Held() const { return fd_ >= 0; }
 
     // "Benutzer <user> auf Rechner <host>", as the holder wrote it.
     const std::string& Holder() const { return holder_; }
@@ -36,7 +36,10 @@ class RunLock {
     static std::string BusyText(const std::string& holder);
 
   private:
-    ExclusiveFile file_;
+    // One attempt; errno-like result (0 taken, EWOULDBLOCK held by another).
+    int TryOnce(bool& created);
+
+    int fd_ = -1;
     std::string holder_;
     std::string error_;
 };

@@ -1,33 +1,39 @@
 #include "archive/RunRecovery.h"
 
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <vector>
 
 #include "archive/DatabaseBackup.h"
+#include "archive/DeletePatients.h"
+#include "archive/OtherAttachments.h"
+#include "archive/RunForward.h"
 #include "archive/RunJournal.h"
 #include "archive/RunLock.h"
 #include "core/FsPath.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
+#include "db/DatabaseKind.h"
+#include "db/DatabaseSet.h"
 #include "platform/DurableFile.h"
+#include "platform/RunFile.h"
 #include "users/AuditLog.h"
 
 namespace {
 
-std::vector<std::string> Paths(const RunJournal& journal) {
-    std::vector<std::string> paths;
-    for (const std::string& name : journal.Files()) paths.push_back(DatabaseDir + "/" + name);
-    return paths;
+std::string PathOf(const std::string& file) {
+    return DatabaseDir + "/" + file;
 }
 
-// Removes the backups (and put-back copies) the journal names, then the
-// journal itself.
-void RemoveBackupsAndJournal(const RunJournal& journal) {
-    for (const std::string& path : Paths(journal)) {
-        std::remove(fspath::ToFileSystem(path + ".restore").c_str());
-        std::remove(fspath::ToFileSystem(path + ".bak").c_str());
+// Removes the backups the journal names (and put-back copies an earlier
+// version of the program may have left), then the journal itself.
+void RemoveBackupsAndJournal(const RunJournal& journal, const std::vector<std::string>& keep = {}) {
+    for (const std::string& file : journal.Files()) {
+        bool kept = false;
+        for (const std::string& k : keep) kept = kept || k == file;
+        std::remove(fspath::ToFileSystem(PathOf(file) + ".restore").c_str());
+        if (!kept) std::remove(fspath::ToFileSystem(PathOf(file) + ".bak").c_str());
     }
     SyncFolder(DatabaseDir);
     RunJournal::Remove();
@@ -38,17 +44,110 @@ void Report(const std::string& found, const std::string& done) {
     WriteAuditEntry(2, "Unterbrochener Vorgang (" + found + "): " + done);
 }
 
+const char* kAdministrator =
+    "Weitere Vorgänge sind gesperrt, bis ein Administrator den Datenbestand geprüft (tamaro "
+    "--headless --check) und die Journal-Datei entfernt hat.";
+
+// The run's two sides in a set of their own, connected; false when a
+// database cannot be connected (Connect has said which).
+bool ConnectSides(const RunJournal& journal, DatabaseSet& set, ArchiveDbPair*& source,
+                  ArchiveDbPair*& target) {
+    const bool archiveIsSource =
+        !journal.sourceFiles.empty() &&
+        journal.sourceFiles.front().rfind(set.Archive.FileName + ".", 0) == 0;
+    source = archiveIsSource ? set.ArchiveList : set.VelundaList;
+    target = journal.kind == RunKind::Delete ? nullptr
+             : archiveIsSource              ? set.VelundaList
+                                            : set.ArchiveList;
+    bool ok = true;
+    for (ArchiveDbPair* list : {source, target})
+        for (ArchiveDbPair* db = list; db; db = db->Next)
+            if (!Connect(*db)) ok = false;
+    return ok;
+}
+
+void Disconnect(DatabaseSet& set) {
+    for (ArchiveDbPair& db : set.Velunda) db.Connection.Disconnect();
+    set.Archive.Connection.Disconnect();
+}
+
+void FinishCommitSequence(RunJournal& journal, const std::string& found) {
+    DatabaseSet set;
+    ArchiveDbPair *source = nullptr, *target = nullptr;
+    if (!ConnectSides(journal, set, source, target)) {
+        Disconnect(set);
+        Report(found,
+               "Der Vorgang war beim Speichern unterbrochen und kann jetzt nicht zu Ende geführt "
+               "werden, weil nicht alle Datenbanken erreichbar sind. Tamaro versucht es beim "
+               "nächsten Start erneut; bis dahin sind weitere Vorgänge gesperrt.");
+        return;
+    }
+    AppendLog("• Der Vorgang wird zu Ende geführt...");
+    const bool done = FinishForward(journal, source, target);
+    if (done && journal.kind != RunKind::Restore) AnnounceDeletion(source);
+    Disconnect(set);
+    if (!done) {
+        journal.SetStage(RunStage::Undecided);
+        Report(found,
+               std::string("Der Vorgang war beim Speichern unterbrochen und kann nicht zu Ende "
+                           "geführt werden, weil die Datenbanken nicht mehr den Stand des "
+                           "Vorgangs haben (oben). Tamaro ändert nichts daran. ") +
+                   kAdministrator);
+        return;
+    }
+    journal.SetStage(RunStage::Committed);
+    RemoveBackupsAndJournal(journal);
+    Report(found,
+           "Der Vorgang war beim Speichern unterbrochen und wurde zu Ende geführt; die "
+           "Datensicherung wurde gelöscht.");
+}
+
+// The put-backs a roll-back could not do: done now where the file is not
+// used by another connection and the backup is the one made.
+void PutBackPending(RunJournal& journal, const std::string& found) {
+    std::vector<std::string> left;
+    for (const std::string& file : journal.pending) {
+        const BackupRecord* record = journal.BackupOf(file);
+        ArchiveDbPair probe;
+        const size_t dot = file.rfind('.');
+        probe.FileName = file.substr(0, dot);
+        bool held = false;
+        if (Connect(probe)) held = UsedByOthers(probe);
+        probe.Connection.Disconnect();
+        if (held) {
+            AppendLog("• " + file + " wird von einer anderen Verbindung benutzt.", ColourRed);
+            left.push_back(file);
+            continue;
+        }
+        const PutBack result = record ? PutBackFile(PathOf(file), *record) : PutBack::Missing;
+        if (result != PutBack::Done && result != PutBack::AlreadyBack) left.push_back(file);
+    }
+    journal.pending = left;
+    if (!left.empty()) {
+        journal.Save();
+        Report(found,
+               "Die Wiederherstellung ist fehlgeschlagen. Weitere Vorgänge sind gesperrt, bis die "
+               "Datenbanken wiederhergestellt sind; Tamaro versucht es beim nächsten Start "
+               "erneut.");
+        return;
+    }
+    journal.SetStage(RunStage::RolledBack);
+    RemoveBackupsAndJournal(journal);
+    Report(found,
+           "Die Datenbanken wurden aus der Datensicherung wiederhergestellt (Stand vor dem "
+           "Vorgang).");
+}
+
 }  // namespace
 
 void RecoverInterruptedRun() {
     if (DatabaseDir.empty()) return;
     if (!RunJournal::Exists()) {
         // A journal that never got its first write: no backup was made.
-        std::remove(fspath::ToFileSystem(RunJournal::Path() + ".new").c_str());
+        ::unlink(fspath::ToFileSystem(RunJournal::Path() + ".new").c_str());
         // The lock file of a run that ended without letting go of it; taking
         // and releasing the lock removes it unless another run holds it.
-        struct stat st {};
-        if (stat(fspath::ToFileSystem(RunLock::Path()).c_str(), &st) == 0) RunLock().Take();
+        if (runfile::NameExists(RunLock::Path())) RunLock().Take();
         return;
     }
     RunLock lock;
@@ -72,9 +171,11 @@ void RecoverInterruptedRun() {
             return;  // its run ended while this start waited for the lock
         case RunJournal::LoadResult::Unreadable:
             AppendLog("• Die Journal-Datei " + RunJournal::Path() +
-                          " eines unterbrochenen Vorgangs ist unlesbar. Bitte prüfen Sie die "
-                          "Datenbanken und ihre Datensicherungen (*.bak) und löschen Sie danach "
-                          "die Journal-Datei.",
+                          " eines unterbrochenen Vorgangs ist unlesbar oder stammt von einer "
+                          "älteren Version. Tamaro kann den Vorgang nicht selbst abschließen. "
+                          "Bitte prüfen Sie die Datenbanken und ihre Datensicherungen (*.bak) und "
+                          "entfernen Sie danach die Journal-Datei; bis dahin sind weitere Vorgänge "
+                          "gesperrt.",
                       ColourRed);
             WriteAuditEntry(2, "Unterbrochener Vorgang: Journal-Datei unlesbar.");
             return;
@@ -90,32 +191,39 @@ void RecoverInterruptedRun() {
                    "Die Datensicherung war unvollständig, die Datenbanken sind unverändert; die "
                    "Teilsicherung wurde gelöscht.");
             return;
+        case RunStage::Committing:
+            if (!journal.committed.empty()) {
+                FinishCommitSequence(journal, found);
+                return;
+            }
+            [[fallthrough]];
+        case RunStage::Running:
+            RemoveBackupsAndJournal(journal);
+            Report(found,
+                   "Der Vorgang wurde abgebrochen, bevor er gespeichert war. Die Datenbanken haben "
+                   "ihn verworfen und bleiben, wie sie sind, mit allem, was seither darin "
+                   "gespeichert wurde; die Datensicherung wurde gelöscht.");
+            return;
         case RunStage::Committed:
             RemoveBackupsAndJournal(journal);
             Report(found,
                    "Der Vorgang war abgeschlossen; die verbliebene Datensicherung wurde gelöscht.");
             return;
         case RunStage::Unchanged:
-        case RunStage::Restored:
+        case RunStage::RolledBack:
             RemoveBackupsAndJournal(journal);
             Report(found,
                    "Die Datenbanken waren unverändert oder schon wiederhergestellt; die "
                    "Datensicherung wurde gelöscht.");
             return;
-        case RunStage::Changing:
         case RunStage::Failed:
-            break;
+            PutBackPending(journal, found);
+            return;
+        case RunStage::Undecided:
+            Report(found,
+                   std::string("Der Vorgang war beim Speichern unterbrochen und konnte nicht zu "
+                               "Ende geführt werden. ") +
+                       kAdministrator);
+            return;
     }
-    if (!PutBackFiles(Paths(journal))) {
-        journal.SetStage(RunStage::Failed);
-        Report(
-            found,
-            "Die Wiederherstellung ist fehlgeschlagen. Weitere Vorgänge sind gesperrt, bis die "
-            "Datenbanken wiederhergestellt sind; Tamaro versucht es beim nächsten Start erneut.");
-        return;
-    }
-    if (journal.SetStage(RunStage::Restored)) RemoveBackupsAndJournal(journal);
-    Report(found,
-           "Die Datenbanken wurden aus der Datensicherung wiederhergestellt (Stand vor dem "
-           "Vorgang).");
 }

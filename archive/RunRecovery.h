@@ -1,12 +1,19 @@
 // Finishing a run that was interrupted (the program killed, the machine
-// switched off): called at start, before any database is connected.
+// switched off): called at start, before the database set is connected.
 #pragma once
 
 // When the database folder holds a run journal, takes the run lock and
-// finishes the run by the journal's stage: backups incomplete - the files
-// are as they were, the partial backups are removed; backups complete but no
-// commit - every backed-up file of both sides is put back (all or nothing);
-// committed - only the backups are removed. Reports what it found and did in
-// red and writes an audit entry. A journal that another running program
-// holds the lock for is left alone. Nothing happens without a journal.
+// finishes the run by the journal's stage. Nothing committed (backups
+// incomplete or complete, or the run failed and was rolled back): the
+// engines have discarded the run's transactions, so every file is kept as
+// it is, with whatever other programs saved since, and only the backups are
+// removed. Commit sequence begun: the databases not yet committed get their
+// part of the run done again, in transactions of their own, when their
+// tables hold exactly the journal's counts for the run's patients;
+// otherwise nothing is changed, each difference is named, and runs stay
+// refused until an administrator has resolved it. A roll-back that owed a
+// put-back: the files are put back from their backups where that is safe.
+// Reports what it found and did in red and writes an audit entry. A journal
+// that another running program holds the lock for is left alone. Nothing
+// happens without a journal.
 void RecoverInterruptedRun();

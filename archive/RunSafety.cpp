@@ -4,72 +4,60 @@
 #include <vector>
 
 #include "archive/DatabaseBackup.h"
+#include "archive/OtherAttachments.h"
 #include "archive/PidList.h"
+#include "archive/RunCheckpoint.h"
+#include "archive/RunForward.h"
+#include "core/FsPath.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
 #include "core/WindowServices.h"
 #include "db/ArchiveDbPair.h"
 #include "db/DatabaseKind.h"
-#include "db/ODBCStmt.h"
-#include "db/OdbcResult.h"
 #include "platform/DurableFile.h"
 #include "platform/UserAndHost.h"
 
 namespace {
 
-std::vector<ArchiveDbPair*> Databases(ArchiveDbPair* source, ArchiveDbPair* target) {
-    std::vector<ArchiveDbPair*> all;
-    for (ArchiveDbPair* db = source; db; db = db->Next) all.push_back(db);
-    for (ArchiveDbPair* db = target; db; db = db->Next) all.push_back(db);
-    return all;
-}
-
-std::string Trimmed(std::string s) {
-    while (!s.empty() && s.back() == ' ') s.pop_back();
-    return s;
-}
-
-// The other attachments of a Firebird database, one text each; false when
-// the monitoring table cannot be read (*error says why).
-bool OtherAttachments(ArchiveDbPair& db, std::vector<std::string>& found, std::string& error) {
-    ODBCStmt stmt(db.Connection);
-    const char* sql =
-        "select mon$attachment_id, mon$user, mon$remote_host, mon$remote_address, "
-        "mon$remote_os_user, mon$remote_process from mon$attachments "
-        "where mon$attachment_id <> current_connection and mon$system_flag = 0";
-    if (!SqlExecuted(stmt.Execute(sql))) {
-        error = db.Connection.GetErrorText(stmt.Handle());
-        return false;
-    }
-    while (stmt.Fetch()) {
-        std::string id, user, host, address, osUser, process;
-        stmt.GetColumnString(1, id);
-        stmt.GetColumnString(2, user);
-        stmt.GetColumnString(3, host);
-        stmt.GetColumnString(4, address);
-        stmt.GetColumnString(5, osUser);
-        stmt.GetColumnString(6, process);
-        std::string text =
-            db.FileName + db.Extension + ": Verbindung " + Trimmed(id) + " als " + Trimmed(user);
-        if (!Trimmed(osUser).empty()) text += ", Benutzer " + Trimmed(osUser);
-        if (!Trimmed(host).empty() || !Trimmed(address).empty())
-            text += ", Rechner " + Trimmed(host) +
-                    (Trimmed(address).empty() ? "" : " (" + Trimmed(address) + ")");
-        if (!Trimmed(process).empty()) text += ", Programm " + Trimmed(process);
-        found.push_back(text);
-    }
-    return true;
+std::string FileOf(const ArchiveDbPair& db) {
+    return db.FileName + db.Extension;
 }
 
 const char* kLockedUntilRecovered =
     "Weitere Vorgänge sind gesperrt, bis die Datenbanken wiederhergestellt sind; Tamaro "
     "versucht es beim nächsten Start erneut.";
 
+const char* kJournalError = "Fehler beim Schreiben der Journal-Datei ";
+
 }  // namespace
 
 RunSafety::RunSafety(RunKind kind, ArchiveDbPair* source, ArchiveDbPair* target,
                      const std::string& pidList)
     : kind_(kind), source_(source), target_(target), pidList_(pidList) {}
+
+RunSafety::~RunSafety() {
+    EndTransactions();
+}
+
+std::vector<ArchiveDbPair*> RunSafety::Databases() const {
+    std::vector<ArchiveDbPair*> all;
+    for (ArchiveDbPair* db = source_; db; db = db->Next) all.push_back(db);
+    for (ArchiveDbPair* db = target_; db; db = db->Next) all.push_back(db);
+    return all;
+}
+
+std::vector<ArchiveDbPair*> RunSafety::CommitOrder() const {
+    std::vector<ArchiveDbPair*> order;
+    for (ArchiveDbPair* db = target_; db; db = db->Next) order.push_back(db);
+    for (ArchiveDbPair* db = source_; db; db = db->Next) order.push_back(db);
+    return order;
+}
+
+bool RunSafety::SaveJournal() {
+    if (journal_.Save()) return true;
+    AppendLog(kJournalError + RunJournal::Path(), ColourRed);
+    return false;
+}
 
 bool RunSafety::Admit() {
     std::string duplicate;
@@ -89,13 +77,23 @@ bool RunSafety::Admit() {
                         lock_.Error() + ").\nDer Vorgang wird nicht gestartet.");
             return false;
     }
-    // The backups of an interrupted run are all that is left of its
+    // The backups of an interrupted run may be all that is left of its
     // databases' earlier state: no run may overwrite them.
     if (RunJournal::Exists()) {
+        RunJournal found;
+        const RunJournal::LoadResult loaded = found.Load();
         lock_.Release();
-        ShowMessage("Ein früherer Vorgang ist nicht abgeschlossen (" + RunJournal::Path() +
-                    ").\nWeitere Vorgänge sind gesperrt, bis Tamaro ihn beim nächsten Start "
-                    "abgeschlossen hat.");
+        if (loaded == RunJournal::LoadResult::Loaded && found.stage != RunStage::Undecided) {
+            ShowMessage("Ein früherer Vorgang ist nicht abgeschlossen (" + found.Describe() +
+                        ").\nWeitere Vorgänge sind gesperrt, bis Tamaro ihn beim nächsten Start "
+                        "abgeschlossen hat.");
+        } else {
+            ShowMessage("Ein früherer Vorgang ist nicht abgeschlossen, und Tamaro kann ihn nicht "
+                        "selbst abschließen (" +
+                        RunJournal::Path() +
+                        ").\nWeitere Vorgänge sind gesperrt, bis ein Administrator die "
+                        "Datenbanken geprüft und die Journal-Datei entfernt hat.");
+        }
         return false;
     }
     if (!NoOtherConnections()) {
@@ -107,13 +105,11 @@ bool RunSafety::Admit() {
 
 bool RunSafety::NoOtherConnections() {
     std::vector<std::string> found;
-    for (ArchiveDbPair* db : Databases(source_, target_)) {
-        if (KindOfExtension(db->Extension) != DatabaseKind::Firebird || !db->Connection.IsOpen())
-            continue;
+    for (ArchiveDbPair* db : Databases()) {
         std::string error;
         if (!OtherAttachments(*db, found, error))
-            AppendLog("Die Verbindungen zu " + db->FileName + db->Extension +
-                          " konnten nicht gelesen werden: " + error,
+            AppendLog("Die Verbindungen zu " + FileOf(*db) + " konnten nicht gelesen werden: " +
+                          error,
                       ColourRed);
     }
     if (found.empty()) return true;
@@ -130,77 +126,165 @@ bool RunSafety::Backup() {
     journal_.started = int64_t(std::time(nullptr));
     if (!GetLoginName(journal_.user)) journal_.user.clear();
     if (!GetHostName(journal_.host)) journal_.host.clear();
-    for (ArchiveDbPair* db = source_; db; db = db->Next)
-        journal_.sourceFiles.push_back(db->FileName + db->Extension);
-    for (ArchiveDbPair* db = target_; db; db = db->Next)
-        journal_.targetFiles.push_back(db->FileName + db->Extension);
-    if (!journal_.Save()) {
-        AppendLog("Fehler beim Schreiben der Journal-Datei " + RunJournal::Path(), ColourRed);
-        return false;
-    }
+    for (ArchiveDbPair* db = source_; db; db = db->Next) journal_.sourceFiles.push_back(FileOf(*db));
+    for (ArchiveDbPair* db = target_; db; db = db->Next) journal_.targetFiles.push_back(FileOf(*db));
+    if (!SaveJournal()) return false;
     journalWritten_ = true;
-    if (!BackupDatabaseFiles(source_)) return false;
-    if (target_ && !BackupDatabaseFiles(target_)) return false;
-    if (!journal_.SetStage(RunStage::Changing)) {
-        AppendLog("Fehler beim Schreiben der Journal-Datei " + RunJournal::Path(), ColourRed);
-        return false;
+    if (!BackupDatabaseFiles(source_, journal_.backups)) return false;
+    if (target_ && !BackupDatabaseFiles(target_, journal_.backups)) return false;
+    journal_.stage = RunStage::Running;
+    return SaveJournal();
+}
+
+bool RunSafety::Begin() {
+    for (ArchiveDbPair* db : Databases()) {
+        if (!db->Connection.BeginTransaction()) {
+            AppendLog("Fehler beim Beginnen der Transaktion in " + FileOf(*db) + ": " +
+                          db->Connection.GetErrorText(nullptr),
+                      ColourRed);
+            return false;
+        }
     }
     return true;
 }
 
-bool RunSafety::Commit() {
-    // A power cut after the backups are gone must not find pages of the
-    // databases still in memory.
-    if (!FlushDatabaseFiles(source_) || !FlushDatabaseFiles(target_)) return false;
-    if (!journal_.SetStage(RunStage::Committed)) {
-        AppendLog("Fehler beim Schreiben der Journal-Datei " + RunJournal::Path(), ColourRed);
-        return false;
-    }
-    return true;
+void RunSafety::EndTransactions() {
+    for (ArchiveDbPair* db : Databases())
+        if (db->Connection.InTransaction()) db->Connection.EndTransaction(false);
 }
 
-void RunSafety::RemoveBackups() {
-    DeleteDatabaseBackups(source_);
-    DeleteDatabaseBackups(target_);
+RunSafety::Outcome RunSafety::Commit(const std::vector<TableCount>& counts) {
+    journal_.counts = counts;
+    journal_.stage = RunStage::Committing;
+    if (!SaveJournal()) {
+        journal_.stage = RunStage::Running;
+        return Outcome::NothingCommitted;
+    }
+    bool broken = false;
+    for (ArchiveDbPair* db : CommitOrder()) {
+        if (!db->Connection.EndTransaction(true)) {
+            AppendLog("Fehler beim Speichern der Änderungen in " + FileOf(*db) + ": " +
+                          db->Connection.TransactionError(),
+                      ColourRed);
+            if (journal_.committed.empty()) {
+                // Nothing is committed: the run can still be rolled back whole.
+                journal_.stage = RunStage::Running;
+                SaveJournal();
+                return Outcome::NothingCommitted;
+            }
+            broken = true;
+            break;
+        }
+        journal_.committed.push_back(FileOf(*db));
+        // Unrecorded, the commit would be taken for undone by the next start.
+        SaveJournal();
+        RunCheckpoint("commit");
+    }
+    if (broken) {
+        // What is not committed is discarded and done again in transactions
+        // of its own, as a start after a crash here would do it.
+        EndTransactions();
+        for (ArchiveDbPair* db : Databases())
+            if (!db->Connection.IsOpen()) Connect(*db);
+        AppendLog("• Der Vorgang wird zu Ende geführt...");
+        if (!FinishForward(journal_, source_, target_)) {
+            journal_.stage = RunStage::Undecided;
+            SaveJournal();
+            AppendLog("Der Vorgang konnte nicht zu Ende geführt werden; Tamaro ändert nichts mehr "
+                      "daran. Weitere Vorgänge sind gesperrt, bis ein Administrator den "
+                      "Datenbestand geprüft und die Journal-Datei " +
+                          RunJournal::Path() + " entfernt hat.",
+                      ColourRed);
+            return Outcome::Interrupted;
+        }
+    }
+    journal_.stage = RunStage::Committed;
+    SaveJournal();
+    return Outcome::Committed;
+}
+
+void RunSafety::RemoveBackups(const std::vector<std::string>& keep) {
+    for (ArchiveDbPair* db : Databases()) {
+        bool kept = false;
+        for (const std::string& k : keep) kept = kept || k == FileOf(*db);
+        if (!kept) std::remove(fspath::ToFileSystem(BackupPath(*db)).c_str());
+        RunCheckpoint("removal");
+    }
     // The backups are gone for good before the journal that names them.
     SyncFolder(DatabaseDir);
     RunJournal::Remove();
 }
 
 void RunSafety::Finish() {
+    // A power cut after the backups are gone must not find pages of the
+    // databases still in memory.
+    FlushDatabaseFiles(source_);
+    FlushDatabaseFiles(target_);
     RemoveBackups();
 }
 
 void RunSafety::Discard() {
+    EndTransactions();
     // Without a journal no backup of this run can be left (the journal is
     // written before the first one).
-    if (journalWritten_ && !journal_.SetStage(RunStage::Unchanged)) {
-        // The backups equal the databases; the next start puts them back
-        // and so ends with the same files.
-        AppendLog("Fehler beim Schreiben der Journal-Datei " + RunJournal::Path(), ColourRed);
-        return;
-    }
+    if (!journalWritten_) return;
+    journal_.stage = RunStage::Unchanged;
+    // Unrecorded, the next start finds a run that committed nothing and
+    // removes the same backups.
+    SaveJournal();
     RemoveBackups();
 }
 
 bool RunSafety::RollBack() {
-    std::vector<std::string> paths;
-    for (ArchiveDbPair* db : Databases(source_, target_)) {
-        db->Connection.Disconnect();
-        paths.push_back(DatabasePath(*db));
+    struct State {
+        ArchiveDbPair* db;
+        bool undone;  // the engine rolled the run's transaction back
+        bool held;    // another connection uses the database
+    };
+    std::vector<State> states;
+    for (ArchiveDbPair* db : Databases()) {
+        bool undone = true;
+        if (db->Connection.InTransaction() && !db->Connection.EndTransaction(false)) {
+            undone = false;
+            AppendLog("Fehler beim Zurücksetzen der Transaktion in " + FileOf(*db) + ": " +
+                          db->Connection.TransactionError(),
+                      ColourRed);
+        }
+        states.push_back({db, undone, undone && UsedByOthers(*db)});
     }
-    const bool back = PutBackFiles(paths);
-    if (!back) {
-        journal_.SetStage(RunStage::Failed);
+    for (ArchiveDbPair* db : Databases()) db->Connection.Disconnect();
+
+    std::vector<std::string> keep;
+    journal_.pending.clear();
+    for (const State& s : states) {
+        const std::string file = FileOf(*s.db);
+        if (s.held) {
+            AppendLog("• " + file +
+                      " wird von einer anderen Verbindung benutzt; die Datenbank bleibt, wie "
+                      "das Zurücksetzen der Transaktion sie hinterlassen hat.");
+            continue;
+        }
+        const BackupRecord* record = journal_.BackupOf(file);
+        const PutBack result = record ? PutBackFile(DatabasePath(*s.db), *record) : PutBack::Missing;
+        if (result == PutBack::Done || result == PutBack::AlreadyBack) continue;
+        if (result == PutBack::Damaged) keep.push_back(file);
+        if (s.undone) {
+            AppendLog("• " + file +
+                      " bleibt, wie das Zurücksetzen der Transaktion sie hinterlassen hat.");
+        } else {
+            keep.push_back(file);
+            journal_.pending.push_back(file);
+        }
+    }
+    for (ArchiveDbPair* db : Databases()) Connect(*db);
+    if (!journal_.pending.empty()) {
+        journal_.stage = RunStage::Failed;
+        SaveJournal();
         AppendLog(kLockedUntilRecovered, ColourRed);
+        return false;
     }
-    for (ArchiveDbPair* db : Databases(source_, target_)) Connect(*db);
-    if (!back) return false;
-    if (!journal_.SetStage(RunStage::Restored)) {
-        // The next start puts the same files back again.
-        AppendLog("Fehler beim Schreiben der Journal-Datei " + RunJournal::Path(), ColourRed);
-        return true;
-    }
-    RemoveBackups();
+    journal_.stage = RunStage::RolledBack;
+    SaveJournal();
+    RemoveBackups(keep);
     return true;
 }

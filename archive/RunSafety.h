@@ -1,15 +1,19 @@
 // What keeps a run (archive, restore, delete) safe beyond its file backups:
-// one run at a time per practice (RunLock), a journal that lets the next start
-// finish an interrupted run (RunJournal), backups that are on the disk before
-// anything changes, databases flushed to the disk before the backups go, and
-// a roll-back that is all or nothing across both sides.
+// one run at a time per practice (RunLock); one transaction per database for
+// the run's changes, committed only at the end in a fixed order, target
+// first, then each source; a journal that records every stage, so that the
+// next start can tell what an interruption left (RunJournal, RunRecovery);
+// and a roll-back that lets the engines undo the transactions first and
+// then renames the backups back only where that is safe.
 //
 // A run calls, in this order: Admit (refusals are message boxes, before the
-// run writes anything), Backup, then either Commit and Finish (success), or
-// Discard (failure before any change), or RollBack (failure after a change).
+// run writes anything), Backup, Begin, then either Commit and Finish
+// (success), or Discard (failure before any change), or RollBack (failure
+// after a change).
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "archive/RunJournal.h"
 #include "archive/RunLock.h"
@@ -22,39 +26,60 @@ class RunSafety {
     // are the ones the run was started with.
     RunSafety(RunKind kind, ArchiveDbPair* source, ArchiveDbPair* target,
               const std::string& pidList);
+    // A transaction still open is rolled back.
+    ~RunSafety();
     RunSafety(const RunSafety&) = delete;
     RunSafety& operator=(const RunSafety&) = delete;
 
     // Refuses, with a message box, a pid list naming a patient twice, a run
     // while another holds the lock (naming its user and workstation), a run
-    // while an interrupted run's journal is unresolved, and on Firebird a run
-    // while other connections use the databases (naming them; when they cannot
-    // be read, a red line says so and the run goes on). True when the run may
-    // start; the lock is then held until this object ends.
+    // while an interrupted run's journal is unresolved (saying what a start
+    // or an administrator must do first), and on Firebird a run while other
+    // connections use the databases (naming them; when they cannot be read,
+    // a red line says so and the run goes on). True when the run may start;
+    // the lock is then held until this object ends.
     bool Admit();
     // Writes the journal, backs up the source files, then the target files,
-    // and marks the backups complete. False when any of it failed: nothing
-    // has changed, and Discard is to follow.
+    // and records the backups. False when any of it failed: nothing has
+    // changed, and Discard is to follow.
     bool Backup();
-    // The commit point: every database file is on the disk and the journal
-    // says that the run succeeded. False (logged) when it could not be
-    // recorded; the run must then roll back.
-    bool Commit();
+    // Opens the run's transaction on every database of both sides. False
+    // (logged in red) when a database refuses: Discard is to follow.
+    bool Begin();
+
+    enum class Outcome {
+        Committed,         // every database committed: Finish is to follow
+        NothingCommitted,  // the first commit failed: RollBack is to follow
+        Interrupted        // committed in part and not finished: the journal stays
+    };
+    // The commit sequence. counts are the rows of the run's patients per
+    // source table (copied by a transfer, deleted by a deletion). A commit
+    // that fails inside the sequence rolls back what is not committed and
+    // finishes the run forward (RunForward); when even that cannot be done,
+    // the journal is kept for the next start and runs are refused.
+    Outcome Commit(const std::vector<TableCount>& counts);
     // After Commit: removes the backups and the journal.
     void Finish();
-    // After a failure before any change: removes the backups and the journal.
+    // After a failure before any change: ends the transactions, removes the
+    // backups and the journal.
     void Discard();
-    // After a failure once something changed: puts every file of both sides
-    // back (all or nothing, PutBackFiles) and reconnects both sides. When a
-    // file cannot be put back, every backup and the journal stay, further runs
-    // are refused until a start has put them back, and the log says so in
-    // red. True when every file is back.
+    // After a failure once something changed: rolls every transaction back,
+    // then puts each file back from its backup by renaming it, unless
+    // another connection holds the database (the engine's roll-back then
+    // stands) or the backup is not the one made (kept and reported).
+    // Reconnects both sides. A file that the engine could not roll back and
+    // that cannot be put back keeps its backup and the journal; further runs
+    // are then refused until a start has put it back. True when every
+    // database is as before the run.
     bool RollBack();
 
   private:
-    // True when the databases are used by no other connection (Firebird).
+    std::vector<ArchiveDbPair*> Databases() const;
+    std::vector<ArchiveDbPair*> CommitOrder() const;
     bool NoOtherConnections();
-    void RemoveBackups();
+    void RemoveBackups(const std::vector<std::string>& keep = {});
+    void EndTransactions();
+    bool SaveJournal();
 
     RunKind kind_;
     ArchiveDbPair* source_;

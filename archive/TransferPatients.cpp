@@ -1,80 +1,28 @@
 #include "archive/TransferPatients.h"
 
-#include <strings.h>
-
-#include <cstring>
 #include <ctime>
-#include <set>
 #include <vector>
 
 #include "archive/ArchiveHistory.h"
-#include "archive/ColumnText.h"
-#include "archive/DatabaseBackup.h"
 #include "archive/DeletePatients.h"
+#include "archive/PatientRows.h"
 #include "archive/PidList.h"
 #include "archive/RunCheckpoint.h"
 #include "archive/RunSafety.h"
-#include "archive/SqlLiteral.h"
+#include "archive/RunProgressCounter.h"
 #include "archive/StatementObserver.h"
+#include "archive/TableCopy.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
+#include "core/RunProgress.h"
 #include "core/WindowServices.h"
 #include "db/ArchiveDbPair.h"
 #include "db/DatabaseSet.h"
 #include "db/ODBCStmt.h"
 #include "db/OdbcResult.h"
-#include "db/ValueBuffer.h"
 #include "users/AuditLog.h"
 
 namespace {
-
-bool EqualNoCase(const std::string& a, const char* b) {
-    return strcasecmp(a.c_str(), b) == 0;
-}
-
-bool IsTextType(SQLSMALLINT type) {
-    return type == SQL_CHAR || type == SQL_VARCHAR || type == SQL_LONGVARCHAR ||
-           type == SQL_NUMERIC || type == SQL_BIGINT;
-}
-
-// The column each special table never writes (its own key, which the
-// destination assigns itself).
-const char* SkippedColumn(const std::string& table) {
-    if (EqualNoCase(table, "ldtnummer")) return "autoid";
-    if (EqualNoCase(table, "abrechnungen")) return "ZID";
-    if (EqualNoCase(table, "diagnosen")) return "DID";
-    return nullptr;
-}
-
-void TrimCommaBlank(std::string& s) {
-    while (!s.empty() && (s.back() == ',' || s.back() == ' ')) s.pop_back();
-}
-
-void LowerAscii(std::string& s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = char(c + 32);
-}
-
-struct ColumnInfo {
-    std::string name;
-    SQLSMALLINT type = 0;
-};
-
-// Name and SQL type of every result column of the executed select.
-std::vector<ColumnInfo> DescribeColumns(SQLHSTMT stmt) {
-    SQLSMALLINT count = 0;
-    if (!SqlSucceeded(SQLNumResultCols(stmt, &count))) count = 0;
-    std::vector<ColumnInfo> columns(size_t(count > 0 ? count : 0));
-    for (SQLSMALLINT i = 1; i <= count; ++i) {
-        SQLCHAR name[512] = {0};
-        SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
-        SQLULEN size = 0;
-        SQLDescribeCol(stmt, SQLUSMALLINT(i), name, sizeof name, &nameLength, &type, &size, &digits,
-                       &nullable);
-        columns[size_t(i - 1)] = {reinterpret_cast<const char*>(name), type};
-    }
-    return columns;
-}
 
 class TransferRun {
   public:
@@ -86,21 +34,18 @@ class TransferRun {
           target_(set.TargetList),
           history_(history),
           pidList_(pidList),
-          pidParts_(SplitPidList(pidList)) {}
+          pidParts_(SplitPidList(pidList)),
+          archiving_(source_ == set.VelundaList),
+          progress_(archiving_ ? "Archivieren" : "Restaurieren") {}
 
     // True when the run succeeded.
     bool Run();
 
   private:
-    void CopyTable(ArchiveDbPair& source, const std::string& table);
-    // Copies the rows of one executed select; false stops the table.
-    bool CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair& dest, ODBCStmt& insert,
-                  const std::string& table, int& rows);
-    enum class Column { Written, LeftOut, UnknownType, ReadFailed };
-    // Turns column n of the current row into a literal.
-    Column ColumnLiteral(ArchiveDbPair& source, ODBCStmt& select, SQLUSMALLINT n,
-                         const ColumnInfo& column, char quote, std::string& literal);
-
+    // Copies every table of the source; false when the run failed.
+    bool CopyTables(TableCopy& copy);
+    // Deletes in the source and compares each table's count with its copy.
+    bool DeleteInSource();
     // Stores the archiving run in the history; false when the row could not
     // be written (logged in red).
     bool WriteHistory();
@@ -111,14 +56,13 @@ class TransferRun {
     IComboBox& history_;
     const std::string& pidList_;
     std::vector<std::string> pidParts_;
-    int failures_ = 0;
-    bool rowsInserted_ = false;
-    std::set<std::string> blankColumns_;
+    const bool archiving_;
+    RunProgressCounter progress_;
+    std::vector<TableCount> copied_;
 };
 
 bool TransferRun::Run() {
-    const bool archiving = source_ == set_.VelundaList;
-    RunSafety safety(archiving ? RunKind::Archive : RunKind::Restore, source_, target_, pidList_);
+    RunSafety safety(archiving_ ? RunKind::Archive : RunKind::Restore, source_, target_, pidList_);
     if (!safety.Admit()) return false;
 
     const uint64_t start = TickCount();
@@ -127,37 +71,38 @@ bool TransferRun::Run() {
               ColourBlue);
 
     AppendLog("• Datensicherung...");
-    if (!safety.Backup()) failures_ = 1;
-
-    for (ArchiveDbPair* db = source_; db && failures_ == 0; db = db->Next) {
-        for (const std::string& table : SplitTableList(db->Tables)) {
-            if (failures_ != 0) break;
-            CopyTable(*db, table);
-            if (rowsInserted_) RunCheckpoint("inserts");
-        }
-    }
-
-    if (failures_ == 0) {
-        AppendLog("• Daten aus Quelle löschen");
-        if (!DeletePatients(source_, pidList_)) failures_ = 1;
-    }
+    bool ok = safety.Backup() && safety.Begin();
+    // Every row of the patients is copied once and deleted once.
+    ok = ok && progress_.CountRows(source_, pidParts_, 2);
+    TableCopy copy(pidParts_, [this] { return progress_.Step(1); });
+    ok = ok && CopyTables(copy);
+    ok = ok && DeleteInSource();
 
     bool historyWritten = true, historyTried = false;
-    if (failures_ == 0 && archiving) {
+    if (ok && archiving_) {
         historyTried = true;
         historyWritten = WriteHistory();
         RunCheckpoint("history");
     }
-    if (failures_ == 0 && !safety.Commit()) failures_ = 1;
+    ok = ok && !StopRequestedDuringRun();
 
-    if (failures_ != 0 && (rowsInserted_ || historyTried)) {
+    RunSafety::Outcome outcome = RunSafety::Outcome::NothingCommitted;
+    if (ok) outcome = safety.Commit(copied_);
+    progress_.End();
+    if (outcome == RunSafety::Outcome::Interrupted) {
+        LogReady(start);
+        return false;
+    }
+    if (outcome != RunSafety::Outcome::Committed && (copy.RowsInserted() || historyTried)) {
         AppendLog("• Daten wieder herstellen...");
         safety.RollBack();
-    } else if (failures_ != 0) {
+    } else if (outcome != RunSafety::Outcome::Committed) {
         AppendLog("• Datensicherung löschen...");
         safety.Discard();
     } else {
-        if (archiving) {
+        // The other programs hear of the deletion once it is committed.
+        if (archiving_) AnnounceDeletion(source_);
+        if (archiving_) {
             FillArcHist(*target_, history_);
             WriteAuditEntry(2, historyWritten ? "Patienten erfolgreich archiviert."
                                               : "Patienten erfolgreich archiviert; der Vorgang "
@@ -169,7 +114,45 @@ bool TransferRun::Run() {
         safety.Finish();
     }
     LogReady(start);
-    return failures_ == 0;
+    return outcome == RunSafety::Outcome::Committed;
+}
+
+bool TransferRun::CopyTables(TableCopy& copy) {
+    for (ArchiveDbPair* db = source_; db; db = db->Next) {
+        for (const std::string& table : SplitTableList(db->Tables)) {
+            int64_t rows = 0;
+            if (!copy.Copy(*db, table, target_, rows)) {
+                StopRequestedDuringRun();
+                return false;
+            }
+            copied_.push_back({db->FileName + db->Extension, table, rows});
+            if (copy.RowsInserted()) RunCheckpoint("inserts");
+        }
+    }
+    return true;
+}
+
+bool TransferRun::DeleteInSource() {
+    AppendLog("• Daten aus Quelle löschen");
+    std::vector<TableCount> deleted;
+    DeleteOptions options;
+    options.deleted = &deleted;
+    options.announce = false;
+    options.afterTable = [this](int64_t rows) { return progress_.Step(rows); };
+    if (!DeletePatients(source_, pidList_, options)) {
+        StopRequestedDuringRun();
+        return false;
+    }
+    // A row another program added after the copy would be deleted uncopied.
+    for (size_t i = 0; i < deleted.size() && i < copied_.size(); ++i) {
+        if (deleted[i].rows == copied_[i].rows) continue;
+        AppendLog("Fehler: in " + source_->DisplayName + "." + deleted[i].table + " wurden " +
+                      std::to_string(deleted[i].rows) + " Einträge gelöscht, aber " +
+                      std::to_string(copied_[i].rows) + " kopiert.",
+                  ColourRed);
+        return false;
+    }
+    return deleted.size() == copied_.size();
 }
 
 bool TransferRun::WriteHistory() {
@@ -185,227 +168,6 @@ bool TransferRun::WriteHistory() {
         "Fehler beim Aktualisieren der History: " + target_->Connection.GetErrorText(stmt.Handle()),
         ColourRed);
     return false;
-}
-
-void TransferRun::CopyTable(ArchiveDbPair& source, const std::string& table) {
-    ArchiveDbPair* dest = FindDatabaseForTable(target_, table);
-    if (!dest) {
-        AppendLog("Tabelle " + table + " in " + target_->DisplayName + " nicht gefunden.",
-                  ColourRed);
-        failures_ = 1;
-        return;
-    }
-    AppendLog("• " + source.DisplayName + "." + table + "...", 0, LogNoLineEnd);
-    int rows = 0;
-    ODBCStmt select(source.Connection);
-    ODBCStmt insert(dest->Connection);
-    blankColumns_.clear();
-
-    // Long pid lists are selected in parts (Firebird's in-list limit).
-    bool selected = true;
-    for (size_t i = 0; i < pidParts_.size(); ++i) {
-        if (i > 0) select.Reset();
-        const std::string sql = "select * from " + table + " where pid in (" + pidParts_[i] + ")";
-        if (!SqlExecuted(select.Execute(sql))) {
-            AppendLog(
-                "\r\nFehler beim Transfer: " + source.Connection.GetErrorText(select.Handle()),
-                ColourRed);
-            failures_ = 1;
-            selected = false;
-            break;
-        }
-        if (!CopyRows(source, select, *dest, insert, table, rows)) break;
-    }
-
-    if (selected) {
-        for (const std::string& column : blankColumns_) {
-            const std::string name = ColumnReference(column);
-            const std::string sql =
-                "update " + table + " set " + name + "='' where " + name + " is null";
-            ObserveStatement(*dest, sql);
-            insert.Execute(sql);
-            insert.Reset();
-        }
-    }
-    blankColumns_.clear();
-    select.Reset();
-    if (failures_ == 0) AppendLog(" (" + std::to_string(rows) + " Einträge)", ColourCount);
-}
-
-bool TransferRun::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair& dest,
-                           ODBCStmt& insert, const std::string& table, int& rows) {
-    const char quote = dest.Extension == ".fdb" ? '\'' : '#';
-    const char* skipped = SkippedColumn(table);
-    // The result columns are the same for every row of the select.
-    const std::vector<ColumnInfo> columns = DescribeColumns(select.Handle());
-    while (true) {
-        SQLRETURN rc = SQLFetch(select.Handle());
-        if (rc == SQL_NO_DATA) return true;
-        if (!SqlSucceeded(rc)) {
-            // Rows not fetched would be deleted uncopied: the run must fail.
-            AppendLog(
-                "\r\nFehler beim Transfer: " + source.Connection.GetErrorText(select.Handle()),
-                ColourRed);
-            failures_ = 1;
-            return false;
-        }
-        std::string names = "insert into " + table + " (";
-        std::string values;
-        for (size_t i = 0; i < columns.size(); ++i) {
-            const ColumnInfo& column = columns[i];
-            std::string literal;
-            const Column outcome =
-                ColumnLiteral(source, select, SQLUSMALLINT(i + 1), column, quote, literal);
-            if (outcome == Column::ReadFailed) break;
-            if (outcome == Column::LeftOut) continue;
-            if (skipped && EqualNoCase(column.name, skipped)) continue;
-            names += ColumnReference(column.name) + ", ";
-            if (outcome == Column::UnknownType) {
-                AppendLog(
-                    "\r\nUnbekannter Datentyp " + column.name + ":" + std::to_string(column.type),
-                    ColourRed);
-                ++failures_;
-                continue;
-            }
-            values += literal + ", ";
-        }
-        if (failures_ != 0) return false;
-
-        TrimCommaBlank(names);
-        names += ") values (";
-        LowerAscii(names);
-        TrimCommaBlank(values);
-        const std::string sql = names + values + ")";
-        ObserveStatement(dest, sql);
-        if (!SqlExecuted(insert.Execute(sql))) {
-            AppendLog("\r\nFehler beim Einfügen:\r\n" + sql + "\r\n" +
-                          dest.Connection.GetErrorText(insert.Handle()),
-                      ColourRed);
-            failures_ = 1;
-            return false;
-        }
-        ++rows;
-        rowsInserted_ = true;
-        insert.Reset();
-    }
-}
-
-TransferRun::Column TransferRun::ColumnLiteral(ArchiveDbPair& source, ODBCStmt& select,
-                                               SQLUSMALLINT n, const ColumnInfo& column, char quote,
-                                               std::string& literal) {
-    const SQLHSTMT h = select.Handle();
-    SQLLEN indicator = 0;
-    SQLRETURN rc = SQL_SUCCESS;
-    std::string text;
-    auto read = [&](SQLSMALLINT cType, SQLLEN size) {
-        ValueBuffer[0] = 0;
-        rc = SQLGetData(h, n, cType, ValueBuffer, size, &indicator);
-    };
-    switch (column.type) {
-        case SQL_BIT:
-            read(SQL_C_BIT, 1);
-            break;
-        case SQL_TINYINT:
-            read(SQL_C_UTINYINT, 1);
-            break;
-        case SQL_INTEGER:
-            read(SQL_C_SLONG, 4);
-            break;
-        case SQL_SMALLINT:
-            read(SQL_C_SSHORT, 2);
-            break;
-        case SQL_DOUBLE:
-        case SQL_FLOAT:
-            read(SQL_C_DOUBLE, 8);
-            break;
-        case SQL_TYPE_DATE:
-            read(SQL_C_TYPE_DATE, sizeof(SQL_DATE_STRUCT));
-            break;
-        case SQL_TYPE_TIME:
-            read(SQL_C_TYPE_TIME, sizeof(SQL_TIME_STRUCT));
-            break;
-        case SQL_TYPE_TIMESTAMP:
-            read(SQL_C_TYPE_TIMESTAMP, sizeof(SQL_TIMESTAMP_STRUCT));
-            break;
-        default:
-            if (IsTextType(column.type)) {
-                // Numbers of these types are asked for as text: their
-                // default C types would deliver them in binary form.
-                rc = ReadColumnText(h, n, text, indicator) ? SQL_SUCCESS : SQL_ERROR;
-            } else {
-                read(SQL_C_DEFAULT, SQLLEN(ValueBufferSize));
-            }
-            break;
-    }
-    if (!SqlSucceeded(rc)) {
-        // Without a value of its own the column cannot be written, and
-        // leaving it out would lose it: the row fails the run.
-        AppendLog(
-            "\r\nFehler beim Lesen von " + column.name + ": " + source.Connection.GetErrorText(h),
-            ColourRed);
-        failures_ = 1;
-        return Column::ReadFailed;
-    }
-    if (indicator < 1) {
-        if (IsTextType(column.type)) blankColumns_.insert(column.name);
-        return Column::LeftOut;
-    }
-
-    switch (column.type) {
-        case SQL_BIT:
-            literal = ValueBuffer[0] != 0 ? "1" : "0";
-            break;
-        case SQL_TINYINT:
-            literal = std::to_string(int(static_cast<unsigned char>(ValueBuffer[0])));
-            break;
-        case SQL_INTEGER: {
-            int32_t v;
-            std::memcpy(&v, ValueBuffer, sizeof v);
-            literal = std::to_string(v);
-            break;
-        }
-        case SQL_SMALLINT: {
-            int16_t v;
-            std::memcpy(&v, ValueBuffer, sizeof v);
-            literal = std::to_string(v);
-            break;
-        }
-        case SQL_DOUBLE:
-        case SQL_FLOAT: {
-            double v;
-            std::memcpy(&v, ValueBuffer, sizeof v);
-            literal = DoubleLiteral(v);
-            break;
-        }
-        case SQL_TYPE_DATE: {
-            SQL_DATE_STRUCT d;
-            std::memcpy(&d, ValueBuffer, sizeof d);
-            literal = DateLiteral(d, quote);
-            break;
-        }
-        case SQL_TYPE_TIME: {
-            SQL_TIME_STRUCT t;
-            std::memcpy(&t, ValueBuffer, sizeof t);
-            literal = TimeLiteral(t, quote);
-            break;
-        }
-        case SQL_TYPE_TIMESTAMP: {
-            SQL_TIMESTAMP_STRUCT ts;
-            std::memcpy(&ts, ValueBuffer, sizeof ts);
-            literal = TimestampLiteral(ts, quote);
-            break;
-        }
-        default:
-            if (!IsTextType(column.type)) return Column::UnknownType;
-            if (text.empty()) {
-                literal = "null";
-                blankColumns_.insert(column.name);
-            } else {
-                literal = TextLiteral(text);
-            }
-            break;
-    }
-    return Column::Written;
 }
 
 }  // namespace

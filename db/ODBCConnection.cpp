@@ -123,7 +123,42 @@ void ODBCConnection::KeepDriverManagerError() {
     }
 }
 
+bool ODBCConnection::BeginTransaction() {
+    if (hdbc_ == SQL_NULL_HDBC) return false;
+    if (!SqlSucceeded(SQLSetConnectAttr(hdbc_, SQL_ATTR_TXN_ISOLATION,
+                                        reinterpret_cast<SQLPOINTER>(SQL_TXN_SERIALIZABLE), 0)) ||
+        !SqlSucceeded(SQLSetConnectAttr(hdbc_, SQL_ATTR_AUTOCOMMIT,
+                                        reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)))
+        return false;
+    inTransaction_ = true;
+    return true;
+}
+
+bool ODBCConnection::EndTransaction(bool commit) {
+    if (hdbc_ == SQL_NULL_HDBC || !inTransaction_) return false;
+    transactionError_.clear();
+    const bool ok =
+        SqlSucceeded(SQLEndTran(SQL_HANDLE_DBC, hdbc_, commit ? SQL_COMMIT : SQL_ROLLBACK));
+    inTransaction_ = false;
+    if (!ok) {
+        transactionError_ = GetErrorText(nullptr);
+        // Whatever a failed end left open must not be committed by switching
+        // automatic commit on: a rollback is tried, and when that fails too
+        // the connection goes, which discards the transaction.
+        if (!commit || !SqlSucceeded(SQLEndTran(SQL_HANDLE_DBC, hdbc_, SQL_ROLLBACK))) {
+            Disconnect();
+            return false;
+        }
+    }
+    SQLSetConnectAttr(hdbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON),
+                      0);
+    SQLSetConnectAttr(hdbc_, SQL_ATTR_TXN_ISOLATION,
+                      reinterpret_cast<SQLPOINTER>(SQL_TXN_READ_COMMITTED), 0);
+    return ok;
+}
+
 void ODBCConnection::Disconnect() {
+    inTransaction_ = false;
     if (hdbc_ == SQL_NULL_HDBC) return;
     SQLDisconnect(hdbc_);
     // Nothing reads the connection handle once disconnected; freeing it here

@@ -50,6 +50,18 @@ class ODBCConnection {
         return ExecuteSQL(sql.c_str(), extension.c_str());
     }
 
+    // A transaction of several statements: BeginTransaction turns automatic
+    // commit off with serializable isolation (rows the transaction has read
+    // cannot change under it); EndTransaction commits or rolls back and turns
+    // automatic commit on again. False when the driver refuses; the reason
+    // is then TransactionError(). A commit that fails is rolled back, so
+    // that automatic commit never commits what was refused; an end that
+    // cannot even roll back closes the connection.
+    bool BeginTransaction();
+    bool EndTransaction(bool commit);
+    const std::string& TransactionError() const { return transactionError_; }
+    bool InTransaction() const { return inTransaction_; }
+
     SQLHENV HEnv() const { return henv_; }
     SQLHDBC HDbc() const { return hdbc_; }
     bool IsOpen() const { return hdbc_ != SQL_NULL_HDBC; }
@@ -61,6 +73,8 @@ class ODBCConnection {
     void KeepDriverManagerError();
 
     bool firebird_ = false;
+    bool inTransaction_ = false;
+    std::string transactionError_;
     SQLHENV henv_ = SQL_NULL_HENV;
     SQLHDBC hdbc_ = SQL_NULL_HDBC;
     int32_t dbVersion_ = -1;

@@ -69,9 +69,20 @@ AccessConnection::~AccessConnection() {
 }
 
 void AccessConnection::BeginIfManual() {
-    if (!autocommit_ && sqlite3_get_autocommit(db_))
-        if (int rc = sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr); rc != SQLITE_OK)
-            throw AccessError::FromSqlite(db_, rc);
+    if (autocommit_) return;
+    if (!sqlite3_get_autocommit(db_)) return;
+    // SQLite ends a transaction by itself after some errors (a full disk, an
+    // I/O error); the statements after it must not start a new one as if
+    // nothing had been lost.
+    if (began_)
+        throw AccessError::Make("40001",
+                                "The transaction was rolled back by the database engine after an "
+                                "error; end it with a rollback.");
+    if (int rc =
+            sqlite3_exec(db_, immediate_ ? "BEGIN IMMEDIATE" : "BEGIN", nullptr, nullptr, nullptr);
+        rc != SQLITE_OK)
+        throw AccessError::FromSqlite(db_, rc);
+    began_ = true;
 }
 
 odbcdrv::ExecResult AccessConnection::Execute(const std::string& sql1252) {
@@ -150,11 +161,29 @@ std::vector<std::string> AccessConnection::TableNames() {
 
 void AccessConnection::SetAutocommit(bool on) {
     // Switching autocommit on commits the open transaction, as ODBC asks.
-    if (on && !autocommit_ && !sqlite3_get_autocommit(db_)) EndTransaction(true);
+    if (on && !autocommit_ && (began_ || !sqlite3_get_autocommit(db_))) EndTransaction(true);
     autocommit_ = on;
+    // A transaction the application ends itself must be on the disk when
+    // its commit returns: it may be one of several that together make one
+    // change.
+    sqlite3_exec(db_, on ? "PRAGMA synchronous=OFF" : "PRAGMA synchronous=FULL", nullptr, nullptr,
+                 nullptr);
+}
+
+void AccessConnection::SetIsolation(SQLUINTEGER level) {
+    // SQLite's transactions are serializable whatever is asked; serializable
+    // also takes the write lock at the start, so that no other writer comes
+    // between this transaction's reads and its writes.
+    immediate_ = level == SQL_TXN_SERIALIZABLE;
 }
 
 void AccessConnection::EndTransaction(bool commit) {
+    const bool lost = began_ && sqlite3_get_autocommit(db_);
+    began_ = false;
+    if (lost && commit)
+        throw AccessError::Make("40001",
+                                "The transaction was rolled back by the database engine after an "
+                                "error; nothing was committed.");
     if (sqlite3_get_autocommit(db_)) return;
     int rc = sqlite3_exec(db_, commit ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) throw AccessError::FromSqlite(db_, rc);

@@ -26,6 +26,7 @@ class AccessConnection : public odbcdrv::Connection {
     std::vector<std::string> TableNames() override;
     void SetAutocommit(bool on) override;
     void EndTransaction(bool commit) override;
+    void SetIsolation(SQLUINTEGER level) override;
     void Cancel() override;
 
   private:
@@ -34,6 +35,8 @@ class AccessConnection : public odbcdrv::Connection {
 
     sqlite3* db_ = nullptr;
     bool autocommit_ = true;
+    bool immediate_ = false;
+    bool began_ = false;  // a transaction of the application's is open (or was lost)  // serializable: the write lock from the first statement on
 };
 
 }  // namespace accessdrv

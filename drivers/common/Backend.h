@@ -122,6 +122,9 @@ class Connection {
     virtual std::vector<std::string> TableNames() { return {}; }
     virtual void SetAutocommit(bool on) = 0;
     virtual void EndTransaction(bool commit) = 0;  // SQLEndTran
+    // SQL_ATTR_TXN_ISOLATION (SQL_TXN_READ_COMMITTED, SQL_TXN_REPEATABLE_READ
+    // or SQL_TXN_SERIALIZABLE), for transactions that begin afterwards.
+    virtual void SetIsolation(SQLUINTEGER level) = 0;
     virtual void Cancel() {}
 };
 

@@ -52,6 +52,7 @@ SQLRETURN DbcHandle::Open(ConnectKeys keys, TextForm form) {
         keys_["LOGIN_TIMEOUT"] = std::to_string(loginTimeout_);
     conn_ = TheBackend().Connect(keys_);
     if (!conn_) return Fail(state::kUnableToConnect);
+    if (isolation_ != SQL_TXN_READ_COMMITTED) conn_->SetIsolation(isolation_);
     if (!autocommit_) conn_->SetAutocommit(false);
     return SQL_SUCCESS;
 }
@@ -87,9 +88,17 @@ SQLRETURN DbcHandle::SetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER)
             autocommit_ = on;
             return SQL_SUCCESS;
         }
+        case SQL_ATTR_TXN_ISOLATION:
+            // Read uncommitted is not offered: the next stricter level serves.
+            if (v == SQL_TXN_READ_UNCOMMITTED) v = SQL_TXN_READ_COMMITTED;
+            if (v != SQL_TXN_READ_COMMITTED && v != SQL_TXN_REPEATABLE_READ &&
+                v != SQL_TXN_SERIALIZABLE)
+                return Fail(state::kInvalidValue);
+            isolation_ = static_cast<SQLUINTEGER>(v);
+            if (conn_) conn_->SetIsolation(isolation_);
+            return SQL_SUCCESS;
         case SQL_ATTR_CONNECTION_TIMEOUT:
         case SQL_ATTR_ACCESS_MODE:
-        case SQL_ATTR_TXN_ISOLATION:
         case SQL_ATTR_QUIET_MODE:
         case SQL_ATTR_TRACE:
         case SQL_ATTR_TRACEFILE:
@@ -122,7 +131,7 @@ SQLRETURN DbcHandle::GetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER 
             v = SQL_MODE_READ_WRITE;
             break;
         case SQL_ATTR_TXN_ISOLATION:
-            v = SQL_TXN_READ_COMMITTED;
+            v = isolation_;
             break;
         case SQL_ATTR_CONNECTION_TIMEOUT:
         case SQL_ATTR_ASYNC_ENABLE:

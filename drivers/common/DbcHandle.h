@@ -51,6 +51,7 @@ class DbcHandle : public Handle {
     ConnectKeys keys_;
     SQLUINTEGER loginTimeout_ = 0;
     bool autocommit_ = true;
+    SQLUINTEGER isolation_ = SQL_TXN_READ_COMMITTED;
     bool wide_ = false;
 };
 

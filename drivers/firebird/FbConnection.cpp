@@ -45,28 +45,56 @@ std::string Escape(const std::string& s) {
 
 }  // namespace
 
-// Read committed with record versions, so that readers never wait for
-// writers; a writer waits for a conflicting lock at most a minute instead of
-// hanging the program.
+// A writer waits for a conflicting lock at most a minute instead of hanging
+// the program.
 constexpr int kLockTimeoutSeconds = 60;
 
 FbConnection::FbConnection(Firebird::IAttachment* attachment) : att_(attachment) {
+    try {
+        BuildTpb();
+    } catch (...) {
+        att_->release();
+        throw;
+    }
+}
+
+// Read committed with record versions (the default), so that readers never
+// wait for writers; repeatable read is the engine's snapshot; serializable is
+// its snapshot with table stability: a table the transaction has touched
+// cannot be changed by another transaction until this one ends, so that rows
+// read, copied and deleted in one transaction stay exactly those rows.
+void FbConnection::BuildTpb() {
     FbStatus st;
     Firebird::IXpbBuilder* b = Util()->getXpbBuilder(&st, Firebird::IXpbBuilder::TPB, nullptr, 0);
     try {
         b->insertTag(&st, isc_tpb_write);
-        b->insertTag(&st, isc_tpb_read_committed);
-        b->insertTag(&st, isc_tpb_rec_version);
+        if (isolation_ == SQL_TXN_SERIALIZABLE) {
+            b->insertTag(&st, isc_tpb_consistency);
+        } else if (isolation_ == SQL_TXN_REPEATABLE_READ) {
+            b->insertTag(&st, isc_tpb_concurrency);
+        } else {
+            b->insertTag(&st, isc_tpb_read_committed);
+            b->insertTag(&st, isc_tpb_rec_version);
+        }
         b->insertTag(&st, isc_tpb_wait);
         b->insertInt(&st, isc_tpb_lock_timeout, kLockTimeoutSeconds);
         const unsigned char* p = b->getBuffer(&st);
         tpb_.assign(p, p + b->getBufferLength(&st));
     } catch (...) {
         b->dispose();
-        att_->release();
         throw;
     }
     b->dispose();
+}
+
+void FbConnection::SetIsolation(SQLUINTEGER level) {
+    if (level == isolation_) return;
+    isolation_ = level;
+    try {
+        BuildTpb();
+    } catch (const Firebird::FbException& e) {
+        throw ToDriverError(e);
+    }
 }
 
 Firebird::ITransaction* FbConnection::Begin() {

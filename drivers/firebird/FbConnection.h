@@ -18,16 +18,19 @@ class FbConnection : public odbcdrv::Connection {
     std::vector<std::string> TableNames() override;
     void SetAutocommit(bool on) override;
     void EndTransaction(bool commit) override;
+    void SetIsolation(SQLUINTEGER level) override;
     void Cancel() override;
 
   private:
     odbcdrv::ExecResult Run(const std::string& sql);
     Firebird::ITransaction* SharedTransaction();
     Firebird::ITransaction* Begin();
+    void BuildTpb();
 
     Firebird::IAttachment* att_;
     Firebird::ITransaction* tx_ = nullptr;  // the shared transaction without autocommit
     bool autocommit_ = true;
+    SQLUINTEGER isolation_ = SQL_TXN_READ_COMMITTED;
     std::vector<unsigned char> tpb_;
 };
 

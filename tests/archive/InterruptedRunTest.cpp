@@ -157,19 +157,28 @@ TEST_P(InterruptedRunTest, KilledAtEachStageTheNextStartFinishesTheRun) {
         const char* point;
         State state;       // what the next start leaves
         const char* done;  // its report of what it did
+        bool cutBackup;    // the main database's backup is cut to nothing before the start
     };
-    const char* restored =
-        "• Die Datenbanken wurden aus der Datensicherung wiederhergestellt (Stand vor dem "
-        "Vorgang).";
+    const char* discarded =
+        "• Der Vorgang wurde abgebrochen, bevor er gespeichert war. Die Datenbanken haben ihn "
+        "verworfen und bleiben, wie sie sind, mit allem, was seither darin gespeichert wurde; die "
+        "Datensicherung wurde gelöscht.";
+    const char* finished =
+        "• Der Vorgang war beim Speichern unterbrochen und wurde zu Ende geführt; die "
+        "Datensicherung wurde gelöscht.";
     const Case cases[] = {
         {"backup", State::Before,
          "• Die Datensicherung war unvollständig, die Datenbanken sind unverändert; die "
-         "Teilsicherung wurde gelöscht."},
-        {"inserts", State::Before, restored},
-        {"deletion", State::Before, restored},
-        {"history", State::Before, restored},
+         "Teilsicherung wurde gelöscht.",
+         false},
+        {"inserts", State::Before, discarded, false},
+        {"deletion", State::Before, discarded, true},
+        {"history", State::Before, discarded, false},
+        // The archive has committed, then the first four Velunda databases.
+        {"commit:1", State::After, finished, false},
+        {"commit:5", State::After, finished, true},
         {"removal", State::After,
-         "• Der Vorgang war abgeschlossen; die verbliebene Datensicherung wurde gelöscht."},
+         "• Der Vorgang war abgeschlossen; die verbliebene Datensicherung wurde gelöscht.", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.point);
@@ -179,6 +188,9 @@ TEST_P(InterruptedRunTest, KilledAtEachStageTheNextStartFinishesTheRun) {
                   128 + SIGKILL)
             << out;
         EXPECT_TRUE(RunJournal::Exists());
+        // A backup damaged after the interruption is never put back.
+        if (c.cutBackup)
+            testenv::WriteFile(fs::path(DatabaseDir) / (std::string("data") + Ext() + ".bak"), "");
         // The report is red, which a headless start answers with status 1.
         EXPECT_EQ(Run("", {}, &out), 1) << out;
         // Reported in red before the databases are connected: the counts follow.
@@ -197,6 +209,54 @@ TEST_P(InterruptedRunTest, KilledAtEachStageTheNextStartFinishesTheRun) {
     }
 }
 
+TEST_P(InterruptedRunTest, LaterWorkOfThePracticeIsKeptAndAChangedTableStopsTheFinish) {
+    // Killed before its commit, the run changed nothing; the practice works
+    // on, and the next start keeps that work.
+    std::string out;
+    EXPECT_EQ(Run("--archive " + kPids, {"TAMARO_RUN_KILL_AT=deletion"}), 128 + SIGKILL);
+    ConnectAll();
+    Exec(set_->MainDatabase(), "insert into termine (tid, pid) values (99999, 2)");
+    Exec(set_->MainDatabase(), "update patienten set nachname = 'Neuname' where pid = 3");
+    DisconnectAll();
+    EXPECT_EQ(Run("", {}, &out), 1) << out;
+    ConnectAll();
+    EXPECT_EQ(Count(set_->MainDatabase(),
+                    "select count(*) from termine where pid = 2 and tid = 99999"),
+              1);
+    EXPECT_EQ(Count(set_->MainDatabase(), "select count(*) from patienten where nachname = 'Neuname'"),
+              1);
+    EXPECT_EQ(Count(set_->Archive, "select count(*) from patienten"), 0);
+    DisconnectAll();
+
+    // Killed inside its commit sequence (the archive has committed), the run
+    // would be finished; but a Velunda table now holds a row more of its
+    // patients, so the start changes nothing, names the table and refuses runs.
+    Reset();
+    EXPECT_EQ(Run("--archive " + kPids, {"TAMARO_RUN_KILL_AT=commit:1"}), 128 + SIGKILL);
+    ConnectAll();
+    const int before = Count(set_->MainDatabase(), "select count(*) from termine where pid in (" +
+                                                       kPids + ")");
+    Exec(set_->MainDatabase(), "insert into termine (tid, pid) values (99999, 2)");
+    const Snapshot velunda = Take(set_->VelundaList);
+    DisconnectAll();
+    EXPECT_EQ(Run("", {}, &out), 1) << out;
+    EXPECT_NE(Find(out, "• Velunda.termine: " + std::to_string(before + 1) + " statt " +
+                            std::to_string(before) + " Einträge der Patienten"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(Find(out, "kann nicht zu Ende geführt werden, weil die Datenbanken nicht mehr den "
+                        "Stand des Vorgangs haben"),
+              std::string::npos)
+        << out;
+    EXPECT_TRUE(RunJournal::Exists());
+    EXPECT_EQ(Run("--archive 9", {}, &out), 1) << out;
+    EXPECT_NE(Find(out, "Weitere Vorgänge sind gesperrt, bis ein Administrator"), std::string::npos)
+        << out;
+    ConnectAll();
+    EXPECT_EQ(Take(set_->VelundaList), velunda);
+    DisconnectAll();
+}
+
 TEST_P(InterruptedRunTest, KilledRestoreAndKilledRecoveryAreFinishedAtTheNextStart) {
     // An archived practice is the starting point of a restore.
     ASSERT_EQ(Run("--archive " + kPids), 0);
@@ -205,23 +265,24 @@ TEST_P(InterruptedRunTest, KilledRestoreAndKilledRecoveryAreFinishedAtTheNextSta
 
     std::string out;
     EXPECT_EQ(Run("--restore " + kPids, {"TAMARO_RUN_KILL_AT=deletion"}), 128 + SIGKILL);
-    // The start that recovers is killed itself after the first file is back.
-    EXPECT_EQ(Run("", {"TAMARO_RUN_KILL_AT=putback"}, &out), 128 + SIGKILL);
+    EXPECT_EQ(Run("", {}, &out), 1) << out;
     EXPECT_NE(Find(out, "• Unterbrochener Vorgang gefunden: Restaurierung von 3 Patienten"),
               std::string::npos)
         << out;
-    EXPECT_TRUE(RunJournal::Exists());
-    EXPECT_EQ(Run("", {}, &out), 1) << out;
-    EXPECT_NE(Find(out, "• Die Datenbanken wurden aus der Datensicherung wiederhergestellt"),
-              std::string::npos)
-        << out;
-    // The archived state: the restore never happened.
     ExpectState(State::After, out);
 
-    EXPECT_EQ(Run("--restore " + kPids, {"TAMARO_RUN_KILL_AT=removal"}), 128 + SIGKILL);
+    // Two Velunda databases have committed; the start that finishes the run
+    // is killed itself after its first commit, and the next one ends it.
+    EXPECT_EQ(Run("--restore " + kPids, {"TAMARO_RUN_KILL_AT=commit:2"}), 128 + SIGKILL);
+    EXPECT_EQ(Run("", {"TAMARO_RUN_KILL_AT=commit"}, &out), 128 + SIGKILL);
+    EXPECT_TRUE(RunJournal::Exists());
     EXPECT_EQ(Run("", {}, &out), 1) << out;
+    EXPECT_NE(Find(out, "• Der Vorgang war beim Speichern unterbrochen und wurde zu Ende geführt"),
+              std::string::npos)
+        << out;
     // Restored; the history keeps the archiving run.
     for (const std::string& name : BakFiles()) ADD_FAILURE() << "left behind: " << name;
+    EXPECT_FALSE(RunJournal::Exists());
     ConnectAll();
     const Snapshot velunda = Take(set_->VelundaList);
     for (const auto& [table, t] : whole)

@@ -1,0 +1,16 @@
+// How many rows of a set of patients a table holds: the figure a run checks
+// its copies and deletions against, and its progress counts up to.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ArchiveDbPair;
+
+// "select count(*) from <table> where pid in (<part>)" summed over the parts
+// of the pid list. False (rows unset) when a query fails; *error then holds
+// the driver's text.
+bool CountPatientRows(ArchiveDbPair& db, const std::string& table,
+                      const std::vector<std::string>& pidParts, int64_t& rows,
+                      std::string* error = nullptr);

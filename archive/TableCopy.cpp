@@ -1,0 +1,284 @@
+#include "archive/TableCopy.h"
+
+#include <strings.h>
+
+#include <cstring>
+
+#include "archive/ColumnText.h"
+#include "archive/SqlLiteral.h"
+#include "archive/StatementObserver.h"
+#include "core/Globals.h"
+#include "core/LogSink.h"
+#include "db/ArchiveDbPair.h"
+#include "db/DatabaseSet.h"
+#include "db/ODBCStmt.h"
+#include "db/OdbcResult.h"
+#include "db/ValueBuffer.h"
+
+namespace {
+
+bool EqualNoCase(const std::string& a, const char* b) {
+    return strcasecmp(a.c_str(), b) == 0;
+}
+
+bool IsTextType(SQLSMALLINT type) {
+    return type == SQL_CHAR || type == SQL_VARCHAR || type == SQL_LONGVARCHAR ||
+           type == SQL_NUMERIC || type == SQL_BIGINT;
+}
+
+// The column each special table never writes (its own key, which the
+// destination assigns itself).
+const char* SkippedColumn(const std::string& table) {
+    if (EqualNoCase(table, "ldtnummer")) return "autoid";
+    if (EqualNoCase(table, "abrechnungen")) return "ZID";
+    if (EqualNoCase(table, "diagnosen")) return "DID";
+    return nullptr;
+}
+
+void TrimCommaBlank(std::string& s) {
+    while (!s.empty() && (s.back() == ',' || s.back() == ' ')) s.pop_back();
+}
+
+void LowerAscii(std::string& s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c + 32);
+}
+
+}  // namespace
+
+bool TableCopy::Copy(ArchiveDbPair& source, const std::string& table, ArchiveDbPair* targetList,
+                     int64_t& rows) {
+    rows = 0;
+    failures_ = 0;
+    ArchiveDbPair* dest = FindDatabaseForTable(targetList, table);
+    if (!dest) {
+        AppendLog("Tabelle " + table + " in " + targetList->DisplayName + " nicht gefunden.",
+                  ColourRed);
+        return false;
+    }
+    AppendLog("• " + source.DisplayName + "." + table + "...", 0, LogNoLineEnd);
+    ODBCStmt select(source.Connection);
+    ODBCStmt insert(dest->Connection);
+    blankColumns_.clear();
+
+    // Long pid lists are selected in parts (Firebird's in-list limit).
+    bool selected = true;
+    for (size_t i = 0; i < pidParts_.size(); ++i) {
+        if (i > 0) select.Reset();
+        const std::string sql = "select * from " + table + " where pid in (" + pidParts_[i] + ")";
+        if (!SqlExecuted(select.Execute(sql))) {
+            AppendLog(
+                "\r\nFehler beim Transfer: " + source.Connection.GetErrorText(select.Handle()),
+                ColourRed);
+            failures_ = 1;
+            selected = false;
+            break;
+        }
+        if (!CopyRows(source, select, *dest, insert, table, rows)) break;
+    }
+
+    if (selected) {
+        for (const std::string& column : blankColumns_) {
+            const std::string name = ColumnReference(column);
+            const std::string sql =
+                "update " + table + " set " + name + "='' where " + name + " is null";
+            ObserveStatement(*dest, sql);
+            insert.Execute(sql);
+            insert.Reset();
+        }
+    }
+    blankColumns_.clear();
+    select.Reset();
+    if (failures_ == 0) AppendLog(" (" + std::to_string(rows) + " Einträge)", ColourCount);
+    return failures_ == 0;
+}
+
+bool TableCopy::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair& dest,
+                         ODBCStmt& insert, const std::string& table, int64_t& rows) {
+    const char quote = dest.Extension == ".fdb" ? '\'' : '#';
+    const char* skipped = SkippedColumn(table);
+    // The result columns are the same for every row of the select.
+    std::vector<Column> columns;
+    SQLSMALLINT count = 0;
+    if (!SqlSucceeded(SQLNumResultCols(select.Handle(), &count))) count = 0;
+    for (SQLSMALLINT i = 1; i <= count; ++i) {
+        SQLCHAR name[512] = {0};
+        SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        SQLDescribeCol(select.Handle(), SQLUSMALLINT(i), name, sizeof name, &nameLength, &type,
+                       &size, &digits, &nullable);
+        columns.push_back({reinterpret_cast<const char*>(name), type});
+    }
+    while (true) {
+        SQLRETURN rc = SQLFetch(select.Handle());
+        if (rc == SQL_NO_DATA) return true;
+        if (!SqlSucceeded(rc)) {
+            // Rows not fetched would be deleted uncopied: the run must fail.
+            AppendLog(
+                "\r\nFehler beim Transfer: " + source.Connection.GetErrorText(select.Handle()),
+                ColourRed);
+            failures_ = 1;
+            return false;
+        }
+        std::string names = "insert into " + table + " (";
+        std::string values;
+        for (size_t i = 0; i < columns.size(); ++i) {
+            const Column& column = columns[i];
+            std::string literal;
+            const Outcome outcome =
+                ColumnLiteral(source, select, SQLUSMALLINT(i + 1), column, quote, literal);
+            if (outcome == Outcome::ReadFailed) break;
+            if (outcome == Outcome::LeftOut) continue;
+            if (skipped && EqualNoCase(column.name, skipped)) continue;
+            names += ColumnReference(column.name) + ", ";
+            if (outcome == Outcome::UnknownType) {
+                AppendLog(
+                    "\r\nUnbekannter Datentyp " + column.name + ":" + std::to_string(column.type),
+                    ColourRed);
+                ++failures_;
+                continue;
+            }
+            values += literal + ", ";
+        }
+        if (failures_ != 0) return false;
+
+        TrimCommaBlank(names);
+        names += ") values (";
+        LowerAscii(names);
+        TrimCommaBlank(values);
+        const std::string sql = names + values + ")";
+        ObserveStatement(dest, sql);
+        if (!SqlExecuted(insert.Execute(sql))) {
+            AppendLog("\r\nFehler beim Einfügen:\r\n" + sql + "\r\n" +
+                          dest.Connection.GetErrorText(insert.Handle()),
+                      ColourRed);
+            failures_ = 1;
+            return false;
+        }
+        ++rows;
+        rowsInserted_ = true;
+        insert.Reset();
+        if (hook_ && !hook_()) {
+            failures_ = 1;
+            return false;
+        }
+    }
+}
+
+TableCopy::Outcome TableCopy::ColumnLiteral(ArchiveDbPair& source, ODBCStmt& select,
+                                            unsigned short n, const Column& column, char quote,
+                                            std::string& literal) {
+    const SQLHSTMT h = select.Handle();
+    SQLLEN indicator = 0;
+    SQLRETURN rc = SQL_SUCCESS;
+    std::string text;
+    auto read = [&](SQLSMALLINT cType, SQLLEN size) {
+        ValueBuffer[0] = 0;
+        rc = SQLGetData(h, n, cType, ValueBuffer, size, &indicator);
+    };
+    switch (column.type) {
+        case SQL_BIT:
+            read(SQL_C_BIT, 1);
+            break;
+        case SQL_TINYINT:
+            read(SQL_C_UTINYINT, 1);
+            break;
+        case SQL_INTEGER:
+            read(SQL_C_SLONG, 4);
+            break;
+        case SQL_SMALLINT:
+            read(SQL_C_SSHORT, 2);
+            break;
+        case SQL_DOUBLE:
+        case SQL_FLOAT:
+            read(SQL_C_DOUBLE, 8);
+            break;
+        case SQL_TYPE_DATE:
+            read(SQL_C_TYPE_DATE, sizeof(SQL_DATE_STRUCT));
+            break;
+        case SQL_TYPE_TIME:
+            read(SQL_C_TYPE_TIME, sizeof(SQL_TIME_STRUCT));
+            break;
+        case SQL_TYPE_TIMESTAMP:
+            read(SQL_C_TYPE_TIMESTAMP, sizeof(SQL_TIMESTAMP_STRUCT));
+            break;
+        default:
+            if (IsTextType(column.type)) {
+                // Numbers of these types are asked for as text: their
+                // default C types would deliver them in binary form.
+                rc = ReadColumnText(h, n, text, indicator) ? SQL_SUCCESS : SQL_ERROR;
+            } else {
+                read(SQL_C_DEFAULT, SQLLEN(ValueBufferSize));
+            }
+            break;
+    }
+    if (!SqlSucceeded(rc)) {
+        // Without a value of its own the column cannot be written, and
+        // leaving it out would lose it: the row fails the run.
+        AppendLog(
+            "\r\nFehler beim Lesen von " + column.name + ": " + source.Connection.GetErrorText(h),
+            ColourRed);
+        failures_ = 1;
+        return Outcome::ReadFailed;
+    }
+    if (indicator < 1) {
+        if (IsTextType(column.type)) blankColumns_.insert(column.name);
+        return Outcome::LeftOut;
+    }
+
+    switch (column.type) {
+        case SQL_BIT:
+            literal = ValueBuffer[0] != 0 ? "1" : "0";
+            break;
+        case SQL_TINYINT:
+            literal = std::to_string(int(static_cast<unsigned char>(ValueBuffer[0])));
+            break;
+        case SQL_INTEGER: {
+            int32_t v;
+            std::memcpy(&v, ValueBuffer, sizeof v);
+            literal = std::to_string(v);
+            break;
+        }
+        case SQL_SMALLINT: {
+            int16_t v;
+            std::memcpy(&v, ValueBuffer, sizeof v);
+            literal = std::to_string(v);
+            break;
+        }
+        case SQL_DOUBLE:
+        case SQL_FLOAT: {
+            double v;
+            std::memcpy(&v, ValueBuffer, sizeof v);
+            literal = DoubleLiteral(v);
+            break;
+        }
+        case SQL_TYPE_DATE: {
+            SQL_DATE_STRUCT d;
+            std::memcpy(&d, ValueBuffer, sizeof d);
+            literal = DateLiteral(d, quote);
+            break;
+        }
+        case SQL_TYPE_TIME: {
+            SQL_TIME_STRUCT t;
+            std::memcpy(&t, ValueBuffer, sizeof t);
+            literal = TimeLiteral(t, quote);
+            break;
+        }
+        case SQL_TYPE_TIMESTAMP: {
+            SQL_TIMESTAMP_STRUCT ts;
+            std::memcpy(&ts, ValueBuffer, sizeof ts);
+            literal = TimestampLiteral(ts, quote);
+            break;
+        }
+        default:
+            if (!IsTextType(column.type)) return Outcome::UnknownType;
+            if (text.empty()) {
+                literal = "null";
+                blankColumns_.insert(column.name);
+            } else {
+                literal = TextLiteral(text);
+            }
+            break;
+    }
+    return Outcome::Written;
+}
