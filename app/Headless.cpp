@@ -20,6 +20,7 @@
 #include "core/TeeLogSink.h"
 #include "core/TerminalLogSink.h"
 #include "platform/DurableFile.h"
+#include "platform/StopSignals.h"
 #include "users/AuditLog.h"
 
 namespace {
@@ -151,15 +152,30 @@ int RunHeadless(int argc, char** argv) {
             }
             for (const HeadlessStep& c : commands) {
                 if (!permitted) break;
+                // A request to end the program ends it between two commands.
+                if (stopsignals::Requested()) {
+                    ReportHeadlessError(HeadlessCommandText(c.kind, c.argument) +
+                                        ": nicht ausgeführt, Tamaro soll beendet werden");
+                    status = 1;
+                    continue;
+                }
                 // Listing and patient information change nothing, so they
                 // also run after a start-up problem or a failed command.
                 if (c.kind == HeadlessCommand::List || c.kind == HeadlessCommand::View) {
                     if (!RunListingStep(core, view, c)) status = 1;
                     continue;
                 }
-                if (c.kind != HeadlessCommand::Info && status != 0) break;
+                if (c.kind != HeadlessCommand::Info && status != 0) {
+                    ReportHeadlessError(HeadlessCommandText(c.kind, c.argument) +
+                                        ": nicht ausgeführt, weil " +
+                                        (core.Problems() != 0
+                                             ? "der Start Fehler gemeldet hat (siehe Protokoll)"
+                                             : "ein Befehl davor fehlgeschlagen ist"));
+                    continue;
+                }
                 if (!RunHeadlessCommand(core, view, c.kind, c.argument, confirmed)) status = 1;
             }
+            if (stopsignals::Requested()) status = 1;
             if (permitted && !saveLog.empty() && !SaveLog(recorded, saveLog)) status = 1;
         }
         // Every red line is an error or a refusal.

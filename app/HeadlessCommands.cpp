@@ -22,6 +22,24 @@ bool CheckHeadlessArgument(HeadlessCommand command, const std::string& value, st
     return false;
 }
 
+std::string HeadlessCommandText(HeadlessCommand command, const std::string& argument) {
+    switch (command) {
+        case HeadlessCommand::Archive:
+            return "--archive " + argument;
+        case HeadlessCommand::Restore:
+            return "--restore " + argument;
+        case HeadlessCommand::Delete:
+            return "--delete " + argument;
+        case HeadlessCommand::Info:
+            return "--info " + argument;
+        case HeadlessCommand::List:
+            return "--list";
+        case HeadlessCommand::View:
+            return "--view " + argument;
+    }
+    return {};
+}
+
 bool RunHeadlessCommand(MainDialogCore& core, HeadlessView& view, HeadlessCommand command,
                         const std::string& argument, bool confirmed) {
     switch (command) {

@@ -20,6 +20,9 @@ enum class HeadlessCommand { Archive, Restore, List, View, Delete, Info };
 // False with a message for standard error in *error.
 bool CheckHeadlessArgument(HeadlessCommand command, const std::string& value, std::string* error);
 
+// The command as given on the command line, e.g. "--archive 12,40,7".
+std::string HeadlessCommandText(HeadlessCommand command, const std::string& argument);
+
 // Runs one of the commands above. confirmed: "--yes" was given. True when
 // the command did its work (a run that succeeded, info that was printed).
 bool RunHeadlessCommand(MainDialogCore& core, HeadlessView& view, HeadlessCommand command,

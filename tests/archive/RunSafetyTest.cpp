@@ -3,10 +3,15 @@
 // where it is safe, the history row that fails, the delete run, a view
 // switch and another client during a run.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <thread>
 #include <filesystem>
 #include <functional>
 
@@ -19,6 +24,7 @@
 #include "archive/RunRecovery.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
+#include "db/DatabaseKind.h"
 #include "db/ODBCStmt.h"
 #include "platform/UserAndHost.h"
 #include "tests/archive/ArchiveFixture.h"
@@ -264,6 +270,104 @@ TEST_P(RunSafetyTest, PutBackThatARollBackOwedIsDoneByTheNextStart) {
     EXPECT_FALSE(RunJournal::Exists());
     ConnectAll();
     EXPECT_EQ(Take(set_->VelundaList), velunda);
+}
+
+TEST_P(RunSafetyTest, AnotherClientWritingDuringTheRunLosesNothing) {
+    Install(PracticePatients);
+    const int rows = Count(set_->MainDatabase(), "select count(*) from termine where pid in (2,5)");
+    // While the run deletes, a second client of the practice adds an
+    // appointment for one of its patients. The run's transaction keeps the
+    // table for itself, so the client waits for the run's end (or gives up
+    // with an error); either way its row is not lost, and the run moves
+    // exactly the rows it copied.
+    std::thread client;
+    std::atomic<int> added{-1};
+    hooked_.trigger = "• Daten aus Quelle löschen";
+    hooked_.action = [&] {
+        client = std::thread([&] {
+            ODBCConnection other;
+            if (!other.OpenConnection(Kind() == DatabaseKind::Firebird
+                                          ? FirebirdConnectionString("data")
+                                          : AccessConnectionString("data")))
+                return;
+            ODBCStmt insert(other);
+            added = insert.ExecDirect("insert into termine (tid, pid) values (99999, 2)") ? 1 : 0;
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    };
+    Transfer("2,5");
+    client.join();
+    ASSERT_NE(added, -1);
+    for (const auto& line : LogLines()) EXPECT_NE(line.colour, ColourRed) << line.text;
+    EXPECT_EQ(Count(set_->Archive, "select count(*) from termine where pid in (2,5)"), rows);
+    EXPECT_EQ(Count(set_->Archive, "select count(*) from termine where tid = 99999"), 0);
+    EXPECT_EQ(Count(set_->MainDatabase(), "select count(*) from termine where tid = 99999"),
+              added.load());
+    EXPECT_EQ(Count(set_->MainDatabase(), "select count(*) from termine where pid in (2,5)"),
+              added.load());
+}
+
+// A disk that fills up after the backups: the engines undo the run, and the
+// backups go back by rename, which needs no space.
+TEST_P(RunSafetyTest, FullDiskDuringTheRunLeavesEveryPatientOnOneSide) {
+    if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs the super-user";
+    if (!InOwnProcess()) return;
+    Install(PracticePatients);
+    DisconnectAll();
+    // The database folder moves onto a small file system of its own for the
+    // test, and back at its end whatever happens.
+    struct SmallDisk {
+        fs::path database = DatabaseDir;
+        fs::path original = database.string() + ".orig";
+        bool mounted = false;
+        std::function<void()> disconnect;
+        ~SmallDisk() {
+            if (disconnect) disconnect();
+            if (mounted) umount2(database.c_str(), MNT_DETACH);
+            fs::remove_all(database);
+            fs::rename(original, database);
+        }
+    } disk;
+    fs::rename(disk.database, disk.original);
+    fs::create_directory(disk.database);
+    disk.disconnect = [this] { DisconnectAll(); };
+    uintmax_t bytes = 0;
+    for (const auto& entry : fs::directory_iterator(disk.original)) bytes += fs::file_size(entry);
+    // Room for the databases and their backups, and a little more.
+    const std::string options = "size=" + std::to_string((2 * bytes + (1 << 20)) / 1024) + "k";
+    if (mount("tamaro-test", disk.database.c_str(), "tmpfs", 0, options.c_str()) != 0)
+        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
+    disk.mounted = true;
+    const fs::path database = disk.database;
+    for (const auto& entry : fs::directory_iterator(disk.original))
+        fs::copy_file(entry, database / entry.path().filename());
+    ConnectAll();
+    const Snapshot velunda = Take(set_->VelundaList);
+    const Snapshot archive = Take(set_->ArchiveList);
+
+    // Once rows of the first tables are in the archive, a file fills what
+    // is left of the disk.
+    const fs::path filler = database / "filler";
+    hooked_.trigger = "• Velunda.termine";
+    hooked_.action = [&] {
+        std::FILE* f = std::fopen(filler.c_str(), "wb");
+        const std::string block(1 << 16, 'x');
+        while (f && std::fwrite(block.data(), 1, block.size(), f) == block.size()) {
+        }
+        if (f) std::fclose(f);
+    };
+    std::string all;
+    for (int pid = 1; pid <= PracticePatients; ++pid)
+        all += (pid > 1 ? "," : "") + std::to_string(pid);
+    Transfer(all);
+    const auto texts = LogTexts();
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "• Daten wieder herstellen..."), texts.end())
+        << testing::PrintToString(texts);
+    fs::remove(filler);
+    EXPECT_EQ(Take(set_->VelundaList), velunda);
+    EXPECT_EQ(Take(set_->ArchiveList), archive);
+    EXPECT_TRUE(BakFiles().empty());
+    EXPECT_FALSE(RunJournal::Exists());
 }
 
 TEST_P(RunSafetyTest, HistoryRowThatFailsIsRedAndNamedInTheAudit) {

@@ -10,6 +10,11 @@ and the practice checked after every kill:
     comparison, and must be non-null and unique);
   - no backup, journal, lock or put-back copy is left.
 
+Every third kill falls inside the commit sequence instead: the program
+kills itself after the n-th database has committed (TAMARO_RUN_KILL_AT=
+commit:n, n chosen at random), so that the next start must finish the run
+forward.
+
 Usage: kill_sweep.py [--kinds fdb,mdb] [--patients 200] [--kills 20]
                      [--seed 1] [--build DIR]
 The run moves patients without open business (the program refuses to archive
@@ -122,7 +127,8 @@ class Sweep:
             f.write("path=%s\n" % self.practice)
         with open(os.path.join(self.root, "password"), "w") as f:
             f.write("geheim\n")
-        self.figures = {"kills": 0, "in run": 0, "before": 0, "after": 0, "held": 0}
+        self.figures = {"kills": 0, "in run": 0, "in commit": 0, "before": 0, "after": 0,
+                        "held": 0}
 
     def tamaro(self, *args, env=None):
         # Commands need a login; a start without commands logs in all the same.
@@ -226,23 +232,46 @@ class Sweep:
             problems.append("some databases before, others after the run")
         return states.pop() if len(states) == 1 else None
 
+    def stage(self):
+        """The stage the journal names, or None without a journal."""
+        try:
+            with open(os.path.join(self.database, "Tamaro.journal")) as f:
+                for line in f:
+                    if line.startswith("stage="):
+                        return line.strip()[6:]
+        except OSError:
+            return None
+        return "?"
+
     def kill_once(self, n, rnd):
         direction = "archive" if n % 2 == 0 else "restore"
         self.put("before" if direction == "archive" else "after")
-        p = self.tamaro("--" + direction, self.pidlist)
-        # Wait for the run to begin, then kill it somewhere inside it.
-        while True:
-            line = p.stdout.readline().decode("utf-8", "replace")
-            if not line or line.startswith("Datentransfer"):
-                break
-        delay = rnd.uniform(0, self.durations[direction] * 1.05)
-        time.sleep(delay)
-        journal = os.path.exists(os.path.join(self.database, "Tamaro.journal"))
-        p.send_signal(signal.SIGKILL)
-        p.communicate()
+        if n % 3 == 2:
+            # Inside the commit sequence: nine databases commit in a run.
+            point = "commit:%d" % rnd.randint(1, 9)
+            p = self.tamaro("--" + direction, self.pidlist,
+                            env={"TAMARO_RUN_KILL_AT": point})
+            p.communicate()
+            stage, when = self.stage(), point
+        else:
+            p = self.tamaro("--" + direction, self.pidlist)
+            # Wait for the run to begin, then kill it somewhere inside it.
+            while True:
+                line = p.stdout.readline().decode("utf-8", "replace")
+                if not line or line.startswith("Datentransfer"):
+                    break
+            delay = rnd.uniform(0, self.durations[direction] * 1.05)
+            time.sleep(delay)
+            stage = self.stage()
+            p.send_signal(signal.SIGKILL)
+            p.communicate()
+            stage = self.stage() or stage
+            when = "after %6.2fs" % delay
         self.figures["kills"] += 1
-        if journal:
+        if stage:
             self.figures["in run"] += 1
+        if stage == "committing":
+            self.figures["in commit"] += 1
         out = self.run(red_allowed=True)
         problems = []
         state = self.check(direction, problems)
@@ -250,8 +279,8 @@ class Sweep:
             self.figures[state] += 1
         if not problems:
             self.figures["held"] += 1
-        print("%s kill %3d: %-7s after %6.2fs, %s, start found %s -> %s%s" %
-              (self.kind, n + 1, direction, delay, "journal" if journal else "no journal",
+        print("%s kill %3d: %-7s %s, %s, start found %s -> %s%s" %
+              (self.kind, n + 1, direction, when, "journal " + stage if stage else "no journal",
                "a journal" if "Unterbrochener Vorgang gefunden" in out else "nothing",
                state or "?", "" if not problems else "  FAILED: " + "; ".join(problems)),
               flush=True)
@@ -262,9 +291,10 @@ class Sweep:
         rnd = random.Random(self.args.seed * 7919 + len(self.kind))
         ok = all([self.kill_once(n, rnd) for n in range(self.args.kills)])
         f = self.figures
-        print("%s: %d kills, %d inside a run (journal present), %d left the state before, "
-              "%d the state after; invariant held %d of %d times" %
-              (self.kind, f["kills"], f["in run"], f["before"], f["after"], f["held"], f["kills"]),
+        print("%s: %d kills, %d inside a run (journal present), %d inside the commit sequence, "
+              "%d left the state before, %d the state after; invariant held %d of %d times" %
+              (self.kind, f["kills"], f["in run"], f["in commit"], f["before"], f["after"],
+               f["held"], f["kills"]),
               flush=True)
         if ok:
             shutil.rmtree(self.root, ignore_errors=True)
