@@ -5,6 +5,7 @@
 // the run or what the run was to leave.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -290,6 +291,88 @@ TEST_P(InterruptedRunTest, KilledRestoreAndKilledRecoveryAreFinishedAtTheNextSta
     for (const auto& [table, t] : Take(set_->ArchiveList))
         EXPECT_TRUE(t.rows.empty()) << "Archiv " << table;
     DisconnectAll();
+}
+
+TEST_P(InterruptedRunTest, SignalsAndAClosedOutputNeverLeaveARunHalfDone) {
+    // SIGTERM while the run deletes: the run rolls back, then the program
+    // ends with status 1.
+    const pid_t child = Start("--archive " + kPids, {"TAMARO_RUN_STOP_AT=deletion"});
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, WUNTRACED), child);
+    ASSERT_TRUE(WIFSTOPPED(status));
+    kill(child, SIGTERM);
+    kill(child, SIGCONT);
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string out = testenv::ReadFile(dir_.path() / "output.txt");
+    const size_t stop = Find(out, "Tamaro soll beendet werden: der Vorgang wird abgebrochen.");
+    EXPECT_NE(stop, std::string::npos) << out;
+    EXPECT_NE(Find(out, "• Daten wieder herstellen...", stop), std::string::npos) << out;
+    ExpectState(State::Before, out);
+
+    // Standard output closed by its reader half-way: the run goes on to its
+    // end all the same.
+    const std::string shell =
+        "cd '" + testenv::ProgramDir().string() +
+        "' && ./tamaro --headless --user mueller --password-file '" +
+        (dir_.path() / "password").string() + "' --archive " + kPids +
+        " 2>/dev/null | head -c 1 > /dev/null; exit ${PIPESTATUS[0]}";
+    const fs::path script = dir_.path() / "closed-output.sh";
+    testenv::WriteFile(script, shell + "\n");
+    const int rc = std::system(("bash '" + script.string() + "'").c_str());
+    ASSERT_TRUE(WIFEXITED(rc));
+    EXPECT_EQ(WEXITSTATUS(rc), 0);
+    ExpectState(State::After, "closed output");
+}
+
+// A run killed on one workstation is recovered by another member of the
+// practice's group: the files of the run belong to the folder's group and
+// can be written by it.
+TEST_P(InterruptedRunTest, AnotherUserOfThePracticeGroupRecovers) {
+    if (geteuid() != 0) GTEST_SKIP() << "acting as two users needs the super-user";
+    constexpr gid_t kGroup = 50;  // "staff" on Debian
+    constexpr uid_t kOther = 65534;
+    fs::permissions(dir_.path(), fs::perms(0755));
+    fs::permissions(std::getenv("XDG_CONFIG_HOME"), fs::perms(0755));
+    ASSERT_EQ(chown(DatabaseDir.c_str(), 0, kGroup), 0);
+    ASSERT_EQ(chmod(DatabaseDir.c_str(), 02770), 0);
+    for (const auto& entry : fs::directory_iterator(DatabaseDir)) {
+        ASSERT_EQ(chown(entry.path().c_str(), 0, kGroup), 0);
+        ASSERT_EQ(chmod(entry.path().c_str(), 0660), 0);
+    }
+    std::string out;
+    EXPECT_EQ(Run("--archive " + kPids, {"TAMARO_RUN_KILL_AT=deletion"}, &out), 128 + SIGKILL)
+        << out;
+    for (const auto& entry : fs::directory_iterator(DatabaseDir)) {
+        struct stat st {};
+        ASSERT_EQ(lstat(entry.path().c_str(), &st), 0);
+        EXPECT_EQ(st.st_gid, kGroup) << entry.path();
+        EXPECT_EQ(st.st_mode & 0070, 0060u) << entry.path();
+    }
+
+    // The other user starts the program with an engine lock folder of its own.
+    testenv::TempDir shared("tamaro-other");
+    fs::permissions(shared.path(), fs::perms(01777));
+    fs::create_directory(shared.path() / "lock");
+    fs::permissions(shared.path() / "lock", fs::perms(01777));
+    fs::permissions(dir_.path() / "password", fs::perms(0644));
+    const fs::path output = shared.path() / "output.txt";
+    const std::string shell =
+        "cd '" + testenv::ProgramDir().string() + "' && FIREBIRD_LOCK='" +
+        (shared.path() / "lock").string() + "' HOME='" + shared.str() +
+        "' setpriv --reuid=" + std::to_string(kOther) + " --regid=" + std::to_string(kOther) +
+        " --groups=" + std::to_string(kGroup) +
+        " ./tamaro --headless --user mueller --password-file '" +
+        (dir_.path() / "password").string() + "' > '" + output.string() + "' 2>&1";
+    const int rc = std::system(shell.c_str());
+    out = testenv::ReadFile(output);
+    ASSERT_TRUE(WIFEXITED(rc));
+    EXPECT_EQ(WEXITSTATUS(rc), 1) << out;
+    EXPECT_NE(Find(out, "• Der Vorgang wurde abgebrochen, bevor er gespeichert war."),
+              std::string::npos)
+        << out;
+    ExpectState(State::Before, out);
 }
 
 TEST_P(InterruptedRunTest, SecondRunIsRefusedWhileAnotherProcessHoldsTheLock) {

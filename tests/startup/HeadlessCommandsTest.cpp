@@ -174,6 +174,23 @@ TEST_P(HeadlessCommandsTest, RefusedListsSiblingProgramsAndAnUnconfirmedDeleteCh
     kill(-pockora, SIGKILL);
     waitpid(pockora, nullptr, 0);
 
+    // A command after a failed one, or after a start with problems, is named
+    // on standard error with the reason it is not run.
+    r = Run("--archive 1 --delete 12 --yes");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.Err("tamaro: --delete 12: nicht ausgef\xc3\xbchrt, weil ein Befehl davor "
+                      "fehlgeschlagen ist\n"))
+        << r.err;
+    for (const auto& entry : fs::directory_iterator(practice_.path() / "Database"))
+        if (entry.path().stem() == "archiv") fs::remove(entry.path());
+    fs::remove_all(program_.path() / "tpl");
+    r = Run("--archive 11");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.Err("tamaro: --archive 11: nicht ausgef\xc3\xbchrt, weil der Start Fehler "
+                      "gemeldet hat (siehe Protokoll)\n"))
+        << r.err;
+    MakeProgramDir(program_.path());
+
     // A log that cannot be saved is a red line and status 1.
     r = Run("--save-log /nonexistent/folder/verlauf.rtf");
     EXPECT_EQ(r.status, 1);
