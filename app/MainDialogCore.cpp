@@ -11,6 +11,7 @@
 #include "core/LogSink.h"
 #include "app/VersionText.h"
 #include "archive/ArchiveHistory.h"
+#include "archive/ArchiveMaintenance.h"
 #include "archive/MigrateNotes.h"
 #include "archive/RunRecovery.h"
 #include "archive/SyncSchema.h"
@@ -161,6 +162,11 @@ int MainDialogCore::OpenDatabaseSet() {
 }
 
 void MainDialogCore::StartupMaintenance() {
+    // Whatever the maintenance changes in the archive, it changes under a
+    // backup and the journal; without them it does not run.
+    ArchiveMaintenance safety(set_.VelundaList, set_.Archive);
+    const bool safe = problems_ != 0 || safety.Begin();
+    if (!safe) problems_ = 1;
     // The totals only after the archive is at the current version and in
     // line with the live schema; either failure has reported itself.
     if (problems_ == 0 && (!UpdateDB(set_.Archive) || !SyncSchema(set_.VelundaList, set_.Archive)))
@@ -173,7 +179,8 @@ void MainDialogCore::StartupMaintenance() {
         std::snprintf(line, sizeof line, "Gesamt: %d Patienten", live + archived);
         AppendLog(line, ColourCount);
     }
-    MigrateNotes(set_.Archive);
+    if (safe) MigrateNotes(set_.Archive);
+    safety.End();
     FillDoctorList(set_.MainDatabase().Connection, view_->Doctors());
     FillArcHist(set_.Archive, view_->ArchiveRuns());
 }

@@ -7,7 +7,8 @@
 // inserts), "deletion" (after a table's deletes), "history" (after the
 // history row, before the commit sequence), "commit" (after a database's
 // commit inside the commit sequence), "removal" (after a backup was removed
-// at the end), "putback" (after a file was put back from its backup in a
+// at the end), "upgrade" (after a step of the archive's version ladder at
+// start), "putback" (after a file was put back from its backup in a
 // roll-back or a recovery). Without ":<n>" a point acts at its first
 // passage, with it at its n-th. Without the variables nothing happens.
 #pragma once

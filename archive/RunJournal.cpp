@@ -26,7 +26,10 @@ struct Word {
 };
 
 constexpr Word<RunKind> kKinds[] = {
-    {RunKind::Archive, "archive"}, {RunKind::Restore, "restore"}, {RunKind::Delete, "delete"}};
+    {RunKind::Archive, "archive"},
+    {RunKind::Restore, "restore"},
+    {RunKind::Delete, "delete"},
+    {RunKind::Maintenance, "maintenance"}};
 
 constexpr Word<RunStage> kStages[] = {
     {RunStage::Backup, "backup"},         {RunStage::Running, "running"},
@@ -208,19 +211,24 @@ bool RunJournal::IsCommitted(const std::string& file) const {
 }
 
 std::string RunJournal::Describe() const {
-    const char* what = kind == RunKind::Archive   ? "Archivierung"
-                       : kind == RunKind::Restore ? "Restaurierung"
-                                                  : "Löschung";
-    size_t count = pids.empty() ? 0 : 1;
-    for (char c : pids)
-        if (c == ',') ++count;
     char when[32] = "?";
     const time_t t = time_t(started);
     struct tm local;
     if (localtime_r(&t, &local))
         std::snprintf(when, sizeof when, "%02d.%02d.%02d %02d:%02d", local.tm_mday,
                       local.tm_mon + 1, local.tm_year % 100, local.tm_hour, local.tm_min);
-    return std::string(what) + " von " + std::to_string(count) + " Patienten, begonnen am " + when +
-           " von Benutzer " + (user.empty() ? "unbekannt" : user) + " auf Rechner " +
-           (host.empty() ? "unbekannt" : host);
+    std::string what;
+    if (kind == RunKind::Maintenance) {
+        what = "Wartung der Archivdatenbank";
+    } else {
+        size_t count = pids.empty() ? 0 : 1;
+        for (char c : pids)
+            if (c == ',') ++count;
+        what = std::string(kind == RunKind::Archive   ? "Archivierung"
+                           : kind == RunKind::Restore ? "Restaurierung"
+                                                      : "Löschung") +
+               " von " + std::to_string(count) + " Patienten";
+    }
+    return what + ", begonnen am " + when + " von Benutzer " + (user.empty() ? "unbekannt" : user) +
+           " auf Rechner " + (host.empty() ? "unbekannt" : host);
 }

@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
-enum class RunKind { Archive, Restore, Delete };
+// Maintenance: the start-up maintenance of the archive database (version
+// ladder, schema synchronisation, notes), which changes the archive alone.
+enum class RunKind { Archive, Restore, Delete, Maintenance };
 
 enum class RunStage {
     Backup,      // backups being made: no database has changed

@@ -102,11 +102,13 @@ void FinishCommitSequence(RunJournal& journal, const std::string& found) {
            "Datensicherung wurde gelöscht.");
 }
 
-// The put-backs a roll-back could not do: done now where the file is not
-// used by another connection and the backup is the one made.
-void PutBackPending(RunJournal& journal, const std::string& found) {
+// Puts the files back from their backups where a file is not used by
+// another connection and its backup is the one made; the files that could
+// not be put back.
+std::vector<std::string> PutBackWhereSafe(const RunJournal& journal,
+                                          const std::vector<std::string>& files) {
     std::vector<std::string> left;
-    for (const std::string& file : journal.pending) {
+    for (const std::string& file : files) {
         const BackupRecord* record = journal.BackupOf(file);
         ArchiveDbPair probe;
         const size_t dot = file.rfind('.');
@@ -122,6 +124,12 @@ void PutBackPending(RunJournal& journal, const std::string& found) {
         const PutBack result = record ? PutBackFile(PathOf(file), *record) : PutBack::Missing;
         if (result != PutBack::Done && result != PutBack::AlreadyBack) left.push_back(file);
     }
+    return left;
+}
+
+// The put-backs a roll-back could not do, done now.
+void PutBackPending(RunJournal& journal, const std::string& found) {
+    const std::vector<std::string> left = PutBackWhereSafe(journal, journal.pending);
     journal.pending = left;
     if (!left.empty()) {
         journal.Save();
@@ -136,6 +144,31 @@ void PutBackPending(RunJournal& journal, const std::string& found) {
     Report(found,
            "Die Datenbanken wurden aus der Datensicherung wiederhergestellt (Stand vor dem "
            "Vorgang).");
+}
+
+// An interrupted maintenance of the archive at start: the archive goes back
+// to its state before, and the start runs the maintenance again.
+void RecoverMaintenance(RunJournal& journal, const std::string& found) {
+    if (journal.stage == RunStage::Backup || journal.stage == RunStage::Committed) {
+        RemoveBackupsAndJournal(journal);
+        Report(found,
+               "Die Archivdatenbank war unverändert oder fertig gewartet; die Datensicherung "
+               "wurde gelöscht.");
+        return;
+    }
+    journal.pending = PutBackWhereSafe(journal, journal.sourceFiles);
+    if (!journal.pending.empty()) {
+        journal.SetStage(RunStage::Failed);
+        Report(found,
+               "Die Archivdatenbank konnte nicht aus der Datensicherung wiederhergestellt "
+               "werden. Weitere Vorgänge sind gesperrt; Tamaro versucht es beim nächsten Start "
+               "erneut.");
+        return;
+    }
+    RemoveBackupsAndJournal(journal);
+    Report(found,
+           "Die Archivdatenbank wurde aus der Datensicherung wiederhergestellt (Stand vor der "
+           "Wartung); die Wartung wird wiederholt.");
 }
 
 }  // namespace
@@ -184,6 +217,10 @@ void RecoverInterruptedRun() {
     }
     const std::string found = journal.Describe();
     AppendLog("• Unterbrochener Vorgang gefunden: " + found + ".", ColourRed);
+    if (journal.kind == RunKind::Maintenance) {
+        RecoverMaintenance(journal, found);
+        return;
+    }
     switch (journal.stage) {
         case RunStage::Backup:
             RemoveBackupsAndJournal(journal);

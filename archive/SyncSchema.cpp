@@ -140,7 +140,9 @@ bool HoldsValues(ArchiveDbPair& target, const std::string& table, const Column& 
 
 class Synchroniser {
   public:
-    explicit Synchroniser(ArchiveDbPair& target) : target_(target) {}
+    // A synchroniser that only plans counts the statements it would execute
+    // and reports nothing.
+    Synchroniser(ArchiveDbPair& target, bool plan) : target_(target), plan_(plan) {}
 
     void CompareTable(ArchiveDbPair& source, const std::string& table) {
         ODBCStmt a(source.Connection);
@@ -166,7 +168,8 @@ class Synchroniser {
                 // Dropping would destroy archived data; the column stays, and
                 // the restore of a row that has a value in it will be refused
                 // by Velunda and rolled back.
-                AppendLog(target_.DisplayName + ": Spalte " + t.name + " der Tabelle " + table +
+                if (!plan_)
+                    AppendLog(target_.DisplayName + ": Spalte " + t.name + " der Tabelle " + table +
                               " enthält archivierte Daten und wird nicht gelöscht.",
                           ColourRed);
             } else {
@@ -178,23 +181,29 @@ class Synchroniser {
     }
 
     int Failures() const { return failures_; }
+    int Planned() const { return planned_; }
 
   private:
     void Execute(const std::string& sql) {
+        ++planned_;
+        if (plan_) return;
         const std::string upper = Upper(sql);
         ObserveStatement(target_, upper);
         if (target_.Connection.ExecuteSQL(upper, target_.Extension)) ++failures_;
     }
 
     void Report(ArchiveDbPair& db, const std::string& table, ODBCStmt& stmt) {
+        ++failures_;
+        if (plan_) return;
         AppendLog(db.DisplayName + ": Tabelle " + table +
                       " konnte nicht geöffnet werden: " + db.Connection.GetErrorText(stmt.Handle()),
                   ColourRed);
-        ++failures_;
     }
 
     ArchiveDbPair& target_;
+    const bool plan_;
     int failures_ = 0;
+    int planned_ = 0;
 };
 
 }  // namespace
@@ -206,9 +215,17 @@ std::string ColumnTypeText(int code, int size) {
 }
 
 bool SyncSchema(ArchiveDbPair* firstSource, ArchiveDbPair& target) {
-    Synchroniser sync(target);
+    Synchroniser sync(target, false);
     for (ArchiveDbPair* source = firstSource; source; source = source->Next)
         for (const std::string& table : SplitTableList(source->Tables))
             sync.CompareTable(*source, table);
     return sync.Failures() == 0;
+}
+
+int SyncSchemaChanges(ArchiveDbPair* firstSource, ArchiveDbPair& target) {
+    Synchroniser sync(target, true);
+    for (ArchiveDbPair* source = firstSource; source; source = source->Next)
+        for (const std::string& table : SplitTableList(source->Tables))
+            sync.CompareTable(*source, table);
+    return sync.Planned() + sync.Failures();
 }

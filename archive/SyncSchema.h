@@ -14,6 +14,10 @@ struct ArchiveDbPair;
 // when none failed.
 bool SyncSchema(ArchiveDbPair* firstSource, ArchiveDbPair& target);
 
+// What SyncSchema would do, without doing it: the number of statements it
+// would execute, plus the catalog reads that fail (which it would report).
+int SyncSchemaChanges(ArchiveDbPair* firstSource, ArchiveDbPair& target);
+
 // The type text by which two columns are compared: the ODBC type name, with
 // "(size)" for the two character types ("varchar(60)").
 std::string ColumnTypeText(int code, int size);

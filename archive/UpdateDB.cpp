@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "archive/RunCheckpoint.h"
 #include "archive/StatementObserver.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
@@ -256,7 +257,10 @@ bool UpdateDB(ArchiveDbPair& archive) {
     int32_t version = start;
     bool result = false;
     if (version >= 0 && version <= CurrentDbVersion) {
-        while (version < CurrentDbVersion && RunStep(archive, kLadder[version])) ++version;
+        while (version < CurrentDbVersion && RunStep(archive, kLadder[version])) {
+            ++version;
+            RunCheckpoint("upgrade");
+        }
         result = version == CurrentDbVersion;
     } else {
         AppendLog("Versionskonflikt.", ColourRed);

@@ -142,6 +142,52 @@ TEST_P(HeadlessOnOldArchive, EndsAtTheCurrentVersionWithTheTotals) {
     pair.Connection.Disconnect();
 }
 
+// Killed in the middle of the upgrade, at steps spread over the ladder:
+// every next start puts the archive back from its backup and upgrades it
+// again, and the last one ends at 68 with the totals.
+TEST_P(HeadlessOnOldArchive, KilledUpgradeIsPutBackAndDoneAgain) {
+    UseBuiltDrivers();
+    TempDir cfg("tamaro-cfg"), practice("tamaro-practice");
+    setenv("XDG_CONFIG_HOME", cfg.str().c_str(), 1);
+    const std::string kind = GetParam().kind;
+    ASSERT_TRUE(MakePractice(practice.path(), kind, 3));
+    RegisterVelunda(practice.path());
+    const fs::path database = practice.path() / "Database";
+    const std::string archive = (database / ("archiv." + kind)).string();
+    ASSERT_EQ(RunCommand(Tool() + " --old-archive '" + archive + "' --version " +
+                         std::to_string(GetParam().version)),
+              0);
+    const int steps = 68 - GetParam().version;
+    const std::string start = "cd '" + testenv::ProgramDir().string() + "' && ";
+    std::string out;
+    for (int step : {1, (steps + 1) / 2, steps}) {
+        SCOPED_TRACE(step);
+        EXPECT_EQ(RunCommand(start + "TAMARO_RUN_KILL_AT=upgrade:" + std::to_string(step) +
+                                 " ./tamaro --headless 2>&1",
+                             &out),
+                  128 + 9)
+            << out;
+        EXPECT_TRUE(fs::exists(database / "Tamaro.journal"));
+        EXPECT_TRUE(fs::exists(archive + ".bak"));
+    }
+    EXPECT_EQ(RunCommand(start + "./tamaro --headless 2>&1", &out), 1) << out;
+    const auto found = out.find(
+        "\xe2\x80\xa2 Unterbrochener Vorgang gefunden: Wartung der Archivdatenbank, begonnen am ");
+    EXPECT_NE(found, std::string::npos) << out;
+    EXPECT_NE(out.find("\xe2\x80\xa2 Die Archivdatenbank wurde aus der Datensicherung "
+                       "wiederhergestellt (Stand vor der Wartung); die Wartung wird wiederholt.",
+                       found),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("\nVelunda: 3 Patienten\nArchiv: 0 Patienten\nGesamt: 3 Patienten\n"),
+              std::string::npos)
+        << out;
+    EXPECT_FALSE(fs::exists(database / "Tamaro.journal"));
+    EXPECT_FALSE(fs::exists(archive + ".bak"));
+    // The start after it has nothing to change: no backup, no report.
+    EXPECT_EQ(RunCommand(start + "./tamaro --headless 2>&1", &out), 0) << out;
+}
+
 INSTANTIATE_TEST_SUITE_P(Releases, HeadlessOnOldArchive,
                          ::testing::Values(OldArchive{"mdb", 0}, OldArchive{"fdb", 47},
                                            OldArchive{"fdb", 67}),
