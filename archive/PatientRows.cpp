@@ -9,11 +9,12 @@
 
 bool CountPatientRows(ArchiveDbPair& db, const std::string& table,
                       const std::vector<std::string>& pidParts, int64_t& rows,
-                      std::string* error) {
+                      std::string* error, const std::string& condition) {
     int64_t total = 0;
     for (const std::string& part : pidParts) {
         ODBCStmt stmt(db.Connection);
-        const std::string sql = "select count(*) from " + table + " where pid in (" + part + ")";
+        const std::string sql = "select count(*) from " + table + " where pid in (" + part + ")" +
+                                (condition.empty() ? "" : " and " + condition);
         std::string text;
         SQLLEN indicator = 0;
         if (!SqlExecuted(stmt.Execute(sql)) || !stmt.Fetch() ||

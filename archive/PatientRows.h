@@ -9,8 +9,8 @@
 struct ArchiveDbPair;
 
 // "select count(*) from <table> where pid in (<part>)" summed over the parts
-// of the pid list. False (rows unset) when a query fails; *error then holds
-// the driver's text.
+// of the pid list, with " and <condition>" when one is given. False (rows
+// unset) when a query fails; *error then holds the driver's text.
 bool CountPatientRows(ArchiveDbPair& db, const std::string& table,
                       const std::vector<std::string>& pidParts, int64_t& rows,
-                      std::string* error = nullptr);
+                      std::string* error = nullptr, const std::string& condition = "");

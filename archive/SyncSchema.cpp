@@ -208,6 +208,16 @@ class Synchroniser {
 
 }  // namespace
 
+bool ReadTableColumns(ArchiveDbPair& db, const std::string& table,
+                      std::vector<CatalogColumn>& out) {
+    ODBCStmt stmt(db.Connection);
+    std::vector<Column> columns;
+    out.clear();
+    if (!ReadColumns(stmt, table, columns)) return false;
+    for (const Column& c : columns) out.push_back({c.name, c.code});
+    return true;
+}
+
 std::string ColumnTypeText(int code, int size) {
     std::string type = SQLTypeName(code);
     if (code == SQL_CHAR || code == SQL_VARCHAR) type += "(" + std::to_string(size) + ")";

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "archive/ArchiveHistory.h"
+#include "archive/ArchiveOnlyColumns.h"
 #include "archive/DeletePatients.h"
 #include "archive/PatientRows.h"
 #include "archive/PidList.h"
@@ -64,6 +65,7 @@ class TransferRun {
 bool TransferRun::Run() {
     RunSafety safety(archiving_ ? RunKind::Archive : RunKind::Restore, source_, target_, pidList_);
     if (!safety.Admit()) return false;
+    if (!archiving_ && RefuseArchiveOnlyValues(source_, target_, pidList_)) return false;
 
     const uint64_t start = TickCount();
     WaitCursor cursor;

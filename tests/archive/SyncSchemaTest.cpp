@@ -89,6 +89,32 @@ TEST_P(SyncSchemaTest, AColumnWithArchivedValuesIsKept) {
     EXPECT_EQ(LogLines()[0].colour, ColourRed);
     for (const std::string& sql : statements_) EXPECT_EQ(sql.find("ERSCHIENEN"), std::string::npos);
     EXPECT_TRUE(Has("termine", "erschienen"));
+
+    // Those patients cannot go back while the values are there: the restore
+    // is refused before it writes anything, naming table, column and count.
+    const int values =
+        Count(set_->Archive, "select count(*) from termine where erschienen is not null");
+    set_->SwapSides();
+    log_.Clear();
+    boxes_.Clear();
+    Transfer(all);
+    EXPECT_EQ(boxes_.Texts(),
+              std::vector<std::string>{
+                  "Diese Patienten können nicht restauriert werden: das Archiv hat Werte in "
+                  "Spalten, die Velunda nicht mehr kennt:\n• termine.erschienen: " +
+                  std::to_string(values) +
+                  " Einträge\nEin Administrator kann die Spalten in Velunda wieder anlegen oder "
+                  "die Werte im Archiv prüfen und leeren; danach ist die Restaurierung "
+                  "möglich.\nDer Vorgang wird nicht gestartet."});
+    EXPECT_TRUE(LogLines().empty()) << log_.Raw();
+    EXPECT_TRUE(BakFiles().empty());
+    // Without values the column is no obstacle: the common columns go back.
+    Exec(set_->Archive, "update termine set erschienen = null");
+    boxes_.Clear();
+    Transfer(all);
+    EXPECT_TRUE(boxes_.Boxes().empty());
+    EXPECT_EQ(Count(set_->MainDatabase(), "select count(*) from patienten"), PracticePatients);
+    EXPECT_EQ(Count(set_->Archive, "select count(*) from termine"), 0);
 }
 
 // Names that differ only in case are one column; "a,,b" yields "a" and ",b";
