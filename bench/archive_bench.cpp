@@ -210,6 +210,8 @@ bool Measure(const fs::path& build, const fs::path& work, int patients) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Each figure as soon as it is measured, also into a file.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     fs::path build = argc > 1 ? fs::path(argv[1])
                               : fs::read_symlink("/proc/self/exe").parent_path().parent_path();
     std::vector<int> sizes;

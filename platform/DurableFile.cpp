@@ -35,9 +35,13 @@ std::string FolderOf(const std::string& path) {
 }
 
 bool ReplaceFileDurably(const std::string& path, const std::string& content) {
+    const int fd = ::open(fspath::ToFileSystem(path + ".new").c_str(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    return fd >= 0 && PlaceDurably(fd, path, content);
+}
+
+bool PlaceDurably(int fd, const std::string& path, const std::string& content) {
     const std::string fresh = fspath::ToFileSystem(path + ".new");
-    const int fd = ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
     bool ok = true;
     for (size_t done = 0; ok && done < content.size();) {
         const ssize_t n = ::write(fd, content.data() + done, content.size() - done);

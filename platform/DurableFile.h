@@ -18,5 +18,9 @@ std::string FolderOf(const std::string& path);
 // path; the folder is synced afterwards. On failure path keeps its old content
 // and no ".new" file is left.
 bool ReplaceFileDurably(const std::string& path, const std::string& content);
+// The second half of a replacement: writes content to fd, which the caller
+// opened on path + ".new", forces it to the disk, closes fd and renames the
+// file over path. On failure the ".new" file is removed.
+bool PlaceDurably(int fd, const std::string& path, const std::string& content);
 // Removes the file and syncs its folder; a missing file counts as removed.
 bool RemoveFileDurably(const std::string& path);

@@ -62,24 +62,7 @@ bool Replace(const std::string& path, const std::string& content) {
     const int fd = Open(fresh, O_WRONLY | O_CREAT | O_EXCL);
     if (fd < 0) return false;
     ShareWithFolderGroup(fd, FolderOf(path));
-    bool ok = true;
-    for (size_t done = 0; ok && done < content.size();) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            ok = false;
-        else
-            done += size_t(n);
-    }
-    if (ok && ::fsync(fd) != 0) ok = false;
-    if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(fspath::ToFileSystem(fresh).c_str(), fspath::ToFileSystem(path).c_str()) != 0)
-        ok = false;
-    if (!ok) {
-        ::unlink(fspath::ToFileSystem(fresh).c_str());
-        return false;
-    }
-    return SyncFolder(FolderOf(path));
+    return PlaceDurably(fd, path, content);
 }
 
 bool Read(const std::string& path, std::string& content) {
