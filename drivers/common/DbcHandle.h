@@ -35,6 +35,7 @@ class DbcHandle : public Handle {
 
     bool Connected() const { return conn_ != nullptr; }
     bool OpenedWide() const override { return wide_; }
+    const ClientCharset& Charset() const override { return charset_; }
     Connection& Conn() { return *conn_; }
 
     EnvHandle& env;
@@ -42,7 +43,8 @@ class DbcHandle : public Handle {
 
   private:
     // Connects with the keys of the connection string, completed by those of
-    // the data source it names (DSN=).
+    // the data source it names (DSN=). Keys from the narrow functions are in
+    // the application's character set, which is chosen here.
     SQLRETURN Open(ConnectKeys keys, TextForm form);
     // A key of the connection, empty when not given.
     std::string Key(const char* name) const;
@@ -52,6 +54,7 @@ class DbcHandle : public Handle {
     SQLUINTEGER loginTimeout_ = 0;
     bool autocommit_ = true;
     bool wide_ = false;
+    ClientCharset charset_;
 };
 
 }  // namespace odbcdrv

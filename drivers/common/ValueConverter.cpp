@@ -100,6 +100,7 @@ const char* AsNumber(const Value& v, Numeric& n) {
             n.d = v.d;
             return nullptr;
         case Value::Kind::Text:
+        case Value::Kind::Decimal:
             if (ParseInteger(v.s, n.i)) {
                 n.isInt = true;
                 n.d = static_cast<double>(n.i);
@@ -164,8 +165,11 @@ std::string Hex(const std::string& bytes) {
     return out;
 }
 
+// With `utf8`, a piece ends before a character rather than inside it
+// (unless the buffer is too small for even one character).
 SQLRETURN PutPieces(const char* data, size_t size, size_t terminator, SQLPOINTER target,
-                    SQLLEN bufferLength, SQLLEN* ind, GetDataState& st, Diagnostics& diag) {
+                    SQLLEN bufferLength, SQLLEN* ind, GetDataState& st, Diagnostics& diag,
+                    bool utf8 = false) {
     if (bufferLength < 0) {
         diag.Add(state::kInvalidBufferLength);
         return SQL_ERROR;
@@ -176,6 +180,12 @@ SQLRETURN PutPieces(const char* data, size_t size, size_t terminator, SQLPOINTER
         room = static_cast<size_t>(bufferLength) - terminator;
     if (terminator == 2) room &= ~size_t{1};
     size_t n = remaining < room ? remaining : room;
+    if (utf8 && n < remaining) {
+        size_t whole = n;
+        while (whole > 0 && (static_cast<unsigned char>(data[st.offset + whole]) & 0xC0) == 0x80)
+            --whole;
+        if (whole > 0) n = whole;
+    }
     if (target && static_cast<size_t>(bufferLength) >= terminator) {
         std::memcpy(target, data + st.offset, n);
         std::memset(static_cast<char*>(target) + n, 0, terminator);
@@ -259,6 +269,23 @@ SQLRETURN PutDatetime(const Value& v, SQLSMALLINT cType, SQLPOINTER target, SQLL
 
 }  // namespace
 
+bool ValueConverter::ParseInteger(const std::string& s, int64_t& out) {
+    return odbcdrv::ParseInteger(s, out);
+}
+
+bool ValueConverter::ParseNumber(const std::string& s, double& out) {
+    return odbcdrv::ParseNumber(s, out);
+}
+
+bool ValueConverter::ParseDatetime(const std::string& s, SQL_TIMESTAMP_STRUCT& ts, bool& hasDate,
+                                   bool& hasTime) {
+    return odbcdrv::ParseDatetime(s, ts, hasDate, hasTime);
+}
+
+std::string ValueConverter::FormatDouble(double d, bool single) {
+    return odbcdrv::FormatDouble(d, single);
+}
+
 std::string ValueConverter::ToText(const Value& v, const ColumnInfo& col) {
     char buf[64];
     switch (v.kind) {
@@ -269,6 +296,7 @@ std::string ValueConverter::ToText(const Value& v, const ColumnInfo& col) {
         case Value::Kind::Double:
             return FormatDouble(v.d, col.sqlType == SQL_REAL);
         case Value::Kind::Text:
+        case Value::Kind::Decimal:
             return v.s;
         case Value::Kind::Binary:
             return Hex(v.s);
@@ -296,7 +324,8 @@ std::string ValueConverter::ToText(const Value& v, const ColumnInfo& col) {
 
 SQLRETURN ValueConverter::Deliver(const Value& v, const ColumnInfo& col, SQLSMALLINT cType,
                                   SQLPOINTER target, SQLLEN bufferLength, SQLLEN* ind,
-                                  GetDataState& st, Diagnostics& diag) {
+                                  GetDataState& st, Diagnostics& diag,
+                                  const ClientCharset& charset) {
     if (cType == SQL_C_DEFAULT) cType = DefaultCType(col.sqlType, col.isUnsigned);
     if (st.done) return SQL_NO_DATA;
     if (v.IsNull()) {
@@ -317,8 +346,9 @@ SQLRETURN ValueConverter::Deliver(const Value& v, const ColumnInfo& col, SQLSMAL
     const char* bad = nullptr;
     switch (cType) {
         case SQL_C_CHAR: {
-            std::string text = ToText(v, col);
-            return PutPieces(text.data(), text.size(), 1, target, bufferLength, ind, st, diag);
+            std::string text = charset.ToClient(ToText(v, col));
+            return PutPieces(text.data(), text.size(), 1, target, bufferLength, ind, st, diag,
+                             charset.Utf8());
         }
         case SQL_C_WCHAR: {
             std::u16string w = ToWide(ToText(v, col));
@@ -326,8 +356,10 @@ SQLRETURN ValueConverter::Deliver(const Value& v, const ColumnInfo& col, SQLSMAL
                              bufferLength, ind, st, diag);
         }
         case SQL_C_BINARY: {
-            std::string bytes =
-                v.kind == Value::Kind::Binary || v.kind == Value::Kind::Text ? v.s : ToText(v, col);
+            std::string bytes = v.kind == Value::Kind::Binary || v.kind == Value::Kind::Text ||
+                                        v.kind == Value::Kind::Decimal
+                                    ? v.s
+                                    : ToText(v, col);
             return PutPieces(bytes.data(), bytes.size(), 0, target, bufferLength, ind, st, diag);
         }
         case SQL_C_BIT:
