@@ -67,12 +67,4 @@ std::string ClientCharset::FromClient(const std::string& text) const {
     return out;
 }
 
-size_t ClientCharset::Fit(const std::string& text, size_t room) const {
-    if (room >= text.size()) return text.size();
-    if (!utf8_) return room;
-    size_t n = room;
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
-    return n;
-}
-
 }  // namespace odbcdrv

@@ -39,9 +39,6 @@ class ClientCharset {
     // or a character code page 1252 cannot hold, throws DriverError 22021:
     // such text is refused rather than stored as something else.
     std::string FromClient(const std::string& text) const;
-    // The longest prefix of `text` (the application's form) of at most
-    // `room` bytes that does not cut a character in two.
-    size_t Fit(const std::string& text, size_t room) const;
 
   private:
     ClientCharset(bool utf8, bool localeUtf8) : utf8_(utf8), localeUtf8_(localeUtf8) {}

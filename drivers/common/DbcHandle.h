@@ -35,6 +35,12 @@ class DbcHandle : public Handle {
 
     bool Connected() const { return conn_ != nullptr; }
     bool OpenedWide() const override { return wide_; }
+    // Whether text columns and markers are described with the wide types:
+    // on connections opened through the wide functions, and on those whose
+    // application speaks UTF-8. Clients then read long text as UTF-16, in
+    // pieces that never cut a character (LibreOffice decodes each piece of
+    // 8-bit text on its own).
+    bool DescribesWide() const { return wide_ || charset_.Utf8(); }
     const ClientCharset& Charset() const override { return charset_; }
     Connection& Conn() { return *conn_; }
 

@@ -49,7 +49,7 @@ void StmtHandle::DropEngineState() {
 }
 
 std::vector<ColumnInfo> StmtHandle::Described(std::vector<ColumnInfo> columns) const {
-    if (dbc.OpenedWide())
+    if (dbc.DescribesWide())
         for (ColumnInfo& c : columns) c.sqlType = WideCharType(c.sqlType);
     return columns;
 }

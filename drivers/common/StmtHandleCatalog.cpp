@@ -229,12 +229,16 @@ SQLRETURN StmtHandle::GetTypeInfo(SQLSMALLINT dataType) {
     if (dataType == SQL_TIME) dataType = SQL_TYPE_TIME;
     if (dataType == SQL_TIMESTAMP) dataType = SQL_TYPE_TIMESTAMP;
     std::vector<std::pair<SQLSMALLINT, const TypeInfoRow*>> rows;
+    // A connection that describes text with the wide types lists each text
+    // type under both codes: its values come as SQL_C_CHAR or SQL_C_WCHAR alike.
     for (const TypeInfoRow& t : TheBackend().Types()) {
-        SQLSMALLINT reported = dbc.OpenedWide() ? WideCharType(t.sqlType) : t.sqlType;
-        if (dataType == SQL_ALL_TYPES)
-            rows.emplace_back(reported, &t);
-        else if (dataType == t.sqlType || dataType == WideCharType(t.sqlType))
+        const SQLSMALLINT wide = WideCharType(t.sqlType);
+        if (dataType == SQL_ALL_TYPES) {
+            rows.emplace_back(t.sqlType, &t);
+            if (wide != t.sqlType && dbc.DescribesWide()) rows.emplace_back(wide, &t);
+        } else if (dataType == t.sqlType || dataType == wide) {
             rows.emplace_back(dataType, &t);
+        }
     }
     std::stable_sort(rows.begin(), rows.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });

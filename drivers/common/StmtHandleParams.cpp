@@ -46,7 +46,11 @@ SQLRETURN StmtHandle::DescribeParam(SQLUSMALLINT number, SQLSMALLINT* dataType, 
     if (pending_ || !prepared_) return Fail(state::kSequenceError);
     if (number < 1 || number > prepared_->ParamCount()) return Fail(state::kInvalidDescriptorIndex);
     ColumnInfo p = prepared_->DescribeParam(number - 1u);
-    if (dbc.OpenedWide()) p.sqlType = WideCharType(p.sqlType);
+    // A long value has no size an application could allocate ahead: 0 says
+    // so, and clients send such values in pieces (pyodbc's fast_executemany
+    // would otherwise reserve gigabytes per row).
+    if (p.sqlType == SQL_LONGVARCHAR || p.sqlType == SQL_LONGVARBINARY) p.columnSize = 0;
+    if (dbc.DescribesWide()) p.sqlType = WideCharType(p.sqlType);
     if (dataType) *dataType = p.sqlType;
     if (size) *size = p.columnSize;
     if (decimalDigits) *decimalDigits = p.decimalDigits;
@@ -142,15 +146,19 @@ SQLRETURN StmtHandle::ParamData(SQLPOINTER* token) {
         p.sending = false;
         ++p.next;
     }
-    if (p.next < p.atExecution.size()) {
-        p.sending = true;
-        p.pieces.clear();
-        p.piecesNull = false;
-        p.piecesSent = false;
-        if (token) *token = const_cast<void*>(params_.ValueAddress(p.atExecution[p.next], p.row));
-        return SQL_NEED_DATA;
+    // With this set's values complete it runs, and so do the following sets
+    // until one waits for values again: its first one is asked for here.
+    if (p.next >= p.atExecution.size()) {
+        SQLRETURN rc = ContinueExecution();
+        if (rc != SQL_NEED_DATA) return rc;
     }
-    return ContinueExecution();
+    Pending& q = *pending_;
+    q.sending = true;
+    q.pieces.clear();
+    q.piecesNull = false;
+    q.piecesSent = false;
+    if (token) *token = const_cast<void*>(params_.ValueAddress(q.atExecution[q.next], q.row));
+    return SQL_NEED_DATA;
 }
 
 SQLRETURN StmtHandle::PutData(SQLPOINTER data, SQLLEN length) {

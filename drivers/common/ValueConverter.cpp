@@ -165,11 +165,11 @@ std::string Hex(const std::string& bytes) {
     return out;
 }
 
-// With `utf8`, a piece ends before a character rather than inside it
-// (unless the buffer is too small for even one character).
+// A piece fills the buffer: clients that read a long value in pieces count on
+// it (LibreOffice takes every cut piece as BufferLength - 1 bytes), so a
+// character of several bytes may end in the next piece.
 SQLRETURN PutPieces(const char* data, size_t size, size_t terminator, SQLPOINTER target,
-                    SQLLEN bufferLength, SQLLEN* ind, GetDataState& st, Diagnostics& diag,
-                    bool utf8 = false) {
+                    SQLLEN bufferLength, SQLLEN* ind, GetDataState& st, Diagnostics& diag) {
     if (bufferLength < 0) {
         diag.Add(state::kInvalidBufferLength);
         return SQL_ERROR;
@@ -180,12 +180,6 @@ SQLRETURN PutPieces(const char* data, size_t size, size_t terminator, SQLPOINTER
         room = static_cast<size_t>(bufferLength) - terminator;
     if (terminator == 2) room &= ~size_t{1};
     size_t n = remaining < room ? remaining : room;
-    if (utf8 && n < remaining) {
-        size_t whole = n;
-        while (whole > 0 && (static_cast<unsigned char>(data[st.offset + whole]) & 0xC0) == 0x80)
-            --whole;
-        if (whole > 0) n = whole;
-    }
     if (target && static_cast<size_t>(bufferLength) >= terminator) {
         std::memcpy(target, data + st.offset, n);
         std::memset(static_cast<char*>(target) + n, 0, terminator);
@@ -347,8 +341,7 @@ SQLRETURN ValueConverter::Deliver(const Value& v, const ColumnInfo& col, SQLSMAL
     switch (cType) {
         case SQL_C_CHAR: {
             std::string text = charset.ToClient(ToText(v, col));
-            return PutPieces(text.data(), text.size(), 1, target, bufferLength, ind, st, diag,
-                             charset.Utf8());
+            return PutPieces(text.data(), text.size(), 1, target, bufferLength, ind, st, diag);
         }
         case SQL_C_WCHAR: {
             std::u16string w = ToWide(ToText(v, col));
