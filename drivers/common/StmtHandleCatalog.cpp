@@ -77,6 +77,10 @@ SQLRETURN StmtHandle::Columns(const std::string* table, const std::string* colum
         for (const std::string& name : conn.ViewNames())
             if (pattern.Matches(name)) tables.push_back(name);
         std::sort(tables.begin(), tables.end());
+        // A name whose "_" was meant as itself, of a table the lists leave
+        // out (the engine's own), as the name was taken before patterns.
+        if (tables.empty() && table && table->find('%') == std::string::npos)
+            tables.push_back(Unescaped(*table));
     }
     SearchPattern columnPattern(column, metadataId_);
     auto result = std::make_unique<MemoryResultSet>(CatalogResults::ColumnsShape());

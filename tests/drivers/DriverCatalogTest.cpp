@@ -122,6 +122,10 @@ TEST_P(DriverCatalog, ColumnsAndTablesTakePatternsNullsAndTheEscape) {
     EXPECT_EQ((std::vector<std::string>{"pat_a|n1|1", "pat_a|n2|2", "patxa|n1|1"}),
               columns(Sql("pat%"), Sql("N%")));
     EXPECT_TRUE(columns(Sql("pat"), nullptr).empty());
+    // The engine's own tables, left out of the lists, are still found by name.
+    if (IsFirebird()) {
+        EXPECT_EQ(4u, columns(Sql("RDB$INDEX_SEGMENTS"), nullptr).size());
+    }
 
     auto tables = [&](SQLCHAR* catalog, SQLCHAR* schema, SQLCHAR* table, SQLCHAR* types) {
         EXPECT_EQ(SQL_SUCCESS,
