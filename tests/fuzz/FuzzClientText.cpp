@@ -11,6 +11,7 @@
 #include "drivers/common/ClientCharset.h"
 #include "drivers/common/ParamConverter.h"
 #include "drivers/common/SearchPattern.h"
+#include "drivers/common/TypeInfo.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     odbcdrv::SearchPattern(&pattern, true).Matches(rest.substr(half));
     // A value in its own aligned buffer, as an application binds it.
     const SQLLEN fixed = odbcdrv::ParamConverter::FixedSize(
-        cType == SQL_C_DEFAULT ? SQL_C_CHAR : cType);
+        cType == SQL_C_DEFAULT ? odbcdrv::DefaultCType(sqlType, false) : cType);
     if (fixed > 0 && rest.size() < static_cast<size_t>(fixed)) return 0;
     std::vector<uint64_t> buffer(rest.size() / 8 + 1);
     std::memcpy(buffer.data(), rest.data(), rest.size());
