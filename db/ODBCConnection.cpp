@@ -18,7 +18,10 @@ namespace {
 // fetches from a driver's wide-character functions (the diagnostics): into
 // the character set of the locale in force. The engine's text is code page
 // 1252 bytes, which only the C locale passes through unchanged; the window
-// runs in a UTF-8 locale, so the handles are made under LC_CTYPE "C".
+// runs in a UTF-8 locale, so the handles are made under LC_CTYPE "C". The
+// project's drivers likewise choose at connect time the character set they
+// speak to the program: code page 1252 under the C locale, UTF-8 under a
+// UTF-8 one, so the connection is made under it as well.
 class CTypeOfCLocale {
 public:
     CTypeOfCLocale() {
@@ -74,19 +77,17 @@ bool ODBCConnection::OpenConnection(const char* connStr) {
         FreeHandles();
         return false;
     };
-    {
-        CTypeOfCLocale narrowTextAsBytes;
-        if (!SqlSucceeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &henv_))) {
-            henv_ = SQL_NULL_HENV;
-            return fail();
-        }
-        if (!SqlSucceeded(SQLSetEnvAttr(henv_, SQL_ATTR_ODBC_VERSION,
-                                        reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0)))
-            return fail();
-        if (!SqlSucceeded(SQLAllocHandle(SQL_HANDLE_DBC, henv_, &hdbc_))) {
-            hdbc_ = SQL_NULL_HDBC;
-            return fail();
-        }
+    CTypeOfCLocale narrowTextAsBytes;
+    if (!SqlSucceeded(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &henv_))) {
+        henv_ = SQL_NULL_HENV;
+        return fail();
+    }
+    if (!SqlSucceeded(SQLSetEnvAttr(henv_, SQL_ATTR_ODBC_VERSION,
+                                    reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0)))
+        return fail();
+    if (!SqlSucceeded(SQLAllocHandle(SQL_HANDLE_DBC, henv_, &hdbc_))) {
+        hdbc_ = SQL_NULL_HDBC;
+        return fail();
     }
     SQLSetConnectAttr(hdbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(5), 0);
 

@@ -9,7 +9,7 @@ PACKAGES=(
   libsqlite3-dev sqlite3
   qt6-base-dev libqt6dbus6 libqt6printsupport6
   googletest libgtest-dev libgmock-dev
-  python3-pyodbc
+  python3-pyodbc libdbd-odbc-perl
   xvfb xauth dbus libdbus-1-dev xdotool
   clang-format
   clang libclang-rt-14-dev

@@ -12,6 +12,8 @@ class AccessBackend : public odbcdrv::Backend {
     const char* DriverName() const override { return "libtamaroaccess.so"; }
     const char* DbmsName() const override { return "ACCESS"; }
     const char* DbmsVersion() const override { return "04.00.0000"; }
+    char IdentifierQuote() const override { return '`'; }
+    const std::vector<odbcdrv::TypeInfoRow>& Types() const override;
 };
 
 }  // namespace accessdrv

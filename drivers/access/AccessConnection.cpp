@@ -5,12 +5,9 @@
 #include "core/Cp1252.h"
 #include "drivers/access/AccessError.h"
 #include "drivers/access/AccessFunctions.h"
-#include "drivers/access/AccessLexer.h"
 #include "drivers/access/AccessMeta.h"
-#include "drivers/access/AccessResultSet.h"
 #include "drivers/access/AccessSchema.h"
-#include "drivers/access/AccessTranslator.h"
-#include "drivers/access/SqliteStatement.h"
+#include "drivers/access/AccessStatement.h"
 
 namespace accessdrv {
 
@@ -86,51 +83,30 @@ void AccessConnection::BeginIfManual() {
 }
 
 odbcdrv::ExecResult AccessConnection::Execute(const std::string& sql1252) {
-    std::vector<SqlToken> tokens = AccessLexer::Tokenize(cp1252::ToUtf8(sql1252));
-    size_t first = 0;
-    while (first < tokens.size() && tokens[first].Is("(")) ++first;
-    if (first == tokens.size())
-        throw AccessError::Make("42000", "Invalid SQL statement: the statement is empty.");
-    const SqlToken& verb = tokens[first];
-    BeginIfManual();
-    if (verb.Is("create") || verb.Is("alter") || verb.Is("drop")) {
-        AccessSchema(db_).Execute(tokens);
-        return {};
-    }
-    bool query = verb.Is("select");
-    bool searched = verb.Is("update") || verb.Is("delete");
-    if (!query && !searched && !verb.Is("insert"))
-        throw AccessError::Make("42000",
-                                "Invalid SQL statement; expected 'DELETE', 'INSERT', 'SELECT', "
-                                "'UPDATE', 'CREATE', 'ALTER' or 'DROP'.");
-    return Run(AccessTranslator::Translate(std::move(tokens)), query, searched);
+    AccessStatement stmt(*this, db_, sql1252, false);
+    if (stmt.ParamCount() > 0) throw odbcdrv::UnboundParameters(stmt.ParamCount(), 0);
+    return stmt.Execute({});
 }
 
-odbcdrv::ExecResult AccessConnection::Run(const std::string& sql, bool query, bool searched) {
-    sqlite3_stmt* raw = nullptr;
-    const char* tail = nullptr;
-    int rc = sqlite3_prepare_v2(db_, sql.c_str(), int(sql.size()), &raw, &tail);
-    SqliteStatement stmt(raw);
-    if (rc != SQLITE_OK) throw AccessError::FromSqlite(db_, rc);
-    if (!raw) throw AccessError::Make("42000", "Invalid SQL statement: the statement is empty.");
-    for (; tail && *tail; ++tail)
-        if (*tail != ';' && *tail != ' ' && *tail != '\t' && *tail != '\r' && *tail != '\n')
-            throw AccessError::Make("42000", "Characters found after end of SQL statement.");
-    odbcdrv::ExecResult result;
-    if (query) {
-        // A query must not change anything (SQLite would accept, e.g., a
-        // RETURNING clause hidden in a sub-statement).
-        if (!sqlite3_stmt_readonly(raw))
-            throw AccessError::Make("42000",
-                                    "Invalid SQL statement: a query must not change data.");
-        bool hasRow = stmt.Step();
-        result.rows = std::make_unique<AccessResultSet>(std::move(stmt), hasRow);
-        return result;
+std::unique_ptr<odbcdrv::PreparedStatement> AccessConnection::Prepare(const std::string& sql1252) {
+    return std::make_unique<AccessStatement>(*this, db_, sql1252, true);
+}
+
+std::vector<odbcdrv::IndexInfo> AccessConnection::Indexes(const std::string& table) {
+    AccessSchema schema(db_);
+    std::string stored = schema.StoredTableName(cp1252::ToUtf8(table));
+    std::vector<odbcdrv::IndexInfo> out;
+    if (stored.empty()) return out;
+    for (const AccessIndex& index : schema.Indexes(stored)) {
+        odbcdrv::IndexInfo info;
+        info.name = cp1252::FromUtf8(index.name);
+        info.unique = index.unique;
+        info.primaryKey = index.primaryKey;
+        info.descending = index.descending;
+        for (const std::string& c : index.columns) info.columns.push_back(cp1252::FromUtf8(c));
+        out.push_back(std::move(info));
     }
-    stmt.StepDone();
-    result.rowCount = SQLLEN(sqlite3_changes(db_));
-    result.searchedUpdateOrDelete = searched;
-    return result;
+    return out;
 }
 
 std::vector<odbcdrv::ColumnInfo> AccessConnection::TableColumns(const std::string& table) {

@@ -22,17 +22,20 @@ class AccessConnection : public odbcdrv::Connection {
     AccessConnection& operator=(const AccessConnection&) = delete;
 
     odbcdrv::ExecResult Execute(const std::string& sql) override;
+    std::unique_ptr<odbcdrv::PreparedStatement> Prepare(const std::string& sql) override;
     std::vector<odbcdrv::ColumnInfo> TableColumns(const std::string& table) override;
     std::vector<std::string> TableNames() override;
+    std::vector<odbcdrv::IndexInfo> Indexes(const std::string& table) override;
     void SetAutocommit(bool on) override;
     void EndTransaction(bool commit) override;
     void SetIsolation(SQLUINTEGER level) override;
     void Cancel() override;
 
-  private:
+    // Without autocommit, opens the transaction that the next statement
+    // joins, unless one is open.
     void BeginIfManual();
-    odbcdrv::ExecResult Run(const std::string& sqliteSql, bool query, bool searched);
 
+  private:
     sqlite3* db_ = nullptr;
     bool autocommit_ = true;
     bool immediate_ = false;

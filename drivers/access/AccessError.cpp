@@ -70,6 +70,9 @@ odbcdrv::DriverError AccessError::FromSqlite(sqlite3* db, int rc) {
         text = "The file is not a database of the Access kind kept by this driver.";
     } else if ((rc & 0xFF) == SQLITE_READONLY) {
         text = "The database is read-only.";
+    } else if (msg == "Division by zero") {
+        state = "22012";
+        text = "Division by zero.";
     } else if (Has(msg, "no such table")) {
         state = "42S02";
         text = "The table does not exist.";

@@ -113,6 +113,34 @@ void Concat(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_text(ctx, s.data(), int(s.size()), SQLITE_TRANSIENT);
 }
 
+// The divisor of "/": a zero is an error, as in Access, and the division is
+// one of floating-point numbers, as Access's "/" is.
+void Divisor(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (AllNull(argc, argv, ctx)) return;
+    double d;
+    bool isInt;
+    sqlite3_int64 i;
+    if (!Number(argv[0], d, isInt, i)) return Mismatch(ctx);
+    if (d == 0) return sqlite3_result_error(ctx, "Division by zero", -1);
+    sqlite3_result_double(ctx, d);
+}
+
+// The divisor of "Mod", rounded to a whole number as Access rounds it; a zero
+// is an error.
+void Modulus(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+    if (AllNull(argc, argv, ctx)) return;
+    double d;
+    bool isInt;
+    sqlite3_int64 i;
+    if (!Number(argv[0], d, isInt, i)) return Mismatch(ctx);
+    if (!isInt) {
+        if (std::fabs(d) >= 9.2e18) return Mismatch(ctx);
+        i = sqlite3_int64(std::nearbyint(d));
+    }
+    if (i == 0) return sqlite3_result_error(ctx, "Division by zero", -1);
+    sqlite3_result_int64(ctx, i);
+}
+
 void Chr(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (AllNull(argc, argv, ctx)) return;
     double d;
@@ -348,6 +376,8 @@ void AccessFunctions::Register(sqlite3* db) {
     static const Fn fns[] = {
         {"tamaro_plus", 2, Plus, true},
         {"tamaro_concat", 2, Concat, true},
+        {"tamaro_divisor", 1, Divisor, true},
+        {"tamaro_modulus", 1, Modulus, true},
         {"tamaro_chr", 1, Chr, true},
         {"tamaro_asc", 1, Asc, true},
         {"tamaro_int", 1, Rounder<std::floor>, true},

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/Cp1252.h"
 #include "drivers/access/AccessError.h"
 #include "drivers/access/AccessLexer.h"
-#include "core/Cp1252.h"
 
 namespace accessdrv {
 
@@ -65,7 +65,12 @@ AccessType TypeOfValue(sqlite3_stmt* s, int i, bool hasRow) {
 
 AccessResultSet::AccessResultSet(SqliteStatement stmt, bool hasRow)
     : stmt_(std::move(stmt)), pending_(hasRow), done_(!hasRow) {
-    sqlite3_stmt* s = stmt_.get();
+    Describe(stmt_.get(), hasRow, columns_, types_);
+}
+
+void AccessResultSet::Describe(sqlite3_stmt* s, bool hasRow,
+                               std::vector<odbcdrv::ColumnInfo>& columns,
+                               std::vector<AccessType>& types) {
     int n = sqlite3_column_count(s);
     for (int i = 0; i < n; ++i) {
         const char* decl = sqlite3_column_decltype(s, i);
@@ -85,8 +90,10 @@ AccessResultSet::AccessResultSet(SqliteStatement stmt, bool hasRow)
         c.isUnsigned = type.IsUnsigned();
         if (const char* table = sqlite3_column_table_name(s, i))
             c.tableName = cp1252::FromUtf8(table);
-        columns_.push_back(std::move(c));
-        types_.push_back(type);
+        if (const char* origin = sqlite3_column_origin_name(s, i))
+            c.baseName = cp1252::FromUtf8(origin);
+        columns.push_back(std::move(c));
+        types.push_back(type);
     }
 }
 

@@ -19,6 +19,11 @@ class AccessResultSet : public odbcdrv::ResultSet {
     const std::vector<odbcdrv::ColumnInfo>& Columns() const override { return columns_; }
     bool Next(std::vector<odbcdrv::Value>& row) override;
 
+    // The columns of a prepared query; an expression takes the type of its
+    // value in the current row when `hasRow`, else that of a number.
+    static void Describe(sqlite3_stmt* s, bool hasRow, std::vector<odbcdrv::ColumnInfo>& columns,
+                         std::vector<AccessType>& types);
+
   private:
     odbcdrv::Value Convert(int column);
 

@@ -234,11 +234,60 @@ void AccessSchema::Execute(const std::vector<SqlToken>& tokens) {
 }
 
 void AccessSchema::MakeIndex(const std::string& table, const std::string& index,
-                             const std::vector<std::string>& cols, bool unique) {
+                             const std::vector<std::string>& cols, bool unique, bool primaryKey) {
     std::string sql = std::string("CREATE ") + (unique ? "UNIQUE " : "") + "INDEX " +
                       Q(IndexName(table, index)) + " ON " + Q(table) + " (";
     for (size_t i = 0; i < cols.size(); ++i) sql += (i ? ", " : "") + Q(cols[i]);
     Exec(sql + ")");
+    if (primaryKey) {
+        SqliteStatement keep(db_,
+                             "INSERT OR REPLACE INTO tamaro_meta (key, value) VALUES (?1, ?2)");
+        keep.Bind(1, "primarykey:" + Lower(table));
+        keep.Bind(2, IndexName(table, index));
+        keep.StepDone();
+    }
+}
+
+void AccessSchema::ForgetPrimaryKey(const std::string& table, const std::string* index) {
+    SqliteStatement forget(db_, index ? "DELETE FROM tamaro_meta WHERE key = ?1 AND value = ?2 "
+                                        "COLLATE NOCASE"
+                                      : "DELETE FROM tamaro_meta WHERE key = ?1");
+    forget.Bind(1, "primarykey:" + Lower(table));
+    if (index) forget.Bind(2, *index);
+    forget.StepDone();
+}
+
+std::vector<AccessIndex> AccessSchema::Indexes(const std::string& storedTable) {
+    std::string recorded;
+    {
+        SqliteStatement s(db_, "SELECT value FROM tamaro_meta WHERE key = ?1");
+        s.Bind(1, "primarykey:" + Lower(storedTable));
+        if (s.Step()) recorded = s.Text(0);
+    }
+    const std::string prefix = Lower(storedTable) + ":";
+    std::vector<AccessIndex> out;
+    SqliteStatement list(db_, "SELECT name, \"unique\" FROM pragma_index_list(?1) ORDER BY name");
+    list.Bind(1, storedTable);
+    while (list.Step()) {
+        const std::string stored = list.Text(0);
+        if (stored.compare(0, prefix.size(), prefix) != 0) continue;
+        AccessIndex index;
+        index.name = stored.substr(prefix.size());
+        if (index.name.rfind("counter:", 0) == 0) continue;
+        index.unique = sqlite3_column_int(list.get(), 1) != 0;
+        index.primaryKey =
+            strcasecmp(stored.c_str(), recorded.c_str()) == 0 || SameName(index.name, "PrimaryKey");
+        SqliteStatement cols(db_,
+                             "SELECT name, \"desc\" FROM pragma_index_xinfo(?1) WHERE key = 1 "
+                             "ORDER BY seqno");
+        cols.Bind(1, stored);
+        while (cols.Step()) {
+            index.columns.push_back(cols.Text(0));
+            if (sqlite3_column_int(cols.get(), 1)) index.descending = true;
+        }
+        out.push_back(std::move(index));
+    }
+    return out;
 }
 
 // Access numbers a counter column itself when an insert leaves it empty.
@@ -262,6 +311,7 @@ void AccessSchema::CreateTable() {
         std::string name;
         std::vector<std::string> cols;
         bool unique;
+        bool primaryKey = false;
     };
     std::vector<Index> indexes;
     do {
@@ -269,7 +319,7 @@ void AccessSchema::CreateTable() {
         if (Accept("constraint")) cname = Name();
         if (Accept("primary")) {
             Expect("key");
-            indexes.push_back({cname.empty() ? "PrimaryKey" : cname, NameList(), true});
+            indexes.push_back({cname.empty() ? "PrimaryKey" : cname, NameList(), true, true});
         } else if (Accept("unique")) {
             auto names = NameList();
             indexes.push_back({cname.empty() ? names.front() : cname, names, true});
@@ -290,7 +340,7 @@ void AccessSchema::CreateTable() {
                 if (SameName(o.name, c.name))
                     throw AccessError::Make(
                         "42S21", "The field '" + c.name + "' is defined more than once.");
-            if (pk) indexes.push_back({pkName, {c.name}, true});
+            if (pk) indexes.push_back({pkName, {c.name}, true, true});
             for (auto& u : uniques) indexes.push_back({u, {c.name}, true});
             cols.push_back(std::move(c));
         }
@@ -303,7 +353,8 @@ void AccessSchema::CreateTable() {
     Exec("SAVEPOINT tamaro_ddl");
     try {
         Exec(sql + ")");
-        for (const Index& ix : indexes) MakeIndex(table, ix.name, ix.cols, ix.unique);
+        for (const Index& ix : indexes)
+            MakeIndex(table, ix.name, ix.cols, ix.unique, ix.primaryKey);
         for (const ColumnDef& c : cols)
             if (c.type.kind() == AccessType::Kind::Counter) MakeCounterTrigger(table, c.name);
         Exec("RELEASE tamaro_ddl");
@@ -320,10 +371,11 @@ void AccessSchema::CreateIndex(bool unique) {
     Expect("on");
     std::string table = RequireTable(Name());
     auto cols = NameList();
+    bool primaryKey = false;
     if (Accept("with")) {
         do {
             if (Accept("primary"))
-                unique = true;
+                unique = primaryKey = true;
             else if (Accept("disallow") || Accept("ignore"))
                 Expect("null");
             else
@@ -331,7 +383,7 @@ void AccessSchema::CreateIndex(bool unique) {
         } while (Peek().kind == SqlToken::Kind::Word);
     }
     ExpectEnd();
-    MakeIndex(table, index, cols, unique);
+    MakeIndex(table, index, cols, unique, primaryKey);
 }
 
 void AccessSchema::DropIndex() {
@@ -339,13 +391,16 @@ void AccessSchema::DropIndex() {
     Expect("on");
     std::string table = RequireTable(Name());
     ExpectEnd();
-    Exec("DROP INDEX " + Q(IndexName(table, index)));
+    const std::string stored = IndexName(table, index);
+    Exec("DROP INDEX " + Q(stored));
+    ForgetPrimaryKey(table, &stored);
 }
 
 void AccessSchema::DropTable() {
     std::string table = RequireTable(Name());
     ExpectEnd();
     Exec("DROP TABLE " + Q(table));
+    ForgetPrimaryKey(table, nullptr);
 }
 
 void AccessSchema::AlterTable() {
@@ -366,7 +421,7 @@ void AccessSchema::AlterTable() {
             auto cols = NameList();
             ExpectEnd();
             return MakeIndex(table, cname.empty() ? (pk ? "PrimaryKey" : cols.front()) : cname,
-                             cols, true);
+                             cols, true, pk);
         }
         Accept("column");
         std::vector<std::string> uniques;
@@ -386,7 +441,7 @@ void AccessSchema::AlterTable() {
                 Exec("UPDATE " + Q(table) + " SET " + Q(c.name) + " = rowid");
                 MakeCounterTrigger(table, c.name);
             }
-            if (pk) MakeIndex(table, pkName, {c.name}, true);
+            if (pk) MakeIndex(table, pkName, {c.name}, true, true);
             for (auto& u : uniques) MakeIndex(table, u, {c.name}, true);
             Exec("RELEASE tamaro_ddl");
         } catch (...) {
@@ -439,6 +494,7 @@ void AccessSchema::AlterTable() {
         std::string stored = s.Text(0);
         s = SqliteStatement();
         Exec("DROP INDEX " + Q(stored));
+        ForgetPrimaryKey(table, &stored);
         return;
     }
     Accept("column");

@@ -22,6 +22,15 @@ struct ColumnDef {
     std::string defaultSql;  // SQLite expression, empty for none
 };
 
+// An index of a table, under the name Access knows it by.
+struct AccessIndex {
+    std::string name;
+    bool unique = false;
+    bool primaryKey = false;
+    bool descending = false;
+    std::vector<std::string> columns;
+};
+
 class AccessSchema {
   public:
     explicit AccessSchema(sqlite3* db) : db_(db) {}
@@ -36,6 +45,9 @@ class AccessSchema {
     std::vector<std::string> TableNames();
     // Columns of a stored table in ordinal order.
     std::vector<ColumnDef> Columns(const std::string& storedTable);
+    // Indexes of a stored table, in name order (the driver's own index of a
+    // counter column is none of Access's).
+    std::vector<AccessIndex> Indexes(const std::string& storedTable);
 
     static std::string ColumnSql(const ColumnDef& c);
 
@@ -57,7 +69,10 @@ class AccessSchema {
     void DropIndex();
     void DropTable();
     void MakeIndex(const std::string& table, const std::string& index,
-                   const std::vector<std::string>& cols, bool unique);
+                   const std::vector<std::string>& cols, bool unique, bool primaryKey = false);
+    // The primary key is the index named PrimaryKey, as Access names it, or
+    // the one the driver's table records for the table.
+    void ForgetPrimaryKey(const std::string& table, const std::string* index);
     void MakeCounterTrigger(const std::string& table, const std::string& column);
     void Exec(const std::string& sql);
     // Replaces the table by one with `cols`; `sources[i]` is the SQLite

@@ -72,12 +72,32 @@ std::string AccessTranslator::TokenText(const SqlToken& t) {
 
 AccessTranslator::AccessTranslator(std::vector<SqlToken> t) : tok_(std::move(t)) {}
 
+size_t AccessTranslator::CountMarkers(const std::vector<SqlToken>& tokens) {
+    size_t n = 0;
+    for (const SqlToken& t : tokens)
+        if (t.Is("?")) ++n;
+    return n;
+}
+
 std::string AccessTranslator::Translate(std::vector<SqlToken> tokens) {
     for (const SqlToken& t : tokens)
         if ((t.kind == SqlToken::Kind::Word || t.kind == SqlToken::Kind::Name) &&
             strcasecmp(t.text.c_str(), AccessMeta::kTable) == 0)
             throw odbcdrv::DriverError("42S02", "[Tamaro][Access driver] The table '" + t.text +
                                                     "' is reserved for the driver.");
+    // Markers are numbered, so that nothing in the text can shift them and
+    // SQLite's other forms of parameters (":name", "?5") stand out.
+    size_t markers = 0;
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        if (!tokens[i].Is("?")) continue;
+        if (i + 1 < tokens.size() && tokens[i + 1].space.empty() &&
+            (tokens[i + 1].kind == SqlToken::Kind::Number ||
+             tokens[i + 1].kind == SqlToken::Kind::Word))
+            throw odbcdrv::DriverError("42000",
+                                       "[Tamaro][Access driver] Syntax error: a parameter marker "
+                                       "is a single '?'.");
+        tokens[i].text = "?" + std::to_string(++markers);
+    }
     AccessTranslator tr(std::move(tokens));
     tr.MarkOrderBy();
     tr.TopToLimit();
@@ -234,7 +254,7 @@ bool AccessTranslator::IsBoundary(const SqlToken& t) const {
 bool AccessTranslator::EndsOperand(const SqlToken& t) const {
     switch (t.kind) {
         case SqlToken::Kind::Punct:
-            return t.text == ")";
+            return t.text == ")" || t.text[0] == '?';
         case SqlToken::Kind::Synthetic:
             return false;
         case SqlToken::Kind::Word:
@@ -259,12 +279,39 @@ std::string AccessTranslator::Token(size_t i) {
     return t.space + TokenText(t);
 }
 
+size_t AccessTranslator::OperandEnd(size_t b, size_t e) const {
+    size_t i = b;
+    while (i < e && (tok_[i].Is("-") || tok_[i].Is("+"))) ++i;
+    if (i >= e) return e;
+    if (tok_[i].Is("(")) return std::min(match_[i] + 1, e);
+    if (tok_[i].kind == SqlToken::Kind::Punct && tok_[i].text[0] != '?') return i;
+    if (tok_[i].kind == SqlToken::Kind::Word && i + 1 < e && tok_[i + 1].Is("("))
+        return std::min(match_[i + 1] + 1, e);
+    ++i;
+    while (i + 1 < e && tok_[i].Is(".") &&
+           (tok_[i + 1].kind == SqlToken::Kind::Name || tok_[i + 1].kind == SqlToken::Kind::Word))
+        i += 2;
+    return i;
+}
+
+// Tokens in order, with groups translated. The divisor of "/" and "Mod" is
+// checked by a function: Access refuses a division by zero where SQLite
+// would give a null, and divides as a floating-point number where SQLite
+// would divide whole numbers.
 std::string AccessTranslator::Plain(size_t b, size_t e) {
     std::string out;
     for (size_t i = b; i < e; ++i) {
         if (tok_[i].Is("(")) {
             out += Token(i) + Range(i + 1, match_[i]) + Token(match_[i]);
             i = match_[i];
+        } else if ((tok_[i].Is("/") || tok_[i].Is("mod")) && i > b && EndsOperand(tok_[i - 1])) {
+            size_t end = OperandEnd(i + 1, e);
+            out += Token(i);
+            if (end > i + 1) {
+                out += std::string(tok_[i].Is("/") ? " tamaro_divisor(" : " tamaro_modulus(") +
+                       Plain(i + 1, end) + ")";
+                i = end - 1;
+            }
         } else {
             out += Token(i);
         }

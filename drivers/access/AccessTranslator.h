@@ -1,6 +1,7 @@
 // Turns a query or data statement of Access SQL into SQLite SQL: quoted
 // names, date literals, Access functions, `+` on text and `&` as
-// concatenation, and text ordering without regard to case.
+// concatenation, `/` and `Mod` that refuse a zero divisor, parameter markers
+// numbered in text order, and text ordering without regard to case.
 #pragma once
 
 #include <string>
@@ -12,9 +13,12 @@ namespace accessdrv {
 
 class AccessTranslator {
   public:
-    // Throws odbcdrv::DriverError for unbalanced parentheses or a reference
-    // to the driver's own metadata table.
+    // Throws odbcdrv::DriverError for unbalanced parentheses, a marker run
+    // together with a name or number ("?1"), or a reference to the driver's
+    // own metadata table.
     static std::string Translate(std::vector<SqlToken> tokens);
+    // The number of parameter markers ("?") among the tokens.
+    static size_t CountMarkers(const std::vector<SqlToken>& tokens);
 
     // The SQLite text of one token.
     static std::string TokenText(const SqlToken& t);
@@ -27,6 +31,9 @@ class AccessTranslator {
     std::string Range(size_t b, size_t e);
     std::string Segment(size_t b, size_t e);
     std::string Plain(size_t b, size_t e);
+    // End of the operand that starts at b: signs, then a name, literal,
+    // function call or parenthesised expression.
+    size_t OperandEnd(size_t b, size_t e) const;
     std::string Token(size_t i);
     bool IsBoundary(const SqlToken& t) const;
     bool EndsOperand(const SqlToken& t) const;

@@ -4,7 +4,8 @@
 // odbcdrv::TheBackend(); everything an application sees through ODBC is then
 // served by drivers/common.
 //
-// Text crosses this interface in code page 1252, as the application sends it.
+// Text crosses this interface in code page 1252, whatever character set the
+// application speaks: the plumbing converts at the entry points.
 #pragma once
 
 #include <sql.h>
@@ -36,11 +37,13 @@ struct DriverError : std::runtime_error {
 // One cell of a result row, in the engine's natural representation. The
 // plumbing converts it to whatever C type SQLGetData asks for.
 struct Value {
-    enum class Kind { Null, Int, Double, Text, Binary, Date, Time, Timestamp };
+    // Decimal: an exact decimal number written as text ("-12.50"), as an
+    // application's parameter of type SQL_NUMERIC or SQL_DECIMAL arrives.
+    enum class Kind { Null, Int, Double, Text, Binary, Date, Time, Timestamp, Decimal };
     Kind kind = Kind::Null;
     int64_t i = 0;              // Int (also BIT/BOOLEAN as 0/1)
     double d = 0;               // Double
-    std::string s;              // Text (CP1252 bytes) or Binary bytes
+    std::string s;              // Text (CP1252 bytes), Binary bytes or Decimal digits
     SQL_TIMESTAMP_STRUCT ts{};  // Date (y/m/d), Time (h/m/s), Timestamp (all; fraction in ns)
 
     static Value Null() { return {}; }
@@ -81,6 +84,32 @@ struct ColumnInfo {
     SQLSMALLINT nullable = SQL_NULLABLE_UNKNOWN;
     bool isUnsigned = false;  // TINYINT of the Access kind is unsigned
     std::string tableName;    // for catalog rows: the table as stored
+    std::string baseName;     // the table column a result column reads, when it reads one
+};
+
+// An index of a table, for SQLStatistics, SQLPrimaryKeys and SQLSpecialColumns.
+struct IndexInfo {
+    std::string name;
+    bool unique = false;
+    bool primaryKey = false;
+    bool descending = false;
+    std::vector<std::string> columns;  // in key order; empty for an expression index
+};
+
+// One data type of the engine as SQLGetTypeInfo lists it.
+struct TypeInfoRow {
+    std::string name;  // as SQLColumns reports it in TYPE_NAME
+    SQLSMALLINT sqlType = SQL_VARCHAR;
+    SQLINTEGER columnSize = 0;
+    const char* literalPrefix = nullptr;  // null: none
+    const char* literalSuffix = nullptr;
+    const char* createParams = nullptr;  // "length", "precision,scale" or null
+    bool caseSensitive = false;
+    SQLSMALLINT searchable = SQL_SEARCHABLE;
+    bool isUnsigned = false;
+    bool autoUnique = false;
+    SQLSMALLINT minimumScale = -1;  // -1: not applicable (NULL)
+    SQLSMALLINT maximumScale = -1;
 };
 
 // Rows of an executed query. Next() fills `row` with one Value per column and
@@ -107,19 +136,55 @@ struct ExecResult {
 // the database file when it does not exist.
 using ConnectKeys = std::map<std::string, std::string>;
 
+// A statement the engine has checked and described, executed once per set of
+// parameter values. Created by Connection::Prepare; lives no longer than its
+// connection.
+class PreparedStatement {
+  public:
+    virtual ~PreparedStatement() = default;
+    // Number of parameter markers ("?") of the statement.
+    virtual size_t ParamCount() const = 0;
+    // What the engine expects for marker i (0-based). Throws DriverError.
+    virtual ColumnInfo DescribeParam(size_t i) = 0;
+    // The columns of the rows the statement will deliver; empty for a
+    // statement without rows.
+    virtual const std::vector<ColumnInfo>& Columns() const = 0;
+    // Executes with one value per marker, in marker order, under the
+    // connection's transaction rule (as Connection::Execute). Throws DriverError.
+    virtual ExecResult Execute(const std::vector<Value>& params) = 0;
+};
+
+// The error of a statement executed with fewer parameter values than it has
+// markers (SQLSTATE 07002).
+inline DriverError UnboundParameters(size_t markers, size_t bound) {
+    return DriverError("07002", "COUNT field incorrect: the statement has " +
+                                    std::to_string(markers) + " parameter marker" +
+                                    (markers == 1 ? "" : "s") + ", but " +
+                                    (bound == 0 ? std::string("none") : std::to_string(bound)) +
+                                    (bound > 1 ? " are" : " is") + " bound.");
+}
+
 class Connection {
   public:
     virtual ~Connection() = default;
     // Executes one SQL text. With autocommit on (the default) the statement runs
     // in a transaction of its own, committed on success and rolled back on
-    // failure. Throws DriverError.
+    // failure. A statement with parameter markers is refused (07002). Throws
+    // DriverError.
     virtual ExecResult Execute(const std::string& sql) = 0;
+    // Checks and describes one SQL text for later execution. Throws DriverError.
+    virtual std::unique_ptr<PreparedStatement> Prepare(const std::string& sql) = 0;
     // Columns of a table in ordinal order, the table name matched without
     // regard to case. Empty when no such table exists. Throws DriverError.
     virtual std::vector<ColumnInfo> TableColumns(const std::string& table) = 0;
     // Names of the application's tables (no system tables), in name order.
     // Throws DriverError.
     virtual std::vector<std::string> TableNames() { return {}; }
+    // Names of the application's views, in name order. Throws DriverError.
+    virtual std::vector<std::string> ViewNames() { return {}; }
+    // The indexes of a table (the name matched without regard to case), the
+    // primary key among them. Throws DriverError.
+    virtual std::vector<IndexInfo> Indexes(const std::string& table) = 0;
     virtual void SetAutocommit(bool on) = 0;
     virtual void EndTransaction(bool commit) = 0;  // SQLEndTran
     // SQL_ATTR_TXN_ISOLATION (SQL_TXN_READ_COMMITTED, SQL_TXN_REPEATABLE_READ
@@ -136,6 +201,8 @@ class Backend {
     virtual const char* DbmsName() const = 0;     // SQL_DBMS_NAME
     virtual const char* DbmsVersion() const = 0;  // SQL_DBMS_VER
     virtual char IdentifierQuote() const { return '"'; }
+    // The engine's data types, in the order SQLGetTypeInfo lists them.
+    virtual const std::vector<TypeInfoRow>& Types() const = 0;
 };
 
 // Defined once in each driver library.

@@ -44,9 +44,22 @@ SQLRETURN DbcHandle::Open(ConnectKeys keys, TextForm form) {
     // Set before connecting: the driver manager reads a failed connect's
     // diagnostics through the functions of the same width.
     wide_ = form != TextForm::Narrow;
-    auto dsn = keys.find("DSN");
-    if (dsn != keys.end())
-        for (auto& [key, value] : DataSourceKeys(dsn->second)) keys.emplace(key, value);
+    charset_ = ClientCharset();
+    auto given = keys.find("CHARSET");
+    std::string chosen = given == keys.end() ? std::string() : given->second;
+    ConnectKeys dsnKeys;
+    if (auto dsn = keys.find("DSN"); dsn != keys.end()) {
+        std::string name = dsn->second;
+        if (form == TextForm::Narrow) name = ClientCharset::Choose(chosen).FromClient(name);
+        dsnKeys = DataSourceKeys(name);
+        if (auto key = dsnKeys.find("CHARSET"); chosen.empty() && key != dsnKeys.end())
+            chosen = key->second;
+    }
+    const ClientCharset charset = ClientCharset::Choose(chosen);
+    if (form == TextForm::Narrow)
+        for (auto& [key, value] : keys) value = charset.FromClient(value);
+    charset_ = charset;
+    for (auto& [key, value] : dsnKeys) keys.emplace(key, value);
     keys_ = std::move(keys);
     if (loginTimeout_ > 0 && !keys_.count("LOGIN_TIMEOUT"))
         keys_["LOGIN_TIMEOUT"] = std::to_string(loginTimeout_);
@@ -59,7 +72,9 @@ SQLRETURN DbcHandle::Open(ConnectKeys keys, TextForm form) {
 
 SQLRETURN DbcHandle::Disconnect() {
     if (!conn_) return Fail(state::kNotConnected);
-    for (StmtHandle* s : statements) s->CloseResults();
+    // Statements go back to the state before their preparation: what the
+    // engine prepared belongs to the attachment that ends here.
+    for (StmtHandle* s : statements) s->DropEngineState();
     if (!autocommit_) {
         try {
             conn_->EndTransaction(false);

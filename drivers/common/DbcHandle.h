@@ -35,6 +35,13 @@ class DbcHandle : public Handle {
 
     bool Connected() const { return conn_ != nullptr; }
     bool OpenedWide() const override { return wide_; }
+    // Whether text columns and markers are described with the wide types:
+    // on connections opened through the wide functions, and on those whose
+    // application speaks UTF-8. Clients then read long text as UTF-16, in
+    // pieces that never cut a character (LibreOffice decodes each piece of
+    // 8-bit text on its own).
+    bool DescribesWide() const { return wide_ || charset_.Utf8(); }
+    const ClientCharset& Charset() const override { return charset_; }
     Connection& Conn() { return *conn_; }
 
     EnvHandle& env;
@@ -42,7 +49,8 @@ class DbcHandle : public Handle {
 
   private:
     // Connects with the keys of the connection string, completed by those of
-    // the data source it names (DSN=).
+    // the data source it names (DSN=). Keys from the narrow functions are in
+    // the application's character set, which is chosen here.
     SQLRETURN Open(ConnectKeys keys, TextForm form);
     // A key of the connection, empty when not given.
     std::string Key(const char* name) const;
@@ -53,6 +61,7 @@ class DbcHandle : public Handle {
     bool autocommit_ = true;
     SQLUINTEGER isolation_ = SQL_TXN_READ_COMMITTED;
     bool wide_ = false;
+    ClientCharset charset_;
 };
 
 }  // namespace odbcdrv

@@ -31,16 +31,23 @@ void PutState(const std::string& state, SQLPOINTER out, TextForm form) {
     for (size_t i = 0; i < 6; ++i) w[i] = i < state.size() ? static_cast<SQLWCHAR>(state[i]) : 0;
 }
 
-// A message in the form asked. On a connection opened through the narrow
-// functions each byte travels as the code unit of its value (see BytesToWide).
+// A message in the form asked. The narrow functions give it in the
+// application's character set. The driver manager reads the diagnostics of a
+// narrow application through the wide functions and narrows them into the
+// character set of its locale: as UTF-16 for a UTF-8 locale, and otherwise
+// each byte of the application's text as the code unit of its value, which
+// it narrows unit by unit (see BytesToWide).
 template <class LenT>
 SQLRETURN PutMessage(const Handle& h, const std::string& message, SQLPOINTER out,
                      SQLLEN bufferLength, LenT* outLength, TextForm form) {
     Diagnostics scratch;  // a cut message is not itself a diagnostic
     if (form == TextForm::Narrow)
-        return CopyOut(message, out, bufferLength, outLength, scratch, form);
-    return CopyOutWide(h.OpenedWide() ? ToWide(message) : BytesToWide(message), out, bufferLength,
-                       outLength, scratch, form);
+        return CopyOut(message, out, bufferLength, outLength, scratch, h.NarrowForm());
+    const ClientCharset& charset = h.Charset();
+    std::u16string text = h.OpenedWide() || charset.LocaleUtf8()
+                              ? ToWide(message)
+                              : BytesToWide(charset.ToClient(message));
+    return CopyOutWide(text, out, bufferLength, outLength, scratch, form);
 }
 
 }  // namespace

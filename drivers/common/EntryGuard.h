@@ -64,6 +64,25 @@ inline std::string Text(const SQLCHAR* s, SQLINTEGER length) {
     return std::string(reinterpret_cast<const char*>(s), static_cast<size_t>(length));
 }
 
+// A narrow text argument in the application's character set (ClientCharset.h),
+// as code page 1252. Throws DriverError 22021 for text code page 1252 cannot
+// hold.
+inline std::string Narrow(const Handle& h, const SQLCHAR* s, SQLINTEGER length) {
+    std::string text = Text(s, length);
+    if (h.Charset().Utf8()) text = h.Charset().FromClient(text);
+    return text;
+}
+
+// An optional narrow argument: null stays null (no pattern, no name).
+struct OptionalNarrow {
+    OptionalNarrow(const Handle& h, const SQLCHAR* s, SQLINTEGER length) : present(s != nullptr) {
+        if (present) text = Narrow(h, s, length);
+    }
+    const std::string* get() const { return present ? &text : nullptr; }
+    bool present;
+    std::string text;
+};
+
 // The live environment, connection or statement handle behind `h`, or null.
 inline Handle* AnyHandle(SQLSMALLINT type, SQLHANDLE h) {
     switch (type) {

@@ -5,7 +5,9 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include "common/ClientCharset.h"
 #include "common/Diagnostics.h"
+#include "common/StringOut.h"
 
 namespace odbcdrv {
 
@@ -19,6 +21,15 @@ class Handle {
     SQLSMALLINT Type() const { return type_; }
     // True on handles of a connection opened through the wide functions.
     virtual bool OpenedWide() const { return false; }
+    // The character set of the application's 8-bit text on this handle's
+    // connection (code page 1252 before a connection exists).
+    virtual const ClientCharset& Charset() const {
+        static const ClientCharset cp1252;
+        return cp1252;
+    }
+    TextForm NarrowForm() const {
+        return Charset().Utf8() ? TextForm::NarrowUtf8 : TextForm::Narrow;
+    }
     Diagnostics diag;
 
     // Records an error and returns SQL_ERROR, so calls can end with

@@ -102,7 +102,9 @@ SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC h, SQLINTEGER attribute, SQLPOINTER 
 
 SQLRETURN SQL_API SQLGetConnectAttr(SQLHDBC h, SQLINTEGER attribute, SQLPOINTER value,
                                     SQLINTEGER bufferLength, SQLINTEGER* length) {
-    return Dbc(h, [&](DbcHandle& d) { return d.GetAttr(attribute, value, bufferLength, length); });
+    return Dbc(h, [&](DbcHandle& d) {
+        return d.GetAttr(attribute, value, bufferLength, length, d.NarrowForm());
+    });
 }
 
 SQLRETURN SQL_API SQLDriverConnect(SQLHDBC h, SQLHWND, SQLCHAR* in, SQLSMALLINT inLength,
@@ -128,7 +130,9 @@ SQLRETURN SQL_API SQLDisconnect(SQLHDBC h) {
 
 SQLRETURN SQL_API SQLGetInfo(SQLHDBC h, SQLUSMALLINT type, SQLPOINTER value,
                              SQLSMALLINT bufferLength, SQLSMALLINT* length) {
-    return Dbc(h, [&](DbcHandle& d) { return d.GetInfo(type, value, bufferLength, length); });
+    return Dbc(h, [&](DbcHandle& d) {
+        return d.GetInfo(type, value, bufferLength, length, d.NarrowForm());
+    });
 }
 
 SQLRETURN SQL_API SQLGetFunctions(SQLHDBC h, SQLUSMALLINT function, SQLUSMALLINT* supported) {
@@ -158,14 +162,14 @@ SQLRETURN SQL_API SQLGetStmtAttr(SQLHSTMT h, SQLINTEGER attribute, SQLPOINTER va
 SQLRETURN SQL_API SQLExecDirect(SQLHSTMT h, SQLCHAR* text, SQLINTEGER length) {
     return Stmt(h, [&](StmtHandle& s) {
         if (!text) return s.Fail(state::kInvalidNullPointer);
-        return s.ExecDirect(Text(text, length));
+        return s.ExecDirect(Narrow(s, text, length));
     });
 }
 
 SQLRETURN SQL_API SQLPrepare(SQLHSTMT h, SQLCHAR* text, SQLINTEGER length) {
     return Stmt(h, [&](StmtHandle& s) {
         if (!text) return s.Fail(state::kInvalidNullPointer);
-        return s.Prepare(Text(text, length));
+        return s.Prepare(Narrow(s, text, length));
     });
 }
 
@@ -177,13 +181,30 @@ SQLRETURN SQL_API SQLNumParams(SQLHSTMT h, SQLSMALLINT* count) {
     return Stmt(h, [&](StmtHandle& s) { return s.NumParams(count); });
 }
 
-SQLRETURN SQL_API SQLParamData(SQLHSTMT h, SQLPOINTER*) {
-    // Nothing is ever bound for data at execution.
-    return Stmt(h, [&](StmtHandle& s) { return s.Fail(state::kSequenceError); });
+SQLRETURN SQL_API SQLBindParameter(SQLHSTMT h, SQLUSMALLINT number, SQLSMALLINT ioType,
+                                   SQLSMALLINT cType, SQLSMALLINT sqlType, SQLULEN columnSize,
+                                   SQLSMALLINT decimalDigits, SQLPOINTER value, SQLLEN bufferLength,
+                                   SQLLEN* indicator) {
+    return Stmt(h, [&](StmtHandle& s) {
+        return s.BindParameter(number, ioType, cType, sqlType, columnSize, decimalDigits, value,
+                               bufferLength, indicator);
+    });
 }
 
-SQLRETURN SQL_API SQLPutData(SQLHSTMT h, SQLPOINTER, SQLLEN) {
-    return Stmt(h, [&](StmtHandle& s) { return s.Fail(state::kSequenceError); });
+SQLRETURN SQL_API SQLDescribeParam(SQLHSTMT h, SQLUSMALLINT number, SQLSMALLINT* dataType,
+                                   SQLULEN* size, SQLSMALLINT* decimalDigits,
+                                   SQLSMALLINT* nullable) {
+    return Stmt(h, [&](StmtHandle& s) {
+        return s.DescribeParam(number, dataType, size, decimalDigits, nullable);
+    });
+}
+
+SQLRETURN SQL_API SQLParamData(SQLHSTMT h, SQLPOINTER* token) {
+    return Stmt(h, [&](StmtHandle& s) { return s.ParamData(token); });
+}
+
+SQLRETURN SQL_API SQLPutData(SQLHSTMT h, SQLPOINTER data, SQLLEN length) {
+    return Stmt(h, [&](StmtHandle& s) { return s.PutData(data, length); });
 }
 
 SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT h, SQLSMALLINT* count) {
@@ -196,7 +217,7 @@ SQLRETURN SQL_API SQLDescribeCol(SQLHSTMT h, SQLUSMALLINT column, SQLCHAR* name,
                                  SQLSMALLINT* decimalDigits, SQLSMALLINT* nullable) {
     return Stmt(h, [&](StmtHandle& s) {
         return s.DescribeCol(column, name, bufferLength, nameLength, dataType, columnSize,
-                             decimalDigits, nullable);
+                             decimalDigits, nullable, s.NarrowForm());
     });
 }
 
@@ -204,7 +225,8 @@ SQLRETURN SQL_API SQLColAttribute(SQLHSTMT h, SQLUSMALLINT column, SQLUSMALLINT 
                                   SQLPOINTER charValue, SQLSMALLINT bufferLength,
                                   SQLSMALLINT* stringLength, SQLLEN* numericValue) {
     return Stmt(h, [&](StmtHandle& s) {
-        return s.ColAttribute(column, field, charValue, bufferLength, stringLength, numericValue);
+        return s.ColAttribute(column, field, charValue, bufferLength, stringLength, numericValue,
+                              s.NarrowForm());
     });
 }
 
@@ -214,6 +236,10 @@ SQLRETURN SQL_API SQLRowCount(SQLHSTMT h, SQLLEN* count) {
 
 SQLRETURN SQL_API SQLFetch(SQLHSTMT h) {
     return Stmt(h, [&](StmtHandle& s) { return s.Fetch(); });
+}
+
+SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT h, SQLSMALLINT orientation, SQLLEN) {
+    return Stmt(h, [&](StmtHandle& s) { return s.FetchScroll(orientation); });
 }
 
 SQLRETURN SQL_API SQLGetData(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER target,
@@ -234,9 +260,8 @@ SQLRETURN SQL_API SQLColumns(SQLHSTMT h, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMA
                              SQLCHAR* table, SQLSMALLINT tableLength, SQLCHAR* column,
                              SQLSMALLINT columnLength) {
     return Stmt(h, [&](StmtHandle& s) {
-        if (!table) return s.Fail(state::kNotImplemented, "SQLColumns needs a table name");
-        std::string pattern = Text(column, columnLength);
-        return s.Columns(Text(table, tableLength), column && pattern != "%" ? &pattern : nullptr);
+        OptionalNarrow t(s, table, tableLength), c(s, column, columnLength);
+        return s.Columns(t.get(), c.get());
     });
 }
 
@@ -244,11 +269,56 @@ SQLRETURN SQL_API SQLTables(SQLHSTMT h, SQLCHAR* catalog, SQLSMALLINT catalogLen
                             SQLCHAR* schema, SQLSMALLINT schemaLength, SQLCHAR* table,
                             SQLSMALLINT tableLength, SQLCHAR* types, SQLSMALLINT typesLength) {
     return Stmt(h, [&](StmtHandle& s) {
-        std::string c = Text(catalog, catalogLength), sc = Text(schema, schemaLength),
-                    t = Text(table, tableLength), ty = Text(types, typesLength);
-        return s.Tables(catalog ? &c : nullptr, schema ? &sc : nullptr, table ? &t : nullptr,
-                        types ? &ty : nullptr);
+        OptionalNarrow c(s, catalog, catalogLength), sc(s, schema, schemaLength),
+            t(s, table, tableLength), ty(s, types, typesLength);
+        return s.Tables(c.get(), sc.get(), t.get(), ty.get());
     });
+}
+
+SQLRETURN SQL_API SQLPrimaryKeys(SQLHSTMT h, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT,
+                                 SQLCHAR* table, SQLSMALLINT tableLength) {
+    return Stmt(h, [&](StmtHandle& s) {
+        OptionalNarrow t(s, table, tableLength);
+        return s.PrimaryKeys(t.get());
+    });
+}
+
+SQLRETURN SQL_API SQLStatistics(SQLHSTMT h, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT,
+                                SQLCHAR* table, SQLSMALLINT tableLength, SQLUSMALLINT unique,
+                                SQLUSMALLINT) {
+    return Stmt(h, [&](StmtHandle& s) {
+        OptionalNarrow t(s, table, tableLength);
+        return s.Statistics(t.get(), unique);
+    });
+}
+
+SQLRETURN SQL_API SQLSpecialColumns(SQLHSTMT h, SQLUSMALLINT identifierType, SQLCHAR*, SQLSMALLINT,
+                                    SQLCHAR*, SQLSMALLINT, SQLCHAR* table, SQLSMALLINT tableLength,
+                                    SQLUSMALLINT, SQLUSMALLINT nullable) {
+    return Stmt(h, [&](StmtHandle& s) {
+        OptionalNarrow t(s, table, tableLength);
+        return s.SpecialColumns(identifierType, t.get(), nullable);
+    });
+}
+
+SQLRETURN SQL_API SQLGetTypeInfo(SQLHSTMT h, SQLSMALLINT dataType) {
+    return Stmt(h, [&](StmtHandle& s) { return s.GetTypeInfo(dataType); });
+}
+
+SQLRETURN SQL_API SQLForeignKeys(SQLHSTMT h, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*,
+                                 SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT,
+                                 SQLCHAR*, SQLSMALLINT) {
+    return Stmt(h, [&](StmtHandle& s) { return s.ForeignKeys(); });
+}
+
+SQLRETURN SQL_API SQLProcedures(SQLHSTMT h, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLCHAR*,
+                                SQLSMALLINT) {
+    return Stmt(h, [&](StmtHandle& s) { return s.Procedures(); });
+}
+
+SQLRETURN SQL_API SQLProcedureColumns(SQLHSTMT h, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT,
+                                      SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT) {
+    return Stmt(h, [&](StmtHandle& s) { return s.ProcedureColumns(); });
 }
 
 SQLRETURN SQL_API SQLCancel(SQLHSTMT h) {

@@ -87,11 +87,55 @@ SQLRETURN SQL_API SQLColumnsW(SQLHSTMT h, SQLWCHAR*, SQLSMALLINT, SQLWCHAR*, SQL
                               SQLWCHAR* table, SQLSMALLINT tableLength, SQLWCHAR* column,
                               SQLSMALLINT columnLength) {
     return Stmt(h, [&](StmtHandle& s) {
-        if (!table) return s.Fail(state::kNotImplemented, "SQLColumns needs a table name");
-        OptionalText pattern(column, columnLength);
-        bool all = !pattern.present || pattern.text == "%";
-        return s.Columns(FromWide(table, tableLength), all ? nullptr : pattern.get());
+        OptionalText t(table, tableLength), c(column, columnLength);
+        return s.Columns(t.get(), c.get());
     });
+}
+
+SQLRETURN SQL_API SQLPrimaryKeysW(SQLHSTMT h, SQLWCHAR*, SQLSMALLINT, SQLWCHAR*, SQLSMALLINT,
+                                  SQLWCHAR* table, SQLSMALLINT tableLength) {
+    return Stmt(h, [&](StmtHandle& s) {
+        OptionalText t(table, tableLength);
+        return s.PrimaryKeys(t.get());
+    });
+}
+
+SQLRETURN SQL_API SQLStatisticsW(SQLHSTMT h, SQLWCHAR*, SQLSMALLINT, SQLWCHAR*, SQLSMALLINT,
+                                 SQLWCHAR* table, SQLSMALLINT tableLength, SQLUSMALLINT unique,
+                                 SQLUSMALLINT) {
+    return Stmt(h, [&](StmtHandle& s) {
+        OptionalText t(table, tableLength);
+        return s.Statistics(t.get(), unique);
+    });
+}
+
+SQLRETURN SQL_API SQLSpecialColumnsW(SQLHSTMT h, SQLUSMALLINT identifierType, SQLWCHAR*,
+                                     SQLSMALLINT, SQLWCHAR*, SQLSMALLINT, SQLWCHAR* table,
+                                     SQLSMALLINT tableLength, SQLUSMALLINT, SQLUSMALLINT nullable) {
+    return Stmt(h, [&](StmtHandle& s) {
+        OptionalText t(table, tableLength);
+        return s.SpecialColumns(identifierType, t.get(), nullable);
+    });
+}
+
+SQLRETURN SQL_API SQLGetTypeInfoW(SQLHSTMT h, SQLSMALLINT dataType) {
+    return Stmt(h, [&](StmtHandle& s) { return s.GetTypeInfo(dataType); });
+}
+
+SQLRETURN SQL_API SQLForeignKeysW(SQLHSTMT h, SQLWCHAR*, SQLSMALLINT, SQLWCHAR*, SQLSMALLINT,
+                                  SQLWCHAR*, SQLSMALLINT, SQLWCHAR*, SQLSMALLINT, SQLWCHAR*,
+                                  SQLSMALLINT, SQLWCHAR*, SQLSMALLINT) {
+    return Stmt(h, [&](StmtHandle& s) { return s.ForeignKeys(); });
+}
+
+SQLRETURN SQL_API SQLProceduresW(SQLHSTMT h, SQLWCHAR*, SQLSMALLINT, SQLWCHAR*, SQLSMALLINT,
+                                 SQLWCHAR*, SQLSMALLINT) {
+    return Stmt(h, [&](StmtHandle& s) { return s.Procedures(); });
+}
+
+SQLRETURN SQL_API SQLProcedureColumnsW(SQLHSTMT h, SQLWCHAR*, SQLSMALLINT, SQLWCHAR*, SQLSMALLINT,
+                                       SQLWCHAR*, SQLSMALLINT, SQLWCHAR*, SQLSMALLINT) {
+    return Stmt(h, [&](StmtHandle& s) { return s.ProcedureColumns(); });
 }
 
 SQLRETURN SQL_API SQLTablesW(SQLHSTMT h, SQLWCHAR* catalog, SQLSMALLINT catalogLength,

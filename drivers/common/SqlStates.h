@@ -11,6 +11,7 @@ inline constexpr const char* kFractionalTruncation = "01S07";
 inline constexpr const char* kNotConnected = "08003";
 inline constexpr const char* kConnectionInUse = "08002";
 inline constexpr const char* kUnableToConnect = "08001";
+inline constexpr const char* kCountFieldIncorrect = "07002";
 inline constexpr const char* kRestrictedType = "07006";
 inline constexpr const char* kInvalidDescriptorIndex = "07009";
 inline constexpr const char* kRightTruncated = "22001";
@@ -34,6 +35,8 @@ inline constexpr const char* kInvalidInfoType = "HY096";
 inline constexpr const char* kInvalidValue = "HY024";
 inline constexpr const char* kInvalidTransactionOp = "HY012";
 inline constexpr const char* kInvalidCursorPosition = "HY109";
+inline constexpr const char* kFetchTypeOutOfRange = "HY106";
+inline constexpr const char* kPiecesOfFixedData = "HY019";
 inline constexpr const char* kNotImplemented = "HYC00";
 inline constexpr const char* kLoginTimeout = "HYT00";
 }  // namespace state

@@ -1,10 +1,6 @@
 #include "common/StmtHandle.h"
 
-#include <cctype>
-#include <cstring>
-
 #include "common/FaultInjector.h"
-#include "common/MemoryResultSet.h"
 #include "common/SqlStates.h"
 #include "common/StringOut.h"
 #include "common/TypeInfo.h"
@@ -23,90 +19,6 @@ class ExecutingFlag {
     std::atomic<bool>& f_;
 };
 
-ColumnInfo CatalogColumn(const char* name, SQLSMALLINT type, bool nullable) {
-    ColumnInfo c;
-    c.name = name;
-    c.sqlType = type;
-    c.nullable = nullable ? SQL_NULLABLE : SQL_NO_NULLS;
-    switch (type) {
-        case SQL_SMALLINT:
-            c.typeName = "SMALLINT";
-            c.columnSize = 5;
-            break;
-        case SQL_INTEGER:
-            c.typeName = "INTEGER";
-            c.columnSize = 10;
-            break;
-        default:
-            c.typeName = "VARCHAR";
-            c.columnSize = 128;
-    }
-    return c;
-}
-
-// The standard result columns of SQLColumns, in their standard order.
-std::vector<ColumnInfo> ColumnsResultColumns() {
-    return {CatalogColumn("TABLE_CAT", SQL_VARCHAR, true),
-            CatalogColumn("TABLE_SCHEM", SQL_VARCHAR, true),
-            CatalogColumn("TABLE_NAME", SQL_VARCHAR, false),
-            CatalogColumn("COLUMN_NAME", SQL_VARCHAR, false),
-            CatalogColumn("DATA_TYPE", SQL_SMALLINT, false),
-            CatalogColumn("TYPE_NAME", SQL_VARCHAR, false),
-            CatalogColumn("COLUMN_SIZE", SQL_INTEGER, true),
-            CatalogColumn("BUFFER_LENGTH", SQL_INTEGER, true),
-            CatalogColumn("DECIMAL_DIGITS", SQL_SMALLINT, true),
-            CatalogColumn("NUM_PREC_RADIX", SQL_SMALLINT, true),
-            CatalogColumn("NULLABLE", SQL_SMALLINT, false),
-            CatalogColumn("REMARKS", SQL_VARCHAR, true),
-            CatalogColumn("COLUMN_DEF", SQL_VARCHAR, true),
-            CatalogColumn("SQL_DATA_TYPE", SQL_SMALLINT, false),
-            CatalogColumn("SQL_DATETIME_SUB", SQL_SMALLINT, true),
-            CatalogColumn("CHAR_OCTET_LENGTH", SQL_INTEGER, true),
-            CatalogColumn("ORDINAL_POSITION", SQL_INTEGER, false),
-            CatalogColumn("IS_NULLABLE", SQL_VARCHAR, true)};
-}
-
-// The standard result columns of SQLTables, in their standard order.
-std::vector<ColumnInfo> TablesResultColumns() {
-    return {CatalogColumn("TABLE_CAT", SQL_VARCHAR, true),
-            CatalogColumn("TABLE_SCHEM", SQL_VARCHAR, true),
-            CatalogColumn("TABLE_NAME", SQL_VARCHAR, true),
-            CatalogColumn("TABLE_TYPE", SQL_VARCHAR, true),
-            CatalogColumn("REMARKS", SQL_VARCHAR, true)};
-}
-
-// Whether a list of table types ("TABLE,VIEW" or "'TABLE','VIEW'") names TABLE.
-bool NamesTableType(const std::string& list) {
-    std::string word;
-    for (size_t i = 0; i <= list.size(); ++i) {
-        char c = i < list.size() ? list[i] : ',';
-        if (c == ',') {
-            if (word == "TABLE") return true;
-            word.clear();
-        } else if (c != '\'' && c != ' ') {
-            word.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
-        }
-    }
-    return false;
-}
-
-// LIKE-style match without regard to case: "%" any run, "_" any character.
-bool Matches(const char* pattern, const char* text) {
-    for (; *pattern; ++pattern, ++text) {
-        if (*pattern == '%') {
-            for (const char* t = text;; ++t) {
-                if (Matches(pattern + 1, t)) return true;
-                if (!*t) return false;
-            }
-        }
-        if (!*text) return false;
-        if (*pattern != '_' && std::toupper(static_cast<unsigned char>(*pattern)) !=
-                                   std::toupper(static_cast<unsigned char>(*text)))
-            return false;
-    }
-    return *text == '\0';
-}
-
 }  // namespace
 
 StmtHandle::StmtHandle(DbcHandle& d) : Handle(SQL_HANDLE_STMT), dbc(d) {
@@ -114,13 +26,13 @@ StmtHandle::StmtHandle(DbcHandle& d) : Handle(SQL_HANDLE_STMT), dbc(d) {
 }
 
 StmtHandle::~StmtHandle() {
-    CloseResults();
+    DropEngineState();
     dbc.statements.erase(this);
 }
 
 void StmtHandle::CloseResults() {
     rows_.reset();
-    columns_.clear();
+    columns_ = prepared_ ? Described(prepared_->Columns()) : std::vector<ColumnInfo>();
     row_.clear();
     getState_.clear();
     onRow_ = false;
@@ -128,16 +40,28 @@ void StmtHandle::CloseResults() {
     fetched_ = 0;
 }
 
+void StmtHandle::DropEngineState() {
+    rows_.reset();
+    pending_.reset();
+    prepared_.reset();
+    isPrepared_ = false;
+    CloseResults();
+}
+
+std::vector<ColumnInfo> StmtHandle::Described(std::vector<ColumnInfo> columns) const {
+    if (dbc.DescribesWide())
+        for (ColumnInfo& c : columns) c.sqlType = WideCharType(c.sqlType);
+    return columns;
+}
+
 void StmtHandle::SetResult(std::unique_ptr<ResultSet> rows) {
     CloseResults();
     rows_ = std::move(rows);
-    columns_ = rows_->Columns();
-    if (dbc.OpenedWide())
-        for (ColumnInfo& c : columns_) c.sqlType = WideCharType(c.sqlType);
+    columns_ = Described(rows_->Columns());
 }
 
 const ColumnInfo* StmtHandle::Column(SQLUSMALLINT column) {
-    if (!rows_) {
+    if (!rows_ && !prepared_) {
         Fail(state::kSequenceError);
         return nullptr;
     }
@@ -148,9 +72,20 @@ const ColumnInfo* StmtHandle::Column(SQLUSMALLINT column) {
     return &columns_[column - 1];
 }
 
+bool StmtHandle::Ready(bool cursorMayBeOpen) {
+    if (pending_) {
+        Fail(state::kSequenceError);
+        return false;
+    }
+    if (!cursorMayBeOpen && rows_) {
+        Fail(state::kInvalidCursorState);
+        return false;
+    }
+    return true;
+}
+
 SQLRETURN StmtHandle::Run(const std::string& sql) {
     if (!dbc.Connected()) return Fail(state::kNotConnected);
-    if (rows_) return Fail(state::kInvalidCursorState);
     rowCount_ = -1;
     if (FaultInjector::ShouldFail(sql)) return Fail(state::kGeneralError, FaultInjector::Message());
     ExecResult r;
@@ -168,25 +103,43 @@ SQLRETURN StmtHandle::Run(const std::string& sql) {
 }
 
 SQLRETURN StmtHandle::ExecDirect(const std::string& sql) {
-    isPrepared_ = false;
-    return Run(sql);
+    if (!Ready()) return SQL_ERROR;
+    DropEngineState();
+    if (!dbc.Connected()) return Fail(state::kNotConnected);
+    // Without parameters the text goes to the engine as it is, as the program
+    // sends its statements; with them it is prepared, then executed per set.
+    if (!params_.Any()) return Run(sql);
+    prepared_ = dbc.Conn().Prepare(sql);
+    preparedSql_ = sql;
+    return StartExecution();
 }
 
 SQLRETURN StmtHandle::Prepare(const std::string& sql) {
-    if (rows_) return Fail(state::kInvalidCursorState);
-    // The text is sent to the engine at SQLExecute; the engine checks it then.
-    prepared_ = sql;
-    isPrepared_ = true;
+    if (!Ready()) return SQL_ERROR;
+    DropEngineState();
+    if (!dbc.Connected()) return Fail(state::kNotConnected);
     rowCount_ = -1;
+    prepared_ = dbc.Conn().Prepare(sql);
+    preparedSql_ = sql;
+    isPrepared_ = true;
+    columns_ = Described(prepared_->Columns());
     return SQL_SUCCESS;
 }
 
 SQLRETURN StmtHandle::Execute() {
-    if (!isPrepared_) return Fail(state::kSequenceError);
-    return Run(prepared_);
+    if (!Ready()) return SQL_ERROR;
+    if (!isPrepared_ || !prepared_) return Fail(state::kSequenceError);
+    return StartExecution();
+}
+
+SQLRETURN StmtHandle::FetchScroll(SQLSMALLINT orientation) {
+    // The cursor moves forward only.
+    if (orientation != SQL_FETCH_NEXT) return Fail(state::kFetchTypeOutOfRange);
+    return Fetch();
 }
 
 SQLRETURN StmtHandle::Fetch() {
+    if (pending_) return Fail(state::kSequenceError);
     if (!rows_) return Fail(state::kInvalidCursorState);
     getState_.assign(columns_.size(), GetDataState{});
     if (atEnd_ || (maxRows_ > 0 && fetched_ >= maxRows_)) {
@@ -207,7 +160,7 @@ SQLRETURN StmtHandle::Fetch() {
         if (!b.target && !b.indicator) continue;
         GetDataState st;
         SQLRETURN r = ValueConverter::Deliver(row_[i], columns_[i], b.cType, b.target,
-                                              b.bufferLength, b.indicator, st, diag);
+                                              b.bufferLength, b.indicator, st, diag, Charset());
         if (r == SQL_ERROR)
             rc = SQL_ERROR;
         else if (r == SQL_SUCCESS_WITH_INFO && rc == SQL_SUCCESS)
@@ -218,6 +171,7 @@ SQLRETURN StmtHandle::Fetch() {
 
 SQLRETURN StmtHandle::GetData(SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER target,
                               SQLLEN bufferLength, SQLLEN* indicator) {
+    if (pending_) return Fail(state::kSequenceError);
     if (!rows_ || !onRow_) return Fail(state::kInvalidCursorState);
     const ColumnInfo* col = Column(column);
     if (!col) return SQL_ERROR;
@@ -225,7 +179,7 @@ SQLRETURN StmtHandle::GetData(SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER
     for (size_t i = 0; i < getState_.size(); ++i)
         if (i != column - 1u) getState_[i] = GetDataState{};
     return ValueConverter::Deliver(row_[column - 1], *col, cType, target, bufferLength, indicator,
-                                   getState_[column - 1], diag);
+                                   getState_[column - 1], diag, Charset());
 }
 
 SQLRETURN StmtHandle::BindCol(SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER target,
@@ -238,6 +192,7 @@ SQLRETURN StmtHandle::BindCol(SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER
 
 SQLRETURN StmtHandle::NumResultCols(SQLSMALLINT* count) {
     if (!count) return Fail(state::kInvalidNullPointer);
+    if (pending_) return Fail(state::kSequenceError);
     *count = static_cast<SQLSMALLINT>(columns_.size());
     return SQL_SUCCESS;
 }
@@ -271,9 +226,10 @@ SQLRETURN StmtHandle::ColAttribute(SQLUSMALLINT column, SQLUSMALLINT field, SQLP
     switch (field) {
         case SQL_DESC_NAME:
         case SQL_DESC_LABEL:
-        case SQL_DESC_BASE_COLUMN_NAME:
         case SQL_COLUMN_NAME:
             return text(col->name);
+        case SQL_DESC_BASE_COLUMN_NAME:
+            return text(col->baseName.empty() ? col->name : col->baseName);
         case SQL_DESC_TYPE_NAME:
             return text(col->typeName);
         case SQL_DESC_TABLE_NAME:
@@ -367,79 +323,6 @@ SQLRETURN StmtHandle::RowCount(SQLLEN* count) {
     return SQL_SUCCESS;
 }
 
-SQLRETURN StmtHandle::Columns(const std::string& table, const std::string* columnPattern) {
-    if (!dbc.Connected()) return Fail(state::kNotConnected);
-    if (rows_) return Fail(state::kInvalidCursorState);
-    isPrepared_ = false;
-    rowCount_ = -1;
-    auto result = std::make_unique<MemoryResultSet>(ColumnsResultColumns());
-    std::vector<ColumnInfo> cols = dbc.Conn().TableColumns(table);
-    int ordinal = 0;
-    for (ColumnInfo& c : cols) {
-        ++ordinal;
-        if (columnPattern && !Matches(columnPattern->c_str(), c.name.c_str())) continue;
-        if (dbc.OpenedWide()) c.sqlType = WideCharType(c.sqlType);
-        bool numeric = IsExactNumeric(c.sqlType) && c.sqlType != SQL_BIT;
-        bool approx = c.sqlType == SQL_REAL || c.sqlType == SQL_FLOAT || c.sqlType == SQL_DOUBLE;
-        bool chars = IsCharType(c.sqlType) || IsBinaryType(c.sqlType);
-        SQLSMALLINT sub = c.sqlType == SQL_TYPE_DATE        ? SQL_CODE_DATE
-                          : c.sqlType == SQL_TYPE_TIME      ? SQL_CODE_TIME
-                          : c.sqlType == SQL_TYPE_TIMESTAMP ? SQL_CODE_TIMESTAMP
-                                                            : 0;
-        std::vector<Value> row;
-        row.push_back(Value::Null());
-        row.push_back(Value::Null());
-        row.push_back(Value::String(c.tableName.empty() ? table : c.tableName));
-        row.push_back(Value::String(c.name));
-        row.push_back(Value::Integer(c.sqlType));
-        row.push_back(Value::String(c.typeName));
-        row.push_back(Value::Integer(static_cast<int64_t>(c.columnSize)));
-        row.push_back(Value::Integer(OctetLength(c)));
-        row.push_back(numeric || IsDatetime(c.sqlType) ? Value::Integer(c.decimalDigits)
-                                                       : Value::Null());
-        row.push_back(numeric ? Value::Integer(10) : approx ? Value::Integer(2) : Value::Null());
-        row.push_back(Value::Integer(c.nullable));
-        row.push_back(Value::Null());
-        row.push_back(Value::Null());
-        row.push_back(Value::Integer(sub ? SQL_DATETIME : c.sqlType));
-        row.push_back(sub ? Value::Integer(sub) : Value::Null());
-        row.push_back(chars ? Value::Integer(OctetLength(c)) : Value::Null());
-        row.push_back(Value::Integer(ordinal));
-        row.push_back(Value::String(c.nullable == SQL_NO_NULLS   ? "NO"
-                                    : c.nullable == SQL_NULLABLE ? "YES"
-                                                                 : ""));
-        result->AddRow(std::move(row));
-    }
-    SetResult(std::move(result));
-    return SQL_SUCCESS;
-}
-
-SQLRETURN StmtHandle::Tables(const std::string* catalog, const std::string* schema,
-                             const std::string* tablePattern, const std::string* types) {
-    if (!dbc.Connected()) return Fail(state::kNotConnected);
-    if (rows_) return Fail(state::kInvalidCursorState);
-    isPrepared_ = false;
-    rowCount_ = -1;
-    auto result = std::make_unique<MemoryResultSet>(TablesResultColumns());
-    auto empty = [](const std::string* s) { return s && s->empty(); };
-    auto all = [](const std::string* s) { return s && *s == "%"; };
-    // There are neither catalogs nor schemas; the one table type is TABLE.
-    bool listsCatalogs = all(catalog) && empty(schema) && empty(tablePattern);
-    bool listsSchemas = all(schema) && empty(catalog) && empty(tablePattern);
-    bool listsTypes = all(types) && empty(catalog) && empty(schema) && empty(tablePattern);
-    if (listsTypes) {
-        result->AddRow(
-            {Value::Null(), Value::Null(), Value::Null(), Value::String("TABLE"), Value::Null()});
-    } else if (!listsCatalogs && !listsSchemas && (!types || NamesTableType(*types))) {
-        for (const std::string& name : dbc.Conn().TableNames())
-            if (!tablePattern || Matches(tablePattern->c_str(), name.c_str()))
-                result->AddRow({Value::Null(), Value::Null(), Value::String(name),
-                                Value::String("TABLE"), Value::Null()});
-    }
-    SetResult(std::move(result));
-    return SQL_SUCCESS;
-}
-
 SQLRETURN StmtHandle::SetAttr(SQLINTEGER attribute, SQLPOINTER value) {
     auto v = static_cast<SQLULEN>(reinterpret_cast<SQLLEN>(value));
     switch (attribute) {
@@ -465,7 +348,27 @@ SQLRETURN StmtHandle::SetAttr(SQLINTEGER attribute, SQLPOINTER value) {
         case SQL_ROWSET_SIZE:
             return v == 1 ? SQL_SUCCESS : Warn(state::kOptionChanged);
         case SQL_ATTR_PARAMSET_SIZE:
-            return v == 1 ? SQL_SUCCESS : Warn(state::kOptionChanged);
+            if (v < 1) return Fail(state::kInvalidValue);
+            params_.setSize = v;
+            return SQL_SUCCESS;
+        case SQL_ATTR_PARAM_BIND_TYPE:
+            params_.bindType = v;
+            return SQL_SUCCESS;
+        case SQL_ATTR_PARAM_BIND_OFFSET_PTR:
+            params_.bindOffset = static_cast<SQLULEN*>(value);
+            return SQL_SUCCESS;
+        case SQL_ATTR_PARAMS_PROCESSED_PTR:
+            params_.processed = static_cast<SQLULEN*>(value);
+            return SQL_SUCCESS;
+        case SQL_ATTR_PARAM_STATUS_PTR:
+            params_.statusArray = static_cast<SQLUSMALLINT*>(value);
+            return SQL_SUCCESS;
+        case SQL_ATTR_PARAM_OPERATION_PTR:
+            params_.operationArray = static_cast<SQLUSMALLINT*>(value);
+            return SQL_SUCCESS;
+        case SQL_ATTR_METADATA_ID:
+            metadataId_ = v == SQL_TRUE;
+            return SQL_SUCCESS;
         case SQL_ATTR_ROWS_FETCHED_PTR:
             rowsFetchedPtr_ = static_cast<SQLULEN*>(value);
             return SQL_SUCCESS;
@@ -475,15 +378,9 @@ SQLRETURN StmtHandle::SetAttr(SQLINTEGER attribute, SQLPOINTER value) {
         case SQL_ATTR_NOSCAN:
         case SQL_ATTR_RETRIEVE_DATA:
         case SQL_ATTR_ROW_BIND_TYPE:
-        case SQL_ATTR_PARAM_BIND_TYPE:
         case SQL_ATTR_ASYNC_ENABLE:
         case SQL_ATTR_ENABLE_AUTO_IPD:
-        case SQL_ATTR_METADATA_ID:
         case SQL_ATTR_ROW_BIND_OFFSET_PTR:
-        case SQL_ATTR_PARAM_BIND_OFFSET_PTR:
-        case SQL_ATTR_PARAMS_PROCESSED_PTR:
-        case SQL_ATTR_PARAM_STATUS_PTR:
-        case SQL_ATTR_PARAM_OPERATION_PTR:
         case SQL_ATTR_ROW_OPERATION_PTR:
         case SQL_ATTR_USE_BOOKMARKS:
         case SQL_ATTR_SIMULATE_CURSOR:
@@ -521,8 +418,28 @@ SQLRETURN StmtHandle::GetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER
             break;
         case SQL_ATTR_ROW_ARRAY_SIZE:
         case SQL_ROWSET_SIZE:
-        case SQL_ATTR_PARAMSET_SIZE:
             v = 1;
+            break;
+        case SQL_ATTR_PARAMSET_SIZE:
+            v = params_.setSize;
+            break;
+        case SQL_ATTR_PARAM_BIND_TYPE:
+            v = params_.bindType;
+            break;
+        case SQL_ATTR_PARAM_BIND_OFFSET_PTR:
+            v = reinterpret_cast<SQLULEN>(params_.bindOffset);
+            break;
+        case SQL_ATTR_PARAMS_PROCESSED_PTR:
+            v = reinterpret_cast<SQLULEN>(params_.processed);
+            break;
+        case SQL_ATTR_PARAM_STATUS_PTR:
+            v = reinterpret_cast<SQLULEN>(params_.statusArray);
+            break;
+        case SQL_ATTR_PARAM_OPERATION_PTR:
+            v = reinterpret_cast<SQLULEN>(params_.operationArray);
+            break;
+        case SQL_ATTR_METADATA_ID:
+            v = metadataId_ ? SQL_TRUE : SQL_FALSE;
             break;
         case SQL_ATTR_ROW_NUMBER:
             v = 0;
@@ -530,9 +447,7 @@ SQLRETURN StmtHandle::GetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER
         case SQL_ATTR_NOSCAN:
         case SQL_ATTR_ASYNC_ENABLE:
         case SQL_ATTR_USE_BOOKMARKS:
-        case SQL_ATTR_METADATA_ID:
         case SQL_ATTR_ROW_BIND_TYPE:
-        case SQL_ATTR_PARAM_BIND_TYPE:
             v = 0;
             break;
         case SQL_ATTR_RETRIEVE_DATA:
@@ -555,6 +470,7 @@ SQLRETURN StmtHandle::FreeStmt(SQLUSMALLINT option) {
             bindings_.clear();
             return SQL_SUCCESS;
         case SQL_RESET_PARAMS:
+            params_.Clear();
             return SQL_SUCCESS;
         default:
             return Fail(state::kInvalidAttribute);
@@ -562,6 +478,7 @@ SQLRETURN StmtHandle::FreeStmt(SQLUSMALLINT option) {
 }
 
 SQLRETURN StmtHandle::CloseCursor() {
+    if (pending_) return Fail(state::kSequenceError);
     if (!rows_) return Fail(state::kInvalidCursorState);
     CloseResults();
     return SQL_SUCCESS;
@@ -574,13 +491,13 @@ SQLRETURN StmtHandle::MoreResults() {
 }
 
 SQLRETURN StmtHandle::Cancel() {
+    // An execution waiting for values at execution time ends without running.
+    if (pending_) {
+        pending_.reset();
+        return SQL_SUCCESS;
+    }
     // Without an execution running in another thread there is nothing to stop.
     if (executing_ && dbc.Connected()) dbc.Conn().Cancel();
-    return SQL_SUCCESS;
-}
-
-SQLRETURN StmtHandle::NumParams(SQLSMALLINT* count) {
-    if (count) *count = 0;
     return SQL_SUCCESS;
 }
 

@@ -5,15 +5,17 @@
 
 #include "common/SqlStates.h"
 #include "common/WideText.h"
+#include "core/Cp1252.h"
 
 namespace odbcdrv {
 
 namespace {
 
 // Copies `count` units of `unit` bytes each, cut to the buffer's room.
+// With `utf8`, a cut falls before a character, not inside it.
 template <class LenT>
 SQLRETURN Copy(const void* data, size_t count, size_t unit, SQLPOINTER buffer, SQLLEN bufferUnits,
-               LenT* outLength, LenT reportedLength, Diagnostics& diag) {
+               LenT* outLength, LenT reportedLength, Diagnostics& diag, bool utf8 = false) {
     if (outLength) *outLength = reportedLength;
     if (!buffer) return SQL_SUCCESS;
     if (bufferUnits <= 0) {
@@ -22,6 +24,8 @@ SQLRETURN Copy(const void* data, size_t count, size_t unit, SQLPOINTER buffer, S
         return SQL_SUCCESS_WITH_INFO;
     }
     size_t n = std::min(count, static_cast<size_t>(bufferUnits) - 1);
+    if (utf8 && n < count)
+        while (n > 0 && (static_cast<const unsigned char*>(data)[n] & 0xC0) == 0x80) --n;
     std::memcpy(buffer, data, n * unit);
     std::memset(static_cast<char*>(buffer) + n * unit, 0, unit);
     if (n < count) {
@@ -36,6 +40,11 @@ SQLRETURN Copy(const void* data, size_t count, size_t unit, SQLPOINTER buffer, S
 template <class LenT>
 SQLRETURN CopyOut(const std::string& s, SQLPOINTER buffer, SQLLEN bufferLength, LenT* outLength,
                   Diagnostics& diag, TextForm form) {
+    if (form == TextForm::NarrowUtf8) {
+        const std::string u = cp1252::ToUtf8(s);
+        return Copy(u.data(), u.size(), 1, buffer, bufferLength, outLength,
+                    static_cast<LenT>(u.size()), diag, true);
+    }
     if (form != TextForm::Narrow)
         return CopyOutWide(ToWide(s), buffer, bufferLength, outLength, diag, form);
     return Copy(s.data(), s.size(), 1, buffer, bufferLength, outLength, static_cast<LenT>(s.size()),

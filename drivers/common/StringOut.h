@@ -10,9 +10,11 @@
 namespace odbcdrv {
 
 // How text leaves the driver. The narrow functions hand out the code page
-// 1252 bytes; the wide functions hand out UTF-16 and, depending on the
-// function, count buffer and text lengths in characters or in bytes.
-enum class TextForm { Narrow, WideChars, WideBytes };
+// 1252 bytes, or UTF-8 on a connection whose application speaks UTF-8
+// (NarrowUtf8, see ClientCharset.h); the wide functions hand out UTF-16 and,
+// depending on the function, count buffer and text lengths in characters or
+// in bytes.
+enum class TextForm { Narrow, NarrowUtf8, WideChars, WideBytes };
 
 template <class LenT>
 SQLRETURN CopyOut(const std::string& s, SQLPOINTER buffer, SQLLEN bufferLength, LenT* outLength,

@@ -100,6 +100,7 @@ const char* AsNumber(const Value& v, Numeric& n) {
             n.d = v.d;
             return nullptr;
         case Value::Kind::Text:
+        case Value::Kind::Decimal:
             if (ParseInteger(v.s, n.i)) {
                 n.isInt = true;
                 n.d = static_cast<double>(n.i);
@@ -164,6 +165,9 @@ std::string Hex(const std::string& bytes) {
     return out;
 }
 
+// A piece fills the buffer: clients that read a long value in pieces count on
+// it (LibreOffice takes every cut piece as BufferLength - 1 bytes), so a
+// character of several bytes may end in the next piece.
 SQLRETURN PutPieces(const char* data, size_t size, size_t terminator, SQLPOINTER target,
                     SQLLEN bufferLength, SQLLEN* ind, GetDataState& st, Diagnostics& diag) {
     if (bufferLength < 0) {
@@ -259,6 +263,23 @@ SQLRETURN PutDatetime(const Value& v, SQLSMALLINT cType, SQLPOINTER target, SQLL
 
 }  // namespace
 
+bool ValueConverter::ParseInteger(const std::string& s, int64_t& out) {
+    return odbcdrv::ParseInteger(s, out);
+}
+
+bool ValueConverter::ParseNumber(const std::string& s, double& out) {
+    return odbcdrv::ParseNumber(s, out);
+}
+
+bool ValueConverter::ParseDatetime(const std::string& s, SQL_TIMESTAMP_STRUCT& ts, bool& hasDate,
+                                   bool& hasTime) {
+    return odbcdrv::ParseDatetime(s, ts, hasDate, hasTime);
+}
+
+std::string ValueConverter::FormatDouble(double d, bool single) {
+    return odbcdrv::FormatDouble(d, single);
+}
+
 std::string ValueConverter::ToText(const Value& v, const ColumnInfo& col) {
     char buf[64];
     switch (v.kind) {
@@ -269,6 +290,7 @@ std::string ValueConverter::ToText(const Value& v, const ColumnInfo& col) {
         case Value::Kind::Double:
             return FormatDouble(v.d, col.sqlType == SQL_REAL);
         case Value::Kind::Text:
+        case Value::Kind::Decimal:
             return v.s;
         case Value::Kind::Binary:
             return Hex(v.s);
@@ -296,7 +318,8 @@ std::string ValueConverter::ToText(const Value& v, const ColumnInfo& col) {
 
 SQLRETURN ValueConverter::Deliver(const Value& v, const ColumnInfo& col, SQLSMALLINT cType,
                                   SQLPOINTER target, SQLLEN bufferLength, SQLLEN* ind,
-                                  GetDataState& st, Diagnostics& diag) {
+                                  GetDataState& st, Diagnostics& diag,
+                                  const ClientCharset& charset) {
     if (cType == SQL_C_DEFAULT) cType = DefaultCType(col.sqlType, col.isUnsigned);
     if (st.done) return SQL_NO_DATA;
     if (v.IsNull()) {
@@ -317,7 +340,7 @@ SQLRETURN ValueConverter::Deliver(const Value& v, const ColumnInfo& col, SQLSMAL
     const char* bad = nullptr;
     switch (cType) {
         case SQL_C_CHAR: {
-            std::string text = ToText(v, col);
+            std::string text = charset.ToClient(ToText(v, col));
             return PutPieces(text.data(), text.size(), 1, target, bufferLength, ind, st, diag);
         }
         case SQL_C_WCHAR: {
@@ -326,8 +349,10 @@ SQLRETURN ValueConverter::Deliver(const Value& v, const ColumnInfo& col, SQLSMAL
                              bufferLength, ind, st, diag);
         }
         case SQL_C_BINARY: {
-            std::string bytes =
-                v.kind == Value::Kind::Binary || v.kind == Value::Kind::Text ? v.s : ToText(v, col);
+            std::string bytes = v.kind == Value::Kind::Binary || v.kind == Value::Kind::Text ||
+                                        v.kind == Value::Kind::Decimal
+                                    ? v.s
+                                    : ToText(v, col);
             return PutPieces(bytes.data(), bytes.size(), 0, target, bufferLength, ind, st, diag);
         }
         case SQL_C_BIT:

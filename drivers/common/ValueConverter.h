@@ -4,6 +4,7 @@
 #pragma once
 
 #include "common/Backend.h"
+#include "common/ClientCharset.h"
 #include "common/Diagnostics.h"
 
 namespace odbcdrv {
@@ -15,12 +16,24 @@ struct GetDataState {
 
 class ValueConverter {
   public:
+    // Text delivered as SQL_C_CHAR is in `charset`, the application's.
     static SQLRETURN Deliver(const Value& v, const ColumnInfo& col, SQLSMALLINT cType,
                              SQLPOINTER target, SQLLEN bufferLength, SQLLEN* indicator,
-                             GetDataState& state, Diagnostics& diag);
+                             GetDataState& state, Diagnostics& diag,
+                             const ClientCharset& charset = ClientCharset());
     // The value as text: numbers in plain notation, dates as yyyy-mm-dd,
     // times as hh:mm:ss, binary as hexadecimal digits.
     static std::string ToText(const Value& v, const ColumnInfo& col);
+
+    // Readings of text, shared with the parameters: a whole number, a number
+    // (blanks around and a leading "+" allowed), and "yyyy-mm-dd",
+    // "hh:mm:ss[.f]" or both.
+    static bool ParseInteger(const std::string& s, int64_t& out);
+    static bool ParseNumber(const std::string& s, double& out);
+    static bool ParseDatetime(const std::string& s, SQL_TIMESTAMP_STRUCT& ts, bool& hasDate,
+                              bool& hasTime);
+    // The shortest text that reads back as the same double (or float).
+    static std::string FormatDouble(double d, bool single);
 };
 
 }  // namespace odbcdrv

@@ -7,9 +7,7 @@
 
 namespace odbcdrv {
 
-namespace {
-
-[[noreturn]] void Refuse(uint32_t codePoint, size_t position) {
+void RefuseCharacter(uint32_t codePoint, size_t position) {
     char text[160];
     std::snprintf(text, sizeof text,
                   "The character U+%04X at position %zu cannot be represented in code page "
@@ -18,7 +16,10 @@ namespace {
     throw DriverError("22021", text);
 }
 
-}  // namespace
+void RefuseBytes(size_t position) {
+    throw DriverError("22021",
+                      "The text is no valid UTF-8 at character " + std::to_string(position) + ".");
+}
 
 std::string FromWide(const SQLWCHAR* text, SQLINTEGER length) {
     std::string out;
@@ -40,7 +41,7 @@ std::string FromWide(const SQLWCHAR* text, SQLINTEGER length) {
             ++i;
         }
         int b = u >= 0xD800 && u <= 0xDFFF ? -1 : cp1252::FromUnicode(u);
-        if (b < 0) Refuse(u, position);
+        if (b < 0) RefuseCharacter(u, position);
         out.push_back(static_cast<char>(b));
     }
     return out;

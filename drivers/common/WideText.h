@@ -5,6 +5,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <cstdint>
 #include <string>
 
 namespace odbcdrv {
@@ -14,6 +15,12 @@ namespace odbcdrv {
 // surrogate pair, throws DriverError 22021 naming the character and its
 // position: such text is refused rather than stored as something else.
 std::string FromWide(const SQLWCHAR* text, SQLINTEGER length);
+
+// Throws DriverError 22021 for the character `codePoint` at `position`
+// (counted in characters from 1), which code page 1252 cannot hold.
+[[noreturn]] void RefuseCharacter(uint32_t codePoint, size_t position);
+// Throws DriverError 22021 for text that is no valid UTF-8 at `position`.
+[[noreturn]] void RefuseBytes(size_t position);
 
 // Code page 1252 text as UTF-16.
 std::u16string ToWide(const std::string& cp1252);

@@ -3,6 +3,7 @@
 #include <locale.h>
 
 #include <clocale>
+#include <tuple>
 
 #include "core/FsPath.h"
 #include "firebird/FbApi.h"
@@ -70,6 +71,59 @@ class Utf8ThreadLocale {
 };
 
 }  // namespace
+
+const std::vector<odbcdrv::TypeInfoRow>& FbBackend::Types() const {
+    using odbcdrv::TypeInfoRow;
+    auto type = [](const char* name, SQLSMALLINT sqlType, SQLINTEGER size) {
+        TypeInfoRow t;
+        t.name = name;
+        t.sqlType = sqlType;
+        t.columnSize = size;
+        return t;
+    };
+    static const std::vector<TypeInfoRow> types = [&] {
+        std::vector<TypeInfoRow> v;
+        TypeInfoRow t = type("CHAR", SQL_CHAR, 32767);
+        t.literalPrefix = t.literalSuffix = "'";
+        t.createParams = "length";
+        t.caseSensitive = true;
+        v.push_back(t);
+        t.name = "VARCHAR";
+        t.sqlType = SQL_VARCHAR;
+        t.columnSize = 32765;
+        v.push_back(t);
+        t = type("BLOB SUB_TYPE TEXT", SQL_LONGVARCHAR, 2147483647);
+        t.caseSensitive = true;
+        t.searchable = SQL_PRED_CHAR;
+        v.push_back(t);
+        t = type("BLOB", SQL_LONGVARBINARY, 2147483647);
+        t.searchable = SQL_PRED_NONE;
+        v.push_back(t);
+        v.push_back(type("BOOLEAN", SQL_BIT, 1));
+        v.push_back(type("SMALLINT", SQL_SMALLINT, 5));
+        v.push_back(type("INTEGER", SQL_INTEGER, 10));
+        v.push_back(type("BIGINT", SQL_BIGINT, 19));
+        v.push_back(type("FLOAT", SQL_REAL, 7));
+        v.push_back(type("DOUBLE PRECISION", SQL_DOUBLE, 15));
+        for (auto [name, sqlType] : {std::pair{"NUMERIC", SQL_NUMERIC}, {"DECIMAL", SQL_DECIMAL}}) {
+            t = type(name, sqlType, 18);
+            t.createParams = "precision,scale";
+            t.minimumScale = 0;
+            t.maximumScale = 18;
+            v.push_back(t);
+        }
+        for (auto [name, sqlType, size] : {std::tuple{"DATE", SQL_TYPE_DATE, 10},
+                                           {"TIME", SQL_TYPE_TIME, 13},
+                                           {"TIMESTAMP", SQL_TYPE_TIMESTAMP, 24}}) {
+            t = type(name, sqlType, size);
+            t.literalPrefix = t.literalSuffix = "'";
+            if (sqlType != SQL_TYPE_DATE) t.minimumScale = t.maximumScale = 4;
+            v.push_back(t);
+        }
+        return v;
+    }();
+    return types;
+}
 
 std::unique_ptr<odbcdrv::Connection> FbBackend::Connect(const odbcdrv::ConnectKeys& keys) {
     const FbConnectParams p = FbConnectParams::From(keys);

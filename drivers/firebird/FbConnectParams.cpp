@@ -41,8 +41,6 @@ FbConnectParams FbConnectParams::From(const odbcdrv::ConnectKeys& keys) {
     p.dbname = cp1252::ToUtf8(dbname);
     p.user = cp1252::ToUtf8(KeyOr(keys, "UID", "USER"));
     p.password = cp1252::ToUtf8(KeyOr(keys, "PWD", "PASSWORD"));
-    const std::string charset = Key(keys, "CHARSET");
-    if (!charset.empty()) p.charset = charset;
     p.timeoutSeconds = Timeout(Key(keys, "LOGIN_TIMEOUT"));
     const std::string forced = Key(keys, "FORCEDWRITES");
     if (forced == "0" || forced == "1") p.forcedWrites = forced == "1" ? 1 : 0;

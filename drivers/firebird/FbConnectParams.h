@@ -13,14 +13,17 @@
 namespace fbdrv {
 
 struct FbConnectParams {
-    std::string dbname;               // DBNAME (or DATABASE), UTF-8: a path, or host[/port]:path
-    std::string user;                 // UID (or USER), UTF-8; empty: none given
-    std::string password;             // PWD (or PASSWORD), UTF-8; empty: none given
-    std::string charset = "WIN1252";  // CHARSET: the connection character set
-    int timeoutSeconds = 15;          // LOGIN_TIMEOUT, 1 to 3600
-    int forcedWrites = -1;            // FORCEDWRITES=0|1; -1 leaves the database's setting
-    bool create = false;              // CREATEDB=1
-    bool embeddedOnly = false;        // a plain path: the embedded engine alone
+    std::string dbname;    // DBNAME (or DATABASE), UTF-8: a path, or host[/port]:path
+    std::string user;      // UID (or USER), UTF-8; empty: none given
+    std::string password;  // PWD (or PASSWORD), UTF-8; empty: none given
+    // The connection character set: the driver keeps text in code page 1252
+    // (the key CHARSET names the application's character set instead, see
+    // common/ClientCharset.h).
+    std::string charset = "WIN1252";
+    int timeoutSeconds = 15;    // LOGIN_TIMEOUT, 1 to 3600
+    int forcedWrites = -1;      // FORCEDWRITES=0|1; -1 leaves the database's setting
+    bool create = false;        // CREATEDB=1
+    bool embeddedOnly = false;  // a plain path: the embedded engine alone
 
     // Throws odbcdrv::DriverError (08001) when no database is named.
     static FbConnectParams From(const odbcdrv::ConnectKeys& keys);

@@ -2,7 +2,7 @@
 
 #include "common/MemoryResultSet.h"
 #include "firebird/FbAlterTable.h"
-#include "firebird/FbLongLiterals.h"
+#include "firebird/FbParamMessage.h"
 #include "firebird/FbResultSet.h"
 #include "firebird/FbRowReader.h"
 
@@ -25,15 +25,6 @@ void Abandon(Firebird::ITransaction* tx) {
     }
 }
 
-void Drop(Firebird::IStatement* stmt) {
-    try {
-        FbStatus st;
-        stmt->free(&st);
-    } catch (const Firebird::FbException&) {
-        stmt->release();
-    }
-}
-
 std::string Escape(const std::string& s) {
     std::string out;
     for (char c : s) {
@@ -49,7 +40,10 @@ std::string Escape(const std::string& s) {
 // the program.
 constexpr int kLockTimeoutSeconds = 60;
 
-FbConnection::FbConnection(Firebird::IAttachment* attachment) : att_(attachment) {
+FbConnection::FbConnection(Firebird::IAttachment* attachment)
+    : att_(attachment), precision_([this](const std::string& table, const std::string& column) {
+          return Precision(table, column);
+      }) {
     try {
         BuildTpb();
     } catch (...) {
@@ -118,92 +112,138 @@ Firebird::ITransaction* FbConnection::SharedTransaction() {
 }
 
 ExecResult FbConnection::Execute(const std::string& sql) {
+    Firebird::ITransaction* tx = nullptr;
     try {
-        return Run(AcceptAlterTableForms(sql));
+        tx = autocommit_ ? Begin() : SharedTransaction();
+        FbStatement stmt(*this, att_, tx, AcceptAlterTableForms(sql), precision_);
+        if (stmt.ParamCount() > 0) throw odbcdrv::UnboundParameters(stmt.ParamCount(), 0);
+        return Run(stmt, tx, {}, true);
     } catch (const Firebird::FbException& e) {
+        if (autocommit_ && tx) Abandon(tx);
         throw ToDriverError(e);
+    } catch (...) {
+        if (autocommit_ && tx) Abandon(tx);
+        throw;
     }
 }
 
-ExecResult FbConnection::Run(const std::string& sql) {
-    FbStatus st;
-    Firebird::ITransaction* tx = autocommit_ ? Begin() : SharedTransaction();
-    Firebird::IStatement* stmt = nullptr;
-    Firebird::IMessageMetadata* meta = nullptr;
-    // Literals beyond the engine's limit go in as parameters.
-    FbLongLiterals longLiterals(sql);
-    const std::string& text = longLiterals.Any() ? longLiterals.Sql() : sql;
+std::unique_ptr<odbcdrv::PreparedStatement> FbConnection::Prepare(const std::string& sql) {
+    Firebird::ITransaction* tx = nullptr;
     try {
-        stmt = att_->prepare(&st, tx, static_cast<unsigned>(text.size()), text.data(),
-                             SQL_DIALECT_V6, Firebird::IStatement::PREPARE_PREFETCH_METADATA);
-        if (longLiterals.Any()) longLiterals.Bind(att_, stmt, tx);
-        Firebird::IMessageMetadata* inMeta = longLiterals.Metadata();
-        unsigned char* inBuffer = longLiterals.Any() ? longLiterals.Buffer() : nullptr;
-        unsigned type = stmt->getType(&st);
-        meta = stmt->getOutputMetadata(&st);
-        ExecResult r;
-
-        if (type == isc_info_sql_stmt_select || type == isc_info_sql_stmt_select_for_upd) {
-            Firebird::IResultSet* cursor = stmt->openCursor(&st, tx, inMeta, inBuffer, meta, 0);
-            try {
-                r.rows = std::make_unique<FbResultSet>(att_, stmt, cursor, meta, tx, autocommit_);
-            } catch (...) {
-                cursor->release();
-                throw;
-            }
-            return r;
+        tx = autocommit_ ? Begin() : SharedTransaction();
+        auto stmt =
+            std::make_unique<FbStatement>(*this, att_, tx, AcceptAlterTableForms(sql), precision_);
+        if (autocommit_) {
+            FbStatus st;
+            tx->commit(&st);
         }
-
-        if (type == isc_info_sql_stmt_commit || type == isc_info_sql_stmt_rollback ||
-            type == isc_info_sql_stmt_start_trans) {
-            // Transactions are the driver's business: COMMIT and ROLLBACK act on
-            // the shared transaction, and with autocommit there is none pending.
-            meta->release();
-            meta = nullptr;
-            Drop(stmt);
-            stmt = nullptr;
-            if (autocommit_) {
-                tx->commit(&st);
-            } else if (type != isc_info_sql_stmt_start_trans) {
-                tx_ = nullptr;
-                if (type == isc_info_sql_stmt_commit)
-                    tx->commit(&st);
-                else
-                    tx->rollback(&st);
-            }
-            return r;
-        }
-
-        if (meta->getCount(&st) > 0) {
-            // A statement that returns one row (RETURNING, EXECUTE PROCEDURE).
-            FbRowReader reader(att_, meta);
-            std::vector<unsigned char> buffer(reader.MessageLength());
-            stmt->execute(&st, tx, inMeta, inBuffer, meta, buffer.data());
-            auto rows = std::make_unique<odbcdrv::MemoryResultSet>(reader.Columns());
-            std::vector<Value> row;
-            reader.Decode(buffer.data(), tx, row);
-            rows->AddRow(std::move(row));
-            r.rows = std::move(rows);
-        } else {
-            stmt->execute(&st, tx, inMeta, inBuffer, nullptr, nullptr);
-        }
-        meta->release();
-        meta = nullptr;
-        if (type == isc_info_sql_stmt_insert || type == isc_info_sql_stmt_update ||
-            type == isc_info_sql_stmt_delete)
-            r.rowCount = static_cast<SQLLEN>(stmt->getAffectedRecords(&st));
-        r.searchedUpdateOrDelete =
-            type == isc_info_sql_stmt_update || type == isc_info_sql_stmt_delete;
-        Drop(stmt);
-        stmt = nullptr;
-        if (autocommit_) tx->commit(&st);
-        return r;
+        return stmt;
+    } catch (const Firebird::FbException& e) {
+        if (autocommit_ && tx) Abandon(tx);
+        throw ToDriverError(e);
     } catch (...) {
-        if (meta) meta->release();
-        if (stmt) Drop(stmt);
-        if (autocommit_) Abandon(tx);
+        if (autocommit_ && tx) Abandon(tx);
         throw;
     }
+}
+
+ExecResult FbConnection::ExecutePrepared(FbStatement& stmt, const std::vector<Value>& params) {
+    Firebird::ITransaction* tx = nullptr;
+    try {
+        tx = autocommit_ ? Begin() : SharedTransaction();
+        return Run(stmt, tx, params, false);
+    } catch (const Firebird::FbException& e) {
+        if (autocommit_ && tx) Abandon(tx);
+        throw ToDriverError(e);
+    } catch (...) {
+        if (autocommit_ && tx) Abandon(tx);
+        throw;
+    }
+}
+
+// On failure the caller ends an autocommit transaction.
+ExecResult FbConnection::Run(FbStatement& stmt, Firebird::ITransaction* tx,
+                             const std::vector<Value>& params, bool handOver) {
+    FbStatus st;
+    const unsigned type = stmt.Type();
+    std::vector<Value> values = stmt.EngineValues(params);
+    std::unique_ptr<FbParamMessage> input;
+    if (!values.empty()) input = std::make_unique<FbParamMessage>(att_, tx, stmt.Input(), values);
+    Firebird::IMessageMetadata* inMeta = input ? input->Metadata() : nullptr;
+    unsigned char* inBuffer = input ? input->Buffer() : nullptr;
+    Firebird::IMessageMetadata* meta = stmt.Output();
+    ExecResult r;
+
+    if (type == isc_info_sql_stmt_select || type == isc_info_sql_stmt_select_for_upd) {
+        Firebird::IResultSet* cursor =
+            stmt.Statement()->openCursor(&st, tx, inMeta, inBuffer, meta, 0);
+        meta->addRef();
+        try {
+            r.rows = std::make_unique<FbResultSet>(att_, stmt.Statement(), handOver, cursor, meta,
+                                                   tx, autocommit_, &precision_);
+        } catch (...) {
+            meta->release();
+            cursor->release();
+            throw;
+        }
+        if (handOver) stmt.Release();
+        return r;
+    }
+
+    if (type == isc_info_sql_stmt_commit || type == isc_info_sql_stmt_rollback ||
+        type == isc_info_sql_stmt_start_trans) {
+        // Transactions are the driver's business: COMMIT and ROLLBACK act on
+        // the shared transaction, and with autocommit there is none pending.
+        if (autocommit_) {
+            tx->commit(&st);
+        } else if (type != isc_info_sql_stmt_start_trans) {
+            tx_ = nullptr;
+            if (type == isc_info_sql_stmt_commit)
+                tx->commit(&st);
+            else
+                tx->rollback(&st);
+        }
+        return r;
+    }
+
+    if (meta->getCount(&st) > 0) {
+        // A statement that returns one row (RETURNING, EXECUTE PROCEDURE).
+        FbRowReader reader(att_, meta);
+        std::vector<unsigned char> buffer(reader.MessageLength());
+        stmt.Statement()->execute(&st, tx, inMeta, inBuffer, meta, buffer.data());
+        auto rows = std::make_unique<odbcdrv::MemoryResultSet>(reader.Columns());
+        std::vector<Value> row;
+        reader.Decode(buffer.data(), tx, row);
+        rows->AddRow(std::move(row));
+        r.rows = std::move(rows);
+    } else {
+        stmt.Statement()->execute(&st, tx, inMeta, inBuffer, nullptr, nullptr);
+    }
+    if (type == isc_info_sql_stmt_insert || type == isc_info_sql_stmt_update ||
+        type == isc_info_sql_stmt_delete)
+        r.rowCount = static_cast<SQLLEN>(stmt.Statement()->getAffectedRecords(&st));
+    r.searchedUpdateOrDelete = type == isc_info_sql_stmt_update || type == isc_info_sql_stmt_delete;
+    if (type == isc_info_sql_stmt_ddl) precisions_.clear();
+    if (autocommit_) tx->commit(&st);
+    return r;
+}
+
+SQLULEN FbConnection::Precision(const std::string& table, const std::string& column) {
+    auto known = precisions_.find(table);
+    if (known == precisions_.end()) {
+        ExecResult r = Execute(
+            "select trim(rf.rdb$field_name), f.rdb$field_precision from rdb$relation_fields rf "
+            "join rdb$fields f on f.rdb$field_name = rf.rdb$field_source "
+            "where rf.rdb$relation_name = '" +
+            Escape(table) + "' and f.rdb$field_precision is not null");
+        std::map<std::string, SQLULEN> columns;
+        std::vector<Value> row;
+        while (r.rows && r.rows->Next(row))
+            columns[row[0].s] = static_cast<SQLULEN>(row[1].i > 0 ? row[1].i : 0);
+        known = precisions_.emplace(table, std::move(columns)).first;
+    }
+    auto c = known->second.find(column);
+    return c == known->second.end() ? 0 : c->second;
 }
 
 std::vector<std::string> FbConnection::TableNames() {
@@ -214,6 +254,44 @@ std::vector<std::string> FbConnection::TableNames() {
     std::vector<Value> row;
     while (r.rows && r.rows->Next(row)) names.push_back(row[0].s);
     return names;
+}
+
+std::vector<std::string> FbConnection::ViewNames() {
+    ExecResult r = Execute(
+        "select trim(rdb$relation_name) from rdb$relations "
+        "where coalesce(rdb$system_flag, 0) = 0 and rdb$view_blr is not null order by 1");
+    std::vector<std::string> names;
+    std::vector<Value> row;
+    while (r.rows && r.rows->Next(row)) names.push_back(row[0].s);
+    return names;
+}
+
+std::vector<odbcdrv::IndexInfo> FbConnection::Indexes(const std::string& table) {
+    ExecResult r = Execute(
+        "select trim(i.rdb$index_name), coalesce(i.rdb$unique_flag, 0), "
+        "coalesce(i.rdb$index_type, 0), trim(s.rdb$field_name), trim(c.rdb$constraint_type) "
+        "from rdb$indices i "
+        "left join rdb$index_segments s on s.rdb$index_name = i.rdb$index_name "
+        "left join rdb$relation_constraints c on c.rdb$index_name = i.rdb$index_name "
+        "where upper(trim(i.rdb$relation_name)) = upper('" +
+        Escape(table) +
+        "') and coalesce(i.rdb$index_inactive, 0) = 0 "
+        "order by 1, s.rdb$field_position");
+    std::vector<odbcdrv::IndexInfo> indexes;
+    std::vector<Value> row;
+    while (r.rows && r.rows->Next(row)) {
+        if (indexes.empty() || indexes.back().name != row[0].s) {
+            odbcdrv::IndexInfo index;
+            index.name = row[0].s;
+            index.unique = row[1].i == 1;
+            index.descending = row[2].i == 1;
+            index.primaryKey = !row[4].IsNull() && row[4].s == "PRIMARY KEY";
+            indexes.push_back(std::move(index));
+        }
+        // An index on an expression has no segments.
+        if (!row[3].IsNull()) indexes.back().columns.push_back(row[3].s);
+    }
+    return indexes;
 }
 
 std::vector<ColumnInfo> FbConnection::TableColumns(const std::string& table) {
@@ -233,15 +311,18 @@ std::vector<ColumnInfo> FbConnection::TableColumns(const std::string& table) {
         ColumnInfo c;
         c.tableName = row[0].s;
         c.name = row[1].s;
+        c.baseName = c.name;
         int64_t type = row[2].i, sub = row[3].i, scale = row[4].i, precision = row[5].i;
         int64_t chars = row[6].i;
         c.nullable = row[7].i ? SQL_NO_NULLS : SQL_NULLABLE;
         bool octets = row[8].i == 1;
+        // A scaled column without a declared precision gives the digits its
+        // storage holds, as its results do.
         auto integer = [&](SQLSMALLINT plain, const char* name, int64_t digits) {
             if (scale < 0 || sub == 1 || sub == 2) {
                 c.sqlType = sub == 2 ? SQL_DECIMAL : SQL_NUMERIC;
                 c.typeName = sub == 2 ? "DECIMAL" : "NUMERIC";
-                c.columnSize = static_cast<SQLULEN>(precision > 0 ? precision : digits);
+                c.columnSize = static_cast<SQLULEN>(precision > 0 ? precision : digits - 1);
                 c.decimalDigits = static_cast<SQLSMALLINT>(-scale);
             } else {
                 c.sqlType = plain;

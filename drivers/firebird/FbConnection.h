@@ -3,9 +3,11 @@
 // until EndTransaction.
 #pragma once
 
+#include <map>
 #include <vector>
 
 #include "firebird/FbApi.h"
+#include "firebird/FbStatement.h"
 
 namespace fbdrv {
 
@@ -14,24 +16,39 @@ class FbConnection : public odbcdrv::Connection {
     explicit FbConnection(Firebird::IAttachment* attachment);
     ~FbConnection() override;
     odbcdrv::ExecResult Execute(const std::string& sql) override;
+    std::unique_ptr<odbcdrv::PreparedStatement> Prepare(const std::string& sql) override;
     std::vector<odbcdrv::ColumnInfo> TableColumns(const std::string& table) override;
     std::vector<std::string> TableNames() override;
+    std::vector<std::string> ViewNames() override;
+    std::vector<odbcdrv::IndexInfo> Indexes(const std::string& table) override;
     void SetAutocommit(bool on) override;
     void EndTransaction(bool commit) override;
     void SetIsolation(SQLUINTEGER level) override;
     void Cancel() override;
 
+    // Executes a statement of this connection with the application's values.
+    odbcdrv::ExecResult ExecutePrepared(FbStatement& stmt,
+                                        const std::vector<odbcdrv::Value>& params);
+
   private:
-    odbcdrv::ExecResult Run(const std::string& sql);
+    // Executes stmt in tx. With `handOver` a result set takes the engine
+    // statement with it (the statement of a single execution).
+    odbcdrv::ExecResult Run(FbStatement& stmt, Firebird::ITransaction* tx,
+                            const std::vector<odbcdrv::Value>& params, bool handOver);
     Firebird::ITransaction* SharedTransaction();
     Firebird::ITransaction* Begin();
     void BuildTpb();
+    SQLULEN Precision(const std::string& table, const std::string& column);
 
     Firebird::IAttachment* att_;
     Firebird::ITransaction* tx_ = nullptr;  // the shared transaction without autocommit
     bool autocommit_ = true;
     SQLUINTEGER isolation_ = SQL_TXN_READ_COMMITTED;
     std::vector<unsigned char> tpb_;
+    FbStatement::PrecisionLookup precision_;
+    // Declared precision of the scaled columns of each table read so far;
+    // forgotten when this connection changes the schema.
+    std::map<std::string, std::map<std::string, SQLULEN>> precisions_;
 };
 
 }  // namespace fbdrv

@@ -3,14 +3,16 @@
 namespace fbdrv {
 
 FbResultSet::FbResultSet(Firebird::IAttachment* attachment, Firebird::IStatement* statement,
-                         Firebird::IResultSet* cursor, Firebird::IMessageMetadata* meta,
-                         Firebird::ITransaction* tx, bool ownsTransaction)
+                         bool ownsStatement, Firebird::IResultSet* cursor,
+                         Firebird::IMessageMetadata* meta, Firebird::ITransaction* tx,
+                         bool ownsTransaction, const FbRowReader::PrecisionLookup* precision)
     : statement_(statement),
+      ownsStatement_(ownsStatement),
       cursor_(cursor),
       meta_(meta),
       tx_(tx),
       ownsTransaction_(ownsTransaction),
-      reader_(attachment, meta),
+      reader_(attachment, meta, precision),
       buffer_(reader_.MessageLength()) {}
 
 FbResultSet::~FbResultSet() {
@@ -21,11 +23,13 @@ FbResultSet::~FbResultSet() {
     } catch (const Firebird::FbException&) {
         cursor_->release();
     }
-    try {
-        FbStatus st;
-        statement_->free(&st);
-    } catch (const Firebird::FbException&) {
-        statement_->release();
+    if (ownsStatement_) {
+        try {
+            FbStatus st;
+            statement_->free(&st);
+        } catch (const Firebird::FbException&) {
+            statement_->release();
+        }
     }
     meta_->release();
     if (ownsTransaction_) {

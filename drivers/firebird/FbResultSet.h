@@ -11,17 +11,19 @@ namespace fbdrv {
 
 class FbResultSet : public odbcdrv::ResultSet {
   public:
-    // Takes over the statement, the cursor and, when ownsTransaction, the
-    // transaction.
+    // Takes over the cursor, the reference to meta and, when
+    // ownsStatement / ownsTransaction, the statement / the transaction.
     FbResultSet(Firebird::IAttachment* attachment, Firebird::IStatement* statement,
-                Firebird::IResultSet* cursor, Firebird::IMessageMetadata* meta,
-                Firebird::ITransaction* tx, bool ownsTransaction);
+                bool ownsStatement, Firebird::IResultSet* cursor, Firebird::IMessageMetadata* meta,
+                Firebird::ITransaction* tx, bool ownsTransaction,
+                const FbRowReader::PrecisionLookup* precision);
     ~FbResultSet() override;
     const std::vector<odbcdrv::ColumnInfo>& Columns() const override { return reader_.Columns(); }
     bool Next(std::vector<odbcdrv::Value>& row) override;
 
   private:
     Firebird::IStatement* statement_;
+    bool ownsStatement_;
     Firebird::IResultSet* cursor_;
     Firebird::IMessageMetadata* meta_;
     Firebird::ITransaction* tx_;

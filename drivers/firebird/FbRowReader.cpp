@@ -66,7 +66,8 @@ void DecodeTime(ISC_TIME t, SQL_TIMESTAMP_STRUCT& ts) {
 
 }  // namespace
 
-FbRowReader::FbRowReader(Firebird::IAttachment* attachment, Firebird::IMessageMetadata* meta)
+FbRowReader::FbRowReader(Firebird::IAttachment* attachment, Firebird::IMessageMetadata* meta,
+                         const PrecisionLookup* precision)
     : attachment_(attachment) {
     FbStatus st;
     unsigned count = meta->getCount(&st);
@@ -80,6 +81,8 @@ FbRowReader::FbRowReader(Firebird::IAttachment* attachment, Firebird::IMessageMe
         c.name = alias && *alias ? alias : meta->getField(&st, i);
         const char* rel = meta->getRelation(&st, i);
         c.tableName = rel ? rel : "";
+        const char* field = meta->getField(&st, i);
+        c.baseName = field ? field : "";
         c.nullable = meta->isNullable(&st, i) ? SQL_NULLABLE : SQL_NO_NULLS;
         bool scaled = f.scale < 0 || f.subType == 1 || f.subType == 2;
         auto integer = [&](SQLSMALLINT plain, const char* name, SQLULEN precision) {
@@ -156,6 +159,9 @@ FbRowReader::FbRowReader(Firebird::IAttachment* attachment, Firebird::IMessageMe
                 c.typeName = "VARCHAR";
                 c.columnSize = f.length;
         }
+        if ((c.sqlType == SQL_NUMERIC || c.sqlType == SQL_DECIMAL) && precision && *precision &&
+            !c.tableName.empty() && !c.baseName.empty())
+            if (SQLULEN declared = (*precision)(c.tableName, c.baseName)) c.columnSize = declared;
         fields_.push_back(f);
         columns_.push_back(std::move(c));
     }

@@ -2,6 +2,8 @@
 // buffer into Values (blobs read whole through the attachment).
 #pragma once
 
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "firebird/FbApi.h"
@@ -10,7 +12,14 @@ namespace fbdrv {
 
 class FbRowReader {
   public:
-    FbRowReader(Firebird::IAttachment* attachment, Firebird::IMessageMetadata* meta);
+    // The precision of a NUMERIC or DECIMAL table column, 0 when unknown.
+    using PrecisionLookup =
+        std::function<SQLULEN(const std::string& table, const std::string& column)>;
+    // With `precision`, a scaled column read from a table reports the
+    // precision the table declares, as the catalog does; others report the
+    // most digits their storage holds.
+    FbRowReader(Firebird::IAttachment* attachment, Firebird::IMessageMetadata* meta,
+                const PrecisionLookup* precision = nullptr);
     const std::vector<odbcdrv::ColumnInfo>& Columns() const { return columns_; }
     unsigned MessageLength() const { return messageLength_; }
     void Decode(const unsigned char* buffer, Firebird::ITransaction* tx,

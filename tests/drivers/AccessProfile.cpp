@@ -16,6 +16,7 @@ DriverProfileRegistration access({
     ".mdb",
     "text",
     "memo",
+    "longbinary",
     "integer",
     "&",
     {

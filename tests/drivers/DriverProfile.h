@@ -33,6 +33,7 @@ struct DriverProfile {
     std::string extension;    // ".fdb"
     std::string varcharType;  // "varchar" (followed by "(n)")
     std::string memoType;     // a long text type
+    std::string binaryType;   // a long binary type
     std::string integerType;  // a 32-bit integer type
     std::string concat;       // text concatenation operator ("||")
     std::vector<TypeCase> types;

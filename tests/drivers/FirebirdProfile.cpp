@@ -18,6 +18,7 @@ DriverProfileRegistration firebird({
     ".fdb",
     "varchar",
     "blob sub_type text",
+    "blob",
     "integer",
     "||",
     {

@@ -105,6 +105,126 @@ TEST_P(RawEntryPoints, NullWrongKindAndFreedHandlesGiveInvalidHandle) {
     EXPECT_EQ(SQL_INVALID_HANDLE, freeH(SQL_HANDLE_ENV, env));
 }
 
+// SQLGetFunctions claims exactly the functions the library exports, so that a
+// client never calls one the driver lacks, nor works around one it has.
+TEST_P(RawEntryPoints, GetFunctionsClaimsExactlyTheExportedFunctions) {
+    struct Function {
+        SQLUSMALLINT id;
+        const char* name;
+    };
+#define FUNCTION(id, name) \
+    { SQL_API_SQL##id, "SQL" #name }
+    static const Function all[] = {
+        FUNCTION(ALLOCCONNECT, AllocConnect),
+        FUNCTION(ALLOCENV, AllocEnv),
+        FUNCTION(ALLOCSTMT, AllocStmt),
+        FUNCTION(BINDCOL, BindCol),
+        FUNCTION(CANCEL, Cancel),
+        FUNCTION(COLATTRIBUTE, ColAttribute),
+        FUNCTION(CONNECT, Connect),
+        FUNCTION(DESCRIBECOL, DescribeCol),
+        FUNCTION(DISCONNECT, Disconnect),
+        FUNCTION(ERROR, Error),
+        FUNCTION(EXECDIRECT, ExecDirect),
+        FUNCTION(EXECUTE, Execute),
+        FUNCTION(FETCH, Fetch),
+        FUNCTION(FREECONNECT, FreeConnect),
+        FUNCTION(FREEENV, FreeEnv),
+        FUNCTION(FREESTMT, FreeStmt),
+        FUNCTION(GETCURSORNAME, GetCursorName),
+        FUNCTION(NUMRESULTCOLS, NumResultCols),
+        FUNCTION(PREPARE, Prepare),
+        FUNCTION(ROWCOUNT, RowCount),
+        FUNCTION(SETCURSORNAME, SetCursorName),
+        FUNCTION(SETPARAM, SetParam),
+        FUNCTION(TRANSACT, Transact),
+        FUNCTION(BULKOPERATIONS, BulkOperations),
+        FUNCTION(COLUMNS, Columns),
+        FUNCTION(DRIVERCONNECT, DriverConnect),
+        FUNCTION(GETCONNECTOPTION, GetConnectOption),
+        FUNCTION(GETDATA, GetData),
+        FUNCTION(GETFUNCTIONS, GetFunctions),
+        FUNCTION(GETINFO, GetInfo),
+        FUNCTION(GETSTMTOPTION, GetStmtOption),
+        FUNCTION(GETTYPEINFO, GetTypeInfo),
+        FUNCTION(PARAMDATA, ParamData),
+        FUNCTION(PUTDATA, PutData),
+        FUNCTION(SETCONNECTOPTION, SetConnectOption),
+        FUNCTION(SETSTMTOPTION, SetStmtOption),
+        FUNCTION(SPECIALCOLUMNS, SpecialColumns),
+        FUNCTION(STATISTICS, Statistics),
+        FUNCTION(TABLES, Tables),
+        FUNCTION(BROWSECONNECT, BrowseConnect),
+        FUNCTION(COLUMNPRIVILEGES, ColumnPrivileges),
+        FUNCTION(DESCRIBEPARAM, DescribeParam),
+        FUNCTION(EXTENDEDFETCH, ExtendedFetch),
+        FUNCTION(FOREIGNKEYS, ForeignKeys),
+        FUNCTION(MORERESULTS, MoreResults),
+        FUNCTION(NATIVESQL, NativeSql),
+        FUNCTION(NUMPARAMS, NumParams),
+        FUNCTION(PARAMOPTIONS, ParamOptions),
+        FUNCTION(PRIMARYKEYS, PrimaryKeys),
+        FUNCTION(PROCEDURECOLUMNS, ProcedureColumns),
+        FUNCTION(PROCEDURES, Procedures),
+        FUNCTION(SETPOS, SetPos),
+        FUNCTION(SETSCROLLOPTIONS, SetScrollOptions),
+        FUNCTION(TABLEPRIVILEGES, TablePrivileges),
+        FUNCTION(BINDPARAMETER, BindParameter),
+        FUNCTION(ALLOCHANDLE, AllocHandle),
+        FUNCTION(BINDPARAM, BindParam),
+        FUNCTION(CLOSECURSOR, CloseCursor),
+        FUNCTION(COPYDESC, CopyDesc),
+        FUNCTION(ENDTRAN, EndTran),
+        FUNCTION(FREEHANDLE, FreeHandle),
+        FUNCTION(GETCONNECTATTR, GetConnectAttr),
+        FUNCTION(GETDESCFIELD, GetDescField),
+        FUNCTION(GETDESCREC, GetDescRec),
+        FUNCTION(GETDIAGFIELD, GetDiagField),
+        FUNCTION(GETDIAGREC, GetDiagRec),
+        FUNCTION(GETENVATTR, GetEnvAttr),
+        FUNCTION(GETSTMTATTR, GetStmtAttr),
+        FUNCTION(SETCONNECTATTR, SetConnectAttr),
+        FUNCTION(SETDESCFIELD, SetDescField),
+        FUNCTION(SETDESCREC, SetDescRec),
+        FUNCTION(SETENVATTR, SetEnvAttr),
+        FUNCTION(SETSTMTATTR, SetStmtAttr),
+        FUNCTION(FETCHSCROLL, FetchScroll),
+    };
+#undef FUNCTION
+    auto alloc = Fn<SQLRETURN(SQLSMALLINT, SQLHANDLE, SQLHANDLE*)>("SQLAllocHandle");
+    auto freeH = Fn<SQLRETURN(SQLSMALLINT, SQLHANDLE)>("SQLFreeHandle");
+    auto functions = Fn<SQLRETURN(SQLHDBC, SQLUSMALLINT, SQLUSMALLINT*)>("SQLGetFunctions");
+    ASSERT_FALSE(HasFailure());
+    SQLHANDLE env = nullptr, dbc = nullptr;
+    ASSERT_EQ(SQL_SUCCESS, alloc(SQL_HANDLE_ENV, nullptr, &env));
+    ASSERT_EQ(SQL_SUCCESS, alloc(SQL_HANDLE_DBC, env, &dbc));
+    SQLUSMALLINT bitmap[SQL_API_ODBC3_ALL_FUNCTIONS_SIZE] = {};
+    ASSERT_EQ(SQL_SUCCESS, functions(dbc, SQL_API_ODBC3_ALL_FUNCTIONS, bitmap));
+    // A function of the driver itself, not of a library it loads with it
+    // (dlsym searches those too).
+    Dl_info own{};
+    ASSERT_NE(0, dladdr(reinterpret_cast<void*>(functions), &own));
+    auto exports = [&](const char* name) {
+        Dl_info where{};
+        void* f = dlsym(lib, name);
+        return f && dladdr(f, &where) && where.dli_fbase == own.dli_fbase;
+    };
+    for (const Function& f : all) {
+        SQLUSMALLINT claimed = SQL_FALSE;
+        ASSERT_EQ(SQL_SUCCESS, functions(dbc, f.id, &claimed));
+        const bool exported = exports(f.name);
+        EXPECT_EQ(exported, claimed == SQL_TRUE) << f.name;
+        EXPECT_EQ(exported, SQL_FUNC_EXISTS(bitmap, f.id) == SQL_TRUE) << f.name;
+    }
+    // What the common clients need is there.
+    for (const char* name : {"SQLBindParameter", "SQLDescribeParam", "SQLPrimaryKeys",
+                             "SQLStatistics", "SQLGetTypeInfo", "SQLSpecialColumns",
+                             "SQLFetchScroll", "SQLPrimaryKeysW", "SQLGetTypeInfoW"})
+        EXPECT_TRUE(exports(name)) << name;
+    freeH(SQL_HANDLE_DBC, dbc);
+    freeH(SQL_HANDLE_ENV, env);
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivers, RawEntryPoints, ::testing::ValuesIn(ProfileNames()),
                          [](const ::testing::TestParamInfo<std::string>& i) { return i.param; });
 

@@ -1,0 +1,50 @@
+// One statement of Access SQL on a connection of the Access kind: split into
+// tokens and translated once, then run with the application's values bound
+// to its markers through SQLite. Data definition runs through AccessSchema.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <string>
+#include <vector>
+
+#include "drivers/access/AccessLexer.h"
+#include "drivers/access/SqliteStatement.h"
+#include "drivers/common/Backend.h"
+
+namespace accessdrv {
+
+class AccessConnection;
+
+class AccessStatement : public odbcdrv::PreparedStatement {
+  public:
+    // Throws odbcdrv::DriverError for text that is no statement of the
+    // dialect. With `check` SQLite compiles the translation at once, so that
+    // errors show and the result columns are known before the execution.
+    AccessStatement(AccessConnection& conn, sqlite3* db, const std::string& sql1252, bool check);
+
+    size_t ParamCount() const override { return markers_; }
+    // The type of the table column a marker is compared with or assigned to
+    // ("col = ?", "insert into t (col) values (?)"); text otherwise.
+    odbcdrv::ColumnInfo DescribeParam(size_t i) override;
+    const std::vector<odbcdrv::ColumnInfo>& Columns() const override { return columns_; }
+    odbcdrv::ExecResult Execute(const std::vector<odbcdrv::Value>& params) override;
+
+  private:
+    SqliteStatement Compile() const;
+    // The table column that marker i stands for, or empty.
+    std::string ColumnOfMarker(size_t i, std::vector<std::string>& tables) const;
+
+    AccessConnection& conn_;
+    sqlite3* db_;
+    std::vector<SqlToken> tokens_;
+    std::string sqlite_;  // the translation (not for data definition)
+    bool define_ = false;
+    bool query_ = false;
+    bool searched_ = false;
+    bool insert_ = false;
+    size_t markers_ = 0;
+    std::vector<odbcdrv::ColumnInfo> columns_;
+};
+
+}  // namespace accessdrv

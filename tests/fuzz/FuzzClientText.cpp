@@ -1,0 +1,57 @@
+// What an application hands the drivers as values and names, taken apart by
+// the shared plumbing: narrow text in UTF-8, catalog search patterns, and a
+// parameter value of any C type converted to any SQL type. Each is read or
+// refused with a driver error, never more.
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "drivers/common/Backend.h"
+#include "drivers/common/ClientCharset.h"
+#include "drivers/common/ParamConverter.h"
+#include "drivers/common/SearchPattern.h"
+#include "drivers/common/TypeInfo.h"
+
+namespace {
+
+constexpr SQLSMALLINT kCTypes[] = {
+    SQL_C_CHAR,      SQL_C_WCHAR,     SQL_C_BINARY,      SQL_C_BIT,       SQL_C_STINYINT,
+    SQL_C_UTINYINT,  SQL_C_SSHORT,    SQL_C_USHORT,      SQL_C_SLONG,     SQL_C_ULONG,
+    SQL_C_SBIGINT,   SQL_C_UBIGINT,   SQL_C_FLOAT,       SQL_C_DOUBLE,    SQL_C_NUMERIC,
+    SQL_C_TYPE_DATE, SQL_C_TYPE_TIME, SQL_C_TYPE_TIMESTAMP, SQL_C_DEFAULT};
+constexpr SQLSMALLINT kSqlTypes[] = {
+    SQL_CHAR,     SQL_VARCHAR,  SQL_LONGVARCHAR, SQL_WVARCHAR,  SQL_BINARY,    SQL_LONGVARBINARY,
+    SQL_BIT,      SQL_TINYINT,  SQL_SMALLINT,    SQL_INTEGER,   SQL_BIGINT,    SQL_REAL,
+    SQL_DOUBLE,   SQL_NUMERIC,  SQL_DECIMAL,     SQL_TYPE_DATE, SQL_TYPE_TIME, SQL_TYPE_TIMESTAMP,
+    SQL_UNKNOWN_TYPE};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) return 0;
+    const SQLSMALLINT cType = kCTypes[data[0] % (sizeof kCTypes / sizeof kCTypes[0])];
+    const SQLSMALLINT sqlType = kSqlTypes[data[1] % (sizeof kSqlTypes / sizeof kSqlTypes[0])];
+    const std::string rest(reinterpret_cast<const char*>(data) + 2, size - 2);
+    const odbcdrv::ClientCharset utf8 = odbcdrv::ClientCharset::Utf8Text();
+    try {
+        utf8.FromClient(rest);
+    } catch (const odbcdrv::DriverError&) {
+    }
+    const size_t half = rest.size() / 2;
+    const std::string pattern = rest.substr(0, half);
+    odbcdrv::SearchPattern(&pattern).Matches(rest.substr(half));
+    odbcdrv::SearchPattern(&pattern, true).Matches(rest.substr(half));
+    // A value in its own aligned buffer, as an application binds it.
+    const SQLLEN fixed = odbcdrv::ParamConverter::FixedSize(
+        cType == SQL_C_DEFAULT ? odbcdrv::DefaultCType(sqlType, false) : cType);
+    if (fixed > 0 && rest.size() < static_cast<size_t>(fixed)) return 0;
+    std::vector<uint64_t> buffer(rest.size() / 8 + 1);
+    std::memcpy(buffer.data(), rest.data(), rest.size());
+    try {
+        odbcdrv::ParamConverter::Convert(cType, sqlType, buffer.data(),
+                                         static_cast<SQLLEN>(rest.size()), utf8);
+    } catch (const odbcdrv::DriverError&) {
+    }
+    return 0;
+}
