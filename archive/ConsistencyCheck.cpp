@@ -241,12 +241,16 @@ void LogLine(const CheckLine& l, const std::map<int32_t, HistoryEntry>& history)
             AppendLog("• " + patient + " mehrfach in " + where + Rows(l.rows), ColourRed);
             break;
         case CheckFinding::History: {
+            // Information, not a finding: in the colour of counts, so that
+            // it does not take on the red of a finding before it.
             const HistoryEntry& e = history.at(*l.pid);
             const std::string when = ArcHistText(e.latest);
-            AppendLog("• History: " + patient + " ist auf keiner Seite (" +
-                      (e.runs == 1 ? "Archivierung vom " + when
-                                   : std::to_string(e.runs) + " Archivierungen, zuletzt " + when) +
-                      ")");
+            AppendLog(
+                "• History: " + patient + " ist auf keiner Seite (" +
+                    (e.runs == 1 ? "Archivierung vom " + when
+                                 : std::to_string(e.runs) + " Archivierungen, zuletzt " + when) +
+                    ")",
+                ColourCount);
             break;
         }
     }
@@ -336,8 +340,9 @@ bool CheckConsistency(DatabaseSet& set, CheckReport& report) {
                   ColourRed);
     if (report.historyPids > 0)
         AppendLog(std::to_string(report.historyPids) +
-                  " Patienten aus der History sind auf keiner Seite (gelöscht oder verloren); "
-                  "das ist kein Befund.");
+                      " Patienten aus der History sind auf keiner Seite (gelöscht oder verloren); "
+                      "das ist kein Befund.",
+                  ColourCount);
     LogReady(start);
     return complete;
 }
