@@ -85,13 +85,13 @@ int RunHeadless(int argc, char** argv) {
     bool dryRun = false;  // the next command is a preview
     for (int i = 1; i < argc && error.empty(); ++i) {
         std::string a = argv[i];
-        if (listing.Take(argc, argv, i, commands)) continue;
-        if (a == "--headless" || login.TakeArgument(argc, argv, i)) continue;
         // --dry-run belongs to the command right after it.
         if (dryRun && a != "--archive" && a != "--restore" && a != "--delete") {
             error = "--dry-run gilt nur unmittelbar vor --archive, --restore oder --delete";
             continue;
         }
+        if (listing.Take(argc, argv, i, commands)) continue;
+        if (a == "--headless" || login.TakeArgument(argc, argv, i)) continue;
         if (a == "--dry-run") {
             dryRun = true;
             continue;

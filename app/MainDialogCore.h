@@ -52,7 +52,7 @@ class MainDialogCore {
     void OnPreviewDelete() { previews_.OnPreviewDelete(*view_); }
     // "Datenbestand prüfen…" of the window menu; true when the check ran to
     // its end (report.findings: what it found).
-    bool OnCheck(CheckReport& report) { return check_.Run(*view_, loggedIn_, report); }
+    bool OnCheck(CheckReport& report) { return view_ && check_.Run(*view_, loggedIn_, report); }
     // After F1, F7 and F8, whose work is the window's: the focus back to the
     // list (timer 2).
     void ArmFocusTimer() { view_->ArmTimer(2, 10); }

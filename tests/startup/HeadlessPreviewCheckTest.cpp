@@ -184,7 +184,8 @@ TEST_P(HeadlessPreviewCheckTest, DryRunIsRefusedAsTheCommandIsAndOnlyBeforeARun)
     EXPECT_EQ(Run("--archive 1,11,99,11").err, refusal);
 
     for (const char* bad : {"--dry-run --list", "--dry-run", "--dry-run --info 11",
-                            "--dry-run --dry-run --archive 11", "--dry-run --check"}) {
+                            "--dry-run --dry-run --archive 11", "--dry-run --check",
+                            "--dry-run --list --archive 11"}) {
         r = Run(bad);
         EXPECT_EQ(r.status, 1) << bad;
         EXPECT_EQ(r.out, "") << bad;
