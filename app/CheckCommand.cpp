@@ -3,13 +3,16 @@
 #include "app/CommandHold.h"
 #include "app/MainView.h"
 #include "core/WindowServices.h"
+#include "db/DatabaseSet.h"
 
 const char* const CheckCommand::MenuText = "Datenbestand prüfen…";
 
 bool CheckCommand::Run(IMainView& view, bool loggedIn, CheckReport& report) {
     report = CheckReport();
     if (hold_.Busy()) return false;
-    if (!loggedIn) {
+    // Without the main database there was no login to ask for; the check
+    // then says which database is missing.
+    if (!loggedIn && set_.MainDatabase().Connection.IsOpen()) {
         ShowMessage("Der Datenbestand kann erst nach der Anmeldung geprüft werden.");
         return false;
     }
