@@ -138,8 +138,10 @@ void FindBothSides(const Side sides[2], std::vector<Keyed>& out) {
 }
 
 void FindWithoutPatient(const Side& side, int s, std::vector<Keyed>& out) {
-    static const TableCounts kNone;
-    const TableCounts& patients = side.patients >= 0 ? side.tables[size_t(side.patients)] : kNone;
+    // Without the side's patient records (not read) every row would look
+    // orphaned; the check is reported incomplete instead.
+    if (side.patients < 0) return;
+    const TableCounts& patients = side.tables[size_t(side.patients)];
     for (size_t i = 0; i < side.tables.size(); ++i) {
         const TableCounts& t = side.tables[i];
         if (t.nullRows > 0)

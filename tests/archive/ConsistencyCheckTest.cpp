@@ -111,6 +111,14 @@ TEST_P(ConsistencyCheckTest, CleanOnAFreshPracticeAndAfterRunsBothWays) {
                                     RunJournal::Path() + "); Befunde können von ihm stammen.");
     ASSERT_TRUE(RunJournal::Remove());
     log_.Clear();
+    // A table that cannot be read leaves the check incomplete, in red.
+    set_->Archive.Tables += ",praxisgebuehr";
+    EXPECT_FALSE(CheckConsistency(*set_, report));
+    EXPECT_TRUE(report.started && !report.complete && report.findings == 0);
+    EXPECT_TRUE(HasLine(LogLines(),
+                        "Der Datenbestand konnte nicht vollständig geprüft werden (siehe oben).",
+                        ColourRed));
+    log_.Clear();
     // A database that is not connected cannot be read.
     set_->Velunda[1].Connection.Disconnect();
     EXPECT_FALSE(CheckConsistency(*set_, report));
