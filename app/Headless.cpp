@@ -83,11 +83,29 @@ int RunHeadless(int argc, char** argv) {
     std::string error;
     std::string saveLog;  // --save-log: the file, as the file system names it
     bool confirmed = false;
+    bool dryRun = false;  // the next command is a preview
     for (int i = 1; i < argc && error.empty(); ++i) {
         std::string a = argv[i];
+        // --dry-run belongs to the command right after it.
+        if (dryRun && a != "--archive" && a != "--restore" && a != "--delete") {
+            error = "--dry-run gilt nur unmittelbar vor --archive, --restore oder --delete";
+            continue;
+        }
         if (listing.Take(argc, argv, i, commands)) continue;
         if (a == "--headless" || login.TakeArgument(argc, argv, i)) continue;
-        if (TakeCommand(argc, argv, i, commands, error)) continue;
+        if (a == "--dry-run") {
+            dryRun = true;
+            continue;
+        }
+        if (a == "--check") {
+            commands.push_back({HeadlessCommand::Check, "", {}});
+            continue;
+        }
+        if (TakeCommand(argc, argv, i, commands, error)) {
+            if (dryRun && error.empty()) commands.back().preview = true;
+            dryRun = false;
+            continue;
+        }
         if (a == "--yes") {
             confirmed = true;
             continue;
@@ -108,6 +126,8 @@ int RunHeadless(int argc, char** argv) {
         if (!args.empty()) args += ' ';
         args += a;
     }
+    if (error.empty() && dryRun)
+        error = "--dry-run gilt nur unmittelbar vor --archive, --restore oder --delete";
     if (error.empty() && !listing.Finish()) error = listing.Error();
     if (!error.empty()) {
         ReportHeadlessError(error);
@@ -165,7 +185,11 @@ int RunHeadless(int argc, char** argv) {
                     if (!RunListingStep(core, view, c)) status = 1;
                     continue;
                 }
-                if (c.kind != HeadlessCommand::Info && status != 0) {
+                // The patient information, previews and the check only read
+                // too.
+                const bool reads = c.kind == HeadlessCommand::Info ||
+                                   c.kind == HeadlessCommand::Check || c.preview;
+                if (!reads && status != 0) {
                     ReportHeadlessError(HeadlessCommandText(c.kind, c.argument) +
                                         ": nicht ausgeführt, weil " +
                                         (core.Problems() != 0
@@ -173,7 +197,14 @@ int RunHeadless(int argc, char** argv) {
                                              : "ein Befehl davor fehlgeschlagen ist"));
                     continue;
                 }
-                if (!RunHeadlessCommand(core, view, c.kind, c.argument, confirmed)) status = 1;
+                bool done;
+                if (c.kind == HeadlessCommand::Check)
+                    done = RunHeadlessCheck(core);
+                else if (c.preview)
+                    done = RunHeadlessPreview(core, view, c.kind, c.argument);
+                else
+                    done = RunHeadlessCommand(core, view, c.kind, c.argument, confirmed);
+                if (!done) status = 1;
             }
             if (stopsignals::Requested()) status = 1;
             if (permitted && !saveLog.empty() && !SaveLog(recorded, saveLog)) status = 1;

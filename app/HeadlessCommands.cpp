@@ -7,7 +7,16 @@
 #include "app/HeadlessListing.h"
 #include "app/HeadlessView.h"
 #include "app/MainDialogCore.h"
+#include "core/Cp1252.h"
 #include "db/DatabaseSet.h"
+
+namespace {
+
+void PrintLine(const std::string& line) {
+    std::fputs(cp1252::ToUtf8(line + "\n").c_str(), stdout);
+}
+
+}  // namespace
 
 bool CheckHeadlessArgument(HeadlessCommand command, const std::string& value, std::string* error) {
     std::vector<int32_t> pids;
@@ -36,6 +45,8 @@ std::string HeadlessCommandText(HeadlessCommand command, const std::string& argu
             return "--list";
         case HeadlessCommand::View:
             return "--view " + argument;
+        case HeadlessCommand::Check:
+            return "--check";
     }
     return {};
 }
@@ -67,7 +78,50 @@ bool RunHeadlessCommand(MainDialogCore& core, HeadlessView& view, HeadlessComman
         }
         case HeadlessCommand::List:
         case HeadlessCommand::View:
+        case HeadlessCommand::Check:
             break;
     }
     return false;
+}
+
+bool RunHeadlessPreview(MainDialogCore& core, HeadlessView& view, HeadlessCommand command,
+                        const std::string& argument) {
+    RunPlan plan;
+    bool ok = false;
+    switch (command) {
+        case HeadlessCommand::Archive:
+            core.OnVelundaView();
+            ok = core.Previews().PreviewTransferGiven(view, argument, plan);
+            break;
+        case HeadlessCommand::Restore:
+            core.OnArchiveView();
+            ok = core.Previews().PreviewTransferGiven(view, argument, plan);
+            break;
+        case HeadlessCommand::Delete:
+            ok = core.Previews().PreviewDeleteGiven(view, argument, plan);
+            break;
+        default:
+            return false;
+    }
+    // A preview that could not count every table is no plan to go by.
+    if (!ok) return false;
+    for (const PlannedTable& t : plan.tables)
+        PrintLine("PLAN\t" + t.database + "." + t.table + "\t" + std::to_string(t.rows));
+    PrintLine("PLAN\ttotal\t" + std::to_string(plan.total));
+    std::fflush(stdout);
+    return true;
+}
+
+bool RunHeadlessCheck(MainDialogCore& core) {
+    CheckReport report;
+    const bool complete = core.OnCheck(report);
+    if (!report.started) return false;
+    for (const CheckLine& l : report.lines)
+        PrintLine(std::string("CHECK\t") + CheckKeyword(l.finding) + "\t" +
+                  (l.pid ? std::to_string(*l.pid) : std::string()) + "\t" + l.side + "\t" +
+                  l.database + "." + l.table + "\t" + std::to_string(l.rows));
+    PrintLine("CHECK\ttotal\t" + std::to_string(report.findings) + "\t" +
+              std::to_string(report.patients) + "\t" + std::to_string(report.historyPids));
+    std::fflush(stdout);
+    return complete && report.findings == 0;
 }

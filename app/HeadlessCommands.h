@@ -6,6 +6,15 @@
 //                    only "--yes" lets it delete
 //   --info PID       the lines of the patient information (F5) of the view
 //                    shown, as INFO<TAB>label<TAB>value
+//   --dry-run        before --archive, --restore or --delete: that command's
+//                    preview (Shift+F4, Shift+F6), refused as the command is,
+//                    printed as PLAN<TAB>database.table<TAB>rows per table in
+//                    the run's order and PLAN<TAB>total<TAB>rows
+//   --check          the consistency check of both sides, printed as
+//                    CHECK<TAB>finding<TAB>pid<TAB>side<TAB>database.table<TAB>rows
+//                    per finding (finding: both, orphan, duplicate; history
+//                    is information) and
+//                    CHECK<TAB>total<TAB>findings<TAB>patients<TAB>history pids
 #pragma once
 
 #include <string>
@@ -13,7 +22,7 @@
 class MainDialogCore;
 class HeadlessView;
 
-enum class HeadlessCommand { Archive, Restore, List, View, Delete, Info };
+enum class HeadlessCommand { Archive, Restore, List, View, Delete, Info, Check };
 
 // Checks the value of a command before anything starts: a pid list
 // ("12,40,7") for --archive, --restore and --delete, one pid for --info.
@@ -27,3 +36,12 @@ std::string HeadlessCommandText(HeadlessCommand command, const std::string& argu
 // the command did its work (a run that succeeded, info that was printed).
 bool RunHeadlessCommand(MainDialogCore& core, HeadlessView& view, HeadlessCommand command,
                         const std::string& argument, bool confirmed);
+
+// The preview of --archive, --restore or --delete with its PLAN lines; true
+// when it was shown in full.
+bool RunHeadlessPreview(MainDialogCore& core, HeadlessView& view, HeadlessCommand command,
+                        const std::string& argument);
+
+// --check with its CHECK lines; true when the check ran to its end and found
+// nothing.
+bool RunHeadlessCheck(MainDialogCore& core);

@@ -100,7 +100,7 @@ bool HeadlessListingParser::Take(int argc, char** argv, int& i, std::vector<Head
     if (a != "--list" && a != "--view" && !IsFilterOption(a)) {
         // Any other command closes the --list that filter options belong to.
         if (a == "--archive" || a == "--restore" || a == "--delete" || a == "--info" ||
-            a == "--save-log")
+            a == "--save-log" || a == "--check" || a == "--dry-run")
             open_ = -1;
         return false;
     }

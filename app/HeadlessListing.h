@@ -37,6 +37,7 @@ struct HeadlessStep {
     HeadlessCommand kind;
     std::string argument;  // the pid list, or the view ("velunda", "archiv")
     ListFilters filters;   // --list only
+    bool preview = false;  // --dry-run came before this --archive, --restore or --delete
 };
 
 // Collects the listing arguments of a command line into steps.

@@ -6,9 +6,6 @@
 #include <ctime>
 
 #include "app/DirectoryDiscovery.h"
-#include "core/FsPath.h"
-#include "core/Globals.h"
-#include "core/LogSink.h"
 #include "app/VersionText.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/ArchiveMaintenance.h"
@@ -16,6 +13,9 @@
 #include "archive/RunRecovery.h"
 #include "archive/SyncSchema.h"
 #include "archive/UpdateDB.h"
+#include "core/FsPath.h"
+#include "core/Globals.h"
+#include "core/LogSink.h"
 #include "db/DatabaseKind.h"
 #include "patient/DoctorList.h"
 #include "platform/CopyFileNoReplace.h"
@@ -194,6 +194,7 @@ void MainDialogCore::OnTimer(int id) {
                 view_->EndDialog(false);
                 return;
             }
+            loggedIn_ = true;
             FillDoctorList(main, view_->Doctors());
         }
         view_->ArmTimer(1, 10);

@@ -9,10 +9,12 @@
 #include <functional>
 #include <string>
 
+#include "app/CheckCommand.h"
 #include "app/CommandHold.h"
 #include "app/ListCommands.h"
 #include "app/MainView.h"
 #include "app/PatientList.h"
+#include "app/PreviewCommands.h"
 #include "app/RunCommands.h"
 #include "app/ViewSwitch.h"
 #include "core/CConfigFile.h"
@@ -45,6 +47,12 @@ class MainDialogCore {
     void OnTransfer() { runs_.OnTransfer(*view_); }
     void OnPatientInfo() { listCommands_.OnPatientInfo(*view_); }
     void OnDelete() { runs_.OnDelete(*view_); }
+    // Shift+F4 and Shift+F6: the preview of F4 and F6 in the progress log.
+    void OnPreviewTransfer() { previews_.OnPreviewTransfer(*view_); }
+    void OnPreviewDelete() { previews_.OnPreviewDelete(*view_); }
+    // "Datenbestand prüfen…" of the window menu; true when the check ran to
+    // its end (report.findings: what it found).
+    bool OnCheck(CheckReport& report) { return view_ && check_.Run(*view_, loggedIn_, report); }
     // After F1, F7 and F8, whose work is the window's: the focus back to the
     // list (timer 2).
     void ArmFocusTimer() { view_->ArmTimer(2, 10); }
@@ -63,6 +71,9 @@ class MainDialogCore {
     CConfigFile& Config() { return config_; }
     PatientList& Patients() { return list_; }
     RunCommands& Runs() { return runs_; }
+    PreviewCommands& Previews() { return previews_; }
+    // True once the login after the start was confirmed.
+    bool LoggedIn() const { return loggedIn_; }
     int Problems() const { return problems_; }
     bool Started() const { return started_; }
     IMainView* View() const { return view_; }
@@ -80,10 +91,13 @@ class MainDialogCore {
     ViewSwitch views_{set_, config_, list_, hold_};
     RunCommands runs_{set_, list_, hold_};
     ListCommands listCommands_{set_, hold_};
+    PreviewCommands previews_{set_, list_, hold_};
+    CheckCommand check_{set_, hold_};
     int problems_ = 0;
     uint64_t startMark_ = 0;
     bool started_ = false;
     bool destroyed_ = false;
+    bool loggedIn_ = false;
 };
 
 // 1 January 1990, 00:00 local time, as seconds since 1970.

@@ -26,6 +26,7 @@
 #include "ui/CAboutDlg.h"
 #include "ui/DatePicker.h"
 #include "ui/ProgressLogWidget.h"
+#include "ui/QtCp1252.h"
 #include "ui/ReportList.h"
 
 namespace {
@@ -289,6 +290,17 @@ bool CTamaroDlg::HandleFunctionKey(int qtKey) {
     return true;
 }
 
+bool CTamaroDlg::HandleShiftedFunctionKey(int qtKey) {
+    if (qtKey != Qt::Key_F4 && qtKey != Qt::Key_F6) return HandleFunctionKey(qtKey);
+    const int fkey = qtKey - Qt::Key_F1 + 1;
+    if (!fkeys_[fkey - 1]->isEnabled()) return true;
+    if (fkey == 4)
+        OnPreviewTransfer();
+    else
+        OnPreviewDelete();
+    return true;
+}
+
 bool CTamaroDlg::eventFilter(QObject* watched, QEvent* event) {
     // Sees the keys of every control of this window before the control does,
     // like the key pre-translation of a dialog. Alt+F4 stays the window
@@ -300,7 +312,12 @@ bool CTamaroDlg::eventFilter(QObject* watched, QEvent* event) {
         if (key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F8 &&
             !(key->modifiers() & Qt::AltModifier)) {
             event->accept();
-            if (type == QEvent::KeyPress) HandleFunctionKey(key->key());
+            if (type == QEvent::KeyPress) {
+                if (key->modifiers() & Qt::ShiftModifier)
+                    HandleShiftedFunctionKey(key->key());
+                else
+                    HandleFunctionKey(key->key());
+            }
             return true;
         }
     }
@@ -313,6 +330,9 @@ QMenu* CTamaroDlg::CreateSystemMenu(QWidget* parent) {
     QAction* about = menu->addAction(QStringLiteral("&Info über Tamaro..."));
     about->setObjectName(QStringLiteral("16"));
     connect(about, &QAction::triggered, this, &CTamaroDlg::ShowAbout);
+    QAction* check = menu->addAction(ToQString(CheckCommand::MenuText));
+    check->setObjectName(QStringLiteral("32"));
+    connect(check, &QAction::triggered, this, [this] { OnCheck(); });
     return menu;
 }
 
@@ -384,6 +404,19 @@ void CTamaroDlg::OnPatientInfo() {
 
 void CTamaroDlg::OnDelete() {
     if (core_) core_->OnDelete();
+}
+
+void CTamaroDlg::OnPreviewTransfer() {
+    if (core_) core_->OnPreviewTransfer();
+}
+
+void CTamaroDlg::OnPreviewDelete() {
+    if (core_) core_->OnPreviewDelete();
+}
+
+void CTamaroDlg::OnCheck() {
+    CheckReport report;
+    if (core_) core_->OnCheck(report);
 }
 
 void CTamaroDlg::OnListDoubleClick() {

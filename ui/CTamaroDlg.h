@@ -60,15 +60,18 @@ class CTamaroDlg : public QDialog {
     // Arranges the controls for a client area of cx by cy pixels.
     void LayoutControls(int cx, int cy);
 
-    // The window's menu with "&Info über Tamaro..."; shown on a right click
-    // on the dialog background, since the window manager's menu cannot be
-    // extended.
+    // The window's menu with "&Info über Tamaro..." and "Datenbestand
+    // prüfen…"; shown on a right click on the dialog background, since the
+    // window manager's menu cannot be extended.
     QMenu* CreateSystemMenu(QWidget* parent);
     void ShowAbout();
 
     // F1..F8 as the key pre-translation handles them: F4, F5 and F6 run only
     // while their button is enabled. Returns true for F1..F8 (always consumed).
     bool HandleFunctionKey(int qtKey);
+    // Shift+F4 and Shift+F6 show the preview of F4 and F6 (while their
+    // button is enabled); any other shifted function key is the key itself.
+    bool HandleShiftedFunctionKey(int qtKey);
 
     // Enter does not close the window.
     void accept() override {}
@@ -91,6 +94,10 @@ class CTamaroDlg : public QDialog {
     virtual void OnTransfer();
     virtual void OnPatientInfo();
     virtual void OnDelete();
+    virtual void OnPreviewTransfer();
+    virtual void OnPreviewDelete();
+    // "Datenbestand prüfen…" of the window menu.
+    virtual void OnCheck();
     virtual void OnPrint();
     virtual void OnSave();
     // Runs F5, as its key does: only while button 1013 is enabled.

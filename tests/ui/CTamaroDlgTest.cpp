@@ -274,8 +274,9 @@ TEST_F(CTamaroDlgTest, PickersTakeStoredSeconds) {
 
 TEST_F(CTamaroDlgTest, WindowMenuOpensTheAboutBox) {
     std::unique_ptr<QMenu> menu(dlg.CreateSystemMenu(nullptr));
-    ASSERT_EQ(menu->actions().size(), 1);
+    ASSERT_EQ(menu->actions().size(), 2);
     EXPECT_EQ(menu->actions()[0]->text(), QString::fromUtf8("&Info über Tamaro..."));
+    EXPECT_EQ(menu->actions()[1]->text(), QString::fromUtf8("Datenbestand prüfen…"));
     QString version, description;
     QTimer::singleShot(0, [&] {
         QWidget* about = QApplication::activeModalWidget();

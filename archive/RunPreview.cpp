@@ -1,0 +1,109 @@
+#include "archive/RunPreview.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <algorithm>
+
+#include "archive/PidList.h"
+#include "archive/RunGate.h"
+#include "core/Globals.h"
+#include "core/LogSink.h"
+#include "core/WindowServices.h"
+#include "db/ArchiveDbPair.h"
+#include "db/DatabaseSet.h"
+#include "db/ODBCStmt.h"
+#include "db/OdbcResult.h"
+
+namespace {
+
+// The rows of the patients in one table, counted in the run's in-list parts;
+// false (red line, continuing the table's line) when a count failed.
+bool CountRows(ArchiveDbPair& db, const std::string& table, const std::vector<std::string>& parts,
+               int64_t& rows) {
+    rows = 0;
+    for (const std::string& part : parts) {
+        ODBCStmt stmt(db.Connection);
+        SQLBIGINT count = 0;
+        SQLLEN indicator = 0;
+        if (!stmt.ExecDirect("select count(*) from " + table + " where pid in (" + part + ")") ||
+            !stmt.Fetch() ||
+            !SqlSucceeded(
+                SQLGetData(stmt.Handle(), 1, SQL_C_SBIGINT, &count, sizeof count, &indicator))) {
+            AppendLog("\r\nFehler beim Zählen: " + db.Connection.GetErrorText(stmt.Handle()),
+                      ColourRed);
+            return false;
+        }
+        if (indicator != SQL_NULL_DATA) rows += int64_t(count);
+    }
+    return true;
+}
+
+std::string Heading(RunKind kind, ArchiveDbPair* source, ArchiveDbPair* target, int patients) {
+    const std::string count = " (" + std::to_string(patients) + " Patienten)";
+    if (kind == RunKind::Delete)
+        return "Vorschau: Patienten löschen aus " + source->DisplayName + count;
+    return "Vorschau: Datentransfer " + source->DisplayName + " -> " + target->DisplayName + count;
+}
+
+}  // namespace
+
+const char* RunParticiple(RunKind kind) {
+    switch (kind) {
+        case RunKind::Archive:
+            return "archiviert";
+        case RunKind::Restore:
+            return "restauriert";
+        case RunKind::Delete:
+            break;
+    }
+    return "gelöscht";
+}
+
+bool PreviewRun(DatabaseSet& set, RunKind kind, const std::string& pidList, RunPlan& plan) {
+    plan = RunPlan();
+    // The sides the run would be started with.
+    ArchiveDbPair* const source = set.SourceList;
+    ArchiveDbPair* const target = kind == RunKind::Delete ? nullptr : set.TargetList;
+    std::string duplicate;
+    if (PidListHasDuplicate(pidList, &duplicate)) {
+        ShowMessage("Der Patient " + duplicate +
+                    " ist mehrfach ausgewählt.\nDer Vorgang wird nicht gestartet.");
+        return false;
+    }
+    RunGate gate;
+    if (!gate.AdmitRun()) return false;
+
+    const uint64_t start = TickCount();
+    WaitCursor cursor;
+    const std::vector<std::string> parts = SplitPidList(pidList);
+    if (!pidList.empty()) plan.patients = int(std::count(pidList.begin(), pidList.end(), ',')) + 1;
+    AppendLog(Heading(kind, source, target, plan.patients), ColourBlue);
+
+    bool complete = true;
+    for (ArchiveDbPair* db = source; db; db = db->Next) {
+        for (const std::string& table : SplitTableList(db->Tables)) {
+            // The run stops at a table the other side does not hold.
+            if (target && !FindDatabaseForTable(target, table)) {
+                AppendLog("Tabelle " + table + " in " + target->DisplayName + " nicht gefunden.",
+                          ColourRed);
+                complete = false;
+                continue;
+            }
+            AppendLog("• " + db->DisplayName + "." + table, 0, LogNoLineEnd);
+            int64_t rows = 0;
+            if (!CountRows(*db, table, parts, rows)) {
+                complete = false;
+                continue;
+            }
+            AppendLog(" (" + std::to_string(rows) + " Einträge)", ColourCount);
+            plan.tables.push_back({db->DisplayName, table, rows});
+            plan.total += rows;
+        }
+    }
+    AppendLog("Gesamt: " + std::to_string(plan.total) + " Einträge würden " + RunParticiple(kind) +
+                  " werden; es wurde nichts geändert.",
+              ColourCount);
+    LogReady(start);
+    return complete;
+}

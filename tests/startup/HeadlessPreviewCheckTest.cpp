@@ -1,0 +1,181 @@
+// "--dry-run" and "--check" of the headless mode, run as an administrator
+// runs them, on practices of both kinds with the fixed cases of
+// tamaro-mkpractice (Velunda lists 10 to 16; 1 to 9 have open business).
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <sstream>
+
+#include "core/Globals.h"
+#include "db/DatabaseKind.h"
+#include "db/DatabaseSet.h"
+#include "db/ODBCStmt.h"
+#include "tests/fixtures/Practice.h"
+
+#ifdef TAMARO_HAVE_PROGRAM
+
+using namespace testenv;
+
+namespace {
+
+class HeadlessPreviewCheckTest : public ::testing::TestWithParam<std::string> {
+  protected:
+    void SetUp() override {
+        UseBuiltDrivers();
+        setenv("XDG_CONFIG_HOME", cfg_.str().c_str(), 1);
+        setenv("TAMARO_LOCK_DIR", locks_.str().c_str(), 1);
+        const fs::path cached = CachedPractice(GetParam(), 0, "--cases");
+        ASSERT_FALSE(cached.empty());
+        fs::copy(cached / "Database", practice_.path() / "Database", fs::copy_options::recursive);
+        WriteFile(practice_.path() / "Network.cfg",
+                  "Path=" + practice_.str() + "\nFBConnect=" + practice_.str() + "\n");
+        RegisterVelunda(practice_.path());
+        MakeProgramDir(program_.path());
+    }
+    void TearDown() override { unsetenv("TAMARO_LOCK_DIR"); }
+
+    struct Result {
+        int status;
+        std::string out, err;
+        bool Out(const std::string& part) const { return out.find(part) != std::string::npos; }
+        bool Err(const std::string& part) const { return err.find(part) != std::string::npos; }
+        // The lines that begin with prefix, in order.
+        std::vector<std::string> Lines(const std::string& prefix) const {
+            std::vector<std::string> lines;
+            std::istringstream in(out);
+            for (std::string line; std::getline(in, line);)
+                if (line.rfind(prefix, 0) == 0) lines.push_back(line);
+            return lines;
+        }
+    };
+    Result Run(const std::string& args) {
+        const fs::path errFile = cfg_.path() / "stderr.txt";
+        Result r;
+        r.status =
+            RunCommand("cd '" + program_.str() + "' && echo geheim | '" +
+                           (testenv::ProgramDir() / "tamaro").string() +
+                           "' --headless --user mueller " + args + " 2>'" + errFile.string() + "'",
+                       &r.out);
+        r.err = ReadFile(errFile);
+        return r;
+    }
+    // Runs statements on databases of the practice from this process, and
+    // lets go of them before the program starts.
+    void Plant(const std::vector<std::pair<std::string, std::string>>& statements) {
+        ::VelundaDir = ::DataDir = practice_.str();
+        ::DatabaseDir = ::ServerPath = (practice_.path() / "Database").string();
+        DatabaseSet set;
+        for (const auto& [file, sql] : statements) {
+            ArchiveDbPair& db = file == "archiv" ? set.Archive : set.Velunda[0];
+            if (!db.Connection.IsOpen()) {
+                ASSERT_TRUE(Connect(db)) << file;
+            }
+            ODBCStmt stmt(db.Connection);
+            ASSERT_TRUE(stmt.ExecDirect(sql)) << sql;
+        }
+        set.Archive.Connection.Disconnect();
+        set.Velunda[0].Connection.Disconnect();
+    }
+    // Another workstation's run: a second process that holds the run lock
+    // until it is killed; returns its process id.
+    std::string HoldRunLock() {
+        const std::string lock =
+            "\"" + (practice_.path() / "Database" / "Tamaro.lock").string() + "\"";
+        std::string pid;
+        RunCommand(
+            "sh -c 'exec 9>>" + lock + "; flock -x 9; exec sleep 60' >/dev/null 2>&1 & echo $!",
+            &pid);
+        while (RunCommand("flock -n " + lock + " true") == 0) usleep(10000);
+        return pid.substr(0, pid.find('\n'));
+    }
+
+    TempDir cfg_{"tamaro-cfg"}, practice_{"tamaro-practice"}, program_{"tamaro-prog"},
+        locks_{"tamaro-locks"};
+};
+
+TEST_P(HeadlessPreviewCheckTest, DryRunPrintsThePlanIsRefusedAsTheCommandAndChangesNothing) {
+    Result r = Run("--dry-run --archive 11,12 --list");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(r.Out("Vorschau: Datentransfer Velunda -> Archiv (2 Patienten)\n")) << r.out;
+    const std::vector<std::string> plan = r.Lines("PLAN\t");
+    ASSERT_EQ(plan.size(), 25u) << r.out;
+    EXPECT_EQ(plan[0], "PLAN\tVelunda.patienten\t2");
+    EXPECT_EQ(plan[23].rfind("PLAN\tKartei.data\t", 0), 0u);
+    long total = 0;
+    for (size_t i = 0; i + 1 < plan.size(); ++i)
+        total += std::stol(plan[i].substr(plan[i].rfind('\t')));
+    EXPECT_EQ(plan[24], "PLAN\ttotal\t" + std::to_string(total));
+    EXPECT_EQ(r.err, "");  // no question
+    EXPECT_TRUE(r.Out("LIST\t11\t") && r.Out("LIST\t12\t")) << r.out;
+    for (const auto& entry : fs::directory_iterator(practice_.path() / "Database"))
+        EXPECT_NE(entry.path().extension(), ".bak") << entry.path();
+
+    // The previews of the archive side; --delete needs no --yes for it.
+    ASSERT_EQ(Run("--archive 11,12").status, 0);
+    r = Run("--dry-run --restore 12 --view archiv --dry-run --delete 11");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_TRUE(r.Out("Vorschau: Datentransfer Archiv -> Velunda (1 Patienten)\n")) << r.out;
+    EXPECT_TRUE(r.Out("Vorschau: Patienten l\xc3\xb6schen aus Archiv (1 Patienten)\n")) << r.out;
+    EXPECT_EQ(r.Lines("PLAN\tArchiv.patienten\t1").size(), 2u) << r.out;
+
+    // Refused with the command's own message, and only right before a run.
+    r = Run("--dry-run --restore 12,99,12");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, Run("--restore 12,99,12").err);
+    EXPECT_TRUE(r.Err("mehrfach angegeben: 12\n")) << r.err;
+    EXPECT_FALSE(r.Out("PLAN")) << r.out;
+    for (const char* bad : {"--dry-run", "--dry-run --check", "--dry-run --list --archive 13"}) {
+        r = Run(bad);
+        EXPECT_EQ(r.status, 1) << bad;
+        EXPECT_EQ(r.out, "") << bad;
+        EXPECT_EQ(r.err,
+                  "tamaro: --dry-run gilt nur unmittelbar vor --archive, --restore oder --delete\n")
+            << bad;
+    }
+}
+
+TEST_P(HeadlessPreviewCheckTest, CheckPrintsItsFindingsWithTheirStatusAndWaitsForARun) {
+    Result r = Run("--check");
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.Lines("CHECK\t"), std::vector<std::string>{"CHECK\ttotal\t0\t0\t0"}) << r.out;
+
+    // An archived patient with an appointment left in Velunda, a run in the
+    // history naming a patient who is gone.
+    ASSERT_EQ(Run("--archive 12").status, 0);
+    Plant({{"data", "insert into termine (tid, pid) values (9001, 12)"},
+           {"archiv", "insert into archist (datum,pidlist) values(1600000000,'12,777')"}});
+    r = Run("--check --archive 11");
+    EXPECT_EQ(r.status, 1);
+    // Every table of the archive that holds rows of 12 follows the one in Velunda.
+    const std::vector<std::string> lines = r.Lines("CHECK\t");
+    ASSERT_GE(lines.size(), 6u) << r.out;
+    const size_t n = lines.size();
+    EXPECT_EQ(lines[0], "CHECK\tboth\t12\tVelunda\tVelunda.termine\t1");
+    EXPECT_EQ(lines[1], "CHECK\tboth\t12\tArchiv\tArchiv.patienten\t1");
+    for (size_t i = 1; i < n - 3; ++i)
+        EXPECT_EQ(lines[i].rfind("CHECK\tboth\t12\tArchiv\tArchiv.", 0), 0u) << lines[i];
+    EXPECT_EQ(lines[n - 3], "CHECK\torphan\t12\tVelunda\tVelunda.termine\t1");
+    EXPECT_EQ(lines[n - 2], "CHECK\thistory\t777\tArchiv\tArchiv.archist\t1");
+    EXPECT_EQ(lines[n - 1], "CHECK\ttotal\t" + std::to_string(n - 2) + "\t1\t1");
+    EXPECT_FALSE(r.Out("Datentransfer")) << r.out;  // no run after a finding
+
+    // A run of another workstation: preview and check wait for it as the
+    // command does.
+    const std::string holder = HoldRunLock();
+    for (const char* args : {"--dry-run --archive 11", "--check"}) {
+        r = Run(args);
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_EQ(r.err,
+                  "[Meldung] Auf diesen Datenbanken l\xc3\xa4uft bereits ein Vorgang (Benutzer "
+                  "unbekannt auf Rechner unbekannt).\nBitte warten Sie, bis er beendet ist.\n")
+            << args;
+        EXPECT_FALSE(r.Out("PLAN") || r.Out("CHECK")) << r.out;
+    }
+    RunCommand("kill " + holder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, HeadlessPreviewCheckTest, ::testing::Values("fdb", "mdb"));
+
+}  // namespace
+
+#endif
