@@ -372,7 +372,14 @@ SQLRETURN StmtHandle::Columns(const std::string& table, const std::string* colum
     if (rows_) return Fail(state::kInvalidCursorState);
     isPrepared_ = false;
     rowCount_ = -1;
+    long long rowsBefore = -1;
+    const bool breaks = FaultInjector::CatalogFails(table, &rowsBefore);
+    if (breaks && rowsBefore < 0)
+        return Fail(state::kGeneralError, FaultInjector::CatalogMessage());
     auto result = std::make_unique<MemoryResultSet>(ColumnsResultColumns());
+    if (breaks)
+        result->BreakAfter(size_t(rowsBefore),
+                           DriverError(state::kGeneralError, FaultInjector::CatalogMessage()));
     std::vector<ColumnInfo> cols = dbc.Conn().TableColumns(table);
     int ordinal = 0;
     for (ColumnInfo& c : cols) {
