@@ -81,8 +81,23 @@ std::vector<int32_t> NumbersHeldOnlyByMoved(ODBCConnection& connection,
             return {};
         SQLRETURN rc;
         while (SqlSucceeded(rc = SQLFetch(stmt.Handle()))) {
-            int32_t nid = 0, count = 0;
-            if (!stmt.GetColumnInt(1, nid) || !stmt.GetColumnInt(2, count)) return {};
+            int32_t nid = 0;
+            int64_t count = 0;
+            SQLLEN indicator = 0;
+            // A count is an 8-byte integer on Firebird, 4 bytes on the Access kind.
+            char buffer[16] = {0};
+            if (!stmt.GetColumnInt(1, nid) ||
+                !stmt.GetColumnData(2, buffer, sizeof buffer, &indicator))
+                return {};
+            if (indicator == 8) {
+                std::memcpy(&count, buffer, sizeof count);
+            } else if (indicator == 4) {
+                int32_t count32 = 0;
+                std::memcpy(&count32, buffer, sizeof count32);
+                count = count32;
+            } else {
+                return {};
+            }
             const auto moved = movedPerNid.find(nid);
             if (moved != movedPerNid.end() && count <= moved->second) safe.push_back(nid);
         }

@@ -263,6 +263,7 @@ TEST_P(UpdateDBTest, AVersionThatCannotBeReadStopsTheUpgrade) {
     // version 67 the ladder then stops at step 2, which is not the point).
     OldArchive(67);
     Exec(a, "delete from dbv");
+    log_.Clear();
     statements_.clear();
     EXPECT_FALSE(UpdateDB(a));
     ASSERT_FALSE(statements_.empty());
