@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/ComboBox.h"
 #include "core/GermanCollation.h"
 
 namespace {
@@ -29,6 +30,15 @@ TEST(GermanCollation, UmlautsWithTheirBaseLettersSharpSAsSsAndNoCase) {
         }
     EXPECT_LT(CompareGerman("", "a"), 0);
     EXPECT_LT(CompareGerman("Ab", "abc"), 0);
+
+    // A sorted list (the headless login's) files each entry in its place and
+    // keeps the selected one selected.
+    ComboBoxModel list(true);
+    list.AddString("Zander");
+    list.SetCurSel(0);
+    EXPECT_EQ(list.AddString("Ärztin"), 0);
+    EXPECT_EQ(list.AddString("Öhler"), 1);
+    EXPECT_EQ(list.GetItemText(list.GetCurSel()), "Zander");
 }
 
 }  // namespace

@@ -125,31 +125,6 @@ TEST_P(LoginTest, TwoPassesListTheLiveUsersAndPreselectTheDoctor) {
     EXPECT_EQ(Listed(), Texts{"mueller"});
 }
 
-// The list is alphabetical as German sorts: Ä with A, ß as ss, no case; with
-// no user of the preset doctor the first of that order is selected.
-TEST_P(LoginTest, UsersInGermanAlphabeticalOrder) {
-    int lid = 20;
-    for (const char* login : {"Zander", "Öhler", "Straßer", "Strasser", "Ärztin", "bauer"}) {
-        Exec("insert into passwd (lid, login, passwort, aid, deleted) values(" +
-             std::to_string(lid) + ", '" + login + "', '', " + std::to_string(lid) + ", 0)");
-        ++lid;
-    }
-    ComboBoxModel users(true);
-    PresetAid = 99;
-    dlg_.OnInitDialog(users);
-    Texts names;
-    for (int i = 0; i < users.GetCount(); ++i) names.push_back(users.GetItemText(i));
-    EXPECT_EQ(names, (Texts{"Ärztin", "bauer", "empfang", "mueller", "Öhler", "schmidt", "Strasser",
-                            "Straßer", "Zander"}));
-    EXPECT_EQ(users.GetCurSel(), 0);
-    EXPECT_EQ(users.GetItemData(0), 24);
-    // The preset doctor's user stays selected while later entries sort in.
-    ComboBoxModel preset(true);
-    PresetAid = 3;
-    dlg_.OnInitDialog(preset);
-    EXPECT_EQ(preset.GetItemText(preset.GetCurSel()), "schmidt");
-}
-
 TEST_P(LoginTest, PasswordMatchesItsStoredFormByLengthAndBytes) {
     EXPECT_FALSE(Login("mueller", "GEHEIM"));
     EXPECT_EQ(boxes_.Texts(), kWrongPassword);
