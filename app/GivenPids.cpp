@@ -49,6 +49,13 @@ bool FindPatients(ArchiveDbPair& db, const std::vector<int32_t>& pids,
     return true;
 }
 
+// The refusal's line for ids that the side does not hold.
+std::string MissingLine(const ArchiveDbPair& source, const std::vector<int32_t>& missing) {
+    return std::string("\n• nicht ") +
+           (source.DisplayName == "Archiv" ? "im Archiv" : "in Velunda") +
+           " vorhanden: " + JoinIds(missing);
+}
+
 }  // namespace
 
 bool ParsePidList(const std::string& text, std::vector<int32_t>& pids) {
@@ -109,15 +116,20 @@ bool AdmitGivenPids(ArchiveDbPair* source, bool openBusiness, const std::vector<
 
     std::string text = "Diese Patienten können nicht " + participle + " werden:";
     if (!twice.empty()) text += "\n• mehrfach angegeben: " + JoinIds(twice);
-    if (!missing.empty())
-        text += std::string("\n• nicht ") +
-                (source->DisplayName == "Archiv" ? "im Archiv" : "in Velunda") +
-                " vorhanden: " + JoinIds(missing);
+    if (!missing.empty()) text += MissingLine(*source, missing);
     if (!hidden.empty())
         text +=
             "\n• mit offenen Leistungen, Rechnungen, eDokus, leeren Scheinen oder "
             "Kassenbucheinträgen: " +
             JoinIds(hidden);
     ShowMessage(text + "\nDer Vorgang wird nicht gestartet.");
+    return false;
+}
+
+bool AdmitShownPatient(ArchiveDbPair* source, int32_t pid) {
+    std::unordered_set<int32_t> found;
+    if (!FindPatients(*source, {pid}, found)) return false;
+    if (found.count(pid)) return true;
+    ShowMessage("Dieser Patient kann nicht angezeigt werden:" + MissingLine(*source, {pid}));
     return false;
 }

@@ -24,3 +24,9 @@ std::string JoinPids(const std::vector<int32_t>& pids);
 // red and refuses too. True when the run may start.
 bool AdmitGivenPids(ArchiveDbPair* source, bool openBusiness, const std::vector<int32_t>& pids,
                     const std::string& participle);
+
+// The patient that a display command (--info) names: refused, in a message
+// box that names it, when the source side's main database does not hold it;
+// a failed query is reported in red. Nothing is started either way, so the
+// refusal does not say so. True when the patient may be shown.
+bool AdmitShownPatient(ArchiveDbPair* source, int32_t pid);

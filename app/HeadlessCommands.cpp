@@ -63,15 +63,19 @@ bool RunHeadlessCommand(MainDialogCore& core, HeadlessView& view, HeadlessComman
             core.OnArchiveView();
             return core.Runs().TransferGiven(view, argument);
         case HeadlessCommand::Delete: {
-            const bool deleted = core.Runs().DeleteGiven(view, argument);
-            if (!deleted && !confirmed)
+            bool declined = false;
+            const bool deleted = core.Runs().DeleteGiven(view, argument, &declined);
+            // Only when the question was the reason: a list refused before it
+            // would not be deleted with --yes either.
+            if (declined && !confirmed)
                 ReportHeadlessError("--delete: ohne --yes wird nichts gelöscht");
             return deleted;
         }
         case HeadlessCommand::Info: {
             std::vector<int32_t> pid;
             ArchiveDbPair* source = core.Databases().SourceList;
-            if (!ParsePidList(argument, pid) || !AdmitGivenPids(source, false, pid, "angezeigt"))
+            if (!ParsePidList(argument, pid) || pid.size() != 1 ||
+                !AdmitShownPatient(source, pid.front()))
                 return false;
             view.ShowPatientInfo(pid.front(), source);
             return true;

@@ -46,7 +46,7 @@ bool HeadlessLogin::ReadPassword(std::string& password) const {
 bool HeadlessLogin::Show(ODBCConnection& main) {
     if (!wanted_) return true;
     LoginDialogCore dialog(main);
-    ComboBoxModel users;
+    ComboBoxModel users(true);  // sorted, as the dialog's list
     dialog.OnInitDialog(users);
     int found = -1;
     for (int i = 0; i < users.GetCount() && found < 0; ++i)

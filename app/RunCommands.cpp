@@ -104,7 +104,8 @@ void RunCommands::OnDelete(IMainView& view) {
     Delete(view, pids, count);
 }
 
-bool RunCommands::DeleteGiven(IMainView& view, const std::string& pidText) {
+bool RunCommands::DeleteGiven(IMainView& view, const std::string& pidText, bool* declined) {
+    if (declined) *declined = false;
     if (hold_.Busy()) return false;
     const bool velunda = VelundaView();
     if (velunda && AnySiblingRunning(true)) return false;
@@ -112,14 +113,17 @@ bool RunCommands::DeleteGiven(IMainView& view, const std::string& pidText) {
     if (!ParsePidList(pidText, pids) ||
         !AdmitGivenPids(set_.SourceList, velunda, pids, Participle("löschen")))
         return false;
-    return Delete(view, JoinPids(pids), int(pids.size()));
+    return Delete(view, JoinPids(pids), int(pids.size()), declined);
 }
 
-bool RunCommands::Delete(IMainView& view, const std::string& pids, int count) {
+bool RunCommands::Delete(IMainView& view, const std::string& pids, int count, bool* declined) {
     char question[160];
     std::snprintf(question, sizeof question,
                   "Wollen Sie die %d selektierten Einträge wirklich löschen?", count);
-    if (!AskYesNo(question, false)) return false;
+    if (!AskYesNo(question, false)) {
+        if (declined) *declined = true;
+        return false;
+    }
     bool ok;
     {
         CommandHold::Run run(hold_, view);

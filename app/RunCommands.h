@@ -25,14 +25,16 @@ class RunCommands {
     // F4 and F6 on the patients of a pid list ("12,40,7") instead of the
     // ticks; the list is refused, naming them, when it gives a patient twice,
     // names one the view's side does not hold, or (Velunda view) one that the
-    // list hides for open business. True when the run succeeded.
+    // list hides for open business. True when the run succeeded. *declined
+    // tells whether the question was answered No (and not the list refused
+    // before it).
     bool TransferGiven(IMainView& view, const std::string& pids);
-    bool DeleteGiven(IMainView& view, const std::string& pids);
+    bool DeleteGiven(IMainView& view, const std::string& pids, bool* declined = nullptr);
 
   private:
     // The question, the run, the refill; true when the run succeeded.
     bool Transfer(IMainView& view, const std::string& verb, const std::string& pids, int count);
-    bool Delete(IMainView& view, const std::string& pids, int count);
+    bool Delete(IMainView& view, const std::string& pids, int count, bool* declined = nullptr);
     bool VelundaView() const;
 
     DatabaseSet& set_;

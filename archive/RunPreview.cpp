@@ -55,6 +55,7 @@ const char* RunParticiple(RunKind kind) {
         case RunKind::Restore:
             return "restauriert";
         case RunKind::Delete:
+        case RunKind::Maintenance:
             break;
     }
     return "gelöscht";

@@ -149,31 +149,18 @@ bool Run(ArchiveDbPair& archive, const std::string& sql) {
     return !archive.Connection.RunSQL(sql);
 }
 
-// The stored version: 0 without table "dbv" (or when it cannot be read);
-// 1 when the table exists without its row, which only the first step's
-// create leaves behind, so that a ladder stopped at the insert resumes there.
-int32_t StoredVersion(ODBCConnection& connection) {
-    ODBCStmt stmt(connection);
-    int32_t version = 0;
-    if (stmt.ExecDirect("select val from dbv")) {
-        if (!stmt.Fetch())
-            version = 1;
-        else if (!stmt.GetColumnInt(1, version))
-            version = 0;
-    }
-    stmt.Reset();
-    return version;
-}
-
-// Integer column n of the current row as SQL text; a null value stays null
-// rather than taking whatever an earlier read left in the buffer.
-std::string IntegerLiteral(ODBCStmt& stmt, SQLUSMALLINT n) {
+// Integer column n of the current row. False when it cannot be read; a null
+// value sets isNull and leaves value 0 rather than taking whatever an earlier
+// read left in the buffer.
+bool ReadInteger(ODBCStmt& stmt, SQLUSMALLINT n, int32_t& value, bool& isNull) {
     char buffer[64] = {0};
     SQLLEN indicator = 0;
-    if (!stmt.GetColumnData(n, buffer, sizeof buffer, &indicator) || indicator == SQL_NULL_DATA)
-        return "null";
-    int32_t value = 0;
-    if (indicator == 1) {
+    value = 0;
+    isNull = false;
+    if (!stmt.GetColumnData(n, buffer, sizeof buffer, &indicator)) return false;
+    if (indicator == SQL_NULL_DATA) {
+        isNull = true;
+    } else if (indicator == 1) {
         value = static_cast<signed char>(buffer[0]);
     } else if (indicator == 2) {
         int16_t v16;
@@ -182,7 +169,62 @@ std::string IntegerLiteral(ODBCStmt& stmt, SQLUSMALLINT n) {
     } else {
         std::memcpy(&value, buffer, sizeof value);
     }
+    return true;
+}
+
+// Integer column n as SQL text; null when it is null or cannot be read.
+std::string IntegerLiteral(ODBCStmt& stmt, SQLUSMALLINT n) {
+    int32_t value = 0;
+    bool isNull = false;
+    if (!ReadInteger(stmt, n, value, isNull) || isNull) return "null";
     return std::to_string(value);
+}
+
+// Whether the archive has a table "dbv", from the column catalog: a table
+// with columns exists. False also when the catalog cannot be read.
+bool CatalogShowsNoDbv(ODBCConnection& connection) {
+    ODBCStmt stmt(connection);
+    char table[] = "dbv";
+    SQLRETURN rc = SQLColumns(stmt.Handle(), nullptr, SQL_NTS, nullptr, SQL_NTS,
+                              reinterpret_cast<SQLCHAR*>(table), SQL_NTS, nullptr, SQL_NTS);
+    if (!SqlSucceeded(rc)) return false;
+    return SQLFetch(stmt.Handle()) == SQL_NO_DATA;
+}
+
+// The stored version: 0 without table "dbv", 1 when the table exists without
+// its row, which only the first step's create leaves behind, so that a ladder
+// stopped at the insert resumes there. False when the version cannot be read
+// (a query on an existing table, a fetch or a read that fails): that must not
+// pass for an archive without a version, or an archive at the current version
+// would run the ladder from the start and get a second row in "dbv". The
+// failure is then a red line.
+bool ReadStoredVersion(ODBCConnection& connection, int32_t& version) {
+    version = 0;
+    ODBCStmt stmt(connection);
+    std::string error;
+    bool read = false;
+    if (!stmt.ExecDirect("select val from dbv")) {
+        error = connection.GetErrorText(stmt.Handle());
+        read = CatalogShowsNoDbv(connection);
+    } else {
+        const SQLRETURN rc = SQLFetch(stmt.Handle());
+        if (rc == SQL_NO_DATA) {
+            version = 1;
+            read = true;
+        } else if (SqlSucceeded(rc)) {
+            // A null version leaves 0; the first step then finds the table
+            // and stops with its message.
+            bool isNull = false;
+            read = ReadInteger(stmt, 1, version, isNull);
+        }
+        if (!read) error = connection.GetErrorText(stmt.Handle());
+    }
+    stmt.Reset();
+    if (!read) {
+        version = 0;
+        AppendLog("Fehler in UpdateDB: " + error, ColourRed);
+    }
+    return read;
 }
 
 // Copies the prescriptions of "rezepte" into the new table "docmed" and
@@ -253,7 +295,8 @@ bool RunStep(ArchiveDbPair& archive, const Step& step) {
 
 bool UpdateDB(ArchiveDbPair& archive) {
     ODBCConnection& connection = archive.Connection;
-    const int32_t start = StoredVersion(connection);
+    int32_t start = 0;
+    if (!ReadStoredVersion(connection, start)) return false;
     int32_t version = start;
     bool result = false;
     if (version >= 0 && version <= CurrentDbVersion) {

@@ -12,5 +12,6 @@ constexpr int32_t CurrentDbVersion = 68;
 // Runs the steps from the stored version up to CurrentDbVersion on the
 // archive's connection and stores the version reached. True when the archive
 // is at the current version afterwards. A stored version above it (or below
-// 0) logs "Versionskonflikt." in red and changes nothing.
+// 0) logs "Versionskonflikt." in red and changes nothing; so does a version
+// that cannot be read ("Fehler in UpdateDB: " and the driver's text).
 bool UpdateDB(ArchiveDbPair& archive);

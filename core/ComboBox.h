@@ -3,9 +3,12 @@
 // boxes to this; tests and the headless front end use ComboBoxModel.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "core/GermanCollation.h"
 
 class IComboBox {
 public:
@@ -22,13 +25,23 @@ public:
     virtual bool IsWindowEnabled() const = 0;
 };
 
-// In-memory drop-down list; items keep the order in which they were added.
+// In-memory drop-down list; items keep the order in which they were added,
+// or, sorted, the alphabetical order of German (CompareGerman), as the
+// window's sorted lists keep it.
 class ComboBoxModel : public IComboBox {
 public:
+    explicit ComboBoxModel(bool sorted = false) : sorted_(sorted) {}
     void ResetContent() override { items_.clear(); sel_ = -1; }
     int AddString(const std::string& text) override {
-        items_.push_back({text, 0});
-        return int(items_.size()) - 1;
+        size_t index = items_.size();
+        if (sorted_) {
+            index = 0;
+            while (index < items_.size() && CompareGerman(items_[index].text, text) <= 0) ++index;
+        }
+        items_.insert(items_.begin() + std::ptrdiff_t(index), {text, 0});
+        // The selected entry stays selected, as in the window's list.
+        if (sel_ >= int(index)) ++sel_;
+        return int(index);
     }
     void SetItemData(int i, int32_t d) override {
         if (i >= 0 && i < GetCount()) items_[size_t(i)].data = d;
@@ -50,6 +63,7 @@ private:
         std::string text;
         int32_t data;
     };
+    bool sorted_ = false;
     std::vector<Item> items_;
     int sel_ = -1;
     bool enabled_ = true;

@@ -36,6 +36,11 @@ struct PatientProfile {
     bool unbilled = false;
     Unbilled unbilledService{-1, 1};
     bool settledReInvoice = false;  // an invoice of re_rechnungen that is settled
+    // Rows whose sid is null: a billing record, which no service can refer
+    // to (open business), and a billed service, which refers to no record
+    // (none).
+    bool nullSidRecord = false;
+    bool nullSidService = false;
     // Rows in every optional table, so that small practices cover all tables.
     bool full = false;
 };

@@ -281,6 +281,8 @@ void PracticeGenerator::AddCaseProfiles() {
         Settled,
         NoService,
         PrivatNull,
+        NullSidRecord,
+        NullSidService,
         Plain
     };
     struct Case {
@@ -313,6 +315,10 @@ void PracticeGenerator::AddCaseProfiles() {
         {"Roth", "Rita", 5, 1, What::Plain, {}},
         {"Sauer", "Stefan", 3, 2, What::Plain, {}},
         {"Thiel", "Tanja", 4, 3, What::Plain, {}},
+        // A billing record without sid is empty; a billed service without
+        // sid leaves the patient's record its services.
+        {"Ulrich", "Uwe", 3, 0, What::NullSidRecord, {}},
+        {"Vogt", "Vera", 2, 0, What::NullSidService, {}},
     };
     const int64_t now = opt_.now;
     for (const Case& c : cases) {
@@ -356,6 +362,12 @@ void PracticeGenerator::AddCaseProfiles() {
                 break;
             case What::PrivatNull:
                 p.privatNull = true;
+                break;
+            case What::NullSidRecord:
+                p.nullSidRecord = true;
+                break;
+            case What::NullSidService:
+                p.nullSidService = true;
                 break;
             case What::Plain:
                 break;
@@ -779,6 +791,30 @@ void PracticeGenerator::WriteServices(BatchWriter& s, const PatientProfile& p) {
                    .Real("betrag", 12.5)
                    .Int("gordnung", u.gordnung)
                    .Int("abrechnung", 0));
+    }
+    if (p.nullSidRecord) {
+        Put(s, InsertBuilder(k, "scheine")
+                   .Int("pid", p.pid)
+                   .Int("aid", p.aid)
+                   .Int("quartal", Quarter(p.lastVisit))
+                   .Int("datum", p.lastVisit)
+                   .Date("ausstellung", p.lastVisit)
+                   .Int("scheinart", 0)
+                   .Int("gordnung", gordnung));
+    }
+    if (p.nullSidService) {
+        Put(s, InsertBuilder(k, "abrechnungen")
+                   .Int("zid", ++zid)
+                   .Int("pid", p.pid)
+                   .Int("aid", p.aid)
+                   .Int("datum", p.lastVisit)
+                   .Text("ziffer", "03000")
+                   .Int("anzahl", 1)
+                   .Int("multiplikator", 1)
+                   .Real("faktor", 1.0, 1)
+                   .Real("betrag", 12.5)
+                   .Int("gordnung", 1)
+                   .Int("abrechnung", 1));
     }
     if (p.emptySchein) {
         Put(s, InsertBuilder(k, "scheine")

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
@@ -306,6 +307,18 @@ bool CTamaroDlg::eventFilter(QObject* watched, QEvent* event) {
     // like the key pre-translation of a dialog. Alt+F4 stays the window
     // manager's.
     const QEvent::Type type = event->type();
+    // A double click on a row reaches OnListDoubleClick as the table's
+    // signal; one below the last row highlights nothing, as a click there
+    // does in a list view, and then runs F5's command as well.
+    if (type == QEvent::MouseButtonDblClick && list_ && watched == list_->viewport()) {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton &&
+            !list_->indexAt(mouse->position().toPoint()).isValid()) {
+            list_->clearSelection();
+            OnListDoubleClick();
+            return true;
+        }
+    }
     if ((type == QEvent::KeyPress || type == QEvent::ShortcutOverride) && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this) {
         auto* key = static_cast<QKeyEvent*>(event);
@@ -420,7 +433,7 @@ void CTamaroDlg::OnCheck() {
 }
 
 void CTamaroDlg::OnListDoubleClick() {
-    if (fkeys_[4]->isEnabled()) OnPatientInfo();
+    OnPatientInfo();
 }
 
 void CTamaroDlg::OnPrint() {

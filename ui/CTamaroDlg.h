@@ -100,7 +100,8 @@ class CTamaroDlg : public QDialog {
     virtual void OnCheck();
     virtual void OnPrint();
     virtual void OnSave();
-    // Runs F5, as its key does: only while button 1013 is enabled.
+    // Runs F5's command, also while its button is disabled after a start-up
+    // problem; the command itself refuses during a run.
     virtual void OnListDoubleClick();
 
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QSignalBlocker>
 
+#include "core/GermanCollation.h"
 #include "ui/QtCp1252.h"
 
 void QtComboBox::ResetContent() {
@@ -16,8 +17,7 @@ int QtComboBox::AddString(const std::string& text) {
     int index = box_->count();
     if (sorted_) {
         index = 0;
-        while (index < box_->count() &&
-               QString::compare(box_->itemText(index), q, Qt::CaseInsensitive) <= 0)
+        while (index < box_->count() && CompareGerman(ToCp1252(box_->itemText(index)), text) <= 0)
             ++index;
     }
     // QComboBox selects the first item added to an empty box; keep the old

@@ -1,7 +1,8 @@
 // The engine's drop-down list interface over a QComboBox; item data is kept
 // as the item's Qt user data. Like a Windows combo box, adding items leaves
 // the selection as it was (none at first), so a filter read from an
-// untouched list stays off.
+// untouched list stays off. A sorted list keeps the alphabetical order of
+// German (CompareGerman).
 #pragma once
 
 #include "core/ComboBox.h"

@@ -38,4 +38,19 @@ bool FaultInjector::ShouldFail(const std::string& sql) {
     return ++counted == n + 1;
 }
 
+bool FaultInjector::CatalogFails(const std::string& table, long long* rowsBefore) {
+    const char* setting = std::getenv("TAMARO_ODBC_FAIL_CATALOG");
+    if (!setting || !*setting) return false;
+    std::string name = setting;
+    *rowsBefore = -1;
+    const size_t colon = name.rfind(':');
+    if (colon != std::string::npos) {
+        char* end = nullptr;
+        const long long n = std::strtoll(name.c_str() + colon + 1, &end, 10);
+        if (end != name.c_str() + colon + 1 && *end == 0 && n >= 0) *rowsBefore = n;
+        name.resize(colon);
+    }
+    return name.size() == table.size() && ContainsNoCase(table, name);  // equal without case
+}
+
 }  // namespace odbcdrv

@@ -6,7 +6,13 @@
 //   TAMARO_ODBC_FAIL_MATCH=t   only executions whose SQL text contains t
 //                              (without regard to case) are counted.
 // Both variables are read at each execution; changing either starts the
-// count afresh. Without them nothing happens.
+// count afresh.
+//   TAMARO_ODBC_FAIL_CATALOG=t[:n]  the column catalog (SQLColumns) of table
+//                              t (without regard to case) fails with the
+//                              message "Injected fault
+//                              (TAMARO_ODBC_FAIL_CATALOG)": at the call, or,
+//                              with n, at the fetch after its n-th row.
+// Without them nothing happens.
 #pragma once
 
 #include <string>
@@ -18,6 +24,10 @@ class FaultInjector {
     // Counts the execution of `sql`; true when this one is to fail.
     static bool ShouldFail(const std::string& sql);
     static const char* Message() { return "Injected fault (TAMARO_ODBC_FAIL_AFTER)"; }
+    // Whether the column catalog of `table` is to fail; *rowsBefore receives
+    // the rows it delivers first, -1 when the call itself fails.
+    static bool CatalogFails(const std::string& table, long long* rowsBefore);
+    static const char* CatalogMessage() { return "Injected fault (TAMARO_ODBC_FAIL_CATALOG)"; }
 };
 
 }  // namespace odbcdrv

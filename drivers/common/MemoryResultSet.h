@@ -3,6 +3,8 @@
 // SQLFetch/SQLGetData path like any engine result.
 #pragma once
 
+#include <memory>
+
 #include "common/Backend.h"
 
 namespace odbcdrv {
@@ -11,6 +13,11 @@ class MemoryResultSet : public ResultSet {
   public:
     explicit MemoryResultSet(std::vector<ColumnInfo> columns) : columns_(std::move(columns)) {}
     void AddRow(std::vector<Value> row) { rows_.push_back(std::move(row)); }
+    // The fetch after the first `rows` rows fails with this error (a test hook).
+    void BreakAfter(size_t rows, DriverError error) {
+        breakAfter_ = rows;
+        breakError_ = std::make_unique<DriverError>(std::move(error));
+    }
     const std::vector<ColumnInfo>& Columns() const override { return columns_; }
     bool Next(std::vector<Value>& row) override;
 
@@ -18,6 +25,8 @@ class MemoryResultSet : public ResultSet {
     std::vector<ColumnInfo> columns_;
     std::vector<std::vector<Value>> rows_;
     size_t next_ = 0;
+    size_t breakAfter_ = 0;
+    std::unique_ptr<DriverError> breakError_;
 };
 
 }  // namespace odbcdrv

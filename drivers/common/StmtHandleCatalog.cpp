@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "common/FaultInjector.h"
 #include "common/CatalogResults.h"
 #include "common/MemoryResultSet.h"
 #include "common/SearchPattern.h"
@@ -84,6 +85,15 @@ SQLRETURN StmtHandle::Columns(const std::string* table, const std::string* colum
     }
     SearchPattern columnPattern(column, metadataId_);
     auto result = std::make_unique<MemoryResultSet>(CatalogResults::ColumnsShape());
+    // Tests make the catalog of one table fail, at once or after some rows.
+    if (tables.size() == 1) {
+        long long rowsBefore = -1;
+        if (FaultInjector::CatalogFails(tables.front(), &rowsBefore)) {
+            if (rowsBefore < 0) return Fail(state::kGeneralError, FaultInjector::CatalogMessage());
+            result->BreakAfter(size_t(rowsBefore),
+                               DriverError(state::kGeneralError, FaultInjector::CatalogMessage()));
+        }
+    }
     for (const std::string& name : tables) {
         int ordinal = 0;
         for (const ColumnInfo& c : Described(conn.TableColumns(name))) {

@@ -1,5 +1,5 @@
 // The patient list on practices of both kinds made with the fixed cases of
-// tamaro-mkpractice (--patients 0 --cases: pids 1 to 19, Abel to Thiel), in
+// tamaro-mkpractice (--patients 0 --cases: pids 1 to 21, Abel to Vogt), in
 // a fixed time zone with daylight saving.
 #include <gtest/gtest.h>
 
@@ -128,6 +128,10 @@ TEST_P(PatientListTest, VelundaListHidesOpenBusinessAndShowsTheRestOfTheDoctorsP
                           "14|O'Neill, Nora|Kasse|" + day + "|1",
                           "15|Pohl, Paul||" + day + "|1",    // privatpatient null
                           "16|Quast, Petra||" + day + "|1",  // privatpatient 7
+                          // A billed service without sid: no open business
+                          // (a "not in" query for empty records would find
+                          // none at all, and list Iske).
+                          "21|Vogt, Vera|Kasse|" + day + "|1",
                       }));
 
     const auto lines = LogLines();
@@ -135,13 +139,15 @@ TEST_P(PatientListTest, VelundaListHidesOpenBusinessAndShowsTheRestOfTheDoctorsP
     EXPECT_EQ(lines[0].text, "Patientenliste (Velunda) erstellen...");
     EXPECT_EQ(lines[0].colour, ColourBlue);
     // Abel to Iske: one patient for each of the six queries (three for the
-    // unbilled services).
-    EXPECT_EQ(lines[1].text,
-              "• 9 Patienten mit offenen Leistungen, offenen eDokus, leeren Scheinen oder "
-              "Kassenbucheinträgen werden ausgeblendet");
+    // unbilled services); Ulrich, of doctor 3, for his billing record
+    // without sid.
+    const std::string hidden =
+        "• 10 Patienten mit offenen Leistungen, offenen eDokus, leeren Scheinen oder "
+        "Kassenbucheinträgen werden ausgeblendet";
+    EXPECT_EQ(lines[1].text, hidden);
     EXPECT_EQ(lines[2].text, "• Neuste Leistungen sammeln...");
     EXPECT_EQ(lines[3].text, "• Patienten sammeln...");
-    EXPECT_EQ(lines[4].text, "7 Patienten ausgewählt.");
+    EXPECT_EQ(lines[4].text, "8 Patienten ausgewählt.");
     EXPECT_EQ(lines[4].colour, ColourCount);
     EXPECT_TRUE(std::regex_match(lines[5].text, std::regex(R"(Bereit \(\d+\.\d{3}s\))")));
     EXPECT_EQ(lines[5].colour, ColourReady);
@@ -154,14 +160,18 @@ TEST_P(PatientListTest, VelundaListHidesOpenBusinessAndShowsTheRestOfTheDoctorsP
     EXPECT_TRUE(view_.Patients().Redraws());
 
     // Another doctor's patients; patients of the hidden doctor 5 are listed
-    // under none of the visible ones.
+    // under none of the visible ones. The hidden count is that of the whole
+    // practice, whichever doctor is chosen.
     view_.Doctors().SetCurSel(1);
     ASSERT_EQ(view_.Doctors().GetItemData(1), 3);
     Fill();
     EXPECT_EQ(Rows(), (std::vector<std::string>{"18|Sauer, Stefan|BG|" + day + "|1"}));
+    EXPECT_EQ(LogTexts()[1], hidden);
+    EXPECT_EQ(LogTexts()[4], "1 Patienten ausgewählt.");
     view_.Doctors().SetCurSel(-1);
     Fill();
-    EXPECT_EQ(Pids(), (std::vector<int>{10, 11, 12, 13, 14, 15, 16, 17, 18, 19}));
+    EXPECT_EQ(Pids(), (std::vector<int>{10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 21}));
+    EXPECT_EQ(LogTexts()[1], hidden);
     EXPECT_EQ(view_.Patients().GetItemText(9, 1), "Krankenh.");
 }
 
@@ -178,10 +188,10 @@ TEST_P(PatientListTest, EveryFailingQueryIsReportedAndTheListIsBuiltAnyway) {
         {"from dmp_form", "Fehler in FillList-4a: ", {3}, true},
         {"from kassenbuch", "Fehler in FillList-5: ", {4}, true},
         {"gordnung in (1,5,6)", "Fehler in FillList-3: ", {5, 6, 7, 8}, true},
-        {"from scheine", "Fehler in FillList-4: ", {9}, true},
+        {"from scheine", "Fehler in FillList-4: ", {9}, true},  // Ulrich: doctor 3
         {"max(datum)", "Fehler in FillList-1: ", {}, false},
     };
-    const std::vector<int> normal = {10, 11, 12, 13, 14, 15, 16};
+    const std::vector<int> normal = {10, 11, 12, 13, 14, 15, 16, 21};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.match);
         Fail(c.match);
@@ -284,13 +294,13 @@ TEST_P(PatientListTest, NameFilterTakesApostrophesAndThePidPresetTicksOneRow) {
     view_.SetNameFilter("");
     PresetPid = 13;
     Fill();
-    ASSERT_EQ(Pids(), (std::vector<int>{10, 11, 12, 13, 14, 15, 16}));
-    for (int r = 0; r < 7; ++r) EXPECT_EQ(view_.Patients().GetCheck(r), r == 3) << r;
+    ASSERT_EQ(Pids(), (std::vector<int>{10, 11, 12, 13, 14, 15, 16, 21}));
+    for (int r = 0; r < 8; ++r) EXPECT_EQ(view_.Patients().GetCheck(r), r == 3) << r;
     EXPECT_EQ(view_.Patients().VisibleRow(), 3);
 
     PresetPid = 1;  // hidden: nothing is ticked, nothing scrolled to
     Fill();
-    for (int r = 0; r < 7; ++r) EXPECT_FALSE(view_.Patients().GetCheck(r)) << r;
+    for (int r = 0; r < 8; ++r) EXPECT_FALSE(view_.Patients().GetCheck(r)) << r;
     EXPECT_EQ(view_.Patients().VisibleRow(), -1);
 }
 
@@ -371,7 +381,7 @@ TEST_P(PatientListTest, EachViewKeepsItsOwnRange) {
     EXPECT_EQ(view_.GetPickerTime(IDC_SERVICE_FROM), kJan1990);
     EXPECT_EQ(view_.GetPickerTime(IDC_SERVICE_TO), kNov2022);
     EXPECT_EQ(config.GetInt("Archiv.Max", 0), 1650000000);
-    EXPECT_EQ(Pids().size(), 7u);
+    EXPECT_EQ(Pids().size(), 8u);
 
     // Without an archive connection the archive view only empties the list.
     set_->Archive.Connection.Disconnect();

@@ -1,6 +1,10 @@
 // Old notes of the archive move into "data" with ids from karteiData.id.
+#include <sqlite3.h>
+
+#include <algorithm>
 #include <filesystem>
 
+#include "archive/DatabaseBackup.h"
 #include "archive/MigrateNotes.h"
 #include "core/Globals.h"
 #include "db/ODBCStmt.h"
@@ -132,6 +136,85 @@ TEST_P(MigrateNotesTest, NotesThatCouldNotBeWrittenStay) {
     MigrateNotes(set_->Archive);
     EXPECT_EQ(Count(set_->Archive, "select count(*) from notizen"), 0);
     EXPECT_EQ(Count(set_->Archive, "select count(*) from data where cid=4"), 7);
+}
+
+// A stop leaves every note that was not moved, also one read after the stop
+// that shares its number with a moved note; so does a read that breaks off.
+TEST_P(MigrateNotesTest, AStopDeletesNoNoteThatWasNotMoved) {
+    Install(PracticePatients);
+    ArchiveDbPair& a = set_->Archive;
+    auto notes = [&] {
+        std::vector<std::string> texts;
+        for (const auto& row : Query(a, "select notiz from notizen")) texts.push_back(row[0]);
+        std::sort(texts.begin(), texts.end());
+        return texts;
+    };
+    Notes({{1, "erste"}, {2, "zweite"}, {1, "dritte"}});
+    // One id left: the second note finds none.
+    testenv::WriteFile(IdFile(), "2147483646");
+    MigrateNotes(a);
+    EXPECT_EQ(boxes_.Texts(), std::vector<std::string>{"Fehler in getID(2) - Verbindung zum "
+                                                       "Netzwerk wurde unterbrochen oder "
+                                                       "ID-Datei defekt."});
+    ASSERT_EQ(Starting("insert").size(), 1u);
+    EXPECT_EQ(Starting("insert")[0].rfind(
+                  "insert into data (did, pid, aid, cid, datum, txt, flags, deleted, created) "
+                  "values(2147483646, 7, 2, 4, ",
+                  0),
+              0u);
+    EXPECT_TRUE(Starting("delete").empty()) << Starting("delete")[0];
+    EXPECT_EQ(notes(), (std::vector<std::string>{"dritte", "erste", "zweite"}));
+
+    // With ids to be had again, the notes left move at the next start;
+    // "erste" a second time, since the number it shares with "dritte" kept
+    // it in "notizen".
+    std::filesystem::remove(IdFile());
+    MigrateNotes(a);
+    EXPECT_TRUE(notes().empty());
+    EXPECT_EQ(Count(a, "select count(*) from data where cid=4 and pid=7"), 4);
+}
+
+// A note that no fetch delivers breaks the read off there; only numbers that
+// no other note of the table carries are deleted then. On Firebird the notes
+// are read through a view that divides by zero at the third; the Access kind
+// is an SQLite file underneath, where a number column can be given a text.
+TEST_P(MigrateNotesTest, AReadThatBreaksOffDeletesOnlyNumbersHeldByMovedNotes) {
+    Install(PracticePatients);
+    ArchiveDbPair& a = set_->Archive;
+    if (Kind() == DatabaseKind::Firebird) {
+        Exec(a, "drop table notizen");
+        Exec(a,
+             "create table notizrows (seq integer, nid integer, pid integer, aid integer, datum "
+             "integer, notiz blob sub_type text)");
+        Exec(a,
+             "create view notizen (nid, pid, aid, datum, notiz) as select nid, pid, aid, "
+             "cast(datum + 0 / (3 - seq) as integer), notiz from notizrows");
+        int seq = 0;
+        for (const auto& [nid, text] : std::vector<std::pair<int, std::string>>{
+                 {1, "erste"}, {2, "zweite"}, {1, "dritte"}, {3, "vierte"}})
+            Exec(a, "insert into notizrows values (" + std::to_string(++seq) + ", " +
+                        std::to_string(nid) + ", 7, 2, 0, '" + text + "')");
+    } else {
+        Notes({{1, "erste"}, {2, "zweite"}});
+        a.Connection.Disconnect();
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(DatabasePath(a).c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, "pragma ignore_check_constraints=1", nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db,
+                               "insert into notizen (nid, pid, aid, datum, notiz) values (1, 7, 2, "
+                               "'kaputt', 'dritte'), (3, 7, 2, 0, 'vierte')",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+        ASSERT_TRUE(Connect(a));
+    }
+
+    MigrateNotes(a);
+    EXPECT_EQ(Starting("insert").size(), 2u);
+    EXPECT_EQ(Starting("delete"), std::vector<std::string>{"delete from notizen where nid in (2)"});
+    EXPECT_EQ(Count(a, "select count(*) from notizen where nid=1"), 2);
+    EXPECT_EQ(Count(a, "select count(*) from notizen where nid=3"), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, MigrateNotesTest,

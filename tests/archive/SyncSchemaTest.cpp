@@ -139,6 +139,50 @@ TEST_P(SyncSchemaTest, NamesMatchWithoutCaseAndUnknownTablesAreReported) {
     source.Connection.Disconnect();
 }
 
+// A column catalog that breaks off, half way or at once, is a failure of its
+// table and not a shorter table: none of its archive columns is dropped, the
+// other tables are still brought in line, and the result is false.
+TEST_P(SyncSchemaTest, ACatalogThatBreaksOffChangesNothingInItsTable) {
+    if (!RunInOwnProcess()) return;
+    Install(PracticePatients);
+    Apply(set_->MainDatabase(), "velunda-changes");
+    const auto columns = ColumnNames(set_->Archive, "patienten");
+    ASSERT_GT(columns.size(), 3u);
+    const std::string refused =
+        "Velunda: Tabelle patienten konnte nicht geöffnet werden: Injected fault "
+        "(TAMARO_ODBC_FAIL_CATALOG)";
+    const bool fb = Kind() == DatabaseKind::Firebird;
+
+    setenv("TAMARO_ODBC_FAIL_CATALOG", "patienten:3", 1);
+    EXPECT_FALSE(Sync());
+    unsetenv("TAMARO_ODBC_FAIL_CATALOG");
+    EXPECT_EQ(LogTexts(), std::vector<std::string>{refused});
+    EXPECT_EQ(LogLines()[0].colour, ColourRed);
+    EXPECT_EQ(statements_, (std::vector<std::string>{
+                               fb ? "ALTER TABLE ABRECHNUNGEN §ADDCOL§ ZUZAHLUNG NUMERIC(12,2)"
+                                  : "ALTER TABLE ABRECHNUNGEN §ADDCOL§ ZUZAHLUNG DOUBLE PRECISION",
+                               "ALTER TABLE TERMINE §DROPCOL§ ERSCHIENEN",
+                               "ALTER TABLE FELDER §ADDCOL§ KOMMENTAR §MEMO§",
+                           }));
+    EXPECT_EQ(ColumnNames(set_->Archive, "patienten"), columns);
+
+    setenv("TAMARO_ODBC_FAIL_CATALOG", "PATIENTEN", 1);
+    statements_.clear();
+    log_.Clear();
+    EXPECT_FALSE(Sync());
+    unsetenv("TAMARO_ODBC_FAIL_CATALOG");
+    EXPECT_EQ(LogTexts(), std::vector<std::string>{refused});
+    EXPECT_TRUE(statements_.empty()) << statements_[0];
+
+    // Read whole, the table is brought in line at the next start.
+    log_.Clear();
+    EXPECT_TRUE(Sync()) << log_.Raw();
+    EXPECT_EQ(statements_, (std::vector<std::string>{
+                               "ALTER TABLE PATIENTEN §ALTERCOL§ BEMERKUNG VARCHAR(120)",
+                               "ALTER TABLE PATIENTEN §ADDCOL§ ZWEITNAME VARCHAR(40)",
+                           }));
+}
+
 INSTANTIATE_TEST_SUITE_P(Kinds, SyncSchemaTest,
                          testing::Values(DatabaseKind::Firebird, DatabaseKind::Access), KindName);
 

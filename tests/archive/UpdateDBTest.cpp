@@ -1,5 +1,8 @@
 // The version ladder on archives of older releases, made from the template
 // by tamaro-mkpractice --old-archive.
+#include <sqlite3.h>
+
+#include "archive/DatabaseBackup.h"
 #include "archive/SyncSchema.h"
 #include "archive/UpdateDB.h"
 #include "core/Globals.h"
@@ -198,6 +201,64 @@ TEST_P(UpdateDBTest, AFailingStepIsWhereTheNextStartResumes) {
     EXPECT_EQ(boxes_.Texts(),
               std::vector<std::string>{"update dbv set val=68:\n\n" + std::string(kFault)});
     EXPECT_EQ(StoredVersion(), 67);
+}
+
+// A version that cannot be read is a failure of the upgrade, not an archive
+// without a version: no step runs and nothing is stored (a failing query is
+// tested with the start-up). Only a missing table counts as version 0, and an
+// empty one as 1.
+TEST_P(UpdateDBTest, AVersionThatCannotBeReadStopsTheUpgrade) {
+    Install(PracticePatients);
+    ArchiveDbPair& a = set_->Archive;
+    // The query runs, and its row cannot be fetched: on Firebird a version
+    // computed by division by zero, on the Access kind (SQLite underneath) a
+    // version that is no number.
+    a.Connection.Disconnect();
+    std::string reason;
+    if (Kind() == DatabaseKind::Firebird) {
+        ASSERT_TRUE(Connect(a));
+        Exec(a, "drop table dbv");
+        Exec(a,
+             "create view dbv (val) as select 68 / (select count(*) - 1 from rdb$database) from "
+             "rdb$database");
+        reason = "divide by zero";
+    } else {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(DatabasePath(a).c_str(), &db), SQLITE_OK);
+        // The driver's own checks would refuse it; SQLite can be told to skip them.
+        ASSERT_EQ(sqlite3_exec(db, "pragma ignore_check_constraints=1", nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, "update dbv set val='kaputt'", nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+        ASSERT_TRUE(Connect(a));
+        reason = "kaputt";
+    }
+    log_.Clear();
+    EXPECT_FALSE(UpdateDB(a));
+    ASSERT_EQ(LogLines().size(), 1u) << log_.Raw();
+    EXPECT_EQ(LogLines()[0].text.rfind("Fehler in UpdateDB: ", 0), 0u);
+    EXPECT_NE(LogLines()[0].text.find(reason), std::string::npos) << LogLines()[0].text;
+    EXPECT_EQ(LogLines()[0].colour, ColourRed);
+    EXPECT_TRUE(statements_.empty()) << statements_[0];
+    EXPECT_TRUE(boxes_.Boxes().empty()) << boxes_.Texts()[0];
+
+    // An empty table is version 1, a missing one version 0 (on an archive of
+    // version 67 the ladder then stops at step 2, which is not the point).
+    OldArchive(67);
+    Exec(a, "delete from dbv");
+    log_.Clear();
+    statements_.clear();
+    EXPECT_FALSE(UpdateDB(a));
+    ASSERT_FALSE(statements_.empty());
+    EXPECT_EQ(statements_[0], "insert into DBV (VAL) values(0)");
+    Exec(a, "drop table dbv");
+    statements_.clear();
+    EXPECT_FALSE(UpdateDB(a));
+    ASSERT_FALSE(statements_.empty());
+    EXPECT_EQ(statements_[0], "create table DBV(VAL integer)");
+    for (const auto& line : LogTexts())
+        EXPECT_EQ(line.rfind("Fehler in UpdateDB", 0), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, UpdateDBTest,

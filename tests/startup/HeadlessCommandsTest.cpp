@@ -1,6 +1,6 @@
 // "tamaro --headless" archiving, restoring, deleting, showing patients and
 // saving its log, as an administrator runs it, on practices of both kinds
-// with the fixed cases of tamaro-mkpractice (Velunda lists 10 to 16 for
+// with the fixed cases of tamaro-mkpractice (Velunda lists 10 to 16 and 21 for
 // doctor 2; 1 to 9 have open business).
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -100,8 +100,13 @@ TEST_P(HeadlessCommandsTest, ArchiveInfoRestoreDeleteAndTheSavedLog) {
     EXPECT_TRUE(r.Out("LIST\t12\tLenz, Lars\t")) << r.out;
     EXPECT_FALSE(r.Out("LIST\t11\t")) << r.out;
     EXPECT_FALSE(r.Out("INFO")) << r.out;
-    EXPECT_TRUE(r.Err("\xe2\x80\xa2 nicht in Velunda vorhanden: 11\n")) << r.err;
+    // A display starts nothing, and its refusal does not say so.
+    EXPECT_TRUE(
+        r.Err("[Meldung] Dieser Patient kann nicht angezeigt werden:\n"
+              "\xe2\x80\xa2 nicht in Velunda vorhanden: 11\n[Meldung] Dieser"))
+        << r.err;
     EXPECT_TRUE(r.Err("\xe2\x80\xa2 nicht im Archiv vorhanden: 11\n")) << r.err;
+    EXPECT_FALSE(r.Err("nicht gestartet")) << r.err;
 }
 
 TEST_P(HeadlessCommandsTest, RefusedListsSiblingProgramsAndAnUnconfirmedDeleteChangeNothing) {
@@ -132,6 +137,15 @@ TEST_P(HeadlessCommandsTest, RefusedListsSiblingProgramsAndAnUnconfirmedDeleteCh
               "tamaro: --delete: ohne --yes wird nichts gel\xc3\xb6scht\n"))
         << r.err;
     EXPECT_FALSE(r.Out("Patienten l\xc3\xb6schen")) << r.out;
+    // A list refused before the question is not blamed on the missing --yes.
+    r = Run("--delete 11,99");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(
+        r.Err("\xe2\x80\xa2 nicht in Velunda vorhanden: 99\nDer Vorgang wird nicht "
+              "gestartet.\n"))
+        << r.err;
+    EXPECT_FALSE(r.Err("--yes")) << r.err;
+    EXPECT_FALSE(r.Err("[Frage]")) << r.err;
 
     // Values that are no pid lists, and options nobody knows, stop the
     // program before it starts.

@@ -1,6 +1,6 @@
 // "tamaro --headless --list" and "--view" as an administrator runs them, on
 // practices of both kinds with the fixed cases of tamaro-mkpractice (pids 1
-// to 19; Velunda lists 10 to 16 for the first doctor).
+// to 21; Velunda lists 10 to 16 and 21 for the first doctor).
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -55,16 +55,23 @@ class HeadlessListTest : public ::testing::TestWithParam<std::string> {
 TEST_P(HeadlessListTest, EachListPrintsItsRowsInTheOrderOfTheCommandLine) {
     Result r = Run("--list PID=12");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_EQ(r.Rows(),
-              (std::vector<std::string>{"10:0", "11:0", "12:1", "13:0", "14:0", "15:0", "16:0"}));
+    EXPECT_EQ(r.Rows(), (std::vector<std::string>{"10:0", "11:0", "12:1", "13:0", "14:0", "15:0",
+                                                  "16:0", "21:0"}));
     EXPECT_TRUE(std::regex_search(r.out, std::regex("\nLIST\t10\tJung, Jan\tPrivat\t"
                                                     R"(\d\d\.\d\d\.\d{4})"
                                                     "\t0\nLIST\t11\t")))
         << r.out;
     EXPECT_NE(r.out.find("\nLIST\t13\tMohr, Maria\tKasse\t---\t0\n"), std::string::npos);
     EXPECT_NE(r.out.find("\nLIST\t15\tPohl, Paul\t\t"), std::string::npos);
+    // Vogt's billed service without billing record leaves her record its
+    // services: she is listed, where a "not in" query for empty records
+    // would return nothing and list Iske and Ulrich as well.
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\nLIST\t21\tVogt, Vera\tKasse\t"
+                                                    R"(\d\d\.\d\d\.\d{4})"
+                                                    "\t0\n")))
+        << r.out;
     // Start-up lists once (timer 1), the command once more.
-    EXPECT_NE(r.out.find("\xe2\x80\xa2 9 Patienten mit offenen Leistungen"), std::string::npos);
+    EXPECT_NE(r.out.find("\xe2\x80\xa2 10 Patienten mit offenen Leistungen"), std::string::npos);
 
     // Filters belong to the --list they follow and stay set, as in the window.
     r = Run("--list --doctor 3 --list --name \"'N\" --doctor 2 --view archiv --list");
@@ -106,7 +113,7 @@ TEST_P(HeadlessListTest, BadValuesAndRedLinesEndWithStatusOne) {
     EXPECT_EQ(r.out.find("Datentransfer"), std::string::npos);
     r = Run("--list", fail);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.Rows().size(), 7u);  // the command's own list is complete again
+    EXPECT_EQ(r.Rows().size(), 8u);  // the command's own list is complete again
 
     r = Run("--list --name Jung");
     EXPECT_EQ(r.status, 0) << r.out << r.err;

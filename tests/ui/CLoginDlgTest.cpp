@@ -67,6 +67,14 @@ TEST_F(CLoginDlgTest, ControlsSortedListEnterAndEscape) {
     ConnectMain();
     Exec("insert into passwd (lid, login, passwort, aid, deleted) values(8, 'bauer', '', 8, 0)");
     Exec("insert into passwd (lid, login, passwort, aid, deleted) values(9, 'Zander', '', 9, 0)");
+    // Alphabetically as German sorts: Ä with A, Ö with O, ß as ss (the logins
+    // in code page 1252, as stored).
+    int lid = 10;
+    for (const char* login : {"\304rztin", "\326hler", "Stra\337er", "Strasser"}) {
+        const std::string n = std::to_string(lid++);
+        Exec("insert into passwd (lid, login, passwort, aid, deleted) values(" + n + ", '" + login +
+             "', '', " + n + ", 0)");
+    }
     PresetAid = 99;  // nobody's: the alphabetically first user
     CLoginDlg dlg(db_.Connection);
     EXPECT_EQ(dlg.objectName() + " " + dlg.windowTitle(), QStringLiteral("103 Tamaro - Login"));
@@ -82,7 +90,9 @@ TEST_F(CLoginDlgTest, ControlsSortedListEnterAndEscape) {
     QStringList entries;
     for (int i = 0; i < list->count(); ++i)
         entries << list->itemText(i) + "=" + list->itemData(i).toString();
-    EXPECT_EQ(entries, QStringList({"bauer=8", "empfang=4", "mueller=2", "schmidt=3", "Zander=9"}));
+    EXPECT_EQ(entries, QStringList({QString::fromUtf8("Ärztin=10"), "bauer=8", "empfang=4",
+                                    "mueller=2", QString::fromUtf8("Öhler=11"), "schmidt=3",
+                                    "Strasser=13", QString::fromUtf8("Straßer=12"), "Zander=9"}));
     EXPECT_EQ(list->currentIndex(), 0);
 
     // Enter is OK: a wrong password keeps the dialog open as it was.

@@ -55,14 +55,14 @@ TEST_P(PatientListWidgetTest, EngineFillsTicksPidsAndFittedColumns) {
     list.FillList(view_);
     QApplication::processEvents();
     QTableWidget* table = dlg_.PatientList();
-    ASSERT_EQ(table->rowCount(), 7);
-    const char* names[] = {"Jung, Jan",     "Kern, Karin", "Lenz, Lars",  "Mohr, Maria",
-                           "O'Neill, Nora", "Pohl, Paul",  "Quast, Petra"};
-    for (int r = 0; r < 7; ++r) {
+    ASSERT_EQ(table->rowCount(), 8);
+    const char* names[] = {"Jung, Jan",     "Kern, Karin", "Lenz, Lars",   "Mohr, Maria",
+                           "O'Neill, Nora", "Pohl, Paul",  "Quast, Petra", "Vogt, Vera"};
+    for (int r = 0; r < 8; ++r) {
         QTableWidgetItem* item = table->item(r, 0);
         ASSERT_NE(item, nullptr);
         EXPECT_EQ(item->text(), QString::fromLatin1(names[r]));
-        EXPECT_EQ(item->data(Qt::UserRole).toInt(), 10 + r);
+        EXPECT_EQ(item->data(Qt::UserRole).toInt(), r < 7 ? 10 + r : 21);
         EXPECT_EQ(item->checkState(), r == 4 ? Qt::Checked : Qt::Unchecked) << r;
         EXPECT_TRUE(item->flags() & Qt::ItemIsUserCheckable);
         EXPECT_EQ(table->item(r, 3), nullptr);  // "Dummy" stays empty

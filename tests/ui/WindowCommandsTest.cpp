@@ -108,7 +108,7 @@ TEST_P(WindowCommandsTest, EachViewShowsItsSideWithItsOwnRange) {
     EXPECT_FALSE(w.ArchiveRunBox()->isEnabled());
     EXPECT_EQ(w.PickerTime(1004), velundaFrom);
     EXPECT_EQ(w.PickerTime(1007), velundaTo);
-    EXPECT_EQ(Pids(), (std::vector<int>{10, 11, 12, 13, 14, 15, 16}));
+    EXPECT_EQ(Pids(), (std::vector<int>{10, 11, 12, 13, 14, 15, 16, 21}));
     QTest::mouseClick(w.ArchiveButton(), Qt::LeftButton);
     EXPECT_EQ(w.PickerTime(1004), archiveFrom);
 
@@ -149,11 +149,11 @@ TEST_P(WindowCommandsTest, KeysAndButtonsRunTheirCommandsAndGiveTheListTheFocus)
 
     // F3 and F2 untick and tick every row; the keys reach no control.
     Key(Qt::Key_F3);
-    for (int r = 0; r < 7; ++r) EXPECT_FALSE(w.PatientRows().GetCheck(r));
+    for (int r = 0; r < 8; ++r) EXPECT_FALSE(w.PatientRows().GetCheck(r));
     QTest::qWait(30);
     w.NameFilter()->setFocus();
     QTest::keyClick(w.NameFilter(), Qt::Key_F2);
-    for (int r = 0; r < 7; ++r) EXPECT_TRUE(w.PatientRows().GetCheck(r));
+    for (int r = 0; r < 8; ++r) EXPECT_TRUE(w.PatientRows().GetCheck(r));
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.focusWidget() == w.PatientList(); }));
 
     // Nothing ticked, nothing highlighted: each command asks for it.
@@ -169,17 +169,41 @@ TEST_P(WindowCommandsTest, KeysAndButtonsRunTheirCommandsAndGiveTheListTheFocus)
                               W("Setzen Sie Häkchen an die zu löschenden Einträge.")}));
     for (const auto& box : services_.Boxes()) EXPECT_EQ(box.buttons, MsgButtons::Ok);
 
-    // Disabled, F4 to F6 do nothing, also by double click, and their keys
-    // still reach no control; Enter does nothing either.
+    // Disabled, F4 to F6 do nothing by key, and their keys still reach no
+    // control; Enter does nothing either.
     Key(Qt::Key_F2);
     for (int k : {4, 5, 6}) w.FunctionButton(k)->setEnabled(false);
     Highlight(12);
     for (Qt::Key key : {Qt::Key_F4, Qt::Key_F5, Qt::Key_F6, Qt::Key_Return, Qt::Key_Enter})
         Key(key);
-    emit w.PatientList()->cellDoubleClicked(0, 0);
     EXPECT_TRUE(NewBoxes().empty());
     EXPECT_TRUE(w.isVisible());
+    // A double click runs F5's command all the same (the button is disabled
+    // after a start-up problem): on a row the patient information, below the
+    // last row, where nothing is highlighted then, the request to highlight.
+    QWidget* rows = w.PatientList()->viewport();
+    const QRect first = w.PatientList()->visualRect(w.PatientList()->model()->index(0, 0));
+    const QRect last = w.PatientList()->visualRect(
+        w.PatientList()->model()->index(w.PatientList()->rowCount() - 1, 0));
+    ASSERT_LT(last.bottom() + 10, rows->height());
+    // (A double click as the window system gives it: press and release, then
+    // the second press as the double click.)
+    const auto doubleClick = [&](QPoint at) {
+        QTest::mouseClick(rows, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(rows, Qt::LeftButton, {}, at);
+    };
+    int shownDisabled = 0;
+    OnModal<CPatInfoDlg>([&](CPatInfoDlg&) { ++shownDisabled; });
+    doubleClick(first.center());
+    EXPECT_EQ(shownDisabled, 1);
+    EXPECT_EQ(w.PatientRows().GetFirstSelected(), 0);
+    services_.QueueAnswer(MsgResult::Ok);
+    doubleClick(QPoint(first.center().x(), last.bottom() + 8));
+    EXPECT_EQ(w.PatientRows().GetFirstSelected(), -1);
+    EXPECT_EQ(NewBoxes(), std::vector<std::string>{
+                              "Selektieren Sie den Patienten,\ndessen Daten Sie einsehen wollen."});
     for (int k : {4, 5, 6}) w.FunctionButton(k)->setEnabled(true);
+    Highlight(12);
 
     // F7 and F8 give the list the focus back too, after their dialogs.
     const fs::path saved = program_.path() / "verlauf.rtf";
@@ -388,7 +412,7 @@ TEST_P(WindowCommandsTest, ARunHoldsOffEveryCommandThatReachesTheDatabases) {
         EXPECT_EQ(texts[i].find("Patientenliste"), std::string::npos) << texts[i];
     EXPECT_EQ(texts[ready + 2], "Patientenliste (Velunda) erstellen...");
     EXPECT_FALSE(core_.Databases().ArchiveIsSource());
-    EXPECT_EQ(Pids(), (std::vector<int>{10, 12, 13, 14, 15, 16}));
+    EXPECT_EQ(Pids(), (std::vector<int>{10, 12, 13, 14, 15, 16, 21}));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }));
 }
 
@@ -462,7 +486,7 @@ TEST_P(WindowRunsTest, ArchiveRestoreAndDeleteWithThePatientInformationOfBothSid
     services_.QueueAnswer(MsgResult::Yes);
     QTest::mouseClick(w.FunctionButton(4), Qt::LeftButton);
     EXPECT_TRUE(LogHas("Datentransfer Velunda -> Archiv...")) << log_.recorder.Raw();
-    EXPECT_EQ(Pids(), (std::vector<int>{10, 13, 14, 15, 16})) << log_.recorder.Raw();
+    EXPECT_EQ(Pids(), (std::vector<int>{10, 13, 14, 15, 16, 21})) << log_.recorder.Raw();
     EXPECT_EQ(bus.NewPatientSignals(), 1);  // by the deletion in Velunda
     EXPECT_TRUE(QTest::qWaitFor([&] { return w.focusWidget() == w.PatientList(); }));
 
@@ -503,7 +527,7 @@ TEST_P(WindowRunsTest, ArchiveRestoreAndDeleteWithThePatientInformationOfBothSid
         EXPECT_NE(entry.path().extension(), ".bak") << entry.path();
 
     QTest::mouseClick(w.VelundaButton(), Qt::LeftButton);
-    EXPECT_EQ(Pids(), (std::vector<int>{10, 12, 13, 14, 15, 16}));
+    EXPECT_EQ(Pids(), (std::vector<int>{10, 12, 13, 14, 15, 16, 21}));
     EXPECT_EQ(info(12), lenz);  // back, whole
 }
 

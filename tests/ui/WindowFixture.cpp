@@ -73,7 +73,7 @@ void WindowTest::SetUp() {
     window_.AttachCore(&core_);
     ASSERT_TRUE(QTest::qWaitFor([&] { return LogHas(W("Patienten ausgewählt.")); }, 30000))
         << log_.recorder.Raw();
-    ASSERT_EQ(Pids(), (std::vector<int>{10, 11, 12, 13, 14, 15, 16}));
+    ASSERT_EQ(Pids(), (std::vector<int>{10, 11, 12, 13, 14, 15, 16, 21}));
     QApplication::processEvents();
 }
 

@@ -1,9 +1,9 @@
 // The real main window started on a practice (the fixed cases of
-// tamaro-mkpractice, pids 1 to 19) the way the program starts it: the
+// tamaro-mkpractice, pids 1 to 21) the way the program starts it: the
 // start-up, timer 4 (the login counts as confirmed, doctor 2 preselected as
-// by "AID=2") and timer 1; the list then shows pids 10 to 16. Message boxes
-// are answered from a queue; a box that finds no queued answer fails the
-// test and is closed. The progress log is recorded besides the window's.
+// by "AID=2") and timer 1; the list then shows pids 10 to 16 and 21.
+// Message boxes are answered from a queue; a box that finds no queued answer
+// fails the test and is closed. The progress log is recorded besides the window's.
 #pragma once
 
 #include <gtest/gtest.h>
