@@ -1,15 +1,52 @@
 #include "archive/RunGate.h"
 
-#include "archive/RunJournal.h"
-#include "core/WindowServices.h"
+#include <vector>
 
-std::string RunGate::UnfinishedRunText() {
-    return "Ein früherer Vorgang ist nicht abgeschlossen (" + RunJournal::Path() +
-           ").\nWeitere Vorgänge sind gesperrt, bis Tamaro ihn beim nächsten Start "
-           "abgeschlossen hat.";
+#include "archive/OtherAttachments.h"
+#include "archive/RunJournal.h"
+#include "core/Globals.h"
+#include "core/LogSink.h"
+#include "core/WindowServices.h"
+#include "db/ArchiveDbPair.h"
+
+namespace {
+
+// The refusal while an interrupted run's journal is unresolved.
+std::string UnfinishedRunText() {
+    RunJournal found;
+    if (found.Load() == RunJournal::LoadResult::Loaded && found.stage != RunStage::Undecided)
+        return "Ein früherer Vorgang ist nicht abgeschlossen (" + found.Describe() +
+               ").\nWeitere Vorgänge sind gesperrt, bis Tamaro ihn beim nächsten Start "
+               "abgeschlossen hat.";
+    return "Ein früherer Vorgang ist nicht abgeschlossen, und Tamaro kann ihn nicht selbst "
+           "abschließen (" +
+           RunJournal::Path() +
+           ").\nWeitere Vorgänge sind gesperrt, bis ein Administrator die Datenbanken geprüft "
+           "und die Journal-Datei entfernt hat.";
 }
 
-bool RunGate::AdmitRun() {
+// True when the databases are used by no other connection (Firebird).
+bool NoOtherConnections(ArchiveDbPair* source, ArchiveDbPair* target) {
+    std::vector<std::string> found;
+    for (ArchiveDbPair* list : {source, target}) {
+        for (ArchiveDbPair* db = list; db; db = db->Next) {
+            std::string error;
+            if (!OtherAttachments(*db, found, error))
+                AppendLog("Die Verbindungen zu " + db->FileName + db->Extension +
+                              " konnten nicht gelesen werden: " + error,
+                          ColourRed);
+        }
+    }
+    if (found.empty()) return true;
+    std::string text = "Die Datenbanken werden noch von anderen Verbindungen benutzt:\n";
+    for (const std::string& line : found) text += line + "\n";
+    ShowMessage(text + "Bitte beenden Sie diese Programme. Der Vorgang wird nicht gestartet.");
+    return false;
+}
+
+}  // namespace
+
+bool RunGate::AdmitRun(ArchiveDbPair* source, ArchiveDbPair* target) {
     switch (lock_.Take()) {
         case RunLock::Result::Taken:
             break;
@@ -21,9 +58,16 @@ bool RunGate::AdmitRun() {
                         lock_.Error() + ").\nDer Vorgang wird nicht gestartet.");
             return false;
     }
+    // The backups of an interrupted run may be all that is left of its
+    // databases' earlier state: no run may overwrite them.
     if (RunJournal::Exists()) {
+        const std::string text = UnfinishedRunText();
         lock_.Release();
-        ShowMessage(UnfinishedRunText());
+        ShowMessage(text);
+        return false;
+    }
+    if (!NoOtherConnections(source, target)) {
+        lock_.Release();
         return false;
     }
     return true;

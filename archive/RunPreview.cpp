@@ -73,7 +73,7 @@ bool PreviewRun(DatabaseSet& set, RunKind kind, const std::string& pidList, RunP
         return false;
     }
     RunGate gate;
-    if (!gate.AdmitRun()) return false;
+    if (!gate.AdmitRun(source, target)) return false;
 
     const uint64_t start = TickCount();
     WaitCursor cursor;

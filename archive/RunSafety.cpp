@@ -66,57 +66,7 @@ bool RunSafety::Admit() {
                     " ist mehrfach ausgewählt.\nDer Vorgang wird nicht gestartet.");
         return false;
     }
-    switch (lock_.Take()) {
-        case RunLock::Result::Taken:
-            break;
-        case RunLock::Result::Busy:
-            ShowMessage(RunLock::BusyText(lock_.Holder()));
-            return false;
-        case RunLock::Result::Failed:
-            ShowMessage("Die Sperrdatei " + RunLock::Path() + " kann nicht angelegt werden (" +
-                        lock_.Error() + ").\nDer Vorgang wird nicht gestartet.");
-            return false;
-    }
-    // The backups of an interrupted run may be all that is left of its
-    // databases' earlier state: no run may overwrite them.
-    if (RunJournal::Exists()) {
-        RunJournal found;
-        const RunJournal::LoadResult loaded = found.Load();
-        lock_.Release();
-        if (loaded == RunJournal::LoadResult::Loaded && found.stage != RunStage::Undecided) {
-            ShowMessage("Ein früherer Vorgang ist nicht abgeschlossen (" + found.Describe() +
-                        ").\nWeitere Vorgänge sind gesperrt, bis Tamaro ihn beim nächsten Start "
-                        "abgeschlossen hat.");
-        } else {
-            ShowMessage("Ein früherer Vorgang ist nicht abgeschlossen, und Tamaro kann ihn nicht "
-                        "selbst abschließen (" +
-                        RunJournal::Path() +
-                        ").\nWeitere Vorgänge sind gesperrt, bis ein Administrator die "
-                        "Datenbanken geprüft und die Journal-Datei entfernt hat.");
-        }
-        return false;
-    }
-    if (!NoOtherConnections()) {
-        lock_.Release();
-        return false;
-    }
-    return true;
-}
-
-bool RunSafety::NoOtherConnections() {
-    std::vector<std::string> found;
-    for (ArchiveDbPair* db : Databases()) {
-        std::string error;
-        if (!OtherAttachments(*db, found, error))
-            AppendLog("Die Verbindungen zu " + FileOf(*db) + " konnten nicht gelesen werden: " +
-                          error,
-                      ColourRed);
-    }
-    if (found.empty()) return true;
-    std::string text = "Die Datenbanken werden noch von anderen Verbindungen benutzt:\n";
-    for (const std::string& line : found) text += line + "\n";
-    ShowMessage(text + "Bitte beenden Sie diese Programme. Der Vorgang wird nicht gestartet.");
-    return false;
+    return gate_.AdmitRun(source_, target_);
 }
 
 bool RunSafety::Backup() {

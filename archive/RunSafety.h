@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/RunGate.h"
 #include "archive/RunJournal.h"
-#include "archive/RunLock.h"
 
 struct ArchiveDbPair;
 
@@ -76,7 +76,6 @@ class RunSafety {
   private:
     std::vector<ArchiveDbPair*> Databases() const;
     std::vector<ArchiveDbPair*> CommitOrder() const;
-    bool NoOtherConnections();
     void RemoveBackups(const std::vector<std::string>& keep = {});
     void EndTransactions();
     bool SaveJournal();
@@ -85,7 +84,7 @@ class RunSafety {
     ArchiveDbPair* source_;
     ArchiveDbPair* target_;
     std::string pidList_;
-    RunLock lock_;
+    RunGate gate_;
     RunJournal journal_;
     bool journalWritten_ = false;
 };
