@@ -10,6 +10,7 @@
 //   BUILD_DIR  the build folder (tamaro-mkpractice, odbc/, tamaro/tpl/);
 //              default: the parent of this program's folder.
 //   PATIENTS   sizes to measure, default 1000,5000.
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -57,6 +58,15 @@ void Record(const ArchiveDbPair& db, const std::string& sql, void* context) {
 }
 
 
+// CPU seconds (user and system) of this process, or of its finished
+// children: steadier than the clock on a machine that is busy otherwise.
+double CpuSeconds(int who) {
+    rusage usage{};
+    getrusage(who, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 // The peak resident memory of this process in KiB, and its reset (so that
 // each size is measured on its own).
 long PeakKiB() {
@@ -74,7 +84,8 @@ void ResetPeak() {
 // isql-fb runs the statements of each database on a copy of the untouched
 // files: in one transaction, or with a commit after each. Seconds in all.
 double Replay(const Recorded& recorded, const fs::path& original, const fs::path& work,
-              bool eachCommitted, long& statements) {
+              bool eachCommitted, long& statements, double* cpu = nullptr) {
+    const double cpuBefore = CpuSeconds(RUSAGE_CHILDREN);
     const fs::path copy = work / (eachCommitted ? "replay-each" : "replay-one");
     fs::remove_all(copy);
     fs::copy(original, copy, fs::copy_options::recursive);
@@ -100,6 +111,7 @@ double Replay(const Recorded& recorded, const fs::path& original, const fs::path
                          (work / (file + ".err")).c_str());
     }
     fs::remove_all(copy);
+    if (cpu) *cpu = CpuSeconds(RUSAGE_CHILDREN) - cpuBefore;
     return seconds;
 }
 
@@ -168,9 +180,11 @@ bool Measure(const fs::path& build, const fs::path& work, int patients) {
     SetStatementObserver(Record, &recorded);
     ComboBoxModel history;
     ResetPeak();
+    const double cpuBefore = CpuSeconds(RUSAGE_SELF);
     t0 = std::chrono::steady_clock::now();
     TransferPatients(set, history, pids);
     const double runSeconds = Seconds(t0);
+    const double runCpu = CpuSeconds(RUSAGE_SELF) - cpuBefore;
     const long peak = PeakKiB();
     SetStatementObserver(nullptr, nullptr);
     bool failed = false;
@@ -181,7 +195,8 @@ bool Measure(const fs::path& build, const fs::path& work, int patients) {
     set.Archive.Connection.Disconnect();
 
     long statements = 0;
-    const double oneSeconds = Replay(recorded, original, work, false, statements);
+    double oneCpu = 0;
+    const double oneSeconds = Replay(recorded, original, work, false, statements, &oneCpu);
     // Committing every statement forces the disk each time: the reference
     // figure is taken on the smaller runs only.
     const double eachSeconds =
@@ -198,6 +213,8 @@ bool Measure(const fs::path& build, const fs::path& work, int patients) {
         copySeconds, copySeconds / cpSeconds);
     std::printf("run:      %.3f s  isql-fb in one transaction: %.3f s  ratio %.2f (target <= 1.5)\n",
                 runSeconds, oneSeconds, runSeconds / oneSeconds);
+    std::printf("          CPU: run %.3f s  isql-fb %.3f s  ratio %.2f\n", runCpu, oneCpu,
+                runCpu / oneCpu);
     if (eachSeconds > 0)
         std::printf("          isql-fb committing each statement: %.3f s  ratio %.2f\n",
                     eachSeconds, runSeconds / eachSeconds);

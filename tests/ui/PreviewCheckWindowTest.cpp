@@ -48,14 +48,14 @@ TEST_P(PreviewCheckWindowTest, ShiftF4AndShiftF6PreviewTheTickedPatientsWithoutA
     EXPECT_NE(texts[25].find(W(" Einträge würden archiviert werden; es wurde nichts geändert.")),
               std::string::npos);
     // Nothing moved; the list and the buttons are as before.
-    EXPECT_EQ(Pids(), (std::vector<int>{10, 11, 12, 13, 14, 15, 16}));
+    EXPECT_EQ(Pids(), (std::vector<int>{10, 11, 12, 13, 14, 15, 16, 21}));
     EXPECT_TRUE(w.FunctionButton(4)->isEnabled());
 
     QTest::keyClick(w.PatientList(), Qt::Key_F6, Qt::ShiftModifier);
     EXPECT_TRUE(NewBoxes().empty());
     EXPECT_TRUE(LogHas(W("Vorschau: Patienten löschen aus Velunda (2 Patienten)")));
     EXPECT_TRUE(LogHas(W(" Einträge würden gelöscht werden; es wurde nichts geändert.")));
-    EXPECT_EQ(Pids(), (std::vector<int>{10, 11, 12, 13, 14, 15, 16}));
+    EXPECT_EQ(Pids(), (std::vector<int>{10, 11, 12, 13, 14, 15, 16, 21}));
 }
 
 TEST_P(PreviewCheckWindowTest, MenuEntryChecksTheDataAndShowsFindingsInRed) {
