@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "archive/ColumnText.h"
+#include "archive/StatementObserver.h"
 #include "db/ArchiveDbPair.h"
 #include "db/ODBCStmt.h"
 #include "db/OdbcResult.h"
@@ -17,6 +18,7 @@ bool CountPatientRows(ArchiveDbPair& db, const std::string& table,
                                 (condition.empty() ? "" : " and " + condition);
         std::string text;
         SQLLEN indicator = 0;
+        ObserveStatement(db, sql);
         if (!SqlExecuted(stmt.Execute(sql)) || !stmt.Fetch() ||
             !ReadColumnText(stmt.Handle(), 1, text, indicator) || indicator < 1) {
             if (error) *error = db.Connection.GetErrorText(stmt.Handle());

@@ -1,6 +1,7 @@
-// An optional listener for the statements that change a database: those of
-// a run (inserts, blanking updates, deletes, the history row), for
-// measurements that replay them elsewhere, and those of the start-up
+// An optional listener for the statements of a run (its counts and selects,
+// inserts, blanking updates, deletes, the history row), for measurements
+// that replay them elsewhere, and for those that change a database in the
+// start-up
 // maintenance (version steps, schema changes, moved notes), as handed to
 // RunSQL or ExecuteSQL. Nothing is recorded unless one is set.
 #pragma once

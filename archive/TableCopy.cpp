@@ -66,6 +66,7 @@ bool TableCopy::Copy(ArchiveDbPair& source, const std::string& table, ArchiveDbP
     for (size_t i = 0; i < pidParts_.size(); ++i) {
         if (i > 0) select.Reset();
         const std::string sql = "select * from " + table + " where pid in (" + pidParts_[i] + ")";
+        ObserveStatement(source, sql);
         if (!SqlExecuted(select.Execute(sql))) {
             AppendLog(
                 "\r\nFehler beim Transfer: " + source.Connection.GetErrorText(select.Handle()),

@@ -1,7 +1,8 @@
 // Archives demo patients on embedded Firebird and prints, for each size:
 // rows per second of the run, the file backups against `cp` of the same
 // files, the whole run against isql-fb executing the run's own insert and
-// delete statements in one transaction per database (the engine's floor)
+// delete statements, and its counts and selects, in one transaction per
+// database (the engine's floor)
 // and, for reference on runs up to 1,000 patients, each committed on its
 // own, and the process's peak
 // memory during the run.
