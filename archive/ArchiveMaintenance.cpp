@@ -46,25 +46,28 @@ bool ArchiveMaintenance::Begin() {
         case RunLock::Result::Taken:
             break;
         case RunLock::Result::Busy:
-            AppendLog("Die Archivdatenbank kann nicht auf den neuesten Stand gebracht werden, "
-                      "solange auf diesen Datenbanken ein Vorgang läuft (" +
-                          lock_.Holder() + ").",
-                      ColourRed);
+            AppendLog(
+                "Die Archivdatenbank kann nicht auf den neuesten Stand gebracht werden, "
+                "solange auf diesen Datenbanken ein Vorgang läuft (" +
+                    lock_.Holder() + ").",
+                ColourRed);
             return false;
         case RunLock::Result::Failed:
-            AppendLog("Die Archivdatenbank kann nicht auf den neuesten Stand gebracht werden: die "
-                      "Sperrdatei " +
-                          RunLock::Path() + " kann nicht angelegt werden (" + lock_.Error() + ").",
-                      ColourRed);
+            AppendLog(
+                "Die Archivdatenbank kann nicht auf den neuesten Stand gebracht werden: die "
+                "Sperrdatei " +
+                    RunLock::Path() + " kann nicht angelegt werden (" + lock_.Error() + ").",
+                ColourRed);
             return false;
     }
     if (RunJournal::Exists()) {
         // An interrupted run the start could not finish: its backups stay.
         lock_.Release();
-        AppendLog("Die Archivdatenbank wird nicht auf den neuesten Stand gebracht, solange ein "
-                  "früherer Vorgang nicht abgeschlossen ist (" +
-                      RunJournal::Path() + ").",
-                  ColourRed);
+        AppendLog(
+            "Die Archivdatenbank wird nicht auf den neuesten Stand gebracht, solange ein "
+            "früherer Vorgang nicht abgeschlossen ist (" +
+                RunJournal::Path() + ").",
+            ColourRed);
         return false;
     }
     journal_ = RunJournal();
@@ -79,9 +82,10 @@ bool ArchiveMaintenance::Begin() {
     ok = ok && BackupDatabaseFiles(&archive_, journal_.backups);
     ok = ok && journal_.SetStage(RunStage::Running);
     if (!ok) {
-        AppendLog("Die Datensicherung der Archivdatenbank ist fehlgeschlagen; sie wird nicht auf "
-                  "den neuesten Stand gebracht.",
-                  ColourRed);
+        AppendLog(
+            "Die Datensicherung der Archivdatenbank ist fehlgeschlagen; sie wird nicht auf "
+            "den neuesten Stand gebracht.",
+            ColourRed);
         End();
         return false;
     }

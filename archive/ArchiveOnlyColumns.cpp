@@ -39,8 +39,7 @@ bool RefuseArchiveOnlyValues(ArchiveDbPair* source, ArchiveDbPair* target,
                     c.name + " is not null" + (IsText(c.code) ? " and " + c.name + " <> ''" : "");
                 int64_t rows = 0;
                 // A column that cannot be counted counts as holding values.
-                if (!CountPatientRows(*db, table, parts, rows, nullptr, condition) ||
-                    rows > 0)
+                if (!CountPatientRows(*db, table, parts, rows, nullptr, condition) || rows > 0)
                     found += "\n• " + table + "." + c.name + ": " +
                              (rows > 0 ? std::to_string(rows) : std::string("?")) + " Einträge";
             }

@@ -107,8 +107,8 @@ bool BackupFile(const std::string& path, BackupRecord& record) {
     runfile::Identity identity;
     runfile::IdentityOf(in.get(), identity);
     // The backup must be on the disk before the run changes the database.
-    const bool ok = Stream(in.get(), hash, bytes, out.get()) &&
-                    (::fsync(out.get()) == 0 || errno == EINVAL);
+    const bool ok =
+        Stream(in.get(), hash, bytes, out.get()) && (::fsync(out.get()) == 0 || errno == EINVAL);
     // Renamed back, the backup is the database: it carries its owner, group
     // and permissions as far as this user may give them.
     runfile::GiveIdentity(out.get(), identity);

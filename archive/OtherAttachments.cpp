@@ -37,8 +37,8 @@ bool OtherAttachments(ArchiveDbPair& db, std::vector<std::string>& found, std::s
         stmt.GetColumnString(4, address);
         stmt.GetColumnString(5, osUser);
         stmt.GetColumnString(6, process);
-        std::string text = db.FileName + db.Extension + ": Verbindung " + Trimmed(id) + " als " +
-                           Trimmed(user);
+        std::string text =
+            db.FileName + db.Extension + ": Verbindung " + Trimmed(id) + " als " + Trimmed(user);
         if (!Trimmed(osUser).empty()) text += ", Benutzer " + Trimmed(osUser);
         if (!Trimmed(host).empty() || !Trimmed(address).empty())
             text += ", Rechner " + Trimmed(host) +

@@ -9,8 +9,8 @@
 #include "db/OdbcResult.h"
 
 bool CountPatientRows(ArchiveDbPair& db, const std::string& table,
-                      const std::vector<std::string>& pidParts, int64_t& rows,
-                      std::string* error, const std::string& condition) {
+                      const std::vector<std::string>& pidParts, int64_t& rows, std::string* error,
+                      const std::string& condition) {
     int64_t total = 0;
     for (const std::string& part : pidParts) {
         ODBCStmt stmt(db.Connection);

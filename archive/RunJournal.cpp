@@ -25,11 +25,10 @@ struct Word {
     const char* text;
 };
 
-constexpr Word<RunKind> kKinds[] = {
-    {RunKind::Archive, "archive"},
-    {RunKind::Restore, "restore"},
-    {RunKind::Delete, "delete"},
-    {RunKind::Maintenance, "maintenance"}};
+constexpr Word<RunKind> kKinds[] = {{RunKind::Archive, "archive"},
+                                    {RunKind::Restore, "restore"},
+                                    {RunKind::Delete, "delete"},
+                                    {RunKind::Maintenance, "maintenance"}};
 
 constexpr Word<RunStage> kStages[] = {
     {RunStage::Backup, "backup"},         {RunStage::Running, "running"},
@@ -101,9 +100,8 @@ bool RunJournal::Save() const {
     for (const BackupRecord& b : backups) {
         char mode[16];
         std::snprintf(mode, sizeof mode, "%04o", unsigned(b.mode));
-        text += "backup=" + b.file + " " + std::to_string(b.size) + " " +
-                ContentHash::Hex(b.hash) + " " + std::to_string(b.uid) + " " +
-                std::to_string(b.gid) + " " + mode + "\n";
+        text += "backup=" + b.file + " " + std::to_string(b.size) + " " + ContentHash::Hex(b.hash) +
+                " " + std::to_string(b.uid) + " " + std::to_string(b.gid) + " " + mode + "\n";
     }
     for (const TableCount& c : counts)
         text += "count=" + c.file + " " + c.table + " " + std::to_string(c.rows) + "\n";
@@ -120,7 +118,8 @@ bool RunJournal::SetStage(RunStage next) {
 
 RunJournal::LoadResult RunJournal::Load() {
     std::string content;
-    if (!runfile::Read(Path(), content)) return Exists() ? LoadResult::Unreadable : LoadResult::Missing;
+    if (!runfile::Read(Path(), content))
+        return Exists() ? LoadResult::Unreadable : LoadResult::Missing;
     *this = RunJournal();
     std::istringstream in(content);
     std::string line;

@@ -46,9 +46,9 @@ std::string ReadHolder(const std::string& path) {
 // True when the descriptor still is the file that bears the name: a holder
 // that let go removed the file, and a lock on a nameless file locks nobody out.
 bool StillNamed(int fd, const std::string& path) {
-    struct stat opened {}, named{};
-    return ::fstat(fd, &opened) == 0 &&
-           ::lstat(fspath::ToFileSystem(path).c_str(), &named) == 0 &&
+    struct stat opened {
+    }, named{};
+    return ::fstat(fd, &opened) == 0 && ::lstat(fspath::ToFileSystem(path).c_str(), &named) == 0 &&
            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
@@ -125,7 +125,8 @@ RunLock::Result RunLock::Take() {
     if (!GetHostName(host)) host.clear();
     const std::string text =
         "user=" + user + "\nhost=" + host + "\npid=" + std::to_string(getpid()) + "\n";
-    if (::ftruncate(fd_, 0) != 0 || ::pwrite(fd_, text.data(), text.size(), 0) != ssize_t(text.size())) {
+    if (::ftruncate(fd_, 0) != 0 ||
+        ::pwrite(fd_, text.data(), text.size(), 0) != ssize_t(text.size())) {
         // The lock holds all the same; only the name of its holder is missing.
     }
     return Result::Taken;

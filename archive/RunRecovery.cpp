@@ -57,8 +57,8 @@ bool ConnectSides(const RunJournal& journal, DatabaseSet& set, ArchiveDbPair*& s
         journal.sourceFiles.front().rfind(set.Archive.FileName + ".", 0) == 0;
     source = archiveIsSource ? set.ArchiveList : set.VelundaList;
     target = journal.kind == RunKind::Delete ? nullptr
-             : archiveIsSource              ? set.VelundaList
-                                            : set.ArchiveList;
+             : archiveIsSource               ? set.VelundaList
+                                             : set.ArchiveList;
     bool ok = true;
     for (ArchiveDbPair* list : {source, target})
         for (ArchiveDbPair* db = list; db; db = db->Next)

@@ -76,8 +76,10 @@ bool RunSafety::Backup() {
     journal_.started = int64_t(std::time(nullptr));
     if (!GetLoginName(journal_.user)) journal_.user.clear();
     if (!GetHostName(journal_.host)) journal_.host.clear();
-    for (ArchiveDbPair* db = source_; db; db = db->Next) journal_.sourceFiles.push_back(FileOf(*db));
-    for (ArchiveDbPair* db = target_; db; db = db->Next) journal_.targetFiles.push_back(FileOf(*db));
+    for (ArchiveDbPair* db = source_; db; db = db->Next)
+        journal_.sourceFiles.push_back(FileOf(*db));
+    for (ArchiveDbPair* db = target_; db; db = db->Next)
+        journal_.targetFiles.push_back(FileOf(*db));
     if (!SaveJournal()) return false;
     journalWritten_ = true;
     if (!BackupDatabaseFiles(source_, journal_.backups)) return false;
@@ -140,11 +142,12 @@ RunSafety::Outcome RunSafety::Commit(const std::vector<TableCount>& counts) {
         if (!FinishForward(journal_, source_, target_)) {
             journal_.stage = RunStage::Undecided;
             SaveJournal();
-            AppendLog("Der Vorgang konnte nicht zu Ende geführt werden; Tamaro ändert nichts mehr "
-                      "daran. Weitere Vorgänge sind gesperrt, bis ein Administrator den "
-                      "Datenbestand geprüft und die Journal-Datei " +
-                          RunJournal::Path() + " entfernt hat.",
-                      ColourRed);
+            AppendLog(
+                "Der Vorgang konnte nicht zu Ende geführt werden; Tamaro ändert nichts mehr "
+                "daran. Weitere Vorgänge sind gesperrt, bis ein Administrator den "
+                "Datenbestand geprüft und die Journal-Datei " +
+                    RunJournal::Path() + " entfernt hat.",
+                ColourRed);
             return Outcome::Interrupted;
         }
     }
@@ -215,7 +218,8 @@ bool RunSafety::RollBack() {
             continue;
         }
         const BackupRecord* record = journal_.BackupOf(file);
-        const PutBack result = record ? PutBackFile(DatabasePath(*s.db), *record) : PutBack::Missing;
+        const PutBack result =
+            record ? PutBackFile(DatabasePath(*s.db), *record) : PutBack::Missing;
         if (result == PutBack::Done || result == PutBack::AlreadyBack) continue;
         if (result == PutBack::Damaged) keep.push_back(file);
         if (s.undone) {

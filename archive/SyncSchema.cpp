@@ -170,8 +170,8 @@ class Synchroniser {
                 // by Velunda and rolled back.
                 if (!plan_)
                     AppendLog(target_.DisplayName + ": Spalte " + t.name + " der Tabelle " + table +
-                              " enthält archivierte Daten und wird nicht gelöscht.",
-                          ColourRed);
+                                  " enthält archivierte Daten und wird nicht gelöscht.",
+                              ColourRed);
             } else {
                 Execute("alter table " + table + " §DROPCOL§ " + t.name);
             }

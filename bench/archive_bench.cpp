@@ -23,15 +23,15 @@
 #include <string>
 #include <vector>
 
-#include "core/ComboBox.h"
-#include "db/DatabaseSet.h"
-#include "core/Globals.h"
-#include "core/LogRecorder.h"
-#include "core/ScriptedWindowServices.h"
 #include "archive/DatabaseBackup.h"
 #include "archive/StatementObserver.h"
 #include "archive/TransferPatients.h"
+#include "core/ComboBox.h"
+#include "core/Globals.h"
+#include "core/LogRecorder.h"
+#include "core/ScriptedWindowServices.h"
 #include "db/DatabaseKind.h"
+#include "db/DatabaseSet.h"
 #include "users/AuditLog.h"
 
 namespace fs = std::filesystem;
@@ -57,7 +57,6 @@ void Record(const ArchiveDbPair& db, const std::string& sql, void* context) {
     r->byFile[db.FileName + db.Extension].push_back(sql);
     if (sql.rfind("insert into ", 0) == 0 && sql.rfind("insert into archist", 0) != 0) ++r->inserts;
 }
-
 
 // CPU seconds (user and system) of this process, or of its finished
 // children: steadier than the clock on a machine that is busy otherwise.
@@ -212,8 +211,9 @@ bool Measure(const fs::path& build, const fs::path& work, int patients) {
         "          the copies alone: %.3f s  ratio %.2f; the rest is closing and "
         "reopening the nine connections\n",
         copySeconds, copySeconds / cpSeconds);
-    std::printf("run:      %.3f s  isql-fb in one transaction: %.3f s  ratio %.2f (target <= 1.5)\n",
-                runSeconds, oneSeconds, runSeconds / oneSeconds);
+    std::printf(
+        "run:      %.3f s  isql-fb in one transaction: %.3f s  ratio %.2f (target <= 1.5)\n",
+        runSeconds, oneSeconds, runSeconds / oneSeconds);
     std::printf("          CPU: run %.3f s  isql-fb %.3f s  ratio %.2f\n", runCpu, oneCpu,
                 runCpu / oneCpu);
     if (eachSeconds > 0)

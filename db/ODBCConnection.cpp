@@ -23,7 +23,7 @@ namespace {
 // speak to the program: code page 1252 under the C locale, UTF-8 under a
 // UTF-8 one, so the connection is made under it as well.
 class CTypeOfCLocale {
-public:
+  public:
     CTypeOfCLocale() {
         if (const char* current = std::setlocale(LC_CTYPE, nullptr)) saved_ = current;
         std::setlocale(LC_CTYPE, "C");
@@ -34,7 +34,7 @@ public:
     CTypeOfCLocale(const CTypeOfCLocale&) = delete;
     CTypeOfCLocale& operator=(const CTypeOfCLocale&) = delete;
 
-private:
+  private:
     std::string saved_;
 };
 

@@ -12,7 +12,8 @@
 namespace runfile {
 
 int Open(const std::string& path, int flags) {
-    const int fd = ::open(fspath::ToFileSystem(path).c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+    const int fd = ::open(fspath::ToFileSystem(path).c_str(),
+                          flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     if (fd < 0) return -1;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

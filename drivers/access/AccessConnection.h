@@ -39,7 +39,8 @@ class AccessConnection : public odbcdrv::Connection {
     sqlite3* db_ = nullptr;
     bool autocommit_ = true;
     bool immediate_ = false;
-    bool began_ = false;  // a transaction of the application's is open (or was lost)  // serializable: the write lock from the first statement on
+    bool began_ = false;  // a transaction of the application's is open (or was lost)  //
+                          // serializable: the write lock from the first statement on
 };
 
 }  // namespace accessdrv

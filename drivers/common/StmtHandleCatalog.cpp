@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "common/FaultInjector.h"
 #include "common/CatalogResults.h"
+#include "common/FaultInjector.h"
 #include "common/MemoryResultSet.h"
 #include "common/SearchPattern.h"
 #include "common/SqlStates.h"

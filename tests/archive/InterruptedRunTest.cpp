@@ -221,11 +221,12 @@ TEST_P(InterruptedRunTest, LaterWorkOfThePracticeIsKeptAndAChangedTableStopsTheF
     DisconnectAll();
     EXPECT_EQ(Run("", {}, &out), 1) << out;
     ConnectAll();
-    EXPECT_EQ(Count(set_->MainDatabase(),
-                    "select count(*) from termine where pid = 2 and tid = 99999"),
-              1);
-    EXPECT_EQ(Count(set_->MainDatabase(), "select count(*) from patienten where nachname = 'Neuname'"),
-              1);
+    EXPECT_EQ(
+        Count(set_->MainDatabase(), "select count(*) from termine where pid = 2 and tid = 99999"),
+        1);
+    EXPECT_EQ(
+        Count(set_->MainDatabase(), "select count(*) from patienten where nachname = 'Neuname'"),
+        1);
     EXPECT_EQ(Count(set_->Archive, "select count(*) from patienten"), 0);
     DisconnectAll();
 
@@ -235,8 +236,8 @@ TEST_P(InterruptedRunTest, LaterWorkOfThePracticeIsKeptAndAChangedTableStopsTheF
     Reset();
     EXPECT_EQ(Run("--archive " + kPids, {"TAMARO_RUN_KILL_AT=commit:1"}), 128 + SIGKILL);
     ConnectAll();
-    const int before = Count(set_->MainDatabase(), "select count(*) from termine where pid in (" +
-                                                       kPids + ")");
+    const int before =
+        Count(set_->MainDatabase(), "select count(*) from termine where pid in (" + kPids + ")");
     Exec(set_->MainDatabase(), "insert into termine (tid, pid) values (99999, 2)");
     const Snapshot velunda = Take(set_->VelundaList);
     DisconnectAll();
@@ -245,8 +246,9 @@ TEST_P(InterruptedRunTest, LaterWorkOfThePracticeIsKeptAndAChangedTableStopsTheF
                             std::to_string(before) + " Einträge der Patienten"),
               std::string::npos)
         << out;
-    EXPECT_NE(Find(out, "kann nicht zu Ende geführt werden, weil die Datenbanken nicht mehr den "
-                        "Stand des Vorgangs haben"),
+    EXPECT_NE(Find(out,
+                   "kann nicht zu Ende geführt werden, weil die Datenbanken nicht mehr den "
+                   "Stand des Vorgangs haben"),
               std::string::npos)
         << out;
     EXPECT_TRUE(RunJournal::Exists());
@@ -313,11 +315,10 @@ TEST_P(InterruptedRunTest, SignalsAndAClosedOutputNeverLeaveARunHalfDone) {
 
     // Standard output closed by its reader half-way: the run goes on to its
     // end all the same.
-    const std::string shell =
-        "cd '" + testenv::ProgramDir().string() +
-        "' && ./tamaro --headless --user mueller --password-file '" +
-        (dir_.path() / "password").string() + "' --archive " + kPids +
-        " 2>/dev/null | head -c 1 > /dev/null; exit ${PIPESTATUS[0]}";
+    const std::string shell = "cd '" + testenv::ProgramDir().string() +
+                              "' && ./tamaro --headless --user mueller --password-file '" +
+                              (dir_.path() / "password").string() + "' --archive " + kPids +
+                              " 2>/dev/null | head -c 1 > /dev/null; exit ${PIPESTATUS[0]}";
     const fs::path script = dir_.path() / "closed-output.sh";
     testenv::WriteFile(script, shell + "\n");
     const int rc = std::system(("bash '" + script.string() + "'").c_str());

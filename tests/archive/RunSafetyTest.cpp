@@ -11,9 +11,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <thread>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 #include "archive/ArchiveHistory.h"
 #include "archive/ColumnText.h"

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "archive/PidList.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
-#include "archive/PidList.h"
 #include "tests/archive/ArchiveFixture.h"
 
 namespace archivetest {
