@@ -5,9 +5,11 @@
 
 namespace {
 
-// F4 to F6, and the controls whose commands query the databases of the view.
-constexpr int kHeldControls[] = {IDC_F4,          IDC_F5,      IDC_F6,     IDC_VIEW_VELUNDA,
-                                 IDC_VIEW_ARCHIV, IDC_REFRESH, IDC_DOCTORS};
+// F4 to F6, the controls whose commands query the databases of the view, and
+// F7 and F8, whose print and file dialogs would hold the run up while open.
+constexpr int kHeldControls[] = {IDC_F4,           IDC_F5,          IDC_F6,
+                                 IDC_VIEW_VELUNDA, IDC_VIEW_ARCHIV, IDC_REFRESH,
+                                 IDC_DOCTORS,      IDC_F7,          IDC_F8};
 
 }  // namespace
 

@@ -64,10 +64,17 @@ class CTamaroDlg : public QDialog {
     // on the dialog background, since the window manager's menu cannot be
     // extended.
     QMenu* CreateSystemMenu(QWidget* parent);
+    // Not while a run is in progress: its modal loop would hold the run up.
     void ShowAbout();
+    // Shift+F10: the context menu of the focused control, else the window's.
+    void OpenContextMenuByKey(QWidget* focus);
+    // The smallest client size at which no control overlaps another.
+    QSize MinimumLayoutSize() const;
+    // True while an archive, restore or delete run is in progress.
+    bool RunInProgress() const;
 
-    // F1..F8 as the key pre-translation handles them: F4, F5 and F6 run only
-    // while their button is enabled. Returns true for F1..F8 (always consumed).
+    // F1..F8 as the key pre-translation handles them: F4 to F8 run only while
+    // their button is enabled. Returns true for F1..F8 (always consumed).
     bool HandleFunctionKey(int qtKey);
 
     // Enter does not close the window.
