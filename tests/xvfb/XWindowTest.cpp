@@ -13,7 +13,10 @@ void XWindowTest::SetUp() {
         if (next_ >= steps_.size()) return;
         if (!steps_[next_].ready()) {
             if (sinceStep_.elapsed() < 30000) return;
-            ADD_FAILURE() << "the step \"" << steps_[next_].name << "\" never came";
+            QWidget* modal = QApplication::activeModalWidget();
+            ADD_FAILURE() << "the step \"" << steps_[next_].name << "\" never came (focus "
+                          << FocusName() << ", dialog "
+                          << (modal ? modal->metaObject()->className() : "none") << ")";
             next_ = steps_.size();
             while (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
                 dialog->reject();
@@ -46,8 +49,9 @@ testing::AssertionResult XWindowTest::Played(int milliseconds) {
     return testing::AssertionFailure() << "the step \"" << steps_[next_].name << "\" never came";
 }
 
-std::string XWindowTest::FocusName() {
+std::string XWindowTest::FocusName() const {
     QWidget* w = QApplication::focusWidget();
+    if (!w) w = window_.focusWidget();
     // The line edit inside a date picker stands for its picker.
     if (w && !w->objectName().size() && w->parentWidget()) w = w->parentWidget();
     return w ? w->objectName().toStdString() : std::string("(none)");

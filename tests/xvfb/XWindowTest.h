@@ -35,14 +35,15 @@ class XWindowTest : public WindowTest {
     // that the test ends.
     void Play(std::vector<Step> steps);
     // Lets the window run until every step has played.
-    testing::AssertionResult Played(int milliseconds = 30000);
+    testing::AssertionResult Played(int milliseconds = 60000);
 
     template <class T>
     static T* Modal() {
         return qobject_cast<T*>(QApplication::activeModalWidget());
     }
-    // The focused widget's object name ("1000", "1004", ...).
-    static std::string FocusName();
+    // The focused widget's object name ("1000", "1004", ...); while no
+    // window of the program is active, that of the main window's focus widget.
+    std::string FocusName() const;
 
   private:
     QTimer player_;
