@@ -2,6 +2,7 @@
 
 #include "app/MainView.h"
 #include "app/PatientList.h"
+#include "core/RunProgress.h"
 
 namespace {
 
@@ -25,4 +26,6 @@ CommandHold::Run::Run(CommandHold& hold, IMainView& view) : hold_(hold), view_(v
 CommandHold::Run::~Run() {
     for (int id : kHeldControls) view_.EnableControl(id, true);
     hold_.running_ = false;
+    // The progress display ends with the run, however the run ended.
+    EndRunProgress();
 }
