@@ -40,6 +40,10 @@ constexpr int kHeight = 550;
 constexpr int kButtonHeight = 26;
 constexpr int kRightX = 372;  // left edge of the filter group and the log
 constexpr int kRowHeight = 22;
+// The function keys' captions: the room a button's frame takes, and the
+// smallest size a caption is set in to fit its button.
+constexpr int kCaptionPadding = 10;
+constexpr qreal kSmallestCaptionPoints = 7;
 
 QString IdName(int id) {
     return QString::number(id);
@@ -138,8 +142,10 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
     name_->setObjectName(IdName(1008));
     name_->setGeometry(pickerX, 104, 100, kRowHeight);
 
-    refresh_ = AddButton(1006, QStringLiteral("Liste &aktualisieren"),
-                         QRect(kWidth - 112 - 12, 102, 112, 26));
+    refresh_ = AddButton(1006, QStringLiteral("Liste &aktualisieren"), QRect());
+    // As wide as its caption needs in the desktop's font, 112 pixels at least.
+    const int refreshWidth = std::max(112, refresh_->sizeHint().width());
+    refresh_->setGeometry(kWidth - refreshWidth - 12, 102, refreshWidth, 26);
     connect(refresh_, &QPushButton::clicked, this, [this] { OnRefresh(); });
 
     AddCaption(1017, QStringLiteral("Archivierung vom"), QRect(labelX, 134, 140, kRowHeight));
@@ -206,13 +212,12 @@ QSize CTamaroDlg::MinimumLayoutSize() const {
     int width = filter_->x() + groupWidth + 4;
     width = std::max(width, archive_->geometry().right() + 1 + 8 + doctors_->width() + 4);
     width = std::max(width, name_->geometry().right() + 1 + 8 + refresh_->width() + 12);
-    int key = 0;
-    for (int k = 0; k < 8; ++k) key = std::max(key, fkeys_[k]->sizeHint().width());
-    key = std::max(key,
-                   fkeys_[3]->fontMetrics().horizontalAdvance(QStringLiteral("F4: Restaurieren")) +
-                       fkeys_[3]->sizeHint().width() -
-                       fkeys_[3]->fontMetrics().horizontalAdvance(fkeys_[3]->text()));
-    width = std::max(width, 8 * key);
+    QFont smallest = font();
+    smallest.setPointSizeF(kSmallestCaptionPoints);
+    const QFontMetrics captionMetrics(smallest);
+    int key = captionMetrics.horizontalAdvance(QStringLiteral("F4: Restaurieren"));
+    for (QPushButton* b : fkeys_) key = std::max(key, captionMetrics.horizontalAdvance(b->text()));
+    width = std::max(width, 8 * (key + kCaptionPadding));
 
     // Below the filter group the log keeps a few lines; the list above the
     // keys keeps its header and a few rows.
@@ -303,6 +308,19 @@ void CTamaroDlg::LayoutControls(int cx, int cy) {
     r = refresh_->geometry();
     refresh_->setGeometry(cx - r.width() - 12, r.y(), r.width(), r.height());
     FitPatientColumn();
+    FitFunctionKeyCaptions();
+}
+
+void CTamaroDlg::FitFunctionKeyCaptions() {
+    // An eighth of a narrow window is too little for "F4: Restaurieren" in
+    // some desktop fonts; such a caption is set smaller instead of cut off.
+    for (QPushButton* b : fkeys_) {
+        QFont f = font();
+        while (QFontMetrics(f).horizontalAdvance(b->text()) + kCaptionPadding > b->width() &&
+               f.pointSizeF() > kSmallestCaptionPoints)
+            f.setPointSizeF(std::max(kSmallestCaptionPoints, f.pointSizeF() - 0.5));
+        if (b->font() != f) b->setFont(f);
+    }
 }
 
 void CTamaroDlg::resizeEvent(QResizeEvent* event) {

@@ -59,6 +59,8 @@ class CTamaroDlg : public QDialog {
     void SizeListColumns();
     // Arranges the controls for a client area of cx by cy pixels.
     void LayoutControls(int cx, int cy);
+    // Sets a function key's caption smaller where it would not fit its button.
+    void FitFunctionKeyCaptions();
 
     // The window's menu with "&Info über Tamaro..."; shown on a right click
     // on the dialog background, since the window manager's menu cannot be
