@@ -1,17 +1,24 @@
 #!/usr/bin/env bash
-# Runs Tamaro on a demo practice: installs what is missing, builds, creates a
-# practice of the Firebird kind (embedded engine, 2,000 patients) under the
-# user's data folder unless one exists, points the per-user Velunda key at it
-# and starts the program — with its window when a display is available,
-# otherwise headless (the progress log on standard output).
+# Runs Tamaro on a demo practice: installs what building and running needs
+# (not the tests' tools), builds, creates a practice of the Firebird kind
+# (embedded engine, 2,000 patients) under the user's data folder unless one
+# exists, points the per-user Velunda key at it and starts the program — with
+# its window when a display is available, otherwise headless (the progress
+# log on standard output).
 #   scripts/demo.sh [--headless] [further arguments for tamaro]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
-scripts/deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-# Only what the demo runs: the program, the generator, the templates, the drivers.
+scripts/deps.sh --build
+launcher=()
+if command -v ccache >/dev/null 2>&1; then
+  export CCACHE_BASEDIR="$root"
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+# Only what the demo runs: the program, its help pages, the generator, the
+# templates, the drivers.
 cmake --build build -j"$(nproc)" --target tamaro tamaro-mkpractice archive_templates tamarofb tamaroaccess
 
 data_home=${XDG_DATA_HOME:-$HOME/.local/share}
