@@ -27,6 +27,7 @@ class KeyboardWalkTest : public XLoginWindowTest {
         return {{"login dialog", [] { return Modal<CLoginDlg>() != nullptr; },
                  [this] {
                      CLoginDlg* login = Modal<CLoginDlg>();
+                     loginMaximise_ = xdo::OffersMaximise(login);
                      xdo::Focus(login);
                      // Alt+P reaches the password field by its caption.
                      xdo::Key("alt+p");
@@ -60,6 +61,7 @@ class KeyboardWalkTest : public XLoginWindowTest {
     std::string refusal_, selectedAfterRefusal_;
     QMessageBox::Icon refusalIcon_ = QMessageBox::NoIcon;
     bool passwordFocused_ = false;
+    bool loginMaximise_ = true;
 };
 
 TEST_P(KeyboardWalkTest, FromTheLoginThroughTheFiltersToF4) {
@@ -68,6 +70,7 @@ TEST_P(KeyboardWalkTest, FromTheLoginThroughTheFiltersToF4) {
     EXPECT_EQ(refusalIcon_, QMessageBox::Critical);
     EXPECT_EQ(selectedAfterRefusal_, "falsch");
     EXPECT_TRUE(passwordFocused_);
+    EXPECT_FALSE(loginMaximise_);
     EXPECT_EQ(CurrentLid, 2);
 
     // The list has the focus; Tab leaves it for the first filter instead of
@@ -75,6 +78,7 @@ TEST_P(KeyboardWalkTest, FromTheLoginThroughTheFiltersToF4) {
     std::vector<std::string> focus;
     const auto note = [&] { focus.push_back(FocusName()); };
     std::string question;
+    int column = -1;
     Play({{"main window", [&] { return QApplication::activeModalWidget() == nullptr; },
            [&] { xdo::Focus(&w); }},
           {"list focused", [&] { return w.isActiveWindow(); },
@@ -105,14 +109,18 @@ TEST_P(KeyboardWalkTest, FromTheLoginThroughTheFiltersToF4) {
           {"filled", [&] { return LogHas(W("Patienten ausgewählt.")) && FocusName() == "1000"; },
            [&] {
                note();
-               // End and Home go to the last and the first patient; F3
-               // unticks all, Space ticks the highlighted one.
+               // End and Home go to the last and the first patient, Right
+               // and Left scroll and keep the first column (no cell of the
+               // hidden "Dummy"); F3 unticks all, Space ticks the highlighted.
                xdo::Key("End");
            }},
           {"last row", [&] { return window_.PatientRows().GetFirstSelected() == 1; },
-           [&] { xdo::Key("Home F3 space"); }},
+           [&] { xdo::Key("Right Right Right Right Home F3 space"); }},
           {"first ticked", [&] { return window_.PatientRows().GetCheck(0); },
-           [&] { xdo::Key("F4"); }},
+           [&] {
+               column = w.PatientList()->currentIndex().column();
+               xdo::Key("F4");
+           }},
           {"question", [] { return Modal<QMessageBox>() != nullptr; },
            [&] {
                question = Modal<QMessageBox>()->text().toStdString();
@@ -127,6 +135,7 @@ TEST_P(KeyboardWalkTest, FromTheLoginThroughTheFiltersToF4) {
     EXPECT_EQ(PickerDate(w, 1019), QDate(2010, 3, 1));
     EXPECT_EQ(PickerDate(w, 1020), QDate(2024, 3, 15));
     EXPECT_EQ(w.NameFilter()->text(), QStringLiteral("oh"));
+    EXPECT_EQ(column, 0);
 
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return LogHas("Bereit") && Pids() == std::vector<int>{15}; }, 30000))

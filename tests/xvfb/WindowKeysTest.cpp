@@ -1,7 +1,7 @@
 // The controls of the window by keyboard on the real X server: dates typed
 // into the pickers (also the ones a typed "." used to skip, and impossible
-// ones), the patient list's keys, Shift+F10 with the window menu and the
-// About box, and the frames the dialogs and boxes ask of the window manager.
+// ones), Shift+F10 with the window menu and the About box, and the frames
+// the dialogs and boxes ask of the window manager.
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
@@ -9,12 +9,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
-#include <regex>
 
-#include "core/Globals.h"
 #include "tests/xvfb/XWindowTest.h"
 #include "ui/CAboutDlg.h"
-#include "ui/CLoginDlg.h"
 #include "ui/CPatInfoDlg.h"
 #include "ui/DatePicker.h"
 
@@ -93,82 +90,11 @@ TEST_P(WindowKeysTest, DatesAreTakenAsTypedAndImpossibleOnesRefused) {
     EXPECT_EQ(QDateTime::fromSecsSinceEpoch(w.PickerTime(1004)).date(), QDate(2024, 2, 29));
 }
 
-TEST_P(WindowKeysTest, TheListMovesByRowsAndTabLeavesIt) {
-    CTamaroDlg& w = window_;
-    QTableWidget* list = w.PatientList();
-    std::vector<int> rows;
-    std::vector<std::string> focus;
-    const auto row = [&] { rows.push_back(w.PatientRows().GetFirstSelected()); };
-    Play({{"window", [] { return true; },
-           [&] {
-               xdo::Focus(&w);
-               list->setFocus(Qt::OtherFocusReason);
-               list->setCurrentCell(0, 0);
-           }},
-          {"list", [&] { return w.isActiveWindow() && FocusName() == "1000"; },
-           [&] { xdo::Key("Down Down Right Right Right"); }},
-          {"third row", [&] { return w.PatientRows().GetFirstSelected() == 2; },
-           [&] {
-               row();
-               // Space ticks the highlighted row only: Right kept the first column.
-               xdo::Key("F3 space End");
-           }},
-          {"last row", [&] { return w.PatientRows().GetFirstSelected() == 6; },
-           [&] {
-               row();
-               xdo::Key("Home");
-           }},
-          {"first row", [&] { return w.PatientRows().GetFirstSelected() == 0; },
-           [&] {
-               row();
-               xdo::Key("Tab");
-           }},
-          {"out of the list", [&] { return FocusName() != "1000"; },
-           [&] {
-               focus.push_back(FocusName());
-               row();
-               xdo::Key("shift+Tab");
-           }},
-          {"back in the list", [&] { return FocusName() == "1000"; },
-           [&] { focus.push_back(FocusName()); }}});
-    ASSERT_TRUE(Played());
-    EXPECT_EQ(rows, (std::vector<int>{2, 6, 0, 0}));
-    EXPECT_EQ(focus, (std::vector<std::string>{"1004", "1000"}));
-    std::vector<bool> ticks;
-    for (int r = 0; r < w.PatientRows().GetItemCount(); ++r)
-        ticks.push_back(w.PatientRows().GetCheck(r));
-    EXPECT_EQ(ticks, (std::vector<bool>{false, false, true, false, false, false, false}));
-    EXPECT_EQ(list->currentIndex().column(), 0);
-}
-
-// The window manager reads the functions and decorations a window asks for
-// from _MOTIF_WM_HINTS: flags, functions, decorations.
-struct MotifHints {
-    unsigned flags = 0, functions = 0, decorations = 0;
-    bool OffersMaximise() const {
-        const bool byFunctions = !(flags & 1) || (functions & 1) || (functions & 0x10);
-        const bool byDecorations = !(flags & 2) || (decorations & 1) || (decorations & 0x40);
-        return byFunctions && byDecorations;
-    }
-};
-
-MotifHints HintsOf(const QWidget* window) {
-    const std::string out = xdo::MotifHints(window);
-    std::smatch m;
-    MotifHints hints;
-    if (std::regex_search(out, m, std::regex("= (0x[0-9a-f]+), (0x[0-9a-f]+), (0x[0-9a-f]+)"))) {
-        hints.flags = unsigned(std::stoul(m[1], nullptr, 16));
-        hints.functions = unsigned(std::stoul(m[2], nullptr, 16));
-        hints.decorations = unsigned(std::stoul(m[3], nullptr, 16));
-    }
-    return hints;
-}
-
 TEST_P(WindowKeysTest, ShiftF10OpensTheWindowMenuAndDialogsOfferNoMaximise) {
     CTamaroDlg& w = window_;
     std::string menuEntry, logMenuEntry;
     bool aboutShown = false, aboutMaximise = true, infoMaximise = true, boxMaximise = true;
-    const bool windowMaximise = HintsOf(&w).OffersMaximise();
+    const bool windowMaximise = xdo::OffersMaximise(&w);
     Play({{"window", [] { return true; },
            [&] {
                xdo::Focus(&w);
@@ -186,7 +112,7 @@ TEST_P(WindowKeysTest, ShiftF10OpensTheWindowMenuAndDialogsOfferNoMaximise) {
           {"About box", [] { return Modal<CAboutDlg>() != nullptr; },
            [&] {
                aboutShown = true;
-               aboutMaximise = HintsOf(Modal<CAboutDlg>()).OffersMaximise();
+               aboutMaximise = xdo::OffersMaximise(Modal<CAboutDlg>());
                xdo::Focus(Modal<CAboutDlg>());
                xdo::Key("Escape");
            }},
@@ -211,7 +137,7 @@ TEST_P(WindowKeysTest, ShiftF10OpensTheWindowMenuAndDialogsOfferNoMaximise) {
            }},
           {"patient dialog", [] { return Modal<CPatInfoDlg>() != nullptr; },
            [&] {
-               infoMaximise = HintsOf(Modal<CPatInfoDlg>()).OffersMaximise();
+               infoMaximise = xdo::OffersMaximise(Modal<CPatInfoDlg>());
                xdo::Focus(Modal<CPatInfoDlg>());
                xdo::Key("Escape");
            }},
@@ -223,7 +149,7 @@ TEST_P(WindowKeysTest, ShiftF10OpensTheWindowMenuAndDialogsOfferNoMaximise) {
            }},
           {"box", [] { return Modal<QMessageBox>() != nullptr; },
            [&] {
-               boxMaximise = HintsOf(Modal<QMessageBox>()).OffersMaximise();
+               boxMaximise = xdo::OffersMaximise(Modal<QMessageBox>());
                xdo::Focus(Modal<QMessageBox>());
                xdo::Key("Return");
            }}});
@@ -239,29 +165,6 @@ TEST_P(WindowKeysTest, ShiftF10OpensTheWindowMenuAndDialogsOfferNoMaximise) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Access, WindowKeysTest, testing::Values("mdb"));
-
-// The login dialog's frame, seen before the login goes on.
-class LoginFrameTest : public XLoginWindowTest {
-  protected:
-    std::vector<Step> LoginSteps() override {
-        return {{"login dialog", [] { return Modal<CLoginDlg>() != nullptr; },
-                 [this] {
-                     loginMaximise_ = HintsOf(Modal<CLoginDlg>()).OffersMaximise();
-                     xdo::Focus(Modal<CLoginDlg>());
-                     xdo::Key("Tab");
-                     xdo::Type("geheim");
-                     xdo::Key("Return");
-                 }}};
-    }
-    bool loginMaximise_ = true;
-};
-
-TEST_P(LoginFrameTest, LoginDialogOffersNoMaximise) {
-    EXPECT_FALSE(loginMaximise_);
-    EXPECT_EQ(CurrentLid, 2);
-}
-
-INSTANTIATE_TEST_SUITE_P(Access, LoginFrameTest, testing::Values("mdb"));
 
 }  // namespace
 }  // namespace uitest

@@ -1,6 +1,7 @@
 #include "tests/xvfb/XWindowTest.h"
 
 #include <QDialog>
+#include <QLabel>
 #include <QLineEdit>
 
 #include "ui/CLoginDlg.h"
@@ -10,7 +11,20 @@ namespace uitest {
 void XWindowTest::SetUp() {
     if (!g_noXServer.empty()) GTEST_SKIP() << "no X server: " << g_noXServer;
     QObject::connect(&player_, &QTimer::timeout, [this] {
-        if (next_ >= steps_.size()) return;
+        if (next_ >= steps_.size()) {
+            // With every step played no dialog waits for an answer; one that
+            // does (a refusal nobody expected) would hold the test forever.
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal) {
+                sinceStep_.restart();
+            } else if (sinceStep_.elapsed() > 5000) {
+                auto* text = modal->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+                ADD_FAILURE() << "unexpected " << modal->metaObject()->className() << ": "
+                              << (text ? text->text().toStdString() : std::string());
+                static_cast<QDialog*>(modal)->reject();
+            }
+            return;
+        }
         if (!steps_[next_].ready()) {
             if (sinceStep_.elapsed() < 30000) return;
             QWidget* modal = QApplication::activeModalWidget();

@@ -1,6 +1,7 @@
 #include "tests/xvfb/XdoTool.h"
 
 #include <QWidget>
+#include <regex>
 
 #include "tests/fixtures/Practice.h"
 
@@ -26,11 +27,21 @@ void Type(const std::string& text) {
     Run("type --delay 30 '" + text + "'");
 }
 
-std::string MotifHints(const QWidget* window) {
+bool OffersMaximise(const QWidget* window) {
     std::string out;
     testenv::RunCommand(
         "xprop -id " + std::to_string(window->window()->winId()) + " _MOTIF_WM_HINTS", &out);
-    return out;
+    std::smatch m;
+    // Without the property, or without functions or decorations in it, the
+    // window manager offers everything.
+    if (!std::regex_search(out, m, std::regex("= (0x[0-9a-f]+), (0x[0-9a-f]+), (0x[0-9a-f]+)")))
+        return true;
+    const unsigned long flags = std::stoul(m[1], nullptr, 16),
+                        functions = std::stoul(m[2], nullptr, 16),
+                        decorations = std::stoul(m[3], nullptr, 16);
+    const bool byFunctions = !(flags & 1) || (functions & 1) || (functions & 0x10);
+    const bool byDecorations = !(flags & 2) || (decorations & 1) || (decorations & 0x40);
+    return byFunctions && byDecorations;
 }
 
 }  // namespace xdo

@@ -19,8 +19,8 @@ void Focus(const QWidget* window);
 void Key(const std::string& keys);
 // Types the text through the keyboard.
 void Type(const std::string& text);
-// The _MOTIF_WM_HINTS of the window (functions and decorations) as xprop
-// prints them; empty when the property is not set.
-std::string MotifHints(const QWidget* window);
+// Whether the window lets the window manager offer to maximise it, read from
+// the _MOTIF_WM_HINTS it sets (flags, functions, decorations) with xprop.
+bool OffersMaximise(const QWidget* window);
 
 }  // namespace xdo
