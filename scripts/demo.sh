@@ -16,7 +16,14 @@ if command -v ccache >/dev/null 2>&1; then
   export CCACHE_BASEDIR="$root"
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+if [ -f build/CMakeCache.txt ]; then
+  # A build folder made before (by the tests, say) keeps its settings.
+  cmake -S . -B build "${launcher[@]}" >/dev/null
+else
+  # A first build, for the quickest start: no debug information, the window's
+  # sources as one unit.
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAMARO_UI_UNITY=ON "${launcher[@]}" >/dev/null
+fi
 # Only what the demo runs: the program, its help pages, the generator, the
 # templates, the drivers.
 cmake --build build -j"$(nproc)" --target tamaro tamaro-mkpractice archive_templates tamarofb tamaroaccess
