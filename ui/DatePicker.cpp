@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTimer>
+#include <algorithm>
 
 #include "core/WindowServices.h"
 #include "ui/QtCp1252.h"
