@@ -18,6 +18,7 @@
 
 #include "core/Globals.h"
 #include "core/WindowServices.h"
+#include "ui/DialogFrame.h"
 #include "ui/QtCp1252.h"
 
 namespace {
@@ -136,6 +137,7 @@ bool ProgressLogWidget::SaveLogAsRtf() {
     QFileDialog dialog(window(), QStringLiteral("Verlauf speichern unter..."), QDir::homePath(),
                        QStringLiteral("RTF-Datei(*.rtf)"));
     dialog.setObjectName(QStringLiteral("SaveLogDialog"));
+    UseDialogFrame(&dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -178,6 +180,7 @@ void ProgressLogWidget::PrintLog() {
     printer.setDocName(QStringLiteral("Verlauf"));
     QPrintDialog dialog(&printer, window());
     dialog.setObjectName(QStringLiteral("PrintLogDialog"));
+    UseDialogFrame(&dialog);
     // Printing into a PDF file is offered beside the printers, also where
     // no printer is set up.
     dialog.setOption(QAbstractPrintDialog::PrintToFile, true);

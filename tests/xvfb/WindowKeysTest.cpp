@@ -4,9 +4,11 @@
 // the dialogs and boxes ask of the window manager.
 #include <gtest/gtest.h>
 
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPrintDialog>
 #include <QPushButton>
 #include <QTableWidget>
 
@@ -93,7 +95,8 @@ TEST_P(WindowKeysTest, DatesAreTakenAsTypedAndImpossibleOnesRefused) {
 TEST_P(WindowKeysTest, ShiftF10OpensTheWindowMenuAndDialogsOfferNoMaximise) {
     CTamaroDlg& w = window_;
     std::string menuEntry, logMenuEntry;
-    bool aboutShown = false, aboutMaximise = true, infoMaximise = true, boxMaximise = true;
+    bool aboutShown = false, aboutMaximise = true, infoMaximise = true, boxMaximise = true,
+         printMaximise = true, saveMaximise = true;
     const bool windowMaximise = xdo::OffersMaximise(&w);
     Play({{"window", [] { return true; },
            [&] {
@@ -152,6 +155,26 @@ TEST_P(WindowKeysTest, ShiftF10OpensTheWindowMenuAndDialogsOfferNoMaximise) {
                boxMaximise = xdo::OffersMaximise(Modal<QMessageBox>());
                xdo::Focus(Modal<QMessageBox>());
                xdo::Key("Return");
+           }},
+          {"print and save dialogs", [] { return !Modal<QMessageBox>(); },
+           [&] {
+               xdo::Focus(&w);
+               xdo::Key("F7");
+           }},
+          {"print dialog", [] { return Modal<QPrintDialog>() != nullptr; },
+           [&] {
+               printMaximise = xdo::OffersMaximise(Modal<QPrintDialog>());
+               Modal<QPrintDialog>()->reject();
+           }},
+          {"save", [] { return !Modal<QPrintDialog>(); },
+           [&] {
+               xdo::Focus(&w);
+               xdo::Key("F8");
+           }},
+          {"save dialog", [] { return Modal<QFileDialog>() != nullptr; },
+           [&] {
+               saveMaximise = xdo::OffersMaximise(Modal<QFileDialog>());
+               Modal<QFileDialog>()->reject();
            }}});
     boxWatch_.stop();
     ASSERT_TRUE(Played());
@@ -162,6 +185,8 @@ TEST_P(WindowKeysTest, ShiftF10OpensTheWindowMenuAndDialogsOfferNoMaximise) {
     EXPECT_FALSE(aboutMaximise);
     EXPECT_FALSE(infoMaximise);
     EXPECT_FALSE(boxMaximise);
+    EXPECT_FALSE(printMaximise);
+    EXPECT_FALSE(saveMaximise);
 }
 
 INSTANTIATE_TEST_SUITE_P(Access, WindowKeysTest, testing::Values("mdb"));
