@@ -5,6 +5,7 @@
 // and rewrites: the controls that would (the view buttons, refresh, the
 // doctor list, F4 to F6) are disabled, and the commands behind them refuse to
 // start, also when they come by key, double click or from the headless mode.
+// F7 and F8 are disabled too: their dialogs would pause the run unseen.
 #pragma once
 
 class IMainView;

@@ -98,7 +98,7 @@ bool AdmitGivenPids(ArchiveDbPair* source, bool openBusiness, const std::vector<
     if (!FindPatients(*source, pids, found)) return false;
     std::unordered_set<int32_t> open;
     if (openBusiness && !CollectOpenBusiness(source, open)) {
-        ShowMessage(
+        ShowWarning(
             "Die Patienten konnten nicht vollständig auf offene Leistungen, Rechnungen, eDokus, "
             "leere Scheine und Kassenbucheinträge geprüft werden (siehe Verlauf).\n"
             "Der Vorgang wird nicht gestartet.");
@@ -122,7 +122,7 @@ bool AdmitGivenPids(ArchiveDbPair* source, bool openBusiness, const std::vector<
             "\n• mit offenen Leistungen, Rechnungen, eDokus, leeren Scheinen oder "
             "Kassenbucheinträgen: " +
             JoinIds(hidden);
-    ShowMessage(text + "\nDer Vorgang wird nicht gestartet.");
+    ShowWarning(text + "\nDer Vorgang wird nicht gestartet.");
     return false;
 }
 

@@ -11,11 +11,13 @@
 #include "app/HeadlessLogin.h"
 #include "app/HeadlessView.h"
 #include "app/MainDialogCore.h"
+#include "app/TerminalRunProgress.h"
 #include "core/FsPath.h"
 #include "core/Globals.h"
 #include "core/LogRecorder.h"
 #include "core/LogSink.h"
 #include "core/RtfWriter.h"
+#include "core/RunProgress.h"
 #include "core/ScriptedWindowServices.h"
 #include "core/TeeLogSink.h"
 #include "core/TerminalLogSink.h"
@@ -142,9 +144,12 @@ int RunHeadless(int argc, char** argv) {
     TheAuditLog().SetModuleId(7);
 
     TerminalLogSink sink(stdout);
+    // A run's progress as a line on the terminal, kept apart from the log.
+    TerminalRunProgress progressLine(stderr, sink, stdout);
     LogRecorder recorded;  // for --save-log
-    TeeLogSink tee(sink, recorded);
+    TeeLogSink tee(progressLine, recorded);
     SetLogSink(&tee);
+    SetRunProgress(&progressLine);
     ScriptedWindowServices services;
     services.SetEcho(stderr);
     // "--yes" answers the questions; without it each takes its default
@@ -214,6 +219,7 @@ int RunHeadless(int argc, char** argv) {
         core.OnDestroy();
     }
     TheAuditLog().SaveAtProgramEnd();
+    SetRunProgress(nullptr);
     SetWindowServices(nullptr);
     SetLogSink(nullptr);
     return status;

@@ -52,7 +52,7 @@ bool HeadlessLogin::Show(ODBCConnection& main) {
     for (int i = 0; i < users.GetCount() && found < 0; ++i)
         if (users.GetItemText(i) == user_) found = i;
     if (found < 0) {
-        ShowMessage("Der Benutzer wurde nicht gefunden.");
+        ShowError("Der Benutzer wurde nicht gefunden.");
         return false;
     }
     users.SetCurSel(found);

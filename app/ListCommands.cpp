@@ -40,7 +40,7 @@ void ListCommands::OnPatientInfo(IMainView& view) {
     IListView& list = view.Patients();
     const int row = list.GetFirstSelected();
     if (row < 0) {
-        ShowMessage("Selektieren Sie den Patienten,\ndessen Daten Sie einsehen wollen.");
+        ShowWarning("Selektieren Sie den Patienten,\ndessen Daten Sie einsehen wollen.");
         return;
     }
     view.ShowPatientInfo(list.GetItemData(row), set_.SourceList);

@@ -190,7 +190,7 @@ bool CollectOpenBusiness(ArchiveDbPair* velunda, std::unordered_set<int32_t>& pi
 
 bool PatientList::RefuseUnsafeArchive() const {
     if (!archiveUnsafe_ || set_.ArchiveIsSource()) return false;
-    ShowMessage(UnsafeArchiveMessage);
+    ShowWarning(UnsafeArchiveMessage);
     return true;
 }
 

@@ -47,7 +47,7 @@ void RunCommands::OnTransfer(IMainView& view) {
     int count = 0;
     const std::string pids = TickedPidList(view.Patients(), count);
     if (count == 0) {
-        ShowMessage("Setzen Sie Häkchen an die zu " + verb + "den Einträge.");
+        ShowWarning("Setzen Sie Häkchen an die zu " + verb + "den Einträge.");
         return;
     }
     if (list_.RefuseUnsafeArchive()) return;
@@ -98,7 +98,7 @@ void RunCommands::OnDelete(IMainView& view) {
     int count = 0;
     const std::string pids = TickedPidList(view.Patients(), count);
     if (count == 0) {
-        ShowMessage("Setzen Sie Häkchen an die zu löschenden Einträge.");
+        ShowWarning("Setzen Sie Häkchen an die zu löschenden Einträge.");
         return;
     }
     Delete(view, pids, count);

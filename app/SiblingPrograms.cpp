@@ -5,7 +5,7 @@
 
 bool SiblingRunning(const std::string& mutexName, const std::string& message) {
     if (!NamedMutexExists(mutexName)) return false;
-    ShowMessage(message);
+    ShowWarning(message);
     return true;
 }
 

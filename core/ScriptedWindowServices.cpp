@@ -3,7 +3,7 @@
 #include "core/Cp1252.h"
 
 MsgResult ScriptedWindowServices::MessageBox(const std::string& text, MsgButtons buttons,
-                                             MsgResult defaultButton) {
+                                             MsgResult defaultButton, MsgIcon icon) {
     const bool question = buttons == MsgButtons::YesNo;
     MsgResult answer = defaultButton;
     if (!answers_.empty()) {
@@ -12,7 +12,7 @@ MsgResult ScriptedWindowServices::MessageBox(const std::string& text, MsgButtons
     } else if (question && questionAnswer_ != MsgResult::Ok) {
         answer = questionAnswer_;
     }
-    boxes_.push_back({text, buttons, defaultButton, answer});
+    boxes_.push_back({text, buttons, defaultButton, answer, icon});
     if (echo_) {
         if (question)
             std::fprintf(echo_, "[Frage] %s\n[Antwort] %s\n", cp1252::ToUtf8(text).c_str(),

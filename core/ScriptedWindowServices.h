@@ -18,9 +18,10 @@ class ScriptedWindowServices : public IWindowServices {
         MsgButtons buttons;
         MsgResult defaultButton;
         MsgResult answer;
+        MsgIcon icon = MsgIcon::Information;
     };
-    MsgResult MessageBox(const std::string& text, MsgButtons buttons,
-                         MsgResult defaultButton) override;
+    MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgResult defaultButton,
+                         MsgIcon icon) override;
     void BeginWaitCursor() override {
         ++waitDepth_;
         ++waitCount_;

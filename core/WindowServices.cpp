@@ -14,11 +14,19 @@ IWindowServices& WindowServices() {
 }
 
 void ShowMessage(const std::string& text) {
-    WindowServices().MessageBox(text, MsgButtons::Ok, MsgResult::Ok);
+    WindowServices().MessageBox(text, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Information);
+}
+
+void ShowWarning(const std::string& text) {
+    WindowServices().MessageBox(text, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Warning);
+}
+
+void ShowError(const std::string& text) {
+    WindowServices().MessageBox(text, MsgButtons::Ok, MsgResult::Ok, MsgIcon::Error);
 }
 
 bool AskYesNo(const std::string& text, bool defaultYes) {
     return WindowServices().MessageBox(text, MsgButtons::YesNo,
-                                       defaultYes ? MsgResult::Yes : MsgResult::No) ==
-           MsgResult::Yes;
+                                       defaultYes ? MsgResult::Yes : MsgResult::No,
+                                       MsgIcon::Information) == MsgResult::Yes;
 }

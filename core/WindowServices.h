@@ -7,13 +7,16 @@
 
 enum class MsgButtons { Ok, YesNo };
 enum class MsgResult { Ok, Yes, No };
+// The symbol beside the text: a plain message, a refusal the user can mend,
+// or a failure. A question (YesNo) always carries the question mark.
+enum class MsgIcon { Information, Warning, Error };
 
 class IWindowServices {
 public:
     virtual ~IWindowServices() = default;
     // text is CP1252. For YesNo, defaultButton is Yes or No.
     virtual MsgResult MessageBox(const std::string& text, MsgButtons buttons,
-                                 MsgResult defaultButton) = 0;
+                                 MsgResult defaultButton, MsgIcon icon) = 0;
     virtual void BeginWaitCursor() = 0;
     virtual void EndWaitCursor() = 0;
 };
@@ -23,6 +26,10 @@ IWindowServices& WindowServices();  // a scripted stand-in when none is installe
 
 // An OK message box.
 void ShowMessage(const std::string& text);
+// An OK message box for a refusal that the user can mend (tick rows, end a
+// program) and for a failure (a wrong password, a database error).
+void ShowWarning(const std::string& text);
+void ShowError(const std::string& text);
 // A Yes/No question; true when the answer is Yes.
 bool AskYesNo(const std::string& text, bool defaultYes);
 

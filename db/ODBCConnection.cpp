@@ -215,7 +215,7 @@ bool ODBCConnection::RunSQL(const char* sql) {
         return false;
     }
     std::string error = GetErrorText(stmt.Handle());
-    ShowMessage(std::string(sql) + ":\n\n" + error);
+    ShowError(std::string(sql) + ":\n\n" + error);
     stmt.Reset();
     return true;
 }

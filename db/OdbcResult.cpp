@@ -3,7 +3,7 @@
 #include "core/WindowServices.h"
 
 void ShowInvalidHandle() {
-    ShowMessage("Invalid Handle");
+    ShowError("Invalid Handle");
 }
 
 bool SqlExecuted(SQLRETURN rc) {

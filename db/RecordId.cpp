@@ -72,7 +72,7 @@ int32_t getID(const std::string& name, const IdFileRetry& retry, int* attempts) 
         file.Open(path, ExclusiveFile::Mode::ReadWriteCreate, tries);
     if (attempts) *attempts = file.Attempts();
     if (opened != ExclusiveFile::Result::Opened) {
-        ShowMessage(
+        ShowError(
             "Fehler in getID(1) - Verbindung zum Netzwerk wurde unterbrochen oder ID-Datei "
             "defekt.");
         return -1;
@@ -90,7 +90,7 @@ int32_t getID(const std::string& name, const IdFileRetry& retry, int* attempts) 
     // The close reports a write that did not reach the share.
     if (!file.Close()) ok = false;
     if (!ok) {
-        ShowMessage(
+        ShowError(
             "Fehler in getID(2) - Verbindung zum Netzwerk wurde unterbrochen oder ID-Datei "
             "defekt.");
         return -1;

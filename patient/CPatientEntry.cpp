@@ -44,7 +44,7 @@ void CPatientEntry::Reset() {
 bool CPatientEntry::SetPID(int32_t pid) {
     Reset();
     if (!connection_) {
-        ShowMessage("CPatientEntry::SetPID: Datenbank nicht gesetzt!");
+        ShowError("CPatientEntry::SetPID: Datenbank nicht gesetzt!");
         return false;
     }
     char sql[1024];

@@ -1,21 +1,38 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing Tamaro needs, when missing.
+# Installs the Debian packages Tamaro needs, when missing.
+#   scripts/deps.sh           everything: building, running and testing
+#   scripts/deps.sh --build   only what building and running the program needs
+#                             (scripts/demo.sh); the tests' tools stay out
 set -euo pipefail
 
-PACKAGES=(
+# Building and running: compiler, ODBC, the Firebird engine (embedded, and
+# gfix for the archive templates), SQLite, Qt with its German texts, D-Bus.
+BUILD=(
   g++ cmake ninja-build pkg-config
   unixodbc unixodbc-dev
-  libfbclient2 firebird-dev firebird3.0-server-core firebird3.0-utils firebird3.0-server
-  libsqlite3-dev sqlite3
-  qt6-base-dev libqt6dbus6 libqt6printsupport6
-  googletest libgtest-dev libgmock-dev
-  python3-pyodbc libdbd-odbc-perl
-  xvfb xauth dbus libdbus-1-dev xdotool
-  clang-format
-  clang libclang-rt-14-dev
-  ccache
-  dpkg-dev fakeroot lintian
+  libfbclient2 firebird-dev firebird3.0-server-core firebird3.0-utils
+  libsqlite3-dev
+  qt6-base-dev libqt6dbus6 libqt6printsupport6 qt6-translations-l10n
+  libdbus-1-dev
 )
+# Testing: GoogleTest, the independent ODBC clients (pyodbc, Perl DBI), the Firebird server, a
+# session bus, the X server and the keyboard for the window tests, the
+# sanitizer and fuzzing compiler, formatting, packaging checks, and the
+# checker of the administrator guide's systemd units.
+TEST=(
+  googletest libgtest-dev libgmock-dev
+  python3-pyodbc libdbd-odbc-perl sqlite3 firebird3.0-server
+  dbus xvfb xauth xdotool x11-utils
+  clang libclang-rt-14-dev clang-format ccache
+  dpkg-dev fakeroot lintian
+  systemd
+)
+
+case "${1:-}" in
+  --build) PACKAGES=("${BUILD[@]}") ;;
+  "") PACKAGES=("${BUILD[@]}" "${TEST[@]}") ;;
+  *) echo "usage: $0 [--build]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${PACKAGES[@]}"; do

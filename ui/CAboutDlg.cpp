@@ -6,10 +6,12 @@
 #include <QVBoxLayout>
 
 #include "app/VersionText.h"
+#include "ui/DialogFrame.h"
 #include "ui/QtCp1252.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("100"));
+    UseDialogFrame(this);
     setWindowTitle(QStringLiteral("Info über Tamaro"));
     auto* layout = new QVBoxLayout(this);
     auto* version = new QLabel(VersionText(), this);

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "core/WindowServices.h"
+#include "ui/DialogFrame.h"
 #include "ui/QtCp1252.h"
 #include "ui/QtWindowServices.h"
 
@@ -42,6 +43,7 @@ class BoxOwner {
 CLoginDlg::CLoginDlg(ODBCConnection& connection, QWidget* parent)
     : QDialog(parent), core_(connection) {
     setObjectName(QStringLiteral("103"));
+    UseDialogFrame(this);
     setWindowTitle(QStringLiteral("Tamaro - Login"));
 
     users_ = new QComboBox(this);
@@ -53,8 +55,9 @@ CLoginDlg::CLoginDlg(ODBCConnection& connection, QWidget* parent)
     password_->setEchoMode(QLineEdit::Password);
 
     auto* grid = new QGridLayout(this);
-    const std::pair<QWidget*, QString> rows[] = {{users_, QStringLiteral("Benutzer:")},
-                                                 {password_, QStringLiteral("Passwort:")}};
+    // Alt+B and Alt+P reach the two fields from anywhere in the dialog.
+    const std::pair<QWidget*, QString> rows[] = {{users_, QStringLiteral("&Benutzer:")},
+                                                 {password_, QStringLiteral("&Passwort:")}};
     int row = 0;
     for (const auto& [field, caption] : rows) {
         auto* label = new QLabel(caption, this);
@@ -91,7 +94,13 @@ CLoginDlg::CLoginDlg(ODBCConnection& connection, QWidget* parent)
 
 void CLoginDlg::accept() {
     BoxOwner boxes(this);
-    if (core_.OnOK(*usersAdapter_, ToCp1252(password_->text()))) QDialog::accept();
+    if (core_.OnOK(*usersAdapter_, ToCp1252(password_->text()))) {
+        QDialog::accept();
+        return;
+    }
+    // Refused: the password typed is selected, so that the next one replaces it.
+    password_->setFocus(Qt::OtherFocusReason);
+    password_->selectAll();
 }
 
 bool CLoginDlg::Run(ODBCConnection& connection, QWidget* parent) {

@@ -7,14 +7,16 @@
 #include <algorithm>
 
 #include "patient/PatientInfo.h"
+#include "ui/DialogFrame.h"
 #include "ui/QtCp1252.h"
 #include "ui/ReportList.h"
 
 CPatInfoDlg::CPatInfoDlg(int32_t pid, ArchiveDbPair* list, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("129"));
+    UseDialogFrame(this);
     setWindowTitle(QStringLiteral("Patienten-Info"));
 
-    list_ = NewReportList({QStringLiteral("Eigenschaft"), QStringLiteral("Wert")}, this);
+    list_ = new ReportList({QStringLiteral("Eigenschaft"), QStringLiteral("Wert")}, this);
     list_->setObjectName(QStringLiteral("1000"));
     QHeaderView* header = list_->horizontalHeader();
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

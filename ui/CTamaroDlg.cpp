@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -23,6 +24,7 @@
 #include "app/MainDialogCore.h"
 #include "core/FsPath.h"
 #include "core/Globals.h"
+#include "core/WindowServices.h"
 #include "platform/CloseOnExec.h"
 #include "ui/CAboutDlg.h"
 #include "ui/DatePicker.h"
@@ -39,6 +41,10 @@ constexpr int kHeight = 550;
 constexpr int kButtonHeight = 26;
 constexpr int kRightX = 372;  // left edge of the filter group and the log
 constexpr int kRowHeight = 22;
+// The function keys' captions: the room a button's frame takes, and the
+// smallest size a caption is set in to fit its button.
+constexpr int kCaptionPadding = 10;
+constexpr qreal kSmallestCaptionPoints = 7;
 
 QString IdName(int id) {
     return QString::number(id);
@@ -96,9 +102,9 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
     doctors_->setGeometry(kWidth - 220 - 4, 4, 220, 24);
     connect(doctors_, &QComboBox::activated, this, [this] { OnDoctorSelected(); });
 
-    list_ = NewReportList({QStringLiteral("Patient"), QStringLiteral("Art"),
-                           QStringLiteral("Leistung"), QStringLiteral("Dummy")},
-                          this);
+    list_ = new ReportList({QStringLiteral("Patient"), QStringLiteral("Art"),
+                            QStringLiteral("Leistung"), QStringLiteral("Dummy")},
+                           this);
     list_->setObjectName(IdName(1000));
     list_->setGeometry(4, 32, kRightX - 8, kHeight - 32 - kButtonHeight - 2);
     QHeaderView* header = list_->horizontalHeader();
@@ -137,8 +143,10 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
     name_->setObjectName(IdName(1008));
     name_->setGeometry(pickerX, 104, 100, kRowHeight);
 
-    refresh_ = AddButton(1006, QStringLiteral("Liste &aktualisieren"),
-                         QRect(kWidth - 112 - 12, 102, 112, 26));
+    refresh_ = AddButton(1006, QStringLiteral("Liste &aktualisieren"), QRect());
+    // As wide as its caption needs in the desktop's font, 112 pixels at least.
+    const int refreshWidth = std::max(112, refresh_->sizeHint().width());
+    refresh_->setGeometry(kWidth - refreshWidth - 12, 102, refreshWidth, 26);
     connect(refresh_, &QPushButton::clicked, this, [this] { OnRefresh(); });
 
     AddCaption(1017, QStringLiteral("Archivierung vom"), QRect(labelX, 134, 140, kRowHeight));
@@ -169,8 +177,58 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
     // Children are raised in creation order; the group frame stays behind
     // the filter controls that it surrounds.
     filter_->lower();
+
+    // Tab walks the window as it reads: the views and the doctor, the list,
+    // the filters from top to bottom, the refresh button, the log and the
+    // function keys.
+    QWidget* const order[] = {velunda_,      archive_,      doctors_,      list_,
+                              Control(1004), Control(1007), Control(1019), Control(1020),
+                              name_,         runs_,         refresh_,      log_};
+    QWidget* previous = nullptr;
+    for (QWidget* w : order) {
+        if (previous) setTabOrder(previous, w);
+        previous = w;
+    }
+    for (QPushButton* b : fkeys_) {
+        setTabOrder(previous, b);
+        previous = b;
+    }
+    setMinimumSize(MinimumLayoutSize());
     list_->setFocus();
     qApp->installEventFilter(this);
+}
+
+QSize CTamaroDlg::MinimumLayoutSize() const {
+    // The left column (view buttons, list) keeps its width; the filter group
+    // must hold its rows, the doctor box must stay right of the view buttons,
+    // the refresh button right of the name field, and each function key must
+    // show its caption (the longer of the two F4 captions counts).
+    int filterRight = 0;
+    for (int id : {1004, 1007, 1019, 1020, 1008, 1017}) {
+        filterRight = std::max(filterRight, Control(id)->geometry().right());
+        if (auto* caption = findChild<QLabel*>(QStringLiteral("caption") + IdName(id)))
+            filterRight = std::max(filterRight, caption->geometry().right());
+    }
+    const int groupWidth = filterRight + 1 + 10 - filter_->x();
+    int width = filter_->x() + groupWidth + 4;
+    width = std::max(width, archive_->geometry().right() + 1 + 8 + doctors_->width() + 4);
+    width = std::max(width, name_->geometry().right() + 1 + 8 + refresh_->width() + 12);
+    QFont smallest = font();
+    smallest.setPointSizeF(kSmallestCaptionPoints);
+    const QFontMetrics captionMetrics(smallest);
+    int key = captionMetrics.horizontalAdvance(QStringLiteral("F4: Restaurieren"));
+    for (QPushButton* b : fkeys_) key = std::max(key, captionMetrics.horizontalAdvance(b->text()));
+    width = std::max(width, 8 * (key + kCaptionPadding));
+
+    // Below the filter group the log keeps a few lines; the list above the
+    // keys keeps its header and a few rows.
+    const int h = fkeys_[0]->height();
+    const int logLines = 4 * log_->fontMetrics().lineSpacing() + 2 * log_->frameWidth() + 8;
+    int height = log_->y() + logLines + 2 + h;
+    const int rows = list_->horizontalHeader()->sizeHint().height() +
+                     3 * list_->verticalHeader()->defaultSectionSize() + 2 * list_->frameWidth();
+    height = std::max(height, list_->y() + rows + 2 + h);
+    return QSize(width, height);
 }
 
 CTamaroDlg::~CTamaroDlg() {
@@ -251,6 +309,19 @@ void CTamaroDlg::LayoutControls(int cx, int cy) {
     r = refresh_->geometry();
     refresh_->setGeometry(cx - r.width() - 12, r.y(), r.width(), r.height());
     FitPatientColumn();
+    FitFunctionKeyCaptions();
+}
+
+void CTamaroDlg::FitFunctionKeyCaptions() {
+    // An eighth of a narrow window is too little for "F4: Restaurieren" in
+    // some desktop fonts; such a caption is set smaller instead of cut off.
+    for (QPushButton* b : fkeys_) {
+        QFont f = font();
+        while (QFontMetrics(f).horizontalAdvance(b->text()) + kCaptionPadding > b->width() &&
+               f.pointSizeF() > kSmallestCaptionPoints)
+            f.setPointSizeF(std::max(kSmallestCaptionPoints, f.pointSizeF() - 0.5));
+        if (b->font() != f) b->setFont(f);
+    }
 }
 
 void CTamaroDlg::resizeEvent(QResizeEvent* event) {
@@ -261,7 +332,9 @@ void CTamaroDlg::resizeEvent(QResizeEvent* event) {
 bool CTamaroDlg::HandleFunctionKey(int qtKey) {
     if (qtKey < Qt::Key_F1 || qtKey > Qt::Key_F8) return false;
     const int fkey = qtKey - Qt::Key_F1 + 1;
-    if (fkey >= 4 && fkey <= 6 && !fkeys_[fkey - 1]->isEnabled()) return true;
+    // F4 to F6, and during a run F7 and F8 (whose dialogs would hold the run
+    // up), act only while their button is enabled.
+    if (fkey >= 4 && !fkeys_[fkey - 1]->isEnabled()) return true;
     switch (fkey) {
         case 1:
             OnHelp();
@@ -333,8 +406,28 @@ bool CTamaroDlg::eventFilter(QObject* watched, QEvent* event) {
             }
             return true;
         }
+        if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
+            event->accept();
+            if (type == QEvent::KeyPress) OpenContextMenuByKey(static_cast<QWidget*>(watched));
+            return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void CTamaroDlg::OpenContextMenuByKey(QWidget* focus) {
+    // Shift+F10 opens the menu of the control that has the focus, as the
+    // menu key does: the log's own menu, or else the window's. It opens at
+    // the control (at the highlighted row in the list), not at the mouse.
+    QPoint at = focus->rect().center();
+    if (focus == list_->viewport() || focus == list_) {
+        focus = list_->viewport();
+        const QRect row = list_->visualRect(list_->currentIndex());
+        at = row.isValid() && focus->rect().intersects(row) ? row.center()
+                                                            : QPoint(focus->width() / 2, 0);
+    }
+    QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, focus->mapToGlobal(at));
+    QApplication::sendEvent(focus, &menu);
 }
 
 QMenu* CTamaroDlg::CreateSystemMenu(QWidget* parent) {
@@ -342,6 +435,8 @@ QMenu* CTamaroDlg::CreateSystemMenu(QWidget* parent) {
     menu->setObjectName(QStringLiteral("SystemMenu"));
     QAction* about = menu->addAction(QStringLiteral("&Info über Tamaro..."));
     about->setObjectName(QStringLiteral("16"));
+    // A modal box opened during a run would hold the run up without a sign.
+    about->setEnabled(!RunInProgress());
     connect(about, &QAction::triggered, this, &CTamaroDlg::ShowAbout);
     QAction* check = menu->addAction(ToQString(CheckCommand::MenuText));
     check->setObjectName(QStringLiteral("32"));
@@ -356,6 +451,7 @@ void CTamaroDlg::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void CTamaroDlg::ShowAbout() {
+    if (RunInProgress()) return;
     CAboutDlg about(this);
     about.exec();
 }
@@ -370,6 +466,10 @@ void CTamaroDlg::OnArchiveView() {
 
 void CTamaroDlg::OnRefresh() {
     if (core_) core_->OnRefresh();
+}
+
+bool CTamaroDlg::RunInProgress() const {
+    return core_ && core_->RunInProgress();
 }
 
 void CTamaroDlg::done(int result) {
@@ -392,10 +492,20 @@ void CTamaroDlg::done(int result) {
 
 void CTamaroDlg::OnHelp() {
     // The page lies in the program folder; the desktop opens it with the
-    // program the user chose for web pages. Its result is not checked.
+    // program the user chose for web pages. When there is no page or nothing
+    // to show it with, a message box says so instead of nothing happening.
     KeepDescriptorsFromChildren();
     const std::string page = fspath::ToFileSystem(ProgramDir + "/Dokumentation/index.html");
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(page)));
+    const QString path = QString::fromStdString(page);
+    if (!QFileInfo(path).isFile()) {
+        ShowError(ToCp1252(QStringLiteral("Die Hilfe %1 wurde nicht gefunden.").arg(path)));
+    } else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path))) {
+        ShowError(ToCp1252(
+            QStringLiteral("Die Hilfe konnte nicht geöffnet werden: Auf diesem Rechner ist kein "
+                           "Programm zum Anzeigen von Webseiten eingerichtet.\n\nÖffnen Sie die "
+                           "Seite %1 in einem Browser.")
+                .arg(path)));
+    }
     if (core_) core_->ArmFocusTimer();
 }
 

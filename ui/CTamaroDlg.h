@@ -59,15 +59,24 @@ class CTamaroDlg : public QDialog {
     void SizeListColumns();
     // Arranges the controls for a client area of cx by cy pixels.
     void LayoutControls(int cx, int cy);
+    // Sets a function key's caption smaller where it would not fit its button.
+    void FitFunctionKeyCaptions();
 
     // The window's menu with "&Info über Tamaro..." and "Datenbestand
     // prüfen…"; shown on a right click on the dialog background, since the
     // window manager's menu cannot be extended.
     QMenu* CreateSystemMenu(QWidget* parent);
+    // Not while a run is in progress: its modal loop would hold the run up.
     void ShowAbout();
+    // Shift+F10: the context menu of the focused control, else the window's.
+    void OpenContextMenuByKey(QWidget* focus);
+    // The smallest client size at which no control overlaps another.
+    QSize MinimumLayoutSize() const;
+    // True while an archive, restore or delete run is in progress.
+    bool RunInProgress() const;
 
-    // F1..F8 as the key pre-translation handles them: F4, F5 and F6 run only
-    // while their button is enabled. Returns true for F1..F8 (always consumed).
+    // F1..F8 as the key pre-translation handles them: F4 to F8 run only while
+    // their button is enabled. Returns true for F1..F8 (always consumed).
     bool HandleFunctionKey(int qtKey);
     // Shift+F4 and Shift+F6 show the preview of F4 and F6 (while their
     // button is enabled); any other shifted function key is the key itself.

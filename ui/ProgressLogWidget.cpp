@@ -18,6 +18,7 @@
 
 #include "core/Globals.h"
 #include "core/WindowServices.h"
+#include "ui/DialogFrame.h"
 #include "ui/QtCp1252.h"
 
 namespace {
@@ -136,6 +137,7 @@ bool ProgressLogWidget::SaveLogAsRtf() {
     QFileDialog dialog(window(), QStringLiteral("Verlauf speichern unter..."), QDir::homePath(),
                        QStringLiteral("RTF-Datei(*.rtf)"));
     dialog.setObjectName(QStringLiteral("SaveLogDialog"));
+    UseDialogFrame(&dialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -153,6 +155,9 @@ bool ProgressLogWidget::SaveLogToFile(const QString& path) {
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         AppendLog("Speichern fehlgeschlagen: " + ToCp1252(path), ColourRed);
+        ShowError(ToCp1252(QStringLiteral("Speichern fehlgeschlagen: ") + path +
+                           QStringLiteral("\n\nDie Datei kann nicht angelegt werden (") +
+                           file.errorString() + QStringLiteral(").")));
         return false;
     }
     WaitCursor wait;
@@ -160,10 +165,10 @@ bool ProgressLogWidget::SaveLogToFile(const QString& path) {
     if (file.write(rtf.data(), qint64(rtf.size())) != qint64(rtf.size())) file.cancelWriting();
     if (!file.commit()) {
         // The log keeps its modified mark: it has not been saved.
-        ShowMessage(ToCp1252(QStringLiteral("Speichern fehlgeschlagen: ") + path +
-                             QStringLiteral("\n\nDer Verlauf konnte nicht vollständig "
-                                            "geschrieben werden, zum Beispiel weil der "
-                                            "Datenträger voll ist.")));
+        ShowError(ToCp1252(QStringLiteral("Speichern fehlgeschlagen: ") + path +
+                           QStringLiteral("\n\nDer Verlauf konnte nicht vollständig "
+                                          "geschrieben werden, zum Beispiel weil der "
+                                          "Datenträger voll ist.")));
         return false;
     }
     document()->setModified(false);
@@ -175,13 +180,32 @@ void ProgressLogWidget::PrintLog() {
     printer.setDocName(QStringLiteral("Verlauf"));
     QPrintDialog dialog(&printer, window());
     dialog.setObjectName(QStringLiteral("PrintLogDialog"));
-    dialog.setOption(QAbstractPrintDialog::PrintToFile, false);
+    UseDialogFrame(&dialog);
+    // Printing into a PDF file is offered beside the printers, also where
+    // no printer is set up.
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
     dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
     dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
     dialog.setPrintRange(QAbstractPrintDialog::AllPages);
     if (dialog.exec() != QDialog::Accepted) return;
-    PrintTo(printer);
+    PrintChosen(printer);
+}
+
+bool ProgressLogWidget::PrintChosen(QPrinter& printer) {
+    const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;
+    if (!toFile && !printer.isValid()) {
+        ShowError(ToCp1252(QStringLiteral(
+            "Der Verlauf kann nicht gedruckt werden: Auf diesem Rechner ist kein Drucker "
+            "eingerichtet.\n\nWählen Sie im Druckdialog den Druck in eine PDF-Datei, oder "
+            "speichern Sie den Verlauf mit F8.")));
+        return false;
+    }
+    if (PrintTo(printer) > 0) return true;
+    const QString where = toFile ? QStringLiteral("in die Datei ") + printer.outputFileName()
+                                 : QStringLiteral("auf dem Drucker ") + printer.printerName();
+    ShowError(ToCp1252(QStringLiteral("Der Verlauf konnte nicht %1 gedruckt werden.").arg(where)));
+    return false;
 }
 
 int ProgressLogWidget::PrintTo(QPrinter& printer) {

@@ -32,8 +32,11 @@ class ProgressLogWidget : public QTextEdit, public ILogSink {
     // shows a message box, and the log stays marked as modified.
     bool SaveLogToFile(const QString& path);
 
-    // F7: asks for a printer and prints the whole log.
+    // F7: asks for a printer (or a PDF file) and prints the whole log.
     void PrintLog();
+    // Prints on the printer the dialog set up; a message box says so when
+    // there is no printer or the printing fails. True when printed.
+    bool PrintChosen(QPrinter& printer);
     // Renders the log page by page on an already set-up printer; a page
     // starts with the first line that did not fit on the one before.
     // Returns the number of pages printed.

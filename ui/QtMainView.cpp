@@ -43,6 +43,7 @@ bool QtMainView::IsControlEnabled(int id) const {
 
 void QtMainView::SetControlText(int id, const std::string& text) {
     if (auto* b = qobject_cast<QAbstractButton*>(dlg_.Control(id))) b->setText(ToQString(text));
+    dlg_.FitFunctionKeyCaptions();
 }
 
 std::string QtMainView::GetControlText(int id) const {

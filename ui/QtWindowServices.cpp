@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "ui/DialogFrame.h"
 #include "ui/QtCp1252.h"
 
 QtWindowServices::~QtWindowServices() {
@@ -11,13 +12,15 @@ QtWindowServices::~QtWindowServices() {
 }
 
 MsgResult QtWindowServices::MessageBox(const std::string& text, MsgButtons buttons,
-                                       MsgResult defaultButton) {
+                                       MsgResult defaultButton, MsgIcon icon) {
     MsgResult answer;
     if (!answers_.empty()) {
         answer = answers_.front();
         answers_.pop_front();
     } else {
         QMessageBox box(owner_);
+        box.setObjectName(QStringLiteral("MessageBox"));
+        UseDialogFrame(&box);
         box.setWindowTitle(QStringLiteral("Tamaro"));
         box.setText(ToQString(text));
         box.setTextFormat(Qt::PlainText);
@@ -33,7 +36,9 @@ MsgResult QtWindowServices::MessageBox(const std::string& text, MsgButtons butto
             box.exec();
             answer = box.clickedButton() == yes ? MsgResult::Yes : MsgResult::No;
         } else {
-            box.setIcon(QMessageBox::Information);
+            box.setIcon(icon == MsgIcon::Error     ? QMessageBox::Critical
+                        : icon == MsgIcon::Warning ? QMessageBox::Warning
+                                                   : QMessageBox::Information);
             QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
             box.setDefaultButton(ok);
             box.setEscapeButton(ok);
@@ -42,7 +47,7 @@ MsgResult QtWindowServices::MessageBox(const std::string& text, MsgButtons butto
         }
         if (cursorOn) QApplication::restoreOverrideCursor();
     }
-    boxes_.push_back({text, buttons, defaultButton, answer});
+    boxes_.push_back({text, buttons, defaultButton, answer, icon});
     return answer;
 }
 

@@ -1,5 +1,6 @@
-// Window services of the Qt window: message boxes titled "Tamaro" and the
-// wait cursor as an application override cursor. Tests can queue the next
+// Window services of the Qt window: message boxes titled "Tamaro" (with the
+// symbol of their kind, without a maximise button) and the wait cursor as an
+// application override cursor. Tests can queue the next
 // answers; a queued answer is returned without showing a box. Every box is
 // recorded, shown or not.
 #pragma once
@@ -17,8 +18,8 @@ class QtWindowServices : public IWindowServices {
     explicit QtWindowServices(QWidget* owner = nullptr) : owner_(owner) {}
     ~QtWindowServices() override;
 
-    MsgResult MessageBox(const std::string& text, MsgButtons buttons,
-                         MsgResult defaultButton) override;
+    MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgResult defaultButton,
+                         MsgIcon icon) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
 

@@ -1,25 +1,46 @@
 #include "ui/ReportList.h"
 
 #include <QHeaderView>
-#include <QTableWidget>
+#include <QScrollBar>
 
-QTableWidget* NewReportList(const QStringList& headers, QWidget* parent) {
-    auto* list = new QTableWidget(0, int(headers.size()), parent);
-    list->setHorizontalHeaderLabels(headers);
+ReportList::ReportList(const QStringList& headers, QWidget* parent)
+    : QTableWidget(0, int(headers.size()), parent) {
+    setHorizontalHeaderLabels(headers);
     for (int c = 0; c < headers.size(); ++c)
-        list->horizontalHeaderItem(c)->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    QHeaderView* header = list->horizontalHeader();
+        horizontalHeaderItem(c)->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QHeaderView* header = horizontalHeader();
     header->setSectionsClickable(false);
     header->setHighlightSections(false);
     header->setStretchLastSection(false);
     header->setMinimumSectionSize(0);
-    list->setSortingEnabled(false);
-    list->verticalHeader()->hide();
-    list->verticalHeader()->setDefaultSectionSize(list->fontMetrics().height() + 6);
-    list->setShowGrid(true);
-    list->setWordWrap(false);
-    list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
-    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    return list;
+    setSortingEnabled(false);
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    setShowGrid(true);
+    setWordWrap(false);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTabKeyNavigation(false);
+}
+
+QModelIndex ReportList::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    switch (action) {
+        case MoveLeft:
+        case MoveRight:
+            horizontalScrollBar()->triggerAction(action == MoveLeft
+                                                     ? QAbstractSlider::SliderSingleStepSub
+                                                     : QAbstractSlider::SliderSingleStepAdd);
+            return currentIndex();
+        case MoveHome:
+        case MoveEnd:
+            // A table goes to the first or last cell of the row; a list to
+            // its first or last row, as the table does with Ctrl.
+            modifiers |= Qt::ControlModifier;
+            break;
+        default:
+            break;
+    }
+    const QModelIndex next = QTableWidget::moveCursor(action, modifiers);
+    return next.isValid() ? model()->index(next.row(), 0) : next;
 }

@@ -1,22 +1,26 @@
 #include "ui/TamaroMain.h"
 
 #include <QApplication>
-
 #include <string>
 
 #include "app/CommandLine.h"
-#include "core/Globals.h"
 #include "app/Headless.h"
-#include "core/LogSink.h"
 #include "app/MainDialogCore.h"
 #include "app/Usage.h"
+#include "core/Globals.h"
+#include "core/LogSink.h"
+#include "core/RunProgress.h"
 #include "core/WindowServices.h"
-#include "ui/CLoginDlg.h"
 #include "platform/OdbcDriverLocator.h"
+#include "platform/StopSignals.h"
+#include "ui/CLoginDlg.h"
 #include "ui/CTamaroDlg.h"
+#include "ui/GermanTranslations.h"
 #include "ui/ProgressLogWidget.h"
 #include "ui/QtMainView.h"
 #include "ui/QtWindowServices.h"
+#include "ui/StopSignalWatcher.h"
+#include "ui/WindowRunProgress.h"
 #include "users/AuditLog.h"
 
 int RunTamaro(int argc, char** argv) {
@@ -38,6 +42,7 @@ int RunTamaro(int argc, char** argv) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tamaro"));
+    InstallGermanTranslations(app);
 
     {
         CTamaroDlg dlg;
@@ -49,10 +54,16 @@ int RunTamaro(int argc, char** argv) {
         core.ShowLogin = [&dlg](ODBCConnection& main) { return CLoginDlg::Run(main, &dlg); };
         QtMainView view(dlg, [&core](int id) { core.OnTimer(id); });
         dlg.show();
+        WindowRunProgress progress(&dlg);
+        SetRunProgress(&progress);
         if (core.OnInitDialog(view)) {
             dlg.AttachCore(&core);
+            // From here on a stop request ends the program as the close box
+            // does; one that came during the start-up is taken now.
+            StopSignalWatcher stop(dlg, stopsignals::Fd());
             dlg.exec();
         }
+        SetRunProgress(nullptr);
         dlg.AttachCore(nullptr);
         core.OnDestroy();
         TheAuditLog().SaveAtProgramEnd();

@@ -80,8 +80,8 @@ void AuditLog::FlushAuditQueue() {
         for (const std::string& sql : batch) {
             // A refused statement is shown and dropped.
             if (!stmt.ExecDirect(sql)) {
-                ShowMessage("Fehler beim Loggen:\n" + sql + "\n---\n" +
-                            connection_->GetErrorText(stmt.Handle()));
+                ShowError("Fehler beim Loggen:\n" + sql + "\n---\n" +
+                          connection_->GetErrorText(stmt.Handle()));
             }
             stmt.Reset();
         }
@@ -113,12 +113,12 @@ void AuditLog::LoadAuditFile() {
                             "\" ist kein Protokolleintrag von Tamaro; sie wird verworfen und "
                             "nicht ausgeführt.";
     for (size_t n = 0; n < refused.size() && n < kMostRefusedShown; ++n)
-        ShowMessage("Fehler beim Loggen:\n" + refused[n] + "\n---\n" + why);
+        ShowError("Fehler beim Loggen:\n" + refused[n] + "\n---\n" + why);
     if (refused.size() > kMostRefusedShown)
-        ShowMessage("Fehler beim Loggen:\n" + std::to_string(refused.size() - kMostRefusedShown) +
-                    " weitere Zeilen in \"" + FallbackFile() +
-                    "\" sind keine Protokolleinträge von Tamaro; sie werden verworfen und nicht "
-                    "ausgeführt.");
+        ShowError("Fehler beim Loggen:\n" + std::to_string(refused.size() - kMostRefusedShown) +
+                  " weitere Zeilen in \"" + FallbackFile() +
+                  "\" sind keine Protokolleinträge von Tamaro; sie werden verworfen und nicht "
+                  "ausgeführt.");
 }
 
 std::vector<std::string> AuditLog::SaveQueue() {
@@ -163,7 +163,7 @@ void AuditLog::SaveAtProgramEnd() {
     std::string text = "Die folgenden Protokolleinträge konnten nicht in \"" + file +
                        "\" gesichert werden und gehen verloren:";
     for (const std::string& sql : lost) text += "\n" + sql;
-    ShowMessage(text);
+    ShowError(text);
 }
 
 void AuditLog::ReportLost(const std::vector<std::string>& lost, const std::string& why) const {

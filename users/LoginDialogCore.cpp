@@ -58,7 +58,7 @@ void LoginDialogCore::OnInitDialog(IComboBox& users) {
                 if (aid == PresetAid) users.SetCurSel(index);
             }
         } else {
-            ShowMessage("CLoginDlg::OnInitDialog(1): " + connection_.GetErrorText(stmt.Handle()));
+            ShowError("CLoginDlg::OnInitDialog(1): " + connection_.GetErrorText(stmt.Handle()));
         }
         stmt.Reset();
         if (users.GetCount() > 0) break;
@@ -78,20 +78,20 @@ bool LoginDialogCore::OnOK(IComboBox& users, const std::string& password) {
     // open and the current user stays as it was.
     if (!stmt.ExecDirect("select passwort, aid, lid from passwd where lid=" +
                          std::to_string(lid))) {
-        ShowMessage("CLoginDlg::OnOK(1): " + connection_.GetErrorText(stmt.Handle()));
+        ShowError("CLoginDlg::OnOK(1): " + connection_.GetErrorText(stmt.Handle()));
         stmt.Reset();
         return false;
     }
     if (!stmt.Fetch()) {
         stmt.Reset();
-        ShowMessage("Der Benutzer wurde nicht gefunden.");
+        ShowError("Der Benutzer wurde nicht gefunden.");
         return false;
     }
     // Compared by length and bytes: a zero byte in either form neither ends
     // the comparison early nor lets a shorter stored value match.
     std::string stored;
     if (!ReadAllBytes(stmt, 1, stored) || stored != typed) {
-        ShowMessage("Das Passwort ist nicht korrekt.");
+        ShowError("Das Passwort ist nicht korrekt.");
         return false;
     }
     stmt.GetColumnInt(2, PresetAid);

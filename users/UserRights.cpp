@@ -88,6 +88,6 @@ void LoadRights(ODBCConnection& connection) {
 bool HasProgramRight() {
     const UserRights& rights = TheUserRights();
     if (rights.TokenCount() > ProgramRightToken && rights.Holds(ProgramRightToken)) return true;
-    ShowMessage("Sie haben keine Berechtigung für diese Funktion.");
+    ShowError("Sie haben keine Berechtigung für diese Funktion.");
     return false;
 }

@@ -97,9 +97,10 @@ class InterruptedRunTest : public ArchiveTest {
         const std::string shell = "exec ./tamaro --headless --user mueller --password-file '" +
                                   (dir_.path() / "password").string() + "' " + args + " > '" +
                                   output.string() + "' 2>&1";
+        const std::string programDir = testenv::ProgramCopy().string();
         const pid_t child = fork();
         if (child == 0) {
-            if (chdir(testenv::ProgramDir().c_str()) != 0) _exit(126);
+            if (chdir(programDir.c_str()) != 0) _exit(126);
             execle("/bin/sh", "sh", "-c", shell.c_str(), nullptr, envp.data());
             _exit(127);
         }

@@ -113,6 +113,12 @@ class Sweep:
         self.build = os.path.abspath(args.build)
         self.root = tempfile.mkdtemp(prefix="tamaro-killsweep-%s-" % kind)
         self.practice = os.path.join(self.root, "practice")
+        # The program starts from a folder of links to the built one, so that
+        # its Tamaro.cfg stays here and not in the build's program folder.
+        self.program = os.path.join(self.root, "program")
+        os.makedirs(self.program)
+        for name in ("tamaro", "tpl", "Dokumentation"):
+            os.symlink(os.path.join(self.build, "tamaro", name), os.path.join(self.program, name))
         self.database = os.path.join(self.practice, "Database")
         self.env = dict(os.environ)
         self.env["ODBCSYSINI"] = os.path.join(self.build, "odbc")
@@ -134,7 +140,7 @@ class Sweep:
         # Commands need a login; a start without commands logs in all the same.
         login = ["--user", "mueller", "--password-file", os.path.join(self.root, "password")]
         return subprocess.Popen([os.path.join(self.build, "tamaro", "tamaro"), "--headless"] +
-                                login + list(args), cwd=os.path.join(self.build, "tamaro"),
+                                login + list(args), cwd=self.program,
                                 env=dict(self.env, **(env or {})), stdout=subprocess.PIPE,
                                 stderr=subprocess.STDOUT)
 

@@ -29,7 +29,8 @@ esac
 
 program=$prefix/lib/tamaro
 for f in "$program/tamaro" "$program/tpl/archiv.fdb" "$program/tpl/archiv.mdb" \
-         "$program/Dokumentation/index.html" "$program/odbc/libtamarofb.so" \
+         "$program/Dokumentation/index.html" "$program/Dokumentation/administration.html" \
+         "$program/odbc/libtamarofb.so" \
          "$program/odbc/libtamaroaccess.so" "$program/odbc/odbcinst.ini" \
          "$prefix/bin/tamaro" "$prefix/bin/tamaro-mkpractice" \
          "$prefix/share/applications/tamaro.desktop" \

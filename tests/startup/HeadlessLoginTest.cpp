@@ -19,7 +19,7 @@ TEST_P(HeadlessLoginTest, CommandsRunOnlyAfterAConfirmedLogin) {
     setenv("XDG_CONFIG_HOME", cfg.str().c_str(), 1);
     ASSERT_TRUE(MakePractice(practice.path(), GetParam(), 3));
     RegisterVelunda(practice.path());
-    const std::string run = "cd '" + testenv::ProgramDir().string() + "' && ";
+    const std::string run = "cd '" + testenv::ProgramCopy().string() + "' && ";
     const std::string tamaro = "./tamaro --headless ";
     const auto contains = [](const std::string& text, const std::string& part) {
         return text.find(part) != std::string::npos;

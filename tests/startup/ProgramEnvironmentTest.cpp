@@ -24,7 +24,7 @@ std::vector<std::string> EveryOption() {
 // Runs the program from its folder with no ODBC setting and no display.
 int RunProgram(const std::string& arguments, std::string* out,
                const std::string& environment = "") {
-    return RunCommand("cd '" + ProgramDir().string() +
+    return RunCommand("cd '" + ProgramCopy().string() +
                           "' && env -u ODBCSYSINI -u ODBCINI -u ODBCINSTINI -u DISPLAY "
                           "-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
                           environment + " ./tamaro " + arguments + " </dev/null 2>&1",

@@ -121,8 +121,8 @@ TEST_P(HeadlessOnOldArchive, EndsAtTheCurrentVersionWithTheTotals) {
               0);
 
     std::string out;
-    const int status =
-        RunCommand("cd '" + testenv::ProgramDir().string() + "' && ./tamaro --headless 2>&1", &out);
+    const int status = RunCommand(
+        "cd '" + testenv::ProgramCopy().string() + "' && ./tamaro --headless 2>&1", &out);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("\nVelunda: 3 Patienten\nArchiv: 0 Patienten\nGesamt: 3 Patienten\n"),
               std::string::npos)

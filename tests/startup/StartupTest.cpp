@@ -345,7 +345,8 @@ TEST(StartupHeadless, HeadlessStartPrintsTheLogAndExitsZero) {
     ASSERT_TRUE(MakePractice(practice.path(), "fdb", 3));
     RegisterVelunda(practice.path());
     std::string out;
-    int status = RunCommand("cd '" + testenv::ProgramDir().string() + "' && ./tamaro --headless 2>&1", &out);
+    int status = RunCommand(
+        "cd '" + testenv::ProgramCopy().string() + "' && ./tamaro --headless 2>&1", &out);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("Initialisierung...\n"), std::string::npos) << out;
     EXPECT_NE(out.find("Velunda: 3 Patienten\nArchiv: 0 Patienten\nGesamt: 3 Patienten\n"),
@@ -355,7 +356,8 @@ TEST(StartupHeadless, HeadlessStartPrintsTheLogAndExitsZero) {
     TempDir empty("tamaro-cfg2");
     setenv("XDG_CONFIG_HOME", empty.str().c_str(), 1);
     out.clear();
-    status = RunCommand("cd '" + testenv::ProgramDir().string() + "' && ./tamaro --headless 2>&1", &out);
+    status = RunCommand("cd '" + testenv::ProgramCopy().string() + "' && ./tamaro --headless 2>&1",
+                        &out);
     EXPECT_EQ(status, 1) << out;
     // Standard output is UTF-8: the bullet is E2 80 A2 there.
     EXPECT_NE(out.find("\xe2\x80\xa2 Keine Velunda-Installation auf diesem Rechner gefunden.\n"),
@@ -377,7 +379,7 @@ TEST_P(HeadlessRunTest, ArchiveThenRestoreThroughTheCommandLine) {
     setenv("XDG_CONFIG_HOME", cfg.str().c_str(), 1);
     ASSERT_TRUE(MakePractice(practice.path(), GetParam(), 6));
     RegisterVelunda(practice.path());
-    const std::string run = "cd '" + testenv::ProgramDir().string() +
+    const std::string run = "cd '" + testenv::ProgramCopy().string() +
                             "' && echo geheim | ./tamaro --headless --user mueller ";
 
     std::string out;

@@ -81,8 +81,8 @@ TEST_F(CLoginDlgTest, ControlsSortedListEnterAndEscape) {
     EXPECT_EQ(dlg.findChild<QComboBox*>(QStringLiteral("1020")), dlg.UserList());
     EXPECT_EQ(dlg.findChild<QLineEdit*>(QStringLiteral("1021")), dlg.Password());
     EXPECT_EQ(dlg.Password()->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("caption1020"))->text(), "Benutzer:");
-    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("caption1021"))->text(), "Passwort:");
+    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("caption1020"))->text(), "&Benutzer:");
+    EXPECT_EQ(dlg.findChild<QLabel*>(QStringLiteral("caption1021"))->text(), "&Passwort:");
     EXPECT_EQ(dlg.findChild<QPushButton*>(QStringLiteral("1"))->text(), "OK");
     EXPECT_TRUE(dlg.OkButton()->isDefault());
     EXPECT_EQ(dlg.findChild<QPushButton*>(QStringLiteral("2"))->text(), "Abbruch");

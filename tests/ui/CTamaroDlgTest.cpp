@@ -182,11 +182,57 @@ TEST_F(CTamaroDlgTest, LayoutAtClientWidth803) {
 
     // Shrinking moves the anchored controls, not the filter fields.
     const QRect picker = dlg.Picker(1007)->geometry();
-    dlg.resize(640, 480);
+    const QSize least = dlg.minimumSize();
+    dlg.resize(least);
     QApplication::processEvents();
-    EXPECT_EQ(dlg.FunctionButton(8)->geometry(), QRect(7 * 80, 480 - h, 80, h));
-    EXPECT_EQ(dlg.RefreshButton()->geometry().left(), 640 - refresh.width() - 12);
+    const int w = least.width() / 8;
+    EXPECT_EQ(dlg.FunctionButton(8)->geometry(),
+              QRect(7 * w, least.height() - h, least.width() - 7 * w, h));
+    EXPECT_EQ(dlg.RefreshButton()->geometry().left(), least.width() - refresh.width() - 12);
     EXPECT_EQ(dlg.Picker(1007)->geometry(), picker);
+}
+
+// Made as small as it goes, the window keeps every control apart, inside
+// the window and readable; the filter fields stay inside their group.
+TEST_F(CTamaroDlgTest, AtItsSmallestNothingOverlaps) {
+    dlg.FunctionButton(4)->setText(QStringLiteral("F4: Restaurieren"));
+    for (const QSize size : {QSize(1, 1), QSize(2000, 1), QSize(1, 2000), QSize(1400, 900)}) {
+        dlg.resize(size);
+        QApplication::processEvents();
+        EXPECT_GE(dlg.width(), dlg.minimumWidth());
+        EXPECT_GE(dlg.height(), dlg.minimumHeight());
+        const QRect client = dlg.rect();
+        std::vector<QWidget*> controls;
+        for (QObject* o : dlg.children()) {
+            auto* w = qobject_cast<QWidget*>(o);
+            if (w && w->isVisible() && !w->isWindow()) controls.push_back(w);
+        }
+        ASSERT_GT(controls.size(), 25u);
+        const QRect group = dlg.FilterGroup()->geometry();
+        for (QWidget* a : controls) {
+            const std::string name = a->objectName().toStdString();
+            EXPECT_TRUE(client.contains(a->geometry())) << name << " at " << size.width();
+            if (a != dlg.FilterGroup() && a->geometry().intersects(group)) {
+                EXPECT_TRUE(group.contains(a->geometry())) << name << " at " << size.width();
+            }
+            for (QWidget* b : controls) {
+                if (a < b && a != dlg.FilterGroup() && b != dlg.FilterGroup()) {
+                    EXPECT_FALSE(a->geometry().intersects(b->geometry()))
+                        << name << " and " << b->objectName().toStdString() << " at "
+                        << size.width() << "x" << size.height();
+                }
+            }
+            if (auto* button = qobject_cast<QPushButton*>(a)) {
+                EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text().remove('&')),
+                          button->width() - 8)
+                    << name;
+            }
+        }
+        // The list shows a few rows and the log a few lines.
+        EXPECT_GE(dlg.PatientList()->viewport()->height(),
+                  3 * dlg.PatientList()->verticalHeader()->defaultSectionSize());
+        EXPECT_GE(dlg.Log()->viewport()->height(), 3 * dlg.Log()->fontMetrics().lineSpacing());
+    }
 }
 
 TEST_F(CTamaroDlgTest, FunctionKeysReachTheirCommandsBeforeTheFocusedControl) {

@@ -139,16 +139,26 @@ TEST_F(ProgressLogTest, SaveWritesTheRtfAndClearsTheModifiedMark) {
     EXPECT_EQ(Plain(), QStringLiteral("Gesamt: 3 Patienten\n"));
 }
 
-TEST_F(ProgressLogTest, SaveIntoAMissingFolderWritesTheRedLine) {
+TEST_F(ProgressLogTest, SaveIntoAMissingFolderWritesTheRedLineAndSaysSoInABox) {
     testenv::TempDir dir;
     const std::string path = (dir.path() / "fehlt" / "verlauf.rtf").string();
     AppendLog("vorher");
+    ScriptedWindowServices boxes;
+    SetWindowServices(&boxes);
     EXPECT_FALSE(log.SaveLogToFile(QString::fromStdString(path)));
+    SetWindowServices(nullptr);
     EXPECT_FALSE(std::filesystem::exists(path));
     const std::vector<LogRun> runs = log.Runs();
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_EQ(runs[1].text, "Speichern fehlgeschlagen: " + path + "\r\n");
     EXPECT_EQ(runs[1].colour, ColourRed);
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_EQ(
+        boxes.Boxes()[0].text.rfind(
+            "Speichern fehlgeschlagen: " + path + "\n\nDie Datei kann nicht angelegt werden (", 0),
+        0u)
+        << boxes.Boxes()[0].text;
+    EXPECT_EQ(boxes.Boxes()[0].icon, MsgIcon::Error);
 }
 
 // A write that stops short (here at a file-size limit, as on a full disk)
@@ -260,14 +270,14 @@ TEST_F(PrintLogTest, LongLogPrintsOnSeveralPages) {
     EXPECT_GE(shorterPages, pages / 2);
 }
 
-TEST_F(PrintLogTest, PrintDialogOffersAllPagesOnlyAndCancelPrintsNothing) {
+TEST_F(PrintLogTest, PrintDialogOffersAllPagesAndAFileAndCancelPrintsNothing) {
     AppendLog("Zeile");
     bool seen = false;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
         ASSERT_NE(dialog, nullptr);
         seen = true;
-        EXPECT_FALSE(dialog->testOption(QAbstractPrintDialog::PrintToFile));
+        EXPECT_TRUE(dialog->testOption(QAbstractPrintDialog::PrintToFile));
         EXPECT_FALSE(dialog->testOption(QAbstractPrintDialog::PrintSelection));
         EXPECT_FALSE(dialog->testOption(QAbstractPrintDialog::PrintPageRange));
         EXPECT_EQ(dialog->printRange(), QAbstractPrintDialog::AllPages);

@@ -77,6 +77,38 @@ TEST_F(QtWindowServicesTest, OkBoxHasOneButton) {
     EXPECT_EQ(shownButtons, QStringList{QStringLiteral("OK")});
 }
 
+// A failure carries the error symbol, a refusal the warning, a question the
+// question mark; no box offers to be maximised.
+TEST_F(QtWindowServicesTest, EachKindOfBoxHasItsSymbolAndNoMaximiseButton) {
+    std::vector<QMessageBox::Icon> icons;
+    std::vector<bool> maximisable;
+    const auto inspect = [&](const QString& button) {
+        QTimer::singleShot(0, [&, button] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            icons.push_back(box->icon());
+            maximisable.push_back(box->windowFlags() & Qt::WindowMaximizeButtonHint);
+            for (QAbstractButton* b : box->buttons())
+                if (b->text() == button) b->click();
+        });
+    };
+    inspect(QStringLiteral("OK"));
+    ShowError("Das Passwort ist nicht korrekt.");
+    inspect(QStringLiteral("OK"));
+    ShowWarning("Bitte beenden Sie Velunda");
+    inspect(QStringLiteral("OK"));
+    ShowMessage("Hinweis");
+    inspect(QStringLiteral("&Nein"));
+    AskYesNo("Frage?", true);
+    EXPECT_EQ(icons,
+              (std::vector<QMessageBox::Icon>{QMessageBox::Critical, QMessageBox::Warning,
+                                              QMessageBox::Information, QMessageBox::Question}));
+    EXPECT_EQ(maximisable, std::vector<bool>(4, false));
+    ASSERT_EQ(services.Boxes().size(), 4u);
+    EXPECT_EQ(services.Boxes()[0].icon, MsgIcon::Error);
+    EXPECT_EQ(services.Boxes()[1].icon, MsgIcon::Warning);
+}
+
 TEST_F(QtWindowServicesTest, WaitCursorNestsAndLeavesOtherCursorsAlone) {
     QApplication::setOverrideCursor(Qt::CrossCursor);
     services.EndWaitCursor();  // unbalanced: must not take the cross away

@@ -68,6 +68,7 @@ void WindowTest::SetUp() {
 
     view_ = std::make_unique<QtMainView>(window_, [this](int id) { core_.OnTimer(id); });
     window_.show();
+    BeforeStart();
     ASSERT_TRUE(core_.OnInitDialog(*view_));
     started_ = true;
     window_.AttachCore(&core_);

@@ -47,6 +47,9 @@ class WindowTest : public testing::TestWithParam<std::string> {
   protected:
     void SetUp() override;
     void TearDown() override;
+    // Called by SetUp just before the start-up runs, with the window shown
+    // (a fixture that drives the real login sets core_.ShowLogin here).
+    virtual void BeforeStart() {}
 
     // Rows of the list as their pids, in list order.
     std::vector<int> Pids();

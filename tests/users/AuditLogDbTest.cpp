@@ -288,10 +288,10 @@ TEST_P(AuditLogDbTest, LinesOfAnyOtherShapeAreShownAndNeverExecuted) {
 class BoxWritesAnEntry : public ScriptedWindowServices {
   public:
     explicit BoxWritesAnEntry(AuditLog& log) : log_(log) {}
-    MsgResult MessageBox(const std::string& text, MsgButtons buttons,
-                         MsgResult defaultButton) override {
+    MsgResult MessageBox(const std::string& text, MsgButtons buttons, MsgResult defaultButton,
+                         MsgIcon icon) override {
         if (Boxes().empty()) log_.WriteAuditEntry(2, "Patienten erfolgreich archiviert.");
-        return ScriptedWindowServices::MessageBox(text, buttons, defaultButton);
+        return ScriptedWindowServices::MessageBox(text, buttons, defaultButton, icon);
     }
 
   private:
