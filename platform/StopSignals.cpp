@@ -50,13 +50,19 @@ bool Requested() {
     const int fd = g_fd.load();
     if (fd >= 0) {
         signalfd_siginfo info;
+        bool taken = false;
         while (true) {
             const ssize_t n = ::read(fd, &info, sizeof info);
             if (n < 0 && errno == EINTR) continue;
             if (n != ssize_t(sizeof info)) break;
             int expected = 0;
             g_received.compare_exchange_strong(expected, int(info.ssi_signo));
+            taken = true;
         }
+        // The descriptor stays readable once a signal has come, so that
+        // whoever watches it (the window) learns of it even when a run
+        // asked first: the signal is pending again, blocked as before.
+        if (taken) ::kill(::getpid(), g_received.load());
     }
     return g_received.load() != 0;
 }

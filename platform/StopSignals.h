@@ -12,7 +12,8 @@ namespace stopsignals {
 // Call first thing in main, before any thread is started: threads inherit
 // the blocked set. Processes started later get the default dispositions back.
 void Install();
-// Readable when one of the signals has arrived; -1 before Install.
+// Readable when one of the signals has arrived, and from then on; -1 before
+// Install.
 int Fd();
 // True once one of the signals has arrived (takes what is pending without
 // waiting); stays true.

@@ -316,7 +316,7 @@ TEST_P(InterruptedRunTest, SignalsAndAClosedOutputNeverLeaveARunHalfDone) {
 
     // Standard output closed by its reader half-way: the run goes on to its
     // end all the same.
-    const std::string shell = "cd '" + testenv::ProgramDir().string() +
+    const std::string shell = "cd '" + testenv::ProgramCopy().string() +
                               "' && ./tamaro --headless --user mueller --password-file '" +
                               (dir_.path() / "password").string() + "' --archive " + kPids +
                               " 2>/dev/null | head -c 1 > /dev/null; exit ${PIPESTATUS[0]}";
@@ -337,6 +337,7 @@ TEST_P(InterruptedRunTest, AnotherUserOfThePracticeGroupRecovers) {
     constexpr uid_t kOther = 65534;
     fs::permissions(dir_.path(), fs::perms(0755));
     fs::permissions(std::getenv("XDG_CONFIG_HOME"), fs::perms(0755));
+    fs::permissions(testenv::ProgramCopy(), fs::perms(0755));
     ASSERT_EQ(chown(DatabaseDir.c_str(), 0, kGroup), 0);
     ASSERT_EQ(chmod(DatabaseDir.c_str(), 02770), 0);
     for (const auto& entry : fs::directory_iterator(DatabaseDir)) {
@@ -361,7 +362,7 @@ TEST_P(InterruptedRunTest, AnotherUserOfThePracticeGroupRecovers) {
     fs::permissions(dir_.path() / "password", fs::perms(0644));
     const fs::path output = shared.path() / "output.txt";
     const std::string shell =
-        "cd '" + testenv::ProgramDir().string() + "' && FIREBIRD_LOCK='" +
+        "cd '" + testenv::ProgramCopy().string() + "' && FIREBIRD_LOCK='" +
         (shared.path() / "lock").string() + "' HOME='" + shared.str() +
         "' setpriv --reuid=" + std::to_string(kOther) + " --regid=" + std::to_string(kOther) +
         " --groups=" + std::to_string(kGroup) +

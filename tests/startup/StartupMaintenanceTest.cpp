@@ -158,7 +158,7 @@ TEST_P(HeadlessOnOldArchive, KilledUpgradeIsPutBackAndDoneAgain) {
                          std::to_string(GetParam().version)),
               0);
     const int steps = 68 - GetParam().version;
-    const std::string start = "cd '" + testenv::ProgramDir().string() + "' && ";
+    const std::string start = "cd '" + testenv::ProgramCopy().string() + "' && ";
     std::string out;
     for (int step : {1, (steps + 1) / 2, steps}) {
         SCOPED_TRACE(step);
