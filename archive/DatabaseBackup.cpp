@@ -54,8 +54,10 @@ bool WriteAll(int fd, const char* data, size_t size) {
 }
 
 // Reads fd to its end, feeding the fingerprint and, when out is given,
-// writing every byte there. bytes receives the length read.
-bool Stream(int fd, ContentHash& hash, uint64_t& bytes, int out = -1) {
+// writing every byte there and telling copied of it. bytes receives the
+// length read.
+bool Stream(int fd, ContentHash& hash, uint64_t& bytes, int out = -1,
+            const std::function<void(uint64_t)>& copied = {}) {
     std::vector<char> buffer(kChunk);
     bytes = 0;
     while (true) {
@@ -66,6 +68,7 @@ bool Stream(int fd, ContentHash& hash, uint64_t& bytes, int out = -1) {
         hash.Update(buffer.data(), size_t(n));
         if (out >= 0 && !WriteAll(out, buffer.data(), size_t(n))) return false;
         bytes += uint64_t(n);
+        if (copied) copied(uint64_t(n));
     }
 }
 
@@ -93,7 +96,8 @@ std::string BackupPath(const ArchiveDbPair& db) {
     return DatabaseDir + "/" + db.FileName + db.Extension + ".bak";
 }
 
-bool BackupFile(const std::string& path, BackupRecord& record) {
+bool BackupFile(const std::string& path, BackupRecord& record,
+                const std::function<void(uint64_t)>& copied) {
     const std::string backup = path + ".bak";
     Descriptor in(::open(fspath::ToFileSystem(path).c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
@@ -107,8 +111,8 @@ bool BackupFile(const std::string& path, BackupRecord& record) {
     runfile::Identity identity;
     runfile::IdentityOf(in.get(), identity);
     // The backup must be on the disk before the run changes the database.
-    const bool ok =
-        Stream(in.get(), hash, bytes, out.get()) && (::fsync(out.get()) == 0 || errno == EINVAL);
+    const bool ok = Stream(in.get(), hash, bytes, out.get(), copied) &&
+                    (::fsync(out.get()) == 0 || errno == EINVAL);
     // Renamed back, the backup is the database: it carries its owner, group
     // and permissions as far as this user may give them.
     runfile::GiveIdentity(out.get(), identity);
@@ -125,12 +129,13 @@ bool BackupFile(const std::string& path, BackupRecord& record) {
     return true;
 }
 
-bool BackupDatabaseFiles(ArchiveDbPair* list, std::vector<BackupRecord>& records) {
+bool BackupDatabaseFiles(ArchiveDbPair* list, std::vector<BackupRecord>& records,
+                         const std::function<void(uint64_t)>& copied) {
     DisconnectList(list);
     bool ok = true;
     for (ArchiveDbPair* db = list; db; db = db->Next) {
         BackupRecord record;
-        if (!BackupFile(DatabasePath(*db), record)) {
+        if (!BackupFile(DatabasePath(*db), record, copied)) {
             AppendLog("Fehler beim Kopieren von " + DatabasePath(*db) + " nach " + BackupPath(*db));
             ok = false;
             break;

@@ -5,6 +5,7 @@
 // so a full disk cannot stop it), a finished run deletes them.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,9 @@ std::string BackupPath(const ArchiveDbPair& db);    // DatabaseDir/<file><ext>.b
 // file's owner (where this user may give it), group and permissions, and is
 // on the disk when this returns. record receives what the journal keeps of
 // it. False on any failure; no partial backup is then left.
-bool BackupFile(const std::string& path, BackupRecord& record);
+// copied, when given, is told of every piece written, in bytes.
+bool BackupFile(const std::string& path, BackupRecord& record,
+                const std::function<void(uint64_t)>& copied = {});
 
 // Backs up every database file of the list (BackupFile), appending a record
 // for each to records. The connections of the list are closed while the
@@ -28,7 +31,8 @@ bool BackupFile(const std::string& path, BackupRecord& record);
 // connected again afterwards. Stops at the first failed copy with the line
 // "Fehler beim Kopieren von <database> nach <backup>"; true when all were
 // copied and connected again.
-bool BackupDatabaseFiles(ArchiveDbPair* list, std::vector<BackupRecord>& records);
+bool BackupDatabaseFiles(ArchiveDbPair* list, std::vector<BackupRecord>& records,
+                         const std::function<void(uint64_t)>& copied = {});
 
 enum class PutBack {
     Done,         // the backup is the database file again

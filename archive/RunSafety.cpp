@@ -1,5 +1,7 @@
 #include "archive/RunSafety.h"
 
+#include <sys/stat.h>
+
 #include <ctime>
 #include <vector>
 
@@ -11,6 +13,7 @@
 #include "core/FsPath.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
+#include "core/RunProgress.h"
 #include "core/WindowServices.h"
 #include "db/ArchiveDbPair.h"
 #include "db/DatabaseKind.h"
@@ -28,6 +31,46 @@ const char* kLockedUntilRecovered =
     "versucht es beim nächsten Start erneut.";
 
 const char* kJournalError = "Fehler beim Schreiben der Journal-Datei ";
+
+const char* VerbOf(RunKind kind) {
+    switch (kind) {
+        case RunKind::Archive:
+            return "Archivieren";
+        case RunKind::Restore:
+            return "Restaurieren";
+        case RunKind::Delete:
+            return "Löschen";
+        case RunKind::Maintenance:
+            break;
+    }
+    return "Wartung";
+}
+
+// Reports the copying of the backups to the run's progress display ("Archivieren:
+// Datensicherung 43 %"), which keeps the window painted while large files are
+// copied; the run's own share of rows starts after them.
+class BackupProgress {
+  public:
+    BackupProgress(RunKind kind, const std::vector<ArchiveDbPair*>& databases)
+        : what_(std::string(VerbOf(kind)) + ": Datensicherung") {
+        for (const ArchiveDbPair* db : databases) {
+            struct stat st {};
+            if (::stat(fspath::ToFileSystem(DatabasePath(*db)).c_str(), &st) == 0)
+                total_ += uint64_t(st.st_size);
+        }
+        ReportRunProgress(what_, 0, total_);
+    }
+    ~BackupProgress() { EndRunProgress(); }
+    void Copied(uint64_t bytes) {
+        done_ += bytes;
+        ReportRunProgress(what_, done_, total_);
+    }
+
+  private:
+    std::string what_;
+    uint64_t total_ = 0;
+    uint64_t done_ = 0;
+};
 
 }  // namespace
 
@@ -82,8 +125,10 @@ bool RunSafety::Backup() {
         journal_.targetFiles.push_back(FileOf(*db));
     if (!SaveJournal()) return false;
     journalWritten_ = true;
-    if (!BackupDatabaseFiles(source_, journal_.backups)) return false;
-    if (target_ && !BackupDatabaseFiles(target_, journal_.backups)) return false;
+    BackupProgress progress(kind_, Databases());
+    const auto copied = [&progress](uint64_t bytes) { progress.Copied(bytes); };
+    if (!BackupDatabaseFiles(source_, journal_.backups, copied)) return false;
+    if (target_ && !BackupDatabaseFiles(target_, journal_.backups, copied)) return false;
     journal_.stage = RunStage::Running;
     return SaveJournal();
 }

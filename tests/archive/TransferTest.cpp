@@ -5,9 +5,10 @@
 #include <algorithm>
 #include <regex>
 
-#include "core/Globals.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/PidList.h"
+#include "core/Globals.h"
+#include "core/RunProgress.h"
 #include "tests/archive/ArchiveFixture.h"
 #include "users/AuditLog.h"
 
@@ -164,6 +165,66 @@ TEST_P(TransferTest, PidListBeyondTheInListLimit) {
     EXPECT_EQ(Count(set_->MainDatabase(), "select count(*) from patienten where pid in (1,9,11)"),
               0);
     EXPECT_EQ(GetArcPIDsFromDate(set_->Archive, history_.GetItemData(1)), pids);
+}
+
+// The reports a run makes to the progress display, in order.
+struct ProgressRecord : IRunProgress {
+    struct Report {
+        std::string what;
+        uint64_t done, total;
+    };
+    std::vector<Report> reports;
+    int finished = 0;
+    void Progress(const std::string& what, uint64_t done, uint64_t total) override {
+        reports.push_back({what, done, total});
+    }
+    void Finished() override { ++finished; }
+};
+
+// The display follows the backups by bytes, then the rows: every row is
+// copied once and deleted once, and the run's count of them (grouped over
+// the whole table on Firebird for a long list, "pid in" for a short one)
+// must be exactly what it moves, or the share never reaches 100 % or
+// passes it early.
+TEST_P(TransferTest, ProgressCountsUpToTheRowsTheRunMoves) {
+    Install(PracticePatients);
+    auto check = [&](const std::string& pids, const std::string& real) {
+        SCOPED_TRACE(real);
+        uint64_t rows = 0;
+        for (const auto& [table, t] : Take(set_->VelundaList, real)) rows += t.rows.size();
+        ASSERT_GT(rows, 24u);
+        ProgressRecord record;
+        SetRunProgress(&record);
+        Transfer(pids);
+        SetRunProgress(nullptr);
+        for (const auto& line : LogLines()) EXPECT_NE(line.colour, ColourRed) << line.text;
+        const auto backup = std::partition_point(
+            record.reports.begin(), record.reports.end(),
+            [](const auto& r) { return r.what == "Archivieren: Datensicherung"; });
+        ASSERT_GT(backup - record.reports.begin(), 1);
+        ASSERT_NE(backup, record.reports.end());
+        EXPECT_EQ(record.reports.front().done, 0u);
+        EXPECT_GT((backup - 1)->total, 0u);
+        EXPECT_EQ((backup - 1)->done, (backup - 1)->total);
+        uint64_t last = 0;
+        for (auto r = backup; r != record.reports.end(); ++r) {
+            EXPECT_EQ(r->what, "Archivieren");
+            EXPECT_EQ(r->total, 2 * rows);
+            EXPECT_GE(r->done, last);
+            last = r->done;
+        }
+        EXPECT_EQ(backup->done, 0u);
+        EXPECT_EQ(last, 2 * rows);
+        EXPECT_EQ(record.finished, 2);
+        EXPECT_EQ(Count(set_->MainDatabase(),
+                        "select count(*) from patienten where pid in (" + real + ")"),
+                  0);
+    };
+    std::string pids = "1";
+    for (int i = 0; i < 400; ++i) pids += "," + std::to_string(100000 + i);
+    pids += ",9,11";
+    check(pids, "1,9,11");
+    check("4,6", "4,6");
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, TransferTest,
