@@ -1,5 +1,6 @@
 // A run's progress in the main window: the caption reads "Tamaro –
-// Archivieren 43 %" while the run lasts and "Tamaro" again afterwards. The
+// Archivieren: Datensicherung 60 %" while the backups are copied, "Tamaro –
+// Archivieren 43 %" while the rows are moved, and "Tamaro" again afterwards. The
 // run reports from inside long tables too, where no log line is written for
 // many seconds; each report lets the window repaint and follow a resize (at
 // most every 100 ms), but keeps keys and clicks queued until the run has
