@@ -9,8 +9,10 @@
 struct ArchiveDbPair;
 
 // "select count(*) from <table> where pid in (<part>)" summed over the parts
-// of the pid list, with " and <condition>" when one is given. False (rows
-// unset) when a query fails; *error then holds the driver's text.
+// of the pid list, with " and <condition>" when one is given; for a long
+// list on Firebird without a condition, "select pid, count(*) from <table>
+// group by pid" summed over the list's patients. False (rows unset) when a
+// query fails; *error then holds the driver's text.
 bool CountPatientRows(ArchiveDbPair& db, const std::string& table,
                       const std::vector<std::string>& pidParts, int64_t& rows,
                       std::string* error = nullptr, const std::string& condition = "");

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "archive/PatientRows.h"
 #include "archive/PidList.h"
 #include "archive/RunGate.h"
 #include "core/Globals.h"
@@ -17,26 +18,14 @@
 
 namespace {
 
-// The rows of the patients in one table, counted in the run's in-list parts;
+// The rows of the patients in one table, counted as the run counts them;
 // false (red line, continuing the table's line) when a count failed.
 bool CountRows(ArchiveDbPair& db, const std::string& table, const std::vector<std::string>& parts,
                int64_t& rows) {
-    rows = 0;
-    for (const std::string& part : parts) {
-        ODBCStmt stmt(db.Connection);
-        SQLBIGINT count = 0;
-        SQLLEN indicator = 0;
-        if (!stmt.ExecDirect("select count(*) from " + table + " where pid in (" + part + ")") ||
-            !stmt.Fetch() ||
-            !SqlSucceeded(
-                SQLGetData(stmt.Handle(), 1, SQL_C_SBIGINT, &count, sizeof count, &indicator))) {
-            AppendLog("\r\nFehler beim Zählen: " + db.Connection.GetErrorText(stmt.Handle()),
-                      ColourRed);
-            return false;
-        }
-        if (indicator != SQL_NULL_DATA) rows += int64_t(count);
-    }
-    return true;
+    std::string error;
+    if (CountPatientRows(db, table, parts, rows, &error)) return true;
+    AppendLog("\r\nFehler beim Zählen: " + error, ColourRed);
+    return false;
 }
 
 std::string Heading(RunKind kind, ArchiveDbPair* source, ArchiveDbPair* target, int patients) {
