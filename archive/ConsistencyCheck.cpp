@@ -1,7 +1,5 @@
 #include "archive/ConsistencyCheck.h"
 
-#include <sql.h>
-#include <sqlext.h>
 #include <strings.h>
 
 #include <algorithm>
@@ -9,6 +7,7 @@
 #include <utility>
 
 #include "archive/ArchiveHistory.h"
+#include "archive/PatientRows.h"
 #include "archive/PidList.h"
 #include "archive/RunGate.h"
 #include "archive/RunJournal.h"
@@ -18,7 +17,6 @@
 #include "db/ArchiveDbPair.h"
 #include "db/DatabaseSet.h"
 #include "db/ODBCStmt.h"
-#include "db/OdbcResult.h"
 
 namespace {
 
@@ -47,30 +45,18 @@ struct Side {
 // One grouped count of the whole table; a failure is logged in red,
 // continuing the table's line.
 bool ReadTable(TableCounts& t) {
-    ODBCStmt stmt(t.db->Connection);
-    if (!stmt.ExecDirect("select pid, count(*) from " + t.table + " group by pid")) {
-        AppendLog("\r\nFehler beim Lesen: " + t.db->Connection.GetErrorText(stmt.Handle()),
-                  ColourRed);
+    std::string error;
+    if (!ReadRowsPerPatient(
+            *t.db, t.table,
+            [&t](std::optional<int64_t> pid, int64_t rows) {
+                if (pid)
+                    t.byPid.emplace_back(int32_t(*pid), rows);
+                else
+                    t.nullRows += rows;
+            },
+            &error)) {
+        AppendLog("\r\nFehler beim Lesen: " + error, ColourRed);
         return false;
-    }
-    const SQLHSTMT h = stmt.Handle();
-    while (true) {
-        const SQLRETURN rc = SQLFetch(h);
-        if (rc == SQL_NO_DATA) break;
-        SQLINTEGER pid = 0;
-        SQLBIGINT count = 0;
-        SQLLEN pidIndicator = 0, countIndicator = 0;
-        if (!SqlSucceeded(rc) ||
-            !SqlSucceeded(SQLGetData(h, 1, SQL_C_SLONG, &pid, sizeof pid, &pidIndicator)) ||
-            !SqlSucceeded(SQLGetData(h, 2, SQL_C_SBIGINT, &count, sizeof count, &countIndicator))) {
-            AppendLog("\r\nFehler beim Lesen: " + t.db->Connection.GetErrorText(h), ColourRed);
-            return false;
-        }
-        if (countIndicator == SQL_NULL_DATA) count = 0;
-        if (pidIndicator == SQL_NULL_DATA)
-            t.nullRows += count;
-        else
-            t.byPid.emplace_back(pid, count);
     }
     std::sort(t.byPid.begin(), t.byPid.end());
     return true;

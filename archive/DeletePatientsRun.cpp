@@ -23,7 +23,7 @@ bool DeletePatientsRun(DatabaseSet& set, const std::string& pidList) {
     if (!safety.Backup() || !safety.Begin()) {
         safety.Discard();
     } else {
-        RunProgressCounter progress("Löschen");
+        RunProgressCounter progress(RunKind::Delete);
         progress.CountRows(source, SplitPidList(pidList), 1);
         AppendLog("• Patienten löschen...");
         std::vector<TableCount> deleted;

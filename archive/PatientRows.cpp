@@ -20,28 +20,14 @@ namespace {
 // looks "in" lists up in a temporary index, so there it is always cheap.
 constexpr size_t kGroupedCountFrom = 200;
 
-// The rows of the patients in pids, from "select pid, count(*) ... group by
-// pid". False when the query fails.
+// The rows of the patients in pids, from one grouped count of the table.
 bool CountGrouped(ArchiveDbPair& db, const std::string& table,
                   const std::unordered_set<int64_t>& pids, int64_t& rows) {
-    ODBCStmt stmt(db.Connection);
-    const std::string sql = "select pid, count(*) from " + table + " group by pid";
-    ObserveStatement(db, sql);
-    if (!SqlExecuted(stmt.Execute(sql))) return false;
-    const SQLHSTMT h = stmt.Handle();
     int64_t total = 0;
-    while (true) {
-        const SQLRETURN rc = SQLFetch(h);
-        if (rc == SQL_NO_DATA) break;
-        SQLBIGINT pid = 0, count = 0;
-        SQLLEN pidIndicator = 0, countIndicator = 0;
-        if (!SqlSucceeded(rc) ||
-            !SqlSucceeded(SQLGetData(h, 1, SQL_C_SBIGINT, &pid, sizeof pid, &pidIndicator)) ||
-            !SqlSucceeded(SQLGetData(h, 2, SQL_C_SBIGINT, &count, sizeof count, &countIndicator)))
-            return false;
-        if (pidIndicator != SQL_NULL_DATA && countIndicator != SQL_NULL_DATA && pids.count(pid))
-            total += count;
-    }
+    if (!ReadRowsPerPatient(db, table, [&](std::optional<int64_t> pid, int64_t n) {
+            if (pid && pids.count(*pid)) total += n;
+        }))
+        return false;
     rows = total;
     return true;
 }
@@ -76,4 +62,30 @@ bool CountPatientRows(ArchiveDbPair& db, const std::string& table,
     }
     rows = total;
     return true;
+}
+
+bool ReadRowsPerPatient(ArchiveDbPair& db, const std::string& table,
+                        const std::function<void(std::optional<int64_t> pid, int64_t rows)>& each,
+                        std::string* error) {
+    ODBCStmt stmt(db.Connection);
+    const std::string sql = "select pid, count(*) from " + table + " group by pid";
+    ObserveStatement(db, sql);
+    const SQLHSTMT h = stmt.Handle();
+    if (SqlExecuted(stmt.Execute(sql))) {
+        while (true) {
+            const SQLRETURN rc = SQLFetch(h);
+            if (rc == SQL_NO_DATA) return true;
+            SQLBIGINT pid = 0, count = 0;
+            SQLLEN pidIndicator = 0, countIndicator = 0;
+            if (!SqlSucceeded(rc) ||
+                !SqlSucceeded(SQLGetData(h, 1, SQL_C_SBIGINT, &pid, sizeof pid, &pidIndicator)) ||
+                !SqlSucceeded(
+                    SQLGetData(h, 2, SQL_C_SBIGINT, &count, sizeof count, &countIndicator)))
+                break;
+            each(pidIndicator == SQL_NULL_DATA ? std::nullopt : std::optional<int64_t>(pid),
+                 countIndicator == SQL_NULL_DATA ? 0 : int64_t(count));
+        }
+    }
+    if (error) *error = db.Connection.GetErrorText(h);
+    return false;
 }

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,3 +18,11 @@ struct ArchiveDbPair;
 bool CountPatientRows(ArchiveDbPair& db, const std::string& table,
                       const std::vector<std::string>& pidParts, int64_t& rows,
                       std::string* error = nullptr, const std::string& condition = "");
+
+// One grouped count of the whole table, "select pid, count(*) from <table>
+// group by pid": each of its rows is handed to each, the pid empty for the
+// rows without one. False when the query or a fetch fails; *error then holds
+// the driver's text.
+bool ReadRowsPerPatient(ArchiveDbPair& db, const std::string& table,
+                        const std::function<void(std::optional<int64_t> pid, int64_t rows)>& each,
+                        std::string* error = nullptr);

@@ -231,3 +231,17 @@ std::string RunJournal::Describe() const {
     return what + ", begonnen am " + when + " von Benutzer " + (user.empty() ? "unbekannt" : user) +
            " auf Rechner " + (host.empty() ? "unbekannt" : host);
 }
+
+const char* RunVerb(RunKind kind) {
+    switch (kind) {
+        case RunKind::Archive:
+            return "Archivieren";
+        case RunKind::Restore:
+            return "Restaurieren";
+        case RunKind::Delete:
+            return "Löschen";
+        case RunKind::Maintenance:
+            break;
+    }
+    return "Wartung";
+}

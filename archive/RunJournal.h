@@ -17,6 +17,10 @@
 // ladder, schema synchronisation, notes), which changes the archive alone.
 enum class RunKind { Archive, Restore, Delete, Maintenance };
 
+// What the progress display calls the run: "Archivieren", "Restaurieren",
+// "Löschen" or "Wartung" (code page 1252).
+const char* RunVerb(RunKind kind);
+
 enum class RunStage {
     Backup,      // backups being made: no database has changed
     Running,     // backups complete, the run's transactions open: nothing committed

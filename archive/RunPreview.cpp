@@ -1,8 +1,5 @@
 #include "archive/RunPreview.h"
 
-#include <sql.h>
-#include <sqlext.h>
-
 #include <algorithm>
 
 #include "archive/PatientRows.h"
@@ -13,8 +10,6 @@
 #include "core/WindowServices.h"
 #include "db/ArchiveDbPair.h"
 #include "db/DatabaseSet.h"
-#include "db/ODBCStmt.h"
-#include "db/OdbcResult.h"
 
 namespace {
 

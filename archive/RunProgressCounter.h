@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/RunJournal.h"
+
 struct ArchiveDbPair;
 
 // True when the program was asked to end while a run is under way; the
@@ -16,8 +18,7 @@ bool StopRequestedDuringRun();
 
 class RunProgressCounter {
   public:
-    // what: "Archivieren", "Restaurieren" or "Löschen".
-    explicit RunProgressCounter(std::string what) : what_(std::move(what)) {}
+    explicit RunProgressCounter(RunKind kind) : what_(RunVerb(kind)) {}
     ~RunProgressCounter() { End(); }
     RunProgressCounter(const RunProgressCounter&) = delete;
     RunProgressCounter& operator=(const RunProgressCounter&) = delete;

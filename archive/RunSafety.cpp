@@ -32,27 +32,13 @@ const char* kLockedUntilRecovered =
 
 const char* kJournalError = "Fehler beim Schreiben der Journal-Datei ";
 
-const char* VerbOf(RunKind kind) {
-    switch (kind) {
-        case RunKind::Archive:
-            return "Archivieren";
-        case RunKind::Restore:
-            return "Restaurieren";
-        case RunKind::Delete:
-            return "Löschen";
-        case RunKind::Maintenance:
-            break;
-    }
-    return "Wartung";
-}
-
 // Reports the copying of the backups to the run's progress display ("Archivieren:
 // Datensicherung 43 %"), which keeps the window painted while large files are
 // copied; the run's own share of rows starts after them.
 class BackupProgress {
   public:
     BackupProgress(RunKind kind, const std::vector<ArchiveDbPair*>& databases)
-        : what_(std::string(VerbOf(kind)) + ": Datensicherung") {
+        : what_(std::string(RunVerb(kind)) + ": Datensicherung") {
         for (const ArchiveDbPair* db : databases) {
             struct stat st {};
             if (::stat(fspath::ToFileSystem(DatabasePath(*db)).c_str(), &st) == 0)

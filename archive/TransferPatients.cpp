@@ -37,7 +37,7 @@ class TransferRun {
           pidList_(pidList),
           pidParts_(SplitPidList(pidList)),
           archiving_(source_ == set.VelundaList),
-          progress_(archiving_ ? "Archivieren" : "Restaurieren") {}
+          progress_(archiving_ ? RunKind::Archive : RunKind::Restore) {}
 
     // True when the run succeeded.
     bool Run();

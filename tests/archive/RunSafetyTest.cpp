@@ -76,6 +76,16 @@ class RunSafetyTest : public ArchiveTest {
         GetHostName(host);
         return "Benutzer " + user + " auf Rechner " + host;
     }
+    // Connects every database again through the Firebird test server at
+    // prefix, the installation opened to the server's user.
+    void AttachThroughServer(const std::string& prefix) {
+        DisconnectAll();
+        for (auto& e : fs::recursive_directory_iterator(dir_.path()))
+            fs::permissions(e.path(), fs::perms::all, fs::perm_options::replace);
+        fs::permissions(dir_.path(), fs::perms::all, fs::perm_options::replace);
+        ServerPath = prefix + DatabaseDir;
+        ConnectAll();
+    }
     HookedLog hooked_{log_};
 };
 
@@ -319,12 +329,7 @@ TEST_P(RunSafetyTest, AnotherClientWritingDuringTheRunLosesNothing) {
     std::string why;
     const std::string prefix = testenv::FirebirdServerPrefix(&why);
     if (prefix.empty()) GTEST_SKIP() << "no Firebird test server: " << why;
-    DisconnectAll();
-    for (auto& e : fs::recursive_directory_iterator(dir_.path()))
-        fs::permissions(e.path(), fs::perms::all, fs::perm_options::replace);
-    fs::permissions(dir_.path(), fs::perms::all, fs::perm_options::replace);
-    ServerPath = prefix + DatabaseDir;
-    ConnectAll();
+    AttachThroughServer(prefix);
     runWithClient("3,6", 3, 99998);
 }
 
@@ -466,12 +471,7 @@ TEST_P(RunSafetyTest, OtherConnectionsThroughTheServerStopTheRun) {
     if (prefix.empty()) GTEST_SKIP() << "no Firebird test server: " << why;
     if (!InOwnProcess()) return;
     Install(PracticePatients);
-    DisconnectAll();
-    for (auto& e : fs::recursive_directory_iterator(dir_.path()))
-        fs::permissions(e.path(), fs::perms::all, fs::perm_options::replace);
-    fs::permissions(dir_.path(), fs::perms::all, fs::perm_options::replace);
-    ServerPath = prefix + DatabaseDir;
-    ConnectAll();
+    AttachThroughServer(prefix);
 
     {
         ODBCConnection other;
