@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <ctime>
 
-#include "db/ArchiveDbPair.h"
+#include "archive/ColumnText.h"
 #include "core/ComboBox.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
-#include "archive/ColumnText.h"
+#include "db/ArchiveDbPair.h"
 #include "db/ODBCStmt.h"
 #include "db/OdbcResult.h"
 

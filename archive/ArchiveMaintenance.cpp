@@ -99,8 +99,6 @@ void ArchiveMaintenance::End() {
     // journal then only removes what is left.
     if (journal_.stage == RunStage::Running) journal_.SetStage(RunStage::Committed);
     SyncFile(DatabasePath(archive_));
-    std::remove(fspath::ToFileSystem(BackupPath(archive_)).c_str());
-    SyncFolder(DatabaseDir);
-    RunJournal::Remove();
+    RemoveRunFiles(journal_);
     lock_.Release();
 }

@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "archive/RunCheckpoint.h"
 #include "core/ContentHash.h"
@@ -15,7 +17,9 @@
 #include "db/ArchiveDbPair.h"
 #include "db/DatabaseKind.h"
 #include "platform/DurableFile.h"
+#include "platform/FileHolders.h"
 #include "platform/RunFile.h"
+#include "platform/SystemError.h"
 
 namespace {
 
@@ -220,4 +224,107 @@ void DeleteDatabaseBackups(ArchiveDbPair* list) {
         std::remove(fspath::ToFileSystem(BackupPath(*db)).c_str());
         RunCheckpoint("removal");
     }
+}
+
+namespace {
+
+// The 100-byte header of an Access-kind file: the engine's magic text and,
+// at offset 24, the counter it raises with every change it commits.
+bool ReadChangeCounter(const std::string& path, std::string& counter) {
+    Descriptor fd(runfile::Open(path, O_RDONLY));
+    char header[100];
+    if (fd.get() < 0 || ::pread(fd.get(), header, sizeof header, 0) != ssize_t(sizeof header))
+        return false;
+    static const char kMagic[16] = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f',
+                                    'o', 'r', 'm', 'a', 't', ' ', '3', '\0'};
+    if (std::memcmp(header, kMagic, sizeof kMagic) != 0) return false;
+    counter.assign(header + 24, 4);
+    return true;
+}
+
+}  // namespace
+
+bool UnchangedSinceBackup(const std::string& path) {
+    std::string now, then;
+    return ReadChangeCounter(path, now) && ReadChangeCounter(path + ".bak", then) && now == then;
+}
+
+bool PutBackIfSafe(const RunJournal& journal, const std::string& file) {
+    const std::string path = DatabaseDir + "/" + file;
+    const std::string backup = path + ".bak";
+    const BackupRecord* record = journal.BackupOf(file);
+    auto refuse = [&](const std::string& why) {
+        AppendLog("• Die Datensicherung " + backup + " wird nicht zurückgelegt: " + why, ColourRed);
+        return false;
+    };
+    if (!record) return refuse("das Journal enthält sie nicht.");
+    if (KindOfFile(file) == DatabaseKind::Firebird)
+        return refuse(
+            "ohne Verbindung zur Datenbank ist nicht festzustellen, ob andere Verbindungen "
+            "seit dem Vorgang darin gespeichert haben.");
+    for (const std::string& stale : journal.stale)
+        if (stale == file)
+            return refuse(
+                "die Datenbank wurde zwischen der Datensicherung und dem Beginn des "
+                "Vorgangs von einem anderen Programm geändert.");
+    std::vector<std::string> holders;
+    std::string error;
+    if (!OtherHoldersOfFile(path, holders, error))
+        return refuse("es ist nicht festzustellen, wer die Datenbank geöffnet hat (" + error +
+                      ").");
+    if (!holders.empty()) {
+        std::string names;
+        for (const std::string& h : holders) names += (names.empty() ? "" : ", ") + h;
+        return refuse("die Datenbank ist noch geöffnet von " + names + ".");
+    }
+    const PutBack result = PutBackFile(path, *record);
+    return result == PutBack::Done || result == PutBack::AlreadyBack;
+}
+
+namespace {
+
+bool RemoveOrSay(const std::string& path, const std::string& what) {
+    if (::unlink(fspath::ToFileSystem(path).c_str()) == 0 || errno == ENOENT) return true;
+    AppendLog(what + path + " kann nicht gelöscht werden (" + SystemErrorText(errno) + ").",
+              ColourRed);
+    return false;
+}
+
+}  // namespace
+
+bool RemoveBackups(const RunJournal& journal, const std::vector<std::string>& keep) {
+    bool ok = true;
+    for (const std::string& file : journal.Files()) {
+        const std::string path = DatabaseDir + "/" + file;
+        ::unlink(fspath::ToFileSystem(path + ".restore").c_str());
+        if (std::find(keep.begin(), keep.end(), file) == keep.end())
+            ok = RemoveOrSay(path + ".bak", "Die Datensicherung ") && ok;
+        RunCheckpoint("removal");
+    }
+    // The backups are gone for good before the journal that names them.
+    SyncFolder(DatabaseDir);
+    return ok;
+}
+
+bool RemoveRunFiles(RunJournal& journal, const std::vector<std::string>& keep) {
+    if (RemoveBackups(journal, keep)) {
+        ::unlink(fspath::ToFileSystem(RunJournal::Path() + ".new").c_str());
+        if (RemoveOrSay(RunJournal::Path(), "Die Journal-Datei ")) {
+            SyncFolder(DatabaseDir);
+            return true;
+        }
+    }
+    // What is left is only files: a later start removes them and never takes
+    // the finished run for an undecided one.
+    journal.stage = RunStage::CleanUp;
+    if (!journal.Save())
+        AppendLog("Die Journal-Datei " + RunJournal::Path() +
+                      " kann nicht geändert werden; der nächste Start prüft den Vorgang erneut.",
+                  ColourRed);
+    AppendLog(
+        "Die verbliebenen Dateien des Vorgangs löscht Tamaro beim nächsten Start, sobald "
+        "das Verzeichnis " +
+            DatabaseDir + " wieder beschreibbar ist; bis dahin sind weitere Vorgänge gesperrt.",
+        ColourRed);
+    return false;
 }

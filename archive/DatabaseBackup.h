@@ -59,3 +59,33 @@ bool FlushDatabaseFiles(ArchiveDbPair* list);
 
 // Deletes the backup of every database of the list; silent.
 void DeleteDatabaseBackups(ArchiveDbPair* list);
+
+// For a database file of the Access kind and its backup: true when the file
+// has not been written since the backup was made, by the change counter its
+// engine keeps in the file's header. Asked while the run's transaction
+// holds the file, no other writer can come between. False for a file of
+// another kind or when either cannot be read.
+bool UnchangedSinceBackup(const std::string& path);
+
+// The last resort for a database whose engine could not roll the run back
+// (it cannot even be opened any more): puts the backup back (PutBackFile),
+// but only where no other process can have written to the file since the
+// run began. A Firebird database that cannot be opened cannot tell its
+// other connections, so it never qualifies; an Access-kind file does when
+// it was unchanged at the run's begin (journal.stale does not name it) and
+// no other process holds it open now. Each refusal is a red line naming the
+// reason. True when the backup was put back.
+bool PutBackIfSafe(const RunJournal& journal, const std::string& file);
+
+// Removes the backups the journal names, but those in keep (and put-back
+// copies an earlier version may have left), and syncs the folder. A backup
+// that cannot be removed is a red line with the reason; false then.
+bool RemoveBackups(const RunJournal& journal, const std::vector<std::string>& keep = {});
+
+// Removes the files a run leaves once it has ended: the backups the journal
+// names (but those in keep) and put-back copies an earlier version may have
+// left, then the journal. A file that cannot be removed is a red line with
+// the reason; the journal then records the stage CleanUp (where it still can
+// be written), so that a later start only removes the files. True when all
+// are gone.
+bool RemoveRunFiles(RunJournal& journal, const std::vector<std::string>& keep = {});

@@ -16,7 +16,8 @@ bool DeletePatients(ArchiveDbPair* sourceList, const std::string& pidList,
                     const DeleteOptions& options) {
     const std::vector<std::string> parts = SplitPidList(pidList);
     bool failed = false;
-    for (ArchiveDbPair* db = sourceList; db && !failed; db = db->Next) {
+    for (ArchiveDbPair* db = sourceList; db && !failed;
+         db = options.singleDatabase ? nullptr : db->Next) {
         for (const std::string& table : SplitTableList(db->Tables)) {
             AppendLog("• " + db->DisplayName + "." + table + "...", 0, LogNoLineEnd);
             // Long pid lists go out as several deletes (Firebird's in-list
@@ -40,7 +41,8 @@ bool DeletePatients(ArchiveDbPair* sourceList, const std::string& pidList,
             if (failed) break;
             AppendLog(" (" + std::to_string(total) + " Einträge)", ColourCount);
             if (options.deleted)
-                options.deleted->push_back({db->FileName + db->Extension, table, int64_t(total)});
+                options.deleted->push_back(
+                    {db->FileName + db->Extension, table, int64_t(total), std::nullopt});
             RunCheckpoint("deletion");
             if (options.afterTable && !options.afterTable(int64_t(total))) {
                 failed = true;
@@ -55,4 +57,20 @@ bool DeletePatients(ArchiveDbPair* sourceList, const std::string& pidList,
 void AnnounceDeletion(ArchiveDbPair* sourceList) {
     if (sourceList && strcasecmp(sourceList->DisplayName.c_str(), "Velunda") == 0)
         BroadcastNewPatients();
+}
+
+bool DeletedAsCounted(ArchiveDbPair* list, const std::vector<TableCount>& deleted,
+                      const std::vector<TableCount>& before, const char* counted) {
+    for (size_t i = 0; i < deleted.size() && i < before.size(); ++i) {
+        if (deleted[i].rows == before[i].rows) continue;
+        std::string name = deleted[i].file;
+        for (ArchiveDbPair* db = list; db; db = db->Next)
+            if (db->FileName + db->Extension == deleted[i].file) name = db->DisplayName;
+        AppendLog("Fehler: in " + name + "." + deleted[i].table + " wurden " +
+                      std::to_string(deleted[i].rows) + " Einträge gelöscht, aber " +
+                      std::to_string(before[i].rows) + " " + counted + ".",
+                  ColourRed);
+        return false;
+    }
+    return deleted.size() == before.size();
 }

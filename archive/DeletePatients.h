@@ -19,6 +19,9 @@ struct DeleteOptions {
     // programs at once. A run inside a transaction tells them after its
     // commit instead (AnnounceDeletion).
     bool announce = true;
+    // Only the first database of the list: a run that finishes one database
+    // of a side on its own.
+    bool singleDatabase = false;
 };
 
 // Deletes the rows of the patients (pid list "12,40,7") from every table of
@@ -33,3 +36,11 @@ bool DeletePatients(ArchiveDbPair* sourceList, const std::string& pidList,
 // Tells the other practice programs that patients changed, when sourceList
 // is the Velunda side.
 void AnnounceDeletion(ArchiveDbPair* sourceList);
+
+// Compares the rows deleted per table with the rows counted before in the
+// same tables (copied by a transfer, read by a deletion): a difference is
+// the red line "Fehler: in <database>.<table> wurden <n> Einträge gelöscht,
+// aber <m> <counted>.", naming the table's own database of list. True when
+// every table agrees.
+bool DeletedAsCounted(ArchiveDbPair* list, const std::vector<TableCount>& deleted,
+                      const std::vector<TableCount>& before, const char* counted);

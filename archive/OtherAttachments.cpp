@@ -48,9 +48,3 @@ bool OtherAttachments(ArchiveDbPair& db, std::vector<std::string>& found, std::s
     }
     return true;
 }
-
-bool UsedByOthers(ArchiveDbPair& db) {
-    std::vector<std::string> found;
-    std::string error;
-    return OtherAttachments(db, found, error) && !found.empty();
-}

@@ -1,6 +1,6 @@
 // Other connections to a Firebird database, from the engine's monitoring
 // table: a run must not start while they work on its databases, and a
-// roll-back must not rename a file over them.
+// backup must not be renamed over a file they use.
 #pragma once
 
 #include <string>
@@ -13,6 +13,3 @@ struct ArchiveDbPair;
 // when the monitoring table cannot be read (error says why). The Access
 // kind has no such table: nothing is found there.
 bool OtherAttachments(ArchiveDbPair& db, std::vector<std::string>& found, std::string& error);
-
-// True when another attachment is known to use db.
-bool UsedByOthers(ArchiveDbPair& db);

@@ -89,3 +89,34 @@ bool ReadRowsPerPatient(ArchiveDbPair& db, const std::string& table,
     if (error) *error = db.Connection.GetErrorText(h);
     return false;
 }
+
+bool CountRowsPerPatient(ArchiveDbPair& db, const std::string& table,
+                         const std::vector<std::string>& pidParts, std::map<int64_t, int64_t>& rows,
+                         std::string* error) {
+    rows.clear();
+    for (const std::string& part : pidParts) {
+        ODBCStmt stmt(db.Connection);
+        const std::string sql =
+            "select pid, count(*) from " + table + " where pid in (" + part + ") group by pid";
+        ObserveStatement(db, sql);
+        const SQLHSTMT h = stmt.Handle();
+        bool ok = SqlExecuted(stmt.Execute(sql));
+        while (ok) {
+            const SQLRETURN rc = SQLFetch(h);
+            if (rc == SQL_NO_DATA) break;
+            SQLBIGINT pid = 0, count = 0;
+            SQLLEN pidIndicator = 0, countIndicator = 0;
+            ok = SqlSucceeded(rc) &&
+                 SqlSucceeded(SQLGetData(h, 1, SQL_C_SBIGINT, &pid, sizeof pid, &pidIndicator)) &&
+                 SqlSucceeded(
+                     SQLGetData(h, 2, SQL_C_SBIGINT, &count, sizeof count, &countIndicator));
+            if (ok && pidIndicator != SQL_NULL_DATA && countIndicator != SQL_NULL_DATA)
+                rows[int64_t(pid)] += int64_t(count);
+        }
+        if (!ok) {
+            if (error) *error = db.Connection.GetErrorText(h);
+            return false;
+        }
+    }
+    return true;
+}

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,3 +27,11 @@ bool CountPatientRows(ArchiveDbPair& db, const std::string& table,
 bool ReadRowsPerPatient(ArchiveDbPair& db, const std::string& table,
                         const std::function<void(std::optional<int64_t> pid, int64_t rows)>& each,
                         std::string* error = nullptr);
+
+// The rows of each patient of the list that table holds, "select pid,
+// count(*) from <table> where pid in (<part>) group by pid" over the parts;
+// patients without rows are absent. False when a query fails (*error holds
+// the driver's text).
+bool CountRowsPerPatient(ArchiveDbPair& db, const std::string& table,
+                         const std::vector<std::string>& pidParts, std::map<int64_t, int64_t>& rows,
+                         std::string* error = nullptr);

@@ -54,3 +54,11 @@ std::vector<std::string> SplitTableList(const std::string& tables) {
     }
     return names;
 }
+
+size_t PidCount(const std::string& pidList) {
+    if (pidList.empty()) return 0;
+    size_t count = 1;
+    for (char c : pidList)
+        if (c == ',') ++count;
+    return count;
+}

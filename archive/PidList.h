@@ -1,4 +1,4 @@
-// Splitting the comma-separated lists the runs work through: the pid list of
+// Splitting and counting the comma-separated lists the runs work through: the pid list of
 // a run and the table list of a database.
 #pragma once
 
@@ -12,6 +12,9 @@ constexpr size_t MaxIdsPerInList = 1000;
 // The pid list cut into parts of at most maxIds ids each, in list order; an
 // empty list gives one empty part.
 std::vector<std::string> SplitPidList(const std::string& pidList, size_t maxIds = MaxIdsPerInList);
+
+// The number of ids in the pid list (0 for an empty list).
+size_t PidCount(const std::string& pidList);
 
 // True when an id stands more than once in the pid list (compared as
 // numbers, so "7" and "07" are the same patient); *duplicate then holds the

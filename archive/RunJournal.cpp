@@ -6,6 +6,7 @@
 #include <ctime>
 #include <sstream>
 
+#include "archive/PidList.h"
 #include "core/ContentHash.h"
 #include "core/FsPath.h"
 #include "core/Globals.h"
@@ -34,7 +35,8 @@ constexpr Word<RunStage> kStages[] = {
     {RunStage::Backup, "backup"},         {RunStage::Running, "running"},
     {RunStage::Committing, "committing"}, {RunStage::Committed, "committed"},
     {RunStage::Unchanged, "unchanged"},   {RunStage::RolledBack, "rolledback"},
-    {RunStage::Failed, "failed"},         {RunStage::Undecided, "undecided"}};
+    {RunStage::Failed, "failed"},         {RunStage::Undecided, "undecided"},
+    {RunStage::CleanUp, "cleanup"}};
 
 template <typename E, size_t N>
 const char* TextOf(const Word<E> (&words)[N], E value) {
@@ -72,12 +74,20 @@ bool ParseBackup(const std::string& value, BackupRecord& b) {
     return PlainName(b.file) && ContentHash::ParseHex(hash, b.hash);
 }
 
+// "<file> <table> <rows> [<fingerprint>]"
 bool ParseCount(const std::string& value, TableCount& c) {
     std::istringstream in(value);
     long long rows = -1;
     if (!(in >> c.file >> c.table >> rows) || rows < 0) return false;
     c.rows = rows;
-    return PlainName(c.file) && !c.table.empty();
+    std::string print;
+    if (in >> print) {
+        uint64_t sum = 0;
+        if (!ContentHash::ParseHex(print, sum)) return false;
+        c.print = sum;
+    }
+    std::string rest;
+    return !(in >> rest) && PlainName(c.file) && !c.table.empty();
 }
 
 }  // namespace
@@ -104,9 +114,12 @@ bool RunJournal::Save() const {
                 " " + std::to_string(b.uid) + " " + std::to_string(b.gid) + " " + mode + "\n";
     }
     for (const TableCount& c : counts)
-        text += "count=" + c.file + " " + c.table + " " + std::to_string(c.rows) + "\n";
+        text += "count=" + c.file + " " + c.table + " " + std::to_string(c.rows) +
+                (c.print ? " " + ContentHash::Hex(*c.print) : std::string()) + "\n";
     for (const std::string& f : committed) text += "committed=" + f + "\n";
+    if (!committing.empty()) text += "committing=" + committing + "\n";
     for (const std::string& f : pending) text += "pending=" + f + "\n";
+    for (const std::string& f : stale) text += "stale=" + f + "\n";
     text += "pids=" + pids + "\nend\n";
     return runfile::Replace(Path(), text);
 }
@@ -167,8 +180,12 @@ RunJournal::LoadResult RunJournal::Load() {
             counts.push_back(c);
         } else if (key == "committed") {
             committed.push_back(value);
+        } else if (key == "committing") {
+            committing = value;
         } else if (key == "pending") {
             pending.push_back(value);
+        } else if (key == "stale") {
+            stale.push_back(value);
         } else if (key == "pids") {
             pids = value;
         }
@@ -176,6 +193,7 @@ RunJournal::LoadResult RunJournal::Load() {
     }
     for (const std::string& f : Files())
         if (!PlainName(f)) return LoadResult::Unreadable;
+    if (!committing.empty() && !PlainName(committing)) return LoadResult::Unreadable;
     // A journal of the earlier form cannot say what its databases hold.
     if (!format) return LoadResult::Unreadable;
     return header && kindSeen && stageSeen && end ? LoadResult::Loaded : LoadResult::Unreadable;
@@ -220,9 +238,7 @@ std::string RunJournal::Describe() const {
     if (kind == RunKind::Maintenance) {
         what = "Wartung der Archivdatenbank";
     } else {
-        size_t count = pids.empty() ? 0 : 1;
-        for (char c : pids)
-            if (c == ',') ++count;
+        const size_t count = PidCount(pids);
         what = std::string(kind == RunKind::Archive   ? "Archivierung"
                            : kind == RunKind::Restore ? "Restaurierung"
                                                       : "Löschung") +

@@ -10,6 +10,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,8 @@ enum class RunStage {
     Unchanged,   // the run failed before any change: only the backups are left
     RolledBack,  // a failed run was rolled back: only the backups are left
     Failed,      // a roll-back owes the put-back of Pending: runs are refused
-    Undecided    // an interrupted commit sequence could not be finished: runs are refused
+    Undecided,   // an interrupted commit sequence could not be finished: runs are refused
+    CleanUp      // the run has ended (committed or rolled back); only its files are left
 };
 
 // One backup "<file>.bak" as it was made.
@@ -48,6 +50,9 @@ struct TableCount {
     std::string file;   // source database file, e.g. "data.fdb"
     std::string table;  // as in the table list
     int64_t rows = 0;
+    // The rows' fingerprint (RowPrint: the sum of their hashes), once the
+    // run has read them.
+    std::optional<uint64_t> print;
 };
 
 class RunJournal {
@@ -64,7 +69,13 @@ class RunJournal {
     std::vector<BackupRecord> backups;
     std::vector<TableCount> counts;
     std::vector<std::string> committed;  // database files committed, in order
-    std::vector<std::string> pending;    // files whose put-back a roll-back owes
+    // The database file whose commit was about to be asked for when the
+    // journal was last written: whether it committed, its tables tell.
+    std::string committing;
+    std::vector<std::string> pending;  // files whose put-back a roll-back owes
+    // Database files another program wrote between their backup and the
+    // run's begin: their backups may never be put back.
+    std::vector<std::string> stale;
 
     static std::string Path();  // DatabaseDir/Tamaro.journal
     // True when anything bears the journal's name.

@@ -4,7 +4,7 @@
 
 #include "archive/PatientRows.h"
 #include "archive/PidList.h"
-#include "archive/RunGate.h"
+#include "archive/RunSafety.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
 #include "core/WindowServices.h"
@@ -50,19 +50,14 @@ bool PreviewRun(DatabaseSet& set, RunKind kind, const std::string& pidList, RunP
     // The sides the run would be started with.
     ArchiveDbPair* const source = set.SourceList;
     ArchiveDbPair* const target = kind == RunKind::Delete ? nullptr : set.TargetList;
-    std::string duplicate;
-    if (PidListHasDuplicate(pidList, &duplicate)) {
-        ShowMessage("Der Patient " + duplicate +
-                    " ist mehrfach ausgewählt.\nDer Vorgang wird nicht gestartet.");
-        return false;
-    }
-    RunGate gate;
-    if (!gate.AdmitRun(source, target)) return false;
+    // The run's own admission: the preview refuses what the run would.
+    RunSafety admission(kind, source, target, pidList);
+    if (!admission.Admit()) return false;
 
     const uint64_t start = TickCount();
     WaitCursor cursor;
     const std::vector<std::string> parts = SplitPidList(pidList);
-    if (!pidList.empty()) plan.patients = int(std::count(pidList.begin(), pidList.end(), ',')) + 1;
+    plan.patients = int(PidCount(pidList));
     AppendLog(Heading(kind, source, target, plan.patients), ColourBlue);
 
     bool complete = true;

@@ -27,9 +27,9 @@ struct RunPlan {
 // this kind would copy from set.SourceList into set.TargetList (archive,
 // restore) or delete from set.SourceList (delete), and writes the preview to
 // the progress log: a blue heading, one line per table, the total, the ready
-// line. Refused first like the run (RunGate::AdmitRun: the run lock, an
-// unfinished run, other connections on Firebird), and the lock is held while counting, so that the
-// counts are those of one moment. False when refused (message box, nothing logged) or when a table
+// line. Refused first by the run's own admission (RunSafety::Admit), and
+// the lock is held while counting, so that the counts are those of one
+// moment. False when refused (message box, nothing logged) or when a table
 // could not be counted (red line); plan holds what was counted.
 bool PreviewRun(DatabaseSet& set, RunKind kind, const std::string& pidList, RunPlan& plan);
 

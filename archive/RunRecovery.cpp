@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <vector>
 
 #include "archive/DatabaseBackup.h"
@@ -16,7 +15,7 @@
 #include "core/LogSink.h"
 #include "db/DatabaseKind.h"
 #include "db/DatabaseSet.h"
-#include "platform/DurableFile.h"
+#include "platform/FileHolders.h"
 #include "platform/RunFile.h"
 #include "users/AuditLog.h"
 
@@ -26,27 +25,29 @@ std::string PathOf(const std::string& file) {
     return DatabaseDir + "/" + file;
 }
 
-// Removes the backups the journal names (and put-back copies an earlier
-// version of the program may have left), then the journal itself.
-void RemoveBackupsAndJournal(const RunJournal& journal, const std::vector<std::string>& keep = {}) {
-    for (const std::string& file : journal.Files()) {
-        bool kept = false;
-        for (const std::string& k : keep) kept = kept || k == file;
-        std::remove(fspath::ToFileSystem(PathOf(file) + ".restore").c_str());
-        if (!kept) std::remove(fspath::ToFileSystem(PathOf(file) + ".bak").c_str());
-    }
-    SyncFolder(DatabaseDir);
-    RunJournal::Remove();
-}
-
 void Report(const std::string& found, const std::string& done) {
     AppendLog("• " + done, ColourRed);
     WriteAuditEntry(2, "Unterbrochener Vorgang (" + found + "): " + done);
 }
 
+// Removes the run's files, then reports what was found and done; the report
+// says whether the backup is gone, since a folder that cannot be written
+// keeps it (RemoveRunFiles has named each file and why).
+void EndWith(RunJournal& journal, const std::string& found, const std::string& done,
+             const std::string& removed = "die Datensicherung wurde gelöscht.",
+             const std::vector<std::string>& keep = {}) {
+    if (RemoveRunFiles(journal, keep))
+        Report(found, done + "; " + removed);
+    else
+        Report(found, done +
+                          "; die Dateien des Vorgangs konnten noch nicht gelöscht werden "
+                          "(oben).");
+}
+
 const char* kAdministrator =
-    "Weitere Vorgänge sind gesperrt, bis ein Administrator den Datenbestand geprüft (tamaro "
-    "--headless --check) und die Journal-Datei entfernt hat.";
+    "Weitere Vorgänge sind gesperrt, bis die Datenbanken wieder den Stand vor oder nach dem "
+    "Vorgang haben (Tamaro prüft es bei jedem Start) oder ein Administrator den Datenbestand "
+    "geprüft (tamaro --headless --check) und die Journal-Datei entfernt hat.";
 
 // The run's two sides in a set of their own, connected; false when a
 // database cannot be connected (Connect has said which).
@@ -71,6 +72,8 @@ void Disconnect(DatabaseSet& set) {
     set.Archive.Connection.Disconnect();
 }
 
+// A commit sequence that was cut short, or one that an earlier start could
+// not finish: what the databases hold decides.
 void FinishCommitSequence(RunJournal& journal, const std::string& found) {
     DatabaseSet set;
     ArchiveDbPair *source = nullptr, *target = nullptr;
@@ -83,92 +86,183 @@ void FinishCommitSequence(RunJournal& journal, const std::string& found) {
         return;
     }
     AppendLog("• Der Vorgang wird zu Ende geführt...");
-    const bool done = FinishForward(journal, source, target);
-    if (done && journal.kind != RunKind::Restore) AnnounceDeletion(source);
+    const ForwardResult result = FinishForward(journal, source, target);
+    if (result == ForwardResult::Finished && journal.kind != RunKind::Restore)
+        AnnounceDeletion(source);
     Disconnect(set);
-    if (!done) {
-        journal.SetStage(RunStage::Undecided);
-        Report(found,
-               std::string("Der Vorgang war beim Speichern unterbrochen und kann nicht zu Ende "
-                           "geführt werden, weil die Datenbanken nicht mehr den Stand des "
-                           "Vorgangs haben (oben). Tamaro ändert nichts daran. ") +
-                   kAdministrator);
-        return;
+    switch (result) {
+        case ForwardResult::Finished:
+            journal.stage = RunStage::Committed;
+            EndWith(journal, found,
+                    "Der Vorgang war beim Speichern unterbrochen und wurde zu Ende geführt");
+            return;
+        case ForwardResult::NothingCommitted:
+            journal.stage = RunStage::Running;
+            EndWith(journal, found,
+                    "Der Vorgang wurde abgebrochen, bevor er gespeichert war. Die Datenbanken "
+                    "haben ihn verworfen und bleiben, wie sie sind, mit allem, was seither darin "
+                    "gespeichert wurde");
+            return;
+        case ForwardResult::Stopped:
+            journal.SetStage(RunStage::Committing);
+            Report(found,
+                   "Der Vorgang war beim Speichern unterbrochen und kann jetzt nicht zu Ende "
+                   "geführt werden (oben). Tamaro versucht es beim nächsten Start erneut; bis "
+                   "dahin sind weitere Vorgänge gesperrt.");
+            return;
+        case ForwardResult::Differs:
+            journal.SetStage(RunStage::Undecided);
+            Report(found,
+                   std::string("Der Vorgang war beim Speichern unterbrochen und kann nicht zu "
+                               "Ende geführt werden, weil die Datenbanken nicht mehr den Stand "
+                               "des Vorgangs haben (oben). Tamaro ändert nichts daran. ") +
+                       kAdministrator);
+            return;
     }
-    journal.SetStage(RunStage::Committed);
-    RemoveBackupsAndJournal(journal);
-    Report(found,
-           "Der Vorgang war beim Speichern unterbrochen und wurde zu Ende geführt; die "
-           "Datensicherung wurde gelöscht.");
 }
 
-// Puts the files back from their backups where a file is not used by
-// another connection and its backup is the one made; the files that could
-// not be put back.
-std::vector<std::string> PutBackWhereSafe(const RunJournal& journal,
-                                          const std::vector<std::string>& files) {
+// Opens a database of the practice by its file name alone, without a line
+// in the log; false when it cannot be opened.
+bool Opens(const std::string& file, ArchiveDbPair& probe) {
+    const size_t dot = file.rfind('.');
+    probe.FileName = file.substr(0, dot);
+    probe.Extension = dot == std::string::npos ? "" : file.substr(dot);
+    // One try: a start does not wait two minutes for a database.
+    const std::string connStr = KindOfExtension(probe.Extension) == DatabaseKind::Firebird
+                                    ? FirebirdConnectionString(probe.FileName)
+                                    : AccessConnectionString(probe.FileName);
+    return probe.Connection.OpenConnection(connStr);
+}
+
+// The backups a roll-back could not do without: a database that opens now
+// has discarded the run's changes by itself, and keeps everything saved
+// since; one that still cannot be opened gets its backup where that is safe.
+void PutBackPending(RunJournal& journal, const std::string& found) {
     std::vector<std::string> left;
-    for (const std::string& file : files) {
-        const BackupRecord* record = journal.BackupOf(file);
+    bool putBack = false;
+    for (const std::string& file : journal.pending) {
         ArchiveDbPair probe;
-        const size_t dot = file.rfind('.');
-        probe.FileName = file.substr(0, dot);
-        bool held = false;
-        if (Connect(probe)) held = UsedByOthers(probe);
-        probe.Connection.Disconnect();
-        if (held) {
-            AppendLog("• " + file + " wird von einer anderen Verbindung benutzt.", ColourRed);
-            left.push_back(file);
+        if (Opens(file, probe)) {
+            probe.Connection.Disconnect();
             continue;
         }
-        const PutBack result = record ? PutBackFile(PathOf(file), *record) : PutBack::Missing;
-        if (result != PutBack::Done && result != PutBack::AlreadyBack) left.push_back(file);
+        if (PutBackIfSafe(journal, file))
+            putBack = true;
+        else
+            left.push_back(file);
     }
-    return left;
-}
-
-// The put-backs a roll-back could not do, done now.
-void PutBackPending(RunJournal& journal, const std::string& found) {
-    const std::vector<std::string> left = PutBackWhereSafe(journal, journal.pending);
     journal.pending = left;
     if (!left.empty()) {
         journal.Save();
-        Report(found,
-               "Die Wiederherstellung ist fehlgeschlagen. Weitere Vorgänge sind gesperrt, bis die "
-               "Datenbanken wiederhergestellt sind; Tamaro versucht es beim nächsten Start "
-               "erneut.");
+        std::string files;
+        for (const std::string& f : left) files += (files.empty() ? "" : ", ") + PathOf(f) + ".bak";
+        Report(found, "Die Datenbank kann noch nicht geöffnet werden, und ihre Datensicherung (" +
+                          files +
+                          ") kann nicht sicher zurückgelegt werden (oben). Weitere Vorgänge sind "
+                          "gesperrt, bis die Datenbank wieder geöffnet werden kann oder ein "
+                          "Administrator sie aus der Datensicherung zurückgelegt und die "
+                          "Journal-Datei " +
+                          RunJournal::Path() + " entfernt hat.");
         return;
     }
-    journal.SetStage(RunStage::RolledBack);
-    RemoveBackupsAndJournal(journal);
-    Report(found,
-           "Die Datenbanken wurden aus der Datensicherung wiederhergestellt (Stand vor dem "
-           "Vorgang).");
+    journal.stage = RunStage::RolledBack;
+    EndWith(journal, found,
+            putBack ? "Die Datenbank wurde aus der Datensicherung wiederhergestellt (Stand vor dem "
+                      "Vorgang)"
+                    : "Die Datenbanken haben den Vorgang verworfen und bleiben, wie sie sind, mit "
+                      "allem, was seither darin gespeichert wurde");
+}
+
+// Whether anybody else may be writing to the archive database: its other
+// connections (Firebird: read without error and none found) or the other
+// processes holding its file (Access kind). why receives the reason when it
+// may be.
+bool NobodyElseUses(const std::string& file, std::string& why) {
+    ArchiveDbPair probe;
+    if (KindOfFile(file) == DatabaseKind::Firebird) {
+        if (!Opens(file, probe)) {
+            why = "die Datenbank ist nicht erreichbar";
+            return false;
+        }
+        std::vector<std::string> found;
+        std::string error;
+        const bool read = OtherAttachments(probe, found, error);
+        probe.Connection.Disconnect();
+        if (!read) {
+            why = "ihre Verbindungen können nicht gelesen werden (" + error + ")";
+            return false;
+        }
+        if (!found.empty()) {
+            why = "sie wird von einer anderen Verbindung benutzt (" + found.front() + ")";
+            return false;
+        }
+        return true;
+    }
+    std::vector<std::string> holders;
+    std::string error;
+    if (!OtherHoldersOfFile(PathOf(file), holders, error)) {
+        why = error;
+        return false;
+    }
+    if (!holders.empty()) {
+        why = "sie ist noch geöffnet von " + holders.front();
+        return false;
+    }
+    return true;
 }
 
 // An interrupted maintenance of the archive at start: the archive goes back
-// to its state before, and the start runs the maintenance again.
+// to its state before, and the start runs the maintenance again. Its
+// statements change the schema, which the engines do not roll back as a
+// whole: the backup is the way back here.
 void RecoverMaintenance(RunJournal& journal, const std::string& found) {
-    if (journal.stage == RunStage::Backup || journal.stage == RunStage::Committed) {
-        RemoveBackupsAndJournal(journal);
-        Report(found,
-               "Die Archivdatenbank war unverändert oder fertig gewartet; die Datensicherung "
-               "wurde gelöscht.");
+    if (journal.stage == RunStage::Backup || journal.stage == RunStage::Committed ||
+        journal.stage == RunStage::CleanUp) {
+        EndWith(journal, found, "Die Archivdatenbank war unverändert oder fertig gewartet");
         return;
     }
-    journal.pending = PutBackWhereSafe(journal, journal.sourceFiles);
-    if (!journal.pending.empty()) {
+    const std::string file = journal.sourceFiles.empty() ? "" : journal.sourceFiles.front();
+    const BackupRecord* record = journal.BackupOf(file);
+    std::string why;
+    if (!NobodyElseUses(file, why)) {
+        journal.SetStage(RunStage::Failed);
+        Report(found,
+               "Die Archivdatenbank kann jetzt nicht aus der Datensicherung "
+               "wiederhergestellt werden: " +
+                   why +
+                   ". Tamaro versucht es beim nächsten Start erneut; bis dahin sind "
+                   "weitere Vorgänge gesperrt.");
+        return;
+    }
+    const PutBack result = record ? PutBackFile(PathOf(file), *record) : PutBack::Missing;
+    if (result == PutBack::Missing || result == PutBack::Damaged) {
+        // Without the backup the half-done maintenance cannot be undone, and
+        // no later start can do better: an administrator must decide.
+        journal.SetStage(RunStage::Undecided);
+        Report(found,
+               "Die Datensicherung " + PathOf(file) + ".bak " +
+                   (result == PutBack::Missing ? "fehlt" : "ist beschädigt") +
+                   ", daher kann die unterbrochene Wartung der Archivdatenbank nicht "
+                   "zurückgenommen werden; die Archivdatenbank ist womöglich nur zum Teil "
+                   "gewartet. Bitte legen Sie die Archivdatenbank aus der Sicherung der Praxis "
+                   "zurück (Stand vor der Wartung) und entfernen Sie danach die Journal-Datei " +
+                   RunJournal::Path() +
+                   "; Tamaro wartet sie beim nächsten Start erneut. Bis dahin sind weitere "
+                   "Vorgänge gesperrt.");
+        return;
+    }
+    if (result == PutBack::Failed) {
         journal.SetStage(RunStage::Failed);
         Report(found,
                "Die Archivdatenbank konnte nicht aus der Datensicherung wiederhergestellt "
-               "werden. Weitere Vorgänge sind gesperrt; Tamaro versucht es beim nächsten Start "
-               "erneut.");
+               "werden (oben). Tamaro versucht es beim nächsten Start erneut; bis dahin sind "
+               "weitere Vorgänge gesperrt.");
         return;
     }
-    RemoveBackupsAndJournal(journal);
-    Report(found,
-           "Die Archivdatenbank wurde aus der Datensicherung wiederhergestellt (Stand vor der "
-           "Wartung); die Wartung wird wiederholt.");
+    EndWith(journal, found,
+            "Die Archivdatenbank wurde aus der Datensicherung wiederhergestellt (Stand vor der "
+            "Wartung)",
+            "die Wartung wird wiederholt.");
 }
 
 }  // namespace
@@ -223,44 +317,44 @@ void RecoverInterruptedRun() {
     }
     switch (journal.stage) {
         case RunStage::Backup:
-            RemoveBackupsAndJournal(journal);
-            Report(found,
-                   "Die Datensicherung war unvollständig, die Datenbanken sind unverändert; die "
-                   "Teilsicherung wurde gelöscht.");
+            EndWith(journal, found,
+                    "Die Datensicherung war unvollständig, die Datenbanken sind unverändert",
+                    "die Teilsicherung wurde gelöscht.");
             return;
         case RunStage::Committing:
-            if (!journal.committed.empty()) {
+            // A journal of an earlier version names no database about to
+            // commit: with none committed, nothing was.
+            if (!journal.committed.empty() || !journal.committing.empty()) {
                 FinishCommitSequence(journal, found);
                 return;
             }
             [[fallthrough]];
         case RunStage::Running:
-            RemoveBackupsAndJournal(journal);
-            Report(found,
-                   "Der Vorgang wurde abgebrochen, bevor er gespeichert war. Die Datenbanken haben "
-                   "ihn verworfen und bleiben, wie sie sind, mit allem, was seither darin "
-                   "gespeichert wurde; die Datensicherung wurde gelöscht.");
+            EndWith(journal, found,
+                    "Der Vorgang wurde abgebrochen, bevor er gespeichert war. Die Datenbanken "
+                    "haben ihn verworfen und bleiben, wie sie sind, mit allem, was seither darin "
+                    "gespeichert wurde");
+            return;
+        case RunStage::Undecided:
+            // Checked again: the databases may hold the run's state again,
+            // or an administrator has put them back.
+            FinishCommitSequence(journal, found);
             return;
         case RunStage::Committed:
-            RemoveBackupsAndJournal(journal);
-            Report(found,
-                   "Der Vorgang war abgeschlossen; die verbliebene Datensicherung wurde gelöscht.");
+            EndWith(journal, found, "Der Vorgang war abgeschlossen",
+                    "die verbliebene Datensicherung wurde gelöscht.");
+            return;
+        case RunStage::CleanUp:
+            EndWith(journal, found, "Der Vorgang war abgeschlossen",
+                    "die verbliebenen Dateien wurden gelöscht.");
             return;
         case RunStage::Unchanged:
         case RunStage::RolledBack:
-            RemoveBackupsAndJournal(journal);
-            Report(found,
-                   "Die Datenbanken waren unverändert oder schon wiederhergestellt; die "
-                   "Datensicherung wurde gelöscht.");
+            EndWith(journal, found,
+                    "Die Datenbanken waren unverändert oder hatten den Vorgang schon verworfen");
             return;
         case RunStage::Failed:
             PutBackPending(journal, found);
-            return;
-        case RunStage::Undecided:
-            Report(found,
-                   std::string("Der Vorgang war beim Speichern unterbrochen und konnte nicht zu "
-                               "Ende geführt werden. ") +
-                       kAdministrator);
             return;
     }
 }

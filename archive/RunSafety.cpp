@@ -3,10 +3,12 @@
 #include <sys/stat.h>
 
 #include <ctime>
+#include <map>
 #include <vector>
 
+#include "archive/ArchiveOnlyColumns.h"
 #include "archive/DatabaseBackup.h"
-#include "archive/OtherAttachments.h"
+#include "archive/PatientRows.h"
 #include "archive/PidList.h"
 #include "archive/RunCheckpoint.h"
 #include "archive/RunForward.h"
@@ -17,6 +19,8 @@
 #include "core/WindowServices.h"
 #include "db/ArchiveDbPair.h"
 #include "db/DatabaseKind.h"
+#include "db/ODBCStmt.h"
+#include "db/OdbcResult.h"
 #include "platform/DurableFile.h"
 #include "platform/UserAndHost.h"
 
@@ -26,9 +30,12 @@ std::string FileOf(const ArchiveDbPair& db) {
     return db.FileName + db.Extension;
 }
 
-const char* kLockedUntilRecovered =
-    "Weitere Vorgänge sind gesperrt, bis die Datenbanken wiederhergestellt sind; Tamaro "
-    "versucht es beim nächsten Start erneut.";
+const char* kUndecided =
+    "Der Vorgang konnte nicht zu Ende geführt werden, weil die Datenbanken weder den Stand vor "
+    "noch den nach dem Vorgang haben (oben); Tamaro ändert nichts mehr daran. Weitere Vorgänge "
+    "sind gesperrt, bis die Datenbanken wieder einen der beiden Stände haben (Tamaro prüft es "
+    "bei jedem Start) oder ein Administrator den Datenbestand geprüft (tamaro --headless "
+    "--check) und die Journal-Datei entfernt hat.";
 
 const char* kJournalError = "Fehler beim Schreiben der Journal-Datei ";
 
@@ -95,7 +102,12 @@ bool RunSafety::Admit() {
                     " ist mehrfach ausgewählt.\nDer Vorgang wird nicht gestartet.");
         return false;
     }
-    return gate_.AdmitRun(source_, target_);
+    if (!gate_.AdmitRun(source_, target_)) return false;
+    if (kind_ == RunKind::Restore && RefuseArchiveOnlyValues(source_, target_, pidList_)) {
+        gate_.Release();
+        return false;
+    }
+    return true;
 }
 
 bool RunSafety::Backup() {
@@ -127,6 +139,18 @@ bool RunSafety::Begin() {
                       ColourRed);
             return false;
         }
+        if (KindOfExtension(db->Extension) != DatabaseKind::Access) continue;
+        // The first statement of the transaction takes the file for this run
+        // alone; from then on nobody else writes to it until the run ends. A
+        // write that came between the backup and this point would make the
+        // backup older than the file: it may then never be put back.
+        const std::vector<std::string> tables = SplitTableList(db->Tables);
+        ODBCStmt take(db->Connection);
+        const bool taken =
+            !tables.empty() &&
+            SqlExecuted(take.Execute("select count(*) from " + tables.front() + " where 1=0"));
+        if (!taken || !UnchangedSinceBackup(DatabasePath(*db)))
+            journal_.stale.push_back(FileOf(*db));
     }
     return true;
 }
@@ -139,64 +163,138 @@ void RunSafety::EndTransactions() {
 RunSafety::Outcome RunSafety::Commit(const std::vector<TableCount>& counts) {
     journal_.counts = counts;
     journal_.stage = RunStage::Committing;
-    if (!SaveJournal()) {
-        journal_.stage = RunStage::Running;
-        return Outcome::NothingCommitted;
-    }
-    bool broken = false;
     for (ArchiveDbPair* db : CommitOrder()) {
-        if (!db->Connection.EndTransaction(true)) {
-            AppendLog("Fehler beim Speichern der Änderungen in " + FileOf(*db) + ": " +
-                          db->Connection.TransactionError(),
-                      ColourRed);
+        const std::string file = FileOf(*db);
+        if (!RecordCommitting(journal_, file)) {
             if (journal_.committed.empty()) {
                 // Nothing is committed: the run can still be rolled back whole.
+                journal_.stage = RunStage::Running;
+                return Outcome::NothingCommitted;
+            }
+            // The journal on the disk names what has committed so far; the
+            // next start finishes the run from there.
+            EndTransactions();
+            AppendLog(
+                "Ohne Journal-Datei wird nichts weiter gespeichert. Tamaro führt den "
+                "Vorgang beim nächsten Start zu Ende; bis dahin sind weitere Vorgänge "
+                "gesperrt.",
+                ColourRed);
+            return Outcome::Interrupted;
+        }
+        ShortFaultRetry retry(kind_);
+        CommitResult result = CommitWithRetry(*db, retry);
+        if (result == CommitResult::Lost) {
+            // Whether the commit arrived before the connection broke, the
+            // database's tables tell.
+            if (!Reconnect(*db, retry)) {
+                EndTransactions();
+                AppendLog(
+                    "Tamaro führt den Vorgang beim nächsten Start zu Ende; bis dahin sind "
+                    "weitere Vorgänge gesperrt.",
+                    ColourRed);
+                return Outcome::Interrupted;
+            }
+            switch (DatabaseState(journal_, *db, source_, target_)) {
+                case DbState::After:
+                    result = CommitResult::Committed;
+                    break;
+                case DbState::Before:
+                    result = CommitResult::Refused;
+                    break;
+                case DbState::Differs:
+                    EndTransactions();
+                    journal_.stage = RunStage::Undecided;
+                    SaveJournal();
+                    AppendLog(kUndecided, ColourRed);
+                    return Outcome::Interrupted;
+            }
+        }
+        if (result == CommitResult::Refused) {
+            if (journal_.committed.empty()) {
+                journal_.committing.clear();
                 journal_.stage = RunStage::Running;
                 SaveJournal();
                 return Outcome::NothingCommitted;
             }
-            broken = true;
-            break;
+            return Forward();
         }
-        journal_.committed.push_back(FileOf(*db));
-        // Unrecorded, the commit would be taken for undone by the next start.
-        SaveJournal();
+        journal_.committed.push_back(file);
+        journal_.committing.clear();
         RunCheckpoint("commit");
     }
-    if (broken) {
-        // What is not committed is discarded and done again in transactions
-        // of its own, as a start after a crash here would do it.
-        EndTransactions();
-        for (ArchiveDbPair* db : Databases())
-            if (!db->Connection.IsOpen()) Connect(*db);
-        AppendLog("• Der Vorgang wird zu Ende geführt...");
-        if (!FinishForward(journal_, source_, target_)) {
-            journal_.stage = RunStage::Undecided;
-            SaveJournal();
-            AppendLog(
-                "Der Vorgang konnte nicht zu Ende geführt werden; Tamaro ändert nichts mehr "
-                "daran. Weitere Vorgänge sind gesperrt, bis ein Administrator den "
-                "Datenbestand geprüft und die Journal-Datei " +
-                    RunJournal::Path() + " entfernt hat.",
-                ColourRed);
-            return Outcome::Interrupted;
-        }
-    }
     journal_.stage = RunStage::Committed;
+    // Unrecorded, the next start finds every database in its state after
+    // the run and only removes the files.
     SaveJournal();
+    ReportLateRows();
     return Outcome::Committed;
 }
 
-void RunSafety::RemoveBackups(const std::vector<std::string>& keep) {
+RunSafety::Outcome RunSafety::Forward() {
+    // What is not committed is discarded and done again in transactions of
+    // its own, as a start after a crash here would do it.
+    EndTransactions();
     for (ArchiveDbPair* db : Databases()) {
-        bool kept = false;
-        for (const std::string& k : keep) kept = kept || k == FileOf(*db);
-        if (!kept) std::remove(fspath::ToFileSystem(BackupPath(*db)).c_str());
-        RunCheckpoint("removal");
+        if (db->Connection.IsOpen()) continue;
+        ShortFaultRetry retry(kind_);
+        Reconnect(*db, retry);
     }
-    // The backups are gone for good before the journal that names them.
-    SyncFolder(DatabaseDir);
-    RunJournal::Remove();
+    AppendLog("• Der Vorgang wird zu Ende geführt...");
+    switch (FinishForward(journal_, source_, target_)) {
+        case ForwardResult::Finished:
+        case ForwardResult::NothingCommitted:
+            break;
+        case ForwardResult::Stopped:
+            journal_.stage = RunStage::Committing;
+            SaveJournal();
+            AppendLog(
+                "Der Vorgang konnte noch nicht zu Ende geführt werden. Tamaro versucht es "
+                "beim nächsten Start erneut; bis dahin sind weitere Vorgänge gesperrt.",
+                ColourRed);
+            return Outcome::Interrupted;
+        case ForwardResult::Differs:
+            journal_.stage = RunStage::Undecided;
+            SaveJournal();
+            AppendLog(kUndecided, ColourRed);
+            return Outcome::Interrupted;
+    }
+    journal_.stage = RunStage::Committed;
+    SaveJournal();
+    ReportLateRows();
+    return Outcome::Committed;
+}
+
+void RunSafety::ReportLateRows() {
+    const std::vector<std::string> parts = SplitPidList(pidList_);
+    std::vector<std::string> lines;
+    for (ArchiveDbPair* db = source_; db; db = db->Next) {
+        for (const std::string& table : SplitTableList(db->Tables)) {
+            std::map<int64_t, int64_t> rows;
+            std::string error;
+            if (!CountRowsPerPatient(*db, table, parts, rows, &error)) {
+                lines.push_back("• " + db->DisplayName + "." + table + ": nicht lesbar (" + error +
+                                ")");
+                continue;
+            }
+            for (const auto& [pid, n] : rows)
+                lines.push_back("• " + db->DisplayName + "." + table + ", Patient " +
+                                std::to_string(pid) + ": " + std::to_string(n) +
+                                (n == 1 ? " Eintrag" : " Einträge"));
+        }
+    }
+    if (lines.empty()) return;
+    const char* done = kind_ == RunKind::Archive   ? "archiviert"
+                       : kind_ == RunKind::Restore ? "restauriert"
+                                                   : "gelöscht";
+    AppendLog("Während des Vorgangs hat ein anderes Programm Einträge dieser Patienten in " +
+                  source_->DisplayName + " gespeichert; sie sind nicht " + done + ":",
+              ColourRed);
+    for (const std::string& line : lines) AppendLog(line, ColourRed);
+    AppendLog(std::string("Bitte prüfen Sie den Datenbestand (tamaro --headless --check) und ") +
+                  (kind_ == RunKind::Delete ? "löschen Sie diese Einträge."
+                                            : "restaurieren Sie die Patienten oder löschen Sie "
+                                              "diese Einträge."),
+              ColourRed);
 }
 
 void RunSafety::Finish() {
@@ -204,7 +302,7 @@ void RunSafety::Finish() {
     // databases still in memory.
     FlushDatabaseFiles(source_);
     FlushDatabaseFiles(target_);
-    RemoveBackups();
+    RemoveRunFiles(journal_);
 }
 
 void RunSafety::Discard() {
@@ -216,60 +314,70 @@ void RunSafety::Discard() {
     // Unrecorded, the next start finds a run that committed nothing and
     // removes the same backups.
     SaveJournal();
-    RemoveBackups();
+    RemoveRunFiles(journal_);
 }
 
 bool RunSafety::RollBack() {
-    struct State {
-        ArchiveDbPair* db;
-        bool undone;  // the engine rolled the run's transaction back
-        bool held;    // another connection uses the database
-    };
-    std::vector<State> states;
+    // The engines' roll-back is the roll-back. A database whose roll-back
+    // failed has lost its connection with it.
+    std::vector<ArchiveDbPair*> unsure;
     for (ArchiveDbPair* db : Databases()) {
-        bool undone = true;
-        if (db->Connection.InTransaction() && !db->Connection.EndTransaction(false)) {
-            undone = false;
-            AppendLog("Fehler beim Zurücksetzen der Transaktion in " + FileOf(*db) + ": " +
-                          db->Connection.TransactionError(),
-                      ColourRed);
+        bool rolledBack = db->Connection.IsOpen();
+        if (db->Connection.InTransaction()) {
+            rolledBack = db->Connection.EndTransaction(false);
+            if (!rolledBack)
+                AppendLog("Fehler beim Zurücksetzen der Transaktion in " + FileOf(*db) + ": " +
+                              db->Connection.TransactionError(),
+                          ColourRed);
         }
-        states.push_back({db, undone, undone && UsedByOthers(*db)});
+        // A database file that someone removed meanwhile cannot be taken for
+        // rolled back, whatever its engine said.
+        struct stat st {};
+        if (rolledBack && ::stat(fspath::ToFileSystem(DatabasePath(*db)).c_str(), &st) == 0)
+            continue;
+        unsure.push_back(db);
     }
-    for (ArchiveDbPair* db : Databases()) db->Connection.Disconnect();
-
     std::vector<std::string> keep;
     journal_.pending.clear();
-    for (const State& s : states) {
-        const std::string file = FileOf(*s.db);
-        if (s.held) {
-            AppendLog("• " + file +
-                      " wird von einer anderen Verbindung benutzt; die Datenbank bleibt, wie "
-                      "das Zurücksetzen der Transaktion sie hinterlassen hat.");
+    for (ArchiveDbPair* db : unsure) {
+        db->Connection.Disconnect();
+        // A database that opens again has discarded the run's changes: the
+        // engines never let an uncommitted transaction's changes live on
+        // (Firebird keeps them invisible for good, the Access kind's engine
+        // plays its journal back at the next open).
+        // A Firebird server that restarts is waited for; a file that its
+        // engine cannot open does not open by waiting.
+        ShortFaultRetry retry(kind_);
+        if (KindOfExtension(db->Extension) == DatabaseKind::Firebird ? Reconnect(*db, retry)
+                                                                     : Connect(*db)) {
+            AppendLog("• " + FileOf(*db) + ": die Datenbank hat den Vorgang verworfen.");
             continue;
         }
-        const BackupRecord* record = journal_.BackupOf(file);
-        const PutBack result =
-            record ? PutBackFile(DatabasePath(*s.db), *record) : PutBack::Missing;
-        if (result == PutBack::Done || result == PutBack::AlreadyBack) continue;
-        if (result == PutBack::Damaged) keep.push_back(file);
-        if (s.undone) {
-            AppendLog("• " + file +
-                      " bleibt, wie das Zurücksetzen der Transaktion sie hinterlassen hat.");
-        } else {
-            keep.push_back(file);
-            journal_.pending.push_back(file);
+        if (PutBackIfSafe(journal_, FileOf(*db))) {
+            Connect(*db);
+            continue;
         }
+        keep.push_back(FileOf(*db));
+        journal_.pending.push_back(FileOf(*db));
     }
-    for (ArchiveDbPair* db : Databases()) Connect(*db);
     if (!journal_.pending.empty()) {
         journal_.stage = RunStage::Failed;
         SaveJournal();
-        AppendLog(kLockedUntilRecovered, ColourRed);
+        RemoveBackups(journal_, keep);
+        std::string files;
+        for (const std::string& f : journal_.pending)
+            files += (files.empty() ? "" : ", ") + DatabaseDir + "/" + f + ".bak";
+        AppendLog("Die Datensicherung " + files +
+                      " bleibt erhalten. Weitere Vorgänge sind gesperrt, bis die Datenbank "
+                      "wieder geöffnet werden kann (Tamaro prüft es bei jedem Start) oder ein "
+                      "Administrator sie aus der Datensicherung zurückgelegt und die "
+                      "Journal-Datei " +
+                      RunJournal::Path() + " entfernt hat.",
+                  ColourRed);
         return false;
     }
     journal_.stage = RunStage::RolledBack;
     SaveJournal();
-    RemoveBackups(keep);
+    RemoveRunFiles(journal_, keep);
     return true;
 }

@@ -26,13 +26,8 @@ bool IsTextType(SQLSMALLINT type) {
            type == SQL_NUMERIC || type == SQL_BIGINT;
 }
 
-// The column each special table never writes (its own key, which the
-// destination assigns itself).
-const char* SkippedColumn(const std::string& table) {
-    if (EqualNoCase(table, "ldtnummer")) return "autoid";
-    if (EqualNoCase(table, "abrechnungen")) return "ZID";
-    if (EqualNoCase(table, "diagnosen")) return "DID";
-    return nullptr;
+char QuoteOf(const ArchiveDbPair& dest) {
+    return dest.Extension == ".fdb" ? '\'' : '#';
 }
 
 void TrimCommaBlank(std::string& s) {
@@ -47,9 +42,11 @@ void LowerAscii(std::string& s) {
 }  // namespace
 
 bool TableCopy::Copy(ArchiveDbPair& source, const std::string& table, ArchiveDbPair* targetList,
-                     int64_t& rows) {
+                     int64_t& rows, RowsPrint* print) {
     rows = 0;
     failures_ = 0;
+    quiet_ = false;
+    printer_.reset();
     ArchiveDbPair* dest = FindDatabaseForTable(targetList, table);
     if (!dest) {
         AppendLog("Tabelle " + table + " in " + targetList->DisplayName + " nicht gefunden.",
@@ -59,6 +56,7 @@ bool TableCopy::Copy(ArchiveDbPair& source, const std::string& table, ArchiveDbP
     AppendLog("• " + source.DisplayName + "." + table + "...", 0, LogNoLineEnd);
     ODBCStmt select(source.Connection);
     ODBCStmt insert(dest->Connection);
+    quote_ = QuoteOf(*dest);
     blankColumns_.clear();
 
     // Long pid lists are selected in parts (Firebird's in-list limit).
@@ -75,8 +73,9 @@ bool TableCopy::Copy(ArchiveDbPair& source, const std::string& table, ArchiveDbP
             selected = false;
             break;
         }
-        if (!CopyRows(source, select, *dest, insert, table, rows)) break;
+        if (!CopyRows(source, select, dest, &insert, table, rows)) break;
     }
+    if (print) *print = printer_ ? printer_->Total() : RowsPrint();
 
     if (selected) {
         for (const std::string& column : blankColumns_) {
@@ -94,10 +93,36 @@ bool TableCopy::Copy(ArchiveDbPair& source, const std::string& table, ArchiveDbP
     return failures_ == 0;
 }
 
-bool TableCopy::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair& dest,
-                         ODBCStmt& insert, const std::string& table, int64_t& rows) {
-    const char quote = dest.Extension == ".fdb" ? '\'' : '#';
-    const char* skipped = SkippedColumn(table);
+bool TableCopy::Print(ArchiveDbPair& db, const std::string& table, const ArchiveDbPair& quoteOf,
+                      RowsPrint& total, std::map<int64_t, RowsPrint>* perPatient,
+                      std::string* error) {
+    failures_ = 0;
+    quiet_ = true;
+    printer_.reset();
+    quote_ = QuoteOf(quoteOf);
+    ODBCStmt select(db.Connection);
+    int64_t rows = 0;
+    bool ok = true;
+    for (size_t i = 0; i < pidParts_.size() && ok; ++i) {
+        if (i > 0) select.Reset();
+        const std::string sql = "select * from " + table + " where pid in (" + pidParts_[i] + ")";
+        ok =
+            SqlExecuted(select.Execute(sql)) && CopyRows(db, select, nullptr, nullptr, table, rows);
+    }
+    if (!ok && error) *error = db.Connection.GetErrorText(select.Handle());
+    blankColumns_.clear();
+    quiet_ = false;
+    if (!ok) return false;
+    total = printer_ ? printer_->Total() : RowsPrint();
+    if (perPatient)
+        *perPatient = printer_ ? printer_->PerPatient() : std::map<int64_t, RowsPrint>();
+    return true;
+}
+
+bool TableCopy::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair* dest,
+                         ODBCStmt* insert, const std::string& table, int64_t& rows) {
+    const char quote = quote_;
+    const char* skipped = RenumberedColumn(table);
     // The result columns are the same for every row of the select.
     std::vector<Column> columns;
     SQLSMALLINT count = 0;
@@ -110,14 +135,20 @@ bool TableCopy::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair&
                        &size, &digits, &nullable);
         columns.push_back({reinterpret_cast<const char*>(name), type});
     }
+    if (!printer_) {
+        std::vector<std::string> names;
+        for (const Column& c : columns) names.push_back(c.name);
+        printer_ = std::make_unique<RowPrinter>(table, names);
+    }
     while (true) {
         SQLRETURN rc = SQLFetch(select.Handle());
         if (rc == SQL_NO_DATA) return true;
         if (!SqlSucceeded(rc)) {
             // Rows not fetched would be deleted uncopied: the run must fail.
-            AppendLog(
-                "\r\nFehler beim Transfer: " + source.Connection.GetErrorText(select.Handle()),
-                ColourRed);
+            if (!quiet_)
+                AppendLog(
+                    "\r\nFehler beim Transfer: " + source.Connection.GetErrorText(select.Handle()),
+                    ColourRed);
             failures_ = 1;
             return false;
         }
@@ -133,32 +164,41 @@ bool TableCopy::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair&
             if (skipped && EqualNoCase(column.name, skipped)) continue;
             names += ColumnReference(column.name) + ", ";
             if (outcome == Outcome::UnknownType) {
-                AppendLog(
-                    "\r\nUnbekannter Datentyp " + column.name + ":" + std::to_string(column.type),
-                    ColourRed);
+                if (!quiet_)
+                    AppendLog("\r\nUnbekannter Datentyp " + column.name + ":" +
+                                  std::to_string(column.type),
+                              ColourRed);
                 ++failures_;
                 continue;
             }
             values += literal + ", ";
+            printer_->Value(i, literal);
         }
         if (failures_ != 0) return false;
+        if (!dest) {
+            // Read for a print only.
+            printer_->EndRow();
+            ++rows;
+            continue;
+        }
 
         TrimCommaBlank(names);
         names += ") values (";
         LowerAscii(names);
         TrimCommaBlank(values);
         const std::string sql = names + values + ")";
-        ObserveStatement(dest, sql);
-        if (!SqlExecuted(insert.Execute(sql))) {
+        ObserveStatement(*dest, sql);
+        if (!SqlExecuted(insert->Execute(sql))) {
             AppendLog("\r\nFehler beim Einfügen:\r\n" + sql + "\r\n" +
-                          dest.Connection.GetErrorText(insert.Handle()),
+                          dest->Connection.GetErrorText(insert->Handle()),
                       ColourRed);
             failures_ = 1;
             return false;
         }
+        printer_->EndRow();
         ++rows;
         rowsInserted_ = true;
-        insert.Reset();
+        insert->Reset();
         if (hook_ && !hook_()) {
             failures_ = 1;
             return false;
@@ -216,9 +256,10 @@ TableCopy::Outcome TableCopy::ColumnLiteral(ArchiveDbPair& source, ODBCStmt& sel
     if (!SqlSucceeded(rc)) {
         // Without a value of its own the column cannot be written, and
         // leaving it out would lose it: the row fails the run.
-        AppendLog(
-            "\r\nFehler beim Lesen von " + column.name + ": " + source.Connection.GetErrorText(h),
-            ColourRed);
+        if (!quiet_)
+            AppendLog("\r\nFehler beim Lesen von " + column.name + ": " +
+                          source.Connection.GetErrorText(h),
+                      ColourRed);
         failures_ = 1;
         return Outcome::ReadFailed;
     }

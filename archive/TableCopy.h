@@ -7,9 +7,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
+
+#include "archive/RowPrint.h"
 
 struct ArchiveDbPair;
 class ODBCStmt;
@@ -24,9 +28,17 @@ class TableCopy {
         : pidParts_(pidParts), hook_(std::move(hook)) {}
 
     // Copies table from source into the database of targetList that lists
-    // it. rows receives the rows inserted. False when the copy failed.
+    // it. rows receives the rows inserted, print (when given) their
+    // fingerprint. False when the copy failed.
     bool Copy(ArchiveDbPair& source, const std::string& table, ArchiveDbPair* targetList,
-              int64_t& rows);
+              int64_t& rows, RowsPrint* print = nullptr);
+    // Reads the patients' rows of table in db as a copy into a database of
+    // the kind of quoteOf would write them, without writing anything or a
+    // line to the log: total receives their fingerprint, perPatient (when
+    // given) each patient's. False when they cannot be read (*error says
+    // why).
+    bool Print(ArchiveDbPair& db, const std::string& table, const ArchiveDbPair& quoteOf,
+               RowsPrint& total, std::map<int64_t, RowsPrint>* perPatient, std::string* error);
     // True once any row was inserted by this object.
     bool RowsInserted() const { return rowsInserted_; }
 
@@ -37,7 +49,7 @@ class TableCopy {
     };
     enum class Outcome { Written, LeftOut, UnknownType, ReadFailed };
 
-    bool CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair& dest, ODBCStmt& insert,
+    bool CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair* dest, ODBCStmt* insert,
                   const std::string& table, int64_t& rows);
     Outcome ColumnLiteral(ArchiveDbPair& source, ODBCStmt& select, unsigned short n,
                           const Column& column, char quote, std::string& literal);
@@ -46,5 +58,8 @@ class TableCopy {
     RowHook hook_;
     int failures_ = 0;
     bool rowsInserted_ = false;
+    bool quiet_ = false;  // reading for a print: no lines in the log
+    char quote_ = '\'';
+    std::unique_ptr<RowPrinter> printer_;
     std::set<std::string> blankColumns_;
 };

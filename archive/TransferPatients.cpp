@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "archive/ArchiveHistory.h"
-#include "archive/ArchiveOnlyColumns.h"
 #include "archive/DeletePatients.h"
 #include "archive/PatientRows.h"
 #include "archive/PidList.h"
@@ -65,7 +64,6 @@ class TransferRun {
 bool TransferRun::Run() {
     RunSafety safety(archiving_ ? RunKind::Archive : RunKind::Restore, source_, target_, pidList_);
     if (!safety.Admit()) return false;
-    if (!archiving_ && RefuseArchiveOnlyValues(source_, target_, pidList_)) return false;
 
     const uint64_t start = TickCount();
     WaitCursor cursor;
@@ -106,9 +104,12 @@ bool TransferRun::Run() {
         if (archiving_) AnnounceDeletion(source_);
         if (archiving_) {
             FillArcHist(*target_, history_);
-            WriteAuditEntry(2, historyWritten ? "Patienten erfolgreich archiviert."
-                                              : "Patienten erfolgreich archiviert; der Vorgang "
-                                                "wurde nicht in der History gespeichert.");
+            WriteAuditEntry(2, "Patienten erfolgreich archiviert.");
+            // The missing history row is a program event of its own, beside
+            // the run's result that filters of the audit table look for.
+            if (!historyWritten)
+                WriteAuditEntry(1, "Archivierung von " + std::to_string(PidCount(pidList_)) +
+                                       " Patienten nicht in der History gespeichert.");
         } else {
             WriteAuditEntry(2, "Patienten erfolgreich restauriert.");
         }
@@ -123,11 +124,12 @@ bool TransferRun::CopyTables(TableCopy& copy) {
     for (ArchiveDbPair* db = source_; db; db = db->Next) {
         for (const std::string& table : SplitTableList(db->Tables)) {
             int64_t rows = 0;
-            if (!copy.Copy(*db, table, target_, rows)) {
+            RowsPrint print;
+            if (!copy.Copy(*db, table, target_, rows, &print)) {
                 StopRequestedDuringRun();
                 return false;
             }
-            copied_.push_back({db->FileName + db->Extension, table, rows});
+            copied_.push_back({db->FileName + db->Extension, table, rows, print.sum});
             if (copy.RowsInserted()) RunCheckpoint("inserts");
         }
     }
@@ -146,15 +148,7 @@ bool TransferRun::DeleteInSource() {
         return false;
     }
     // A row another program added after the copy would be deleted uncopied.
-    for (size_t i = 0; i < deleted.size() && i < copied_.size(); ++i) {
-        if (deleted[i].rows == copied_[i].rows) continue;
-        AppendLog("Fehler: in " + source_->DisplayName + "." + deleted[i].table + " wurden " +
-                      std::to_string(deleted[i].rows) + " Einträge gelöscht, aber " +
-                      std::to_string(copied_[i].rows) + " kopiert.",
-                  ColourRed);
-        return false;
-    }
-    return deleted.size() == copied_.size();
+    return DeletedAsCounted(source_, deleted, copied_, "kopiert");
 }
 
 bool TransferRun::WriteHistory() {

@@ -19,4 +19,9 @@ class IRunProgress {
 
 void SetRunProgress(IRunProgress* progress);  // not owned; null reports nowhere
 void ReportRunProgress(const std::string& what, uint64_t done, uint64_t total);
+// A run that waits (for a database to answer again) shows what it waits
+// for instead of a share: "Archivieren: warte auf data.fdb, neuer Versuch in
+// 8 s". Reported as Progress with total kRunWaiting.
+constexpr uint64_t kRunWaiting = UINT64_MAX;
+void ReportRunWait(const std::string& text);
 void EndRunProgress();

@@ -16,6 +16,11 @@ DatabaseKind KindOfExtension(const std::string& extension) {
     return extension == ".mdb" ? DatabaseKind::Access : DatabaseKind::Firebird;
 }
 
+DatabaseKind KindOfFile(const std::string& fileName) {
+    const size_t dot = fileName.rfind('.');
+    return KindOfExtension(dot == std::string::npos ? std::string() : fileName.substr(dot));
+}
+
 const char* ExtensionOf(DatabaseKind kind) {
     return kind == DatabaseKind::Access ? ".mdb" : ".fdb";
 }

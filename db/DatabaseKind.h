@@ -12,6 +12,8 @@ enum class DatabaseKind { Firebird, Access };
 // Access exactly when the extension is ".mdb" (case-sensitive), else Firebird.
 DatabaseKind KindOfExtension(const std::string& extension);
 const char* ExtensionOf(DatabaseKind kind);  // ".fdb" / ".mdb"
+// The kind of a database file name with its extension ("data.mdb").
+DatabaseKind KindOfFile(const std::string& fileName);
 
 // Connection strings from the process-wide folders (core/Globals.h).
 // FirebirdConnectionString turns every "\" of ServerPath into "/" in the

@@ -135,14 +135,31 @@ bool ODBCConnection::BeginTransaction() {
     return true;
 }
 
+bool ODBCConnection::TryCommit() {
+    if (hdbc_ == SQL_NULL_HDBC || !inTransaction_) return false;
+    transactionError_.clear();
+    transactionState_.clear();
+    if (!SqlSucceeded(SQLEndTran(SQL_HANDLE_DBC, hdbc_, SQL_COMMIT))) {
+        transactionError_ = GetErrorText(nullptr, &transactionState_);
+        return false;
+    }
+    inTransaction_ = false;
+    SQLSetConnectAttr(hdbc_, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON),
+                      0);
+    SQLSetConnectAttr(hdbc_, SQL_ATTR_TXN_ISOLATION,
+                      reinterpret_cast<SQLPOINTER>(SQL_TXN_READ_COMMITTED), 0);
+    return true;
+}
+
 bool ODBCConnection::EndTransaction(bool commit) {
     if (hdbc_ == SQL_NULL_HDBC || !inTransaction_) return false;
     transactionError_.clear();
+    transactionState_.clear();
     const bool ok =
         SqlSucceeded(SQLEndTran(SQL_HANDLE_DBC, hdbc_, commit ? SQL_COMMIT : SQL_ROLLBACK));
     inTransaction_ = false;
     if (!ok) {
-        transactionError_ = GetErrorText(nullptr);
+        transactionError_ = GetErrorText(nullptr, &transactionState_);
         // Whatever a failed end left open must not be committed by switching
         // automatic commit on: a rollback is tried, and when that fails too
         // the connection goes, which discards the transaction.
@@ -159,8 +176,14 @@ bool ODBCConnection::EndTransaction(bool commit) {
 }
 
 void ODBCConnection::Disconnect() {
+    if (hdbc_ == SQL_NULL_HDBC) {
+        inTransaction_ = false;
+        return;
+    }
+    // A driver refuses to disconnect in the middle of a transaction; what is
+    // left of one is discarded first.
+    if (inTransaction_) SQLEndTran(SQL_HANDLE_DBC, hdbc_, SQL_ROLLBACK);
     inTransaction_ = false;
-    if (hdbc_ == SQL_NULL_HDBC) return;
     SQLDisconnect(hdbc_);
     // Nothing reads the connection handle once disconnected; freeing it here
     // keeps a reconnect from leaking it.
@@ -168,12 +191,13 @@ void ODBCConnection::Disconnect() {
     hdbc_ = SQL_NULL_HDBC;
 }
 
-std::string ODBCConnection::GetErrorText(SQLHSTMT stmt) const {
+std::string ODBCConnection::GetErrorText(SQLHSTMT stmt, std::string* sqlState) const {
     SQLCHAR message[512] = "<unbekannt>";
     SQLCHAR state[6] = {0};
     SQLINTEGER native = 0;
     SQLSMALLINT length = 0;
     SQLError(henv_, hdbc_, stmt, state, &native, message, 511, &length);
+    if (sqlState) *sqlState = reinterpret_cast<const char*>(state);
     if (message[0] == 0) return "<unbekannt>";
     return reinterpret_cast<const char*>(message);
 }

@@ -21,6 +21,8 @@ class ODBCConnection {
     // May be called again after Disconnect.
     bool OpenConnection(const char* connStr);
     bool OpenConnection(const std::string& connStr) { return OpenConnection(connStr.c_str()); }
+    // A transaction still open is rolled back first: a driver keeps a
+    // connection that is asked to go in the middle of one.
     void Disconnect();
 
     // The driver manager's own message about the last failed OpenConnection
@@ -30,7 +32,8 @@ class ODBCConnection {
 
     // Message of the first pending error of stmt (or of the connection when
     // stmt is null), "<unbekannt>" when the driver has none. Consumes it.
-    std::string GetErrorText(SQLHSTMT stmt) const;
+    // *state, when given, receives its SQLSTATE (empty when there is none).
+    std::string GetErrorText(SQLHSTMT stmt, std::string* state = nullptr) const;
 
     // Value of table "dbv", cached; -1 not read (or empty table), the first
     // failed read gives -2 and every later call -1 without a query.
@@ -59,7 +62,13 @@ class ODBCConnection {
     // cannot even roll back closes the connection.
     bool BeginTransaction();
     bool EndTransaction(bool commit);
+    // Commits, and on failure leaves the transaction as the driver left it,
+    // for another try or a roll-back (EndTransaction(false)): a commit that
+    // waited in vain for a lock may succeed a moment later. The reason of a
+    // failure is TransactionError() with its SQLSTATE TransactionState().
+    bool TryCommit();
     const std::string& TransactionError() const { return transactionError_; }
+    const std::string& TransactionState() const { return transactionState_; }
     bool InTransaction() const { return inTransaction_; }
 
     SQLHENV HEnv() const { return henv_; }
@@ -75,6 +84,7 @@ class ODBCConnection {
     bool firebird_ = false;
     bool inTransaction_ = false;
     std::string transactionError_;
+    std::string transactionState_;
     SQLHENV henv_ = SQL_NULL_HENV;
     SQLHDBC hdbc_ = SQL_NULL_HDBC;
     int32_t dbVersion_ = -1;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/ConnectString.h"
+#include "common/FaultInjector.h"
 #include "common/HandleRegistry.h"
 #include "common/SqlStates.h"
 #include "common/StmtHandle.h"
@@ -172,6 +173,10 @@ SQLRETURN DbcHandle::EndTran(SQLSMALLINT completion) {
     if (autocommit_) return SQL_SUCCESS;
     // Cursors do not survive the end of the transaction they read in.
     for (StmtHandle* s : statements) s->CloseResults();
+    if (FaultInjector::EndShouldFail(completion == SQL_COMMIT ? "COMMIT" : "ROLLBACK")) {
+        if (completion == SQL_COMMIT && FaultInjector::Late()) conn_->EndTransaction(true);
+        return Fail(FaultInjector::State(), FaultInjector::Message());
+    }
     conn_->EndTransaction(completion == SQL_COMMIT);
     return SQL_SUCCESS;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 
 namespace odbcdrv {
@@ -36,6 +37,22 @@ bool FaultInjector::ShouldFail(const std::string& sql) {
     }
     if (match && *match && !ContainsNoCase(sql, match)) return false;
     return ++counted == n + 1;
+}
+
+bool FaultInjector::EndShouldFail(const char* end) {
+    const char* match = std::getenv("TAMARO_ODBC_FAIL_MATCH");
+    if (!match || !*match || !ContainsNoCase(end, match)) return false;
+    return ShouldFail(end);
+}
+
+bool FaultInjector::Late() {
+    const char* late = std::getenv("TAMARO_ODBC_FAIL_LATE");
+    return late && std::string(late) == "1";
+}
+
+const char* FaultInjector::State() {
+    const char* state = std::getenv("TAMARO_ODBC_FAIL_STATE");
+    return state && std::strlen(state) == 5 ? state : "HY000";
 }
 
 bool FaultInjector::CatalogFails(const std::string& table, long long* rowsBefore) {

@@ -87,7 +87,7 @@ bool StmtHandle::Ready(bool cursorMayBeOpen) {
 SQLRETURN StmtHandle::Run(const std::string& sql) {
     if (!dbc.Connected()) return Fail(state::kNotConnected);
     rowCount_ = -1;
-    if (FaultInjector::ShouldFail(sql)) return Fail(state::kGeneralError, FaultInjector::Message());
+    if (FaultInjector::ShouldFail(sql)) return Fail(FaultInjector::State(), FaultInjector::Message());
     ExecResult r;
     {
         ExecutingFlag flag(executing_);

@@ -67,7 +67,7 @@ SQLRETURN StmtHandle::StartExecution() {
         return Fail(state::kNotImplemented,
                     "Arrays of parameter sets are taken by statements without a result only.");
     if (FaultInjector::ShouldFail(preparedSql_))
-        return Fail(state::kGeneralError, FaultInjector::Message());
+        return Fail(FaultInjector::State(), FaultInjector::Message());
     for (SQLULEN row = 0; row < params_.setSize; ++row) params_.SetStatus(row, SQL_PARAM_UNUSED);
     if (params_.processed) *params_.processed = 0;
     pending_.emplace();

@@ -232,33 +232,80 @@ TEST_P(InterruptedRunTest, LaterWorkOfThePracticeIsKeptAndAChangedTableStopsTheF
     DisconnectAll();
 
     // Killed inside its commit sequence (the archive has committed), the run
-    // would be finished; but a Velunda table now holds a row more of its
-    // patients, so the start changes nothing, names the table and refuses runs.
-    Reset();
-    EXPECT_EQ(Run("--archive " + kPids, {"TAMARO_RUN_KILL_AT=commit:1"}), 128 + SIGKILL);
+    // would be finished; but another client has changed rows of its patients
+    // in Velunda since: a row more, a text edited, a row swapped for another
+    // (the same count). The start changes nothing, names table, patient and
+    // what differs, and refuses runs; once the change is undone (where it
+    // can be), the next start finishes the run by itself.
+    struct Change {
+        const char* what;
+        std::vector<std::string> make, undo;
+        std::string named;
+    };
     ConnectAll();
-    const int before =
-        Count(set_->MainDatabase(), "select count(*) from termine where pid in (" + kPids + ")");
-    Exec(set_->MainDatabase(), "insert into termine (tid, pid) values (99999, 2)");
-    const Snapshot velunda = Take(set_->VelundaList);
+    const auto diagnosis = Query(set_->MainDatabase(),
+                                 "select did, aid, sid, datum from diagnosen where pid = 7 "
+                                 "order by did");
+    ASSERT_FALSE(diagnosis.empty());
+    const auto& d = diagnosis.front();
+    const std::string named =
+        Query(set_->MainDatabase(), "select nachname from patienten where pid = 5")[0][0];
     DisconnectAll();
-    EXPECT_EQ(Run("", {}, &out), 1) << out;
-    EXPECT_NE(Find(out, "• Velunda.termine: " + std::to_string(before + 1) + " statt " +
-                            std::to_string(before) + " Einträge der Patienten"),
-              std::string::npos)
-        << out;
-    EXPECT_NE(Find(out,
-                   "kann nicht zu Ende geführt werden, weil die Datenbanken nicht mehr den "
-                   "Stand des Vorgangs haben"),
-              std::string::npos)
-        << out;
-    EXPECT_TRUE(RunJournal::Exists());
-    EXPECT_EQ(Run("--archive 9", {}, &out), 1) << out;
-    EXPECT_NE(Find(out, "Weitere Vorgänge sind gesperrt, bis ein Administrator"), std::string::npos)
-        << out;
-    ConnectAll();
-    EXPECT_EQ(Take(set_->VelundaList), velunda);
-    DisconnectAll();
+    const Change changes[] = {
+        {"added",
+         {"insert into termine (tid, pid) values (99999, 2)"},
+         {"delete from termine where tid = 99999"},
+         "• Velunda.termine, Patient 2: 1 statt 0 Einträge"},
+        {"edited",
+         {"update patienten set nachname = 'Geaendert' where pid = 5"},
+         {"update patienten set nachname = '" + named + "' where pid = 5"},
+         "• Velunda.patienten, Patient 5: 1 Eintrag mit anderem Inhalt als in Archiv"},
+        {"swapped",
+         {"delete from diagnosen where did = " + d[0],
+          "insert into diagnosen (pid, aid, sid, datum, code) values (7, " + d[1] + ", " + d[2] +
+              ", " + d[3] + ", 'Z99.9')"},
+         {},
+         ""},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.what);
+        Reset();
+        EXPECT_EQ(Run("--archive " + kPids, {"TAMARO_RUN_KILL_AT=commit:1"}), 128 + SIGKILL);
+        ConnectAll();
+        for (const std::string& sql : change.make) Exec(set_->MainDatabase(), sql);
+        const Snapshot velunda = Take(set_->VelundaList);
+        DisconnectAll();
+        EXPECT_EQ(Run("", {}, &out), 1) << out;
+        const std::string line =
+            !change.named.empty()
+                ? change.named
+                : "• Velunda.diagnosen, Patient 7: " + std::to_string(diagnosis.size()) +
+                      (diagnosis.size() == 1 ? " Eintrag" : " Einträge") +
+                      " mit anderem Inhalt als in Archiv";
+        EXPECT_NE(Find(out, line), std::string::npos) << out;
+        EXPECT_NE(Find(out,
+                       "kann nicht zu Ende geführt werden, weil die Datenbanken nicht mehr den "
+                       "Stand des Vorgangs haben"),
+                  std::string::npos)
+            << out;
+        EXPECT_TRUE(RunJournal::Exists());
+        EXPECT_EQ(Run("--archive 9", {}, &out), 1) << out;
+        EXPECT_NE(Find(out, "Weitere Vorgänge sind gesperrt, bis ein Administrator"),
+                  std::string::npos)
+            << out;
+        ConnectAll();
+        EXPECT_EQ(Take(set_->VelundaList), velunda);
+        for (const std::string& sql : change.undo) Exec(set_->MainDatabase(), sql);
+        DisconnectAll();
+        if (change.undo.empty()) continue;
+        EXPECT_EQ(Run("", {}, &out), 1) << out;
+        EXPECT_NE(Find(out,
+                       "• Der Vorgang war beim Speichern unterbrochen und wurde zu Ende "
+                       "geführt; die Datensicherung wurde gelöscht."),
+                  std::string::npos)
+            << out;
+        ExpectState(State::After, out);
+    }
 }
 
 TEST_P(InterruptedRunTest, KilledRestoreAndKilledRecoveryAreFinishedAtTheNextStart) {
