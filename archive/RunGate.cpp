@@ -14,13 +14,20 @@ namespace {
 // The refusal while an interrupted run's journal is unresolved.
 std::string UnfinishedRunText() {
     RunJournal found;
-    if (found.Load() == RunJournal::LoadResult::Loaded && found.stage == RunStage::Undecided)
+    const bool loaded = found.Load() == RunJournal::LoadResult::Loaded;
+    if (loaded && found.stage == RunStage::Undecided && found.kind == RunKind::Maintenance)
+        return "Ein früherer Vorgang ist nicht abgeschlossen (" + found.Describe() +
+               "), und seine Datensicherung fehlt oder ist beschädigt.\nWeitere Vorgänge sind "
+               "gesperrt, bis ein "
+               "Administrator die Archivdatenbank aus der Sicherung der Praxis zurückgelegt und "
+               "die Journal-Datei entfernt hat.";
+    if (loaded && found.stage == RunStage::Undecided)
         return "Ein früherer Vorgang ist nicht abgeschlossen (" + found.Describe() +
                "), und die Datenbanken haben weder den Stand vor noch den nach dem Vorgang.\n"
                "Weitere Vorgänge sind gesperrt, bis ein Administrator den Datenbestand geprüft "
                "und die Journal-Datei entfernt hat oder die Datenbanken wieder einen der beiden "
                "Stände haben (Tamaro prüft es bei jedem Start).";
-    if (found.Load() == RunJournal::LoadResult::Loaded)
+    if (loaded)
         return "Ein früherer Vorgang ist nicht abgeschlossen (" + found.Describe() +
                ").\nWeitere Vorgänge sind gesperrt, bis Tamaro ihn beim nächsten Start "
                "abgeschlossen hat.";

@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "core/Globals.h"
-#include "core/LogSink.h"
-#include "core/WindowServices.h"
 #include "archive/ColumnText.h"
 #include "archive/PidList.h"
 #include "archive/TransferPatients.h"
+#include "core/Globals.h"
+#include "core/LogSink.h"
+#include "core/WindowServices.h"
 #include "db/ODBCStmt.h"
 #include "db/OdbcResult.h"
 #include "tests/fixtures/Practice.h"
@@ -107,8 +107,8 @@ void ArchiveTest::TearDown() {
 }
 
 void ArchiveTest::Install(int patients, const std::string& extraArgs) {
-    const fs::path cache = testenv::CachedPractice(
-        Kind() == DatabaseKind::Firebird ? "fdb" : "mdb", patients, extraArgs);
+    const fs::path cache = testenv::CachedPractice(Kind() == DatabaseKind::Firebird ? "fdb" : "mdb",
+                                                   patients, extraArgs);
     ASSERT_FALSE(cache.empty()) << "tamaro-mkpractice failed";
     const fs::path database = dir_.path() / "Database";
     fs::copy(cache / "Database", database, fs::copy_options::recursive);

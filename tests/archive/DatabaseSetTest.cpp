@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "db/DatabaseSet.h"
 #include "archive/PidList.h"
+#include "db/DatabaseSet.h"
 
 namespace {
 

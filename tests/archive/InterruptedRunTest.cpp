@@ -425,6 +425,94 @@ TEST_P(InterruptedRunTest, AnotherUserOfThePracticeGroupRecovers) {
     ExpectState(State::Before, out);
 }
 
+// A start by a member of the practice's group who may change the databases
+// but not the folder they lie in: the journal cannot be written, so nothing
+// is committed, and the files of a finished run cannot be removed. Each
+// message names the real cause; a later start with the folder writable
+// again finishes the work and never takes it for undecided.
+TEST_P(InterruptedRunTest, ReadOnlyDatabaseFolderNamesTheCauseAndALaterStartFinishes) {
+    if (geteuid() != 0) GTEST_SKIP() << "acting as two users needs the super-user";
+    constexpr gid_t kGroup = 50;  // "staff" on Debian
+    constexpr uid_t kOther = 65534;
+    fs::permissions(dir_.path(), fs::perms(0755));
+    fs::permissions(std::getenv("XDG_CONFIG_HOME"), fs::perms(0755));
+    fs::permissions(testenv::ProgramCopy(), fs::perms(0755));
+    fs::permissions(dir_.path() / "password", fs::perms(0644));
+    testenv::TempDir shared("tamaro-other");
+    fs::permissions(shared.path(), fs::perms(01777));
+    fs::create_directory(shared.path() / "lock");
+    fs::permissions(shared.path() / "lock", fs::perms(01777));
+    // The folder is the group's to read, its files the group's to change.
+    auto share = [&](mode_t folder) {
+        ASSERT_EQ(chown(DatabaseDir.c_str(), 0, kGroup), 0);
+        ASSERT_EQ(chmod(DatabaseDir.c_str(), folder), 0);
+        for (const auto& entry : fs::directory_iterator(DatabaseDir)) {
+            ASSERT_EQ(chown(entry.path().c_str(), 0, kGroup), 0);
+            ASSERT_EQ(chmod(entry.path().c_str(), 0660), 0);
+        }
+    };
+    auto runAsOther = [&](std::string& out) {
+        const fs::path output = shared.path() / "output.txt";
+        const std::string shell =
+            "cd '" + testenv::ProgramCopy().string() + "' && FIREBIRD_LOCK='" +
+            (shared.path() / "lock").string() + "' HOME='" + shared.str() +
+            "' setpriv --reuid=" + std::to_string(kOther) + " --regid=" + std::to_string(kOther) +
+            " --groups=" + std::to_string(kGroup) +
+            " ./tamaro --headless --user mueller --password-file '" +
+            (dir_.path() / "password").string() + "' > '" + output.string() + "' 2>&1";
+        const int rc = std::system(shell.c_str());
+        out = testenv::ReadFile(output);
+        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    };
+    std::string out;
+
+    // Interrupted inside the commit sequence: not finished without a journal.
+    EXPECT_EQ(Run("--archive " + kPids, {"TAMARO_RUN_KILL_AT=commit:1"}), 128 + SIGKILL);
+    share(0750);
+    EXPECT_EQ(runAsOther(out), 1) << out;
+    EXPECT_NE(
+        Find(out, "Fehler beim Schreiben der Journal-Datei " + DatabaseDir + "/Tamaro.journal"),
+        std::string::npos)
+        << out;
+    EXPECT_NE(Find(out,
+                   "• Der Vorgang war beim Speichern unterbrochen und kann jetzt nicht zu "
+                   "Ende geführt werden (oben). Tamaro versucht es beim nächsten Start "
+                   "erneut; bis dahin sind weitere Vorgänge gesperrt."),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(Find(out, "wurde zu Ende geführt"), std::string::npos) << out;
+    share(02770);
+    EXPECT_EQ(runAsOther(out), 1) << out;
+    EXPECT_NE(Find(out,
+                   "• Der Vorgang war beim Speichern unterbrochen und wurde zu Ende geführt; "
+                   "die Datensicherung wurde gelöscht."),
+              std::string::npos)
+        << out;
+    ExpectState(State::After, out);
+
+    // Interrupted while its backups were removed: the run is done, only its
+    // files are left, and they cannot be removed yet.
+    Reset();
+    EXPECT_EQ(Run("--archive " + kPids, {"TAMARO_RUN_KILL_AT=removal"}), 128 + SIGKILL);
+    share(0750);
+    EXPECT_EQ(runAsOther(out), 1) << out;
+    EXPECT_NE(Find(out, ".bak kann nicht gelöscht werden (keine Berechtigung)."), std::string::npos)
+        << out;
+    EXPECT_NE(Find(out,
+                   "• Der Vorgang war abgeschlossen; die Dateien des Vorgangs konnten noch "
+                   "nicht gelöscht werden (oben)."),
+              std::string::npos)
+        << out;
+    share(02770);
+    EXPECT_EQ(runAsOther(out), 1) << out;
+    EXPECT_NE(Find(out,
+                   "• Der Vorgang war abgeschlossen; die verbliebene Datensicherung wurde "
+                   "gelöscht."),
+              std::string::npos)
+        << out;
+    ExpectState(State::After, out);
+}
+
 TEST_P(InterruptedRunTest, SecondRunIsRefusedWhileAnotherProcessHoldsTheLock) {
     // Two programs share Firebird files through a server, as two workstations
     // do; the embedded engine would make the second wait for the stopped first.

@@ -598,55 +598,69 @@ TEST_P(RunSafetyTest, AnotherClientWritingDuringTheRunLosesNothing) {
     runWithClient("3,6", 3, 99998);
 }
 
-// A disk that fills up after the backups: the engines undo the run, and the
-// backups go back by rename, which needs no space.
+// The database folder on a small file system of its own for a test, and
+// back where it was at its end whatever happens; Fill takes what is left.
+class SmallDisk {
+  public:
+    explicit SmallDisk(std::function<void()> disconnect) : disconnect_(std::move(disconnect)) {}
+    ~SmallDisk() {
+        if (!moved_) return;
+        disconnect_();
+        if (mounted_) umount2(database_.c_str(), MNT_DETACH);
+        fs::remove_all(database_);
+        fs::rename(original_, database_);
+    }
+    // Moves the closed databases onto the small disk; an empty text when it
+    // is ready, else why not.
+    std::string Mount() {
+        fs::rename(database_, original_);
+        moved_ = true;
+        fs::create_directory(database_);
+        uintmax_t bytes = 0;
+        for (const auto& entry : fs::directory_iterator(original_)) bytes += fs::file_size(entry);
+        // Room for the databases and their backups, and a little more.
+        const std::string options = "size=" + std::to_string((2 * bytes + (1 << 20)) / 1024) + "k";
+        if (mount("tamaro-test", database_.c_str(), "tmpfs", 0, options.c_str()) != 0)
+            return std::strerror(errno);
+        mounted_ = true;
+        for (const auto& entry : fs::directory_iterator(original_))
+            fs::copy_file(entry, database_ / entry.path().filename());
+        return "";
+    }
+    void Fill() {
+        std::FILE* f = std::fopen(filler().c_str(), "wb");
+        const std::string block(1 << 12, 'x');
+        while (f && std::fwrite(block.data(), 1, block.size(), f) == block.size()) {
+        }
+        if (f) std::fclose(f);
+    }
+    void Free() { fs::remove(filler()); }
+
+  private:
+    fs::path filler() const { return database_ / "filler"; }
+    std::function<void()> disconnect_;
+    fs::path database_ = DatabaseDir;
+    fs::path original_ = database_.string() + ".orig";
+    bool moved_ = false, mounted_ = false;
+};
+
+// A disk that fills up after the backups: the engines undo the run.
 TEST_P(RunSafetyTest, FullDiskDuringTheRunLeavesEveryPatientOnOneSide) {
     if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs the super-user";
     if (!InOwnProcess()) return;
     Install(PracticePatients);
     DisconnectAll();
-    // The database folder moves onto a small file system of its own for the
-    // test, and back at its end whatever happens.
-    struct SmallDisk {
-        fs::path database = DatabaseDir;
-        fs::path original = database.string() + ".orig";
-        bool mounted = false;
-        std::function<void()> disconnect;
-        ~SmallDisk() {
-            if (disconnect) disconnect();
-            if (mounted) umount2(database.c_str(), MNT_DETACH);
-            fs::remove_all(database);
-            fs::rename(original, database);
-        }
-    } disk;
-    fs::rename(disk.database, disk.original);
-    fs::create_directory(disk.database);
-    disk.disconnect = [this] { DisconnectAll(); };
-    uintmax_t bytes = 0;
-    for (const auto& entry : fs::directory_iterator(disk.original)) bytes += fs::file_size(entry);
-    // Room for the databases and their backups, and a little more.
-    const std::string options = "size=" + std::to_string((2 * bytes + (1 << 20)) / 1024) + "k";
-    if (mount("tamaro-test", disk.database.c_str(), "tmpfs", 0, options.c_str()) != 0)
-        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
-    disk.mounted = true;
-    const fs::path database = disk.database;
-    for (const auto& entry : fs::directory_iterator(disk.original))
-        fs::copy_file(entry, database / entry.path().filename());
+    SmallDisk disk([this] { DisconnectAll(); });
+    const std::string why = disk.Mount();
+    if (!why.empty()) GTEST_SKIP() << "cannot mount a small file system here: " << why;
     ConnectAll();
     const Snapshot velunda = Take(set_->VelundaList);
     const Snapshot archive = Take(set_->ArchiveList);
 
     // Once rows of the first tables are in the archive, a file fills what
     // is left of the disk.
-    const fs::path filler = database / "filler";
     hooked_.trigger = "• Velunda.termine";
-    hooked_.action = [&] {
-        std::FILE* f = std::fopen(filler.c_str(), "wb");
-        const std::string block(1 << 16, 'x');
-        while (f && std::fwrite(block.data(), 1, block.size(), f) == block.size()) {
-        }
-        if (f) std::fclose(f);
-    };
+    hooked_.action = [&] { disk.Fill(); };
     std::string all;
     for (int pid = 1; pid <= PracticePatients; ++pid)
         all += (pid > 1 ? "," : "") + std::to_string(pid);
@@ -654,11 +668,121 @@ TEST_P(RunSafetyTest, FullDiskDuringTheRunLeavesEveryPatientOnOneSide) {
     const auto texts = LogTexts();
     EXPECT_NE(std::find(texts.begin(), texts.end(), "• Daten wieder herstellen..."), texts.end())
         << testing::PrintToString(texts);
-    fs::remove(filler);
+    disk.Free();
     EXPECT_EQ(Take(set_->VelundaList), velunda);
     EXPECT_EQ(Take(set_->ArchiveList), archive);
     EXPECT_TRUE(BakFiles().empty());
     EXPECT_FALSE(RunJournal::Exists());
+}
+
+// No commit without the journal that says so: a disk full before a commit
+// of the sequence stops it there.
+TEST_P(RunSafetyTest, JournalThatCannotBeWrittenStopsTheCommitSequence) {
+    if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs the super-user";
+    if (!InOwnProcess()) return;
+    Install(PracticePatients);
+    const Snapshot velunda = Take(set_->VelundaList);
+    DisconnectAll();
+    SmallDisk disk([this] { DisconnectAll(); });
+    const std::string why = disk.Mount();
+    if (!why.empty()) GTEST_SKIP() << "cannot mount a small file system here: " << why;
+    ConnectAll();
+    auto fullBefore = [&](int commit) {
+        SetRunCheckpointHook([&disk, commit](const std::string& point, int passage) {
+            if (point == "precommit" && passage == commit) disk.Fill();
+        });
+    };
+    const std::string journalError =
+        "Fehler beim Schreiben der Journal-Datei " + RunJournal::Path();
+
+    // Before the first commit: nothing is committed, the run is rolled back.
+    fullBefore(1);
+    Transfer("2,5");
+    SetRunCheckpointHook({});
+    disk.Free();
+    EXPECT_TRUE(LogHas(journalError, ColourRed));
+    EXPECT_TRUE(LogContains("• Daten wieder herstellen..."));
+    EXPECT_EQ(Take(set_->VelundaList), velunda);
+    for (const auto& [table, t] : Take(set_->ArchiveList)) EXPECT_TRUE(t.rows.empty()) << table;
+    EXPECT_TRUE(BakFiles().empty());
+    EXPECT_FALSE(RunJournal::Exists());
+
+    // Before the third commit (the archive and the main database have
+    // committed): nothing more is committed, and the journal stays as it
+    // last was, which the next start finishes.
+    log_.Clear();
+    const Snapshot moved = Take(set_->VelundaList, "2,5");
+    fullBefore(3);
+    Transfer("2,5");
+    SetRunCheckpointHook({});
+    EXPECT_TRUE(LogHas(journalError, ColourRed));
+    EXPECT_TRUE(
+        LogHas("Ohne Journal-Datei wird nichts weiter gespeichert. Tamaro führt den "
+               "Vorgang beim nächsten Start zu Ende; bis dahin sind weitere Vorgänge "
+               "gesperrt.",
+               ColourRed));
+    RunJournal left;
+    ASSERT_EQ(left.Load(), RunJournal::LoadResult::Loaded);
+    EXPECT_EQ(left.stage, RunStage::Committing);
+    EXPECT_EQ(left.committed, std::vector<std::string>{"archiv" + std::string(Ext())});
+    EXPECT_EQ(left.committing, "data" + std::string(Ext()));
+    disk.Free();
+    DisconnectAll();
+    log_.Clear();
+    RecoverInterruptedRun();
+    EXPECT_TRUE(
+        LogHas("• Der Vorgang war beim Speichern unterbrochen und wurde zu Ende geführt; "
+               "die Datensicherung wurde gelöscht.",
+               ColourRed));
+    ConnectAll();
+    for (const auto& [table, t] : Take(set_->VelundaList, "2,5"))
+        EXPECT_TRUE(t.rows.empty()) << table;
+    const Snapshot archive = Take(set_->ArchiveList, "2,5");
+    for (const auto& [table, t] : moved)
+        EXPECT_EQ(archive.at(table).rows.size(), t.rows.size()) << table;
+    EXPECT_TRUE(BakFiles().empty());
+    EXPECT_FALSE(RunJournal::Exists());
+}
+
+// The start-up maintenance of the archive whose backup is gone cannot be
+// undone: the start says what happened and what to do, and runs stay
+// refused, instead of a retry that could never succeed.
+TEST_P(RunSafetyTest, InterruptedMaintenanceWithoutItsBackupAsksForTheAdministrator) {
+    Install(PracticePatients);
+    DisconnectAll();
+    RunJournal journal;
+    journal.kind = RunKind::Maintenance;
+    journal.stage = RunStage::Running;
+    journal.sourceFiles = {"archiv" + std::string(Ext())};
+    BackupRecord record;
+    ASSERT_TRUE(BackupFile(DatabasePath(set_->Archive), record));
+    journal.backups.push_back(record);
+    ASSERT_TRUE(journal.Save());
+    // The maintenance had changed the archive when it was interrupted.
+    ConnectAll();
+    Exec(set_->Archive, "insert into archist (datum, pidlist) values (1, '1')");
+    DisconnectAll();
+    fs::remove(BackupPath(set_->Archive));
+    RecoverInterruptedRun();
+    EXPECT_TRUE(LogHas(
+        "• Die Datensicherung " + DatabasePath(set_->Archive) +
+            ".bak fehlt, daher kann die unterbrochene Wartung der Archivdatenbank nicht "
+            "zurückgenommen werden; die Archivdatenbank ist womöglich nur zum Teil gewartet. "
+            "Bitte legen Sie die Archivdatenbank aus der Sicherung der Praxis zurück (Stand vor "
+            "der Wartung) und entfernen Sie danach die Journal-Datei " +
+            RunJournal::Path() +
+            "; Tamaro wartet sie beim nächsten Start erneut. Bis dahin sind weitere Vorgänge "
+            "gesperrt.",
+        ColourRed));
+    RunJournal left;
+    ASSERT_EQ(left.Load(), RunJournal::LoadResult::Loaded);
+    EXPECT_EQ(left.stage, RunStage::Undecided);
+    ConnectAll();
+    Transfer("2");
+    ASSERT_EQ(boxes_.Texts().size(), 1u);
+    EXPECT_NE(boxes_.Texts()[0].find("Weitere Vorgänge sind gesperrt, bis ein Administrator"),
+              std::string::npos)
+        << boxes_.Texts()[0];
 }
 
 TEST_P(RunSafetyTest, HistoryRowThatFailsIsRedAndNamedInTheAudit) {

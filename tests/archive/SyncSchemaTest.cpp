@@ -3,6 +3,7 @@
 // column, a wider text column, a dropped column) against the template.
 #include <algorithm>
 
+#include "archive/RunPreview.h"
 #include "archive/SyncSchema.h"
 #include "core/Globals.h"
 #include "db/SqlDialect.h"
@@ -108,6 +109,13 @@ TEST_P(SyncSchemaTest, AColumnWithArchivedValuesIsKept) {
                   "möglich.\nDer Vorgang wird nicht gestartet."});
     EXPECT_TRUE(LogLines().empty()) << log_.Raw();
     EXPECT_TRUE(BakFiles().empty());
+    // Its preview is refused with the same box.
+    const std::vector<std::string> refused = boxes_.Texts();
+    boxes_.Clear();
+    RunPlan plan;
+    EXPECT_FALSE(PreviewRun(*set_, RunKind::Restore, all, plan));
+    EXPECT_EQ(boxes_.Texts(), refused);
+    EXPECT_TRUE(LogLines().empty()) << log_.Raw();
     // Without values the column is no obstacle: the common columns go back.
     Exec(set_->Archive, "update termine set erschienen = null");
     boxes_.Clear();

@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "archive/ArchiveHistory.h"
+#include "archive/DeletePatients.h"
 #include "archive/PidList.h"
 #include "core/Globals.h"
 #include "core/RunProgress.h"
@@ -186,6 +187,23 @@ struct ProgressRecord : IRunProgress {
 // the whole table on Firebird for a long list, "pid in" for a short one)
 // must be exactly what it moves, or the share never reaches 100 % or
 // passes it early.
+// A table whose deletion does not match its copy is named with its own
+// database, whichever database of the side it lies in.
+TEST_P(TransferTest, CountMismatchNamesTheTablesOwnDatabase) {
+    Install(PracticePatients);
+    const std::string kartei = "kartei" + std::string(Ext());
+    const std::string data = "data" + std::string(Ext());
+    EXPECT_TRUE(DeletedAsCounted(set_->VelundaList, {{data, "termine", 3, 1}},
+                                 {{data, "termine", 3, 1}}, "kopiert"));
+    EXPECT_FALSE(DeletedAsCounted(set_->VelundaList,
+                                  {{data, "termine", 3, 1}, {kartei, "data", 9, 1}},
+                                  {{data, "termine", 3, 1}, {kartei, "data", 8, 1}}, "kopiert"));
+    ASSERT_EQ(LogLines().size(), 1u) << log_.Raw();
+    EXPECT_EQ(LogLines()[0].text,
+              "Fehler: in Kartei.data wurden 9 Einträge gelöscht, aber 8 kopiert.");
+    EXPECT_EQ(LogLines()[0].colour, ColourRed);
+}
+
 TEST_P(TransferTest, ProgressCountsUpToTheRowsTheRunMoves) {
     Install(PracticePatients);
     auto check = [&](const std::string& pids, const std::string& real) {

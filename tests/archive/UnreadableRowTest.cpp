@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include "core/Globals.h"
 #include "archive/DatabaseBackup.h"
+#include "core/Globals.h"
 #include "tests/archive/ArchiveFixture.h"
 
 namespace archivetest {

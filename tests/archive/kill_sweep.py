@@ -15,6 +15,17 @@ kills itself after the n-th database has committed (TAMARO_RUN_KILL_AT=
 commit:n, n chosen at random), so that the next start must finish the run
 forward.
 
+Between every kill and the start after it, another client of the practice
+saves work: an appointment and a new name for a patient outside the run.
+After half of the kills inside the commit sequence it also changes a
+patient of the run in a source database that has not committed yet: edits
+his name, adds an appointment, or swaps one of his appointments for
+another. Then the start must change nothing, name the patient and refuse
+runs; the client undoes its change, and the next start finishes the run.
+The invariant, after every start: nothing the client saved is lost or
+doubled, and every patient of the run is on one side, or runs are refused
+while the practice really differs from the run's journal.
+
 Usage: kill_sweep.py [--kinds fdb,mdb] [--patients 200] [--kills 20]
                      [--seed 1] [--build DIR]
 The run moves patients without open business (the program refuses to archive
@@ -134,7 +145,8 @@ class Sweep:
         with open(os.path.join(self.root, "password"), "w") as f:
             f.write("geheim\n")
         self.figures = {"kills": 0, "in run": 0, "in commit": 0, "before": 0, "after": 0,
-                        "held": 0}
+                        "held": 0, "client changes": 0, "run patient changes": 0,
+                        "refused": 0}
 
     def tamaro(self, *args, env=None):
         # Commands need a login; a start without commands logs in all the same.
@@ -184,7 +196,7 @@ class Sweep:
         return [p for p in range(1, total + 1) if p not in hidden]
 
     def prepare(self):
-        total = self.args.patients * 3 // 2 + 20
+        total = self.total = self.args.patients * 3 // 2 + 20
         subprocess.run([os.path.join(self.build, "tamaro-mkpractice"), self.practice, "--kind",
                         self.kind, "--patients", str(total), "--seed", str(self.args.seed),
                         "--network"], env=self.env, check=True, stdout=subprocess.DEVNULL)
@@ -202,6 +214,7 @@ class Sweep:
         # A restore gives the practice back as it was, but for the history,
         # which keeps the archiving run.
         self.restored = practice_state(self.kind, self.database, problems)
+        self.keep("restored")
         expected = dict(self.before)
         expected["archiv"] = dict(self.before["archiv"], archist=self.after["archiv"]["archist"])
         if self.restored != expected:
@@ -212,15 +225,74 @@ class Sweep:
               (self.kind, self.args.patients, total, self.durations["archive"],
                self.durations["restore"]), flush=True)
 
+    def client(self, folder, ops):
+        """Another client's statements, each (database, sql, parameters),
+        committed one by one."""
+        for name, sql, params in ops:
+            c = connect(self.kind, os.path.join(folder, name + "." + self.kind))
+            try:
+                c.cursor().execute(sql, params)
+            finally:
+                c.close()
+
+    def expected(self, name, ops):
+        """A reference state with the client's work applied to it."""
+        folder = os.path.join(self.root, "expected")
+        shutil.rmtree(folder, ignore_errors=True)
+        shutil.copytree(os.path.join(self.root, name), folder)
+        self.client(folder, ops)
+        state = practice_state(self.kind, folder, [])
+        shutil.rmtree(folder)
+        return state
+
+    def run_patient_change(self, n, source, rnd):
+        """A change to a patient of the run in the uncommitted source database
+        source, and its undoing: (what, pid, change ops, undo ops)."""
+        c = connect(self.kind, os.path.join(self.database, source + "." + self.kind))
+        try:
+            cur = c.cursor()
+            cur.execute("select pid, count(*) from termine where pid in (%s) group by pid" %
+                        self.pidlist)
+            with_rows = sorted(r[0] for r in cur.fetchall())
+            pid = with_rows[0] if with_rows else self.pids[0]
+            what = rnd.choice(["edited", "added", "swapped"] if with_rows else
+                              ["edited", "added"])
+            if what == "edited":
+                cur.execute("select nachname from patienten where pid = ?", pid)
+                old = cur.fetchone()[0]
+                return what, pid, [(source, "update patienten set nachname = ? where pid = ?",
+                                    ("Sweep%d" % n, pid))], \
+                    [(source, "update patienten set nachname = ? where pid = ?", (old, pid))]
+            tid = 800000 + n
+            if what == "added":
+                return what, pid, [(source, "insert into termine (tid, pid) values (?, ?)",
+                                    (tid, pid))], \
+                    [(source, "delete from termine where tid = ?", (tid,))]
+            cur.execute("select * from termine where pid = ? order by tid", pid)
+            names = [d[0] for d in cur.description]
+            row = cur.fetchone()
+            keep = (source, "insert into termine (%s) values (%s)" %
+                    (", ".join('"%s"' % x.lower() if x.lower() == "text" else x for x in names),
+                     ", ".join("?" for _ in names)), tuple(row))
+            return what, pid, [(source, "delete from termine where tid = ?", (row[0],)),
+                               (source, "insert into termine (tid, pid) values (?, ?)",
+                                (tid, pid))], \
+                [(source, "delete from termine where tid = ?", (tid,)), keep]
+        finally:
+            c.close()
+
     def leftovers(self):
         return sorted(n for n in os.listdir(self.database)
                       if n.endswith((".bak", ".restore", ".new")) or
                       n in ("Tamaro.journal", "Tamaro.lock"))
 
-    def check(self, direction, problems):
-        """The invariant after the start that followed a kill."""
-        first, last = (self.before, self.after) if direction == "archive" else \
-            (self.after, self.restored)
+    def check(self, direction, problems, first=None, last=None):
+        """The invariant after the start that followed a kill: every
+        database in one of the two states (before or after the run, with the
+        client's work in both)."""
+        if first is None:
+            first, last = (self.before, self.after) if direction == "archive" else \
+                (self.after, self.restored)
         for name in self.leftovers():
             problems.append("left behind: " + name)
         state = practice_state(self.kind, self.database, problems)
@@ -252,9 +324,17 @@ class Sweep:
     def kill_once(self, n, rnd):
         direction = "archive" if n % 2 == 0 else "restore"
         self.put("before" if direction == "archive" else "after")
+        point = None
+        # After the first kill inside the commit sequence, and half of the
+        # others, the client changes a patient of the run where the run has
+        # not committed yet: in the archive direction the main database
+        # (the run killed after the archive's commit), in the restore
+        # direction the archive (killed before its commit).
+        planned = n % 3 == 2 and (n == 2 or rnd.random() < 0.5)
         if n % 3 == 2:
             # Inside the commit sequence: nine databases commit in a run.
-            point = "commit:%d" % rnd.randint(1, 9)
+            point = "commit:%d" % (rnd.randint(1, 9) if not planned else
+                                   1 if direction == "archive" else rnd.randint(1, 8))
             p = self.tamaro("--" + direction, self.pidlist,
                             env={"TAMARO_RUN_KILL_AT": point})
             p.communicate()
@@ -278,15 +358,51 @@ class Sweep:
             self.figures["in run"] += 1
         if stage == "committing":
             self.figures["in commit"] += 1
-        out = self.run(red_allowed=True)
         problems = []
-        state = self.check(direction, problems)
+        # Another client saves work for patients outside the run.
+        outside = [p for p in range(1, self.total + 1) if p not in set(self.pids)]
+        other = outside[n % len(outside)]
+        ops = [("data", "insert into termine (tid, pid) values (?, ?)", (900000 + n, other)),
+               ("data", "update patienten set nachname = ? where pid = ?",
+                ("Client%d" % n, other))]
+        self.client(self.database, ops)
+        self.figures["client changes"] += len(ops)
+        first_name, last_name = ("before", "after") if direction == "archive" else \
+            ("after", "restored")
+        first, last = self.expected(first_name, ops), self.expected(last_name, ops)
+        changed = ""
+        if planned and stage == "committing":
+            # A patient of the run changed in a source database that has not
+            # committed: the start must refuse.
+            committed = int(point.split(":")[1])
+            source = "data" if direction == "archive" and committed == 1 else \
+                "archiv" if direction == "restore" and committed < 9 else None
+            if source:
+                what, pid, change, undo = self.run_patient_change(n, source, rnd)
+                self.client(self.database, change)
+                self.figures["run patient changes"] += 1
+                changed = " %s patient %d" % (what, pid)
+                held = practice_state(self.kind, self.database, problems)
+                out = self.run(red_allowed=True)
+                if self.stage() != "undecided":
+                    problems.append("the start did not refuse (journal %s)" % self.stage())
+                if "Patient %d" % pid not in out or \
+                        "nicht mehr den Stand des Vorgangs" not in out:
+                    problems.append("the refusal does not name patient %d" % pid)
+                if practice_state(self.kind, self.database, problems) != held:
+                    problems.append("the refusing start changed the databases")
+                if not problems:
+                    self.figures["refused"] += 1
+                self.client(self.database, undo)
+        out = self.run(red_allowed=True)
+        state = self.check(direction, problems, first, last)
         if state:
             self.figures[state] += 1
         if not problems:
             self.figures["held"] += 1
-        print("%s kill %3d: %-7s %s, %s, start found %s -> %s%s" %
+        print("%s kill %3d: %-7s %s, %s%s, start found %s -> %s%s" %
               (self.kind, n + 1, direction, when, "journal " + stage if stage else "no journal",
+               changed,
                "a journal" if "Unterbrochener Vorgang gefunden" in out else "nothing",
                state or "?", "" if not problems else "  FAILED: " + "; ".join(problems)),
               flush=True)
@@ -298,9 +414,12 @@ class Sweep:
         ok = all([self.kill_once(n, rnd) for n in range(self.args.kills)])
         f = self.figures
         print("%s: %d kills, %d inside a run (journal present), %d inside the commit sequence, "
-              "%d left the state before, %d the state after; invariant held %d of %d times" %
+              "%d left the state before, %d the state after; %d changes by another client, "
+              "%d of them to patients of the run, %d refused as they should; invariant held "
+              "%d of %d times" %
               (self.kind, f["kills"], f["in run"], f["in commit"], f["before"], f["after"],
-               f["held"], f["kills"]),
+               f["client changes"] + f["run patient changes"], f["run patient changes"],
+               f["refused"], f["held"], f["kills"]),
               flush=True)
         if ok:
             shutil.rmtree(self.root, ignore_errors=True)
