@@ -116,7 +116,9 @@ class Checker {
             found.push_back(std::move(f));
         }
         if (!readable) return DbState::Differs;
-        // A database without rows of the run is both: nothing to do there.
+        // A database without rows of the run is both: nothing to do there,
+        // and nothing to tell whether it committed.
+        if (allAfter && allBefore) return DbState::Untouched;
         if (allAfter) return DbState::After;
         if (allBefore) return DbState::Before;
         // Which state the database is nearer to decides what a table is
@@ -334,7 +336,7 @@ ForwardResult FinishForward(RunJournal& journal, ArchiveDbPair* source, ArchiveD
         // sources are finished only against the rows it holds.
         DbState state =
             !isTarget && journal.IsCommitted(file) ? DbState::After : checker.StateOf(*db);
-        if (journal.IsCommitted(file) && state != DbState::After) {
+        if (journal.IsCommitted(file) && state != DbState::After && state != DbState::Untouched) {
             if (state == DbState::Before)
                 AppendLog("• " + file +
                               " ist als gespeichert vermerkt, hält aber die Einträge "
@@ -361,7 +363,7 @@ ForwardResult FinishForward(RunJournal& journal, ArchiveDbPair* source, ArchiveD
     }
     for (Entry& e : entries) {
         const std::string file = FileOf(*e.db);
-        if (e.state == DbState::After) {
+        if (e.state == DbState::After || e.state == DbState::Untouched) {
             if (!journal.IsCommitted(file)) journal.committed.push_back(file);
             continue;
         }
@@ -375,7 +377,7 @@ ForwardResult FinishForward(RunJournal& journal, ArchiveDbPair* source, ArchiveD
             // Checked again inside the transaction, which keeps the tables
             // as they are read until it ends.
             const DbState now = checker.StateOf(*e.db);
-            if (now == DbState::After) {
+            if (now == DbState::After || now == DbState::Untouched) {
                 e.db->Connection.EndTransaction(false);
                 break;
             }

@@ -68,7 +68,8 @@ enum class DbState {
              // in every table, a target database none of the run's rows
     After,   // as the run leaves it: a source database holds none of the run's
              // rows, a target database the fingerprinted rows in every table
-    Differs  // neither, or not readable: each difference is a red line
+    Untouched,  // the run has no rows there: before and after are the same
+    Differs     // neither, or not readable: each difference is a red line
 };
 // What db, a connected database of the run's source or target side, holds
 // of the run's patients, against the journal. A difference names the table,

@@ -196,6 +196,7 @@ RunSafety::Outcome RunSafety::Commit(const std::vector<TableCount>& counts) {
             }
             switch (DatabaseState(journal_, *db, source_, target_)) {
                 case DbState::After:
+                case DbState::Untouched:
                     result = CommitResult::Committed;
                     break;
                 case DbState::Before:

@@ -475,6 +475,41 @@ TEST_P(RunSafetyTest, CommitSequenceTriesShortFaultsAgain) {
     noRedLine();
     EXPECT_TRUE(BakFiles().empty());
     EXPECT_FALSE(RunJournal::Exists());
+    if (Kind() != DatabaseKind::Access) return;
+
+    // A real reader holds the main database for seven seconds when it is to
+    // commit: the engine's busy time-out passes, and the run tries again
+    // until the reader has let go.
+    log_.Clear();
+    const std::string data = DatabasePath(set_->MainDatabase());
+    FILE* reader = nullptr;
+    SetRunCheckpointHook([&](const std::string& point, int passage) {
+        if (point != "commit" || passage != 1) return;
+        const std::string command =
+            "/usr/bin/python3 -c \"import sqlite3, sys, time\n"
+            "c = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+            "c.execute('begin')\n"
+            "c.execute('select count(*) from patienten').fetchone()\n"
+            "print('holding', flush=True)\n"
+            "time.sleep(7)\n"
+            "c.execute('commit')\" '" +
+            data + "'";
+        reader = popen(command.c_str(), "r");
+        char line[32] = {0};
+        ASSERT_NE(reader, nullptr);
+        ASSERT_NE(fgets(line, sizeof line, reader), nullptr);
+        EXPECT_STREQ(line, "holding\n");
+    });
+    Transfer("5");
+    SetRunCheckpointHook({});
+    if (reader) pclose(reader);
+    bool retried = false;
+    for (const std::string& line : LogTexts())
+        retried = retried || (line.rfind("• data.mdb: Speichern nicht möglich (", 0) == 0 &&
+                              line.find("Neuer Versuch in ") != std::string::npos);
+    EXPECT_TRUE(retried) << log_.Raw();
+    EXPECT_TRUE(archived("5"));
+    noRedLine();
 }
 
 // Server mode: the connections of the run are cut once the archive has

@@ -396,6 +396,10 @@ class Sweep:
                 self.client(self.database, undo)
         out = self.run(red_allowed=True)
         state = self.check(direction, problems, first, last)
+        if problems:
+            # What the start said, for the report.
+            said = [l for l in out.splitlines() if l.startswith("\u2022")]
+            problems.append("the start said: " + " / ".join(said[:12]))
         if state:
             self.figures[state] += 1
         if not problems:
