@@ -1,8 +1,8 @@
 // Copying one table's rows of a set of patients from a database of one side
 // into the database of the other side that lists the table: one literal
-// insert per row, then the updates that turn the destination's null texts
-// into empty ones. The progress log gets the line "• <database>.<table>..."
-// completed by its count, as a run shows it; failures are red lines there.
+// insert per row (binary values bound to its "?" markers), then the updates
+// that turn the destination's null texts into empty ones. The progress log gets the line "•
+// <database>.<table>..." completed by its count, as a run shows it; failures are red lines there.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,8 @@
 #include <set>
 #include <string>
 #include <vector>
+
+#include "archive/BinaryValues.h"
 
 struct ArchiveDbPair;
 class ODBCStmt;
@@ -47,4 +49,5 @@ class TableCopy {
     int failures_ = 0;
     bool rowsInserted_ = false;
     std::set<std::string> blankColumns_;
+    BinaryValues binaryValues_;  // of the row being built
 };
