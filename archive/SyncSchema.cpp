@@ -155,7 +155,8 @@ class Synchroniser {
             auto it = map.find(t.name);
             if (it != map.end()) {
                 const std::string declared = Declaration(*it->second, target_);
-                if (declared != Declaration(t, target_)) ChangeType(table, t, declared);
+                if (declared != Declaration(t, target_))
+                    ChangeType(table, t, declared, !IsText(it->second->code));
                 map.erase(it);
             } else if (HoldsValues(target_, table, t)) {
                 // Dropping would destroy archived data; the column stays, and
@@ -195,7 +196,10 @@ class Synchroniser {
     // anew; a column with archived values gets the new type through a
     // temporary column, its values converted by the engine. Values the engine
     // cannot convert leave the column as it was, with the engine's message.
-    void ChangeType(const std::string& table, const Column& column, const std::string& declared) {
+    // An empty text is no value (the transfer stores one for every null) and
+    // is not converted into a type that is no text.
+    void ChangeType(const std::string& table, const Column& column, const std::string& declared,
+                    bool toOtherThanText) {
         const std::string alter =
             "alter table " + table + " §ALTERCOL§ " + column.name + " " + declared;
         if (plan_) {
@@ -212,7 +216,10 @@ class Synchroniser {
         const std::string temporary = "tamaro_neuer_typ";
         const std::string update = "update " + table + " set ";
         if (Execute(add + temporary + " " + declared)) return;
-        if (Execute(update + temporary + " = " + column.name)) {
+        const std::string values = IsText(column.code) && toOtherThanText
+                                       ? " where " + column.name + " <> ''"
+                                       : std::string();
+        if (Execute(update + temporary + " = " + column.name + values)) {
             Execute(drop + temporary);
             return;
         }
