@@ -165,7 +165,7 @@ class Synchroniser {
                 if (!plan_)
                     AppendLog(target_.DisplayName + ": Spalte " + t.name + " der Tabelle " + table +
                                   " enthält archivierte Daten und wird nicht gelöscht.",
-                              ColourRed);
+                              ColourRed, LogNote);
             } else {
                 Execute("alter table " + table + " §DROPCOL§ " + t.name);
             }
