@@ -157,7 +157,12 @@ int RunHeadless(int argc, char** argv) {
     if (confirmed) services.AnswerQuestionsWith(MsgResult::Yes);
     SetWindowServices(&services);
 
+    // 1 exactly when the start or a command failed or was refused: the start
+    // reported a problem, the login was refused, a command returned failure,
+    // or any failure or refusal was written to the log (a red line that is
+    // no note).
     int status = 0;
+    const int failuresBefore = FailureLines();
     {
         HeadlessView view;
         MainDialogCore core;
@@ -195,11 +200,10 @@ int RunHeadless(int argc, char** argv) {
                 const bool reads = c.kind == HeadlessCommand::Info ||
                                    c.kind == HeadlessCommand::Check || c.preview;
                 if (!reads && status != 0) {
-                    ReportHeadlessError(HeadlessCommandText(c.kind, c.argument) +
-                                        ": nicht ausgeführt, weil " +
-                                        (core.Problems() != 0
-                                             ? "der Start Fehler gemeldet hat (siehe Protokoll)"
-                                             : "ein Befehl davor fehlgeschlagen ist"));
+                    ReportHeadlessError(
+                        HeadlessCommandText(c.kind, c.argument) + ": nicht ausgeführt, weil " +
+                        (core.Problems() != 0 ? "der Start Fehler gemeldet hat (siehe Protokoll)"
+                                              : "ein Befehl davor fehlgeschlagen ist"));
                     continue;
                 }
                 bool done;
@@ -214,8 +218,7 @@ int RunHeadless(int argc, char** argv) {
             if (stopsignals::Requested()) status = 1;
             if (permitted && !saveLog.empty() && !SaveLog(recorded, saveLog)) status = 1;
         }
-        // Every red line is an error or a refusal.
-        if (sink.RedLines() > 0) status = 1;
+        if (FailureLines() > failuresBefore) status = 1;
         core.OnDestroy();
     }
     TheAuditLog().SaveAtProgramEnd();

@@ -8,9 +8,9 @@
 //   --archive 12,40,7   archive these patients after the start-up
 //   --restore 12,40,7   restore them from the archive
 //   --list, --view and the list's filter options (app/HeadlessListing.h)
-// Commands run in the order given. Exit status 0 when the start had no
-// problem, no login was refused, every command succeeded and no red line was
-// written.
+// Commands run in the order given. Exit status 1 exactly when the start or a
+// command failed or was refused (a start-up problem, a refused login, a
+// command that failed, any red line that is no note), otherwise 0.
 #pragma once
 
 // True when the arguments ask for the headless mode.

@@ -40,14 +40,14 @@ std::string NoteTime(int32_t datum, char quote) {
     return text;
 }
 
-// The number of a note. False when it cannot be read; a note without a
-// number (null) gives true and isNull, since no delete by number reaches it.
-bool ReadNid(ODBCStmt& stmt, int32_t& nid, bool& isNull) {
+// An integer column of the note. False when it cannot be read; null gives
+// true, 0 and isNull.
+bool ReadInteger(ODBCStmt& stmt, SQLUSMALLINT n, int32_t& value, bool& isNull) {
     char buffer[64] = {0};
     SQLLEN indicator = 0;
-    nid = 0;
+    value = 0;
     isNull = false;
-    if (!stmt.GetColumnData(1, buffer, sizeof buffer, &indicator)) return false;
+    if (!stmt.GetColumnData(n, buffer, sizeof buffer, &indicator)) return false;
     if (indicator == SQL_NULL_DATA) {
         isNull = true;
         return true;
@@ -55,11 +55,80 @@ bool ReadNid(ODBCStmt& stmt, int32_t& nid, bool& isNull) {
     if (indicator == 2) {
         int16_t v16;
         std::memcpy(&v16, buffer, sizeof v16);
-        nid = v16;
+        value = v16;
     } else {
-        std::memcpy(&nid, buffer, sizeof nid);
+        std::memcpy(&value, buffer, sizeof value);
     }
     return true;
+}
+
+// A count(*): an 8-byte integer on Firebird, 4 bytes on the Access kind.
+bool ReadCount(ODBCStmt& stmt, SQLUSMALLINT n, int64_t& count) {
+    char buffer[16] = {0};
+    SQLLEN indicator = 0;
+    if (!stmt.GetColumnData(n, buffer, sizeof buffer, &indicator)) return false;
+    if (indicator == 8) {
+        std::memcpy(&count, buffer, sizeof count);
+        return true;
+    }
+    if (indicator == 4) {
+        int32_t count32 = 0;
+        std::memcpy(&count32, buffer, sizeof count32);
+        count = count32;
+        return true;
+    }
+    return false;
+}
+
+// A moved note as "notizen" held it, and the record id of its copy in "data".
+struct MovedNote {
+    int32_t nid = 0;
+    int32_t values[3] = {0, 0, 0};  // pid, aid, datum
+    bool nulls[3] = {false, false, false};
+    std::string text;
+    bool nullText = false;
+    int32_t did = 0;
+
+    // The condition that the whole row meets, for a note whose number it
+    // shares with a note that stays.
+    std::string Row() const {
+        static const char* const kNames[] = {"pid", "aid", "datum"};
+        std::string where = "nid = " + std::to_string(nid);
+        for (int i = 0; i < 3; ++i)
+            where += std::string(" and ") + kNames[i] +
+                     (nulls[i] ? " is null" : " = " + std::to_string(values[i]));
+        return where + (nullText ? " and notiz is null" : " and notiz = '" + EscapeSQL(text) + "'");
+    }
+};
+
+// The notes of one number that may not be deleted by it are deleted row by
+// row, by the whole row. Only where the table holds exactly as many rows
+// like it as were moved: otherwise (a note that stays looks the same to the
+// engine, or the rows cannot be counted) the copies in "data" are taken back
+// and the notes stay in "notizen" for a later start.
+void DeleteByRow(ArchiveDbPair& archive, const std::vector<const MovedNote*>& notes) {
+    std::map<std::string, std::vector<const MovedNote*>> byRow;
+    for (const MovedNote* note : notes) byRow[note->Row()].push_back(note);
+    for (const auto& [row, same] : byRow) {
+        int64_t count = -1;
+        {
+            ODBCStmt stmt(archive.Connection);
+            if (!stmt.ExecDirect("select count(*) from notizen where " + row) || !stmt.Fetch() ||
+                !ReadCount(stmt, 1, count))
+                count = -1;
+        }
+        if (count == int64_t(same.size())) {
+            const std::string sql = "delete from notizen where " + row;
+            ObserveStatement(archive, sql);
+            archive.Connection.RunSQL(sql);
+            continue;
+        }
+        for (const MovedNote* note : same) {
+            const std::string sql = "delete from data where did = " + std::to_string(note->did);
+            ObserveStatement(archive, sql);
+            archive.Connection.RunSQL(sql);
+        }
+    }
 }
 
 // After a read of "notizen" that broke off, notes that were never seen may
@@ -83,21 +152,7 @@ std::vector<int32_t> NumbersHeldOnlyByMoved(ODBCConnection& connection,
         while (SqlSucceeded(rc = SQLFetch(stmt.Handle()))) {
             int32_t nid = 0;
             int64_t count = 0;
-            SQLLEN indicator = 0;
-            // A count is an 8-byte integer on Firebird, 4 bytes on the Access kind.
-            char buffer[16] = {0};
-            if (!stmt.GetColumnInt(1, nid) ||
-                !stmt.GetColumnData(2, buffer, sizeof buffer, &indicator))
-                return {};
-            if (indicator == 8) {
-                std::memcpy(&count, buffer, sizeof count);
-            } else if (indicator == 4) {
-                int32_t count32 = 0;
-                std::memcpy(&count32, buffer, sizeof count32);
-                count = count32;
-            } else {
-                return {};
-            }
+            if (!stmt.GetColumnInt(1, nid) || !ReadCount(stmt, 2, count)) return {};
             const auto moved = movedPerNid.find(nid);
             if (moved != movedPerNid.end() && count <= moved->second) safe.push_back(nid);
         }
@@ -116,7 +171,7 @@ void MigrateNotes(ArchiveDbPair& archive) {
 
     const int32_t created = int32_t(std::time(nullptr));
     const char quote = archive.Extension == ".fdb" ? '\'' : '#';
-    std::vector<int32_t> moved;
+    std::vector<MovedNote> moved;
     std::set<int32_t> kept;
     // Without a record id no further note is written; the rest are still
     // read, for their numbers.
@@ -125,9 +180,9 @@ void MigrateNotes(ArchiveDbPair& archive) {
     bool complete = true;
     SQLRETURN rc;
     while (SqlSucceeded(rc = SQLFetch(stmt.Handle()))) {
-        int32_t nid = 0, pid = 0, aid = 0, datum = 0;
+        MovedNote note;
         bool nullNid = false;
-        if (!ReadNid(stmt, nid, nullNid)) {
+        if (!ReadInteger(stmt, 1, note.nid, nullNid)) {
             complete = false;
             continue;
         }
@@ -135,50 +190,51 @@ void MigrateNotes(ArchiveDbPair& archive) {
         // would be copied again at every start; it stays where it is.
         if (nullNid) continue;
         if (stopped) {
-            kept.insert(nid);
+            kept.insert(note.nid);
             continue;
         }
-        stmt.GetColumnInt(2, pid);
-        stmt.GetColumnInt(3, aid);
-        stmt.GetColumnInt(4, datum);
+        bool read = true;
+        for (int i = 0; i < 3; ++i)
+            read = ReadInteger(stmt, SQLUSMALLINT(i + 2), note.values[i], note.nulls[i]) && read;
         // The whole note, however long.
-        std::string text;
         SQLLEN indicator = 0;
-        if (!ReadColumnText(stmt.Handle(), 5, text, indicator)) {
-            kept.insert(nid);
+        if (!read || !ReadColumnText(stmt.Handle(), 5, note.text, indicator)) {
+            kept.insert(note.nid);
             continue;
         }
+        note.nullText = indicator == SQL_NULL_DATA;
         // Without a record id the note stays; so do the ones after it, since
         // the id file that failed now would fail for each of them, after a
         // minute of retries and a message box apiece.
-        const int32_t did = getID("karteiData");
-        if (did < 0) {
+        note.did = getID("karteiData");
+        if (note.did < 0) {
             stopped = true;
-            kept.insert(nid);
+            kept.insert(note.nid);
             continue;
         }
         char head[160];
         std::snprintf(head, sizeof head,
                       "insert into data (did, pid, aid, cid, datum, txt, flags, deleted, created) "
                       "values(%d, %d, %d, 4, ",
-                      did, pid, aid);
+                      note.did, note.values[0], note.values[1]);
         char tail[48];
         std::snprintf(tail, sizeof tail, "', 0, 0, %d)", created);
-        const std::string sql = head + NoteTime(datum, quote) + ", '" + EscapeSQL(text) + tail;
+        const std::string sql =
+            head + NoteTime(note.values[2], quote) + ", '" + EscapeSQL(note.text) + tail;
         ObserveStatement(archive, sql);
         if (connection.RunSQL(sql))
-            kept.insert(nid);
+            kept.insert(note.nid);
         else
-            moved.push_back(nid);
+            moved.push_back(std::move(note));
     }
     if (rc != SQL_NO_DATA) complete = false;
     stmt.Reset();
 
-    // Only after every insert, and never a number that also belongs to a note
-    // that stayed, since the delete goes by number.
+    // Only after every insert. By number where every note of that number
+    // moved; the others by their whole rows.
     std::map<int32_t, int> movedPerNid;
-    for (int32_t nid : moved)
-        if (!kept.count(nid)) ++movedPerNid[nid];
+    for (const MovedNote& note : moved)
+        if (!kept.count(note.nid)) ++movedPerNid[note.nid];
     std::set<int32_t> deletable;
     if (complete) {
         for (const auto& entry : movedPerNid) deletable.insert(entry.first);
@@ -188,9 +244,13 @@ void MigrateNotes(ArchiveDbPair& archive) {
     std::vector<std::string> lists;
     std::string list;
     size_t count = 0;
-    for (int32_t nid : moved) {
-        if (!deletable.count(nid)) continue;
-        list += (list.empty() ? "" : ",") + std::to_string(nid);
+    std::vector<const MovedNote*> byRow;
+    for (const MovedNote& note : moved) {
+        if (!deletable.count(note.nid)) {
+            byRow.push_back(&note);
+            continue;
+        }
+        list += (list.empty() ? "" : ",") + std::to_string(note.nid);
         if (++count == kIdsPerDelete) {
             lists.push_back(list);
             list.clear();
@@ -203,4 +263,5 @@ void MigrateNotes(ArchiveDbPair& archive) {
         ObserveStatement(archive, sql);
         connection.RunSQL(sql);
     }
+    DeleteByRow(archive, byRow);
 }

@@ -283,7 +283,7 @@ void RecoverInterruptedRun() {
             break;
         case RunLock::Result::Busy:
             AppendLog("• Auf diesen Datenbanken läuft gerade ein Vorgang (" + lock.Holder() + ").",
-                      ColourRed);
+                      ColourRed, LogNote);
             return;
         case RunLock::Result::Failed:
             AppendLog(

@@ -46,21 +46,17 @@ std::string Upper(std::string s) {
 }
 
 struct Column {
-    std::string name;      // lower case
-    int code = 0;          // ODBC SQL data type
-    std::string type;      // what columns are compared by
-    std::string declared;  // what an ALTER or ADD statement gives the column
+    std::string name;  // lower case
+    int code = 0;      // ODBC SQL data type
+    int size = 0;      // characters, bytes or precision, where the type has one
+    int digits = 0;    // decimal digits of an exact number
 };
 
-// How a statement declares a column of this type on either kind. Compared
-// columns carry no precision, but a new numeric column must keep its scale
-// (without one Firebird makes it an integer and rounds every archived amount),
-// and a text blob is "memo" only on the Access kind.
-std::string Declaration(int code, const std::string& type, int size, int digits) {
-    if (code == SQL_LONGVARCHAR) return "§MEMO§";
-    if ((code == SQL_NUMERIC || code == SQL_DECIMAL) && size > 0)
-        return type + "(" + std::to_string(size) + "," + std::to_string(digits) + ")";
-    return type;
+// Two columns are of the same type when a statement would declare them the
+// same way on the archive's kind: type, size of text and binary strings,
+// precision and scale of exact numbers.
+std::string Declaration(const Column& c, const ArchiveDbPair& target) {
+    return ColumnDeclaration(c.code, c.size, c.digits, target.Extension.c_str());
 }
 
 int ReadInt(ODBCStmt& stmt, SQLUSMALLINT n, bool* ok = nullptr) {
@@ -98,16 +94,14 @@ bool ReadColumns(ODBCStmt& stmt, const std::string& table, std::vector<Column>& 
         if (nameColumn) stmt.GetColumnData(nameColumn, ValueBuffer, ValueBufferSize);
         c.name = Lower(ValueBuffer);
         c.code = int16_t(ReadInt(stmt, typeColumn));
-        int size = 0, digits = 0;
-        bool sized = false;
-        if (c.code == SQL_CHAR || c.code == SQL_VARCHAR || c.code == SQL_NUMERIC ||
-            c.code == SQL_DECIMAL) {
-            size = ReadInt(stmt, sizeColumn, &sized);
+        if (c.code == SQL_CHAR || c.code == SQL_VARCHAR || c.code == SQL_BINARY ||
+            c.code == SQL_VARBINARY || c.code == SQL_NUMERIC || c.code == SQL_DECIMAL) {
+            bool sized = false;
+            c.size = ReadInt(stmt, sizeColumn, &sized);
+            if (!sized) c.size = 0;
             if (c.code == SQL_NUMERIC || c.code == SQL_DECIMAL)
-                digits = ReadInt(stmt, digitsColumn);
+                c.digits = ReadInt(stmt, digitsColumn);
         }
-        c.type = ColumnTypeText(c.code, sized ? size : 0);
-        c.declared = Declaration(c.code, c.type, sized ? size : 0, digits);
         out.push_back(std::move(c));
     }
     // A catalog that breaks off half way must not pass for a shorter table:
@@ -160,9 +154,9 @@ class Synchroniser {
         for (const Column& t : targetColumns) {
             auto it = map.find(t.name);
             if (it != map.end()) {
-                if (it->second->type != t.type)
-                    Execute("alter table " + table + " §ALTERCOL§ " + t.name + " " +
-                            it->second->declared);
+                const std::string declared = Declaration(*it->second, target_);
+                if (declared != Declaration(t, target_))
+                    ChangeType(table, t, declared, !IsText(it->second->code));
                 map.erase(it);
             } else if (HoldsValues(target_, table, t)) {
                 // Dropping would destroy archived data; the column stays, and
@@ -171,25 +165,79 @@ class Synchroniser {
                 if (!plan_)
                     AppendLog(target_.DisplayName + ": Spalte " + t.name + " der Tabelle " + table +
                                   " enthält archivierte Daten und wird nicht gelöscht.",
-                              ColourRed);
+                              ColourRed, LogNote);
             } else {
                 Execute("alter table " + table + " §DROPCOL§ " + t.name);
             }
         }
         for (const auto& [name, column] : map)
-            Execute("alter table " + table + " §ADDCOL§ " + name + " " + column->declared);
+            Execute("alter table " + table + " §ADDCOL§ " + name + " " +
+                    Declaration(*column, target_));
     }
 
     int Failures() const { return failures_; }
     int Planned() const { return planned_; }
 
   private:
-    void Execute(const std::string& sql) {
+    // True when the statement failed (reported and counted).
+    bool Execute(const std::string& sql) {
         ++planned_;
-        if (plan_) return;
+        if (plan_) return false;
         const std::string upper = Upper(sql);
         ObserveStatement(target_, upper);
-        if (target_.Connection.ExecuteSQL(upper, target_.Extension)) ++failures_;
+        if (!target_.Connection.ExecuteSQL(upper, target_.Extension)) return false;
+        ++failures_;
+        return true;
+    }
+
+    // The engine changes a column's type in place only between some types
+    // (Firebird: not from text to a number, not to or from a blob, not to a
+    // narrower number). When it refuses, an empty column is dropped and added
+    // anew; a column with archived values gets the new type through a
+    // temporary column, its values converted by the engine. Values the engine
+    // cannot convert leave the column as it was, with the engine's message.
+    // An empty text is no value (the transfer stores one for every null) and
+    // is not converted into a type that is no text.
+    void ChangeType(const std::string& table, const Column& column, const std::string& declared,
+                    bool toOtherThanText) {
+        const std::string alter =
+            "alter table " + table + " §ALTERCOL§ " + column.name + " " + declared;
+        if (plan_) {
+            Execute(alter);
+            return;
+        }
+        if (ExecuteQuietly(alter)) return;
+        const std::string drop = "alter table " + table + " §DROPCOL§ ";
+        const std::string add = "alter table " + table + " §ADDCOL§ ";
+        if (!HoldsValues(target_, table, column)) {
+            if (!Execute(drop + column.name)) Execute(add + column.name + " " + declared);
+            return;
+        }
+        const std::string temporary = "tamaro_neuer_typ";
+        const std::string update = "update " + table + " set ";
+        if (Execute(add + temporary + " " + declared)) return;
+        const std::string values = IsText(column.code) && toOtherThanText
+                                       ? " where " + column.name + " <> ''"
+                                       : std::string();
+        if (Execute(update + temporary + " = " + column.name + values)) {
+            Execute(drop + temporary);
+            return;
+        }
+        // A failure from here on leaves the values in the temporary column,
+        // which the next start keeps and names as a column with archived data.
+        if (Execute(drop + column.name) || Execute(add + column.name + " " + declared) ||
+            Execute(update + column.name + " = " + temporary))
+            return;
+        Execute(drop + temporary);
+    }
+
+    // Executes without a line of its own when the engine refuses.
+    bool ExecuteQuietly(const std::string& sql) {
+        ++planned_;
+        const std::string upper = Upper(sql);
+        ObserveStatement(target_, upper);
+        ODBCStmt stmt(target_.Connection);
+        return stmt.ExecDirect(TranslateSQL(upper.c_str(), target_.Extension.c_str()));
     }
 
     void Report(ArchiveDbPair& db, const std::string& table, ODBCStmt& stmt) {
@@ -216,12 +264,6 @@ bool ReadTableColumns(ArchiveDbPair& db, const std::string& table,
     if (!ReadColumns(stmt, table, columns)) return false;
     for (const Column& c : columns) out.push_back({c.name, c.code});
     return true;
-}
-
-std::string ColumnTypeText(int code, int size) {
-    std::string type = SQLTypeName(code);
-    if (code == SQL_CHAR || code == SQL_VARCHAR) type += "(" + std::to_string(size) + ")";
-    return type;
 }
 
 bool SyncSchema(ArchiveDbPair* firstSource, ArchiveDbPair& target) {

@@ -27,7 +27,3 @@ struct CatalogColumn {
     int code = 0;
 };
 bool ReadTableColumns(ArchiveDbPair& db, const std::string& table, std::vector<CatalogColumn>& out);
-
-// The type text by which two columns are compared: the ODBC type name, with
-// "(size)" for the two character types ("varchar(60)").
-std::string ColumnTypeText(int code, int size);

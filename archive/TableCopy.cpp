@@ -4,9 +4,11 @@
 
 #include <cstring>
 
+#include "archive/BinaryValues.h"
 #include "archive/ColumnText.h"
 #include "archive/SqlLiteral.h"
 #include "archive/StatementObserver.h"
+#include "core/ContentHash.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
 #include "db/ArchiveDbPair.h"
@@ -23,7 +25,11 @@ bool EqualNoCase(const std::string& a, const char* b) {
 
 bool IsTextType(SQLSMALLINT type) {
     return type == SQL_CHAR || type == SQL_VARCHAR || type == SQL_LONGVARCHAR ||
-           type == SQL_NUMERIC || type == SQL_BIGINT;
+           type == SQL_NUMERIC || type == SQL_DECIMAL || type == SQL_BIGINT;
+}
+
+bool IsBinaryType(SQLSMALLINT type) {
+    return type == SQL_BINARY || type == SQL_VARBINARY || type == SQL_LONGVARBINARY;
 }
 
 char QuoteOf(const ArchiveDbPair& dest) {
@@ -172,11 +178,15 @@ bool TableCopy::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair*
                 continue;
             }
             values += literal + ", ";
-            printer_->Value(i, literal);
+            printer_->Value(i, literal == "?" ? binaryPrint_ : literal);
         }
-        if (failures_ != 0) return false;
+        if (failures_ != 0) {
+            binaryValues_.Clear();
+            return false;
+        }
         if (!dest) {
             // Read for a print only.
+            binaryValues_.Clear();
             printer_->EndRow();
             ++rows;
             continue;
@@ -188,7 +198,13 @@ bool TableCopy::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair*
         TrimCommaBlank(values);
         const std::string sql = names + values + ")";
         ObserveStatement(*dest, sql);
-        if (!SqlExecuted(insert->Execute(sql))) {
+        const bool bound = binaryValues_.Empty() || binaryValues_.Bind(insert->Handle());
+        const bool inserted = bound && SqlExecuted(insert->Execute(sql));
+        if (!binaryValues_.Empty()) {
+            SQLFreeStmt(insert->Handle(), SQL_RESET_PARAMS);
+            binaryValues_.Clear();
+        }
+        if (!inserted) {
             AppendLog("\r\nFehler beim Einfügen:\r\n" + sql + "\r\n" +
                           dest->Connection.GetErrorText(insert->Handle()),
                       ColourRed);
@@ -232,6 +248,7 @@ TableCopy::Outcome TableCopy::ColumnLiteral(ArchiveDbPair& source, ODBCStmt& sel
             break;
         case SQL_DOUBLE:
         case SQL_FLOAT:
+        case SQL_REAL:
             read(SQL_C_DOUBLE, 8);
             break;
         case SQL_TYPE_DATE:
@@ -248,6 +265,8 @@ TableCopy::Outcome TableCopy::ColumnLiteral(ArchiveDbPair& source, ODBCStmt& sel
                 // Numbers of these types are asked for as text: their
                 // default C types would deliver them in binary form.
                 rc = ReadColumnText(h, n, text, indicator) ? SQL_SUCCESS : SQL_ERROR;
+            } else if (IsBinaryType(column.type)) {
+                rc = ReadColumnBytes(h, n, text, indicator) ? SQL_SUCCESS : SQL_ERROR;
             } else {
                 read(SQL_C_DEFAULT, SQLLEN(ValueBufferSize));
             }
@@ -263,6 +282,16 @@ TableCopy::Outcome TableCopy::ColumnLiteral(ArchiveDbPair& source, ODBCStmt& sel
         failures_ = 1;
         return Outcome::ReadFailed;
     }
+    if (IsBinaryType(column.type) && indicator != SQL_NULL_DATA) {
+        // An empty binary value stays empty, as a parameter of no bytes.
+        literal = "?";
+        // Its fingerprint stands for the bytes in the row's print.
+        ContentHash bytes;
+        bytes.Update(text.data(), text.size());
+        binaryPrint_ = "bytes:" + std::to_string(text.size()) + ":" + ContentHash::Hex(bytes.Value());
+        binaryValues_.Add(std::move(text));
+        return Outcome::Written;
+    }
     if (indicator < 1) {
         if (IsTextType(column.type)) blankColumns_.insert(column.name);
         return Outcome::LeftOut;
@@ -270,7 +299,11 @@ TableCopy::Outcome TableCopy::ColumnLiteral(ArchiveDbPair& source, ODBCStmt& sel
 
     switch (column.type) {
         case SQL_BIT:
-            literal = ValueBuffer[0] != 0 ? "1" : "0";
+            // A Firebird boolean takes no number.
+            if (quote == '\'')
+                literal = ValueBuffer[0] != 0 ? "true" : "false";
+            else
+                literal = ValueBuffer[0] != 0 ? "1" : "0";
             break;
         case SQL_TINYINT:
             literal = std::to_string(int(static_cast<unsigned char>(ValueBuffer[0])));
@@ -288,7 +321,8 @@ TableCopy::Outcome TableCopy::ColumnLiteral(ArchiveDbPair& source, ODBCStmt& sel
             break;
         }
         case SQL_DOUBLE:
-        case SQL_FLOAT: {
+        case SQL_FLOAT:
+        case SQL_REAL: {
             double v;
             std::memcpy(&v, ValueBuffer, sizeof v);
             literal = DoubleLiteral(v);

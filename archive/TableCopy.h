@@ -1,8 +1,8 @@
 // Copying one table's rows of a set of patients from a database of one side
 // into the database of the other side that lists the table: one literal
-// insert per row, then the updates that turn the destination's null texts
-// into empty ones. The progress log gets the line "• <database>.<table>..."
-// completed by its count, as a run shows it; failures are red lines there.
+// insert per row (binary values bound to its "?" markers), then the updates
+// that turn the destination's null texts into empty ones. The progress log gets the line "•
+// <database>.<table>..." completed by its count, as a run shows it; failures are red lines there.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "archive/RowPrint.h"
+#include "archive/BinaryValues.h"
 
 struct ArchiveDbPair;
 class ODBCStmt;
@@ -62,4 +63,6 @@ class TableCopy {
     char quote_ = '\'';
     std::unique_ptr<RowPrinter> printer_;
     std::set<std::string> blankColumns_;
+    BinaryValues binaryValues_;  // of the row being built
+    std::string binaryPrint_;    // of the binary value read last
 };

@@ -6,15 +6,25 @@
 
 namespace {
 ILogSink* g_sink = nullptr;
-}
+int g_failureLines = 0;
+}  // namespace
 
-void SetLogSink(ILogSink* sink) { g_sink = sink; }
-ILogSink* GetLogSink() { return g_sink; }
+void SetLogSink(ILogSink* sink) {
+    g_sink = sink;
+}
+ILogSink* GetLogSink() {
+    return g_sink;
+}
 
 void AppendLog(const char* text, uint32_t colour, unsigned flags) {
     std::string line = text ? text : "";
     if (!(flags & LogNoLineEnd)) line += "\r\n";
+    if (colour == ColourRed && !(flags & LogNote)) ++g_failureLines;
     if (g_sink) g_sink->Append(line, colour);
+}
+
+int FailureLines() {
+    return g_failureLines;
 }
 
 void LogReady(uint64_t startMark) {

@@ -7,9 +7,14 @@
 #include <string>
 
 constexpr unsigned LogNoLineEnd = 1;  // flag bit 0: the next call continues the line
+// Flag bit 1: a note. A red line reports a failure or a refusal; a red note
+// reports something found that is no failure of the start or of a command
+// (another program's run in progress, an archive column kept for its
+// values). It is shown like any red line; only FailureLines leaves it out.
+constexpr unsigned LogNote = 2;
 
 class ILogSink {
-public:
+  public:
     virtual ~ILogSink() = default;
     // Appends text (CP1252, CR LF line ends already included). colour 0 keeps
     // the format in force at the end of the log; any other colour switches to
@@ -25,5 +30,8 @@ void AppendLog(const char* text, uint32_t colour = 0, unsigned flags = 0);
 inline void AppendLog(const std::string& text, uint32_t colour = 0, unsigned flags = 0) {
     AppendLog(text.c_str(), colour, flags);
 }
+// How many red texts AppendLog has written in this process that were no
+// notes: the failures and refusals reported so far.
+int FailureLines();
 // "Bereit (%.3fs)\r\n" with the seconds since startMark (TickCount()), in green.
 void LogReady(uint64_t startMark);

@@ -11,7 +11,6 @@ TerminalLogSink::TerminalLogSink(std::FILE* out) : out_(out), ansi_(isatty(filen
 
 void TerminalLogSink::Append(const std::string& text, uint32_t colour) {
     if (colour != 0) current_ = colour;
-    if (colour == ColourRed) ++redLines_;
     std::string plain;
     plain.reserve(text.size());
     for (char c : text)

@@ -8,15 +8,12 @@
 #include "core/LogSink.h"
 
 class TerminalLogSink : public ILogSink {
-public:
+  public:
     explicit TerminalLogSink(std::FILE* out);
     void Append(const std::string& text, uint32_t colour) override;
-    // How many texts were written in red (errors and refusals).
-    int RedLines() const { return redLines_; }
 
-private:
+  private:
     std::FILE* out_;
     bool ansi_;
     uint32_t current_ = 0;
-    int redLines_ = 0;
 };

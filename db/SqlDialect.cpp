@@ -1,5 +1,8 @@
 #include "db/SqlDialect.h"
 
+#include <sql.h>
+#include <sqlext.h>
+
 #include <cstring>
 
 namespace {
@@ -75,6 +78,56 @@ std::string SQLTypeName(int32_t code) {
             return "byte";
         case -7:
             return "bit";
+        default:
+            return "";
+    }
+}
+
+std::string ColumnDeclaration(int code, int size, int digits, const char* extension) {
+    const bool access = extension && std::strcmp(extension, ".mdb") == 0;
+    const std::string n = "(" + std::to_string(size) + ")";
+    switch (code) {
+        case SQL_CHAR:
+            return "char" + n;
+        case SQL_VARCHAR:
+            return "varchar" + n;
+        case SQL_LONGVARCHAR:
+            return "§MEMO§";
+        case SQL_NUMERIC:
+        case SQL_DECIMAL: {
+            // Without its scale Firebird would make an amount an integer.
+            const std::string type = code == SQL_NUMERIC ? "numeric" : "decimal";
+            if (size <= 0) return type;
+            return type + "(" + std::to_string(size) + "," + std::to_string(digits) + ")";
+        }
+        case SQL_INTEGER:
+            return "integer";
+        case SQL_SMALLINT:
+            return "smallint";
+        case SQL_BIGINT:
+            return "bigint";
+        case SQL_REAL:
+            return access ? "real" : "float";
+        case SQL_FLOAT:
+        case SQL_DOUBLE:
+            return "double precision";
+        case SQL_TYPE_DATE:
+            return "date";
+        case SQL_TYPE_TIME:
+            return "time";
+        case SQL_DATETIME:
+        case SQL_TYPE_TIMESTAMP:
+            return "timestamp";
+        case SQL_BIT:
+            return access ? "bit" : "boolean";
+        case SQL_TINYINT:
+            return access ? "byte" : "smallint";
+        case SQL_BINARY:
+            return access ? "binary" + n : "char" + n + " character set octets";
+        case SQL_VARBINARY:
+            return access ? "binary" + n : "varchar" + n + " character set octets";
+        case SQL_LONGVARBINARY:
+            return access ? "longbinary" : "blob sub_type 0";
         default:
             return "";
     }

@@ -6,6 +6,8 @@
 # its window when a display is available, otherwise headless (the progress
 # log on standard output).
 #   scripts/demo.sh [--headless] [further arguments for tamaro]
+#   TAMARO_DEMO_TIME_LIMIT=300 ...   end the program after so many seconds
+#                                    (status 124), for unattended runs
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -48,5 +50,8 @@ cd "$root/build/tamaro"
 args=("$@")
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   case " ${args[*]:-} " in *" --headless "*) ;; *) args=(--headless "${args[@]}") ;; esac
+fi
+if [ -n "${TAMARO_DEMO_TIME_LIMIT:-}" ]; then
+  exec timeout --kill-after=10 "$TAMARO_DEMO_TIME_LIMIT" ./tamaro "${args[@]}"
 fi
 exec ./tamaro "${args[@]}"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing (also the tests' tools), builds into build/, runs
-# every test with ctest and checks that no test left a file in the build's
-# program folder, then builds the programs of the sanitizer tests (drivers,
+# every test with ctest and checks that no test added, changed or removed a
+# file in the build's program folder, then builds the programs of the sanitizer tests (drivers,
 # engine, their tests) under the address and undefined-behaviour sanitizers
 # into build-asan/ and runs them there, then builds the fuzz targets with
 # clang and libFuzzer into build-fuzz/ and runs each for a few seconds under
@@ -47,14 +47,21 @@ if [ -x scripts/fbserver.sh ]; then
 fi
 trap '[ $fbstarted = 1 ] && "$root"/scripts/fbserver.sh stop' EXIT
 
+# The program folder holds what the build put there and what a start by hand
+# or by the demo wrote (its Tamaro.cfg), and the tests change nothing in it:
+# a Tamaro.cfg of theirs would give the next start the tests' filter ranges.
+program_folder() {
+  find build/tamaro -mindepth 1 -maxdepth 1 ! -name tamaro ! -name tpl ! -name Dokumentation \
+    -printf '%f %y %s %T@\n' | sort
+}
+before_tests=$(program_folder)
+
 ctest --test-dir build --output-on-failure -j"$jobs" --timeout 900 || status=1
 
-# The program folder holds what the build put there and nothing a test left:
-# a Tamaro.cfg there would give the next start the tests' filter ranges.
-leftovers=$(find build/tamaro -mindepth 1 -maxdepth 1 \
-  ! -name tamaro ! -name tpl ! -name Dokumentation -printf '%f\n')
-if [ -n "$leftovers" ]; then
-  echo "test.sh: tests left files in build/tamaro: $leftovers"
+changed=$(diff <(echo "$before_tests") <(program_folder) | sed -n 's/^[<>] \([^ ]*\) .*/\1/p' |
+  sort -u | tr '\n' ' ')
+if [ -n "$changed" ]; then
+  echo "test.sh: tests left or changed files in build/tamaro: ${changed% }"
   status=1
 fi
 

@@ -84,9 +84,11 @@ class InterruptedRunTest : public ArchiveTest {
     }
 
     // Starts the program from its folder with the arguments and the extra
-    // environment; its output goes to a file. Returns the process id.
-    pid_t Start(const std::string& args, const std::vector<std::string>& env) {
-        const fs::path output = dir_.path() / "output.txt";
+    // environment; its output goes to a file (output.txt unless named).
+    // Returns the process id.
+    pid_t Start(const std::string& args, const std::vector<std::string>& env,
+                const std::string& outputName = "output.txt") {
+        const fs::path output = dir_.path() / outputName;
         std::vector<std::string> envText;
         for (char** e = environ; *e; ++e) envText.push_back(*e);
         envText.insert(envText.end(), env.begin(), env.end());
@@ -115,6 +117,22 @@ class InterruptedRunTest : public ArchiveTest {
         waitpid(child, &status, 0);
         if (output) *output = testenv::ReadFile(dir_.path() / "output.txt");
         return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+    }
+
+    // Two programs share Firebird files through a server, as two workstations
+    // do; the embedded engine would make the second wait for the stopped
+    // first. Skips the test without a test server.
+    void ShareThroughServer() {
+        if (Kind() != DatabaseKind::Firebird) return;
+        std::string why;
+        const std::string prefix = testenv::FirebirdServerPrefix(&why);
+        if (prefix.empty()) GTEST_SKIP() << "no Firebird test server: " << why;
+        testenv::WriteFile(dir_.path() / "Network.cfg",
+                           "Path=" + dir_.str() + "\r\nFBConnect=" + prefix + dir_.str() + "\r\n");
+        ServerPath = prefix + DatabaseDir;
+        for (auto& e : fs::recursive_directory_iterator(dir_.path()))
+            fs::permissions(e.path(), fs::perms::all, fs::perm_options::replace);
+        fs::permissions(dir_.path(), fs::perms::all, fs::perm_options::replace);
     }
 
     // The databases hold state (whole) on both sides, no file of a run is
@@ -514,19 +532,8 @@ TEST_P(InterruptedRunTest, ReadOnlyDatabaseFolderNamesTheCauseAndALaterStartFini
 }
 
 TEST_P(InterruptedRunTest, SecondRunIsRefusedWhileAnotherProcessHoldsTheLock) {
-    // Two programs share Firebird files through a server, as two workstations
-    // do; the embedded engine would make the second wait for the stopped first.
-    if (Kind() == DatabaseKind::Firebird) {
-        std::string why;
-        const std::string prefix = testenv::FirebirdServerPrefix(&why);
-        if (prefix.empty()) GTEST_SKIP() << "no Firebird test server: " << why;
-        testenv::WriteFile(dir_.path() / "Network.cfg",
-                           "Path=" + dir_.str() + "\r\nFBConnect=" + prefix + dir_.str() + "\r\n");
-        ServerPath = prefix + DatabaseDir;
-        for (auto& e : fs::recursive_directory_iterator(dir_.path()))
-            fs::permissions(e.path(), fs::perms::all, fs::perm_options::replace);
-        fs::permissions(dir_.path(), fs::perms::all, fs::perm_options::replace);
-    }
+    ShareThroughServer();
+    if (IsSkipped()) return;
     const std::vector<std::string> env;
     std::vector<std::string> stopped = env;
     stopped.push_back("TAMARO_RUN_STOP_AT=backup");
@@ -545,8 +552,9 @@ TEST_P(InterruptedRunTest, SecondRunIsRefusedWhileAnotherProcessHoldsTheLock) {
               std::string::npos)
         << out;
     EXPECT_EQ(Find(out, "Datentransfer"), std::string::npos) << out;
-    // A start leaves the journal of a running run alone.
-    EXPECT_EQ(Run("", env, &out), 1) << out;
+    // A start leaves the journal of a running run alone; its note of that
+    // run is no failure of the start.
+    EXPECT_EQ(Run("", env, &out), 0) << out;
     EXPECT_NE(Find(out, "• Auf diesen Datenbanken läuft gerade ein Vorgang (Benutzer " + user),
               std::string::npos)
         << out;
@@ -559,6 +567,46 @@ TEST_P(InterruptedRunTest, SecondRunIsRefusedWhileAnotherProcessHoldsTheLock) {
     ExpectState(State::Before, out);
     EXPECT_EQ(Run("--archive " + kPids, env, &out), 0) << out;
     ExpectState(State::After, out);
+}
+
+// The start-up notes in red that another program's run is going on; that
+// run ends while this program waits for its login, and the command after
+// the login runs and succeeds: the status is 0.
+TEST_P(InterruptedRunTest, ANoteOfAnotherRunAtStartFailsNoLaterCommand) {
+    ShareThroughServer();
+    if (IsSkipped()) return;
+    const pid_t first = Start("--archive 2,5", {"TAMARO_RUN_STOP_AT=backup"});
+    int status = 0;
+    ASSERT_EQ(waitpid(first, &status, WUNTRACED), first);
+    ASSERT_TRUE(WIFSTOPPED(status));
+
+    // The second reads its password from a pipe, after the start-up.
+    const fs::path fifo = dir_.path() / "password.fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const pid_t second =
+        Start("--password-file '" + fifo.string() + "' --archive 7", {}, "second.txt");
+    const std::string note = "• Auf diesen Datenbanken läuft gerade ein Vorgang (Benutzer ";
+    std::string out;
+    for (int i = 0; i < 600 && Find(out, note) == std::string::npos; ++i) {
+        usleep(100000);
+        out = testenv::ReadFile(dir_.path() / "second.txt");
+    }
+    ASSERT_NE(Find(out, note), std::string::npos) << out;
+
+    kill(first, SIGCONT);
+    ASSERT_EQ(waitpid(first, &status, 0), first);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    testenv::WriteFile(fifo, "geheim\n");
+    ASSERT_EQ(waitpid(second, &status, 0), second);
+    out = testenv::ReadFile(dir_.path() / "second.txt");
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << out;
+    EXPECT_NE(Find(out, "Datentransfer Velunda -> Archiv..."), std::string::npos) << out;
+    ConnectAll();
+    EXPECT_EQ(Count(set_->Archive, "select count(*) from patienten where pid in (2,5,7)"), 3);
+    EXPECT_EQ(Count(set_->MainDatabase(), "select count(*) from patienten where pid in (2,5,7)"),
+              0);
+    DisconnectAll();
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, InterruptedRunTest,
