@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "common/Datetime.h"
+#include "core/Cp1252.h"
 #include "common/SqlStates.h"
 #include "common/TypeInfo.h"
 #include "common/WideText.h"
@@ -309,29 +310,41 @@ SQLRETURN ValueConverter::Deliver(const Value& v, const ColumnInfo& col, SQLSMAL
         case SQL_C_WCHAR:
         case SQL_C_BINARY: {
             // Converted once per value: the pieces after the first read what
-            // the first one converted.
-            if (st.convertedFor != cType) {
-                const bool plainBytes = v.kind == Value::Kind::Binary ||
-                                        v.kind == Value::Kind::Text ||
-                                        v.kind == Value::Kind::Decimal;
+            // the first one converted. Text the application takes as it is
+            // held is read from the value itself.
+            const bool plainBytes = v.kind == Value::Kind::Binary ||
+                                    v.kind == Value::Kind::Text || v.kind == Value::Kind::Decimal;
+            const bool asHeld = plainBytes && (cType == SQL_C_BINARY ||
+                                               (cType == SQL_C_CHAR && !charset.Utf8() &&
+                                                v.kind != Value::Kind::Binary));
+            if (!asHeld && st.convertedFor != cType) {
+                std::string formatted;
+                if (!plainBytes || v.kind == Value::Kind::Binary) formatted = ToText(v, col);
+                const std::string& text =
+                    plainBytes && v.kind != Value::Kind::Binary ? v.s : formatted;
                 if (cType == SQL_C_CHAR) {
-                    st.converted = charset.ToClient(
-                        plainBytes && v.kind != Value::Kind::Binary ? v.s : ToText(v, col));
+                    st.converted = charset.ToClient(text);
                 } else if (cType == SQL_C_WCHAR) {
-                    std::u16string w =
-                        ToWide(plainBytes && v.kind != Value::Kind::Binary ? v.s : ToText(v, col));
-                    st.converted.assign(reinterpret_cast<const char*>(w.data()), w.size() * 2);
+                    st.converted.resize(text.size() * 2);
+                    char* out = st.converted.data();
+                    for (unsigned char c : text) {
+                        const auto unit = static_cast<uint16_t>(cp1252::ToUnicode(c));
+                        std::memcpy(out, &unit, 2);
+                        out += 2;
+                    }
                 } else {
-                    st.converted = plainBytes ? v.s : ToText(v, col);
+                    st.converted = text;
                 }
-                if (maxLength > 0 && (IsCharType(col.sqlType) || IsBinaryType(col.sqlType)) &&
-                    st.converted.size() > maxLength)
-                    st.converted.resize(cType == SQL_C_WCHAR ? maxLength & ~SQLULEN{1} : maxLength);
                 st.convertedFor = cType;
             }
+            const std::string& bytes = asHeld ? v.s : st.converted;
+            size_t size = bytes.size();
+            if (maxLength > 0 && (IsCharType(col.sqlType) || IsBinaryType(col.sqlType)) &&
+                size > maxLength)
+                size = cType == SQL_C_WCHAR ? maxLength & ~SQLULEN{1} : maxLength;
             const size_t terminator = cType == SQL_C_CHAR ? 1 : cType == SQL_C_WCHAR ? 2 : 0;
-            SQLRETURN rc = PutPieces(st.converted.data(), st.converted.size(), terminator, target,
-                                     bufferLength, ind, st, diag);
+            SQLRETURN rc =
+                PutPieces(bytes.data(), size, terminator, target, bufferLength, ind, st, diag);
             if (st.done) {
                 st.converted.clear();
                 st.converted.shrink_to_fit();
