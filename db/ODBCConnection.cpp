@@ -159,6 +159,9 @@ bool ODBCConnection::EndTransaction(bool commit) {
 }
 
 void ODBCConnection::Disconnect() {
+    // A driver refuses to disconnect inside a transaction (SQLSTATE 25000):
+    // one still open is rolled back first.
+    if (inTransaction_ && hdbc_ != SQL_NULL_HDBC) SQLEndTran(SQL_HANDLE_DBC, hdbc_, SQL_ROLLBACK);
     inTransaction_ = false;
     if (hdbc_ == SQL_NULL_HDBC) return;
     SQLDisconnect(hdbc_);
