@@ -190,8 +190,7 @@ const ColumnInfo* AccessStatement::FindColumn(const std::string& column,
     for (const std::string& table : tables) {
         auto known = tableColumns_.find(table);
         if (known == tableColumns_.end())
-            known =
-                tableColumns_.emplace(table, conn_.TableColumns(cp1252::FromUtf8(table))).first;
+            known = tableColumns_.emplace(table, conn_.TableColumns(cp1252::FromUtf8(table))).first;
         for (const ColumnInfo& c : known->second)
             if (strcasecmp(c.name.c_str(), name.c_str()) == 0) return &c;
     }
@@ -212,8 +211,8 @@ void AccessStatement::DatesFromText() {
         const std::string content = t.text.substr(1, t.text.size() - 2);
         const std::string stored = AccessLexer::ParseDate(content);
         if (stored.empty())
-            throw AccessError::Make("22008", "The date '" + content + "' for the field '" +
-                                                 column + "' does not exist.");
+            throw AccessError::Make("22008", "The date '" + content + "' for the field '" + column +
+                                                 "' does not exist.");
         t.kind = SqlToken::Kind::Date;
         t.text = stored;
     }

@@ -8,10 +8,10 @@
 #include <limits>
 
 #include "common/Datetime.h"
-#include "core/Cp1252.h"
 #include "common/SqlStates.h"
 #include "common/TypeInfo.h"
 #include "common/WideText.h"
+#include "core/Cp1252.h"
 
 namespace odbcdrv {
 
@@ -312,11 +312,11 @@ SQLRETURN ValueConverter::Deliver(const Value& v, const ColumnInfo& col, SQLSMAL
             // Converted once per value: the pieces after the first read what
             // the first one converted. Text the application takes as it is
             // held is read from the value itself.
-            const bool plainBytes = v.kind == Value::Kind::Binary ||
-                                    v.kind == Value::Kind::Text || v.kind == Value::Kind::Decimal;
-            const bool asHeld = plainBytes && (cType == SQL_C_BINARY ||
-                                               (cType == SQL_C_CHAR && !charset.Utf8() &&
-                                                v.kind != Value::Kind::Binary));
+            const bool plainBytes = v.kind == Value::Kind::Binary || v.kind == Value::Kind::Text ||
+                                    v.kind == Value::Kind::Decimal;
+            const bool asHeld =
+                plainBytes && (cType == SQL_C_BINARY || (cType == SQL_C_CHAR && !charset.Utf8() &&
+                                                         v.kind != Value::Kind::Binary));
             if (!asHeld && st.convertedFor != cType) {
                 std::string formatted;
                 if (!plainBytes || v.kind == Value::Kind::Binary) formatted = ToText(v, col);

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "common/Datetime.h"
+
 namespace fbdrv {
 
 Firebird::IMaster* Master() {
@@ -45,6 +47,19 @@ odbcdrv::DriverError ToDriverError(const Firebird::FbException& e, const char* f
     }
     if (sqlstate.size() != 5 || sqlstate == "HY000") sqlstate = fallbackState;
     if (text.empty()) text = "Unknown Firebird error";
+    // Text in the form of a date or time that names none which exists
+    // ("2020-02-30") is a datetime field overflow, as ODBC calls it, rather
+    // than text that is no value of the type.
+    const std::string from = "conversion error from string \"";
+    if (native == isc_convert_error && text.compare(0, from.size(), from) == 0) {
+        const size_t end = text.find('"', from.size());
+        SQL_TIMESTAMP_STRUCT ts{};
+        bool hasDate = false, hasTime = false;
+        if (end != std::string::npos &&
+            odbcdrv::ReadDatetime(text.substr(from.size(), end - from.size()), ts, hasDate,
+                                  hasTime) == odbcdrv::DatetimeText::Invalid)
+            sqlstate = "22008";
+    }
     return odbcdrv::DriverError(sqlstate, text, native);
 }
 
