@@ -88,6 +88,10 @@ AccessStatement::AccessStatement(AccessConnection& conn, sqlite3* db, const std:
         throw AccessError::Make("42000", "Invalid SQL statement: the statement is empty.");
     const SqlToken& verb = tokens_[first];
     markers_ = AccessTranslator::CountMarkers(tokens_);
+    // SQLNumParams counts in a SQLSMALLINT.
+    if (markers_ > 32767)
+        throw AccessError::Make("42000", "The statement has " + std::to_string(markers_) +
+                                             " parameter markers; at most 32767 are allowed.");
     if (verb.Is("create") || verb.Is("alter") || verb.Is("drop")) {
         define_ = true;
         return;
@@ -176,7 +180,7 @@ bool LooksLikeDate(const std::string& literal) {
         const char c = literal[i];
         if (c == '-' || c == '/' || c == ':') separator = true;
         if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '-' || c == '/' || c == ':' ||
-              c == ' ' || std::strchr("AaPpMm", c)))
+              c == ' ' || (c != 0 && std::strchr("AaPpMm", c))))
             return false;
     }
     return separator;

@@ -200,6 +200,24 @@ SQLRETURN StmtHandle::FetchScroll(SQLSMALLINT orientation, SQLLEN offset) {
         return DeliverRowset(SQL_SUCCESS);
     }
 
+    switch (orientation) {
+        case SQL_FETCH_NEXT:
+        case SQL_FETCH_PRIOR:
+        case SQL_FETCH_RELATIVE:
+        case SQL_FETCH_ABSOLUTE:
+        case SQL_FETCH_FIRST:
+        case SQL_FETCH_LAST:
+            break;
+        case SQL_FETCH_BOOKMARK:
+            if (useBookmarks_ == SQL_UB_OFF) return Fail(state::kFetchTypeOutOfRange);
+            if (!fetchBookmarkPtr_) return Fail(state::kInvalidBookmark);
+            break;
+        default:
+            return Fail(state::kFetchTypeOutOfRange);
+    }
+    // Reading may drop the oldest rows of the cache, those of the rowset
+    // among them: the rowset goes before anything is read.
+    rowset_.clear();
     // The first row of the new rowset, 1-based; 0 before the start,
     // LLONG_MAX after the end.
     constexpr long long kAfter = LLONG_MAX;
@@ -273,8 +291,6 @@ SQLRETURN StmtHandle::FetchScroll(SQLSMALLINT orientation, SQLLEN offset) {
             break;
         }
         case SQL_FETCH_BOOKMARK: {
-            if (useBookmarks_ == SQL_UB_OFF) return Fail(state::kFetchTypeOutOfRange);
-            if (!fetchBookmarkPtr_) return Fail(state::kInvalidBookmark);
             SQLUINTEGER mark = 0;
             std::memcpy(&mark, fetchBookmarkPtr_, sizeof mark);
             if (mark < 1 || !Cache(mark - 1)) return Fail(state::kInvalidBookmark);

@@ -213,6 +213,33 @@ TEST_P(DriverCursors, StaticCursorsScrollEveryWayAndForwardOnlyOnesDoNot) {
     st->Close();
 }
 
+TEST_P(DriverCursors, StaticCursorHoldsTheLast64MiBOfItsRows) {
+    st->MustExec("create table big (i integer, txt " + P().memoType + ")");
+    std::string value(1 << 20, 'x');
+    SQLLEN length = static_cast<SQLLEN>(value.size());
+    SQLINTEGER i = 0;
+    SQLBindParameter(st->h, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &i, 0, nullptr);
+    SQLBindParameter(st->h, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR, value.size(), 0,
+                     value.data(), length, &length);
+    for (i = 1; i <= 70; ++i) st->MustExec("insert into big (i, txt) values (?, ?)");
+    SQLFreeStmt(st->h, SQL_RESET_PARAMS);
+    st->Close();
+    ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_CURSOR_TYPE, SQL_CURSOR_STATIC)) << st->Error();
+    st->MustExec("select i, txt from big order by i");
+    ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(st->h, SQL_FETCH_LAST, 0));
+    EXPECT_EQ("70", st->Text(1));
+    ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(st->h, SQL_FETCH_ABSOLUTE, 20));
+    EXPECT_EQ("20", st->Text(1));
+    EXPECT_EQ(SQL_ERROR, SQLFetchScroll(st->h, SQL_FETCH_FIRST, 0));
+    EXPECT_EQ("HY000", State());
+    EXPECT_NE(std::string::npos, st->Error().find("row 1 is no longer held")) << st->Error();
+    ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(st->h, SQL_FETCH_ABSOLUTE, 69));
+    EXPECT_EQ(value, st->Text(2));
+    ASSERT_EQ(SQL_SUCCESS, SQLFetchScroll(st->h, SQL_FETCH_NEXT, 0));
+    EXPECT_EQ("70", st->Text(1));
+    EXPECT_EQ(SQL_NO_DATA, SQLFetchScroll(st->h, SQL_FETCH_NEXT, 0));
+}
+
 TEST_P(DriverCursors, AttributesAreKeptAppliedRefusedOrSubstituted) {
     Numbers(3);
     st->MustExec(
