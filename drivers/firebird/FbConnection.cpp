@@ -438,32 +438,40 @@ void FbConnection::SetReadOnly(bool on) {
     }
 }
 
+// The thread sleeps until the deadline it knows of, or without end while
+// nothing is armed. Arming again with a later deadline (every fetch does)
+// does not wake it: it finds the new deadline when it wakes.
 void FbConnection::Watch() {
     std::unique_lock<std::mutex> lock(watchMutex_);
     while (!watchEnd_) {
         if (!watchArmed_) {
+            watchSleepsUntil_ = std::chrono::steady_clock::time_point::max();
             watchWake_.wait(lock);
             continue;
         }
-        if (watchWake_.wait_until(lock, watchDeadline_) == std::cv_status::timeout && watchArmed_ &&
-            std::chrono::steady_clock::now() >= watchDeadline_) {
+        if (std::chrono::steady_clock::now() >= watchDeadline_) {
             watchArmed_ = false;
             watchFired_ = true;
             Cancel();
+            continue;
         }
+        watchSleepsUntil_ = watchDeadline_;
+        watchWake_.wait_until(lock, watchDeadline_);
     }
 }
 
 void FbConnection::StartTimeout(SQLULEN seconds) {
+    bool wake = false;
     {
         std::lock_guard<std::mutex> lock(watchMutex_);
         watchDeadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
         watchArmed_ = true;
         watchFired_ = false;
+        wake = watchDeadline_ < watchSleepsUntil_;
     }
     if (!watchdog_.joinable())
         watchdog_ = std::thread([this] { Watch(); });
-    else
+    else if (wake)
         watchWake_.notify_all();
 }
 

@@ -66,6 +66,8 @@ class FbConnection : public odbcdrv::Connection {
     bool watchEnd_ = false;
     bool watchFired_ = false;
     std::chrono::steady_clock::time_point watchDeadline_;
+    std::chrono::steady_clock::time_point watchSleepsUntil_ =
+        std::chrono::steady_clock::time_point::max();
     std::vector<unsigned char> tpb_;
     FbStatement::PrecisionLookup precision_;
     // Declared precision of the scaled columns of each table read so far;
