@@ -148,33 +148,41 @@ constexpr Info kInfo[] = {
 };
 
 // The SQL_CONVERT_ information types: for each source type, the target
-// types {fn CONVERT(...)} takes.
-constexpr SQLUSMALLINT kConvertInfo[] = {
-    SQL_CONVERT_BIGINT,
-    SQL_CONVERT_BINARY,
-    SQL_CONVERT_BIT,
-    SQL_CONVERT_CHAR,
-    SQL_CONVERT_DATE,
-    SQL_CONVERT_DECIMAL,
-    SQL_CONVERT_DOUBLE,
-    SQL_CONVERT_FLOAT,
-    SQL_CONVERT_INTEGER,
-    SQL_CONVERT_LONGVARBINARY,
-    SQL_CONVERT_LONGVARCHAR,
-    SQL_CONVERT_NUMERIC,
-    SQL_CONVERT_REAL,
-    SQL_CONVERT_SMALLINT,
-    SQL_CONVERT_TIME,
-    SQL_CONVERT_TIMESTAMP,
-    SQL_CONVERT_TINYINT,
-    SQL_CONVERT_VARBINARY,
-    SQL_CONVERT_VARCHAR,
-    SQL_CONVERT_WCHAR,
-    SQL_CONVERT_WLONGVARCHAR,
-    SQL_CONVERT_WVARCHAR,
-    SQL_CONVERT_INTERVAL_DAY_TIME,
-    SQL_CONVERT_INTERVAL_YEAR_MONTH,
-    SQL_CONVERT_GUID,
+// types {fn CONVERT(...)} takes from it (a mask of SQL_CVT_ bits, cut down to
+// the targets the engine's dialect writes).
+constexpr SQLUINTEGER kToText = SQL_CVT_CHAR | SQL_CVT_VARCHAR | SQL_CVT_WCHAR | SQL_CVT_WVARCHAR;
+constexpr SQLUINTEGER kToNumber = SQL_CVT_SMALLINT | SQL_CVT_INTEGER | SQL_CVT_BIGINT |
+                                  SQL_CVT_REAL | SQL_CVT_FLOAT | SQL_CVT_DOUBLE;
+struct Convert {
+    SQLUSMALLINT info;
+    SQLUINTEGER targets;
+};
+constexpr Convert kConvertInfo[] = {
+    {SQL_CONVERT_BIGINT, kToText | kToNumber},
+    {SQL_CONVERT_BIT, kToText | kToNumber},
+    {SQL_CONVERT_DECIMAL, kToText | kToNumber},
+    {SQL_CONVERT_DOUBLE, kToText | kToNumber},
+    {SQL_CONVERT_FLOAT, kToText | kToNumber},
+    {SQL_CONVERT_INTEGER, kToText | kToNumber},
+    {SQL_CONVERT_NUMERIC, kToText | kToNumber},
+    {SQL_CONVERT_REAL, kToText | kToNumber},
+    {SQL_CONVERT_SMALLINT, kToText | kToNumber},
+    {SQL_CONVERT_TINYINT, kToText | kToNumber},
+    {SQL_CONVERT_CHAR, ~SQLUINTEGER{0}},
+    {SQL_CONVERT_VARCHAR, ~SQLUINTEGER{0}},
+    {SQL_CONVERT_WCHAR, ~SQLUINTEGER{0}},
+    {SQL_CONVERT_WVARCHAR, ~SQLUINTEGER{0}},
+    {SQL_CONVERT_LONGVARCHAR, kToText},
+    {SQL_CONVERT_WLONGVARCHAR, kToText},
+    {SQL_CONVERT_DATE, kToText | SQL_CVT_DATE | SQL_CVT_TIMESTAMP},
+    {SQL_CONVERT_TIME, kToText | SQL_CVT_TIME},
+    {SQL_CONVERT_TIMESTAMP, kToText | SQL_CVT_DATE | SQL_CVT_TIME | SQL_CVT_TIMESTAMP},
+    {SQL_CONVERT_BINARY, 0},
+    {SQL_CONVERT_VARBINARY, 0},
+    {SQL_CONVERT_LONGVARBINARY, 0},
+    {SQL_CONVERT_GUID, 0},
+    {SQL_CONVERT_INTERVAL_DAY_TIME, 0},
+    {SQL_CONVERT_INTERVAL_YEAR_MONTH, 0},
 };
 
 // The functions the driver exports (OdbcApi.cpp; the wide ones share their
@@ -274,14 +282,8 @@ SQLRETURN DbcHandle::GetInfo(SQLUSMALLINT type, SQLPOINTER value, SQLSMALLINT bu
         default:
             break;
     }
-    for (SQLUSMALLINT convert : kConvertInfo)
-        if (convert == type) {
-            const bool interval =
-                type == SQL_CONVERT_INTERVAL_DAY_TIME || type == SQL_CONVERT_INTERVAL_YEAR_MONTH ||
-                type == SQL_CONVERT_GUID || type == SQL_CONVERT_BINARY ||
-                type == SQL_CONVERT_VARBINARY || type == SQL_CONVERT_LONGVARBINARY;
-            return number(interval ? 0 : EscapeSql::ConversionBits(escapes));
-        }
+    for (const Convert& c : kConvertInfo)
+        if (c.info == type) return number(c.targets & EscapeSql::ConversionBits(escapes));
 
     for (const Info& i : kInfo) {
         if (i.id != type) continue;

@@ -155,6 +155,45 @@ TEST_P(DriverEscapes, EveryClaimedEscapeRunsAndGivesTheSameAnswerOnBothKinds) {
         EXPECT_EQ(claimed, covered) << "info type " << info;
         EXPECT_NE(0u, claimed) << "info type " << info;
     }
+    // Every conversion SQL_CONVERT_... claims for a source type runs.
+    struct Target {
+        SQLUINTEGER bit;
+        std::string type;
+        std::string text;  // a text of the target type
+    };
+    const std::vector<Target> targets = {
+        {SQL_CVT_CHAR, "SQL_CHAR", "'x'"},
+        {SQL_CVT_VARCHAR, "SQL_VARCHAR", "'x'"},
+        {SQL_CVT_WCHAR, "SQL_WCHAR", "'x'"},
+        {SQL_CVT_WVARCHAR, "SQL_WVARCHAR", "'x'"},
+        {SQL_CVT_SMALLINT, "SQL_SMALLINT", "'12'"},
+        {SQL_CVT_INTEGER, "SQL_INTEGER", "'12'"},
+        {SQL_CVT_BIGINT, "SQL_BIGINT", "'12'"},
+        {SQL_CVT_REAL, "SQL_REAL", "'1.5'"},
+        {SQL_CVT_FLOAT, "SQL_FLOAT", "'1.5'"},
+        {SQL_CVT_DOUBLE, "SQL_DOUBLE", "'1.5'"},
+        {SQL_CVT_DATE, "SQL_DATE", "'2004-03-31'"},
+        {SQL_CVT_TIME, "SQL_TIME", "'13:45:10'"},
+        {SQL_CVT_TIMESTAMP, "SQL_TIMESTAMP", "'2004-03-31 13:45:10'"},
+    };
+    SQLUINTEGER anyTarget = 0;
+    for (const auto& [info, source] :
+         std::vector<std::pair<SQLUSMALLINT, std::string>>{{SQL_CONVERT_INTEGER, "id"},
+                                                           {SQL_CONVERT_VARCHAR, ""},
+                                                           {SQL_CONVERT_DATE, "datum"},
+                                                           {SQL_CONVERT_TIMESTAMP, "ts"},
+                                                           {SQL_CONVERT_LONGVARBINARY, "id"}}) {
+        const SQLUINTEGER claimed = InfoMask(info);
+        anyTarget |= claimed;
+        for (const Target& t : targets)
+            if (claimed & t.bit) {
+                const std::string sql = "select {fn CONVERT(" + (source.empty() ? t.text : source) +
+                                        ", " + t.type + ")} from f where id = 1";
+                EXPECT_EQ("ok", Outcome(sql)) << sql;
+            }
+    }
+    EXPECT_NE(0u, anyTarget & SQL_CVT_INTEGER);
+    EXPECT_EQ(0u, InfoMask(SQL_CONVERT_LONGVARBINARY));
     // A function the table does not know is the engine's own; one given the
     // wrong number of arguments is refused.
     EXPECT_EQ("2", st->Scalar("select {fn coalesce(leer, '2')} from f"));
