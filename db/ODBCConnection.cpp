@@ -164,7 +164,12 @@ void ODBCConnection::Disconnect() {
     if (inTransaction_ && hdbc_ != SQL_NULL_HDBC) SQLEndTran(SQL_HANDLE_DBC, hdbc_, SQL_ROLLBACK);
     inTransaction_ = false;
     if (hdbc_ == SQL_NULL_HDBC) return;
-    SQLDisconnect(hdbc_);
+    // Also after an end of the transaction that failed: what the driver
+    // still holds is rolled back, and the disconnect tried once more.
+    if (SQLDisconnect(hdbc_) == SQL_ERROR) {
+        SQLEndTran(SQL_HANDLE_DBC, hdbc_, SQL_ROLLBACK);
+        SQLDisconnect(hdbc_);
+    }
     // Nothing reads the connection handle once disconnected; freeing it here
     // keeps a reconnect from leaking it.
     SQLFreeHandle(SQL_HANDLE_DBC, hdbc_);
