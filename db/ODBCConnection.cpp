@@ -176,15 +176,17 @@ bool ODBCConnection::EndTransaction(bool commit) {
 }
 
 void ODBCConnection::Disconnect() {
-    if (hdbc_ == SQL_NULL_HDBC) {
-        inTransaction_ = false;
-        return;
-    }
-    // A driver refuses to disconnect in the middle of a transaction; what is
-    // left of one is discarded first.
-    if (inTransaction_) SQLEndTran(SQL_HANDLE_DBC, hdbc_, SQL_ROLLBACK);
+    // A driver refuses to disconnect inside a transaction (SQLSTATE 25000):
+    // one still open is rolled back first.
+    if (inTransaction_ && hdbc_ != SQL_NULL_HDBC) SQLEndTran(SQL_HANDLE_DBC, hdbc_, SQL_ROLLBACK);
     inTransaction_ = false;
-    SQLDisconnect(hdbc_);
+    if (hdbc_ == SQL_NULL_HDBC) return;
+    // Also after an end of the transaction that failed: what the driver
+    // still holds is rolled back, and the disconnect tried once more.
+    if (SQLDisconnect(hdbc_) == SQL_ERROR) {
+        SQLEndTran(SQL_HANDLE_DBC, hdbc_, SQL_ROLLBACK);
+        SQLDisconnect(hdbc_);
+    }
     // Nothing reads the connection handle once disconnected; freeing it here
     // keeps a reconnect from leaking it.
     SQLFreeHandle(SQL_HANDLE_DBC, hdbc_);

@@ -15,13 +15,14 @@ BUILD=(
   qt6-base-dev libqt6dbus6 libqt6printsupport6 qt6-translations-l10n
   libdbus-1-dev
 )
-# Testing: GoogleTest, the independent ODBC clients (pyodbc, Perl DBI), the Firebird server, a
-# session bus, the X server and the keyboard for the window tests, the
+# Testing: GoogleTest, the independent ODBC clients (pyodbc, Perl DBI, PHP's
+# PDO_ODBC), the Firebird server, a session bus, the X server and the
+# keyboard for the window tests, the
 # sanitizer and fuzzing compiler, formatting, packaging checks, and the
 # checker of the administrator guide's systemd units.
 TEST=(
   googletest libgtest-dev libgmock-dev
-  python3-pyodbc libdbd-odbc-perl sqlite3 firebird3.0-server
+  python3-pyodbc libdbd-odbc-perl php-cli php-odbc sqlite3 firebird3.0-server
   dbus xvfb xauth xdotool x11-utils
   clang libclang-rt-14-dev clang-format ccache
   dpkg-dev fakeroot lintian

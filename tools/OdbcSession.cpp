@@ -61,6 +61,9 @@ bool OdbcSession::Connect(const std::string& connectionString) {
 void OdbcSession::Disconnect() {
     if (stmt_ != SQL_NULL_HSTMT) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
     stmt_ = SQL_NULL_HSTMT;
+    // A transaction left open (a generation that failed) is rolled back:
+    // drivers refuse to disconnect inside one.
+    if (connected_) SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
     if (connected_) SQLDisconnect(dbc_);
     connected_ = false;
     if (dbc_ != SQL_NULL_HDBC) SQLFreeHandle(SQL_HANDLE_DBC, dbc_);

@@ -13,6 +13,7 @@ class AccessBackend : public odbcdrv::Backend {
     const char* DbmsName() const override { return "ACCESS"; }
     const char* DbmsVersion() const override { return "04.00.0000"; }
     char IdentifierQuote() const override { return '`'; }
+    const odbcdrv::EscapeDialect& Escapes() const override;
     const std::vector<odbcdrv::TypeInfoRow>& Types() const override;
 };
 

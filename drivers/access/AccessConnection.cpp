@@ -169,4 +169,37 @@ void AccessConnection::Cancel() {
     sqlite3_interrupt(db_);
 }
 
+bool AccessConnection::InTransaction() const {
+    return !autocommit_ && (began_ || !sqlite3_get_autocommit(db_));
+}
+
+void AccessConnection::SetReadOnly(bool on) {
+    // SQLite then refuses every change of data or schema with
+    // SQLITE_READONLY.
+    sqlite3_exec(db_, on ? "PRAGMA query_only=ON" : "PRAGMA query_only=OFF", nullptr, nullptr,
+                 nullptr);
+}
+
+// Asked by SQLite every 1000 steps of the running statement: a non-zero
+// answer interrupts it.
+int AccessConnection::Progress(void* self) {
+    auto* c = static_cast<AccessConnection*>(self);
+    if (std::chrono::steady_clock::now() < c->deadline_) return 0;
+    c->timedOut_ = true;
+    return 1;
+}
+
+void AccessConnection::StartTimeout(SQLULEN seconds) {
+    timedOut_ = false;
+    deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    sqlite3_progress_handler(db_, 1000, &AccessConnection::Progress, this);
+}
+
+bool AccessConnection::StopTimeout() {
+    sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+    const bool fired = timedOut_;
+    timedOut_ = false;
+    return fired;
+}
+
 }  // namespace accessdrv

@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <string>
 
 #include "drivers/access/AccessConnectParams.h"
@@ -30,13 +31,21 @@ class AccessConnection : public odbcdrv::Connection {
     void EndTransaction(bool commit) override;
     void SetIsolation(SQLUINTEGER level) override;
     void Cancel() override;
+    bool InTransaction() const override;
+    void SetReadOnly(bool on) override;
+    void StartTimeout(SQLULEN seconds) override;
+    bool StopTimeout() override;
 
     // Without autocommit, opens the transaction that the next statement
     // joins, unless one is open.
     void BeginIfManual();
 
   private:
+    static int Progress(void* self);
+
     sqlite3* db_ = nullptr;
+    std::chrono::steady_clock::time_point deadline_;
+    bool timedOut_ = false;
     bool autocommit_ = true;
     bool immediate_ = false;
     bool began_ = false;  // a transaction of the application's is open (or was lost)  //

@@ -69,7 +69,9 @@ odbcdrv::DriverError AccessError::FromSqlite(sqlite3* db, int rc) {
     } else if ((rc & 0xFF) == SQLITE_NOTADB) {
         text = "The file is not a database of the Access kind kept by this driver.";
     } else if ((rc & 0xFF) == SQLITE_READONLY) {
-        text = "The database is read-only.";
+        // A read-only connection (SQL_MODE_READ_ONLY) or file.
+        state = "25006";
+        text = "The database is read-only: the statement would change it.";
     } else if (msg == "Division by zero") {
         state = "22012";
         text = "Division by zero.";
@@ -98,6 +100,12 @@ odbcdrv::DriverError AccessError::FromSqlite(sqlite3* db, int rc) {
                Has(msg, "unrecognized token") || Has(msg, "wrong number of arguments")) {
         state = "42000";
         text = "Syntax error in SQL statement.";
+    } else if (Has(msg, "too large") || Has(msg, "too many") || Has(msg, "stack overflow") ||
+               Has(msg, "at most")) {
+        // A limit of the statement's size or depth ("Expression tree is too
+        // large", "too many terms in compound SELECT", ...).
+        state = "42000";
+        text = "The statement is too complex.";
     } else if (Has(msg, "mismatch")) {
         state = "22018";
         text = "Data type mismatch in criteria expression.";

@@ -2,6 +2,9 @@
 
 #include <strings.h>
 
+#include <cctype>
+#include <cstring>
+
 #include "core/Cp1252.h"
 #include "drivers/access/AccessConnection.h"
 #include "drivers/access/AccessError.h"
@@ -85,6 +88,10 @@ AccessStatement::AccessStatement(AccessConnection& conn, sqlite3* db, const std:
         throw AccessError::Make("42000", "Invalid SQL statement: the statement is empty.");
     const SqlToken& verb = tokens_[first];
     markers_ = AccessTranslator::CountMarkers(tokens_);
+    // SQLNumParams counts in a SQLSMALLINT.
+    if (markers_ > 32767)
+        throw AccessError::Make("42000", "The statement has " + std::to_string(markers_) +
+                                             " parameter markers; at most 32767 are allowed.");
     if (verb.Is("create") || verb.Is("alter") || verb.Is("drop")) {
         define_ = true;
         return;
@@ -96,6 +103,7 @@ AccessStatement::AccessStatement(AccessConnection& conn, sqlite3* db, const std:
         throw AccessError::Make("42000",
                                 "Invalid SQL statement; expected 'DELETE', 'INSERT', 'SELECT', "
                                 "'UPDATE', 'CREATE', 'ALTER' or 'DROP'.");
+    DatesFromText();
     sqlite_ = AccessTranslator::Translate(tokens_);
     if (!check) return;
     SqliteStatement compiled = Compile();
@@ -156,14 +164,72 @@ odbcdrv::ExecResult AccessStatement::Execute(const std::vector<Value>& params) {
 
 std::string AccessStatement::ColumnOfMarker(size_t i, std::vector<std::string>& tables) const {
     size_t at = tokens_.size(), seen = 0;
+    for (size_t k = 0; k < tokens_.size() && at == tokens_.size(); ++k)
+        if (tokens_[k].Is("?") && seen++ == i) at = k;
+    return ColumnAt(at, tables);
+}
+
+namespace {
+
+// Whether a text literal's content has the shape of a date or time: digits
+// with "-", "/" or ":" between them.
+bool LooksLikeDate(const std::string& literal) {
+    if (literal.size() < 3 || !std::isdigit(static_cast<unsigned char>(literal[1]))) return false;
+    bool separator = false;
+    for (size_t i = 1; i + 1 < literal.size(); ++i) {
+        const char c = literal[i];
+        if (c == '-' || c == '/' || c == ':') separator = true;
+        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '-' || c == '/' || c == ':' ||
+              c == ' ' || (c != 0 && std::strchr("AaPpMm", c))))
+            return false;
+    }
+    return separator;
+}
+
+}  // namespace
+
+const ColumnInfo* AccessStatement::FindColumn(const std::string& column,
+                                              const std::vector<std::string>& tables) {
+    const std::string name = cp1252::FromUtf8(column);
+    for (const std::string& table : tables) {
+        auto known = tableColumns_.find(table);
+        if (known == tableColumns_.end())
+            known = tableColumns_.emplace(table, conn_.TableColumns(cp1252::FromUtf8(table))).first;
+        for (const ColumnInfo& c : known->second)
+            if (strcasecmp(c.name.c_str(), name.c_str()) == 0) return &c;
+    }
+    return nullptr;
+}
+
+void AccessStatement::DatesFromText() {
+    for (size_t k = 0; k < tokens_.size(); ++k) {
+        SqlToken& t = tokens_[k];
+        if (t.kind != SqlToken::Kind::String || !LooksLikeDate(t.text)) continue;
+        std::vector<std::string> tables;
+        const std::string column = ColumnAt(k, tables);
+        if (column.empty()) continue;
+        const ColumnInfo* c = FindColumn(column, tables);
+        if (!c || !(c->sqlType == SQL_TYPE_DATE || c->sqlType == SQL_TYPE_TIME ||
+                    c->sqlType == SQL_TYPE_TIMESTAMP))
+            continue;
+        const std::string content = t.text.substr(1, t.text.size() - 2);
+        const std::string stored = AccessLexer::ParseDate(content);
+        if (stored.empty())
+            throw AccessError::Make("22008", "The date '" + content + "' for the field '" + column +
+                                                 "' does not exist.");
+        t.kind = SqlToken::Kind::Date;
+        t.text = stored;
+    }
+}
+
+std::string AccessStatement::ColumnAt(size_t at, std::vector<std::string>& tables) const {
     for (size_t k = 0; k < tokens_.size(); ++k) {
         const SqlToken& t = tokens_[k];
-        if (t.Is("?") && seen++ == i) at = k;
         if ((t.Is("into") || t.Is("update") || t.Is("from") || t.Is("join")) &&
             k + 1 < tokens_.size() && IsName(tokens_[k + 1]))
             tables.push_back(tokens_[k + 1].text);
     }
-    if (at == tokens_.size()) return {};
+    if (at >= tokens_.size()) return {};
     // "col = ?", "t.col <> ?", "? = col"
     if (at >= 2 && IsComparison(tokens_[at - 1]) && IsName(tokens_[at - 2]))
         return tokens_[at - 2].text;
@@ -200,17 +266,13 @@ std::string AccessStatement::ColumnOfMarker(size_t i, std::vector<std::string>& 
 ColumnInfo AccessStatement::DescribeParam(size_t i) {
     std::vector<std::string> tables;
     const std::string column = define_ ? std::string() : ColumnOfMarker(i, tables);
-    if (!column.empty()) {
-        const std::string name = cp1252::FromUtf8(column);
-        for (const std::string& table : tables)
-            for (const ColumnInfo& c : conn_.TableColumns(cp1252::FromUtf8(table)))
-                if (strcasecmp(c.name.c_str(), name.c_str()) == 0) {
-                    ColumnInfo p = c;
-                    p.name.clear();
-                    p.nullable = SQL_NULLABLE;
-                    return p;
-                }
-    }
+    if (!column.empty())
+        if (const ColumnInfo* c = FindColumn(column, tables)) {
+            ColumnInfo p = *c;
+            p.name.clear();
+            p.nullable = SQL_NULLABLE;
+            return p;
+        }
     ColumnInfo text;
     text.sqlType = SQL_VARCHAR;
     text.typeName = "VARCHAR";

@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,18 @@ class AccessStatement : public odbcdrv::PreparedStatement {
     SqliteStatement Compile() const;
     // The table column that marker i stands for, or empty.
     std::string ColumnOfMarker(size_t i, std::vector<std::string>& tables) const;
+    // The table column that the token at `at` (a marker or a literal) is
+    // compared with or assigned to, or empty; `tables` gets the statement's
+    // tables.
+    std::string ColumnAt(size_t at, std::vector<std::string>& tables) const;
+    // The description of a column of one of the tables, or null.
+    const odbcdrv::ColumnInfo* FindColumn(const std::string& column,
+                                          const std::vector<std::string>& tables);
+    // Text literals for date columns ("datum = '2004-03-31'") become date
+    // literals, as the engine of the other database kind reads them.
+    void DatesFromText();
+
+    std::map<std::string, std::vector<odbcdrv::ColumnInfo>> tableColumns_;
 
     AccessConnection& conn_;
     sqlite3* db_;

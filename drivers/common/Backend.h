@@ -164,6 +164,46 @@ inline DriverError UnboundParameters(size_t markers, size_t bound) {
                                     (bound > 1 ? " are" : " is") + " bound.");
 }
 
+// How an engine writes what ODBC's escape sequences stand for
+// (EscapeSql.h), and how its SQL text is built lexically, so that escapes
+// are found only outside literals, quoted names and comments.
+struct EscapeDialect {
+    // One scalar function of {fn ...}: its ODBC name (upper case), its number
+    // of arguments and the engine's text, with $1, $2, ... for the arguments.
+    struct Function {
+        const char* name;
+        int arguments;
+        const char* native;
+    };
+    // One target type of {fn CONVERT(value, SQL_xxx)}: the type's ODBC name,
+    // its SQL_CVT_ bit and the engine's text with $1 for the value.
+    struct Conversion {
+        const char* type;
+        SQLUINTEGER bit;
+        const char* native;
+    };
+    std::vector<Function> functions;
+    std::vector<Conversion> conversions;
+    // Date, time and timestamp literals: the text around "yyyy-mm-dd",
+    // "hh:mm:ss[.fffffffff]" and both; fractions of a second are written
+    // with `fractionDigits` digits (none when 0).
+    const char* dateOpen;
+    const char* dateClose;
+    const char* timeOpen;
+    const char* timeClose;
+    const char* timestampOpen;
+    const char* timestampClose;
+    int fractionDigits;
+    SQLUINTEGER outerJoins;  // SQL_OJ_CAPABILITIES
+    bool procedures;         // {call ...} is taken (Connection::ProcedureCall)
+    // Lexical rules: names in [brackets] and `back quotes`, #date# literals,
+    // and "--" comments to the end of the line.
+    bool bracketNames;
+    bool backQuoteNames;
+    bool hashDates;
+    bool lineComments;
+};
+
 class Connection {
   public:
     virtual ~Connection() = default;
@@ -191,6 +231,27 @@ class Connection {
     // or SQL_TXN_SERIALIZABLE), for transactions that begin afterwards.
     virtual void SetIsolation(SQLUINTEGER level) = 0;
     virtual void Cancel() {}
+    // Whether a transaction of the application's is open: without
+    // autocommit, from its first statement until it is ended.
+    virtual bool InTransaction() const = 0;
+    // SQL_ATTR_ACCESS_MODE: a read-only connection refuses statements that
+    // change data or schema, from the next transaction on.
+    virtual void SetReadOnly(bool on) = 0;
+    // SQL_ATTR_QUERY_TIMEOUT: from StartTimeout until StopTimeout, the
+    // statement running on this connection is cancelled once `seconds` have
+    // passed. StopTimeout tells whether that happened.
+    virtual void StartTimeout(SQLULEN seconds) = 0;
+    virtual bool StopTimeout() = 0;
+    // The engine's text of a procedure call ({call name(arguments)}), the
+    // arguments as written. Throws DriverError; engines without procedures
+    // refuse it with HYC00.
+    virtual std::string ProcedureCall(const std::string& name, const std::string& arguments) {
+        (void)name;
+        (void)arguments;
+        throw DriverError("HYC00",
+                          "Optional feature not implemented: the database kind has no "
+                          "procedures to call.");
+    }
 };
 
 class Backend {
@@ -201,6 +262,8 @@ class Backend {
     virtual const char* DbmsName() const = 0;     // SQL_DBMS_NAME
     virtual const char* DbmsVersion() const = 0;  // SQL_DBMS_VER
     virtual char IdentifierQuote() const { return '"'; }
+    // The engine's forms of ODBC's escape sequences.
+    virtual const EscapeDialect& Escapes() const = 0;
     // The engine's data types, in the order SQLGetTypeInfo lists them.
     virtual const std::vector<TypeInfoRow>& Types() const = 0;
 };

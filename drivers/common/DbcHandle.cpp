@@ -67,23 +67,22 @@ SQLRETURN DbcHandle::Open(ConnectKeys keys, TextForm form) {
     conn_ = TheBackend().Connect(keys_);
     if (!conn_) return Fail(state::kUnableToConnect);
     if (isolation_ != SQL_TXN_READ_COMMITTED) conn_->SetIsolation(isolation_);
+    if (readOnly_) conn_->SetReadOnly(true);
     if (!autocommit_) conn_->SetAutocommit(false);
     return SQL_SUCCESS;
 }
 
 SQLRETURN DbcHandle::Disconnect() {
     if (!conn_) return Fail(state::kNotConnected);
+    // A transaction in progress is the application's to end first; the
+    // connection, its statements and the transaction stay as they are.
+    if (!autocommit_ && conn_->InTransaction())
+        return Fail(state::kTransactionState,
+                    "Invalid transaction state: a transaction is in progress; end it with "
+                    "SQLEndTran before disconnecting.");
     // Statements go back to the state before their preparation: what the
     // engine prepared belongs to the attachment that ends here.
     for (StmtHandle* s : statements) s->DropEngineState();
-    if (!autocommit_) {
-        try {
-            conn_->EndTransaction(false);
-        } catch (const DriverError&) {
-            // The connection goes away; work not committed is lost as the
-            // application asked by disconnecting without SQLEndTran.
-        }
-    }
     conn_.reset();
     return SQL_SUCCESS;
 }
@@ -104,24 +103,46 @@ SQLRETURN DbcHandle::SetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER)
             autocommit_ = on;
             return SQL_SUCCESS;
         }
-        case SQL_ATTR_TXN_ISOLATION:
-            // Read uncommitted is not offered: the next stricter level serves.
-            if (v == SQL_TXN_READ_UNCOMMITTED) v = SQL_TXN_READ_COMMITTED;
-            if (v != SQL_TXN_READ_COMMITTED && v != SQL_TXN_REPEATABLE_READ &&
-                v != SQL_TXN_SERIALIZABLE)
+        case SQL_ATTR_TXN_ISOLATION: {
+            if (v != SQL_TXN_READ_UNCOMMITTED && v != SQL_TXN_READ_COMMITTED &&
+                v != SQL_TXN_REPEATABLE_READ && v != SQL_TXN_SERIALIZABLE)
                 return Fail(state::kInvalidValue);
+            // Read uncommitted is not offered: the next stricter level serves.
+            const bool substituted = v == SQL_TXN_READ_UNCOMMITTED;
+            if (substituted) v = SQL_TXN_READ_COMMITTED;
+            if (conn_) conn_->SetIsolation(static_cast<SQLUINTEGER>(v));
             isolation_ = static_cast<SQLUINTEGER>(v);
-            if (conn_) conn_->SetIsolation(isolation_);
+            return substituted ? Warn(state::kOptionChanged) : SQL_SUCCESS;
+        }
+        case SQL_ATTR_ACCESS_MODE:
+            if (v != SQL_MODE_READ_ONLY && v != SQL_MODE_READ_WRITE)
+                return Fail(state::kInvalidValue);
+            if (conn_) conn_->SetReadOnly(v == SQL_MODE_READ_ONLY);
+            readOnly_ = v == SQL_MODE_READ_ONLY;
+            return SQL_SUCCESS;
+        case SQL_ATTR_METADATA_ID:
+            // The connection's statements take it, those to come and those
+            // that exist.
+            metadataId_ = v == SQL_TRUE;
+            for (StmtHandle* s : statements) s->SetMetadataId(metadataId_);
             return SQL_SUCCESS;
         case SQL_ATTR_CONNECTION_TIMEOUT:
-        case SQL_ATTR_ACCESS_MODE:
+            // Requests other than queries never wait on their own: no
+            // time-out but the statements' query time-out.
+            connectionTimeout_ = 0;
+            return v == 0 ? SQL_SUCCESS : Warn(state::kOptionChanged);
+        case SQL_ATTR_PACKET_SIZE:
+            // The embedded engine and the file of the Access kind have no
+            // network packets.
+            return Fail(state::kNotImplemented);
+        case SQL_ATTR_CURRENT_CATALOG:
+            // Neither database kind has catalogs.
+            return Fail(state::kNotImplemented);
         case SQL_ATTR_QUIET_MODE:
         case SQL_ATTR_TRACE:
         case SQL_ATTR_TRACEFILE:
-        case SQL_ATTR_PACKET_SIZE:
         case SQL_ATTR_ODBC_CURSORS:
-        case SQL_ATTR_CURRENT_CATALOG:
-        case SQL_ATTR_METADATA_ID:
+            // The driver manager's own.
             return SQL_SUCCESS;
         case SQL_ATTR_ASYNC_ENABLE:
             return v == SQL_ASYNC_ENABLE_OFF ? SQL_SUCCESS : Warn(state::kOptionChanged);
@@ -144,17 +165,19 @@ SQLRETURN DbcHandle::GetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER 
             v = conn_ ? SQL_CD_FALSE : SQL_CD_TRUE;
             break;
         case SQL_ATTR_ACCESS_MODE:
-            v = SQL_MODE_READ_WRITE;
+            v = readOnly_ ? SQL_MODE_READ_ONLY : SQL_MODE_READ_WRITE;
             break;
         case SQL_ATTR_TXN_ISOLATION:
             v = isolation_;
             break;
-        case SQL_ATTR_CONNECTION_TIMEOUT:
-        case SQL_ATTR_ASYNC_ENABLE:
-        case SQL_ATTR_PACKET_SIZE:
-        case SQL_ATTR_QUIET_MODE:
         case SQL_ATTR_METADATA_ID:
-            v = 0;
+            v = metadataId_ ? SQL_TRUE : SQL_FALSE;
+            break;
+        case SQL_ATTR_CONNECTION_TIMEOUT:
+            v = connectionTimeout_;
+            break;
+        case SQL_ATTR_ASYNC_ENABLE:
+            v = SQL_ASYNC_ENABLE_OFF;
             break;
         case SQL_ATTR_CURRENT_CATALOG:
             return CopyOut(std::string(), value, bufferLength, length, diag, form);

@@ -34,6 +34,8 @@ class DbcHandle : public Handle {
     static SQLRETURN GetFunctions(SQLUSMALLINT function, SQLUSMALLINT* supported);
 
     bool Connected() const { return conn_ != nullptr; }
+    // SQL_ATTR_METADATA_ID as the connection's statements start with it.
+    bool MetadataId() const { return metadataId_; }
     bool OpenedWide() const override { return wide_; }
     // Whether text columns and markers are described with the wide types:
     // on connections opened through the wide functions, and on those whose
@@ -60,6 +62,9 @@ class DbcHandle : public Handle {
     SQLUINTEGER loginTimeout_ = 0;
     bool autocommit_ = true;
     SQLUINTEGER isolation_ = SQL_TXN_READ_COMMITTED;
+    bool readOnly_ = false;
+    bool metadataId_ = false;
+    SQLUINTEGER connectionTimeout_ = 0;
     bool wide_ = false;
     ClientCharset charset_;
 };

@@ -1,9 +1,11 @@
 // SQLGetInfo and SQLGetFunctions of DbcHandle: the answers unixODBC, isql,
-// pyodbc, DBI and LibreOffice ask for, describing a forward-only,
-// read-only-cursor driver with input parameters.
+// pyodbc, DBI, PHP and LibreOffice ask for, describing a driver with
+// read-only forward-only and static cursors, input parameters, and the
+// escape sequences its engine's dialect writes (EscapeSql.h).
 #include <cstring>
 
 #include "common/DbcHandle.h"
+#include "common/EscapeSql.h"
 #include "common/SqlStates.h"
 #include "common/StringOut.h"
 
@@ -20,8 +22,13 @@ struct Info {
     SQLUINTEGER number;
 };
 
-constexpr SQLUINTEGER kOuterJoins = SQL_OJ_LEFT | SQL_OJ_RIGHT | SQL_OJ_FULL | SQL_OJ_NESTED |
-                                    SQL_OJ_NOT_ORDERED | SQL_OJ_INNER | SQL_OJ_ALL_COMPARISON_OPS;
+// What the static cursor does: every orientation of SQLFetchScroll,
+// bookmarks, and SQLSetPos positioning and refreshing its rows.
+constexpr SQLUINTEGER kStaticCursor1 = SQL_CA1_NEXT | SQL_CA1_ABSOLUTE | SQL_CA1_RELATIVE |
+                                       SQL_CA1_BOOKMARK | SQL_CA1_LOCK_NO_CHANGE |
+                                       SQL_CA1_POS_POSITION | SQL_CA1_POS_REFRESH;
+constexpr SQLUINTEGER kStaticCursor2 =
+    SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_MAX_ROWS_SELECT | SQL_CA2_CRC_EXACT;
 
 constexpr Info kInfo[] = {
     {SQL_DRIVER_VER, Kind::Text, "01.00.0000", 0},
@@ -36,13 +43,11 @@ constexpr Info kInfo[] = {
     {SQL_PROCEDURE_TERM, Kind::Text, "procedure", 0},
     {SQL_ACCESSIBLE_TABLES, Kind::Text, "Y", 0},
     {SQL_ACCESSIBLE_PROCEDURES, Kind::Text, "N", 0},
-    {SQL_DATA_SOURCE_READ_ONLY, Kind::Text, "N", 0},
     {SQL_EXPRESSIONS_IN_ORDERBY, Kind::Text, "Y", 0},
     {SQL_MULT_RESULT_SETS, Kind::Text, "N", 0},
     {SQL_MULTIPLE_ACTIVE_TXN, Kind::Text, "Y", 0},
     {SQL_NEED_LONG_DATA_LEN, Kind::Text, "N", 0},
     {SQL_OUTER_JOINS, Kind::Text, "Y", 0},
-    {SQL_PROCEDURES, Kind::Text, "N", 0},
     {SQL_ROW_UPDATES, Kind::Text, "N", 0},
     {SQL_SPECIAL_CHARACTERS, Kind::Text, "", 0},
     {SQL_COLUMN_ALIAS, Kind::Text, "Y", 0},
@@ -85,18 +90,19 @@ constexpr Info kInfo[] = {
     {SQL_ODBC_SQL_CONFORMANCE, Kind::U16, nullptr, SQL_OSC_CORE},
     {SQL_ACTIVE_ENVIRONMENTS, Kind::U16, nullptr, 0},
     {SQL_CATALOG_LOCATION, Kind::U16, nullptr, 0},
-    {SQL_GETDATA_EXTENSIONS, Kind::U32, nullptr, SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER},
+    {SQL_GETDATA_EXTENSIONS, Kind::U32, nullptr,
+     SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER | SQL_GD_BLOCK | SQL_GD_BOUND},
     {SQL_TXN_ISOLATION_OPTION, Kind::U32, nullptr,
      SQL_TXN_READ_COMMITTED | SQL_TXN_REPEATABLE_READ | SQL_TXN_SERIALIZABLE},
     {SQL_DEFAULT_TXN_ISOLATION, Kind::U32, nullptr, SQL_TXN_READ_COMMITTED},
-    {SQL_SCROLL_OPTIONS, Kind::U32, nullptr, SQL_SO_FORWARD_ONLY},
+    {SQL_SCROLL_OPTIONS, Kind::U32, nullptr, SQL_SO_FORWARD_ONLY | SQL_SO_STATIC},
     {SQL_SCROLL_CONCURRENCY, Kind::U32, nullptr, SQL_SCCO_READ_ONLY},
     {SQL_CURSOR_SENSITIVITY, Kind::U32, nullptr, SQL_INSENSITIVE},
     {SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES1, Kind::U32, nullptr, SQL_CA1_NEXT},
     {SQL_FORWARD_ONLY_CURSOR_ATTRIBUTES2, Kind::U32, nullptr,
      SQL_CA2_READ_ONLY_CONCURRENCY | SQL_CA2_MAX_ROWS_SELECT},
-    {SQL_STATIC_CURSOR_ATTRIBUTES1, Kind::U32, nullptr, 0},
-    {SQL_STATIC_CURSOR_ATTRIBUTES2, Kind::U32, nullptr, 0},
+    {SQL_STATIC_CURSOR_ATTRIBUTES1, Kind::U32, nullptr, kStaticCursor1},
+    {SQL_STATIC_CURSOR_ATTRIBUTES2, Kind::U32, nullptr, kStaticCursor2},
     {SQL_KEYSET_CURSOR_ATTRIBUTES1, Kind::U32, nullptr, 0},
     {SQL_KEYSET_CURSOR_ATTRIBUTES2, Kind::U32, nullptr, 0},
     {SQL_DYNAMIC_CURSOR_ATTRIBUTES1, Kind::U32, nullptr, 0},
@@ -107,20 +113,16 @@ constexpr Info kInfo[] = {
     {SQL_BATCH_SUPPORT, Kind::U32, nullptr, 0},
     {SQL_PARAM_ARRAY_ROW_COUNTS, Kind::U32, nullptr, SQL_PARC_NO_BATCH},
     {SQL_PARAM_ARRAY_SELECTS, Kind::U32, nullptr, SQL_PAS_NO_SELECT},
-    {SQL_BOOKMARK_PERSISTENCE, Kind::U32, nullptr, 0},
+    {SQL_BOOKMARK_PERSISTENCE, Kind::U32, nullptr, SQL_BP_SCROLL},
     {SQL_STATIC_SENSITIVITY, Kind::U32, nullptr, 0},
     {SQL_LOCK_TYPES, Kind::U32, nullptr, 0},
-    {SQL_POS_OPERATIONS, Kind::U32, nullptr, 0},
+    {SQL_POS_OPERATIONS, Kind::U32, nullptr, SQL_POS_POSITION | SQL_POS_REFRESH},
     {SQL_POSITIONED_STATEMENTS, Kind::U32, nullptr, 0},
-    {SQL_FETCH_DIRECTION, Kind::U32, nullptr, SQL_FD_FETCH_NEXT},
-    {SQL_CONVERT_FUNCTIONS, Kind::U32, nullptr, 0},
-    {SQL_NUMERIC_FUNCTIONS, Kind::U32, nullptr, 0},
-    {SQL_STRING_FUNCTIONS, Kind::U32, nullptr, 0},
-    {SQL_SYSTEM_FUNCTIONS, Kind::U32, nullptr, 0},
-    {SQL_TIMEDATE_FUNCTIONS, Kind::U32, nullptr, 0},
+    {SQL_FETCH_DIRECTION, Kind::U32, nullptr,
+     SQL_FD_FETCH_NEXT | SQL_FD_FETCH_FIRST | SQL_FD_FETCH_LAST | SQL_FD_FETCH_PRIOR |
+         SQL_FD_FETCH_ABSOLUTE | SQL_FD_FETCH_RELATIVE | SQL_FD_FETCH_BOOKMARK},
     {SQL_TIMEDATE_ADD_INTERVALS, Kind::U32, nullptr, 0},
     {SQL_TIMEDATE_DIFF_INTERVALS, Kind::U32, nullptr, 0},
-    {SQL_OJ_CAPABILITIES, Kind::U32, nullptr, kOuterJoins},
     {SQL_SQL_CONFORMANCE, Kind::U32, nullptr, SQL_SC_SQL92_ENTRY},
     {SQL_ODBC_INTERFACE_CONFORMANCE, Kind::U32, nullptr, SQL_OIC_CORE},
     {SQL_MAX_STATEMENT_LEN, Kind::U32, nullptr, 0},
@@ -134,8 +136,6 @@ constexpr Info kInfo[] = {
      SQL_SQ_CORRELATED_SUBQUERIES | SQL_SQ_COMPARISON | SQL_SQ_EXISTS | SQL_SQ_IN |
          SQL_SQ_QUANTIFIED},
     {SQL_UNION, Kind::U32, nullptr, SQL_U_UNION | SQL_U_UNION_ALL},
-    {SQL_DATETIME_LITERALS, Kind::U32, nullptr,
-     SQL_DL_SQL92_DATE | SQL_DL_SQL92_TIME | SQL_DL_SQL92_TIMESTAMP},
     {SQL_AGGREGATE_FUNCTIONS, Kind::U32, nullptr, SQL_AF_ALL},
     {SQL_ALTER_TABLE, Kind::U32, nullptr, SQL_AT_ADD_COLUMN | SQL_AT_DROP_COLUMN},
     {SQL_CREATE_TABLE, Kind::U32, nullptr, SQL_CT_CREATE_TABLE},
@@ -145,10 +145,44 @@ constexpr Info kInfo[] = {
     {SQL_INFO_SCHEMA_VIEWS, Kind::U32, nullptr, 0},
     {SQL_STANDARD_CLI_CONFORMANCE, Kind::U32, nullptr, 0},
     {SQL_ASYNC_DBC_FUNCTIONS, Kind::U32, nullptr, SQL_ASYNC_DBC_NOT_CAPABLE},
-    {SQL_CONVERT_BIGINT, Kind::U32, nullptr, 0},
-    {SQL_CONVERT_CHAR, Kind::U32, nullptr, 0},
-    {SQL_CONVERT_INTEGER, Kind::U32, nullptr, 0},
-    {SQL_CONVERT_VARCHAR, Kind::U32, nullptr, 0},
+};
+
+// The SQL_CONVERT_ information types: for each source type, the target
+// types {fn CONVERT(...)} takes from it (a mask of SQL_CVT_ bits, cut down to
+// the targets the engine's dialect writes).
+constexpr SQLUINTEGER kToText = SQL_CVT_CHAR | SQL_CVT_VARCHAR | SQL_CVT_WCHAR | SQL_CVT_WVARCHAR;
+constexpr SQLUINTEGER kToNumber = SQL_CVT_SMALLINT | SQL_CVT_INTEGER | SQL_CVT_BIGINT |
+                                  SQL_CVT_REAL | SQL_CVT_FLOAT | SQL_CVT_DOUBLE;
+struct Convert {
+    SQLUSMALLINT info;
+    SQLUINTEGER targets;
+};
+constexpr Convert kConvertInfo[] = {
+    {SQL_CONVERT_BIGINT, kToText | kToNumber},
+    {SQL_CONVERT_BIT, kToText | kToNumber},
+    {SQL_CONVERT_DECIMAL, kToText | kToNumber},
+    {SQL_CONVERT_DOUBLE, kToText | kToNumber},
+    {SQL_CONVERT_FLOAT, kToText | kToNumber},
+    {SQL_CONVERT_INTEGER, kToText | kToNumber},
+    {SQL_CONVERT_NUMERIC, kToText | kToNumber},
+    {SQL_CONVERT_REAL, kToText | kToNumber},
+    {SQL_CONVERT_SMALLINT, kToText | kToNumber},
+    {SQL_CONVERT_TINYINT, kToText | kToNumber},
+    {SQL_CONVERT_CHAR, ~SQLUINTEGER{0}},
+    {SQL_CONVERT_VARCHAR, ~SQLUINTEGER{0}},
+    {SQL_CONVERT_WCHAR, ~SQLUINTEGER{0}},
+    {SQL_CONVERT_WVARCHAR, ~SQLUINTEGER{0}},
+    {SQL_CONVERT_LONGVARCHAR, kToText},
+    {SQL_CONVERT_WLONGVARCHAR, kToText},
+    {SQL_CONVERT_DATE, kToText | SQL_CVT_DATE | SQL_CVT_TIMESTAMP},
+    {SQL_CONVERT_TIME, kToText | SQL_CVT_TIME},
+    {SQL_CONVERT_TIMESTAMP, kToText | SQL_CVT_DATE | SQL_CVT_TIME | SQL_CVT_TIMESTAMP},
+    {SQL_CONVERT_BINARY, 0},
+    {SQL_CONVERT_VARBINARY, 0},
+    {SQL_CONVERT_LONGVARBINARY, 0},
+    {SQL_CONVERT_GUID, 0},
+    {SQL_CONVERT_INTERVAL_DAY_TIME, 0},
+    {SQL_CONVERT_INTERVAL_YEAR_MONTH, 0},
 };
 
 // The functions the driver exports (OdbcApi.cpp; the wide ones share their
@@ -177,6 +211,7 @@ constexpr SQLUSMALLINT kFunctions[] = {
     SQL_API_SQLCANCEL,         SQL_API_SQLCLOSECURSOR,
     SQL_API_SQLMORERESULTS,    SQL_API_SQLGETDIAGREC,
     SQL_API_SQLGETDIAGFIELD,   SQL_API_SQLERROR,
+    SQL_API_SQLSETPOS,
 };
 
 }  // namespace
@@ -212,10 +247,43 @@ SQLRETURN DbcHandle::GetInfo(SQLUSMALLINT type, SQLPOINTER value, SQLSMALLINT bu
         case SQL_USER_NAME:
             text = Key("UID");
             break;
+        case SQL_PROCEDURES:
+            text = TheBackend().Escapes().procedures ? "Y" : "N";
+            break;
+        case SQL_DATA_SOURCE_READ_ONLY:
+            text = readOnly_ ? "Y" : "N";
+            break;
         default:
             isText = false;
     }
     if (isText) return CopyOut(text, value, bufferLength, length, diag, form);
+
+    auto number = [&](SQLUINTEGER n) {
+        if (value) *static_cast<SQLUINTEGER*>(value) = n;
+        if (length) *length = sizeof(SQLUINTEGER);
+        return SQLRETURN{SQL_SUCCESS};
+    };
+    const EscapeDialect& escapes = TheBackend().Escapes();
+    switch (type) {
+        case SQL_STRING_FUNCTIONS:
+        case SQL_NUMERIC_FUNCTIONS:
+        case SQL_TIMEDATE_FUNCTIONS:
+        case SQL_SYSTEM_FUNCTIONS:
+            return number(EscapeSql::FunctionBits(escapes, type));
+        case SQL_CONVERT_FUNCTIONS:
+            return number(escapes.conversions.empty() ? 0 : SQL_FN_CVT_CONVERT);
+        case SQL_OJ_CAPABILITIES:
+            return number(escapes.outerJoins);
+        case SQL_DATETIME_LITERALS:
+            // The SQL-92 forms DATE '...' and so on; #...# is no such form.
+            return number(escapes.hashDates
+                              ? 0
+                              : SQL_DL_SQL92_DATE | SQL_DL_SQL92_TIME | SQL_DL_SQL92_TIMESTAMP);
+        default:
+            break;
+    }
+    for (const Convert& c : kConvertInfo)
+        if (c.info == type) return number(c.targets & EscapeSql::ConversionBits(escapes));
 
     for (const Info& i : kInfo) {
         if (i.id != type) continue;

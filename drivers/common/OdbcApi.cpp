@@ -238,8 +238,13 @@ SQLRETURN SQL_API SQLFetch(SQLHSTMT h) {
     return Stmt(h, [&](StmtHandle& s) { return s.Fetch(); });
 }
 
-SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT h, SQLSMALLINT orientation, SQLLEN) {
-    return Stmt(h, [&](StmtHandle& s) { return s.FetchScroll(orientation); });
+SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT h, SQLSMALLINT orientation, SQLLEN offset) {
+    return Stmt(h, [&](StmtHandle& s) { return s.FetchScroll(orientation, offset); });
+}
+
+SQLRETURN SQL_API SQLSetPos(SQLHSTMT h, SQLSETPOSIROW row, SQLUSMALLINT operation,
+                            SQLUSMALLINT lock) {
+    return Stmt(h, [&](StmtHandle& s) { return s.SetPos(row, operation, lock); });
 }
 
 SQLRETURN SQL_API SQLGetData(SQLHSTMT h, SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER target,

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <limits>
 
+#include "common/Datetime.h"
 #include "common/SqlStates.h"
 #include "common/TypeInfo.h"
 #include "common/ValueConverter.h"
@@ -137,6 +138,7 @@ Value FromC(SQLSMALLINT cType, const void* data, SQLLEN length, const ClientChar
         case SQL_C_TYPE_DATE:
         case SQL_C_DATE: {
             auto d = Read<SQL_DATE_STRUCT>(data);
+            CheckDate(d);
             SQL_TIMESTAMP_STRUCT ts{};
             ts.year = d.year;
             ts.month = d.month;
@@ -146,6 +148,7 @@ Value FromC(SQLSMALLINT cType, const void* data, SQLLEN length, const ClientChar
         case SQL_C_TYPE_TIME:
         case SQL_C_TIME: {
             auto t = Read<SQL_TIME_STRUCT>(data);
+            CheckTime(t);
             SQL_TIMESTAMP_STRUCT ts{};
             ts.hour = t.hour;
             ts.minute = t.minute;
@@ -153,8 +156,11 @@ Value FromC(SQLSMALLINT cType, const void* data, SQLLEN length, const ClientChar
             return Datetime(Value::Kind::Time, ts);
         }
         case SQL_C_TYPE_TIMESTAMP:
-        case SQL_C_TIMESTAMP:
-            return Datetime(Value::Kind::Timestamp, Read<SQL_TIMESTAMP_STRUCT>(data));
+        case SQL_C_TIMESTAMP: {
+            auto ts = Read<SQL_TIMESTAMP_STRUCT>(data);
+            CheckTimestamp(ts);
+            return Datetime(Value::Kind::Timestamp, ts);
+        }
         default:
             Refuse(state::kInvalidCType);
     }
@@ -221,7 +227,9 @@ double ToDouble(const Value& v) {
     }
 }
 
-Value ToDatetime(const Value& v, SQLSMALLINT sqlType) {
+}  // namespace
+
+Value ParamConverter::ToDatetime(const Value& v, SQLSMALLINT sqlType) {
     SQL_TIMESTAMP_STRUCT ts{};
     bool hasDate = false, hasTime = false;
     switch (v.kind) {
@@ -235,12 +243,22 @@ Value ToDatetime(const Value& v, SQLSMALLINT sqlType) {
             ts = v.ts, hasDate = hasTime = true;
             break;
         case Value::Kind::Text:
-            if (!ValueConverter::ParseDatetime(v.s, ts, hasDate, hasTime))
-                Refuse(state::kInvalidDatetime);
+            switch (ReadDatetime(v.s, ts, hasDate, hasTime)) {
+                case DatetimeText::None:
+                    Refuse(state::kInvalidDatetime, "'" + v.s + "'");
+                case DatetimeText::Invalid:
+                    Refuse(state::kDatetimeOverflow,
+                           "'" + v.s + "' names no existing date or time");
+                case DatetimeText::Valid:
+                    break;
+            }
             break;
         default:
             Refuse(state::kRestrictedType);
     }
+    if (sqlType == SQL_DATE) sqlType = SQL_TYPE_DATE;
+    if (sqlType == SQL_TIME) sqlType = SQL_TYPE_TIME;
+    if (sqlType == SQL_TIMESTAMP) sqlType = SQL_TYPE_TIMESTAMP;
     if (sqlType == SQL_TYPE_DATE) {
         if (!hasDate) Refuse(state::kRestrictedType);
         if (hasTime && (ts.hour || ts.minute || ts.second || ts.fraction))
@@ -266,8 +284,6 @@ Value ToDatetime(const Value& v, SQLSMALLINT sqlType) {
     }
     return Datetime(Value::Kind::Timestamp, ts);
 }
-
-}  // namespace
 
 SQLLEN ParamConverter::FixedSize(SQLSMALLINT cType) {
     switch (cType) {

@@ -31,6 +31,7 @@ constexpr Entry kTable[] = {
     {"22021", "Character not in repertoire"},
     {"24000", "Invalid cursor state"},
     {"25000", "Invalid transaction state"},
+    {"42000", "Syntax error or access violation"},
     {"HY000", "General error"},
     {"HY001", "Memory allocation error"},
     {"HY003", "Invalid application buffer type"},
@@ -46,7 +47,9 @@ constexpr Entry kTable[] = {
     {"HY092", "Invalid attribute/option identifier"},
     {"HY096", "Invalid information type"},
     {"HY106", "Fetch type out of range"},
+    {"HY107", "Row value out of range"},
     {"HY109", "Invalid cursor position"},
+    {"HY111", "Invalid bookmark value"},
     {"HYC00", "Optional feature not implemented"},
     {"HYT00", "Timeout expired"},
 };

@@ -18,9 +18,11 @@ inline constexpr const char* kRightTruncated = "22001";
 inline constexpr const char* kOutOfRange = "22003";
 inline constexpr const char* kIndicatorRequired = "22002";
 inline constexpr const char* kInvalidDatetime = "22007";
+inline constexpr const char* kDatetimeOverflow = "22008";
 inline constexpr const char* kInvalidCharValue = "22018";
 inline constexpr const char* kInvalidCursorState = "24000";
 inline constexpr const char* kTransactionState = "25000";
+inline constexpr const char* kSyntaxError = "42000";
 inline constexpr const char* kGeneralError = "HY000";
 inline constexpr const char* kMemory = "HY001";
 inline constexpr const char* kInvalidCType = "HY003";
@@ -35,10 +37,13 @@ inline constexpr const char* kInvalidInfoType = "HY096";
 inline constexpr const char* kInvalidValue = "HY024";
 inline constexpr const char* kInvalidTransactionOp = "HY012";
 inline constexpr const char* kInvalidCursorPosition = "HY109";
+inline constexpr const char* kRowOutOfRange = "HY107";
+inline constexpr const char* kInvalidBookmark = "HY111";
 inline constexpr const char* kFetchTypeOutOfRange = "HY106";
 inline constexpr const char* kPiecesOfFixedData = "HY019";
 inline constexpr const char* kNotImplemented = "HYC00";
 inline constexpr const char* kLoginTimeout = "HYT00";
+inline constexpr const char* kTimeout = "HYT00";
 }  // namespace state
 
 // Standard text of a SQLSTATE, or "General error" for one not in the table.

@@ -1,5 +1,6 @@
 #include "common/StmtHandle.h"
 
+#include "common/EscapeSql.h"
 #include "common/FaultInjector.h"
 #include "common/SqlStates.h"
 #include "common/StringOut.h"
@@ -23,6 +24,7 @@ class ExecutingFlag {
 
 StmtHandle::StmtHandle(DbcHandle& d) : Handle(SQL_HANDLE_STMT), dbc(d) {
     dbc.statements.insert(this);
+    metadataId_ = dbc.MetadataId();
 }
 
 StmtHandle::~StmtHandle() {
@@ -33,11 +35,17 @@ StmtHandle::~StmtHandle() {
 void StmtHandle::CloseResults() {
     rows_.reset();
     columns_ = prepared_ ? Described(prepared_->Columns()) : std::vector<ColumnInfo>();
-    row_.clear();
+    rowset_.clear();
+    forwardRows_.clear();
+    pos_ = 0;
     getState_.clear();
-    onRow_ = false;
-    atEnd_ = false;
+    engineDone_ = false;
     fetched_ = 0;
+    place_ = Place::BeforeStart;
+    rowsetStart_ = 0;
+    cache_.clear();
+    cacheFirst_ = 0;
+    cacheBytes_ = 0;
 }
 
 void StmtHandle::DropEngineState() {
@@ -45,6 +53,7 @@ void StmtHandle::DropEngineState() {
     pending_.reset();
     prepared_.reset();
     isPrepared_ = false;
+    markerTypes_.clear();
     CloseResults();
 }
 
@@ -58,6 +67,7 @@ void StmtHandle::SetResult(std::unique_ptr<ResultSet> rows) {
     CloseResults();
     rows_ = std::move(rows);
     columns_ = Described(rows_->Columns());
+    staticCursor_ = cursorType_ == SQL_CURSOR_STATIC;
 }
 
 const ColumnInfo* StmtHandle::Column(SQLUSMALLINT column) {
@@ -84,15 +94,47 @@ bool StmtHandle::Ready(bool cursorMayBeOpen) {
     return true;
 }
 
+void StmtHandle::Engine(const std::function<void()>& f) {
+    ExecutingFlag flag(executing_);
+    if (queryTimeout_ == 0) return f();
+    Connection& conn = dbc.Conn();
+    conn.StartTimeout(queryTimeout_);
+    try {
+        f();
+    } catch (const DriverError&) {
+        if (conn.StopTimeout())
+            throw DriverError(state::kTimeout,
+                              std::string(StateText(state::kTimeout)) +
+                                  ": the statement ran longer than its query time-out of " +
+                                  std::to_string(queryTimeout_) + " seconds and was cancelled.");
+        throw;
+    }
+    conn.StopTimeout();
+}
+
+std::string StmtHandle::EngineText(const std::string& sql) {
+    if (noScan_) return sql;
+    return EscapeSql::Translate(sql, TheBackend().Escapes(),
+                                [this](const std::string& name, const std::string& arguments) {
+                                    return dbc.Conn().ProcedureCall(name, arguments);
+                                });
+}
+
+void StmtHandle::CheckMarkers(size_t markers) const {
+    // SQLNumParams counts in a SQLSMALLINT.
+    if (markers > 32767)
+        throw DriverError(state::kSyntaxError,
+                          std::string(StateText(state::kSyntaxError)) + ": the statement has " +
+                              std::to_string(markers) +
+                              " parameter markers; at most 32767 are allowed.");
+}
+
 SQLRETURN StmtHandle::Run(const std::string& sql) {
     if (!dbc.Connected()) return Fail(state::kNotConnected);
     rowCount_ = -1;
     if (FaultInjector::ShouldFail(sql)) return Fail(FaultInjector::State(), FaultInjector::Message());
     ExecResult r;
-    {
-        ExecutingFlag flag(executing_);
-        r = dbc.Conn().Execute(sql);
-    }
+    Engine([&] { r = dbc.Conn().Execute(sql); });
     rowCount_ = r.rowCount;
     if (r.rows) {
         SetResult(std::move(r.rows));
@@ -106,11 +148,13 @@ SQLRETURN StmtHandle::ExecDirect(const std::string& sql) {
     if (!Ready()) return SQL_ERROR;
     DropEngineState();
     if (!dbc.Connected()) return Fail(state::kNotConnected);
+    const std::string text = EngineText(sql);
     // Without parameters the text goes to the engine as it is, as the program
     // sends its statements; with them it is prepared, then executed per set.
-    if (!params_.Any()) return Run(sql);
-    prepared_ = dbc.Conn().Prepare(sql);
-    preparedSql_ = sql;
+    if (!params_.Any()) return Run(text);
+    Engine([&] { prepared_ = dbc.Conn().Prepare(text); });
+    CheckMarkers(prepared_->ParamCount());
+    preparedSql_ = text;
     return StartExecution();
 }
 
@@ -119,8 +163,12 @@ SQLRETURN StmtHandle::Prepare(const std::string& sql) {
     DropEngineState();
     if (!dbc.Connected()) return Fail(state::kNotConnected);
     rowCount_ = -1;
-    prepared_ = dbc.Conn().Prepare(sql);
-    preparedSql_ = sql;
+    const std::string text = EngineText(sql);
+    std::unique_ptr<PreparedStatement> prepared;
+    Engine([&] { prepared = dbc.Conn().Prepare(text); });
+    CheckMarkers(prepared->ParamCount());
+    prepared_ = std::move(prepared);
+    preparedSql_ = text;
     isPrepared_ = true;
     columns_ = Described(prepared_->Columns());
     return SQL_SUCCESS;
@@ -132,59 +180,14 @@ SQLRETURN StmtHandle::Execute() {
     return StartExecution();
 }
 
-SQLRETURN StmtHandle::FetchScroll(SQLSMALLINT orientation) {
-    // The cursor moves forward only.
-    if (orientation != SQL_FETCH_NEXT) return Fail(state::kFetchTypeOutOfRange);
-    return Fetch();
-}
-
-SQLRETURN StmtHandle::Fetch() {
-    if (pending_) return Fail(state::kSequenceError);
-    if (!rows_) return Fail(state::kInvalidCursorState);
-    getState_.assign(columns_.size(), GetDataState{});
-    if (atEnd_ || (maxRows_ > 0 && fetched_ >= maxRows_)) {
-        onRow_ = false;
-        atEnd_ = true;
-    } else {
-        ExecutingFlag flag(executing_);  // fetching runs the query too: it can be cancelled
-        onRow_ = rows_->Next(row_);
-        atEnd_ = !onRow_;
-        if (onRow_) ++fetched_;
-    }
-    if (rowsFetchedPtr_) *rowsFetchedPtr_ = onRow_ ? 1 : 0;
-    if (!onRow_) return SQL_NO_DATA;
-    if (rowStatusPtr_) *rowStatusPtr_ = SQL_ROW_SUCCESS;
-    SQLRETURN rc = SQL_SUCCESS;
-    for (size_t i = 0; i < bindings_.size() && i < row_.size(); ++i) {
-        const Binding& b = bindings_[i];
-        if (!b.target && !b.indicator) continue;
-        GetDataState st;
-        SQLRETURN r = ValueConverter::Deliver(row_[i], columns_[i], b.cType, b.target,
-                                              b.bufferLength, b.indicator, st, diag, Charset());
-        if (r == SQL_ERROR)
-            rc = SQL_ERROR;
-        else if (r == SQL_SUCCESS_WITH_INFO && rc == SQL_SUCCESS)
-            rc = SQL_SUCCESS_WITH_INFO;
-    }
-    return rc;
-}
-
-SQLRETURN StmtHandle::GetData(SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER target,
-                              SQLLEN bufferLength, SQLLEN* indicator) {
-    if (pending_) return Fail(state::kSequenceError);
-    if (!rows_ || !onRow_) return Fail(state::kInvalidCursorState);
-    const ColumnInfo* col = Column(column);
-    if (!col) return SQL_ERROR;
-    // Reading another column starts the pieces of this one afresh.
-    for (size_t i = 0; i < getState_.size(); ++i)
-        if (i != column - 1u) getState_[i] = GetDataState{};
-    return ValueConverter::Deliver(row_[column - 1], *col, cType, target, bufferLength, indicator,
-                                   getState_[column - 1], diag, Charset());
-}
-
 SQLRETURN StmtHandle::BindCol(SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER target,
                               SQLLEN bufferLength, SQLLEN* indicator) {
-    if (column < 1) return Fail(state::kInvalidDescriptorIndex);
+    if (bufferLength < 0) return Fail(state::kInvalidBufferLength);
+    if (column == 0) {
+        if (useBookmarks_ == SQL_UB_OFF) return Fail(state::kInvalidDescriptorIndex);
+        bookmarkBinding_ = Binding{cType, target, bufferLength, indicator};
+        return SQL_SUCCESS;
+    }
     if (bindings_.size() < column) bindings_.resize(column);
     bindings_[column - 1] = Binding{cType, target, bufferLength, indicator};
     return SQL_SUCCESS;
@@ -325,16 +328,46 @@ SQLRETURN StmtHandle::RowCount(SQLLEN* count) {
 
 SQLRETURN StmtHandle::SetAttr(SQLINTEGER attribute, SQLPOINTER value) {
     auto v = static_cast<SQLULEN>(reinterpret_cast<SQLLEN>(value));
+    // The attributes that shape a cursor cannot change while one is open.
     switch (attribute) {
         case SQL_ATTR_CONCURRENCY:
+        case SQL_ATTR_CURSOR_TYPE:
+        case SQL_ATTR_CURSOR_SCROLLABLE:
+        case SQL_ATTR_CURSOR_SENSITIVITY:
+        case SQL_ATTR_USE_BOOKMARKS:
+        case SQL_ATTR_SIMULATE_CURSOR:
+            if (rows_) return Fail(state::kInvalidCursorState);
+            break;
+        default:
+            break;
+    }
+    switch (attribute) {
+        case SQL_ATTR_CONCURRENCY:
+            if (v != SQL_CONCUR_READ_ONLY && v != SQL_CONCUR_LOCK && v != SQL_CONCUR_ROWVER &&
+                v != SQL_CONCUR_VALUES)
+                return Fail(state::kInvalidValue);
             return v == SQL_CONCUR_READ_ONLY ? SQL_SUCCESS : Warn(state::kOptionChanged);
         case SQL_ATTR_CURSOR_TYPE:
-            return v == SQL_CURSOR_FORWARD_ONLY ? SQL_SUCCESS : Warn(state::kOptionChanged);
+            // Keyset-driven and dynamic cursors are served by a static one,
+            // as ODBC orders the substitutes.
+            if (v != SQL_CURSOR_FORWARD_ONLY && v != SQL_CURSOR_STATIC &&
+                v != SQL_CURSOR_KEYSET_DRIVEN && v != SQL_CURSOR_DYNAMIC)
+                return Fail(state::kInvalidValue);
+            cursorType_ =
+                v == SQL_CURSOR_FORWARD_ONLY ? SQL_CURSOR_FORWARD_ONLY : SQL_CURSOR_STATIC;
+            return v == cursorType_ ? SQL_SUCCESS : Warn(state::kOptionChanged);
         case SQL_ATTR_CURSOR_SCROLLABLE:
-            return v == SQL_NONSCROLLABLE ? SQL_SUCCESS : Warn(state::kOptionChanged);
+            if (v != SQL_NONSCROLLABLE && v != SQL_SCROLLABLE) return Fail(state::kInvalidValue);
+            cursorType_ = v == SQL_SCROLLABLE ? SQL_CURSOR_STATIC : SQL_CURSOR_FORWARD_ONLY;
+            return SQL_SUCCESS;
         case SQL_ATTR_CURSOR_SENSITIVITY:
-            return v == SQL_UNSPECIFIED || v == SQL_INSENSITIVE ? SQL_SUCCESS
-                                                                : Warn(state::kOptionChanged);
+            if (v != SQL_UNSPECIFIED && v != SQL_INSENSITIVE && v != SQL_SENSITIVE)
+                return Fail(state::kInvalidValue);
+            // Every cursor of the driver is insensitive: a static one when
+            // it scrolls.
+            if (v == SQL_SENSITIVE) return Fail(state::kNotImplemented);
+            sensitivity_ = v;
+            return SQL_SUCCESS;
         case SQL_ATTR_QUERY_TIMEOUT:
             queryTimeout_ = v;
             return SQL_SUCCESS;
@@ -345,8 +378,22 @@ SQLRETURN StmtHandle::SetAttr(SQLINTEGER attribute, SQLPOINTER value) {
             maxLength_ = v;
             return SQL_SUCCESS;
         case SQL_ATTR_ROW_ARRAY_SIZE:
+            if (v < 1) return Fail(state::kInvalidValue);
+            rowArraySize_ = v;
+            return SQL_SUCCESS;
         case SQL_ROWSET_SIZE:
-            return v == 1 ? SQL_SUCCESS : Warn(state::kOptionChanged);
+            if (v < 1) return Fail(state::kInvalidValue);
+            rowsetSize2_ = v;
+            return SQL_SUCCESS;
+        case SQL_ATTR_ROW_BIND_TYPE:
+            rowBindType_ = v;
+            return SQL_SUCCESS;
+        case SQL_ATTR_ROW_BIND_OFFSET_PTR:
+            rowBindOffset_ = static_cast<SQLULEN*>(value);
+            return SQL_SUCCESS;
+        case SQL_ATTR_ROW_OPERATION_PTR:
+            rowOperationPtr_ = static_cast<SQLUSMALLINT*>(value);
+            return SQL_SUCCESS;
         case SQL_ATTR_PARAMSET_SIZE:
             if (v < 1) return Fail(state::kInvalidValue);
             params_.setSize = v;
@@ -376,16 +423,34 @@ SQLRETURN StmtHandle::SetAttr(SQLINTEGER attribute, SQLPOINTER value) {
             rowStatusPtr_ = static_cast<SQLUSMALLINT*>(value);
             return SQL_SUCCESS;
         case SQL_ATTR_NOSCAN:
-        case SQL_ATTR_RETRIEVE_DATA:
-        case SQL_ATTR_ROW_BIND_TYPE:
-        case SQL_ATTR_ASYNC_ENABLE:
-        case SQL_ATTR_ENABLE_AUTO_IPD:
-        case SQL_ATTR_ROW_BIND_OFFSET_PTR:
-        case SQL_ATTR_ROW_OPERATION_PTR:
-        case SQL_ATTR_USE_BOOKMARKS:
-        case SQL_ATTR_SIMULATE_CURSOR:
-        case SQL_ATTR_KEYSET_SIZE:
+            if (v != SQL_NOSCAN_OFF && v != SQL_NOSCAN_ON) return Fail(state::kInvalidValue);
+            noScan_ = v == SQL_NOSCAN_ON;
             return SQL_SUCCESS;
+        case SQL_ATTR_RETRIEVE_DATA:
+            if (v != SQL_RD_ON && v != SQL_RD_OFF) return Fail(state::kInvalidValue);
+            retrieveData_ = v;
+            return SQL_SUCCESS;
+        case SQL_ATTR_USE_BOOKMARKS:
+            if (v != SQL_UB_OFF && v != SQL_UB_ON && v != SQL_UB_VARIABLE)
+                return Fail(state::kInvalidValue);
+            useBookmarks_ = v;
+            if (v == SQL_UB_OFF) bookmarkBinding_ = Binding{};
+            return SQL_SUCCESS;
+        case SQL_ATTR_FETCH_BOOKMARK_PTR:
+            fetchBookmarkPtr_ = value;
+            return SQL_SUCCESS;
+        case SQL_ATTR_SIMULATE_CURSOR:
+            if (v != SQL_SC_NON_UNIQUE && v != SQL_SC_TRY_UNIQUE && v != SQL_SC_UNIQUE)
+                return Fail(state::kInvalidValue);
+            simulateCursor_ = v;
+            return SQL_SUCCESS;
+        case SQL_ATTR_KEYSET_SIZE:
+            keysetSize_ = v;
+            return SQL_SUCCESS;
+        case SQL_ATTR_ASYNC_ENABLE:
+            return v == SQL_ASYNC_ENABLE_OFF ? SQL_SUCCESS : Warn(state::kOptionChanged);
+        case SQL_ATTR_ENABLE_AUTO_IPD:
+            return v == SQL_FALSE ? SQL_SUCCESS : Warn(state::kOptionChanged);
         default:
             return Fail(state::kInvalidAttribute);
     }
@@ -399,13 +464,13 @@ SQLRETURN StmtHandle::GetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER
             v = SQL_CONCUR_READ_ONLY;
             break;
         case SQL_ATTR_CURSOR_TYPE:
-            v = SQL_CURSOR_FORWARD_ONLY;
+            v = cursorType_;
             break;
         case SQL_ATTR_CURSOR_SCROLLABLE:
-            v = SQL_NONSCROLLABLE;
+            v = cursorType_ == SQL_CURSOR_STATIC ? SQL_SCROLLABLE : SQL_NONSCROLLABLE;
             break;
         case SQL_ATTR_CURSOR_SENSITIVITY:
-            v = SQL_INSENSITIVE;
+            v = sensitivity_;
             break;
         case SQL_ATTR_QUERY_TIMEOUT:
             v = queryTimeout_;
@@ -417,8 +482,25 @@ SQLRETURN StmtHandle::GetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER
             v = maxLength_;
             break;
         case SQL_ATTR_ROW_ARRAY_SIZE:
+            v = rowArraySize_;
+            break;
         case SQL_ROWSET_SIZE:
-            v = 1;
+            v = rowsetSize2_;
+            break;
+        case SQL_ATTR_ROW_BIND_TYPE:
+            v = rowBindType_;
+            break;
+        case SQL_ATTR_ROW_BIND_OFFSET_PTR:
+            v = reinterpret_cast<SQLULEN>(rowBindOffset_);
+            break;
+        case SQL_ATTR_ROW_OPERATION_PTR:
+            v = reinterpret_cast<SQLULEN>(rowOperationPtr_);
+            break;
+        case SQL_ATTR_ROWS_FETCHED_PTR:
+            v = reinterpret_cast<SQLULEN>(rowsFetchedPtr_);
+            break;
+        case SQL_ATTR_ROW_STATUS_PTR:
+            v = reinterpret_cast<SQLULEN>(rowStatusPtr_);
             break;
         case SQL_ATTR_PARAMSET_SIZE:
             v = params_.setSize;
@@ -442,16 +524,34 @@ SQLRETURN StmtHandle::GetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER
             v = metadataId_ ? SQL_TRUE : SQL_FALSE;
             break;
         case SQL_ATTR_ROW_NUMBER:
-            v = 0;
+            // The number of the current row in the result; 0 off a row.
+            if (!rows_ || place_ != Place::OnRowset || rowset_.empty())
+                return Fail(state::kInvalidCursorState);
+            v = rowsetStart_ + pos_ + 1;
             break;
         case SQL_ATTR_NOSCAN:
-        case SQL_ATTR_ASYNC_ENABLE:
-        case SQL_ATTR_USE_BOOKMARKS:
-        case SQL_ATTR_ROW_BIND_TYPE:
-            v = 0;
+            v = noScan_ ? SQL_NOSCAN_ON : SQL_NOSCAN_OFF;
             break;
         case SQL_ATTR_RETRIEVE_DATA:
-            v = SQL_RD_ON;
+            v = retrieveData_;
+            break;
+        case SQL_ATTR_USE_BOOKMARKS:
+            v = useBookmarks_;
+            break;
+        case SQL_ATTR_FETCH_BOOKMARK_PTR:
+            v = reinterpret_cast<SQLULEN>(fetchBookmarkPtr_);
+            break;
+        case SQL_ATTR_SIMULATE_CURSOR:
+            v = simulateCursor_;
+            break;
+        case SQL_ATTR_KEYSET_SIZE:
+            v = keysetSize_;
+            break;
+        case SQL_ATTR_ASYNC_ENABLE:
+            v = SQL_ASYNC_ENABLE_OFF;
+            break;
+        case SQL_ATTR_ENABLE_AUTO_IPD:
+            v = SQL_FALSE;
             break;
         default:
             return Fail(state::kInvalidAttribute);
@@ -468,6 +568,7 @@ SQLRETURN StmtHandle::FreeStmt(SQLUSMALLINT option) {
             return SQL_SUCCESS;
         case SQL_UNBIND:
             bindings_.clear();
+            bookmarkBinding_ = Binding{};
             return SQL_SUCCESS;
         case SQL_RESET_PARAMS:
             params_.Clear();

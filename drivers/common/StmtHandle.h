@@ -1,10 +1,14 @@
 // A statement handle: executes SQL texts on its connection, with parameters
 // the application binds (one set or an array of sets, values given at once
 // or in pieces at execution time), and serves the rows of the current result
-// set column by column. The catalog functions serve their rows the same way.
+// set in rowsets through bound columns or column by column. The cursor moves
+// forward only, or is static and scrolls (StmtHandleCursor.cpp). The catalog
+// functions serve their rows the same way.
 #pragma once
 
 #include <atomic>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,7 +30,8 @@ class StmtHandle : public Handle {
     SQLRETURN Prepare(const std::string& sql);
     SQLRETURN Execute();
     SQLRETURN Fetch();
-    SQLRETURN FetchScroll(SQLSMALLINT orientation);
+    SQLRETURN FetchScroll(SQLSMALLINT orientation, SQLLEN offset);
+    SQLRETURN SetPos(SQLSETPOSIROW row, SQLUSMALLINT operation, SQLUSMALLINT lock);
     SQLRETURN GetData(SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER target,
                       SQLLEN bufferLength, SQLLEN* indicator);
     SQLRETURN BindCol(SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER target,
@@ -76,6 +81,8 @@ class StmtHandle : public Handle {
 
     // Drops the current result set (its engine cursor and transaction).
     void CloseResults();
+    // Takes the connection's SQL_ATTR_METADATA_ID.
+    void SetMetadataId(bool on) { metadataId_ = on; }
     // Drops the result set, a pending execution and the prepared statement:
     // the connection is about to end.
     void DropEngineState();
@@ -91,6 +98,8 @@ class StmtHandle : public Handle {
         SQLLEN bufferLength = 0;
         SQLLEN* indicator = nullptr;
     };
+    // Where the current rowset stands in a static cursor's result.
+    enum class Place { BeforeStart, OnRowset, AfterEnd };
     // An execution under way over the parameter sets, waiting for values
     // that the application sends at execution time.
     struct Pending {
@@ -112,6 +121,18 @@ class StmtHandle : public Handle {
     // is open (24000); false after recording the error.
     bool Ready(bool cursorMayBeOpen = false);
     SQLRETURN Run(const std::string& sql);
+    // The text the engine runs: escape sequences translated unless
+    // SQL_ATTR_NOSCAN is on; a statement of more markers than
+    // SQLNumParams can count is refused.
+    std::string EngineText(const std::string& sql);
+    void CheckMarkers(size_t markers) const;
+    // Runs an engine call under the statement's query time-out; a call the
+    // time-out cancelled fails with HYT00.
+    void Engine(const std::function<void()>& f);
+    // A character value for marker i that is a date, time or timestamp
+    // written as ODBC writes it, as that value when the marker stands for a
+    // datetime column.
+    void DatetimeFromText(size_t i, Value& v);
     // Executes the prepared statement once per parameter set.
     SQLRETURN StartExecution();
     SQLRETURN ContinueExecution();
@@ -124,16 +145,49 @@ class StmtHandle : public Handle {
     // Common start of every catalog function; false after recording an error.
     bool BeginCatalog();
 
+    // Cursor (StmtHandleCursor.cpp).
+    // The next row from the engine, within SQL_ATTR_MAX_ROWS.
+    bool ReadEngineRow(std::vector<Value>& row);
+    // A static cursor's rows up to the 0-based `index` read into the cache;
+    // false when the result has fewer rows.
+    bool Cache(size_t index);
+    // Reads every row of a static cursor; their number.
+    size_t CacheAll();
+    // The row `index` (0-based) of a static cursor's result.
+    const std::vector<Value>& Cached(size_t index) const;
+    // Makes the rows [start, start + count) of a static cursor the rowset.
+    void SetRowset(size_t start, size_t count);
+    // Delivers row k of the rowset into the bound columns.
+    SQLRETURN DeliverBound(size_t k, bool& rowWarned);
+    // Fills the bound columns, status array and rows-fetched count for the
+    // current rowset.
+    SQLRETURN DeliverRowset(SQLRETURN rc);
+    SQLRETURN NoRowset(Place place);
+    SQLULEN RowsetSize() const { return rowArraySize_; }
+    // The bookmark of row k of the rowset: its 1-based row number.
+    SQLUINTEGER Bookmark(size_t k) const;
+    const std::vector<Value>& CurrentRow() const { return *rowset_[pos_]; }
+
     std::unique_ptr<ResultSet> rows_;
     // The result's columns as this connection describes them; before an
     // execution those of the prepared statement.
     std::vector<ColumnInfo> columns_;
-    std::vector<Value> row_;
+    // The rows of the current rowset; the forward-only cursor keeps them in
+    // forwardRows_, the static one in its cache.
+    std::vector<const std::vector<Value>*> rowset_;
+    std::vector<std::vector<Value>> forwardRows_;
+    size_t pos_ = 0;  // the row of the rowset that SQLGetData reads
     std::vector<GetDataState> getState_;
     std::vector<Binding> bindings_;
-    bool onRow_ = false;
-    bool atEnd_ = false;
-    SQLULEN fetched_ = 0;
+    Binding bookmarkBinding_;
+    bool staticCursor_ = false;  // the current result scrolls
+    bool engineDone_ = false;    // the engine has delivered its last row
+    SQLULEN fetched_ = 0;        // rows read from the engine
+    Place place_ = Place::BeforeStart;
+    size_t rowsetStart_ = 0;  // 0-based row number of the rowset's first row
+    std::deque<std::vector<Value>> cache_;
+    size_t cacheFirst_ = 0;  // row number of cache_.front()
+    size_t cacheBytes_ = 0;
     SQLLEN rowCount_ = -1;
 
     std::unique_ptr<PreparedStatement> prepared_;
@@ -143,10 +197,27 @@ class StmtHandle : public Handle {
     std::optional<Pending> pending_;
     std::atomic<bool> executing_{false};
 
+    // Marker types of the prepared statement, asked of the engine once each
+    // when a character value may be a datetime: -1 unknown.
+    std::vector<int> markerTypes_;
+
     SQLULEN queryTimeout_ = 0;
     SQLULEN maxRows_ = 0;
     SQLULEN maxLength_ = 0;
     bool metadataId_ = false;
+    bool noScan_ = false;
+    SQLULEN cursorType_ = SQL_CURSOR_FORWARD_ONLY;
+    SQLULEN sensitivity_ = SQL_INSENSITIVE;
+    SQLULEN rowArraySize_ = 1;
+    SQLULEN rowsetSize2_ = 1;  // SQL_ROWSET_SIZE of ODBC 2's SQLExtendedFetch
+    SQLULEN rowBindType_ = SQL_BIND_BY_COLUMN;
+    SQLULEN* rowBindOffset_ = nullptr;
+    SQLUSMALLINT* rowOperationPtr_ = nullptr;
+    SQLULEN useBookmarks_ = SQL_UB_OFF;
+    SQLPOINTER fetchBookmarkPtr_ = nullptr;
+    SQLULEN retrieveData_ = SQL_RD_ON;
+    SQLULEN simulateCursor_ = SQL_SC_UNIQUE;
+    SQLULEN keysetSize_ = 0;
     SQLULEN* rowsFetchedPtr_ = nullptr;
     SQLUSMALLINT* rowStatusPtr_ = nullptr;
 };

@@ -238,6 +238,14 @@ SQLRETURN StmtHandle::SpecialColumns(SQLUSMALLINT identifierType, const std::str
 
 SQLRETURN StmtHandle::GetTypeInfo(SQLSMALLINT dataType) {
     if (!BeginCatalog()) return SQL_ERROR;
+    // The SQL types ODBC defines (the interval types 101 to 113 among them);
+    // a type the engine lacks gives an empty result, any other code HY004.
+    const bool defined =
+        dataType == SQL_ALL_TYPES || (dataType >= SQL_GUID && dataType <= -1) ||
+        (dataType >= SQL_CHAR && dataType <= SQL_VARCHAR) ||
+        (dataType >= SQL_TYPE_DATE && dataType <= SQL_TYPE_TIMESTAMP) ||
+        (dataType >= SQL_INTERVAL_YEAR && dataType <= SQL_INTERVAL_MINUTE_TO_SECOND);
+    if (!defined) return Fail(state::kInvalidSqlType);
     // Types of ODBC 2 name the same types as their ODBC 3 codes.
     if (dataType == SQL_DATE) dataType = SQL_TYPE_DATE;
     if (dataType == SQL_TIME) dataType = SQL_TYPE_TIME;

@@ -3,6 +3,7 @@
 // SQLPutData).
 #include <cstring>
 
+#include "common/Datetime.h"
 #include "common/FaultInjector.h"
 #include "common/ParamConverter.h"
 #include "common/SqlStates.h"
@@ -10,19 +11,6 @@
 #include "common/TypeInfo.h"
 
 namespace odbcdrv {
-
-namespace {
-
-class ExecutingFlag {
-  public:
-    explicit ExecutingFlag(std::atomic<bool>& f) : f_(f) { f_ = true; }
-    ~ExecutingFlag() { f_ = false; }
-
-  private:
-    std::atomic<bool>& f_;
-};
-
-}  // namespace
 
 SQLRETURN StmtHandle::BindParameter(SQLUSMALLINT number, SQLSMALLINT ioType, SQLSMALLINT cType,
                                     SQLSMALLINT sqlType, SQLULEN columnSize,
@@ -56,6 +44,28 @@ SQLRETURN StmtHandle::DescribeParam(SQLUSMALLINT number, SQLSMALLINT* dataType, 
     if (decimalDigits) *decimalDigits = p.decimalDigits;
     if (nullable) *nullable = p.nullable;
     return SQL_SUCCESS;
+}
+
+void StmtHandle::DatetimeFromText(size_t i, Value& v) {
+    if (v.kind != Value::Kind::Text) return;
+    size_t b = v.s.find_first_not_of(" \t");
+    if (b == std::string::npos || !(v.s[b] == '{' || (v.s[b] >= '0' && v.s[b] <= '9'))) return;
+    if (markerTypes_.size() != prepared_->ParamCount())
+        markerTypes_.assign(prepared_->ParamCount(), -1);
+    if (markerTypes_[i] < 0) {
+        try {
+            markerTypes_[i] = prepared_->DescribeParam(i).sqlType;
+        } catch (const DriverError&) {
+            markerTypes_[i] = SQL_VARCHAR;
+        }
+    }
+    const auto type = static_cast<SQLSMALLINT>(markerTypes_[i]);
+    if (!IsDatetime(type)) return;
+    SQL_TIMESTAMP_STRUCT ts{};
+    bool hasDate = false, hasTime = false;
+    // Another form of the engine's own is the engine's to read.
+    if (ReadDatetime(v.s, ts, hasDate, hasTime) == DatetimeText::None) return;
+    v = ParamConverter::ToDatetime(v, type);
 }
 
 SQLRETURN StmtHandle::StartExecution() {
@@ -114,8 +124,8 @@ SQLRETURN StmtHandle::ContinueExecution() {
         if (p.next < p.atExecution.size()) return SQL_NEED_DATA;
         ExecResult r;
         try {
-            ExecutingFlag flag(executing_);
-            r = prepared_->Execute(p.values);
+            for (size_t i = 0; i < p.markers; ++i) DatetimeFromText(i, p.values[i]);
+            Engine([&] { r = prepared_->Execute(p.values); });
         } catch (const DriverError& e) {
             return SetFailed(e);
         }

@@ -7,9 +7,11 @@
 #include <ctime>
 #include <limits>
 
+#include "common/Datetime.h"
 #include "common/SqlStates.h"
 #include "common/TypeInfo.h"
 #include "common/WideText.h"
+#include "core/Cp1252.h"
 
 namespace odbcdrv {
 
@@ -40,45 +42,10 @@ bool ParseInteger(const std::string& s, int64_t& out) {
     return ParseText(s, out);
 }
 
-// Accepts "yyyy-mm-dd", "hh:mm:ss" and "yyyy-mm-dd hh:mm:ss[.fff]".
+// Accepts "yyyy-mm-dd", "hh:mm:ss" and "yyyy-mm-dd hh:mm:ss[.fff]" of
+// existing dates and times.
 bool ParseDatetime(const std::string& s, SQL_TIMESTAMP_STRUCT& ts, bool& hasDate, bool& hasTime) {
-    ts = {};
-    hasDate = hasTime = false;
-    int y, mo, d, h, mi, sec, n = 0;
-    const char* p = s.c_str();
-    while (*p == ' ') ++p;
-    if (std::sscanf(p, "%d-%d-%d%n", &y, &mo, &d, &n) == 3) {
-        ts.year = static_cast<SQLSMALLINT>(y);
-        ts.month = static_cast<SQLUSMALLINT>(mo);
-        ts.day = static_cast<SQLUSMALLINT>(d);
-        hasDate = true;
-        p += n;
-        while (*p == ' ' || *p == 'T') ++p;
-    }
-    n = 0;
-    if (std::sscanf(p, "%d:%d:%d%n", &h, &mi, &sec, &n) == 3) {
-        ts.hour = static_cast<SQLUSMALLINT>(h);
-        ts.minute = static_cast<SQLUSMALLINT>(mi);
-        ts.second = static_cast<SQLUSMALLINT>(sec);
-        hasTime = true;
-        p += n;
-        if (*p == '.') {
-            ++p;
-            SQLUINTEGER frac = 0;
-            int digits = 0;
-            while (*p >= '0' && *p <= '9') {
-                if (digits < 9) frac = frac * 10 + static_cast<SQLUINTEGER>(*p - '0'), ++digits;
-                ++p;
-            }
-            while (digits++ < 9) frac *= 10;
-            ts.fraction = frac;
-        }
-    }
-    while (*p == ' ') ++p;
-    if (*p != '\0' || (!hasDate && !hasTime)) return false;
-    if (hasDate && (ts.month < 1 || ts.month > 12 || ts.day < 1 || ts.day > 31)) return false;
-    if (hasTime && (ts.hour > 23 || ts.minute > 59 || ts.second > 61)) return false;
-    return true;
+    return ReadDatetime(s, ts, hasDate, hasTime) == DatetimeText::Valid;
 }
 
 struct Numeric {
@@ -318,8 +285,8 @@ std::string ValueConverter::ToText(const Value& v, const ColumnInfo& col) {
 
 SQLRETURN ValueConverter::Deliver(const Value& v, const ColumnInfo& col, SQLSMALLINT cType,
                                   SQLPOINTER target, SQLLEN bufferLength, SQLLEN* ind,
-                                  GetDataState& st, Diagnostics& diag,
-                                  const ClientCharset& charset) {
+                                  GetDataState& st, Diagnostics& diag, const ClientCharset& charset,
+                                  SQLULEN maxLength) {
     if (cType == SQL_C_DEFAULT) cType = DefaultCType(col.sqlType, col.isUnsigned);
     if (st.done) return SQL_NO_DATA;
     if (v.IsNull()) {
@@ -339,21 +306,50 @@ SQLRETURN ValueConverter::Deliver(const Value& v, const ColumnInfo& col, SQLSMAL
     Numeric n;
     const char* bad = nullptr;
     switch (cType) {
-        case SQL_C_CHAR: {
-            std::string text = charset.ToClient(ToText(v, col));
-            return PutPieces(text.data(), text.size(), 1, target, bufferLength, ind, st, diag);
-        }
-        case SQL_C_WCHAR: {
-            std::u16string w = ToWide(ToText(v, col));
-            return PutPieces(reinterpret_cast<const char*>(w.data()), w.size() * 2, 2, target,
-                             bufferLength, ind, st, diag);
-        }
+        case SQL_C_CHAR:
+        case SQL_C_WCHAR:
         case SQL_C_BINARY: {
-            std::string bytes = v.kind == Value::Kind::Binary || v.kind == Value::Kind::Text ||
-                                        v.kind == Value::Kind::Decimal
-                                    ? v.s
-                                    : ToText(v, col);
-            return PutPieces(bytes.data(), bytes.size(), 0, target, bufferLength, ind, st, diag);
+            // Converted once per value: the pieces after the first read what
+            // the first one converted. Text the application takes as it is
+            // held is read from the value itself.
+            const bool plainBytes = v.kind == Value::Kind::Binary || v.kind == Value::Kind::Text ||
+                                    v.kind == Value::Kind::Decimal;
+            const bool asHeld =
+                plainBytes && (cType == SQL_C_BINARY || (cType == SQL_C_CHAR && !charset.Utf8() &&
+                                                         v.kind != Value::Kind::Binary));
+            if (!asHeld && st.convertedFor != cType) {
+                std::string formatted;
+                if (!plainBytes || v.kind == Value::Kind::Binary) formatted = ToText(v, col);
+                const std::string& text =
+                    plainBytes && v.kind != Value::Kind::Binary ? v.s : formatted;
+                if (cType == SQL_C_CHAR) {
+                    st.converted = charset.ToClient(text);
+                } else if (cType == SQL_C_WCHAR) {
+                    st.converted.resize(text.size() * 2);
+                    char* out = st.converted.data();
+                    for (unsigned char c : text) {
+                        const auto unit = static_cast<uint16_t>(cp1252::ToUnicode(c));
+                        std::memcpy(out, &unit, 2);
+                        out += 2;
+                    }
+                } else {
+                    st.converted = text;
+                }
+                st.convertedFor = cType;
+            }
+            const std::string& bytes = asHeld ? v.s : st.converted;
+            size_t size = bytes.size();
+            if (maxLength > 0 && (IsCharType(col.sqlType) || IsBinaryType(col.sqlType)) &&
+                size > maxLength)
+                size = cType == SQL_C_WCHAR ? maxLength & ~SQLULEN{1} : maxLength;
+            const size_t terminator = cType == SQL_C_CHAR ? 1 : cType == SQL_C_WCHAR ? 2 : 0;
+            SQLRETURN rc =
+                PutPieces(bytes.data(), size, terminator, target, bufferLength, ind, st, diag);
+            if (st.done) {
+                st.converted.clear();
+                st.converted.shrink_to_fit();
+            }
+            return rc;
         }
         case SQL_C_BIT:
             if ((bad = AsNumber(v, n))) break;

@@ -12,15 +12,21 @@ namespace odbcdrv {
 struct GetDataState {
     size_t offset = 0;  // bytes already delivered of a text or binary value
     bool done = false;  // a text or binary value was delivered completely
+    // The value converted for the C type of the first piece, kept for the
+    // following pieces, so that reading in pieces costs once the value.
+    SQLSMALLINT convertedFor = 0;
+    std::string converted;
 };
 
 class ValueConverter {
   public:
-    // Text delivered as SQL_C_CHAR is in `charset`, the application's.
+    // Text delivered as SQL_C_CHAR is in `charset`, the application's. With
+    // `maxLength` (SQL_ATTR_MAX_LENGTH) a character or binary column gives
+    // at most that many bytes, without a truncation warning.
     static SQLRETURN Deliver(const Value& v, const ColumnInfo& col, SQLSMALLINT cType,
                              SQLPOINTER target, SQLLEN bufferLength, SQLLEN* indicator,
                              GetDataState& state, Diagnostics& diag,
-                             const ClientCharset& charset = ClientCharset());
+                             const ClientCharset& charset = ClientCharset(), SQLULEN maxLength = 0);
     // The value as text: numbers in plain notation, dates as yyyy-mm-dd,
     // times as hh:mm:ss, binary as hexadecimal digits.
     static std::string ToText(const Value& v, const ColumnInfo& col);

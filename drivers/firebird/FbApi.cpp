@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "common/Datetime.h"
+
 namespace fbdrv {
 
 Firebird::IMaster* Master() {
@@ -30,10 +32,12 @@ odbcdrv::DriverError ToDriverError(const Firebird::FbException& e, const char* f
 
     std::string sqlstate;
     SQLINTEGER native = 0;
+    bool readOnly = false;
     const intptr_t* v = status->getErrors();
     while (v && *v != isc_arg_end) {
         intptr_t kind = v[0];
         if (kind == isc_arg_gds && native == 0) native = static_cast<SQLINTEGER>(v[1]);
+        if (kind == isc_arg_gds && v[1] == isc_read_only_trans) readOnly = true;
         if (kind == isc_arg_sql_state && sqlstate.empty())
             sqlstate = reinterpret_cast<const char*>(v[1]);
         v += kind == isc_arg_cstring ? 3 : 2;
@@ -45,6 +49,22 @@ odbcdrv::DriverError ToDriverError(const Firebird::FbException& e, const char* f
     }
     if (sqlstate.size() != 5 || sqlstate == "HY000") sqlstate = fallbackState;
     if (text.empty()) text = "Unknown Firebird error";
+    // A change on a read-only connection (SQL_MODE_READ_ONLY), as the
+    // standard names it.
+    if (readOnly) sqlstate = "25006";
+    // Text in the form of a date or time that names none which exists
+    // ("2020-02-30") is a datetime field overflow, as ODBC calls it, rather
+    // than text that is no value of the type.
+    const std::string from = "conversion error from string \"";
+    if (native == isc_convert_error && text.compare(0, from.size(), from) == 0) {
+        const size_t end = text.find('"', from.size());
+        SQL_TIMESTAMP_STRUCT ts{};
+        bool hasDate = false, hasTime = false;
+        if (end != std::string::npos &&
+            odbcdrv::ReadDatetime(text.substr(from.size(), end - from.size()), ts, hasDate,
+                                  hasTime) == odbcdrv::DatetimeText::Invalid)
+            sqlstate = "22008";
+    }
     return odbcdrv::DriverError(sqlstate, text, native);
 }
 

@@ -18,6 +18,7 @@ class FbBackend : public odbcdrv::Backend {
     const char* DriverName() const override { return "libtamarofb.so"; }
     const char* DbmsName() const override { return "Firebird"; }
     const char* DbmsVersion() const override { return "3.0"; }
+    const odbcdrv::EscapeDialect& Escapes() const override;
     const std::vector<odbcdrv::TypeInfoRow>& Types() const override;
 };
 

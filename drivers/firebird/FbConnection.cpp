@@ -61,7 +61,7 @@ void FbConnection::BuildTpb() {
     FbStatus st;
     Firebird::IXpbBuilder* b = Util()->getXpbBuilder(&st, Firebird::IXpbBuilder::TPB, nullptr, 0);
     try {
-        b->insertTag(&st, isc_tpb_write);
+        b->insertTag(&st, readOnly_ ? isc_tpb_read : isc_tpb_write);
         if (isolation_ == SQL_TXN_SERIALIZABLE) {
             b->insertTag(&st, isc_tpb_consistency);
         } else if (isolation_ == SQL_TXN_REPEATABLE_READ) {
@@ -97,6 +97,14 @@ Firebird::ITransaction* FbConnection::Begin() {
 }
 
 FbConnection::~FbConnection() {
+    if (watchdog_.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(watchMutex_);
+            watchEnd_ = true;
+        }
+        watchWake_.notify_all();
+        watchdog_.join();
+    }
     if (tx_) Abandon(tx_);
     try {
         FbStatus st;
@@ -418,6 +426,80 @@ void FbConnection::EndTransaction(bool commit) {
         Abandon(tx);
         throw ToDriverError(e);
     }
+}
+
+void FbConnection::SetReadOnly(bool on) {
+    if (on == readOnly_) return;
+    readOnly_ = on;
+    try {
+        BuildTpb();
+    } catch (const Firebird::FbException& e) {
+        throw ToDriverError(e);
+    }
+}
+
+// The thread sleeps until the deadline it knows of, or without end while
+// nothing is armed. Arming again with a later deadline (every fetch does)
+// does not wake it: it finds the new deadline when it wakes.
+void FbConnection::Watch() {
+    std::unique_lock<std::mutex> lock(watchMutex_);
+    while (!watchEnd_) {
+        if (!watchArmed_) {
+            watchSleepsUntil_ = std::chrono::steady_clock::time_point::max();
+            watchWake_.wait(lock);
+            continue;
+        }
+        if (std::chrono::steady_clock::now() >= watchDeadline_) {
+            watchArmed_ = false;
+            watchFired_ = true;
+            Cancel();
+            continue;
+        }
+        watchSleepsUntil_ = watchDeadline_;
+        watchWake_.wait_until(lock, watchDeadline_);
+    }
+}
+
+void FbConnection::StartTimeout(SQLULEN seconds) {
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> lock(watchMutex_);
+        watchDeadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        watchArmed_ = true;
+        watchFired_ = false;
+        wake = watchDeadline_ < watchSleepsUntil_;
+    }
+    if (!watchdog_.joinable())
+        watchdog_ = std::thread([this] { Watch(); });
+    else if (wake)
+        watchWake_.notify_all();
+}
+
+bool FbConnection::StopTimeout() {
+    std::lock_guard<std::mutex> lock(watchMutex_);
+    watchArmed_ = false;
+    const bool fired = watchFired_;
+    watchFired_ = false;
+    return fired;
+}
+
+std::string FbConnection::ProcedureCall(const std::string& name, const std::string& arguments) {
+    // A name in double quotes is kept as written, any other is upper case.
+    std::string stored = name;
+    if (stored.size() >= 2 && stored.front() == '"' && stored.back() == '"') {
+        stored = stored.substr(1, stored.size() - 2);
+    } else {
+        for (char& c : stored)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    }
+    ExecResult r =
+        Execute("select rdb$procedure_type from rdb$procedures where rdb$procedure_name = '" +
+                Escape(stored) + "'");
+    std::vector<Value> row;
+    const bool selectable = r.rows && r.rows->Next(row) && !row.empty() &&
+                            row[0].kind == Value::Kind::Int && row[0].i == 1;
+    const std::string args = arguments.empty() ? std::string() : "(" + arguments + ")";
+    return (selectable ? "SELECT * FROM " : "EXECUTE PROCEDURE ") + name + args;
 }
 
 void FbConnection::Cancel() {

@@ -3,7 +3,11 @@
 // until EndTransaction.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <map>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "firebird/FbApi.h"
@@ -25,6 +29,12 @@ class FbConnection : public odbcdrv::Connection {
     void EndTransaction(bool commit) override;
     void SetIsolation(SQLUINTEGER level) override;
     void Cancel() override;
+    bool InTransaction() const override { return tx_ != nullptr; }
+    void SetReadOnly(bool on) override;
+    void StartTimeout(SQLULEN seconds) override;
+    bool StopTimeout() override;
+    // Selectable procedures are read with SELECT, the others executed.
+    std::string ProcedureCall(const std::string& name, const std::string& arguments) override;
 
     // Executes a statement of this connection with the application's values.
     odbcdrv::ExecResult ExecutePrepared(FbStatement& stmt,
@@ -44,6 +54,20 @@ class FbConnection : public odbcdrv::Connection {
     Firebird::ITransaction* tx_ = nullptr;  // the shared transaction without autocommit
     bool autocommit_ = true;
     SQLUINTEGER isolation_ = SQL_TXN_READ_COMMITTED;
+    bool readOnly_ = false;
+    // The query time-out: a thread of the connection's own, started with the
+    // first time-out, waits for each deadline and cancels the engine's
+    // operation when it passes.
+    void Watch();
+    std::thread watchdog_;
+    std::mutex watchMutex_;
+    std::condition_variable watchWake_;
+    bool watchArmed_ = false;
+    bool watchEnd_ = false;
+    bool watchFired_ = false;
+    std::chrono::steady_clock::time_point watchDeadline_;
+    std::chrono::steady_clock::time_point watchSleepsUntil_ =
+        std::chrono::steady_clock::time_point::max();
     std::vector<unsigned char> tpb_;
     FbStatement::PrecisionLookup precision_;
     // Declared precision of the scaled columns of each table read so far;

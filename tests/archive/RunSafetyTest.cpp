@@ -732,7 +732,7 @@ TEST_P(RunSafetyTest, JournalThatCannotBeWrittenStopsTheCommitSequence) {
 
     // Before the first commit: nothing is committed, the run is rolled back.
     fullBefore(1);
-    Transfer("2,5");
+    Transfer("11,12");
     SetRunCheckpointHook({});
     disk.Free();
     EXPECT_TRUE(LogHas(journalError, ColourRed));
@@ -742,41 +742,45 @@ TEST_P(RunSafetyTest, JournalThatCannotBeWrittenStopsTheCommitSequence) {
     EXPECT_TRUE(BakFiles().empty());
     EXPECT_FALSE(RunJournal::Exists());
 
-    // Before the third commit (the archive and the main database have
-    // committed): nothing more is committed, and the journal stays as it
-    // last was, which the next start finishes.
-    log_.Clear();
-    const Snapshot moved = Take(set_->VelundaList, "2,5");
-    fullBefore(3);
-    Transfer("2,5");
-    SetRunCheckpointHook({});
-    EXPECT_TRUE(LogHas(journalError, ColourRed));
-    EXPECT_TRUE(
-        LogHas("Ohne Journal-Datei wird nichts weiter gespeichert. Tamaro führt den "
-               "Vorgang beim nächsten Start zu Ende; bis dahin sind weitere Vorgänge "
-               "gesperrt.",
-               ColourRed));
-    RunJournal left;
-    ASSERT_EQ(left.Load(), RunJournal::LoadResult::Loaded);
-    EXPECT_EQ(left.stage, RunStage::Committing);
-    EXPECT_EQ(left.committed, std::vector<std::string>{"archiv" + std::string(Ext())});
-    EXPECT_EQ(left.committing, "data" + std::string(Ext()));
-    disk.Free();
-    DisconnectAll();
-    log_.Clear();
-    RecoverInterruptedRun();
-    EXPECT_TRUE(
-        LogHas("• Der Vorgang war beim Speichern unterbrochen und wurde zu Ende geführt; "
-               "die Datensicherung wurde gelöscht.",
-               ColourRed));
-    ConnectAll();
-    for (const auto& [table, t] : Take(set_->VelundaList, "2,5"))
-        EXPECT_TRUE(t.rows.empty()) << table;
-    const Snapshot archive = Take(set_->ArchiveList, "2,5");
-    for (const auto& [table, t] : moved)
-        EXPECT_EQ(archive.at(table).rows.size(), t.rows.size()) << table;
-    EXPECT_TRUE(BakFiles().empty());
-    EXPECT_FALSE(RunJournal::Exists());
+    // Before any later commit: nothing more is committed, and the journal
+    // stays as it last was (naming the commit before as about to happen),
+    // which the next start finishes.
+    std::vector<std::string> order{"archiv" + std::string(Ext())};
+    for (const auto& db : set_->Velunda) order.push_back(db.FileName + Ext());
+    for (int commit = 2; commit <= 9; ++commit) {
+        SCOPED_TRACE(commit);
+        const std::string pid = std::to_string(commit);
+        log_.Clear();
+        const Snapshot moved = Take(set_->VelundaList, pid);
+        fullBefore(commit);
+        Transfer(pid);
+        SetRunCheckpointHook({});
+        EXPECT_TRUE(LogHas(journalError, ColourRed));
+        EXPECT_TRUE(LogHas("Ohne Journal-Datei wird nichts weiter gespeichert. Tamaro führt den "
+                           "Vorgang beim nächsten Start zu Ende; bis dahin sind weitere Vorgänge "
+                           "gesperrt.",
+                           ColourRed));
+        RunJournal left;
+        ASSERT_EQ(left.Load(), RunJournal::LoadResult::Loaded);
+        EXPECT_EQ(left.stage, RunStage::Committing);
+        EXPECT_EQ(left.committed, std::vector<std::string>(order.begin(), order.begin() + commit - 2));
+        EXPECT_EQ(left.committing, order[commit - 2]);
+        disk.Free();
+        DisconnectAll();
+        log_.Clear();
+        RecoverInterruptedRun();
+        EXPECT_TRUE(LogHas("• Der Vorgang war beim Speichern unterbrochen und wurde zu Ende "
+                           "geführt; die Datensicherung wurde gelöscht.",
+                           ColourRed));
+        ConnectAll();
+        for (const auto& [table, t] : Take(set_->VelundaList, pid))
+            EXPECT_TRUE(t.rows.empty()) << table;
+        const Snapshot archive = Take(set_->ArchiveList, pid);
+        for (const auto& [table, t] : moved)
+            EXPECT_EQ(archive.at(table).rows.size(), t.rows.size()) << table;
+        EXPECT_TRUE(BakFiles().empty());
+        EXPECT_FALSE(RunJournal::Exists());
+    }
 }
 
 // The start-up maintenance of the archive whose backup is gone cannot be

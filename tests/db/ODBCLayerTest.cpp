@@ -189,6 +189,25 @@ TEST_P(OdbcLayer, ReopenAfterDisconnect) {
     EXPECT_NE(message.find("G\xe4ste\x95"), std::string::npos) << message;
 }
 
+// Drivers refuse to disconnect inside a transaction: the transaction is
+// rolled back and the connection goes, leaving the file to the next one.
+TEST_P(OdbcLayer, DisconnectInsideATransactionRollsItBack) {
+    Exec("create table t (pid integer)");
+    ASSERT_TRUE(Conn().BeginTransaction());
+    Exec("insert into t (pid) values (5)");
+    Conn().Disconnect();
+    EXPECT_FALSE(Conn().IsOpen());
+    EXPECT_FALSE(Conn().InTransaction());
+    ASSERT_TRUE(Connect(db_));
+    Exec("insert into t (pid) values (6)");
+    ODBCStmt stmt(Conn());
+    ASSERT_TRUE(stmt.ExecDirect("select min(pid) from t"));
+    ASSERT_TRUE(stmt.Fetch());
+    int32_t least = 0;
+    EXPECT_TRUE(stmt.GetColumnInt(1, least));
+    EXPECT_EQ(least, 6);
+}
+
 // The driver's injected fault has a known text, so the reports of RunSQL and
 // ExecuteSQL can be checked byte for byte. The driver restarts its count
 // whenever the settings change.

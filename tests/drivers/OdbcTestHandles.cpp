@@ -31,6 +31,9 @@ OdbcConn::OdbcConn() {
 }
 
 OdbcConn::~OdbcConn() {
+    // A test may end inside a transaction; the driver disconnects only
+    // outside one.
+    if (connected) SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_ROLLBACK);
     if (connected) SQLDisconnect(dbc);
     SQLFreeHandle(SQL_HANDLE_DBC, dbc);
     SQLFreeHandle(SQL_HANDLE_ENV, env);

@@ -12,6 +12,9 @@ OdbcSession::OdbcSession() {
 
 OdbcSession::~OdbcSession() {
     if (stmt_) SQLFreeHandle(SQL_HANDLE_STMT, stmt_);
+    // A test may end inside a transaction; the driver disconnects only
+    // outside one.
+    if (connected_) SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
     if (connected_) SQLDisconnect(dbc_);
     SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
     SQLFreeHandle(SQL_HANDLE_ENV, env_);

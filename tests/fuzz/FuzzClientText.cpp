@@ -1,5 +1,6 @@
 // What an application hands the drivers as values and names, taken apart by
-// the shared plumbing: narrow text in UTF-8, catalog search patterns, and a
+// the shared plumbing: narrow text in UTF-8, catalog search patterns, SQL
+// text with escape sequences in both lexical forms of the dialects, and a
 // parameter value of any C type converted to any SQL type. Each is read or
 // refused with a driver error, never more.
 #include <cstdint>
@@ -9,6 +10,7 @@
 
 #include "drivers/common/Backend.h"
 #include "drivers/common/ClientCharset.h"
+#include "drivers/common/EscapeSql.h"
 #include "drivers/common/ParamConverter.h"
 #include "drivers/common/SearchPattern.h"
 #include "drivers/common/TypeInfo.h"
@@ -26,6 +28,28 @@ constexpr SQLSMALLINT kSqlTypes[] = {
     SQL_BIGINT,        SQL_REAL,      SQL_DOUBLE,         SQL_NUMERIC,     SQL_DECIMAL,
     SQL_TYPE_DATE,     SQL_TYPE_TIME, SQL_TYPE_TIMESTAMP, SQL_UNKNOWN_TYPE};
 
+// A dialect of each lexical form, with functions of every arity.
+odbcdrv::EscapeDialect Dialect(bool accessForm) {
+    return {{{"UCASE", 1, "UPPER($1)"},
+             {"LOCATE", 2, "POSITION($1, $2)"},
+             {"LOCATE", 3, "InStr($3, $2, $1)"},
+             {"PI", 0, "PI()"}},
+            {{"SQL_INTEGER", SQL_CVT_INTEGER, "CAST($1 AS INTEGER)"}},
+            accessForm ? "#" : "DATE '",
+            accessForm ? "#" : "'",
+            accessForm ? "#" : "TIME '",
+            accessForm ? "#" : "'",
+            accessForm ? "#" : "TIMESTAMP '",
+            accessForm ? "#" : "'",
+            accessForm ? 0 : 4,
+            SQL_OJ_LEFT,
+            !accessForm,
+            accessForm,
+            accessForm,
+            accessForm,
+            !accessForm};
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -37,6 +61,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         utf8.FromClient(rest);
     } catch (const odbcdrv::DriverError&) {
+    }
+    for (bool accessForm : {false, true}) {
+        try {
+            odbcdrv::EscapeSql::Translate(rest, Dialect(accessForm),
+                                          [](const std::string& name, const std::string& args) {
+                                              return "EXECUTE PROCEDURE " + name + "(" + args + ")";
+                                          });
+        } catch (const odbcdrv::DriverError&) {
+        }
     }
     const size_t half = rest.size() / 2;
     const std::string pattern = rest.substr(0, half);

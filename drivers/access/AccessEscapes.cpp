@@ -1,0 +1,87 @@
+// ODBC's escape sequences as the Access dialect writes them. What Access SQL
+// lacks is written with SQLite's functions, which the translation passes on.
+#include "drivers/access/AccessBackend.h"
+
+namespace accessdrv {
+
+const odbcdrv::EscapeDialect& AccessBackend::Escapes() const {
+    static const odbcdrv::EscapeDialect d{
+        {
+            {"ASCII", 1, "Asc($1)"},
+            {"CHAR", 1, "Chr($1)"},
+            {"CHAR_LENGTH", 1, "Len($1)"},
+            {"CHARACTER_LENGTH", 1, "Len($1)"},
+            {"CONCAT", 2, "($1 & $2)"},
+            {"LCASE", 1, "LCase($1)"},
+            {"LEFT", 2, "Left($1, $2)"},
+            {"LENGTH", 1, "Len(RTrim($1))"},
+            {"LOCATE", 2, "InStr($2, $1)"},
+            {"LOCATE", 3, "InStr($3, $2, $1)"},
+            {"LTRIM", 1, "LTrim($1)"},
+            {"REPLACE", 3, "Replace($1, $2, $3)"},
+            {"RIGHT", 2, "Right($1, $2)"},
+            {"RTRIM", 1, "RTrim($1)"},
+            {"SPACE", 1, "Space($1)"},
+            {"SUBSTRING", 3, "Mid($1, $2, $3)"},
+            {"UCASE", 1, "UCase($1)"},
+            {"ABS", 1, "Abs($1)"},
+            {"CEILING", 1, "ceiling($1)"},
+            {"COS", 1, "cos($1)"},
+            {"EXP", 1, "exp($1)"},
+            {"FLOOR", 1, "Int($1)"},
+            {"LOG", 1, "ln($1)"},
+            {"LOG10", 1, "log10($1)"},
+            {"MOD", 2, "($1 Mod $2)"},
+            {"PI", 0, "pi()"},
+            {"POWER", 2, "power($1, $2)"},
+            {"ROUND", 2, "round($1, $2)"},
+            {"SIGN", 1, "sign($1)"},
+            {"SIN", 1, "sin($1)"},
+            {"SQRT", 1, "sqrt($1)"},
+            {"TAN", 1, "tan($1)"},
+            {"CURDATE", 0, "strftime('%Y-%m-%d 00:00:00', 'now', 'localtime')"},
+            {"CURTIME", 0, "strftime('1899-12-30 %H:%M:%S', 'now', 'localtime')"},
+            {"CURRENT_DATE", 0, "strftime('%Y-%m-%d 00:00:00', 'now', 'localtime')"},
+            {"CURRENT_TIME", 0, "strftime('1899-12-30 %H:%M:%S', 'now', 'localtime')"},
+            {"CURRENT_TIMESTAMP", 0, "Now()"},
+            {"NOW", 0, "Now()"},
+            {"DAYOFMONTH", 1, "CAST(strftime('%d', $1) AS INTEGER)"},
+            {"DAYOFWEEK", 1, "(CAST(strftime('%w', $1) AS INTEGER) + 1)"},
+            {"DAYOFYEAR", 1, "CAST(strftime('%j', $1) AS INTEGER)"},
+            {"HOUR", 1, "CAST(strftime('%H', $1) AS INTEGER)"},
+            {"MINUTE", 1, "CAST(strftime('%M', $1) AS INTEGER)"},
+            {"MONTH", 1, "CAST(strftime('%m', $1) AS INTEGER)"},
+            {"SECOND", 1, "CAST(strftime('%S', $1) AS INTEGER)"},
+            {"YEAR", 1, "CAST(strftime('%Y', $1) AS INTEGER)"},
+            {"IFNULL", 2, "coalesce($1, $2)"},
+            {"USER", 0, "'Admin'"},
+        },
+        {
+            {"SQL_CHAR", SQL_CVT_CHAR, "CStr($1)"},
+            {"SQL_VARCHAR", SQL_CVT_VARCHAR, "CStr($1)"},
+            {"SQL_WCHAR", SQL_CVT_WCHAR, "CStr($1)"},
+            {"SQL_WVARCHAR", SQL_CVT_WVARCHAR, "CStr($1)"},
+            {"SQL_SMALLINT", SQL_CVT_SMALLINT, "CLng($1)"},
+            {"SQL_INTEGER", SQL_CVT_INTEGER, "CLng($1)"},
+            {"SQL_FLOAT", SQL_CVT_FLOAT, "CDbl($1)"},
+            {"SQL_DOUBLE", SQL_CVT_DOUBLE, "CDbl($1)"},
+        },
+        "#",
+        "#",
+        "#",
+        "#",
+        "#",
+        "#",
+        0,
+        SQL_OJ_LEFT | SQL_OJ_RIGHT | SQL_OJ_FULL | SQL_OJ_NESTED | SQL_OJ_NOT_ORDERED |
+            SQL_OJ_INNER | SQL_OJ_ALL_COMPARISON_OPS,
+        false,
+        true,
+        true,
+        true,
+        false,
+    };
+    return d;
+}
+
+}  // namespace accessdrv
