@@ -263,8 +263,17 @@ bool ShortFaultRetry::Wait(const std::string& file, const std::string& reason) {
 }
 
 CommitResult CommitWithRetry(ArchiveDbPair& db, ShortFaultRetry& retry) {
+    bool failed = false;
     while (true) {
-        if (db.Connection.TryCommit()) return CommitResult::Committed;
+        if (db.Connection.TryCommit()) {
+            // A driver may have let go of a transaction whose commit failed
+            // and then report a later commit of nothing as done: after a
+            // failed try only the tables can say whether it committed.
+            if (!failed) return CommitResult::Committed;
+            db.Connection.Disconnect();
+            return CommitResult::Lost;
+        }
+        failed = true;
         const std::string state = db.Connection.TransactionState();
         const std::string error = db.Connection.TransactionError();
         if (state.rfind("08", 0) == 0) {

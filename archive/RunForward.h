@@ -47,8 +47,9 @@ class ShortFaultRetry {
 enum class CommitResult {
     Committed,
     Refused,  // failed for good: the transaction is rolled back (TransactionError says why)
-    Lost      // the connection broke while committing: closed; whether the commit
-              // arrived, the database's tables tell (DatabaseState)
+    Lost      // the connection broke while committing, or a commit succeeded only
+              // after a failed try: closed; whether the commit arrived, the
+              // database's tables tell (DatabaseState)
 };
 // Commits db's transaction, trying again after short faults while the
 // transaction lives.
