@@ -9,7 +9,7 @@
 constexpr unsigned LogNoLineEnd = 1;  // flag bit 0: the next call continues the line
 
 class ILogSink {
-public:
+  public:
     virtual ~ILogSink() = default;
     // Appends text (CP1252, CR LF line ends already included). colour 0 keeps
     // the format in force at the end of the log; any other colour switches to
@@ -25,5 +25,10 @@ void AppendLog(const char* text, uint32_t colour = 0, unsigned flags = 0);
 inline void AppendLog(const std::string& text, uint32_t colour = 0, unsigned flags = 0) {
     AppendLog(text.c_str(), colour, flags);
 }
+// A line from outside the work that is writing to the log (a refusal, a note
+// written while a run writes its lines): it stands on a line of its own, and
+// afterwards the log goes on in the format it was in, so that the work's
+// next colour-0 lines do not take on this line's colour.
+void AppendLogAside(const std::string& text, uint32_t colour);
 // "Bereit (%.3fs)\r\n" with the seconds since startMark (TickCount()), in green.
 void LogReady(uint64_t startMark);

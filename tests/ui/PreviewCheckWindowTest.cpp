@@ -63,8 +63,9 @@ TEST_P(PreviewCheckWindowTest, MenuEntryChecksTheDataAndShowsFindingsInRed) {
     QMenu* menu = w.CreateSystemMenu(&w);
     QAction* check = menu->findChild<QAction*>(QStringLiteral("32"));
     ASSERT_NE(check, nullptr);
-    EXPECT_EQ(check->text(), QString::fromUtf8("Datenbestand prüfen…"));
+    EXPECT_EQ(check->text(), QString::fromUtf8("&Datenbestand prüfen…"));
     check->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return LogHas(W("Keine Befunde")); }));
     EXPECT_TRUE(NewBoxes().empty());
     EXPECT_TRUE(LogHas(W("Datenbestand prüfen (Velunda, Archiv)...")));
     const std::string clean =
@@ -74,6 +75,7 @@ TEST_P(PreviewCheckWindowTest, MenuEntryChecksTheDataAndShowsFindingsInRed) {
     // An appointment of patient 12 (in Velunda) in the archive.
     Exec(core_.Databases().Archive, "insert into termine (tid, pid) values (9001, 12)");
     check->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return LogHas(W(" Befunde bei ")); }));
     const std::string both = W("• Patient 12 auf beiden Seiten: Archiv.termine (1 Einträge)");
     EXPECT_TRUE(LogHas(both)) << log_.recorder.Raw();
     EXPECT_EQ(ShownColour(w, both), ColourRed);
