@@ -163,8 +163,18 @@ TEST_F(CTamaroDlgTest, RowsKeepTheirCheckAndPatientId) {
 }
 
 TEST_F(CTamaroDlgTest, LayoutAtClientWidth803) {
+    // At the size it starts with, every key's caption (F4's longer one too)
+    // fits in the window's own font; narrower, the keys share one smaller size.
+    for (const char* f4 : {"F4: Archivieren", "F4: Restaurieren"}) {
+        dlg.FunctionButton(4)->setText(QString::fromLatin1(f4));
+        dlg.FitFunctionKeyCaptions();
+        for (int k = 1; k <= 8; ++k)
+            EXPECT_EQ(dlg.FunctionButton(k)->font().pointSizeF(), dlg.font().pointSizeF()) << k;
+    }
     dlg.resize(803, 560);
     QApplication::processEvents();
+    for (int k = 2; k <= 8; ++k)
+        EXPECT_EQ(dlg.FunctionButton(k)->font(), dlg.FunctionButton(1)->font()) << k;
     ASSERT_EQ(dlg.width(), 803);
     const int h = dlg.FunctionButton(1)->height();
     for (int k = 1; k <= 7; ++k) {
