@@ -9,7 +9,7 @@ const char* const CheckCommand::MenuText = "Datenbestand prüfen…";
 
 bool CheckCommand::Run(IMainView& view, bool loggedIn, CheckReport& report) {
     report = CheckReport();
-    if (hold_.Busy()) return false;
+    if (hold_.Refuses("Datenbestand prüfen")) return false;
     // Without the main database there was no login to ask for; the check
     // then says which database is missing.
     if (!loggedIn && set_.MainDatabase().Connection.IsOpen()) {

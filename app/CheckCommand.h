@@ -18,7 +18,7 @@ class CheckCommand {
 
     // Runs the check; loggedIn: the login of the start was confirmed. A
     // missing login is refused with a message box; a run or list fill of
-    // this window in progress refuses silently. True when the check ran to
+    // this window in progress refuses with a red line. True when the check ran to
     // its end; report.findings says whether it found anything.
     bool Run(IMainView& view, bool loggedIn, CheckReport& report);
 

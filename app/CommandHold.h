@@ -8,6 +8,8 @@
 // F7 and F8 are disabled too: their dialogs would pause the run unseen.
 #pragma once
 
+#include <string>
+
 class IMainView;
 class PatientList;
 
@@ -21,9 +23,15 @@ class CommandHold {
     // True when a command that reaches the databases must not start now: a
     // run is in progress or the patient list is being filled.
     bool Busy() const;
+    // Busy() for the command named (as the user knows it, "Liste
+    // aktualisieren"): when it must not start now, a red line in the log says
+    // so, and the result is true. A refusal is not a box: a box would hold
+    // up the run that it waits for.
+    bool Refuses(const std::string& command) const;
 
-    // Held for the length of one run: disables the controls, and enables
-    // them again at the end, whatever the run's outcome.
+    // Held for the length of one run: disables the controls, and at the end,
+    // whatever the run's outcome, gives each back the state it had before
+    // (a command that a start-up problem disabled stays disabled).
     class Run {
       public:
         Run(CommandHold& hold, IMainView& view);
@@ -34,9 +42,13 @@ class CommandHold {
       private:
         CommandHold& hold_;
         IMainView& view_;
+        unsigned enabled_ = 0;  // bit i: the i-th held control was enabled
     };
 
   private:
     const PatientList& list_;
     bool running_ = false;
 };
+
+// The refusal line of CommandHold::Refuses.
+std::string BusyRefusal(const std::string& command);

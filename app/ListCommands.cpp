@@ -36,7 +36,7 @@ void ListCommands::OnSelectNone(IMainView& view) {
 }
 
 void ListCommands::OnPatientInfo(IMainView& view) {
-    if (hold_.Busy()) return;
+    if (hold_.Refuses("Pat.-Info")) return;
     IListView& list = view.Patients();
     const int row = list.GetFirstSelected();
     if (row < 0) {

@@ -18,7 +18,7 @@ class ListCommands {
     void OnSelectNone(IMainView& view);
     // F5: the patient information of the highlighted row (not a ticked one)
     // from the databases of the view; asks to highlight one when none is.
-    // Does nothing while a run or a list fill is in progress.
+    // Refuses, saying so, while a run or a list fill is in progress.
     void OnPatientInfo(IMainView& view);
 
   private:

@@ -58,6 +58,9 @@ class MainDialogCore {
     void ArmFocusTimer() { view_->ArmTimer(2, 10); }
     // True while an archive, restore or delete run is in progress.
     bool RunInProgress() const { return hold_.RunInProgress(); }
+    // True while a run is in progress or the patient list is being filled:
+    // the commands that reach the databases refuse to start.
+    bool CommandsBusy() const { return hold_.Busy(); }
 
     // Opens the set: connections, audit attachment and pruning, the archive
     // template, one kind. Returns the number of problems (0 = usable).

@@ -61,4 +61,10 @@ class IMainView {
     // The patient information of one patient from the databases of a side
     // (dialog 129, modal); returns when it is closed.
     virtual void ShowPatientInfo(int32_t pid, ArchiveDbPair* list) = 0;
+    // Takes into the pickers the dates typed and not yet taken (a picker
+    // takes them by itself only when it is left or Enter is pressed), so that
+    // whatever reads the filters reads what the fields show. False when a
+    // typed text is no possible date: the picker has said so and shows the
+    // date it held before. A view without typing has nothing to take.
+    virtual bool TakeTypedDates() { return true; }
 };

@@ -203,6 +203,9 @@ void PatientList::FillList(IMainView& view) {
         explicit Filling(bool& f) : flag(f) { flag = true; }
         ~Filling() { flag = false; }
     } filling(filling_);
+    // A date typed and not yet taken is what the field shows; one that is no
+    // date has been refused by its picker, which then shows its date again.
+    view.TakeTypedDates();
 
     WaitCursor cursor;
     const uint64_t start = TickCount();

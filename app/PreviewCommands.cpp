@@ -29,7 +29,7 @@ bool PreviewCommands::Preview(IMainView& view, RunKind kind, const std::string& 
 }
 
 void PreviewCommands::OnPreviewTransfer(IMainView& view) {
-    if (hold_.Busy()) return;
+    if (hold_.Refuses("Vorschau")) return;
     const RunKind kind = TransferKind();
     if (kind == RunKind::Archive && AnySiblingRunning(false)) return;
     int count = 0;
@@ -45,7 +45,7 @@ void PreviewCommands::OnPreviewTransfer(IMainView& view) {
 }
 
 void PreviewCommands::OnPreviewDelete(IMainView& view) {
-    if (hold_.Busy()) return;
+    if (hold_.Refuses("Vorschau")) return;
     if (!set_.ArchiveIsSource() && AnySiblingRunning(true)) return;
     int count = 0;
     const std::string pids = TickedPidList(view.Patients(), count);
@@ -59,7 +59,7 @@ void PreviewCommands::OnPreviewDelete(IMainView& view) {
 
 bool PreviewCommands::PreviewTransferGiven(IMainView& view, const std::string& pidText,
                                            RunPlan& plan) {
-    if (hold_.Busy()) return false;
+    if (hold_.Refuses("Vorschau")) return false;
     const RunKind kind = TransferKind();
     const bool velunda = kind == RunKind::Archive;
     if (velunda && AnySiblingRunning(false)) return false;
@@ -73,7 +73,7 @@ bool PreviewCommands::PreviewTransferGiven(IMainView& view, const std::string& p
 
 bool PreviewCommands::PreviewDeleteGiven(IMainView& view, const std::string& pidText,
                                          RunPlan& plan) {
-    if (hold_.Busy()) return false;
+    if (hold_.Refuses("Vorschau")) return false;
     const bool velunda = !set_.ArchiveIsSource();
     if (velunda && AnySiblingRunning(true)) return false;
     std::vector<int32_t> pids;

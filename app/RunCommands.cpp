@@ -19,10 +19,15 @@
 
 namespace {
 
-// "archivieren" or "restaurieren": the caption of F4 without "F4: ", lower case.
+// "Archivieren" or "Restaurieren": the caption of F4 without "F4: ".
+std::string TransferCommand(IMainView& view) {
+    const std::string caption = view.GetControlText(IDC_F4);
+    return caption.size() > 4 ? caption.substr(4) : std::string();
+}
+
+// The same in lower case: "archivieren" or "restaurieren".
 std::string TransferVerb(IMainView& view) {
-    std::string verb = view.GetControlText(IDC_F4);
-    verb = verb.size() > 4 ? verb.substr(4) : std::string();
+    std::string verb = TransferCommand(view);
     for (char& c : verb)
         if (c >= 'A' && c <= 'Z') c = char(c + 32);
     return verb;
@@ -41,7 +46,8 @@ bool RunCommands::VelundaView() const {
 }
 
 void RunCommands::OnTransfer(IMainView& view) {
-    if (hold_.Busy()) return;
+    // The list is refilled after the run from the filters as shown.
+    if (hold_.Refuses(TransferCommand(view)) || !view.TakeTypedDates()) return;
     if (VelundaView() && AnySiblingRunning(false)) return;
     const std::string verb = TransferVerb(view);
     int count = 0;
@@ -55,7 +61,7 @@ void RunCommands::OnTransfer(IMainView& view) {
 }
 
 bool RunCommands::TransferGiven(IMainView& view, const std::string& pidText) {
-    if (hold_.Busy()) return false;
+    if (hold_.Refuses(TransferCommand(view)) || !view.TakeTypedDates()) return false;
     const bool velunda = VelundaView();
     if (velunda && AnySiblingRunning(false)) return false;
     if (list_.RefuseUnsafeArchive()) return false;
@@ -93,7 +99,7 @@ bool RunCommands::Transfer(IMainView& view, const std::string& verb, const std::
 }
 
 void RunCommands::OnDelete(IMainView& view) {
-    if (hold_.Busy()) return;
+    if (hold_.Refuses("Löschen") || !view.TakeTypedDates()) return;
     if (VelundaView() && AnySiblingRunning(true)) return;
     int count = 0;
     const std::string pids = TickedPidList(view.Patients(), count);
@@ -106,7 +112,7 @@ void RunCommands::OnDelete(IMainView& view) {
 
 bool RunCommands::DeleteGiven(IMainView& view, const std::string& pidText, bool* declined) {
     if (declined) *declined = false;
-    if (hold_.Busy()) return false;
+    if (hold_.Refuses("Löschen") || !view.TakeTypedDates()) return false;
     const bool velunda = VelundaView();
     if (velunda && AnySiblingRunning(true)) return false;
     std::vector<int32_t> pids;

@@ -27,15 +27,17 @@ void StoreRange(CConfigFile& config, IMainView& view, const char* prefix) {
 }  // namespace
 
 // A view button pressed while the list is being filled or a run is in
-// progress changes nothing; the button of the view shown stays pressed.
-bool ViewSwitch::Busy(IMainView& view) {
-    if (!hold_.Busy()) return false;
+// progress changes nothing, nor does one pressed while a picker holds a typed
+// text that is no date (the range of the view left would be stored from the
+// picker); the button of the view shown stays pressed.
+bool ViewSwitch::Refused(IMainView& view) {
+    if (!hold_.Refuses("Ansicht wechseln") && view.TakeTypedDates()) return false;
     view.CheckViewButton(set_.ArchiveIsSource() ? IDC_VIEW_ARCHIV : IDC_VIEW_VELUNDA);
     return true;
 }
 
 void ViewSwitch::ShowVelunda(IMainView& view) {
-    if (set_.SourceList == set_.VelundaList || Busy(view)) return;
+    if (set_.SourceList == set_.VelundaList || Refused(view)) return;
     set_.SourceList = set_.VelundaList;
     set_.TargetList = set_.ArchiveList;
     view.CheckViewButton(IDC_VIEW_VELUNDA);
@@ -44,11 +46,12 @@ void ViewSwitch::ShowVelunda(IMainView& view) {
     StoreRange(config_, view, "Archiv");
     view.SetPickerTime(IDC_SERVICE_TO, config_.GetInt("Velunda.Max", int32_t(Now() - kOneYear)));
     view.SetPickerTime(IDC_SERVICE_FROM, config_.GetInt("Velunda.Min", int32_t(Jan1990Local())));
-    Refresh(view);
+    list_.FillList(view);
+    view.ArmTimer(2, 10);
 }
 
 void ViewSwitch::ShowArchive(IMainView& view) {
-    if (set_.SourceList == set_.ArchiveList || Busy(view)) return;
+    if (set_.SourceList == set_.ArchiveList || Refused(view)) return;
     set_.SourceList = set_.ArchiveList;
     set_.TargetList = set_.VelundaList;
     view.CheckViewButton(IDC_VIEW_ARCHIV);
@@ -61,11 +64,12 @@ void ViewSwitch::ShowArchive(IMainView& view) {
     StoreRange(config_, view, "Velunda");
     view.SetPickerTime(IDC_SERVICE_FROM, config_.GetInt("Archiv.Min", int32_t(Now() - kOneYear)));
     view.SetPickerTime(IDC_SERVICE_TO, config_.GetInt("Archiv.Max", Now()));
-    Refresh(view);
+    list_.FillList(view);
+    view.ArmTimer(2, 10);
 }
 
 void ViewSwitch::Refresh(IMainView& view) {
-    if (hold_.Busy()) return;
+    if (hold_.Refuses("Liste aktualisieren") || !view.TakeTypedDates()) return;
     list_.FillList(view);
     view.ArmTimer(2, 10);
 }

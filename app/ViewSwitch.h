@@ -22,12 +22,13 @@ class ViewSwitch {
     // without an archive connection the list is only emptied.
     void ShowArchive(IMainView& view);
     // Button 1006 and a choice in the doctor list: refill, then the focus
-    // back to the list. Each of the three does nothing while a run or a
-    // list fill is in progress.
+    // back to the list. Each of the three first takes the dates typed into
+    // the pickers; it refuses (saying so) while a run or a list fill is in
+    // progress or a typed date is refused.
     void Refresh(IMainView& view);
 
   private:
-    bool Busy(IMainView& view);
+    bool Refused(IMainView& view);
 
     DatabaseSet& set_;
     CConfigFile& config_;

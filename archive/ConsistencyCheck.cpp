@@ -202,7 +202,8 @@ bool FindHistoryOnNeitherSide(ArchiveDbPair& archive, const Side sides[2],
             e.latest = std::max(e.latest, datum);
         }
     }
-    AppendLog(" (" + std::to_string(runs) + " Archivierungen)", ColourCount);
+    AppendLog(" (" + std::to_string(runs) + (runs == 1 ? " Archivierung)" : " Archivierungen)"),
+              ColourCount);
     return true;
 }
 

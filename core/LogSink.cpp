@@ -7,10 +7,14 @@
 namespace {
 ILogSink* g_sink = nullptr;
 int g_failureLines = 0;
+uint32_t g_colour = 0;   // the last colour given, in force for colour-0 text
+bool g_midLine = false;  // the last text written did not end its line
 }  // namespace
 
 void SetLogSink(ILogSink* sink) {
     g_sink = sink;
+    g_colour = 0;
+    g_midLine = false;
 }
 ILogSink* GetLogSink() {
     return g_sink;
@@ -20,11 +24,19 @@ void AppendLog(const char* text, uint32_t colour, unsigned flags) {
     std::string line = text ? text : "";
     if (!(flags & LogNoLineEnd)) line += "\r\n";
     if (colour == ColourRed && !(flags & LogNote)) ++g_failureLines;
+    if (colour != 0) g_colour = colour;
+    if (!line.empty()) g_midLine = line.size() < 2 || line.compare(line.size() - 2, 2, "\r\n") != 0;
     if (g_sink) g_sink->Append(line, colour);
 }
 
 int FailureLines() {
     return g_failureLines;
+}
+
+void AppendLogAside(const std::string& text, uint32_t colour) {
+    const uint32_t before = g_colour;
+    AppendLog((g_midLine ? "\r\n" : "") + text, colour);
+    if (before != 0 && before != colour) AppendLog("", before, LogNoLineEnd);
 }
 
 void LogReady(uint64_t startMark) {

@@ -33,5 +33,10 @@ inline void AppendLog(const std::string& text, uint32_t colour = 0, unsigned fla
 // How many red texts AppendLog has written in this process that were no
 // notes: the failures and refusals reported so far.
 int FailureLines();
+// A line from outside the work that is writing to the log (a refusal, a note
+// written while a run writes its lines): it stands on a line of its own, and
+// afterwards the log goes on in the format it was in, so that the work's
+// next colour-0 lines do not take on this line's colour.
+void AppendLogAside(const std::string& text, uint32_t colour);
 // "Bereit (%.3fs)\r\n" with the seconds since startMark (TickCount()), in green.
 void LogReady(uint64_t startMark);

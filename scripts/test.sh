@@ -3,7 +3,8 @@
 # every test with ctest and checks that no test added, changed or removed a
 # file in the build's program folder, then builds the programs of the sanitizer tests (drivers,
 # engine, their tests) under the address and undefined-behaviour sanitizers
-# into build-asan/ and runs them there, then builds the fuzz targets with
+# into build-asan/ and runs them there, and the window with its offscreen and
+# Xvfb tests likewise, then builds the fuzz targets with
 # clang and libFuzzer into build-fuzz/ and runs each for a few seconds under
 # the sanitizers.
 # Exits non-zero when anything fails.
@@ -66,9 +67,20 @@ if [ -n "$changed" ]; then
 fi
 
 if [ -z "${TAMARO_NO_ASAN:-}" ]; then
-  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAMARO_SANITIZE=ON -DTAMARO_WITH_QT=OFF -DTAMARO_WERROR=ON "${launcher[@]}" >/dev/null || exit 1
+  cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTAMARO_SANITIZE=ON -DTAMARO_WITH_QT=ON -DTAMARO_WERROR=ON "${launcher[@]}" >/dev/null || exit 1
   cmake --build build-asan -j"$jobs" --target tamaro_sanitize_tests || exit 1
   ASAN_OPTIONS=detect_leaks=0:quarantine_size_mb=0 ctest --test-dir build-asan --output-on-failure -j"$jobs" -L sanitize --timeout 900 || status=1
+fi
+
+# The window under the same sanitizers, leak check included, in the same
+# folder: the program, its offscreen tests and its tests on Xvfb (which start
+# the program itself). Only Qt's own reports are suppressed (tests/qt.supp).
+if [ -z "${TAMARO_NO_ASAN:-}" ]; then
+  ui_start=$(date +%s)
+  cmake --build build-asan -j"$jobs" --target tamaro_ui_tests tamaro_xvfb_tests || exit 1
+  ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0 LSAN_OPTIONS=suppressions="$root/tests/qt.supp" \
+    UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir build-asan --output-on-failure -j"$jobs" -L ui --timeout 1800 || status=1
+  echo "test.sh: the window's sanitizer pass took $(( $(date +%s) - ui_start )) s"
 fi
 
 if [ -z "${TAMARO_NO_FUZZ:-}" ]; then

@@ -1,7 +1,6 @@
 #include "ui/CTamaroDlg.h"
 
 #include <QApplication>
-#include <QButtonGroup>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
@@ -24,6 +23,7 @@
 #include "app/MainDialogCore.h"
 #include "core/FsPath.h"
 #include "core/Globals.h"
+#include "core/LogSink.h"
 #include "core/WindowServices.h"
 #include "platform/CloseOnExec.h"
 #include "ui/CAboutDlg.h"
@@ -76,6 +76,10 @@ QIcon ProgramIcon() {
 
 }  // namespace
 
+const char* const CTamaroDlg::ClosesAfterRunNote = "wird nach dem Vorgang beendet";
+const char* const CTamaroDlg::ClosesAfterRunLine =
+    "Tamaro wird beendet, sobald der laufende Vorgang abgeschlossen ist.";
+
 CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("102"));
     setWindowTitle(QStringLiteral("Tamaro"));
@@ -86,21 +90,32 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
 
     velunda_ = AddButton(1002, QStringLiteral("Velunda"), QRect(4, 4, 90, 24));
     archive_ = AddButton(1003, QStringLiteral("Archiv"), QRect(98, 4, 90, 24));
-    views_ = new QButtonGroup(this);
+    // Pushed one at a time, like radio buttons, but each its own Tab stop:
+    // in an exclusive button group Tab would reach only the pushed one.
     for (QPushButton* b : {velunda_, archive_}) {
         b->setCheckable(true);
         b->setAutoDefault(false);
-        views_->addButton(b);
     }
-    views_->setExclusive(true);
-    velunda_->setChecked(true);
-    connect(velunda_, &QPushButton::clicked, this, [this] { OnVelundaView(); });
-    connect(archive_, &QPushButton::clicked, this, [this] { OnArchiveView(); });
+    // A click leaves the focus where it is, as on the function keys: a date
+    // being typed is then taken by the command (or refuses it) rather than
+    // refused by the field on its own while the click goes ahead.
+    for (QPushButton* b : {velunda_, archive_}) b->setFocusPolicy(Qt::TabFocus);
+    CheckViewButton(1002);
+    connect(velunda_, &QPushButton::clicked, this, [this] {
+        CheckViewButton(1002);
+        OnVelundaView();
+    });
+    connect(archive_, &QPushButton::clicked, this, [this] {
+        CheckViewButton(1003);
+        OnArchiveView();
+    });
 
     doctors_ = new QComboBox(this);
     doctors_->setObjectName(IdName(1018));
     doctors_->setGeometry(kWidth - 220 - 4, 4, 220, 24);
-    connect(doctors_, &QComboBox::activated, this, [this] { OnDoctorSelected(); });
+    // The choice is taken once the drop-down has closed.
+    connect(doctors_, &QComboBox::activated, this,
+            [this] { Queue(&CTamaroDlg::OnDoctorSelected); });
 
     list_ = new ReportList({QStringLiteral("Patient"), QStringLiteral("Art"),
                             QStringLiteral("Leistung"), QStringLiteral("Dummy")},
@@ -127,32 +142,35 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
     const int pickerX = labelX + labelWidth, undX = pickerX + 104,
               undWidth = metrics.horizontalAdvance(QStringLiteral("und")) + 8,
               secondX = undX + undWidth;
-    AddCaption(1004, QStringLiteral("Letzte Leistung zwischen"),
-               QRect(labelX, 48, labelWidth, kRowHeight));
+    // Each caption's mnemonic (Alt and the underlined letter) takes the
+    // focus to its field; Alt+A stays "Liste aktualisieren".
     AddPicker(1004, QRect(pickerX, 48, 100, kRowHeight));
-    AddCaption(1007, QStringLiteral("und"), QRect(undX, 48, undWidth, kRowHeight));
+    AddCaption(1004, QStringLiteral("&Letzte Leistung zwischen"),
+               QRect(labelX, 48, labelWidth, kRowHeight));
     AddPicker(1007, QRect(secondX, 48, 100, kRowHeight));
-    AddCaption(1019, QStringLiteral("Aufnahmedatum zwischen"),
-               QRect(labelX, 76, labelWidth, kRowHeight));
+    AddCaption(1007, QStringLiteral("&und"), QRect(undX, 48, undWidth, kRowHeight));
     AddPicker(1019, QRect(pickerX, 76, 100, kRowHeight));
-    AddCaption(1020, QStringLiteral("und"), QRect(undX, 76, undWidth, kRowHeight));
+    AddCaption(1019, QStringLiteral("Aufnahmedatum &zwischen"),
+               QRect(labelX, 76, labelWidth, kRowHeight));
     AddPicker(1020, QRect(secondX, 76, 100, kRowHeight));
+    AddCaption(1020, QStringLiteral("un&d"), QRect(undX, 76, undWidth, kRowHeight));
 
-    AddCaption(1008, QStringLiteral("Name enthält"), QRect(labelX, 104, labelWidth, kRowHeight));
     name_ = new QLineEdit(this);
     name_->setObjectName(IdName(1008));
     name_->setGeometry(pickerX, 104, 100, kRowHeight);
+    AddCaption(1008, QStringLiteral("&Name enthält"), QRect(labelX, 104, labelWidth, kRowHeight));
 
     refresh_ = AddButton(1006, QStringLiteral("Liste &aktualisieren"), QRect());
+    refresh_->setFocusPolicy(Qt::TabFocus);
     // As wide as its caption needs in the desktop's font, 112 pixels at least.
     const int refreshWidth = std::max(112, refresh_->sizeHint().width());
     refresh_->setGeometry(kWidth - refreshWidth - 12, 102, refreshWidth, 26);
     connect(refresh_, &QPushButton::clicked, this, [this] { OnRefresh(); });
 
-    AddCaption(1017, QStringLiteral("Archivierung vom"), QRect(labelX, 134, 140, kRowHeight));
     runs_ = new QComboBox(this);
     runs_->setObjectName(IdName(1017));
     runs_->setGeometry(pickerX, 134, secondX + 100 - pickerX, kRowHeight + 2);
+    AddCaption(1017, QStringLiteral("A&rchivierung vom"), QRect(labelX, 134, 140, kRowHeight));
 
     log_ = new ProgressLogWidget(this);
     log_->setObjectName(IdName(1001));
@@ -194,6 +212,9 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
         previous = b;
     }
     setMinimumSize(MinimumLayoutSize());
+    // Wide enough at the start for every key's caption in the window's font.
+    const int keyWidth = metrics.horizontalAdvance(QStringLiteral("F4: Restaurieren"));
+    resize(std::max(kWidth, 8 * (keyWidth + kCaptionPadding)), kHeight);
     list_->setFocus();
     qApp->installEventFilter(this);
 }
@@ -247,6 +268,7 @@ QLabel* CTamaroDlg::AddCaption(int forId, const QString& caption, const QRect& g
     auto* label = new QLabel(caption, this);
     label->setObjectName(QStringLiteral("caption") + IdName(forId));
     label->setGeometry(geometry);
+    label->setBuddy(Control(forId));
     return label;
 }
 
@@ -255,6 +277,11 @@ DatePicker* CTamaroDlg::AddPicker(int id, const QRect& geometry) {
     picker->setObjectName(IdName(id));
     picker->setGeometry(geometry);
     return picker;
+}
+
+void CTamaroDlg::CheckViewButton(int id) {
+    velunda_->setChecked(id == 1002);
+    archive_->setChecked(id == 1003);
 }
 
 QWidget* CTamaroDlg::Control(int id) const {
@@ -314,14 +341,22 @@ void CTamaroDlg::LayoutControls(int cx, int cy) {
 
 void CTamaroDlg::FitFunctionKeyCaptions() {
     // An eighth of a narrow window is too little for "F4: Restaurieren" in
-    // some desktop fonts; such a caption is set smaller instead of cut off.
-    for (QPushButton* b : fkeys_) {
-        QFont f = font();
-        while (QFontMetrics(f).horizontalAdvance(b->text()) + kCaptionPadding > b->width() &&
-               f.pointSizeF() > kSmallestCaptionPoints)
-            f.setPointSizeF(std::max(kSmallestCaptionPoints, f.pointSizeF() - 0.5));
+    // some desktop fonts. The keys then share the largest smaller size at
+    // which every caption fits (F4's longer one too, so that switching the
+    // view changes nothing), rather than one key standing out in a smaller
+    // size or a caption being cut off.
+    const auto fits = [this](const QFont& f) {
+        const QFontMetrics metrics(f);
+        for (QPushButton* b : fkeys_)
+            if (metrics.horizontalAdvance(b->text()) + kCaptionPadding > b->width()) return false;
+        return metrics.horizontalAdvance(QStringLiteral("F4: Restaurieren")) + kCaptionPadding <=
+               fkeys_[3]->width();
+    };
+    QFont f = font();
+    while (!fits(f) && f.pointSizeF() > kSmallestCaptionPoints)
+        f.setPointSizeF(std::max(kSmallestCaptionPoints, f.pointSizeF() - 0.5));
+    for (QPushButton* b : fkeys_)
         if (b->font() != f) b->setFont(f);
-    }
 }
 
 void CTamaroDlg::resizeEvent(QResizeEvent* event) {
@@ -433,15 +468,22 @@ void CTamaroDlg::OpenContextMenuByKey(QWidget* focus) {
 QMenu* CTamaroDlg::CreateSystemMenu(QWidget* parent) {
     auto* menu = new QMenu(parent);
     menu->setObjectName(QStringLiteral("SystemMenu"));
+    // Each entry's command runs once the menu has closed (see Queue); an
+    // entry that cannot run now is grey, as F4 is during a run.
     QAction* about = menu->addAction(QStringLiteral("&Info über Tamaro..."));
     about->setObjectName(QStringLiteral("16"));
     // A modal box opened during a run would hold the run up without a sign.
     about->setEnabled(!RunInProgress());
-    connect(about, &QAction::triggered, this, &CTamaroDlg::ShowAbout);
-    QAction* check = menu->addAction(ToQString(CheckCommand::MenuText));
+    connect(about, &QAction::triggered, this, [this] { Queue(&CTamaroDlg::ShowAbout); });
+    QAction* check = menu->addAction(QStringLiteral("&") + ToQString(CheckCommand::MenuText));
     check->setObjectName(QStringLiteral("32"));
-    connect(check, &QAction::triggered, this, [this] { OnCheck(); });
+    check->setEnabled(!CommandsBusy());
+    connect(check, &QAction::triggered, this, [this] { Queue(&CTamaroDlg::OnCheck); });
     return menu;
+}
+
+void CTamaroDlg::Queue(void (CTamaroDlg::*command)()) {
+    QMetaObject::invokeMethod(this, command, Qt::QueuedConnection);
 }
 
 void CTamaroDlg::contextMenuEvent(QContextMenuEvent* event) {
@@ -451,7 +493,10 @@ void CTamaroDlg::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void CTamaroDlg::ShowAbout() {
-    if (RunInProgress()) return;
+    if (RunInProgress()) {
+        AppendLogAside(BusyRefusal(ToCp1252(QStringLiteral("Info über Tamaro"))), ColourRed);
+        return;
+    }
     CAboutDlg about(this);
     about.exec();
 }
@@ -472,20 +517,52 @@ bool CTamaroDlg::RunInProgress() const {
     return core_ && core_->RunInProgress();
 }
 
+bool CTamaroDlg::CommandsBusy() const {
+    return core_ && core_->CommandsBusy();
+}
+
+bool CTamaroDlg::TakeTypedDates() {
+    for (int id : {1004, 1007, 1019, 1020})
+        if (DatePicker* p = Picker(id); p && !p->TakeTypedText()) return false;
+    return true;
+}
+
+void CTamaroDlg::ShowRunProgress(const QString& progress) {
+    runProgress_ = progress;
+    UpdateCaption();
+}
+
+void CTamaroDlg::UpdateCaption() {
+    QString caption = QStringLiteral("Tamaro");
+    if (!runProgress_.isEmpty()) caption += QStringLiteral(" – ") + runProgress_;
+    if (doneAfterRun_) caption += QStringLiteral(" – ") + QString::fromUtf8(ClosesAfterRunNote);
+    if (windowTitle() != caption) setWindowTitle(caption);
+}
+
 void CTamaroDlg::done(int result) {
     if (!core_ || !core_->RunInProgress()) {
+        // The range of the view shown is stored at the end: a date typed and
+        // not yet taken counts when it is one; one that is no date is left
+        // (the end is not held up by a box, a stop signal ends it too).
+        for (int id : {1004, 1007, 1019, 1020})
+            if (DatePicker* p = Picker(id); p && !p->ShowsInvalidText()) p->TakeTypedText();
         QDialog::done(result);
         return;
     }
     if (doneAfterRun_) return;
+    // The window stays until the run has ended; the caption and the log say
+    // so, or the user would see nothing happen.
     doneAfterRun_ = result;
+    UpdateCaption();
+    AppendLogAside(ToCp1252(QString::fromUtf8(ClosesAfterRunLine)), ColourBlue);
     auto* wait = new QTimer(this);
     connect(wait, &QTimer::timeout, this, [this, wait] {
         if (core_ && core_->RunInProgress()) return;
         wait->deleteLater();
         const int result = *doneAfterRun_;
         doneAfterRun_.reset();
-        QDialog::done(result);
+        UpdateCaption();
+        done(result);
     });
     wait->start(50);
 }

@@ -16,7 +16,6 @@
 class DatePicker;
 class MainDialogCore;
 class ProgressLogWidget;
-class QButtonGroup;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -39,6 +38,8 @@ class CTamaroDlg : public QDialog {
     ProgressLogWidget* Log() const { return log_; }          // 1001
     QPushButton* VelundaButton() const { return velunda_; }  // 1002
     QPushButton* ArchiveButton() const { return archive_; }  // 1003
+    // Shows the view of button 1002 or 1003 pressed and the other released.
+    void CheckViewButton(int id);
     QGroupBox* FilterGroup() const { return filter_; }       // 1005
     QPushButton* RefreshButton() const { return refresh_; }  // 1006
     QLineEdit* NameFilter() const { return name_; }          // 1008
@@ -72,8 +73,25 @@ class CTamaroDlg : public QDialog {
     void OpenContextMenuByKey(QWidget* focus);
     // The smallest client size at which no control overlaps another.
     QSize MinimumLayoutSize() const;
-    // True while an archive, restore or delete run is in progress.
+    // True while an archive, restore or delete run (or a command held like
+    // one: the check, a preview) is in progress.
     bool RunInProgress() const;
+    // True while a command that reaches the databases cannot start: a run is
+    // in progress or the patient list is being filled.
+    bool CommandsBusy() const;
+    // Takes the dates typed into the pickers and not yet taken, before
+    // anything reads the filters. False when one is no possible date: its
+    // picker has refused it in a box and shows the date held before.
+    bool TakeTypedDates();
+    // The caption: "Tamaro", during a run with the run's progress ("Tamaro –
+    // Archivieren 43 %"), and once the window was asked to close during a
+    // run, with the note that it closes at the run's end.
+    void ShowRunProgress(const QString& progress);
+    bool ClosesAfterRun() const { return doneAfterRun_.has_value(); }
+    // The caption's note and the log's line (UTF-8) when the window is asked
+    // to close during a run.
+    static const char* const ClosesAfterRunNote;
+    static const char* const ClosesAfterRunLine;
 
     // F1..F8 as the key pre-translation handles them: F4 to F8 run only while
     // their button is enabled. Returns true for F1..F8 (always consumed).
@@ -118,6 +136,12 @@ class CTamaroDlg : public QDialog {
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
+    // Runs a command once the event that asked for it (a menu's key or
+    // click, a drop-down's choice) has been handled to its end: the command
+    // writes to the log, and each line lets the window handle events, which
+    // may close and delete that menu.
+    void Queue(void (CTamaroDlg::*command)());
+    void UpdateCaption();
     QPushButton* AddButton(int id, const QString& caption, const QRect& geometry);
     QLabel* AddCaption(int forId, const QString& caption, const QRect& geometry);
     DatePicker* AddPicker(int id, const QRect& geometry);
@@ -126,7 +150,6 @@ class CTamaroDlg : public QDialog {
     ProgressLogWidget* log_ = nullptr;
     QPushButton* velunda_ = nullptr;
     QPushButton* archive_ = nullptr;
-    QButtonGroup* views_ = nullptr;
     QGroupBox* filter_ = nullptr;
     QPushButton* refresh_ = nullptr;
     QLineEdit* name_ = nullptr;
@@ -138,4 +161,5 @@ class CTamaroDlg : public QDialog {
     std::unique_ptr<QtComboBox> doctorsAdapter_;
     MainDialogCore* core_ = nullptr;
     std::optional<int> doneAfterRun_;  // the end asked for during a run
+    QString runProgress_;              // the run's progress in the caption
 };

@@ -42,8 +42,11 @@ DatePicker::DatePicker(QWidget* parent) : QDateTimeEdit(QDateTime::currentDateTi
 }
 
 void DatePicker::SetTime(time_t seconds) {
+    part_ = -1;
     setDateTime(QDateTime::fromSecsSinceEpoch(qint64(seconds), Qt::LocalTime));
+    lineEdit()->setText(dateTime().toString(kFormat));
     held_ = dateTime();
+    MarkTypedText();
 }
 
 time_t DatePicker::GetTime() const {
@@ -58,6 +61,18 @@ QDate DatePicker::TypedDate() const {
         return QDate();
     const QDate date = QDate::fromString(text, QStringLiteral("d.M.yyyy"));
     return date.isValid() && date >= FirstDate() && date <= LastDate() ? date : QDate();
+}
+
+bool DatePicker::TakeTypedText() {
+    if (lineEdit()->text() == dateTime().toString(kFormat)) {
+        part_ = -1;
+        return true;
+    }
+    return AcceptTypedText();
+}
+
+bool DatePicker::ShowsInvalidText() const {
+    return !TypedDate().isValid();
 }
 
 QValidator::State DatePicker::validate(QString& input, int& pos) const {
@@ -158,6 +173,15 @@ void DatePicker::focusInEvent(QFocusEvent* event) {
     part_ = -1;
     partDone_ = false;
     QDateTimeEdit::focusInEvent(event);
+    // Shift+Tab and the caption's mnemonic arrive at the day too, so that a
+    // date is typed from its start whichever way the field was reached.
+    if (event->reason() == Qt::BacktabFocusReason || event->reason() == Qt::ShortcutFocusReason)
+        setSelectedSection(DaySection);
+}
+
+bool DatePicker::focusNextPrevChild(bool next) {
+    // The field's own Tab steps through its sections; here Tab leaves it.
+    return QWidget::focusNextPrevChild(next);
 }
 
 void DatePicker::focusOutEvent(QFocusEvent* event) {
@@ -165,6 +189,7 @@ void DatePicker::focusOutEvent(QFocusEvent* event) {
     // The calendar drop-down takes the focus while a date is picked in it.
     if (!refusing_ && event->reason() != Qt::PopupFocusReason) AcceptTypedText();
     QDateTimeEdit::focusOutEvent(event);
+    MarkTypedText();
 }
 
 void DatePicker::MarkTypedText() {
@@ -181,6 +206,7 @@ bool DatePicker::AcceptTypedText() {
         setDate(typed);
         lineEdit()->setText(typed.toString(kFormat));
         held_ = dateTime();
+        MarkTypedText();
         return true;
     }
     const QString text = lineEdit()->text();
@@ -192,7 +218,10 @@ bool DatePicker::AcceptTypedText() {
                      .arg(text, FirstDate().toString(kFormat), LastDate().toString(kFormat))));
     refusing_ = false;
     setDateTime(held_);
+    // The field sets its text with its signals blocked: the colour of the
+    // refused text is taken back here.
     lineEdit()->setText(held_.toString(kFormat));
+    MarkTypedText();
     // The field keeps (or gets back) the focus, with the date selected to be
     // typed over.
     QTimer::singleShot(0, this, [this] {

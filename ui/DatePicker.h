@@ -10,7 +10,8 @@
 // shown in red, and leaving the field or pressing Enter with such a text
 // refuses it in a message box and brings back the date the field held
 // before. Dates are stored as 32-bit seconds, so only the years 1902 to 2037
-// are possible.
+// are possible. The field is one Tab stop: Tab and Shift+Tab leave it rather
+// than walk its day, month and year.
 #pragma once
 
 #include <QDate>
@@ -28,6 +29,12 @@ class DatePicker : public QDateTimeEdit {
 
     // The date of the text as typed; invalid when it names no possible date.
     QDate TypedDate() const;
+    // Takes a text typed and not yet taken, as leaving the field does: true
+    // when there was none or it is a possible date (now the picker's date);
+    // otherwise the refusal's message box, the date held before, and false.
+    bool TakeTypedText();
+    // True while the text shown is no possible date (it is shown in red).
+    bool ShowsInvalidText() const;
     static QDate FirstDate() { return QDate(1902, 1, 1); }
     static QDate LastDate() { return QDate(2037, 12, 31); }
 
@@ -37,6 +44,7 @@ class DatePicker : public QDateTimeEdit {
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
   private:
     // Digits and separators go into the parts here, not through the

@@ -52,7 +52,7 @@ std::string QtMainView::GetControlText(int id) const {
 }
 
 void QtMainView::CheckViewButton(int id) {
-    if (auto* b = qobject_cast<QAbstractButton*>(dlg_.Control(id))) b->setChecked(true);
+    dlg_.CheckViewButton(id);
 }
 
 void QtMainView::WidenByOnePixel() {
@@ -76,4 +76,8 @@ void QtMainView::EndDialog(bool ok) {
 
 void QtMainView::ShowPatientInfo(int32_t pid, ArchiveDbPair* list) {
     CPatInfoDlg::Run(pid, list, &dlg_);
+}
+
+bool QtMainView::TakeTypedDates() {
+    return dlg_.TakeTypedDates();
 }

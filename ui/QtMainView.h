@@ -30,6 +30,7 @@ class QtMainView : public IMainView {
     void SetFocus(int id) override;
     void EndDialog(bool ok) override;
     void ShowPatientInfo(int32_t pid, ArchiveDbPair* list) override;
+    bool TakeTypedDates() override;
 
   private:
     CTamaroDlg& dlg_;

@@ -91,6 +91,7 @@ TEST_P(ConsistencyCheckTest, CleanOnAFreshPracticeAndAfterRunsBothWays) {
     EXPECT_EQ(Rows(report), (std::vector<Row>{{"history", "9", "Archiv", "Archiv.archist", 1}}));
     lines = LogLines();
     EXPECT_TRUE(HasLine(lines, "• Velunda.patienten... (9 Einträge)")) << log_.Raw();
+    EXPECT_TRUE(HasLine(lines, "• Archiv.archist... (1 Archivierung)")) << log_.Raw();
     EXPECT_TRUE(HasLine(
         lines,
         "• History: Patient 9 ist auf keiner Seite (Archivierung vom " + ArcHistText(datum) + ")",

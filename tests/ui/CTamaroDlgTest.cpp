@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <cstdlib>
 #include <map>
+#include <set>
 
 #include "core/Globals.h"
 #include "core/LogSink.h"
@@ -93,14 +94,22 @@ TEST_F(CTamaroDlgTest, EveryControlHasItsIdAndCaption) {
     }
     EXPECT_EQ(Find<QGroupBox>(1005)->title(), QStringLiteral("Filter "));
     for (int id : {1004, 1007, 1019, 1020}) EXPECT_NE(Find<DatePicker>(id), nullptr);
-    EXPECT_EQ(Caption(1004), QStringLiteral("Letzte Leistung zwischen"));
-    EXPECT_EQ(Caption(1007), QStringLiteral("und"));
-    EXPECT_EQ(Caption(1019), QStringLiteral("Aufnahmedatum zwischen"));
-    EXPECT_EQ(Caption(1020), QStringLiteral("und"));
+    // Each caption with its mnemonic, which leads to its field; no letter
+    // is taken twice in the window (Alt+A is "Liste aktualisieren").
+    const std::map<int, QString> captions = {
+        {1004, "&Letzte Leistung zwischen"},        {1007, "&und"},
+        {1019, "Aufnahmedatum &zwischen"},          {1020, "un&d"},
+        {1008, QString::fromUtf8("&Name enthält")}, {1017, "A&rchivierung vom"}};
+    std::set<QChar> letters = {QLatin1Char('a')};
+    for (const auto& [id, text] : captions) {
+        EXPECT_EQ(Caption(id), text) << id;
+        auto* label = dlg.findChild<QLabel*>(QStringLiteral("caption%1").arg(id));
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->buddy(), dlg.Control(id)) << id;
+        EXPECT_TRUE(letters.insert(text[text.indexOf('&') + 1].toLower()).second) << id;
+    }
     EXPECT_NE(Find<QLineEdit>(1008), nullptr);
-    EXPECT_EQ(Caption(1008), QString::fromUtf8("Name enthält"));
     EXPECT_NE(Find<QComboBox>(1017), nullptr);
-    EXPECT_EQ(Caption(1017), QStringLiteral("Archivierung vom"));
     EXPECT_NE(Find<QComboBox>(1018), nullptr);
     EXPECT_EQ(Find<ProgressLogWidget>(1001), dlg.Log());
     EXPECT_TRUE(dlg.Log()->isReadOnly());
@@ -154,8 +163,18 @@ TEST_F(CTamaroDlgTest, RowsKeepTheirCheckAndPatientId) {
 }
 
 TEST_F(CTamaroDlgTest, LayoutAtClientWidth803) {
+    // At the size it starts with, every key's caption (F4's longer one too)
+    // fits in the window's own font; narrower, the keys share one smaller size.
+    for (const char* f4 : {"F4: Archivieren", "F4: Restaurieren"}) {
+        dlg.FunctionButton(4)->setText(QString::fromLatin1(f4));
+        dlg.FitFunctionKeyCaptions();
+        for (int k = 1; k <= 8; ++k)
+            EXPECT_EQ(dlg.FunctionButton(k)->font().pointSizeF(), dlg.font().pointSizeF()) << k;
+    }
     dlg.resize(803, 560);
     QApplication::processEvents();
+    for (int k = 2; k <= 8; ++k)
+        EXPECT_EQ(dlg.FunctionButton(k)->font(), dlg.FunctionButton(1)->font()) << k;
     ASSERT_EQ(dlg.width(), 803);
     const int h = dlg.FunctionButton(1)->height();
     for (int k = 1; k <= 7; ++k) {
@@ -273,9 +292,12 @@ TEST_F(CTamaroDlgTest, ButtonsAndListRunTheirHandlers) {
     EXPECT_EQ(dlg.calls["F8"], 1);
     EXPECT_EQ(dlg.calls["refresh"], 1);
 
-    // The doctor list refreshes when a choice is made.
+    // The doctor list refreshes when a choice is made, once its drop-down
+    // has closed: not inside the signal.
     dlg.Doctors().AddString("Dr. A");
     emit dlg.DoctorBox()->activated(0);
+    EXPECT_EQ(dlg.calls["refresh"], 1);
+    QApplication::processEvents();
     EXPECT_EQ(dlg.calls["refresh"], 2);
 
     QTableWidget* list = dlg.PatientList();
@@ -322,11 +344,13 @@ TEST_F(CTamaroDlgTest, WindowMenuOpensTheAboutBox) {
     std::unique_ptr<QMenu> menu(dlg.CreateSystemMenu(nullptr));
     ASSERT_EQ(menu->actions().size(), 2);
     EXPECT_EQ(menu->actions()[0]->text(), QString::fromUtf8("&Info über Tamaro..."));
-    EXPECT_EQ(menu->actions()[1]->text(), QString::fromUtf8("Datenbestand prüfen…"));
+    EXPECT_EQ(menu->actions()[1]->text(), QString::fromUtf8("&Datenbestand prüfen…"));
     QString version, description;
-    QTimer::singleShot(0, [&] {
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
         QWidget* about = QApplication::activeModalWidget();
-        ASSERT_NE(about, nullptr);
+        if (!about) return;
+        poll.stop();
         EXPECT_EQ(about->objectName(), QStringLiteral("100"));
         if (auto* label = about->findChild<QLabel*>(QStringLiteral("version")))
             version = label->text();
@@ -334,7 +358,11 @@ TEST_F(CTamaroDlgTest, WindowMenuOpensTheAboutBox) {
             description = label->text();
         about->close();
     });
+    poll.start(10);
+    // The box opens once the menu's own handling is over, not inside it.
     menu->actions()[0]->trigger();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !version.isEmpty() && !poll.isActive(); }));
     EXPECT_EQ(version, QStringLiteral("Tamaro V%1.%2")
                            .arg(TAMARO_VERSION_MAJOR)
                            .arg(TAMARO_VERSION_MINOR, 2, 10, QLatin1Char('0')));

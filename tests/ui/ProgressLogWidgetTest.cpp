@@ -15,10 +15,10 @@
 
 #include "core/Globals.h"
 #include "core/LogSink.h"
+#include "core/RtfWriter.h"
 #include "core/ScriptedWindowServices.h"
 #include "tests/fixtures/TestEnv.h"
 #include "ui/ProgressLogWidget.h"
-#include "core/RtfWriter.h"
 
 namespace {
 

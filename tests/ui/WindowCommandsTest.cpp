@@ -401,6 +401,21 @@ TEST_P(WindowCommandsTest, ARunHoldsOffEveryCommandThatReachesTheDatabases) {
     for (int id : {1002, 1003, 1006, 1018, 1012, 1013, 1014, 1015, 1016})
         EXPECT_TRUE(w.Control(id)->isEnabled()) << id;
     EXPECT_EQ(services_.Boxes().size(), 1u);  // only the question
+    // The commands that were reached said so, each in a red line of its own;
+    // the run's next line keeps the colour it had before them.
+    const auto lines = log_.recorder.Lines();
+    size_t refusals = 0, afterLast = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].text.find(W(" ist nicht möglich, solange ein anderer Vorgang läuft.")) ==
+            std::string::npos)
+            continue;
+        EXPECT_EQ(lines[i].colour, ColourRed) << lines[i].text;
+        ++refusals;
+        afterLast = i + 1;
+    }
+    EXPECT_GE(refusals, 6u) << log_.recorder.Raw();
+    ASSERT_LT(afterLast, lines.size());
+    EXPECT_NE(lines[afterLast].colour, ColourRed) << lines[afterLast].text;
 
     // Nothing ran inside the run: its lines follow one another up to its
     // ready line, then the list of the Velunda view is refilled.

@@ -1,12 +1,15 @@
-// The window by keyboard alone, on the real X server: the login with a wrong
-// password first, the filters reached with Tab and dates typed into them,
-// the list's keys, and F4 with its question, up to the archived patient.
+// The window by keyboard alone, on the real X server: every control of the
+// login and of the main window reached by Tab, Shift+Tab and the captions'
+// mnemonics in the order of the layout, the login with a wrong password
+// first, the filters reached with Tab and dates typed into them, the list's
+// keys, and F4 with its question, up to the archived patient.
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
+#include <iostream>
 
 #include "core/Globals.h"
 #include "db/ODBCStmt.h"
@@ -23,18 +26,57 @@ QDate PickerDate(CTamaroDlg& w, int id) {
 
 class KeyboardWalkTest : public XLoginWindowTest {
   protected:
+    // One step per key: each notes where the focus is and sends its key; the
+    // next waits until the focus has moved. seen gets the focus before each
+    // key and after the last one.
+    std::vector<Step> Walk(const std::string& start, const std::vector<std::string>& keys,
+                           std::vector<std::string>& seen) {
+        std::vector<Step> steps;
+        for (size_t i = 0; i <= keys.size(); ++i) {
+            const std::string key = i < keys.size() ? keys[i] : std::string();
+            steps.push_back(
+                {"walk " + std::to_string(walks_) + " from " + start + ", key " + std::to_string(i),
+                 [this, &seen, start, i] {
+                     return i == 0 ? FocusName() == start : FocusName() != seen.back();
+                 },
+                 [this, &seen, key] {
+                     seen.push_back(FocusName());
+                     if (!key.empty()) xdo::Key(key);
+                 }});
+        }
+        ++walks_;
+        return steps;
+    }
+    static std::vector<std::string> Keys(const std::string& key, int times) {
+        return std::vector<std::string>(size_t(times), key);
+    }
+
     std::vector<Step> LoginSteps() override {
-        return {{"login dialog", [] { return Modal<CLoginDlg>() != nullptr; },
-                 [this] {
-                     CLoginDlg* login = Modal<CLoginDlg>();
-                     loginMaximise_ = xdo::OffersMaximise(login);
-                     xdo::Focus(login);
-                     // Alt+P reaches the password field by its caption.
-                     xdo::Key("alt+p");
-                     xdo::Type("falsch");
-                     xdo::Key("Return");
-                 }},
-                {"refusal", [] { return Modal<QMessageBox>() != nullptr; },
+        std::vector<Step> steps = {{"login dialog", [] { return Modal<CLoginDlg>() != nullptr; },
+                                    [this] {
+                                        CLoginDlg* login = Modal<CLoginDlg>();
+                                        loginMaximise_ = xdo::OffersMaximise(login);
+                                        xdo::Focus(login);
+                                    }}};
+        // Tab and Shift+Tab round the dialog, Alt+P and Alt+B by the captions.
+        std::vector<std::string> keys = Keys("Tab", 4);
+        for (const std::string& k : Keys("shift+Tab", 4)) keys.push_back(k);
+        keys.push_back("alt+p");
+        keys.push_back("alt+b");
+        for (Step& step : Walk("1020", keys, loginWalk_)) steps.push_back(std::move(step));
+        steps.push_back({"wrong password", [this] { return loginWalk_.size() == 11; },
+                         [] {
+                             // Alt+P reaches the password field by its caption.
+                             xdo::Key("alt+p");
+                             xdo::Type("falsch");
+                             xdo::Key("Return");
+                         }});
+        for (Step& step : RefusalSteps()) steps.push_back(std::move(step));
+        return steps;
+    }
+
+    std::vector<Step> RefusalSteps() {
+        return {{"refusal", [] { return Modal<QMessageBox>() != nullptr; },
                  [this] {
                      QMessageBox* box = Modal<QMessageBox>();
                      refusal_ = box->text().toStdString();
@@ -58,6 +100,8 @@ class KeyboardWalkTest : public XLoginWindowTest {
                  }}};
     }
 
+    int walks_ = 0;
+    std::vector<std::string> loginWalk_;
     std::string refusal_, selectedAfterRefusal_;
     QMessageBox::Icon refusalIcon_ = QMessageBox::NoIcon;
     bool passwordFocused_ = false;
@@ -72,6 +116,54 @@ TEST_P(KeyboardWalkTest, FromTheLoginThroughTheFiltersToF4) {
     EXPECT_TRUE(passwordFocused_);
     EXPECT_FALSE(loginMaximise_);
     EXPECT_EQ(CurrentLid, 2);
+    EXPECT_EQ(loginWalk_, (std::vector<std::string>{"1020", "1021", "1", "2", "1020", "2", "1",
+                                                    "1021", "1020", "1021", "1020"}));
+
+    // Every control of the main window, as it reads: the view buttons and
+    // the doctor along the top, the list, the filters from top to bottom
+    // ("Archivierung vom" only in the archive view), the refresh button,
+    // the log, the function keys; each date picker is one stop.
+    std::vector<std::string> forward, backward, mnemonics, archive, back;
+    std::vector<Step> walk = {{"main window",
+                               [] { return QApplication::activeModalWidget() == nullptr; },
+                               [&] { xdo::Focus(&w); }}};
+    const auto add = [&](std::vector<Step> steps) {
+        for (Step& step : steps) walk.push_back(std::move(step));
+    };
+    add(Walk("1000", Keys("Tab", 19), forward));
+    add(Walk("1000", Keys("shift+Tab", 19), backward));
+    add(Walk("1000", {"alt+l", "alt+u", "alt+z", "alt+d", "alt+n"}, mnemonics));
+    add(Walk("1008", Keys("shift+Tab", 7), back));
+    walk.push_back(
+        {"archive view", [&] { return FocusName() == "1003"; }, [&] { xdo::Key("space"); }});
+    add(Walk("1000", {"alt+r", "Tab", "shift+Tab", "shift+Tab", "shift+Tab"}, archive));
+    walk.push_back({"Velunda view", [&] { return archive.size() == 6 && FocusName() == "1020"; },
+                    [&] {
+                        xdo::Key(
+                            "shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab shift+Tab "
+                            "shift+Tab space");
+                    }});
+    walk.push_back({"Velunda list",
+                    [&] { return !core_.Databases().ArchiveIsSource() && FocusName() == "1000"; },
+                    [] {}});
+    Play(walk);
+    const bool walked = Played();
+    for (const auto* seen : {&forward, &backward, &mnemonics, &back, &archive}) {
+        std::string text;
+        for (const std::string& name : *seen) text += name + " ";
+        if (!walked) std::cout << "walked: " << text << "\n";
+    }
+    ASSERT_TRUE(walked);
+    const std::vector<std::string> order = {"1000", "1004", "1007", "1019", "1020", "1008", "1006",
+                                            "1001", "1009", "1010", "1011", "1012", "1013", "1014",
+                                            "1015", "1016", "1002", "1003", "1018", "1000"};
+    EXPECT_EQ(forward, std::vector<std::string>(order.begin(), order.end()));
+    EXPECT_EQ(backward, std::vector<std::string>(order.rbegin(), order.rend()));
+    EXPECT_EQ(mnemonics,
+              (std::vector<std::string>{"1000", "1004", "1007", "1019", "1020", "1008"}));
+    EXPECT_EQ(back, (std::vector<std::string>{"1008", "1020", "1019", "1007", "1004", "1000",
+                                              "1018", "1003"}));
+    EXPECT_EQ(archive, (std::vector<std::string>{"1000", "1017", "1006", "1017", "1008", "1020"}));
 
     // The list has the focus; Tab leaves it for the first filter instead of
     // stepping through its cells, and dates go in as typed.
