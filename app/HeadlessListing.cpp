@@ -49,9 +49,10 @@ bool ApplyFilters(const ListFilters& f, HeadlessView& view) {
     if (f.run) {
         IComboBox& runs = view.ArchiveRuns();
         if (*f.run >= runs.GetCount()) {
-            ReportHeadlessError(
-                "--run " + std::to_string(*f.run) + ": die Liste \"Archivierung vom\" hat " +
-                std::to_string(runs.GetCount() > 0 ? runs.GetCount() - 1 : 0) + " Archivierungen");
+            const int stored = runs.GetCount() > 0 ? runs.GetCount() - 1 : 0;
+            ReportHeadlessError("--run " + std::to_string(*f.run) +
+                                ": die Liste \"Archivierung vom\" hat " + std::to_string(stored) +
+                                (stored == 1 ? " Archivierung" : " Archivierungen"));
             return false;
         }
         runs.SetCurSel(*f.run);
