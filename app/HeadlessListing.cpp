@@ -171,7 +171,9 @@ bool RunListingStep(MainDialogCore& core, HeadlessView& view, const HeadlessStep
         return true;
     }
     if (!ApplyFilters(step.filters, view)) return false;
-    core.Patients().FillList(view);
+    // The list that the start-up (or the command before) filled is already
+    // the one asked for unless a filter or the databases changed since.
+    core.Patients().FillListUnlessCurrent(view);
     PrintRows(view.Patients());
     return true;
 }

@@ -1,6 +1,8 @@
 // The patient list and the view switch as commands of the headless mode:
-//   --list                 fills the list as the refresh button does and
-//                          prints its rows as
+//   --list                 fills the list as the refresh button does (unless
+//                          the list shown is already that one: same view and
+//                          filters, filled without a failure, no run since)
+//                          and prints its rows as
 //                          LIST<TAB>pid<TAB>Patient<TAB>Art<TAB>Leistung<TAB>0|1
 //   --view velunda|archiv  switches the view as its button does
 // and the filter controls that a --list reads first:

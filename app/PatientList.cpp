@@ -112,6 +112,12 @@ bool IsVelunda(const ArchiveDbPair& db) {
     return true;
 }
 
+// The doctor of the doctor list's selection, -1 when none is selected.
+int32_t SelectedDoctor(IMainView& view) {
+    IComboBox& doctors = view.Doctors();
+    return doctors.GetCurSel() >= 0 ? doctors.GetItemData(doctors.GetCurSel()) : -1;
+}
+
 // Column text read through the shared value buffer: a null reads as empty
 // text, a longer value is cut to what the buffer holds.
 std::string BufferedText(ODBCStmt& stmt, SQLUSMALLINT column) {
@@ -194,9 +200,40 @@ bool PatientList::RefuseUnsafeArchive() const {
     return true;
 }
 
+PatientList::Inputs PatientList::ReadInputs(IMainView& view) const {
+    Inputs in;
+    in.source = set_.SourceList;
+    in.list = &view.Patients();
+    in.admittedFrom = PickerDayAt(view.GetPickerTime(IDC_ADMISSION_FROM), 0, 0, 0);
+    in.admittedTo = PickerDayAt(view.GetPickerTime(IDC_ADMISSION_TO), 0, 0, 0);
+    in.name = view.GetNameFilter();
+    in.serviceTo = PickerDayAt(view.GetPickerTime(IDC_SERVICE_TO), 23, 59, 59);
+    in.serviceFrom = PickerDayAt(view.GetPickerTime(IDC_SERVICE_FROM), 0, 0, 0);
+    in.runsEnabled = view.IsControlEnabled(IDC_ARCHIVE_RUNS);
+    if (in.runsEnabled) {
+        IComboBox& runs = view.ArchiveRuns();
+        in.runIndex = runs.GetCurSel();
+        in.runDatum = runs.GetItemData(in.runIndex);
+    }
+    in.doctor = SelectedDoctor(view);
+    in.presetPid = PresetPid;
+    return in;
+}
+
+bool PatientList::FillListUnlessCurrent(IMainView& view) {
+    if (filling_) return false;
+    view.TakeTypedDates();
+    if (current_ && set_.SourceList->Connection.IsOpen() && ReadInputs(view) == lastFill_)
+        return false;
+    FillList(view);
+    return true;
+}
+
 void PatientList::FillList(IMainView& view) {
     ArchiveDbPair& main = *set_.SourceList;
-    if (!main.Connection.IsOpen() || filling_) return;
+    if (filling_) return;
+    current_ = false;
+    if (!main.Connection.IsOpen()) return;
     // Each log line lets the window handle its events, a refresh click too.
     struct Filling {
         bool& flag;
@@ -211,11 +248,22 @@ void PatientList::FillList(IMainView& view) {
     const uint64_t start = TickCount();
     AppendLog("Patientenliste (" + main.DisplayName + ") erstellen...", ColourBlue);
 
-    const int32_t admittedFrom = PickerDayAt(view.GetPickerTime(IDC_ADMISSION_FROM), 0, 0, 0);
-    const int32_t admittedTo = PickerDayAt(view.GetPickerTime(IDC_ADMISSION_TO), 0, 0, 0);
-    const std::string name = view.GetNameFilter();
-    const int32_t serviceTo = PickerDayAt(view.GetPickerTime(IDC_SERVICE_TO), 23, 59, 59);
-    const int32_t serviceFrom = PickerDayAt(view.GetPickerTime(IDC_SERVICE_FROM), 0, 0, 0);
+    const int failuresBefore = FailureLines();
+    // What this fill reads, for FillListUnlessCurrent; each control is read
+    // at its step, as a control changed during the fill counts from there.
+    Inputs used;
+    used.source = &main;
+    used.list = &view.Patients();
+    used.presetPid = PresetPid;
+    const int32_t admittedFrom = used.admittedFrom =
+        PickerDayAt(view.GetPickerTime(IDC_ADMISSION_FROM), 0, 0, 0);
+    const int32_t admittedTo = used.admittedTo =
+        PickerDayAt(view.GetPickerTime(IDC_ADMISSION_TO), 0, 0, 0);
+    const std::string name = used.name = view.GetNameFilter();
+    const int32_t serviceTo = used.serviceTo =
+        PickerDayAt(view.GetPickerTime(IDC_SERVICE_TO), 23, 59, 59);
+    const int32_t serviceFrom = used.serviceFrom =
+        PickerDayAt(view.GetPickerTime(IDC_SERVICE_FROM), 0, 0, 0);
 
     IListView& list = view.Patients();
     list.DeleteAllItems();
@@ -223,8 +271,10 @@ void PatientList::FillList(IMainView& view) {
 
     ODBCStmt stmt(main.Connection);
     PidSet hidden;
+    bool checked = true;  // every query for open business ran
     if (IsVelunda(main)) {
-        archiveUnsafe_ = !CollectHiddenPatients(&main, stmt, hidden);
+        checked = CollectHiddenPatients(&main, stmt, hidden);
+        archiveUnsafe_ = !checked;
         if (!hidden.empty()) {
             char line[200];
             std::snprintf(line, sizeof line,
@@ -237,9 +287,11 @@ void PatientList::FillList(IMainView& view) {
 
     std::string pidFilter;
     IComboBox& runs = view.ArchiveRuns();
-    if (view.IsControlEnabled(IDC_ARCHIVE_RUNS)) {
-        const int32_t datum = runs.GetItemData(runs.GetCurSel());
-        if (datum != 0 && runs.GetCurSel() >= 0)
+    used.runsEnabled = view.IsControlEnabled(IDC_ARCHIVE_RUNS);
+    if (used.runsEnabled) {
+        used.runIndex = runs.GetCurSel();
+        const int32_t datum = used.runDatum = runs.GetItemData(used.runIndex);
+        if (datum != 0 && used.runIndex >= 0)
             pidFilter = RunFilterText(GetArcPIDsFromDate(set_.Archive, datum));
     }
 
@@ -260,8 +312,7 @@ void PatientList::FillList(IMainView& view) {
     stmt.Reset();
 
     std::string doctorFilter;
-    IComboBox& doctors = view.Doctors();
-    const int32_t aid = doctors.GetCurSel() >= 0 ? doctors.GetItemData(doctors.GetCurSel()) : -1;
+    const int32_t aid = used.doctor = SelectedDoctor(view);
     if (aid >= 0) doctorFilter = "aid=" + std::to_string(aid) + " ";
 
     AppendLog("• Patienten sammeln...");
@@ -303,4 +354,6 @@ void PatientList::FillList(IMainView& view) {
     std::snprintf(count, sizeof count, "%d Patienten ausgewählt.", list.GetItemCount());
     AppendLog(count, ColourCount);
     LogReady(start);
+    lastFill_ = used;
+    current_ = checked && fetched && listed && FailureLines() == failuresBefore;
 }

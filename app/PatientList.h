@@ -11,6 +11,7 @@
 
 struct ArchiveDbPair;
 class DatabaseSet;
+class IListView;
 class IMainView;
 
 class PatientList {
@@ -23,6 +24,13 @@ class PatientList {
     // progress lines, the wait cursor and the ready line. Does nothing while
     // the view's main database is closed.
     void FillList(IMainView& view);
+    // FillList, unless the list shows already what it would build now: the
+    // last fill read the same view, the same filters and the same list
+    // control, every query of it succeeded without a red line, and nothing
+    // has been filled or emptied since (every run refills the list when it
+    // ends, so a run since then has re-read the patients too). The headless
+    // --list uses it after the start-up fill. True when it filled.
+    bool FillListUnlessCurrent(IMainView& view);
 
     // True from a Velunda list in which any of the six queries for open
     // business failed (or could not run) until a Velunda list in which all
@@ -35,7 +43,25 @@ class PatientList {
     bool RefuseUnsafeArchive() const;
 
   private:
+    // What a fill reads from the view: the side, the filter controls as the
+    // queries take them, the list it writes into.
+    struct Inputs {
+        const ArchiveDbPair* source = nullptr;
+        const IListView* list = nullptr;
+        int32_t admittedFrom = 0, admittedTo = 0, serviceFrom = 0, serviceTo = 0;
+        std::string name;
+        bool runsEnabled = false;
+        int runIndex = -1;
+        int32_t runDatum = 0;
+        int32_t doctor = -1;
+        int32_t presetPid = -1;
+        bool operator==(const Inputs&) const = default;
+    };
+    Inputs ReadInputs(IMainView& view) const;
+
     DatabaseSet& set_;
+    Inputs lastFill_;
+    bool current_ = false;  // the list is what a fill with lastFill_ builds
     bool archiveUnsafe_ = false;
     bool filling_ = false;  // a refresh asked for while the list is filled is dropped
 };

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "archive/RunCheckpoint.h"
 #include "core/ContentHash.h"
@@ -17,62 +18,28 @@
 #include "db/ArchiveDbPair.h"
 #include "db/DatabaseKind.h"
 #include "platform/DurableFile.h"
+#include "platform/FileCopy.h"
+#include "platform/FileDescriptor.h"
 #include "platform/FileHolders.h"
 #include "platform/RunFile.h"
 #include "platform/SystemError.h"
 
 namespace {
 
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    // Closes now, so that a failing close (a full disk on some file
-    // systems) counts.
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-  private:
-    int fd_;
-};
-
 constexpr size_t kChunk = 1 << 20;
 
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
-// Reads fd to its end, feeding the fingerprint and, when out is given,
-// writing every byte there and telling copied of it. bytes receives the
-// length read.
-bool Stream(int fd, ContentHash& hash, uint64_t& bytes, int out = -1,
-            const std::function<void(uint64_t)>& copied = {}) {
+// Reads fd from its start to its end, feeding the fingerprint; bytes
+// receives the length read.
+bool Fingerprint(int fd, ContentHash& hash, uint64_t& bytes) {
     std::vector<char> buffer(kChunk);
     bytes = 0;
     while (true) {
-        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        const ssize_t n = ::pread(fd, buffer.data(), buffer.size(), off_t(bytes));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return false;
         if (n == 0) return true;
         hash.Update(buffer.data(), size_t(n));
-        if (out >= 0 && !WriteAll(out, buffer.data(), size_t(n))) return false;
         bytes += uint64_t(n);
-        if (copied) copied(uint64_t(n));
     }
 }
 
@@ -103,20 +70,25 @@ std::string BackupPath(const ArchiveDbPair& db) {
 bool BackupFile(const std::string& path, BackupRecord& record,
                 const std::function<void(uint64_t)>& copied) {
     const std::string backup = path + ".bak";
-    Descriptor in(::open(fspath::ToFileSystem(path).c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor in(::open(fspath::ToFileSystem(path).c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (in.get() < 0 || ::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     // A backup left by an earlier run is replaced, never written through.
     ::unlink(fspath::ToFileSystem(backup).c_str());
-    Descriptor out(runfile::Open(backup, O_WRONLY | O_CREAT | O_EXCL));
+    FileDescriptor out(runfile::Open(backup, O_RDWR | O_CREAT | O_EXCL));
     if (out.get() < 0) return false;
     ContentHash hash;
-    uint64_t bytes = 0;
+    uint64_t bytes = 0, hashed = 0;
     runfile::Identity identity;
     runfile::IdentityOf(in.get(), identity);
-    // The backup must be on the disk before the run changes the database.
-    const bool ok = Stream(in.get(), hash, bytes, out.get(), copied) &&
-                    (::fsync(out.get()) == 0 || errno == EINVAL);
+    // The kernel copies (or the file system shares the blocks).
+    bool ok = CopyFileData(in.get(), out.get(), bytes, copied);
+    // The disk starts writing the copy while the fingerprint is taken of
+    // what the backup holds (a hint; the fsync is what counts): the backup
+    // must be on the disk before the run changes the database.
+    if (ok) (void)::sync_file_range(out.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+    ok = ok && Fingerprint(out.get(), hash, hashed) && hashed == bytes &&
+         (::fsync(out.get()) == 0 || errno == EINVAL);
     // Renamed back, the backup is the database: it carries its owner, group
     // and permissions as far as this user may give them.
     runfile::GiveIdentity(out.get(), identity);
@@ -156,11 +128,12 @@ bool BackupDatabaseFiles(ArchiveDbPair* list, std::vector<BackupRecord>& records
 }
 
 bool MatchesRecord(const std::string& path, const BackupRecord& record) {
-    Descriptor fd(runfile::Open(path, O_RDONLY));
+    FileDescriptor fd(runfile::Open(path, O_RDONLY));
     if (fd.get() < 0) return false;
     ContentHash hash;
     uint64_t bytes = 0;
-    return Stream(fd.get(), hash, bytes) && bytes == record.size && hash.Value() == record.hash;
+    return Fingerprint(fd.get(), hash, bytes) && bytes == record.size &&
+           hash.Value() == record.hash;
 }
 
 PutBack PutBackFile(const std::string& path, const BackupRecord& record) {
@@ -178,7 +151,7 @@ PutBack PutBackFile(const std::string& path, const BackupRecord& record) {
                   ColourRed);
         return PutBack::Damaged;
     }
-    Descriptor fd(runfile::Open(backup, O_RDONLY));
+    FileDescriptor fd(runfile::Open(backup, O_RDONLY));
     // rename(2) replaces the database in one step: there is no moment
     // without it, and a failure leaves the current file as it was.
     if (fd.get() < 0 || std::rename(fspath::ToFileSystem(backup).c_str(),
@@ -231,7 +204,7 @@ namespace {
 // The 100-byte header of an Access-kind file: the engine's magic text and,
 // at offset 24, the counter it raises with every change it commits.
 bool ReadChangeCounter(const std::string& path, std::string& counter) {
-    Descriptor fd(runfile::Open(path, O_RDONLY));
+    FileDescriptor fd(runfile::Open(path, O_RDONLY));
     char header[100];
     if (fd.get() < 0 || ::pread(fd.get(), header, sizeof header, 0) != ssize_t(sizeof header))
         return false;

@@ -9,28 +9,10 @@
 #include <random>
 
 #include "core/FsPath.h"
+#include "platform/FileCopy.h"
+#include "platform/FileDescriptor.h"
 
 namespace {
-
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    // Closes now, so that an error reported by the close counts.
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-  private:
-    int fd_;
-};
 
 // Removes the temporary file unless it was put in place.
 class TempName {
@@ -66,44 +48,6 @@ int CreateTemp(const std::string& folder, std::string& name) {
     return -1;
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Copies everything up to the end of `in`; the number of bytes copied goes to `copied`.
-bool CopyData(int in, int out, long long& copied) {
-    copied = 0;
-    for (;;) {
-        const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t(1) << 30, 0);
-        if (n < 0 && errno == EINTR) continue;
-        if (n == 0) return true;
-        if (n > 0) {
-            copied += n;
-            continue;
-        }
-        // Not between these file systems (or not at all): plain reads and writes.
-        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-            return false;
-        break;
-    }
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) return true;
-        if (!WriteAll(out, buffer, static_cast<size_t>(n))) return false;
-        copied += n;
-    }
-}
-
 // Gives `to` the temporary file's content under its name, never replacing a
 // file that has the name already.
 bool PlaceNoReplace(const std::string& temp, const std::string& to) {
@@ -125,19 +69,19 @@ bool CopyFileNoReplace(const std::string& from1252, const std::string& to1252,
 
     struct stat st {};
     if (::lstat(to.c_str(), &st) == 0) return false;
-    Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0 || ::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     const long long size = st.st_size;
 
     const std::string folder = FolderOf(to);
     std::string tempName;
     TempName temp;
-    Fd out(CreateTemp(folder, tempName));
+    FileDescriptor out(CreateTemp(folder, tempName));
     if (out.get() < 0) return false;
     temp.Set(tempName);
 
-    long long copied = 0;
-    if (!CopyData(in.get(), out.get(), copied) || copied != size) return false;
+    uint64_t copied = 0;
+    if (!CopyFileData(in.get(), out.get(), copied) || copied != uint64_t(size)) return false;
     struct stat model {};
     if (!like.empty() && ::stat(like.c_str(), &model) == 0) {
         if (::fchmod(out.get(), model.st_mode & 07777) != 0) return false;
@@ -150,7 +94,7 @@ bool CopyFileNoReplace(const std::string& from1252, const std::string& to1252,
     if (::fsync(out.get()) != 0 || !out.Close()) return false;
     if (!PlaceNoReplace(tempName, to)) return false;
     if (::unlink(tempName.c_str()) == 0 || errno == ENOENT) temp.Keep();
-    Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0) ::fsync(dir.get());
     return true;
 }

@@ -394,6 +394,54 @@ TEST_P(PatientListTest, EachViewKeepsItsOwnRange) {
     EXPECT_EQ(config.GetInt("Velunda.Max", 0), kNov2022);
 }
 
+// The headless --list after the start-up's list: the same list is not
+// queried again, but any input of the fill that changed, a failure in the
+// last fill, or a fill that could not run, fills it.
+TEST_P(PatientListTest, ACurrentListIsNotFilledAgainUntilWhatItWasFilledFromChanges) {
+    Fill();
+    const auto rows = Rows();
+    log_.Clear();
+    EXPECT_FALSE(list_->FillListUnlessCurrent(view_));
+    EXPECT_TRUE(log_.Raw().empty());
+    EXPECT_EQ(Rows(), rows);
+
+    auto fills = [&](const char* what) {
+        SCOPED_TRACE(what);
+        log_.Clear();
+        EXPECT_TRUE(list_->FillListUnlessCurrent(view_));
+        EXPECT_EQ(LogTexts().at(0), "Patientenliste (Velunda) erstellen...");
+        EXPECT_FALSE(list_->FillListUnlessCurrent(view_));
+    };
+    view_.SetNameFilter("Jung");
+    fills("name");
+    EXPECT_EQ(Pids(), std::vector<int>{10});
+    view_.SetNameFilter("");
+    fills("name back");
+    EXPECT_EQ(Rows(), rows);
+    view_.Doctors().SetCurSel(-1);
+    fills("doctor");
+    EXPECT_GT(Pids().size(), rows.size());
+    view_.SetPickerTime(IDC_SERVICE_TO, kJan1990);
+    fills("service range");
+    EXPECT_EQ(Pids(), std::vector<int>{13});
+    view_.EnableControl(IDC_ARCHIVE_RUNS, true);
+    fills("run filter shown");
+
+    // A fill with a failed query is repeated, once.
+    Fail("from dmp_form");
+    Fill();
+    NoFailure();
+    ASSERT_EQ(RedLines().size(), 1u);
+    fills("after a failure");
+    EXPECT_FALSE(list_->ArchiveUnsafe());
+
+    // A fill that could not run leaves the list as it was, but not current.
+    set_->MainDatabase().Connection.Disconnect();
+    Fill();
+    ASSERT_TRUE(Connect(set_->MainDatabase()));
+    fills("after the connection was back");
+}
+
 INSTANTIATE_TEST_SUITE_P(Kinds, PatientListTest,
                          testing::Values(DatabaseKind::Firebird, DatabaseKind::Access), KindName);
 

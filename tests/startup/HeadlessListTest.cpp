@@ -35,6 +35,14 @@ class HeadlessListTest : public ::testing::TestWithParam<std::string> {
                 rows.push_back((*it)[1].str() + ":" + (*it)[2].str());
             return rows;
         }
+        // How often the list of the view was filled.
+        int Fills(const std::string& view) const {
+            const std::string line = "Patientenliste (" + view + ") erstellen...\n";
+            int n = 0;
+            for (size_t at = out.find(line); at != std::string::npos; at = out.find(line, at + 1))
+                ++n;
+            return n;
+        }
     };
     Result Run(const std::string& args, const std::string& env = "") {
         const fs::path errFile = cfg_.path() / "stderr.txt";
@@ -70,14 +78,19 @@ TEST_P(HeadlessListTest, EachListPrintsItsRowsInTheOrderOfTheCommandLine) {
                                                     R"(\d\d\.\d\d\.\d{4})"
                                                     "\t0\n")))
         << r.out;
-    // Start-up lists once (timer 1), the command once more.
+    // Start-up lists once (timer 1); the command prints that list, as nothing
+    // it was filled from has changed.
     EXPECT_NE(r.out.find("\xe2\x80\xa2 10 Patienten mit offenen Leistungen"), std::string::npos);
+    EXPECT_EQ(r.Fills("Velunda"), 1) << r.out;
 
     // Filters belong to the --list they follow and stay set, as in the window.
     r = Run("--list --doctor 3 --list --name \"'N\" --doctor 2 --view archiv --list");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.Rows(), (std::vector<std::string>{"18:1", "14:1"}));
-    EXPECT_NE(r.out.find("Patientenliste (Archiv) erstellen..."), std::string::npos);
+    // Each list with filters of its own is filled; the last one prints the
+    // list of the view switch.
+    EXPECT_EQ(r.Fills("Velunda"), 3) << r.out;
+    EXPECT_EQ(r.Fills("Archiv"), 1) << r.out;
 
     // A service range that ends before the cases were served leaves Mohr,
     // who has no service.
