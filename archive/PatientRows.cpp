@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "archive/ColumnText.h"
+#include "archive/PidIndex.h"
 #include "archive/PidList.h"
 #include "archive/StatementObserver.h"
 #include "db/ArchiveDbPair.h"
@@ -94,10 +95,10 @@ bool CountRowsPerPatient(ArchiveDbPair& db, const std::string& table,
                          const std::vector<std::string>& pidParts, std::map<int64_t, int64_t>& rows,
                          std::string* error) {
     rows.clear();
-    for (const std::string& part : pidParts) {
+    for (const std::string& condition : PidConditions(db, table, pidParts)) {
         ODBCStmt stmt(db.Connection);
         const std::string sql =
-            "select pid, count(*) from " + table + " where pid in (" + part + ") group by pid";
+            "select pid, count(*) from " + table + " where " + condition + " group by pid";
         ObserveStatement(db, sql);
         const SQLHSTMT h = stmt.Handle();
         bool ok = SqlExecuted(stmt.Execute(sql));

@@ -6,6 +6,7 @@
 
 #include "archive/BinaryValues.h"
 #include "archive/ColumnText.h"
+#include "archive/PidIndex.h"
 #include "archive/SqlLiteral.h"
 #include "archive/StatementObserver.h"
 #include "core/ContentHash.h"
@@ -65,11 +66,13 @@ bool TableCopy::Copy(ArchiveDbPair& source, const std::string& table, ArchiveDbP
     quote_ = QuoteOf(*dest);
     blankColumns_.clear();
 
-    // Long pid lists are selected in parts (Firebird's in-list limit).
+    // Long pid lists are selected in parts (Firebird's in-list limit), by
+    // ranged conditions where the table has no pid index on Firebird.
     bool selected = true;
-    for (size_t i = 0; i < pidParts_.size(); ++i) {
+    const std::vector<std::string> conditions = PidConditions(source, table, pidParts_);
+    for (size_t i = 0; i < conditions.size(); ++i) {
         if (i > 0) select.Reset();
-        const std::string sql = "select * from " + table + " where pid in (" + pidParts_[i] + ")";
+        const std::string sql = "select * from " + table + " where " + conditions[i];
         ObserveStatement(source, sql);
         if (!SqlExecuted(select.Execute(sql))) {
             AppendLog(
@@ -109,9 +112,10 @@ bool TableCopy::Print(ArchiveDbPair& db, const std::string& table, const Archive
     ODBCStmt select(db.Connection);
     int64_t rows = 0;
     bool ok = true;
-    for (size_t i = 0; i < pidParts_.size() && ok; ++i) {
+    const std::vector<std::string> conditions = PidConditions(db, table, pidParts_);
+    for (size_t i = 0; i < conditions.size() && ok; ++i) {
         if (i > 0) select.Reset();
-        const std::string sql = "select * from " + table + " where pid in (" + pidParts_[i] + ")";
+        const std::string sql = "select * from " + table + " where " + conditions[i];
         ok =
             SqlExecuted(select.Execute(sql)) && CopyRows(db, select, nullptr, nullptr, table, rows);
     }
