@@ -265,16 +265,32 @@ class TableTimer : public ILogSink {
         recorder_.Append(text, colour);
         if (colour == ColourRed) failed_ = true;
         // The log is in CP1252: the bullet is the byte 0x95.
-        if (text.rfind("\x95 ", 0) == 0 || text.rfind("• ", 0) == 0) {
+        const bool bullet = text.rfind("\x95 ", 0) == 0 || text.rfind("• ", 0) == 0;
+        if (bullet || text.rfind("Bereit", 0) == 0) {
+            // A step without rows of its own (the backup and the counts,
+            // the history and the commit, the end) lasts to the next line
+            // of the run.
+            if (!step_.empty()) steps_.push_back({step_, Seconds(started_), 0});
+            step_.clear();
+        }
+        if (bullet) {
             const size_t from = text.find(' ') + 1;
             const size_t dots = text.find("...");
             pending_ = dots == std::string::npos ? "" : text.substr(from, dots - from);
+            if (pending_.find('.') == std::string::npos) {
+                step_ = text.substr(from, dots == std::string::npos ? std::string::npos
+                                                                   : dots - from);
+                while (!step_.empty() && (step_.back() == '\r' || step_.back() == '\n'))
+                    step_.pop_back();
+                pending_.clear();
+            }
             started_ = std::chrono::steady_clock::now();
         } else if (!pending_.empty() && text.rfind(" (", 0) == 0) {
             entries_.push_back({pending_, Seconds(started_), std::atol(text.c_str() + 2)});
             pending_.clear();
         }
     }
+    const std::vector<Entry>& Steps() const { return steps_; }
     const std::vector<Entry>& Entries() const { return entries_; }
     bool Failed() const { return failed_; }
     const std::string& Raw() const { return recorder_.Raw(); }
@@ -284,6 +300,8 @@ class TableTimer : public ILogSink {
     std::vector<Entry> entries_;
     std::chrono::steady_clock::time_point started_;
     std::string pending_;
+    std::string step_;
+    std::vector<Entry> steps_;
     bool failed_ = false;
 };
 
@@ -293,8 +311,15 @@ struct MoveFigures {
     double paramArrays = 0;   // floor through the driver
     double insertSelect = 0;  // floor in the engine (Access kind only)
     std::vector<TableTimer::Entry> tables;
+    std::vector<TableTimer::Entry> steps;
     bool ok = true;
 };
+
+double TablesSeconds(const MoveFigures& f) {
+    double seconds = 0;
+    for (const auto& e : f.tables) seconds += e.seconds;
+    return seconds;
+}
 
 // The practice of this kind and size with the archive template in its
 // Database folder, made once into cache.
@@ -558,6 +583,7 @@ bool MeasureMove(const fs::path& build, const fs::path& cache, const fs::path& w
         TransferPatients(set, history, pids);
         figures.run = Seconds(t0);
         figures.tables = timer.Entries();
+        figures.steps = timer.Steps();
         if (std::getenv("TAMARO_BENCH_LOG")) std::fputs(timer.Raw().c_str(), stdout);
         figures.ok = !timer.Failed();
         TheAuditLog().SetConnection(nullptr);
@@ -608,6 +634,11 @@ bool MeasureMoves(const fs::path& build, const fs::path& cache, const fs::path& 
             ok = ok && f.ok;
             std::printf("          run %.3f s (%s), %ld rows, %.1f us a row\n", f.run,
                         f.ok ? "ok" : "FAILED", f.rows, 1e6 * f.run / std::max(1L, f.rows));
+            std::printf("          of it the tables' copies and deletions %.3f s (%.1f us a row)",
+                        TablesSeconds(f), 1e6 * TablesSeconds(f) / std::max(1L, f.rows));
+            for (const auto& step : f.steps)
+                std::printf(", \"%s\" %.3f s", step.name.c_str(), step.seconds);
+            std::printf("\n");
             std::printf("          parameter-array floor %.3f s  ratio %.2f%s\n", f.paramArrays,
                         f.run / f.paramArrays, kind == "fdb" ? " (target <= 2)" : "");
             if (kind == "mdb")
@@ -624,6 +655,9 @@ bool MeasureMoves(const fs::path& build, const fs::path& cache, const fs::path& 
                 "1.3)\n",
                 kind.c_str(), practices.back(), 1e6 * perRowLarge, practices.front(),
                 1e6 * perRowSmall, perRowLarge / perRowSmall);
+            std::printf("          the tables' copies and deletions alone: ratio %.2f\n",
+                        (TablesSeconds(large) / std::max(1L, large.rows)) /
+                            (TablesSeconds(small) / std::max(1L, small.rows)));
         }
         const MoveFigures& large = bySize[practices.back()];
         std::printf("tables:   %s, %d of %d patients, seconds per table (copy, then deletion)\n",
@@ -641,9 +675,19 @@ bool MeasureMoves(const fs::path& build, const fs::path& cache, const fs::path& 
                 it->second.second += e.seconds;
             }
         }
-        for (const std::string& name : order)
+        double copies = 0, deletions = 0;
+        for (const std::string& name : order) {
             std::printf("          %-28s %7ld rows  copy %7.3f s  delete %7.3f s\n", name.c_str(),
                         rows[name], perTable[name].first, perTable[name].second);
+            copies += perTable[name].first;
+            deletions += perTable[name].second;
+        }
+        std::printf("          %-28s %7s       copy %7.3f s  delete %7.3f s\n", "all tables", "",
+                    copies, deletions);
+        for (const auto& step : large.steps)
+            std::printf("          step \"%s\" (to the next line): %.3f s\n", step.name.c_str(),
+                        step.seconds);
+        std::printf("          run %.3f s in all\n", large.run);
     }
     return ok;
 }
