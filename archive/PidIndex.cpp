@@ -30,8 +30,8 @@ PidIndex FindPidIndex(ArchiveDbPair& db, const std::string& table) {
         char column[256] = {0};
         if (!SqlSucceeded(SQLGetData(stmt.Handle(), 8, SQL_C_SSHORT, &position, sizeof position,
                                      &positionIndicator)) ||
-            !SqlSucceeded(SQLGetData(stmt.Handle(), 9, SQL_C_CHAR, column, sizeof column,
-                                     &nameIndicator)))
+            !SqlSucceeded(
+                SQLGetData(stmt.Handle(), 9, SQL_C_CHAR, column, sizeof column, &nameIndicator)))
             return PidIndex::Unknown;
         if (positionIndicator == SQL_NULL_DATA || nameIndicator == SQL_NULL_DATA) continue;
         std::string columnName = column;

@@ -36,5 +36,4 @@ std::vector<std::string> SplitTableList(const std::string& tables);
 // list's. Ids are written as in the list. An empty list gives one
 // condition "pid in ()", as the plain in-list would.
 std::vector<std::string> RangedPidConditions(const std::string& pidList,
-                                             size_t maxIds = MaxIdsPerInList,
-                                             size_t groupIds = 32);
+                                             size_t maxIds = MaxIdsPerInList, size_t groupIds = 32);

@@ -24,10 +24,10 @@
 //   PRACTICES  practice sizes, default 5000,30000.
 //   KINDS      fdb,mdb by default.
 // TAMARO_BENCH_CACHE=DIR keeps the generated practices there between runs.
+#include <sqlite3.h>
+#include <strings.h>
 #include <sys/resource.h>
 #include <unistd.h>
-
-#include <strings.h>
 
 #include <algorithm>
 #include <chrono>
@@ -40,14 +40,12 @@
 #include <string>
 #include <vector>
 
-#include <sqlite3.h>
-
 #include "archive/DatabaseBackup.h"
 #include "archive/PidIndex.h"
 #include "archive/PidList.h"
 #include "archive/RowPrint.h"
-#include "archive/StatementObserver.h"
 #include "archive/SqlLiteral.h"
+#include "archive/StatementObserver.h"
 #include "archive/TransferPatients.h"
 #include "core/ComboBox.h"
 #include "core/Globals.h"
@@ -278,8 +276,8 @@ class TableTimer : public ILogSink {
             const size_t dots = text.find("...");
             pending_ = dots == std::string::npos ? "" : text.substr(from, dots - from);
             if (pending_.find('.') == std::string::npos) {
-                step_ = text.substr(from, dots == std::string::npos ? std::string::npos
-                                                                   : dots - from);
+                step_ =
+                    text.substr(from, dots == std::string::npos ? std::string::npos : dots - from);
                 while (!step_.empty() && (step_.back() == '\r' || step_.back() == '\n'))
                     step_.pop_back();
                 pending_.clear();
@@ -323,8 +321,8 @@ double TablesSeconds(const MoveFigures& f) {
 
 // The practice of this kind and size with the archive template in its
 // Database folder, made once into cache.
-bool CachedPractice(const fs::path& build, const fs::path& cache, const std::string& kind,
-                    int size, fs::path& practice) {
+bool CachedPractice(const fs::path& build, const fs::path& cache, const std::string& kind, int size,
+                    fs::path& practice) {
     practice = cache / (kind + "-" + std::to_string(size));
     if (fs::exists(practice / "ready")) return true;
     fs::remove_all(practice);
@@ -373,7 +371,8 @@ bool ParamArrayFloor(DatabaseSet& set, const std::string& pids, double& seconds)
             const char* renumbered = RenumberedColumn(table);
             for (const std::string& condition : PidConditions(db, table, parts)) {
                 ODBCStmt select(db.Connection);
-                if (!SqlExecuted(select.Execute("select * from " + table + " where " + condition))) {
+                if (!SqlExecuted(
+                        select.Execute("select * from " + table + " where " + condition))) {
                     std::fprintf(stderr, "floor: select %s: %s\n", table.c_str(),
                                  db.Connection.GetErrorText(select.Handle()).c_str());
                     ok = false;
@@ -394,8 +393,8 @@ bool ParamArrayFloor(DatabaseSet& set, const std::string& pids, double& seconds)
                     SQLCHAR name[256] = {0};
                     Column c;
                     SQLSMALLINT nameLength = 0, nullable = 0;
-                    SQLDescribeCol(select.Handle(), SQLUSMALLINT(i), name, sizeof name,
-                                   &nameLength, &c.type, &c.size, &c.digits, &nullable);
+                    SQLDescribeCol(select.Handle(), SQLUSMALLINT(i), name, sizeof name, &nameLength,
+                                   &c.type, &c.size, &c.digits, &nullable);
                     c.name = reinterpret_cast<const char*>(name);
                     c.binary = c.type == SQL_BINARY || c.type == SQL_VARBINARY ||
                                c.type == SQL_LONGVARBINARY;
@@ -409,10 +408,10 @@ bool ParamArrayFloor(DatabaseSet& set, const std::string& pids, double& seconds)
                         char buffer[65536];
                         for (;;) {
                             SQLLEN part = 0;
-                            const SQLRETURN rc = SQLGetData(
-                                select.Handle(), SQLUSMALLINT(i + 1),
-                                columns[i].binary ? SQL_C_BINARY : SQL_C_CHAR, buffer,
-                                sizeof buffer, &part);
+                            const SQLRETURN rc =
+                                SQLGetData(select.Handle(), SQLUSMALLINT(i + 1),
+                                           columns[i].binary ? SQL_C_BINARY : SQL_C_CHAR, buffer,
+                                           sizeof buffer, &part);
                             if (rc == SQL_NO_DATA) break;
                             if (!SqlSucceeded(rc)) {
                                 indicator = SQL_NULL_DATA;
@@ -446,7 +445,8 @@ bool ParamArrayFloor(DatabaseSet& set, const std::string& pids, double& seconds)
                     }
                     const std::string sql =
                         "insert into " + table + " (" + names + ") values (" + marks + ")";
-                    if (!SqlSucceeded(SQLPrepare(insert.Handle(), (SQLCHAR*)sql.c_str(), SQL_NTS))) {
+                    if (!SqlSucceeded(
+                            SQLPrepare(insert.Handle(), (SQLCHAR*)sql.c_str(), SQL_NTS))) {
                         std::fprintf(stderr, "floor: prepare %s: %s\n", table.c_str(),
                                      set.Archive.Connection.GetErrorText(insert.Handle()).c_str());
                         ok = false;
@@ -462,8 +462,7 @@ bool ParamArrayFloor(DatabaseSet& set, const std::string& pids, double& seconds)
                             buffers[b].assign(width * rows, 0);
                             for (size_t r = 0; r < rows; ++r)
                                 std::memcpy(buffers[b].data() + r * width,
-                                            bound[b]->values[r].data(),
-                                            bound[b]->values[r].size());
+                                            bound[b]->values[r].data(), bound[b]->values[r].size());
                             if (!bound[b]->binary)
                                 for (SQLLEN& ind : bound[b]->indicators)
                                     if (ind != SQL_NULL_DATA) ind = SQL_NTS;
@@ -517,8 +516,7 @@ bool InsertSelectFloor(const fs::path& database, const std::vector<std::string>&
     auto exec = [&](sqlite3* db, const std::string& sql) {
         char* error = nullptr;
         if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
-            std::fprintf(stderr, "floor: %s: %s\n", sql.substr(0, 80).c_str(),
-                         error ? error : "?");
+            std::fprintf(stderr, "floor: %s: %s\n", sql.substr(0, 80).c_str(), error ? error : "?");
             ok = false;
         }
         sqlite3_free(error);
@@ -535,7 +533,8 @@ bool InsertSelectFloor(const fs::path& database, const std::vector<std::string>&
             sqlite3_prepare_v2(db, ("pragma main.table_info(" + table + ")").c_str(), -1, &info,
                                nullptr);
             while (info && sqlite3_step(info) == SQLITE_ROW) {
-                const std::string name = reinterpret_cast<const char*>(sqlite3_column_text(info, 1));
+                const std::string name =
+                    reinterpret_cast<const char*>(sqlite3_column_text(info, 1));
                 if (renumbered && strcasecmp(name.c_str(), renumbered) == 0) continue;
                 columns += (columns.empty() ? "\"" : ", \"") + name + "\"";
             }

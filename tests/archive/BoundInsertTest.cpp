@@ -53,8 +53,8 @@ std::vector<std::vector<std::string>> Stored(ArchiveDbPair& db, const std::strin
             std::string value;
             char buffer[64] = {0};
             auto fixed = [&](SQLSMALLINT cType, size_t size) {
-                EXPECT_TRUE(SQL_SUCCEEDED(SQLGetData(h, SQLUSMALLINT(i), cType, buffer,
-                                                     sizeof buffer, &indicator)));
+                EXPECT_TRUE(SQL_SUCCEEDED(
+                    SQLGetData(h, SQLUSMALLINT(i), cType, buffer, sizeof buffer, &indicator)));
                 value = Hex(buffer, size);
             };
             switch (type) {
@@ -145,7 +145,8 @@ TEST_P(BoundInsertTest, StoresWhatTheLiteralInsertStoresForEveryColumnType) {
            : "pid, n_small, n_int, n_byte, n_dbl, n_sgl, n_cur, d_date, d_time, d_stamp, t_char, "
              "t_var, t_memo, f_bool, \"text\"";
     std::string memo;
-    for (int i = 0; memo.size() < 100 * 1024; ++i) memo += "Zeile " + std::to_string(i) + ": ä'ß\r\n";
+    for (int i = 0; memo.size() < 100 * 1024; ++i)
+        memo += "Zeile " + std::to_string(i) + ": ä'ß\r\n";
     // A fraction of a second only where a literal can carry one.
     const std::string fraction = fb ? ".1234" : "";
     auto row = [&](int pid, const std::string& values) {
@@ -200,11 +201,10 @@ TEST_P(BoundInsertTest, StoresWhatTheLiteralInsertStoresForEveryColumnType) {
         prints.push_back(print);
         stored.push_back(Stored(archive, "alltypes"));
         if (!fb)
-            storage.push_back(Storage((dir_.path() / "Database" / "archiv.mdb").string(),
-                                      "alltypes",
-                                      {"pid", "n_small", "n_int", "n_byte", "n_dbl", "n_sgl",
-                                       "n_cur", "d_date", "d_time", "d_stamp", "t_char", "t_var",
-                                       "t_memo", "b_blob", "b_var", "f_bool", "text"}));
+            storage.push_back(Storage(
+                (dir_.path() / "Database" / "archiv.mdb").string(), "alltypes",
+                {"pid", "n_small", "n_int", "n_byte", "n_dbl", "n_sgl", "n_cur", "d_date", "d_time",
+                 "d_stamp", "t_char", "t_var", "t_memo", "b_blob", "b_var", "f_bool", "text"}));
         Exec(archive, "delete from alltypes");
     }
     ASSERT_EQ(stored[0].size(), 3u);

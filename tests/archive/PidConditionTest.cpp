@@ -45,8 +45,8 @@ TEST_P(PidConditionTest, CatalogChoosesTheFormAndBothSelectTheSameRows) {
     // holds: the ranged conditions count what the plain in-list counts.
     const std::string pids = "9,2,011,5,3,1,99,7";
     for (const char* table : {"felder", "abrechnungen"}) {
-        const int plain = Count(main, std::string("select count(*) from ") + table +
-                                          " where pid in (" + pids + ")");
+        const int plain = Count(
+            main, std::string("select count(*) from ") + table + " where pid in (" + pids + ")");
         EXPECT_GT(plain, 0) << table;
         int ranged = 0;
         for (const std::string& condition : RangedPidConditions(pids, 3, 2))
