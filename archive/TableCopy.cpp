@@ -425,34 +425,55 @@ TableCopy::Outcome TableCopy::ColumnLiteral(ArchiveDbPair& source, ODBCStmt& sel
 TableCopy::Insert TableCopy::InsertBound(ArchiveDbPair& dest, const std::string& key,
                                          const std::string& names, std::vector<Bound>& values,
                                          void** handle) {
-    std::unique_ptr<ODBCStmt>& stmt = prepared_[key];
-    if (!stmt) {
+    std::unique_ptr<Prepared>& prepared = prepared_[key];
+    if (!prepared) {
         std::string sql = names;
         for (size_t i = 0; i < values.size(); ++i) sql += i == 0 ? "?" : ", ?";
         sql += ")";
-        stmt = std::make_unique<ODBCStmt>(dest.Connection);
-        if (!SqlSucceeded(SQLPrepare(stmt->Handle(), reinterpret_cast<SQLCHAR*>(sql.data()),
+        auto made = std::make_unique<Prepared>();
+        made->stmt = std::make_unique<ODBCStmt>(dest.Connection);
+        if (!SqlSucceeded(SQLPrepare(made->stmt->Handle(), reinterpret_cast<SQLCHAR*>(sql.data()),
                                      SQLINTEGER(sql.size())))) {
             prepared_.erase(key);
             return Insert::NotPrepared;
         }
+        made->values.resize(values.size());
+        made->indicators.resize(values.size());
+        made->boundAt.assign(values.size(), nullptr);
+        made->boundSize.assign(values.size(), 0);
+        prepared = std::move(made);
     }
-    const SQLHSTMT h = stmt->Handle();
+    Prepared& p = *prepared;
+    const SQLHSTMT h = p.stmt->Handle();
     *handle = h;
-    std::vector<SQLLEN> indicators(values.size());
     for (size_t i = 0; i < values.size(); ++i) {
-        Bound& v = values[i];
+        const Bound& v = values[i];
+        Bound& slot = p.values[i];
         const bool variable = v.cType == SQL_C_CHAR || v.cType == SQL_C_BINARY;
-        indicators[i] = v.indicator == SQL_NULL_DATA ? SQL_NULL_DATA
-                        : variable                   ? SQLLEN(v.bytes.size())
-                                                     : 0;
-        const SQLULEN size = variable ? std::max<SQLULEN>(v.bytes.size(), 1) : 0;
+        const bool retyped = slot.cType != v.cType || slot.sqlType != v.sqlType;
+        slot.cType = v.cType;
+        slot.sqlType = v.sqlType;
+        slot.bytes.assign(v.bytes);
+        p.indicators[i] = v.indicator == SQL_NULL_DATA ? SQL_NULL_DATA
+                          : variable                   ? SQLLEN(slot.bytes.size())
+                                                       : 0;
+        if (!retyped && p.boundAt[i] == slot.bytes.data() && slot.bytes.size() <= p.boundSize[i])
+            continue;
+        // Texts and bytes are bound with the room their buffer has, so that
+        // the next rows' values of up to that length need no new binding.
+        const SQLULEN size =
+            variable ? std::max<SQLULEN>(std::max(slot.bytes.size(), slot.bytes.capacity()), 1)
+                     : 0;
         // A timestamp's fraction is bound whole, to the nanosecond.
         const SQLSMALLINT digits = v.cType == SQL_C_TYPE_TIMESTAMP ? 9 : 0;
-        if (!SqlSucceeded(SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, v.cType,
-                                           v.sqlType, size, digits, v.bytes.data(),
-                                           SQLLEN(v.bytes.size()), &indicators[i])))
+        if (!SqlSucceeded(SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, slot.cType,
+                                           slot.sqlType, size, digits, slot.bytes.data(),
+                                           SQLLEN(size), &p.indicators[i]))) {
+            p.boundAt[i] = nullptr;
             return Insert::Refused;
+        }
+        p.boundAt[i] = slot.bytes.data();
+        p.boundSize[i] = variable ? size : SQLULEN(slot.bytes.size());
     }
     // A refusal keeps its diagnostics on the handle for the message.
     if (!SqlExecuted(SQLExecute(h))) return Insert::Refused;

@@ -88,6 +88,16 @@ class TableCopy {
     std::string binaryPrint_;    // of the binary value read last
     bool literalInserts_ = false;
     bool literalTable_ = false;  // the destination refused to prepare this table's insert
+    // A prepared insert and the values its markers are bound to: each row's
+    // values are copied in, and a marker is bound again only when its value
+    // moved or outgrew the size it was bound with.
+    struct Prepared {
+        std::unique_ptr<ODBCStmt> stmt;
+        std::vector<Bound> values;
+        std::vector<SQLLEN> indicators;
+        std::vector<const void*> boundAt;
+        std::vector<SQLULEN> boundSize;
+    };
     // The prepared inserts of the table being copied, by the columns they name.
-    std::map<std::string, std::unique_ptr<ODBCStmt>> prepared_;
+    std::map<std::string, std::unique_ptr<Prepared>> prepared_;
 };

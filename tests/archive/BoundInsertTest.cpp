@@ -172,11 +172,19 @@ TEST_P(BoundInsertTest, StoresWhatTheLiteralInsertStoresForEveryColumnType) {
            : "0, -2147483648, 0, " + DoubleLiteral(1e300) + ", " + DoubleLiteral(-1e-7) + ", 0";
     row(3, numbers3 + ", " + q + "2099-12-31" + q + ", " + q + "00:00:00" + q + ", " + q +
                "1970-01-01 00:00:00" + q + ", '', '', '', " + (fb ? "false" : "0") + ", ''");
+    // The columns of the first row again, the texts longer, the memo and
+    // the bytes shorter: the same prepared insert takes them.
+    row(4, numbers1 + ", " + q + "2000-01-01" + q + ", " + q + "12:00:00" + q + ", " + q +
+               "2001-02-03 04:05:06" + q +
+               ", 'Zehn Bytes', 'a text longer than the first row''s', 'kurz', " + yes +
+               ", 'a longer text'");
     // Binary values of every length, with zero bytes, bound as the run binds them.
     std::string blob(70000, '\0');
     for (size_t i = 0; i < blob.size(); ++i) blob[i] = char(i * 7 % 256);
     const std::vector<std::pair<int, std::vector<std::string>>> binary{
-        {1, {blob, std::string("\0\x01\xff", 3)}}, {3, {std::string(), std::string()}}};
+        {1, {blob, std::string("\0\x01\xff", 3)}},
+        {3, {std::string(), std::string()}},
+        {4, {std::string("\x07\0", 2), std::string(16, '\xee')}}};
     for (const auto& [pid, values] : binary) {
         BinaryValues bound;
         for (const std::string& v : values) bound.Add(v);
@@ -187,7 +195,7 @@ TEST_P(BoundInsertTest, StoresWhatTheLiteralInsertStoresForEveryColumnType) {
     }
 
     archive.Tables += ",alltypes";
-    const std::vector<std::string> parts = SplitPidList("1,2,3");
+    const std::vector<std::string> parts = SplitPidList("1,2,3,4");
     std::vector<std::vector<std::vector<std::string>>> stored;
     std::vector<std::vector<std::string>> storage;
     std::vector<RowsPrint> prints;
@@ -197,7 +205,7 @@ TEST_P(BoundInsertTest, StoresWhatTheLiteralInsertStoresForEveryColumnType) {
         int64_t rows = 0;
         RowsPrint print;
         EXPECT_TRUE(copy.Copy(main, "alltypes", set_->ArchiveList, rows, &print)) << literal;
-        EXPECT_EQ(rows, 3) << literal;
+        EXPECT_EQ(rows, 4) << literal;
         prints.push_back(print);
         stored.push_back(Stored(archive, "alltypes"));
         if (!fb)
@@ -207,14 +215,14 @@ TEST_P(BoundInsertTest, StoresWhatTheLiteralInsertStoresForEveryColumnType) {
                  "d_stamp", "t_char", "t_var", "t_memo", "b_blob", "b_var", "f_bool", "text"}));
         Exec(archive, "delete from alltypes");
     }
-    ASSERT_EQ(stored[0].size(), 3u);
+    ASSERT_EQ(stored[0].size(), 4u);
     EXPECT_EQ(stored[0], stored[1]);
     EXPECT_EQ(storage.size() == 2 ? storage[0] : std::vector<std::string>(),
               storage.size() == 2 ? storage[1] : std::vector<std::string>());
     EXPECT_EQ(prints[0], prints[1]);
     // The copy of the row with every value holds the source's values.
     const std::vector<std::vector<std::string>> source = Stored(main, "alltypes");
-    ASSERT_EQ(source.size(), 3u);
+    ASSERT_EQ(source.size(), 4u);
     EXPECT_EQ(stored[0][0], source[0]);
     for (const auto& line : LogLines()) EXPECT_NE(line.colour, ColourRed) << line.text;
 }
