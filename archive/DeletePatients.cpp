@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include "archive/PidIndex.h"
 #include "archive/PidList.h"
 #include "archive/RunCheckpoint.h"
 #include "archive/StatementObserver.h"
@@ -21,11 +22,12 @@ bool DeletePatients(ArchiveDbPair* sourceList, const std::string& pidList,
         for (const std::string& table : SplitTableList(db->Tables)) {
             AppendLog("• " + db->DisplayName + "." + table + "...", 0, LogNoLineEnd);
             // Long pid lists go out as several deletes (Firebird's in-list
-            // limit); the line shows their total.
+            // limit), as ranged conditions on a Firebird table without a pid
+            // index; the line shows their total.
             SQLLEN total = 0;
-            for (const std::string& part : parts) {
+            for (const std::string& condition : PidConditions(*db, table, parts, "pid in(")) {
                 ODBCStmt stmt(db->Connection);
-                const std::string sql = "delete from " + table + " where pid in(" + part + ")";
+                const std::string sql = "delete from " + table + " where " + condition;
                 ObserveStatement(*db, sql);
                 if (!SqlExecuted(stmt.Execute(sql))) {
                     AppendLog("\r\nFehler beim Löschen:\r\n" + sql + "\r\n" +

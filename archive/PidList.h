@@ -25,3 +25,15 @@ bool PidListHasDuplicate(const std::string& pidList, std::string* duplicate = nu
 // at the next comma, unless that comma is the first character of the rest,
 // in which case the whole rest is one name.
 std::vector<std::string> SplitTableList(const std::string& tables);
+
+// The ids of a pid list sorted by value and cut into parts of at most maxIds
+// ids, each part as one condition that Firebird tests cheaply on a table it
+// has to read whole: "pid between <lo> and <hi> and (pid between <a> and <b>
+// and pid in (<ids>) or ...)" with the part's ids in groups of at most
+// groupIds. Firebird 3 compares an in-list value by value on every row it
+// reads, so a row outside the part's range costs two comparisons and one
+// inside it those of one group's ranges and in-list, instead of the whole
+// list's. Ids are written as in the list. An empty list gives one
+// condition "pid in ()", as the plain in-list would.
+std::vector<std::string> RangedPidConditions(const std::string& pidList,
+                                             size_t maxIds = MaxIdsPerInList, size_t groupIds = 32);

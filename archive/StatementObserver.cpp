@@ -10,6 +10,10 @@ void SetStatementObserver(StatementObserver observer, void* context) {
     g_context = context;
 }
 
+bool StatementObserverSet() {
+    return g_observer != nullptr;
+}
+
 void ObserveStatement(const ArchiveDbPair& db, const std::string& sql) {
     if (g_observer) g_observer(db, sql, g_context);
 }

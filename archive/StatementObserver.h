@@ -13,5 +13,8 @@ struct ArchiveDbPair;
 using StatementObserver = void (*)(const ArchiveDbPair& db, const std::string& sql, void* context);
 
 void SetStatementObserver(StatementObserver observer, void* context);
+// True when a listener is set: the statements that are executed from
+// markers and bound values need their text only for it.
+bool StatementObserverSet();
 // Passes a statement executed on db to the listener, if any.
 void ObserveStatement(const ArchiveDbPair& db, const std::string& sql);

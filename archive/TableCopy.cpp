@@ -2,10 +2,12 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "archive/BinaryValues.h"
 #include "archive/ColumnText.h"
+#include "archive/PidIndex.h"
 #include "archive/SqlLiteral.h"
 #include "archive/StatementObserver.h"
 #include "core/ContentHash.h"
@@ -64,12 +66,16 @@ bool TableCopy::Copy(ArchiveDbPair& source, const std::string& table, ArchiveDbP
     ODBCStmt insert(dest->Connection);
     quote_ = QuoteOf(*dest);
     blankColumns_.clear();
+    prepared_.clear();
+    literalTable_ = false;
 
-    // Long pid lists are selected in parts (Firebird's in-list limit).
+    // Long pid lists are selected in parts (Firebird's in-list limit), by
+    // ranged conditions where the table has no pid index on Firebird.
     bool selected = true;
-    for (size_t i = 0; i < pidParts_.size(); ++i) {
+    const std::vector<std::string> conditions = PidConditions(source, table, pidParts_);
+    for (size_t i = 0; i < conditions.size(); ++i) {
         if (i > 0) select.Reset();
-        const std::string sql = "select * from " + table + " where pid in (" + pidParts_[i] + ")";
+        const std::string sql = "select * from " + table + " where " + conditions[i];
         ObserveStatement(source, sql);
         if (!SqlExecuted(select.Execute(sql))) {
             AppendLog(
@@ -94,6 +100,7 @@ bool TableCopy::Copy(ArchiveDbPair& source, const std::string& table, ArchiveDbP
         }
     }
     blankColumns_.clear();
+    prepared_.clear();
     select.Reset();
     if (failures_ == 0) AppendLog(" (" + std::to_string(rows) + " Einträge)", ColourCount);
     return failures_ == 0;
@@ -109,9 +116,10 @@ bool TableCopy::Print(ArchiveDbPair& db, const std::string& table, const Archive
     ODBCStmt select(db.Connection);
     int64_t rows = 0;
     bool ok = true;
-    for (size_t i = 0; i < pidParts_.size() && ok; ++i) {
+    const std::vector<std::string> conditions = PidConditions(db, table, pidParts_);
+    for (size_t i = 0; i < conditions.size() && ok; ++i) {
         if (i > 0) select.Reset();
-        const std::string sql = "select * from " + table + " where pid in (" + pidParts_[i] + ")";
+        const std::string sql = "select * from " + table + " where " + conditions[i];
         ok =
             SqlExecuted(select.Execute(sql)) && CopyRows(db, select, nullptr, nullptr, table, rows);
     }
@@ -141,6 +149,7 @@ bool TableCopy::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair*
                        &size, &digits, &nullable);
         columns.push_back({reinterpret_cast<const char*>(name), type});
     }
+    std::vector<Bound> bound;
     if (!printer_) {
         std::vector<std::string> names;
         for (const Column& c : columns) names.push_back(c.name);
@@ -160,11 +169,14 @@ bool TableCopy::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair*
         }
         std::string names = "insert into " + table + " (";
         std::string values;
+        std::string key(columns.size(), '-');  // the columns the row names
+        bound.clear();
         for (size_t i = 0; i < columns.size(); ++i) {
             const Column& column = columns[i];
             std::string literal;
+            Bound value;
             const Outcome outcome =
-                ColumnLiteral(source, select, SQLUSMALLINT(i + 1), column, quote, literal);
+                ColumnLiteral(source, select, SQLUSMALLINT(i + 1), column, quote, literal, value);
             if (outcome == Outcome::ReadFailed) break;
             if (outcome == Outcome::LeftOut) continue;
             if (skipped && EqualNoCase(column.name, skipped)) continue;
@@ -178,6 +190,8 @@ bool TableCopy::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair*
                 continue;
             }
             values += literal + ", ";
+            key[i] = '+';
+            bound.push_back(std::move(value));
             printer_->Value(i, literal == "?" ? binaryPrint_ : literal);
         }
         if (failures_ != 0) {
@@ -195,18 +209,41 @@ bool TableCopy::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair*
         TrimCommaBlank(names);
         names += ") values (";
         LowerAscii(names);
-        TrimCommaBlank(values);
-        const std::string sql = names + values + ")";
-        ObserveStatement(*dest, sql);
-        const bool bound = binaryValues_.Empty() || binaryValues_.Bind(insert->Handle());
-        const bool inserted = bound && SqlExecuted(insert->Execute(sql));
-        if (!binaryValues_.Empty()) {
-            SQLFreeStmt(insert->Handle(), SQL_RESET_PARAMS);
-            binaryValues_.Clear();
+        // The literal text: executed on the literal path, otherwise made for
+        // a listener or the failure message only.
+        auto literalText = [&] {
+            std::string text = values;
+            TrimCommaBlank(text);
+            return names + text + ")";
+        };
+        bool inserted = false;
+        SQLHSTMT failedHandle = insert->Handle();
+        if (!literalInserts_ && !literalTable_) {
+            if (StatementObserverSet()) ObserveStatement(*dest, literalText());
+            void* handle = nullptr;
+            const Insert outcome = InsertBound(*dest, key, names, bound, &handle);
+            inserted = outcome == Insert::Done;
+            if (handle) failedHandle = static_cast<SQLHSTMT>(handle);
+            // A destination that cannot prepare the insert gets this
+            // table's rows as literal statements.
+            literalTable_ = outcome == Insert::NotPrepared;
         }
+        if (literalInserts_ || literalTable_) {
+            if (!literalInserts_)
+                for (Bound& value : bound)
+                    if (value.cType == SQL_C_BINARY) binaryValues_.Add(std::move(value.bytes));
+            const std::string sql = literalText();
+            ObserveStatement(*dest, sql);
+            const bool bindOk = binaryValues_.Empty() || binaryValues_.Bind(insert->Handle());
+            inserted = bindOk && SqlExecuted(insert->Execute(sql));
+            failedHandle = insert->Handle();
+            if (!binaryValues_.Empty()) SQLFreeStmt(insert->Handle(), SQL_RESET_PARAMS);
+            if (inserted) insert->Reset();
+        }
+        binaryValues_.Clear();
         if (!inserted) {
-            AppendLog("\r\nFehler beim Einfügen:\r\n" + sql + "\r\n" +
-                          dest->Connection.GetErrorText(insert->Handle()),
+            AppendLog("\r\nFehler beim Einfügen:\r\n" + literalText() + "\r\n" +
+                          dest->Connection.GetErrorText(failedHandle),
                       ColourRed);
             failures_ = 1;
             return false;
@@ -214,7 +251,6 @@ bool TableCopy::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair*
         printer_->EndRow();
         ++rows;
         rowsInserted_ = true;
-        insert->Reset();
         if (hook_ && !hook_()) {
             failures_ = 1;
             return false;
@@ -224,7 +260,7 @@ bool TableCopy::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair*
 
 TableCopy::Outcome TableCopy::ColumnLiteral(ArchiveDbPair& source, ODBCStmt& select,
                                             unsigned short n, const Column& column, char quote,
-                                            std::string& literal) {
+                                            std::string& literal, Bound& bound) {
     const SQLHSTMT h = select.Handle();
     SQLLEN indicator = 0;
     SQLRETURN rc = SQL_SUCCESS;
@@ -289,7 +325,13 @@ TableCopy::Outcome TableCopy::ColumnLiteral(ArchiveDbPair& source, ODBCStmt& sel
         ContentHash bytes;
         bytes.Update(text.data(), text.size());
         binaryPrint_ = "bytes:" + std::to_string(text.size()) + ":" + ContentHash::Hex(bytes.Value());
-        binaryValues_.Add(std::move(text));
+        bound.cType = SQL_C_BINARY;
+        bound.sqlType = SQL_LONGVARBINARY;
+        bound.indicator = long(text.size());
+        if (literalInserts_)
+            binaryValues_.Add(std::move(text));
+        else
+            bound.bytes = std::move(text);
         return Outcome::Written;
     }
     if (indicator < 1) {
@@ -298,26 +340,32 @@ TableCopy::Outcome TableCopy::ColumnLiteral(ArchiveDbPair& source, ODBCStmt& sel
     }
 
     switch (column.type) {
-        case SQL_BIT:
+        case SQL_BIT: {
             // A Firebird boolean takes no number.
             if (quote == '\'')
                 literal = ValueBuffer[0] != 0 ? "true" : "false";
             else
                 literal = ValueBuffer[0] != 0 ? "1" : "0";
+            const char bit = ValueBuffer[0] != 0 ? 1 : 0;
+            bound = {SQL_C_BIT, SQL_BIT, std::string(1, bit), 0};
             break;
+        }
         case SQL_TINYINT:
             literal = std::to_string(int(static_cast<unsigned char>(ValueBuffer[0])));
+            bound = {SQL_C_UTINYINT, SQL_TINYINT, std::string(ValueBuffer, 1), 0};
             break;
         case SQL_INTEGER: {
             int32_t v;
             std::memcpy(&v, ValueBuffer, sizeof v);
             literal = std::to_string(v);
+            bound = {SQL_C_SLONG, SQL_INTEGER, std::string(ValueBuffer, sizeof v), 0};
             break;
         }
         case SQL_SMALLINT: {
             int16_t v;
             std::memcpy(&v, ValueBuffer, sizeof v);
             literal = std::to_string(v);
+            bound = {SQL_C_SSHORT, SQL_SMALLINT, std::string(ValueBuffer, sizeof v), 0};
             break;
         }
         case SQL_DOUBLE:
@@ -326,24 +374,32 @@ TableCopy::Outcome TableCopy::ColumnLiteral(ArchiveDbPair& source, ODBCStmt& sel
             double v;
             std::memcpy(&v, ValueBuffer, sizeof v);
             literal = DoubleLiteral(v);
+            // The literal reads back as exactly this double.
+            bound = {SQL_C_DOUBLE, SQL_DOUBLE, std::string(ValueBuffer, sizeof v), 0};
             break;
         }
         case SQL_TYPE_DATE: {
             SQL_DATE_STRUCT d;
             std::memcpy(&d, ValueBuffer, sizeof d);
             literal = DateLiteral(d, quote);
+            bound = {SQL_C_TYPE_DATE, SQL_TYPE_DATE, std::string(ValueBuffer, sizeof d), 0};
             break;
         }
         case SQL_TYPE_TIME: {
             SQL_TIME_STRUCT t;
             std::memcpy(&t, ValueBuffer, sizeof t);
             literal = TimeLiteral(t, quote);
+            bound = {SQL_C_TYPE_TIME, SQL_TYPE_TIME, std::string(ValueBuffer, sizeof t), 0};
             break;
         }
         case SQL_TYPE_TIMESTAMP: {
             SQL_TIMESTAMP_STRUCT ts;
             std::memcpy(&ts, ValueBuffer, sizeof ts);
             literal = TimestampLiteral(ts, quote);
+            // The literal keeps nanoseconds, the struct's whole fraction.
+            ts.fraction %= 1000000000u;
+            bound = {SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP,
+                     std::string(reinterpret_cast<const char*>(&ts), sizeof ts), 0};
             break;
         }
         default:
@@ -351,10 +407,76 @@ TableCopy::Outcome TableCopy::ColumnLiteral(ArchiveDbPair& source, ODBCStmt& sel
             if (text.empty()) {
                 literal = "null";
                 blankColumns_.insert(column.name);
+                bound = {SQL_C_CHAR, SQL_VARCHAR, std::string(), SQL_NULL_DATA};
             } else {
                 literal = TextLiteral(text);
+                // Numbers read as text go in as text, as their literal does:
+                // the destination converts them the way it reads the literal.
+                const short sqlType =
+                    column.type == SQL_LONGVARCHAR ? SQL_LONGVARCHAR : SQL_VARCHAR;
+                const long length = long(text.size());
+                bound = {SQL_C_CHAR, sqlType, std::move(text), length};
             }
             break;
     }
     return Outcome::Written;
+}
+
+TableCopy::Insert TableCopy::InsertBound(ArchiveDbPair& dest, const std::string& key,
+                                         const std::string& names, std::vector<Bound>& values,
+                                         void** handle) {
+    std::unique_ptr<Prepared>& prepared = prepared_[key];
+    if (!prepared) {
+        std::string sql = names;
+        for (size_t i = 0; i < values.size(); ++i) sql += i == 0 ? "?" : ", ?";
+        sql += ")";
+        auto made = std::make_unique<Prepared>();
+        made->stmt = std::make_unique<ODBCStmt>(dest.Connection);
+        if (!SqlSucceeded(SQLPrepare(made->stmt->Handle(), reinterpret_cast<SQLCHAR*>(sql.data()),
+                                     SQLINTEGER(sql.size())))) {
+            prepared_.erase(key);
+            return Insert::NotPrepared;
+        }
+        made->values.resize(values.size());
+        made->indicators.resize(values.size());
+        made->boundAt.assign(values.size(), nullptr);
+        made->boundSize.assign(values.size(), 0);
+        prepared = std::move(made);
+    }
+    Prepared& p = *prepared;
+    const SQLHSTMT h = p.stmt->Handle();
+    *handle = h;
+    for (size_t i = 0; i < values.size(); ++i) {
+        const Bound& v = values[i];
+        Bound& slot = p.values[i];
+        const bool variable = v.cType == SQL_C_CHAR || v.cType == SQL_C_BINARY;
+        const bool retyped = slot.cType != v.cType || slot.sqlType != v.sqlType;
+        slot.cType = v.cType;
+        slot.sqlType = v.sqlType;
+        slot.bytes.assign(v.bytes);
+        p.indicators[i] = v.indicator == SQL_NULL_DATA ? SQL_NULL_DATA
+                          : variable                   ? SQLLEN(slot.bytes.size())
+                                                       : 0;
+        if (!retyped && p.boundAt[i] == slot.bytes.data() && slot.bytes.size() <= p.boundSize[i])
+            continue;
+        // Texts and bytes are bound with the room their buffer has, so that
+        // the next rows' values of up to that length need no new binding.
+        const SQLULEN size =
+            variable ? std::max<SQLULEN>(std::max(slot.bytes.size(), slot.bytes.capacity()), 1)
+                     : 0;
+        // A timestamp's fraction is bound whole, to the nanosecond.
+        const SQLSMALLINT digits = v.cType == SQL_C_TYPE_TIMESTAMP ? 9 : 0;
+        if (!SqlSucceeded(SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, slot.cType,
+                                           slot.sqlType, size, digits, slot.bytes.data(),
+                                           SQLLEN(size), &p.indicators[i]))) {
+            p.boundAt[i] = nullptr;
+            return Insert::Refused;
+        }
+        p.boundAt[i] = slot.bytes.data();
+        p.boundSize[i] = variable ? size : SQLULEN(slot.bytes.size());
+    }
+    // A refusal keeps its diagnostics on the handle for the message.
+    if (!SqlExecuted(SQLExecute(h))) return Insert::Refused;
+    SQLFreeStmt(h, SQL_CLOSE);
+    return Insert::Done;
 }

@@ -7,16 +7,33 @@
 // own, and the process's peak
 // memory during the run.
 //
-// archive_bench [BUILD_DIR] [PATIENTS,...]
+// Then it moves MOVE patients (default 1,000) out of practices of each
+// PRACTICES size (default 5,000 and 30,000), on both kinds, and prints the
+// run against the floors of the same rows: parameter arrays through the
+// project's driver (a prepared insert per table, SQL_ATTR_PARAMSET_SIZE rows
+// a call, one transaction per database) and, on the Access kind, insert ...
+// select between the attached SQLite files; the per-row cost of the larger
+// practice against the smaller; and the seconds of each table of the run in
+// the largest practice.
+//
+// archive_bench [BUILD_DIR] [PATIENTS,...] [MOVE] [PRACTICES,...] [KINDS]
 //   BUILD_DIR  the build folder (tamaro-mkpractice, odbc/, tamaro/tpl/);
 //              default: the parent of this program's folder.
-//   PATIENTS   sizes to measure, default 1000,5000.
+//   PATIENTS   sizes of the isql-fb replay, default 1000,5000; 0 skips it.
+//   MOVE       patients moved out of each practice, default 1000; 0 skips.
+//   PRACTICES  practice sizes, default 5000,30000.
+//   KINDS      fdb,mdb by default.
+// TAMARO_BENCH_CACHE=DIR keeps the generated practices there between runs.
+#include <sqlite3.h>
+#include <strings.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -24,6 +41,10 @@
 #include <vector>
 
 #include "archive/DatabaseBackup.h"
+#include "archive/PidIndex.h"
+#include "archive/PidList.h"
+#include "archive/RowPrint.h"
+#include "archive/SqlLiteral.h"
 #include "archive/StatementObserver.h"
 #include "archive/TransferPatients.h"
 #include "core/ComboBox.h"
@@ -32,6 +53,8 @@
 #include "core/ScriptedWindowServices.h"
 #include "db/DatabaseKind.h"
 #include "db/DatabaseSet.h"
+#include "db/ODBCStmt.h"
+#include "db/OdbcResult.h"
 #include "users/AuditLog.h"
 
 namespace fs = std::filesystem;
@@ -225,6 +248,449 @@ bool Measure(const fs::path& build, const fs::path& work, int patients) {
     return !failed && backed;
 }
 
+// ---- Moving a share of a practice: the run against its floors ----
+
+// The seconds and row count of each "• <database>.<table>..." line of the
+// log, in the order of the run (the copies, then the deletions).
+class TableTimer : public ILogSink {
+  public:
+    struct Entry {
+        std::string name;
+        double seconds = 0;
+        long rows = 0;
+    };
+    void Append(const std::string& text, uint32_t colour) override {
+        recorder_.Append(text, colour);
+        if (colour == ColourRed) failed_ = true;
+        // The log is in CP1252: the bullet is the byte 0x95.
+        const bool bullet = text.rfind("\x95 ", 0) == 0 || text.rfind("• ", 0) == 0;
+        if (bullet || text.rfind("Bereit", 0) == 0) {
+            // A step without rows of its own (the backup and the counts,
+            // the history and the commit, the end) lasts to the next line
+            // of the run.
+            if (!step_.empty()) steps_.push_back({step_, Seconds(started_), 0});
+            step_.clear();
+        }
+        if (bullet) {
+            const size_t from = text.find(' ') + 1;
+            const size_t dots = text.find("...");
+            pending_ = dots == std::string::npos ? "" : text.substr(from, dots - from);
+            if (pending_.find('.') == std::string::npos) {
+                step_ =
+                    text.substr(from, dots == std::string::npos ? std::string::npos : dots - from);
+                while (!step_.empty() && (step_.back() == '\r' || step_.back() == '\n'))
+                    step_.pop_back();
+                pending_.clear();
+            }
+            started_ = std::chrono::steady_clock::now();
+        } else if (!pending_.empty() && text.rfind(" (", 0) == 0) {
+            entries_.push_back({pending_, Seconds(started_), std::atol(text.c_str() + 2)});
+            pending_.clear();
+        }
+    }
+    const std::vector<Entry>& Steps() const { return steps_; }
+    const std::vector<Entry>& Entries() const { return entries_; }
+    bool Failed() const { return failed_; }
+    const std::string& Raw() const { return recorder_.Raw(); }
+
+  private:
+    LogRecorder recorder_;
+    std::vector<Entry> entries_;
+    std::chrono::steady_clock::time_point started_;
+    std::string pending_;
+    std::string step_;
+    std::vector<Entry> steps_;
+    bool failed_ = false;
+};
+
+struct MoveFigures {
+    double run = 0;           // TransferPatients, seconds
+    long rows = 0;            // rows copied
+    double paramArrays = 0;   // floor through the driver
+    double insertSelect = 0;  // floor in the engine (Access kind only)
+    std::vector<TableTimer::Entry> tables;
+    std::vector<TableTimer::Entry> steps;
+    bool ok = true;
+};
+
+double TablesSeconds(const MoveFigures& f) {
+    double seconds = 0;
+    for (const auto& e : f.tables) seconds += e.seconds;
+    return seconds;
+}
+
+// The practice of this kind and size with the archive template in its
+// Database folder, made once into cache.
+bool CachedPractice(const fs::path& build, const fs::path& cache, const std::string& kind, int size,
+                    fs::path& practice) {
+    practice = cache / (kind + "-" + std::to_string(size));
+    if (fs::exists(practice / "ready")) return true;
+    fs::remove_all(practice);
+    const auto t0 = std::chrono::steady_clock::now();
+    if (Run((build / "tamaro-mkpractice").string() + " " + practice.string() + " --kind " + kind +
+            " --patients " + std::to_string(size) + " --seed 7 > /dev/null") != 0) {
+        std::fprintf(stderr, "tamaro-mkpractice failed\n");
+        return false;
+    }
+    fs::copy_file(build / "tamaro" / "tpl" / ("archiv." + kind),
+                  practice / "Database" / ("archiv." + kind));
+    std::ofstream(practice / "ready") << "\n";
+    std::printf("          (practice of %d made in %.1f s)\n", size, Seconds(t0));
+    return true;
+}
+
+// Points the process at a fresh copy of the practice and connects the set.
+bool OpenCopy(const fs::path& practice, const fs::path& copy, DatabaseSet& set) {
+    fs::remove_all(copy);
+    fs::copy(practice, copy, fs::copy_options::recursive);
+    VelundaDir = copy.string();
+    DataDir = copy.string();
+    DatabaseDir = (copy / "Database").string();
+    ServerPath = DatabaseDir;
+    for (auto& db : set.Velunda)
+        if (!Connect(db)) return false;
+    return Connect(set.Archive);
+}
+
+void Disconnect(DatabaseSet& set) {
+    for (auto& db : set.Velunda) db.Connection.Disconnect();
+    set.Archive.Connection.Disconnect();
+}
+
+// The floor through the driver: per table the same select as the run, every
+// value read as text (bytes for binary columns), one prepared insert into
+// the archive bound to arrays of up to 1,000 rows (SQL_ATTR_PARAMSET_SIZE),
+// and the same delete as the run; one transaction per database.
+bool ParamArrayFloor(DatabaseSet& set, const std::string& pids, double& seconds) {
+    const std::vector<std::string> parts = SplitPidList(pids);
+    const auto t0 = std::chrono::steady_clock::now();
+    bool ok = set.Archive.Connection.BeginTransaction();
+    for (ArchiveDbPair& db : set.Velunda) {
+        ok = db.Connection.BeginTransaction() && ok;
+        for (const std::string& table : SplitTableList(db.Tables)) {
+            const char* renumbered = RenumberedColumn(table);
+            for (const std::string& condition : PidConditions(db, table, parts)) {
+                ODBCStmt select(db.Connection);
+                if (!SqlExecuted(
+                        select.Execute("select * from " + table + " where " + condition))) {
+                    std::fprintf(stderr, "floor: select %s: %s\n", table.c_str(),
+                                 db.Connection.GetErrorText(select.Handle()).c_str());
+                    ok = false;
+                    continue;
+                }
+                SQLSMALLINT count = 0;
+                SQLNumResultCols(select.Handle(), &count);
+                struct Column {
+                    std::string name;
+                    SQLSMALLINT type = 0, digits = 0;
+                    SQLULEN size = 0;
+                    bool binary = false;
+                    std::vector<std::string> values;
+                    std::vector<SQLLEN> indicators;
+                };
+                std::vector<Column> columns;
+                for (SQLSMALLINT i = 1; i <= count; ++i) {
+                    SQLCHAR name[256] = {0};
+                    Column c;
+                    SQLSMALLINT nameLength = 0, nullable = 0;
+                    SQLDescribeCol(select.Handle(), SQLUSMALLINT(i), name, sizeof name, &nameLength,
+                                   &c.type, &c.size, &c.digits, &nullable);
+                    c.name = reinterpret_cast<const char*>(name);
+                    c.binary = c.type == SQL_BINARY || c.type == SQL_VARBINARY ||
+                               c.type == SQL_LONGVARBINARY;
+                    columns.push_back(std::move(c));
+                }
+                size_t rows = 0;
+                while (SqlSucceeded(SQLFetch(select.Handle()))) {
+                    for (size_t i = 0; i < columns.size(); ++i) {
+                        std::string value;
+                        SQLLEN indicator = 0;
+                        char buffer[65536];
+                        for (;;) {
+                            SQLLEN part = 0;
+                            const SQLRETURN rc =
+                                SQLGetData(select.Handle(), SQLUSMALLINT(i + 1),
+                                           columns[i].binary ? SQL_C_BINARY : SQL_C_CHAR, buffer,
+                                           sizeof buffer, &part);
+                            if (rc == SQL_NO_DATA) break;
+                            if (!SqlSucceeded(rc)) {
+                                indicator = SQL_NULL_DATA;
+                                break;
+                            }
+                            if (part == SQL_NULL_DATA) {
+                                indicator = SQL_NULL_DATA;
+                                break;
+                            }
+                            const size_t room = sizeof buffer - (columns[i].binary ? 0 : 1);
+                            const bool full = part == SQL_NO_TOTAL || size_t(part) > room;
+                            value.append(buffer, full ? room : size_t(part));
+                            indicator = SQLLEN(value.size());
+                            if (rc == SQL_SUCCESS) break;
+                        }
+                        columns[i].values.push_back(std::move(value));
+                        columns[i].indicators.push_back(indicator);
+                    }
+                    ++rows;
+                }
+                select.Reset();
+                if (rows > 0) {
+                    ODBCStmt insert(set.Archive.Connection);
+                    std::string names, marks;
+                    std::vector<Column*> bound;
+                    for (Column& c : columns) {
+                        if (renumbered && strcasecmp(c.name.c_str(), renumbered) == 0) continue;
+                        names += (names.empty() ? "" : ", ") + ColumnReference(c.name);
+                        marks += marks.empty() ? "?" : ", ?";
+                        bound.push_back(&c);
+                    }
+                    const std::string sql =
+                        "insert into " + table + " (" + names + ") values (" + marks + ")";
+                    if (!SqlSucceeded(
+                            SQLPrepare(insert.Handle(), (SQLCHAR*)sql.c_str(), SQL_NTS))) {
+                        std::fprintf(stderr, "floor: prepare %s: %s\n", table.c_str(),
+                                     set.Archive.Connection.GetErrorText(insert.Handle()).c_str());
+                        ok = false;
+                    } else {
+                        // Column-wise arrays of fixed-width elements.
+                        std::vector<std::vector<char>> buffers(bound.size());
+                        std::vector<size_t> widths(bound.size());
+                        for (size_t b = 0; b < bound.size(); ++b) {
+                            size_t width = 1;
+                            for (const std::string& v : bound[b]->values)
+                                width = std::max(width, v.size() + 1);
+                            widths[b] = width;
+                            buffers[b].assign(width * rows, 0);
+                            for (size_t r = 0; r < rows; ++r)
+                                std::memcpy(buffers[b].data() + r * width,
+                                            bound[b]->values[r].data(), bound[b]->values[r].size());
+                            if (!bound[b]->binary)
+                                for (SQLLEN& ind : bound[b]->indicators)
+                                    if (ind != SQL_NULL_DATA) ind = SQL_NTS;
+                        }
+                        for (size_t from = 0; from < rows && ok; from += 1000) {
+                            const size_t n = std::min<size_t>(1000, rows - from);
+                            SQLSetStmtAttr(insert.Handle(), SQL_ATTR_PARAMSET_SIZE,
+                                           (SQLPOINTER)(uintptr_t)n, 0);
+                            for (size_t b = 0; b < bound.size(); ++b) {
+                                const Column& c = *bound[b];
+                                SQLBindParameter(
+                                    insert.Handle(), SQLUSMALLINT(b + 1), SQL_PARAM_INPUT,
+                                    c.binary ? SQL_C_BINARY : SQL_C_CHAR, c.type,
+                                    std::max<SQLULEN>(c.size, 1), c.digits,
+                                    buffers[b].data() + from * widths[b], SQLLEN(widths[b]),
+                                    const_cast<SQLLEN*>(c.indicators.data() + from));
+                            }
+                            if (!SqlExecuted(SQLExecute(insert.Handle()))) {
+                                std::fprintf(
+                                    stderr, "floor: insert %s: %s\n", table.c_str(),
+                                    set.Archive.Connection.GetErrorText(insert.Handle()).c_str());
+                                ok = false;
+                            }
+                        }
+                    }
+                }
+                ODBCStmt remove(db.Connection);
+                if (!SqlExecuted(remove.Execute("delete from " + table + " where " + condition))) {
+                    std::fprintf(stderr, "floor: delete %s: %s\n", table.c_str(),
+                                 db.Connection.GetErrorText(remove.Handle()).c_str());
+                    ok = false;
+                }
+            }
+        }
+        ok = db.Connection.EndTransaction(true) && ok;
+    }
+    ok = set.Archive.Connection.EndTransaction(true) && ok;
+    seconds = Seconds(t0);
+    return ok;
+}
+
+// The floor in the engine for the Access kind: each Velunda file with the
+// archive attached, per table "insert into a.<table> (<columns>) select
+// <columns> from <table> where pid in (...)" and the delete, in one
+// transaction per file.
+bool InsertSelectFloor(const fs::path& database, const std::vector<std::string>& files,
+                       const DatabaseSet& set, const std::string& pids, double& seconds) {
+    const std::vector<std::string> parts = SplitPidList(pids);
+    const auto t0 = std::chrono::steady_clock::now();
+    bool ok = true;
+    auto exec = [&](sqlite3* db, const std::string& sql) {
+        char* error = nullptr;
+        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+            std::fprintf(stderr, "floor: %s: %s\n", sql.substr(0, 80).c_str(), error ? error : "?");
+            ok = false;
+        }
+        sqlite3_free(error);
+    };
+    for (size_t f = 0; f < files.size(); ++f) {
+        sqlite3* db = nullptr;
+        if (sqlite3_open((database / files[f]).c_str(), &db) != SQLITE_OK) return false;
+        exec(db, "attach database '" + (database / "archiv.mdb").string() + "' as a");
+        exec(db, "begin");
+        for (const std::string& table : SplitTableList(set.Velunda[f].Tables)) {
+            const char* renumbered = RenumberedColumn(table);
+            std::string columns;
+            sqlite3_stmt* info = nullptr;
+            sqlite3_prepare_v2(db, ("pragma main.table_info(" + table + ")").c_str(), -1, &info,
+                               nullptr);
+            while (info && sqlite3_step(info) == SQLITE_ROW) {
+                const std::string name =
+                    reinterpret_cast<const char*>(sqlite3_column_text(info, 1));
+                if (renumbered && strcasecmp(name.c_str(), renumbered) == 0) continue;
+                columns += (columns.empty() ? "\"" : ", \"") + name + "\"";
+            }
+            sqlite3_finalize(info);
+            for (const std::string& part : parts) {
+                exec(db, "insert into a." + table + " (" + columns + ") select " + columns +
+                             " from main." + table + " where pid in (" + part + ")");
+                exec(db, "delete from main." + table + " where pid in (" + part + ")");
+            }
+        }
+        exec(db, "commit");
+        sqlite3_close(db);
+    }
+    seconds = Seconds(t0);
+    return ok;
+}
+
+// moved patients spread evenly over the practice's pids 1..size.
+std::string SpreadPids(int size, int moved) {
+    std::string pids;
+    for (int i = 0; i < moved; ++i)
+        pids += (i > 0 ? "," : "") + std::to_string(1 + int64_t(i) * size / moved);
+    return pids;
+}
+
+bool MeasureMove(const fs::path& build, const fs::path& cache, const fs::path& work,
+                 const std::string& kind, int size, int moved, MoveFigures& figures) {
+    fs::path practice;
+    if (!CachedPractice(build, cache, kind, size, practice)) return false;
+    const std::string pids = SpreadPids(size, moved);
+    const fs::path copy = work / "move";
+    {
+        // The run.
+        TableTimer timer;
+        SetLogSink(&timer);
+        ScriptedWindowServices boxes;
+        SetWindowServices(&boxes);
+        DatabaseSet set;
+        if (!OpenCopy(practice, copy, set)) return false;
+        TheAuditLog().SetConnection(&set.MainDatabase().Connection);
+        TheAuditLog().SetModuleId(7);
+        TheAuditLog().SetDataFolder(copy.string());
+        ComboBoxModel history;
+        const auto t0 = std::chrono::steady_clock::now();
+        TransferPatients(set, history, pids);
+        figures.run = Seconds(t0);
+        figures.tables = timer.Entries();
+        figures.steps = timer.Steps();
+        if (std::getenv("TAMARO_BENCH_LOG")) std::fputs(timer.Raw().c_str(), stdout);
+        figures.ok = !timer.Failed();
+        TheAuditLog().SetConnection(nullptr);
+        Disconnect(set);
+        SetLogSink(nullptr);
+        SetWindowServices(nullptr);
+        // The copies: the first line of each table.
+        std::map<std::string, bool> seen;
+        figures.rows = 0;
+        for (const auto& e : figures.tables)
+            if (!seen[e.name]) {
+                seen[e.name] = true;
+                figures.rows += e.rows;
+            }
+    }
+    {
+        DatabaseSet set;
+        if (!OpenCopy(practice, copy, set)) return false;
+        if (!ParamArrayFloor(set, pids, figures.paramArrays)) figures.ok = false;
+        Disconnect(set);
+    }
+    if (kind == "mdb") {
+        DatabaseSet set;
+        if (!OpenCopy(practice, copy, set)) return false;
+        std::vector<std::string> files;
+        for (const auto& db : set.Velunda) files.push_back(db.FileName + ".mdb");
+        Disconnect(set);
+        if (!InsertSelectFloor(copy / "Database", files, set, pids, figures.insertSelect))
+            figures.ok = false;
+    }
+    fs::remove_all(copy);
+    return true;
+}
+
+bool MeasureMoves(const fs::path& build, const fs::path& cache, const fs::path& work, int moved,
+                  const std::vector<int>& practices, const std::vector<std::string>& kinds) {
+    bool ok = true;
+    for (const std::string& kind : kinds) {
+        std::map<int, MoveFigures> bySize;
+        for (int size : practices) {
+            std::printf("move:     %d of %d patients, %s ...\n", moved, size,
+                        kind == "fdb" ? "Firebird (embedded)" : "Access kind (SQLite)");
+            MoveFigures& f = bySize[size];
+            if (!MeasureMove(build, cache, work, kind, size, moved, f)) {
+                ok = false;
+                continue;
+            }
+            ok = ok && f.ok;
+            std::printf("          run %.3f s (%s), %ld rows, %.1f us a row\n", f.run,
+                        f.ok ? "ok" : "FAILED", f.rows, 1e6 * f.run / std::max(1L, f.rows));
+            std::printf("          of it the tables' copies and deletions %.3f s (%.1f us a row)",
+                        TablesSeconds(f), 1e6 * TablesSeconds(f) / std::max(1L, f.rows));
+            for (const auto& step : f.steps)
+                std::printf(", \"%s\" %.3f s", step.name.c_str(), step.seconds);
+            std::printf("\n");
+            std::printf("          parameter-array floor %.3f s  ratio %.2f%s\n", f.paramArrays,
+                        f.run / f.paramArrays, kind == "fdb" ? " (target <= 2)" : "");
+            if (kind == "mdb")
+                std::printf("          insert...select floor %.3f s  ratio %.2f (target <= 3)\n",
+                            f.insertSelect, f.run / f.insertSelect);
+        }
+        if (practices.size() >= 2) {
+            const MoveFigures& small = bySize[practices.front()];
+            const MoveFigures& large = bySize[practices.back()];
+            const double perRowSmall = small.run / std::max(1L, small.rows);
+            const double perRowLarge = large.run / std::max(1L, large.rows);
+            std::printf(
+                "scaling:  %s per-row cost at %d %.1f us, at %d %.1f us, ratio %.2f (target <= "
+                "1.3)\n",
+                kind.c_str(), practices.back(), 1e6 * perRowLarge, practices.front(),
+                1e6 * perRowSmall, perRowLarge / perRowSmall);
+            std::printf("          the tables' copies and deletions alone: ratio %.2f\n",
+                        (TablesSeconds(large) / std::max(1L, large.rows)) /
+                            (TablesSeconds(small) / std::max(1L, small.rows)));
+        }
+        const MoveFigures& large = bySize[practices.back()];
+        std::printf("tables:   %s, %d of %d patients, seconds per table (copy, then deletion)\n",
+                    kind.c_str(), moved, practices.back());
+        std::map<std::string, std::pair<double, double>> perTable;
+        std::vector<std::string> order;
+        std::map<std::string, long> rows;
+        for (const auto& e : large.tables) {
+            auto it = perTable.find(e.name);
+            if (it == perTable.end()) {
+                perTable[e.name] = {e.seconds, 0};
+                rows[e.name] = e.rows;
+                order.push_back(e.name);
+            } else {
+                it->second.second += e.seconds;
+            }
+        }
+        double copies = 0, deletions = 0;
+        for (const std::string& name : order) {
+            std::printf("          %-28s %7ld rows  copy %7.3f s  delete %7.3f s\n", name.c_str(),
+                        rows[name], perTable[name].first, perTable[name].second);
+            copies += perTable[name].first;
+            deletions += perTable[name].second;
+        }
+        std::printf("          %-28s %7s       copy %7.3f s  delete %7.3f s\n", "all tables", "",
+                    copies, deletions);
+        for (const auto& step : large.steps)
+            std::printf("          step \"%s\" (to the next line): %.3f s\n", step.name.c_str(),
+                        step.seconds);
+        std::printf("          run %.3f s in all\n", large.run);
+    }
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -232,11 +698,23 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     fs::path build = argc > 1 ? fs::path(argv[1])
                               : fs::read_symlink("/proc/self/exe").parent_path().parent_path();
-    std::vector<int> sizes;
-    for (const char* p = argc > 2 ? argv[2] : "1000,5000"; *p;) {
-        sizes.push_back(std::atoi(p));
-        while (*p && *p != ',') ++p;
-        if (*p == ',') ++p;
+    auto numbers = [](const char* p) {
+        std::vector<int> out;
+        while (*p) {
+            out.push_back(std::atoi(p));
+            while (*p && *p != ',') ++p;
+            if (*p == ',') ++p;
+        }
+        return out;
+    };
+    std::vector<int> sizes = numbers(argc > 2 ? argv[2] : "1000,5000");
+    const int moved = argc > 3 ? std::atoi(argv[3]) : 1000;
+    const std::vector<int> practices = numbers(argc > 4 ? argv[4] : "5000,30000");
+    std::vector<std::string> kinds;
+    for (const char* p = argc > 5 ? argv[5] : "fdb,mdb"; *p;) {
+        const char* end = std::strchr(p, ',');
+        kinds.emplace_back(p, end ? size_t(end - p) : std::strlen(p));
+        p = end ? end + 1 : p + std::strlen(p);
     }
     setenv("ODBCSYSINI", (build / "odbc").c_str(), 1);
     setenv("ODBCINI", (build / "odbc" / "odbc.ini").c_str(), 1);
@@ -249,10 +727,18 @@ int main(int argc, char** argv) {
     setenv("FIREBIRD_LOCK", (base / "lock").c_str(), 1);
     bool ok = true;
     for (int patients : sizes) {
+        if (patients <= 0) continue;
         const fs::path work = base / std::to_string(patients);
         fs::create_directory(work);
         ok = Measure(build, work, patients) && ok;
         if (!std::getenv("TAMARO_KEEP_TEMP")) fs::remove_all(work);
+    }
+    if (moved > 0 && !practices.empty()) {
+        const char* cached = std::getenv("TAMARO_BENCH_CACHE");
+        const fs::path cache = cached ? fs::path(cached) : base / "practices";
+        fs::create_directories(cache);
+        fs::create_directory(base / "moves");
+        ok = MeasureMoves(build, cache, base / "moves", moved, practices, kinds) && ok;
     }
     if (!std::getenv("TAMARO_KEEP_TEMP")) fs::remove_all(base);
     return ok ? 0 : 1;

@@ -36,6 +36,22 @@ std::string WordAt(const std::string& s, size_t pos) {
 
 const char* const kArchivedMarker = "§ARCHIVED_TABLES§";
 
+// True when the create statement gives its table an index led by pid: an
+// index on "(pid" or a primary key "primary key (pid" of the column alone
+// or first.
+bool LeadsWithPid(const std::string& statement) {
+    std::string l = Lower(statement);
+    l.erase(std::remove_if(l.begin(), l.end(), [](unsigned char c) { return std::isspace(c); }),
+            l.end());
+    if (l.rfind("createindex", 0) == 0 || l.rfind("createuniqueindex", 0) == 0) {
+        const size_t open = l.find('(');
+        return open != std::string::npos && l.compare(open + 1, 3, "pid") == 0 &&
+               (l[open + 4] == ')' || l[open + 4] == ',');
+    }
+    const size_t key = l.find("primarykey(pid");
+    return key != std::string::npos && (l[key + 14] == ')' || l[key + 14] == ',');
+}
+
 }  // namespace
 
 const std::vector<std::string>& SchemaScript::DatabaseNames() {
@@ -141,7 +157,10 @@ bool SchemaScript::Statements(const std::string& database, PracticeKind kind,
             continue;
         }
         // The archive takes the archived tables, with their indexes, exactly as
-        // the practice scripts define them.
+        // the practice scripts define them, and an index on pid for each that
+        // has none led by pid: a run finds its patients' rows in the archive
+        // through it (a primary key on pid is such an index too).
+        std::vector<std::string> pidIndexed;
         for (const std::string& db : DatabaseNames()) {
             if (db == "archiv") continue;
             for (const std::string& s : Split(SchemaText(db))) {
@@ -149,9 +168,13 @@ bool SchemaScript::Statements(const std::string& database, PracticeKind kind,
                 if (std::find(archived.begin(), archived.end(), table) != archived.end()) {
                     out.push_back(Translate(s, kind));
                     for (const std::string& n : Numbering(s, kind)) out.push_back(n);
+                    if (LeadsWithPid(s)) pidIndexed.push_back(table);
                 }
             }
         }
+        for (const std::string& table : archived)
+            if (std::find(pidIndexed.begin(), pidIndexed.end(), table) == pidIndexed.end())
+                out.push_back("create index i_" + table + "_pid on " + table + " (pid)");
     }
     return true;
 }

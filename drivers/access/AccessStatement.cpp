@@ -149,7 +149,7 @@ odbcdrv::ExecResult AccessStatement::Execute(const std::vector<Value>& params) {
         AccessSchema(db_).Execute(tokens_);
         return result;
     }
-    SqliteStatement stmt = Compile();
+    SqliteStatement stmt = !query_ && reusable_.get() ? std::move(reusable_) : Compile();
     for (size_t i = 0; i < markers_; ++i) Bind(stmt.get(), int(i + 1), params[i]);
     if (query_) {
         bool hasRow = stmt.Step();
@@ -159,6 +159,11 @@ odbcdrv::ExecResult AccessStatement::Execute(const std::vector<Value>& params) {
     stmt.StepDone();
     result.rowCount = SQLLEN(sqlite3_changes(db_));
     result.searchedUpdateOrDelete = searched_;
+    // Reset, it holds no lock; SQLite compiles it again by itself should the
+    // schema change in between.
+    sqlite3_reset(stmt.get());
+    sqlite3_clear_bindings(stmt.get());
+    reusable_ = std::move(stmt);
     return result;
 }
 

@@ -58,6 +58,10 @@ class AccessStatement : public odbcdrv::PreparedStatement {
     bool insert_ = false;
     size_t markers_ = 0;
     std::vector<odbcdrv::ColumnInfo> columns_;
+    // The compiled statement of the last execution of a statement without
+    // a result, reset, for the next: SQLite compiles it once, not per
+    // execution.
+    SqliteStatement reusable_;
 };
 
 }  // namespace accessdrv

@@ -550,21 +550,29 @@ TEST_P(RunSafetyTest, ConnectionsCutInsideTheCommitSequenceAreFinishedForward) {
 TEST_P(RunSafetyTest, RowsSavedForTheRunsPatientsAfterTheCommitAreNamed) {
     Install(PracticePatients);
     // After the last commit, before the run looks again, another client
-    // saves an appointment of a patient the run has just archived.
+    // saves an appointment and two fields (a table without a pid index) of
+    // a patient the run has just archived.
     SetRunCheckpointHook([this](const std::string& point, int passage) {
         if (point != "commit" || passage != 9) return;
         ODBCConnection other;
         ASSERT_TRUE(other.OpenConnection(ConnectionString("data")));
         ODBCStmt insert(other);
         EXPECT_TRUE(insert.ExecDirect("insert into termine (tid, pid) values (99993, 2)"));
+        ODBCStmt fields(other);
+        EXPECT_TRUE(fields.ExecDirect("insert into felder (fid, pid) values (99993, 2)"));
+        EXPECT_TRUE(fields.ExecDirect("insert into felder (fid, pid) values (99994, 2)"));
     });
-    Transfer("2,5");
+    // Ids without patients make the list long enough for Firebird to count
+    // a table without a pid index in one pass.
+    std::string pids = "2,5";
+    for (int i = 0; i < 300; ++i) pids += "," + std::to_string(100000 + i);
+    Transfer(pids);
     SetRunCheckpointHook({});
     const auto lines = LogLines();
     const std::vector<std::string> expected{
         "Während des Vorgangs hat ein anderes Programm Einträge dieser Patienten in Velunda "
         "gespeichert; sie sind nicht archiviert:",
-        "• Velunda.termine, Patient 2: 1 Eintrag",
+        "• Velunda.termine, Patient 2: 1 Eintrag", "• Velunda.felder, Patient 2: 2 Einträge",
         "Bitte prüfen Sie den Datenbestand (tamaro --headless --check) und restaurieren Sie die "
         "Patienten oder löschen Sie diese Einträge."};
     const auto texts = LogTexts();

@@ -326,6 +326,26 @@ TEST_F(AccessTypes, RowCountsAndSearchedStatements) {
     EXPECT_TRUE(r.searchedUpdateOrDelete);
 }
 
+// A prepared insert is compiled once and run again: after a refused row,
+// with other values, and after its table changed.
+TEST_F(AccessTypes, PreparedInsertRunsAgainAfterARefusalAndASchemaChange) {
+    Exec("create table t (a integer, b text(10))");
+    Exec("create unique index ia on t (a)");
+    auto insert = db_->Prepare("insert into t (a, b) values (?, ?)");
+    EXPECT_EQ(insert->Execute({Value::Integer(1), Value::String("x")}).rowCount, 1);
+    EXPECT_THROW(insert->Execute({Value::Integer(1), Value::String("y")}), odbcdrv::DriverError);
+    EXPECT_EQ(insert->Execute({Value::Integer(2), Value::Null()}).rowCount, 1);
+    Exec("alter table t add column c integer");
+    EXPECT_EQ(insert->Execute({Value::Integer(3), Value::String("z")}).rowCount, 1);
+    const auto rows = Rows("select a, b, c from t order by a");
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0][1].s, "x");
+    EXPECT_EQ(rows[1][1].kind, Value::Kind::Null);
+    EXPECT_EQ(rows[2][0].i, 3);
+    EXPECT_EQ(rows[2][1].s, "z");
+    EXPECT_EQ(rows[2][2].kind, Value::Kind::Null);
+}
+
 using AccessRebuild = AccessTestDb;
 
 TEST_F(AccessRebuild, CounterNumbersRowsAlsoAfterARebuild) {
