@@ -84,17 +84,21 @@ class RealProgram {
         std::vector<T> values;
         ArchiveDbPair db{"x", file, ""};
         if (!Open(db)) return values;
-        ODBCStmt stmt(db.Connection);
-        if (stmt.ExecDirect(sql))
-            while (stmt.Fetch()) {
-                T v{};
-                if constexpr (std::is_same_v<T, std::string>)
-                    stmt.GetColumnString(1, v);
-                else
-                    stmt.GetColumnInt(1, v);
-                values.push_back(v);
-            }
-        stmt.Reset();
+        {
+            // The statement is freed before the connection ends: a handle
+            // that outlives its connection is one the driver manager has
+            // already freed.
+            ODBCStmt stmt(db.Connection);
+            if (stmt.ExecDirect(sql))
+                while (stmt.Fetch()) {
+                    T v{};
+                    if constexpr (std::is_same_v<T, std::string>)
+                        stmt.GetColumnString(1, v);
+                    else
+                        stmt.GetColumnInt(1, v);
+                    values.push_back(v);
+                }
+        }
         db.Connection.Disconnect();
         return values;
     }
