@@ -86,21 +86,36 @@ TEST_F(ProgramWindowTest, ADateTypedAndTakenWithAltAFiltersTheList) {
     ASSERT_TRUE(Has(log, W("8 Patienten ausgewählt."))) << Text(log);
     // Alt+L to "Letzte Leistung zwischen", the date typed, Alt+A: only Mohr,
     // without any service, is left of the fixed cases (whose services were
-    // two years before November 2023). The mnemonic rather than Tab from the
-    // list: where the focus stands right after the login is the keyboard
-    // walk's concern, and a slow start (the sanitizer build) may not have
-    // given it to the list yet.
-    program_.Keys("alt+l");
-    xdo::Type("01.01.2022");
-    xdo::Key("alt+a");
-    const auto second = [](const auto& l) {
-        const size_t first = FindLine(l, "Patientenliste");
-        return FindLine(l, "Patientenliste", first + 1);
+    // two years before November 2023). Keys sent from outside cannot be
+    // synchronised with the window's own event handling: on a machine loaded
+    // by the sanitizer pass the typed date was lost now and then before it
+    // reached the field. The whole entry is therefore tried a second time
+    // when the list after it is not the filtered one; a date that is never
+    // taken fails both tries (the offscreen window tests check the taking
+    // itself, key by key).
+    const auto lastList = [](const auto& l) {
+        size_t at = l.size();
+        for (size_t i = FindLine(l, "Patientenliste"); i < l.size();
+             i = FindLine(l, "Patientenliste", i + 1))
+            at = i;
+        return at;
     };
-    log = program_.WaitForLog(
-        [&](const auto& l) { return FindLine(l, "Bereit", second(l)) < l.size(); });
-    ASSERT_LT(second(log), log.size()) << Text(log);
-    EXPECT_EQ(log[FindLine(log, "1 ", second(log))], W("1 Patienten ausgewählt.")) << Text(log);
+    size_t lists = 1;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        program_.Keys("alt+l");
+        RealProgram::Pause(300);
+        xdo::Type("01.01.2022");
+        xdo::Key("alt+a");
+        ++lists;
+        log = program_.WaitForLog([&](const auto& l) {
+            return CountLines(l, "Patientenliste") >= lists &&
+                   FindLine(l, "Bereit", lastList(l)) < l.size();
+        });
+        ASSERT_GE(CountLines(log, "Patientenliste"), lists) << Text(log);
+        if (log[FindLine(log, "1 ", lastList(log))] == W("1 Patienten ausgewählt.")) break;
+        std::cout << "the typed date did not reach its field on try " << attempt + 1 << "\n";
+    }
+    EXPECT_EQ(log[FindLine(log, "1 ", lastList(log))], W("1 Patienten ausgewählt.")) << Text(log);
     EndsCleanly();
     // The range stored at the end is the one typed.
     CConfigFile config;

@@ -96,6 +96,9 @@ std::vector<std::string> RealProgram::SavedLog() {
     xdo::Run("windowfocus --sync " + dialog);
     xdo::Key("Return");
     for (int i = 0; i < 100 && !fs::exists(file); ++i) Pause(100);
+    // Keys sent next belong to the main window: the dialog must be gone.
+    for (int i = 0; i < 100 && !Window("Verlauf speichern unter...", false).empty(); ++i)
+        Pause(100);
     return RtfLines(ReadFile(file));
 }
 
