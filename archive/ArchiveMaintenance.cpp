@@ -76,7 +76,7 @@ bool ArchiveMaintenance::Begin() {
     journal_.started = int64_t(std::time(nullptr));
     if (!GetLoginName(journal_.user)) journal_.user.clear();
     if (!GetHostName(journal_.host)) journal_.host.clear();
-    journal_.sourceFiles.push_back(archive_.FileName + archive_.Extension);
+    journal_.sourceFiles.push_back(archive_.File());
     bool ok = journal_.Save();
     active_ = ok;
     ok = ok && BackupDatabaseFiles(&archive_, journal_.backups);

@@ -5,7 +5,7 @@
 
 #include "archive/PatientRows.h"
 #include "archive/PidList.h"
-#include "archive/SyncSchema.h"
+#include "archive/TableColumns.h"
 #include "core/WindowServices.h"
 #include "db/ArchiveDbPair.h"
 #include "db/DatabaseSet.h"

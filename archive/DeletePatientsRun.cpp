@@ -28,7 +28,7 @@ bool PrintRows(ArchiveDbPair* list, const std::vector<std::string>& parts,
                           ColourRed);
                 return false;
             }
-            printed.push_back({db->FileName + db->Extension, table, print.rows, print.sum});
+            printed.push_back({db->File(), table, print.rows, print.sum});
         }
     }
     return true;

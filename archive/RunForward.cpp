@@ -21,13 +21,9 @@
 
 namespace {
 
-std::string FileOf(const ArchiveDbPair& db) {
-    return db.FileName + db.Extension;
-}
-
 ArchiveDbPair* Find(ArchiveDbPair* list, const std::string& file) {
     for (ArchiveDbPair* db = list; db; db = db->Next)
-        if (FileOf(*db) == file) return db;
+        if (db->File() == file) return db;
     return nullptr;
 }
 
@@ -73,16 +69,16 @@ class Checker {
         : journal_(journal), source_(source), target_(target), parts_(SplitPidList(journal.pids)) {}
 
     DbState StateOf(ArchiveDbPair& db) {
-        const bool isTarget = Find(target_, FileOf(db)) == &db;
+        const bool isTarget = Find(target_, db.File()) == &db;
         std::vector<TablePair> tables;
         if (isTarget) {
             for (ArchiveDbPair* from = source_; from; from = from->Next)
                 for (const std::string& table : SplitTableList(from->Tables))
                     if (FindDatabaseForTable(target_, table) == &db)
-                        tables.push_back({from, table, Expected(journal_, FileOf(*from), table)});
+                        tables.push_back({from, table, Expected(journal_, from->File(), table)});
         } else {
             for (const std::string& table : SplitTableList(db.Tables))
-                tables.push_back({&db, table, Expected(journal_, FileOf(db), table)});
+                tables.push_back({&db, table, Expected(journal_, db.File(), table)});
         }
         struct Found {
             const TablePair* pair;
@@ -201,7 +197,7 @@ bool Redo(const RunJournal& journal, ArchiveDbPair& db, bool isTarget, ArchiveDb
         for (ArchiveDbPair* from = source; from; from = from->Next) {
             for (const std::string& table : SplitTableList(from->Tables)) {
                 if (FindDatabaseForTable(target, table) != &db) continue;
-                const TableCount* expected = Expected(journal, FileOf(*from), table);
+                const TableCount* expected = Expected(journal, from->File(), table);
                 int64_t rows = 0;
                 RowsPrint print;
                 if (!copy.Copy(*from, table, target, rows, &print)) return false;
@@ -279,13 +275,13 @@ CommitResult CommitWithRetry(ArchiveDbPair& db, ShortFaultRetry& retry) {
         if (state.rfind("08", 0) == 0) {
             // The transaction went with the connection; whether its commit
             // arrived first, the tables tell.
-            AppendLog("• " + FileOf(db) + ": Verbindung beim Speichern verloren (" + error + ").");
+            AppendLog("• " + db.File() + ": Verbindung beim Speichern verloren (" + error + ").");
             db.Connection.Disconnect();
             return CommitResult::Lost;
         }
         if (!IsShortFault(state) ||
-            !retry.Wait(FileOf(db), "Speichern nicht möglich (" + error + ").")) {
-            AppendLog("Fehler beim Speichern der Änderungen in " + FileOf(db) + ": " + error,
+            !retry.Wait(db.File(), "Speichern nicht möglich (" + error + ").")) {
+            AppendLog("Fehler beim Speichern der Änderungen in " + db.File() + ": " + error,
                       ColourRed);
             // Refused for good: what is left of the transaction is rolled back.
             db.Connection.EndTransaction(false);
@@ -301,8 +297,8 @@ bool Reconnect(ArchiveDbPair& db, ShortFaultRetry& retry) {
                                         ? FirebirdConnectionString(db.FileName)
                                         : AccessConnectionString(db.FileName);
         if (db.Connection.OpenConnection(connStr)) return true;
-        if (!retry.Wait(FileOf(db), "Keine Verbindung.")) {
-            AppendLog("• " + FileOf(db) + " ist nicht erreichbar.", ColourRed);
+        if (!retry.Wait(db.File(), "Keine Verbindung.")) {
+            AppendLog("• " + db.File() + " ist nicht erreichbar.", ColourRed);
             return false;
         }
     }
@@ -371,7 +367,7 @@ ForwardResult FinishForward(RunJournal& journal, ArchiveDbPair* source, ArchiveD
         return ForwardResult::Differs;
     }
     for (Entry& e : entries) {
-        const std::string file = FileOf(*e.db);
+        const std::string file = e.db->File();
         if (e.state == DbState::After || e.state == DbState::Untouched) {
             if (!journal.IsCommitted(file)) journal.committed.push_back(file);
             continue;

@@ -17,25 +17,24 @@ std::string UnfinishedRunText() {
     const bool loaded = found.Load() == RunJournal::LoadResult::Loaded;
     if (loaded && found.stage == RunStage::Undecided && found.kind == RunKind::Maintenance)
         return "Ein früherer Vorgang ist nicht abgeschlossen (" + found.Describe() +
-               "), und seine Datensicherung fehlt oder ist beschädigt.\nWeitere Vorgänge sind "
-               "gesperrt, bis ein "
-               "Administrator die Archivdatenbank aus der Sicherung der Praxis zurückgelegt und "
-               "die Journal-Datei entfernt hat.";
+               "), und seine Datensicherung fehlt oder ist beschädigt.\n" +
+               RunsLockedUntil("ein Administrator die Archivdatenbank aus der Sicherung der "
+                               "Praxis zurückgelegt und die Journal-Datei entfernt hat");
     if (loaded && found.stage == RunStage::Undecided)
         return "Ein früherer Vorgang ist nicht abgeschlossen (" + found.Describe() +
-               "), und die Datenbanken haben weder den Stand vor noch den nach dem Vorgang.\n"
-               "Weitere Vorgänge sind gesperrt, bis ein Administrator den Datenbestand geprüft "
-               "und die Journal-Datei entfernt hat oder die Datenbanken wieder einen der beiden "
-               "Stände haben (Tamaro prüft es bei jedem Start).";
+               "), und die Datenbanken haben weder den Stand vor noch den nach dem Vorgang.\n" +
+               RunsLockedUntil("ein Administrator den Datenbestand geprüft und die Journal-Datei "
+                               "entfernt hat oder die Datenbanken wieder einen der beiden Stände "
+                               "haben (Tamaro prüft es bei jedem Start)");
     if (loaded)
         return "Ein früherer Vorgang ist nicht abgeschlossen (" + found.Describe() +
-               ").\nWeitere Vorgänge sind gesperrt, bis Tamaro ihn beim nächsten Start "
-               "abgeschlossen hat.";
+               ").\n" + RunsLockedUntil("Tamaro ihn beim nächsten Start abgeschlossen hat");
     return "Ein früherer Vorgang ist nicht abgeschlossen, und Tamaro kann ihn nicht selbst "
            "abschließen (" +
            RunJournal::Path() +
-           ").\nWeitere Vorgänge sind gesperrt, bis ein Administrator die Datenbanken geprüft "
-           "und die Journal-Datei entfernt hat.";
+           ").\n" +
+           RunsLockedUntil("ein Administrator die Datenbanken geprüft und die Journal-Datei "
+                           "entfernt hat");
 }
 
 // True when the databases are used by no other connection (Firebird).
@@ -45,7 +44,7 @@ bool NoOtherConnections(ArchiveDbPair* source, ArchiveDbPair* target) {
         for (ArchiveDbPair* db = list; db; db = db->Next) {
             std::string error;
             if (!OtherAttachments(*db, found, error))
-                AppendLog("Die Verbindungen zu " + db->FileName + db->Extension +
+                AppendLog("Die Verbindungen zu " + db->File() +
                               " konnten nicht gelesen werden: " + error,
                           ColourRed);
         }

@@ -248,16 +248,14 @@ std::string RunJournal::Describe() const {
            " auf Rechner " + (host.empty() ? "unbekannt" : host);
 }
 
-const char* RunVerb(RunKind kind) {
-    switch (kind) {
-        case RunKind::Archive:
-            return "Archivieren";
-        case RunKind::Restore:
-            return "Restaurieren";
-        case RunKind::Delete:
-            return "Löschen";
-        case RunKind::Maintenance:
-            break;
-    }
-    return "Wartung";
+std::string RunsLockedUntil(const std::string& condition) {
+    return "Weitere Vorgänge sind gesperrt, bis " + condition + ".";
+}
+
+std::string RunsLockedTillThen(const std::string& nextStart) {
+    return nextStart + "; bis dahin sind weitere Vorgänge gesperrt.";
+}
+
+std::string RetriedAtNextStart() {
+    return RunsLockedTillThen("Tamaro versucht es beim nächsten Start erneut");
 }

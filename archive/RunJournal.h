@@ -14,13 +14,7 @@
 #include <string>
 #include <vector>
 
-// Maintenance: the start-up maintenance of the archive database (version
-// ladder, schema synchronisation, notes), which changes the archive alone.
-enum class RunKind { Archive, Restore, Delete, Maintenance };
-
-// What the progress display calls the run: "Archivieren", "Restaurieren",
-// "Löschen" or "Wartung" (code page 1252).
-const char* RunVerb(RunKind kind);
+#include "archive/RunKind.h"
 
 enum class RunStage {
     Backup,      // backups being made: no database has changed
@@ -44,16 +38,15 @@ struct BackupRecord {
     mode_t mode = 0;
 };
 
-// The rows of the run's patients in one table of a database of the run's
-// source side: copied to the target by a transfer, deleted by a deletion.
-struct TableCount {
-    std::string file;   // source database file, e.g. "data.fdb"
-    std::string table;  // as in the table list
-    int64_t rows = 0;
-    // The rows' fingerprint (RowPrint: the sum of their hashes), once the
-    // run has read them.
-    std::optional<uint64_t> print;
-};
+// Every refusal of further runs while a run is unresolved ends in one of
+// these forms, so that the practice reads the same sentence wherever it
+// comes from:
+//   "Weitere Vorgänge sind gesperrt, bis <condition>."
+std::string RunsLockedUntil(const std::string& condition);
+//   "<what Tamaro does at the next start>; bis dahin sind weitere Vorgänge gesperrt."
+std::string RunsLockedTillThen(const std::string& nextStart);
+//   "Tamaro versucht es beim nächsten Start erneut; bis dahin sind weitere Vorgänge gesperrt."
+std::string RetriedAtNextStart();
 
 class RunJournal {
   public:

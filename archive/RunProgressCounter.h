@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/RunJournal.h"
+#include "archive/RunKind.h"
 
 struct ArchiveDbPair;
 

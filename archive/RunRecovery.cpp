@@ -44,10 +44,12 @@ void EndWith(RunJournal& journal, const std::string& found, const std::string& d
                           "(oben).");
 }
 
-const char* kAdministrator =
-    "Weitere Vorgänge sind gesperrt, bis die Datenbanken wieder den Stand vor oder nach dem "
-    "Vorgang haben (Tamaro prüft es bei jedem Start) oder ein Administrator den Datenbestand "
-    "geprüft (tamaro --headless --check) und die Journal-Datei entfernt hat.";
+std::string AdministratorText() {
+    return RunsLockedUntil(
+        "die Datenbanken wieder den Stand vor oder nach dem Vorgang haben (Tamaro prüft es bei "
+        "jedem Start) oder ein Administrator den Datenbestand geprüft (tamaro --headless "
+        "--check) und die Journal-Datei entfernt hat");
+}
 
 // The run's two sides in a set of their own, connected; false when a
 // database cannot be connected (Connect has said which).
@@ -81,8 +83,8 @@ void FinishCommitSequence(RunJournal& journal, const std::string& found) {
         Disconnect(set);
         Report(found,
                "Der Vorgang war beim Speichern unterbrochen und kann jetzt nicht zu Ende geführt "
-               "werden, weil nicht alle Datenbanken erreichbar sind. Tamaro versucht es beim "
-               "nächsten Start erneut; bis dahin sind weitere Vorgänge gesperrt.");
+               "werden, weil nicht alle Datenbanken erreichbar sind. " +
+                   RetriedAtNextStart());
         return;
     }
     AppendLog("• Der Vorgang wird zu Ende geführt...");
@@ -107,8 +109,8 @@ void FinishCommitSequence(RunJournal& journal, const std::string& found) {
             journal.SetStage(RunStage::Committing);
             Report(found,
                    "Der Vorgang war beim Speichern unterbrochen und kann jetzt nicht zu Ende "
-                   "geführt werden (oben). Tamaro versucht es beim nächsten Start erneut; bis "
-                   "dahin sind weitere Vorgänge gesperrt.");
+                   "geführt werden (oben). " +
+                       RetriedAtNextStart());
             return;
         case ForwardResult::Differs:
             journal.SetStage(RunStage::Undecided);
@@ -116,7 +118,7 @@ void FinishCommitSequence(RunJournal& journal, const std::string& found) {
                    std::string("Der Vorgang war beim Speichern unterbrochen und kann nicht zu "
                                "Ende geführt werden, weil die Datenbanken nicht mehr den Stand "
                                "des Vorgangs haben (oben). Tamaro ändert nichts daran. ") +
-                       kAdministrator);
+                       AdministratorText());
             return;
     }
 }
@@ -158,11 +160,11 @@ void PutBackPending(RunJournal& journal, const std::string& found) {
         for (const std::string& f : left) files += (files.empty() ? "" : ", ") + PathOf(f) + ".bak";
         Report(found, "Die Datenbank kann noch nicht geöffnet werden, und ihre Datensicherung (" +
                           files +
-                          ") kann nicht sicher zurückgelegt werden (oben). Weitere Vorgänge sind "
-                          "gesperrt, bis die Datenbank wieder geöffnet werden kann oder ein "
-                          "Administrator sie aus der Datensicherung zurückgelegt und die "
-                          "Journal-Datei " +
-                          RunJournal::Path() + " entfernt hat.");
+                          ") kann nicht sicher zurückgelegt werden (oben). " +
+                          RunsLockedUntil("die Datenbank wieder geöffnet werden kann oder ein "
+                                          "Administrator sie aus der Datensicherung zurückgelegt "
+                                          "und die Journal-Datei " +
+                                          RunJournal::Path() + " entfernt hat"));
         return;
     }
     journal.stage = RunStage::RolledBack;
@@ -230,8 +232,7 @@ void RecoverMaintenance(RunJournal& journal, const std::string& found) {
                "Die Archivdatenbank kann jetzt nicht aus der Datensicherung "
                "wiederhergestellt werden: " +
                    why +
-                   ". Tamaro versucht es beim nächsten Start erneut; bis dahin sind "
-                   "weitere Vorgänge gesperrt.");
+                   ". " + RetriedAtNextStart());
         return;
     }
     const PutBack result = record ? PutBackFile(PathOf(file), *record) : PutBack::Missing;
@@ -255,8 +256,8 @@ void RecoverMaintenance(RunJournal& journal, const std::string& found) {
         journal.SetStage(RunStage::Failed);
         Report(found,
                "Die Archivdatenbank konnte nicht aus der Datensicherung wiederhergestellt "
-               "werden (oben). Tamaro versucht es beim nächsten Start erneut; bis dahin sind "
-               "weitere Vorgänge gesperrt.");
+               "werden (oben). " +
+                   RetriedAtNextStart());
         return;
     }
     EndWith(journal, found,
@@ -300,9 +301,8 @@ void RecoverInterruptedRun() {
             AppendLog("• Die Journal-Datei " + RunJournal::Path() +
                           " eines unterbrochenen Vorgangs ist unlesbar oder stammt von einer "
                           "älteren Version. Tamaro kann den Vorgang nicht selbst abschließen. "
-                          "Bitte prüfen Sie die Datenbanken und ihre Datensicherungen (*.bak) und "
-                          "entfernen Sie danach die Journal-Datei; bis dahin sind weitere Vorgänge "
-                          "gesperrt.",
+                          "Bitte prüfen Sie die Datenbanken und ihre Datensicherungen (*.bak) und " +
+                          RunsLockedTillThen("entfernen Sie danach die Journal-Datei"),
                       ColourRed);
             WriteAuditEntry(2, "Unterbrochener Vorgang: Journal-Datei unlesbar.");
             return;

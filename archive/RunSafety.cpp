@@ -26,16 +26,13 @@
 
 namespace {
 
-std::string FileOf(const ArchiveDbPair& db) {
-    return db.FileName + db.Extension;
+std::string UndecidedText() {
+    return "Der Vorgang konnte nicht zu Ende geführt werden, weil die Datenbanken weder den "
+           "Stand vor noch den nach dem Vorgang haben (oben); Tamaro ändert nichts mehr daran. " +
+           RunsLockedUntil("die Datenbanken wieder einen der beiden Stände haben (Tamaro prüft "
+                           "es bei jedem Start) oder ein Administrator den Datenbestand geprüft "
+                           "(tamaro --headless --check) und die Journal-Datei entfernt hat");
 }
-
-const char* kUndecided =
-    "Der Vorgang konnte nicht zu Ende geführt werden, weil die Datenbanken weder den Stand vor "
-    "noch den nach dem Vorgang haben (oben); Tamaro ändert nichts mehr daran. Weitere Vorgänge "
-    "sind gesperrt, bis die Datenbanken wieder einen der beiden Stände haben (Tamaro prüft es "
-    "bei jedem Start) oder ein Administrator den Datenbestand geprüft (tamaro --headless "
-    "--check) und die Journal-Datei entfernt hat.";
 
 const char* kJournalError = "Fehler beim Schreiben der Journal-Datei ";
 
@@ -118,9 +115,9 @@ bool RunSafety::Backup() {
     if (!GetLoginName(journal_.user)) journal_.user.clear();
     if (!GetHostName(journal_.host)) journal_.host.clear();
     for (ArchiveDbPair* db = source_; db; db = db->Next)
-        journal_.sourceFiles.push_back(FileOf(*db));
+        journal_.sourceFiles.push_back(db->File());
     for (ArchiveDbPair* db = target_; db; db = db->Next)
-        journal_.targetFiles.push_back(FileOf(*db));
+        journal_.targetFiles.push_back(db->File());
     if (!SaveJournal()) return false;
     journalWritten_ = true;
     BackupProgress progress(kind_, Databases());
@@ -134,7 +131,7 @@ bool RunSafety::Backup() {
 bool RunSafety::Begin() {
     for (ArchiveDbPair* db : Databases()) {
         if (!db->Connection.BeginTransaction()) {
-            AppendLog("Fehler beim Beginnen der Transaktion in " + FileOf(*db) + ": " +
+            AppendLog("Fehler beim Beginnen der Transaktion in " + db->File() + ": " +
                           db->Connection.GetErrorText(nullptr),
                       ColourRed);
             return false;
@@ -150,7 +147,7 @@ bool RunSafety::Begin() {
             !tables.empty() &&
             SqlExecuted(take.Execute("select count(*) from " + tables.front() + " where 1=0"));
         if (!taken || !UnchangedSinceBackup(DatabasePath(*db)))
-            journal_.stale.push_back(FileOf(*db));
+            journal_.stale.push_back(db->File());
     }
     return true;
 }
@@ -164,7 +161,7 @@ RunSafety::Outcome RunSafety::Commit(const std::vector<TableCount>& counts) {
     journal_.counts = counts;
     journal_.stage = RunStage::Committing;
     for (ArchiveDbPair* db : CommitOrder()) {
-        const std::string file = FileOf(*db);
+        const std::string file = db->File();
         if (!RecordCommitting(journal_, file)) {
             if (journal_.committed.empty()) {
                 // Nothing is committed: the run can still be rolled back whole.
@@ -175,9 +172,8 @@ RunSafety::Outcome RunSafety::Commit(const std::vector<TableCount>& counts) {
             // next start finishes the run from there.
             EndTransactions();
             AppendLog(
-                "Ohne Journal-Datei wird nichts weiter gespeichert. Tamaro führt den "
-                "Vorgang beim nächsten Start zu Ende; bis dahin sind weitere Vorgänge "
-                "gesperrt.",
+                "Ohne Journal-Datei wird nichts weiter gespeichert. " +
+                    RunsLockedTillThen("Tamaro führt den Vorgang beim nächsten Start zu Ende"),
                 ColourRed);
             return Outcome::Interrupted;
         }
@@ -189,8 +185,7 @@ RunSafety::Outcome RunSafety::Commit(const std::vector<TableCount>& counts) {
             if (!Reconnect(*db, retry)) {
                 EndTransactions();
                 AppendLog(
-                    "Tamaro führt den Vorgang beim nächsten Start zu Ende; bis dahin sind "
-                    "weitere Vorgänge gesperrt.",
+                    RunsLockedTillThen("Tamaro führt den Vorgang beim nächsten Start zu Ende"),
                     ColourRed);
                 return Outcome::Interrupted;
             }
@@ -206,7 +201,7 @@ RunSafety::Outcome RunSafety::Commit(const std::vector<TableCount>& counts) {
                     EndTransactions();
                     journal_.stage = RunStage::Undecided;
                     SaveJournal();
-                    AppendLog(kUndecided, ColourRed);
+                    AppendLog(UndecidedText(), ColourRed);
                     return Outcome::Interrupted;
             }
         }
@@ -249,14 +244,13 @@ RunSafety::Outcome RunSafety::Forward() {
             journal_.stage = RunStage::Committing;
             SaveJournal();
             AppendLog(
-                "Der Vorgang konnte noch nicht zu Ende geführt werden. Tamaro versucht es "
-                "beim nächsten Start erneut; bis dahin sind weitere Vorgänge gesperrt.",
+                "Der Vorgang konnte noch nicht zu Ende geführt werden. " + RetriedAtNextStart(),
                 ColourRed);
             return Outcome::Interrupted;
         case ForwardResult::Differs:
             journal_.stage = RunStage::Undecided;
             SaveJournal();
-            AppendLog(kUndecided, ColourRed);
+            AppendLog(UndecidedText(), ColourRed);
             return Outcome::Interrupted;
     }
     journal_.stage = RunStage::Committed;
@@ -327,7 +321,7 @@ bool RunSafety::RollBack() {
         if (db->Connection.InTransaction()) {
             rolledBack = db->Connection.EndTransaction(false);
             if (!rolledBack)
-                AppendLog("Fehler beim Zurücksetzen der Transaktion in " + FileOf(*db) + ": " +
+                AppendLog("Fehler beim Zurücksetzen der Transaktion in " + db->File() + ": " +
                               db->Connection.TransactionError(),
                           ColourRed);
         }
@@ -351,15 +345,15 @@ bool RunSafety::RollBack() {
         ShortFaultRetry retry(kind_);
         if (KindOfExtension(db->Extension) == DatabaseKind::Firebird ? Reconnect(*db, retry)
                                                                      : Connect(*db)) {
-            AppendLog("• " + FileOf(*db) + ": die Datenbank hat den Vorgang verworfen.");
+            AppendLog("• " + db->File() + ": die Datenbank hat den Vorgang verworfen.");
             continue;
         }
-        if (PutBackIfSafe(journal_, FileOf(*db))) {
+        if (PutBackIfSafe(journal_, db->File())) {
             Connect(*db);
             continue;
         }
-        keep.push_back(FileOf(*db));
-        journal_.pending.push_back(FileOf(*db));
+        keep.push_back(db->File());
+        journal_.pending.push_back(db->File());
     }
     if (!journal_.pending.empty()) {
         journal_.stage = RunStage::Failed;
@@ -368,12 +362,11 @@ bool RunSafety::RollBack() {
         std::string files;
         for (const std::string& f : journal_.pending)
             files += (files.empty() ? "" : ", ") + DatabaseDir + "/" + f + ".bak";
-        AppendLog("Die Datensicherung " + files +
-                      " bleibt erhalten. Weitere Vorgänge sind gesperrt, bis die Datenbank "
-                      "wieder geöffnet werden kann (Tamaro prüft es bei jedem Start) oder ein "
-                      "Administrator sie aus der Datensicherung zurückgelegt und die "
-                      "Journal-Datei " +
-                      RunJournal::Path() + " entfernt hat.",
+        AppendLog("Die Datensicherung " + files + " bleibt erhalten. " +
+                      RunsLockedUntil("die Datenbank wieder geöffnet werden kann (Tamaro prüft "
+                                      "es bei jedem Start) oder ein Administrator sie aus der "
+                                      "Datensicherung zurückgelegt und die Journal-Datei " +
+                                      RunJournal::Path() + " entfernt hat"),
                   ColourRed);
         return false;
     }

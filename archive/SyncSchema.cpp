@@ -7,6 +7,7 @@
 #include "archive/ColumnText.h"
 #include "archive/PidList.h"
 #include "archive/StatementObserver.h"
+#include "archive/TableColumns.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
 #include "db/ArchiveDbPair.h"
@@ -17,16 +18,8 @@
 
 namespace {
 
-// Case of the code page 1252 letters: ASCII, Latin-1 and the four pairs of
-// the 0x80..0x9F range.
-char LowerCp1252(char ch) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return char(c + 32);
-    if (c == 0x8A || c == 0x8C || c == 0x8E) return char(c + 16);
-    if (c == 0x9F) return char(0xFF);
-    return ch;
-}
-
+// Upper case of the code page 1252 letters: ASCII, Latin-1 and the four
+// pairs of the 0x80..0x9F range.
 char UpperCp1252(char ch) {
     const unsigned char c = static_cast<unsigned char>(ch);
     if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return char(c - 32);
@@ -35,78 +28,19 @@ char UpperCp1252(char ch) {
     return ch;
 }
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = LowerCp1252(c);
-    return s;
-}
-
 std::string Upper(std::string s) {
     for (char& c : s) c = UpperCp1252(c);
     return s;
 }
 
-struct Column {
-    std::string name;  // lower case
-    int code = 0;      // ODBC SQL data type
-    int size = 0;      // characters, bytes or precision, where the type has one
-    int digits = 0;    // decimal digits of an exact number
-};
+using Column = CatalogColumn;
+
 
 // Two columns are of the same type when a statement would declare them the
 // same way on the archive's kind: type, size of text and binary strings,
 // precision and scale of exact numbers.
 std::string Declaration(const Column& c, const ArchiveDbPair& target) {
     return ColumnDeclaration(c.code, c.size, c.digits, target.Extension.c_str());
-}
-
-int ReadInt(ODBCStmt& stmt, SQLUSMALLINT n, bool* ok = nullptr) {
-    SQLLEN indicator = 0;
-    ValueBuffer[0] = 0;
-    const bool read =
-        n != 0 && stmt.GetColumnData(n, ValueBuffer, ValueBufferSize, &indicator) && indicator >= 0;
-    if (ok) *ok = read;
-    if (!read) return 0;
-    if (indicator == 2) {
-        int16_t v16;
-        std::memcpy(&v16, ValueBuffer, sizeof v16);
-        return v16;
-    }
-    return ValueBufferInt();
-}
-
-// The columns of `table` from SQLColumns, in catalog order. False when the
-// catalog cannot be read (the call or a fetch fails); an unknown table gives
-// true and no columns.
-bool ReadColumns(ODBCStmt& stmt, const std::string& table, std::vector<Column>& out) {
-    out.clear();
-    SQLRETURN rc = SQLColumns(stmt.Handle(), nullptr, SQL_NTS, nullptr, SQL_NTS,
-                              reinterpret_cast<SQLCHAR*>(const_cast<char*>(table.c_str())), SQL_NTS,
-                              nullptr, SQL_NTS);
-    if (rc == SQL_INVALID_HANDLE) ShowInvalidHandle();
-    if (!SqlSucceeded(rc)) return false;
-    const SQLUSMALLINT nameColumn = stmt.FindColumn("COLUMN_NAME");
-    const SQLUSMALLINT sizeColumn = stmt.FindColumn("COLUMN_SIZE");
-    const SQLUSMALLINT typeColumn = stmt.FindColumn("DATA_TYPE");
-    const SQLUSMALLINT digitsColumn = stmt.FindColumn("DECIMAL_DIGITS");
-    while ((rc = SQLFetch(stmt.Handle())) == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {
-        Column c;
-        ValueBuffer[0] = 0;
-        if (nameColumn) stmt.GetColumnData(nameColumn, ValueBuffer, ValueBufferSize);
-        c.name = Lower(ValueBuffer);
-        c.code = int16_t(ReadInt(stmt, typeColumn));
-        if (c.code == SQL_CHAR || c.code == SQL_VARCHAR || c.code == SQL_BINARY ||
-            c.code == SQL_VARBINARY || c.code == SQL_NUMERIC || c.code == SQL_DECIMAL) {
-            bool sized = false;
-            c.size = ReadInt(stmt, sizeColumn, &sized);
-            if (!sized) c.size = 0;
-            if (c.code == SQL_NUMERIC || c.code == SQL_DECIMAL)
-                c.digits = ReadInt(stmt, digitsColumn);
-        }
-        out.push_back(std::move(c));
-    }
-    // A catalog that breaks off half way must not pass for a shorter table:
-    // the archive's other columns would then be dropped.
-    return rc == SQL_NO_DATA;
 }
 
 bool IsText(int code) {
@@ -142,11 +76,11 @@ class Synchroniser {
         ODBCStmt a(source.Connection);
         ODBCStmt b(target_.Connection);
         std::vector<Column> sourceColumns, targetColumns;
-        if (!ReadColumns(a, table, sourceColumns) || sourceColumns.empty())
+        if (!ReadCatalogColumns(a, table, sourceColumns) || sourceColumns.empty())
             return Report(source, table, a);
         std::map<std::string, const Column*> map;
         for (const Column& c : sourceColumns) map[c.name] = &c;
-        if (!ReadColumns(b, table, targetColumns) || targetColumns.empty())
+        if (!ReadCatalogColumns(b, table, targetColumns) || targetColumns.empty())
             return Report(target_, table, b);
         a.Reset();
         b.Reset();
@@ -255,16 +189,6 @@ class Synchroniser {
 };
 
 }  // namespace
-
-bool ReadTableColumns(ArchiveDbPair& db, const std::string& table,
-                      std::vector<CatalogColumn>& out) {
-    ODBCStmt stmt(db.Connection);
-    std::vector<Column> columns;
-    out.clear();
-    if (!ReadColumns(stmt, table, columns)) return false;
-    for (const Column& c : columns) out.push_back({c.name, c.code});
-    return true;
-}
 
 bool SyncSchema(ArchiveDbPair* firstSource, ArchiveDbPair& target) {
     Synchroniser sync(target, false);

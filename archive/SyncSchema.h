@@ -18,12 +18,3 @@ bool SyncSchema(ArchiveDbPair* firstSource, ArchiveDbPair& target);
 // What SyncSchema would do, without doing it: the number of statements it
 // would execute, plus the catalog reads that fail (which it would report).
 int SyncSchemaChanges(ArchiveDbPair* firstSource, ArchiveDbPair& target);
-
-// The columns of a table as the driver's catalog gives them: names in lower
-// case and ODBC type codes. False when the catalog cannot be read; an
-// unknown table gives true and no columns.
-struct CatalogColumn {
-    std::string name;
-    int code = 0;
-};
-bool ReadTableColumns(ArchiveDbPair& db, const std::string& table, std::vector<CatalogColumn>& out);

@@ -129,7 +129,7 @@ bool TransferRun::CopyTables(TableCopy& copy) {
                 StopRequestedDuringRun();
                 return false;
             }
-            copied_.push_back({db->FileName + db->Extension, table, rows, print.sum});
+            copied_.push_back({db->File(), table, rows, print.sum});
             if (copy.RowsInserted()) RunCheckpoint("inserts");
         }
     }

@@ -23,4 +23,7 @@ struct ArchiveDbPair {
     ODBCConnection Connection;
     std::string Tables;  // comma-separated patient tables, no blanks
     ArchiveDbPair* Next = nullptr;
+
+    // The database's file name in DatabaseDir, e.g. "data.fdb".
+    std::string File() const { return FileName + Extension; }
 };

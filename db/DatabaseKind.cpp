@@ -55,7 +55,7 @@ bool Connect(ArchiveDbPair& db) {
     }
     db.Extension = ExtensionOf(kind);
     if (!db.Connection.OpenConnection(connStr)) {
-        AppendLog("Fehler beim Connect zu " + db.FileName + db.Extension, ColourRed);
+        AppendLog("Fehler beim Connect zu " + db.File(), ColourRed);
         // A driver that cannot be loaded is no fault of the database: say why.
         if (!db.Connection.DriverManagerError().empty())
             AppendLog(db.Connection.DriverManagerError(), ColourRed);
