@@ -40,28 +40,6 @@ std::string NoteTime(int32_t datum, char quote) {
     return text;
 }
 
-// An integer column of the note. False when it cannot be read; null gives
-// true, 0 and isNull.
-bool ReadInteger(ODBCStmt& stmt, SQLUSMALLINT n, int32_t& value, bool& isNull) {
-    char buffer[64] = {0};
-    SQLLEN indicator = 0;
-    value = 0;
-    isNull = false;
-    if (!stmt.GetColumnData(n, buffer, sizeof buffer, &indicator)) return false;
-    if (indicator == SQL_NULL_DATA) {
-        isNull = true;
-        return true;
-    }
-    if (indicator == 2) {
-        int16_t v16;
-        std::memcpy(&v16, buffer, sizeof v16);
-        value = v16;
-    } else {
-        std::memcpy(&value, buffer, sizeof value);
-    }
-    return true;
-}
-
 // A count(*): an 8-byte integer on Firebird, 4 bytes on the Access kind.
 bool ReadCount(ODBCStmt& stmt, SQLUSMALLINT n, int64_t& count) {
     char buffer[16] = {0};
@@ -182,7 +160,7 @@ void MigrateNotes(ArchiveDbPair& archive) {
     while (SqlSucceeded(rc = SQLFetch(stmt.Handle()))) {
         MovedNote note;
         bool nullNid = false;
-        if (!ReadInteger(stmt, 1, note.nid, nullNid)) {
+        if (!stmt.GetColumnInt(1, note.nid, nullNid)) {
             complete = false;
             continue;
         }
@@ -195,7 +173,7 @@ void MigrateNotes(ArchiveDbPair& archive) {
         }
         bool read = true;
         for (int i = 0; i < 3; ++i)
-            read = ReadInteger(stmt, SQLUSMALLINT(i + 2), note.values[i], note.nulls[i]) && read;
+            read = stmt.GetColumnInt(SQLUSMALLINT(i + 2), note.values[i], note.nulls[i]) && read;
         // The whole note, however long.
         SQLLEN indicator = 0;
         if (!read || !ReadColumnText(stmt.Handle(), 5, note.text, indicator)) {

@@ -149,34 +149,11 @@ bool Run(ArchiveDbPair& archive, const std::string& sql) {
     return !archive.Connection.RunSQL(sql);
 }
 
-// Integer column n of the current row. False when it cannot be read; a null
-// value sets isNull and leaves value 0 rather than taking whatever an earlier
-// read left in the buffer.
-bool ReadInteger(ODBCStmt& stmt, SQLUSMALLINT n, int32_t& value, bool& isNull) {
-    char buffer[64] = {0};
-    SQLLEN indicator = 0;
-    value = 0;
-    isNull = false;
-    if (!stmt.GetColumnData(n, buffer, sizeof buffer, &indicator)) return false;
-    if (indicator == SQL_NULL_DATA) {
-        isNull = true;
-    } else if (indicator == 1) {
-        value = static_cast<signed char>(buffer[0]);
-    } else if (indicator == 2) {
-        int16_t v16;
-        std::memcpy(&v16, buffer, sizeof v16);
-        value = v16;
-    } else {
-        std::memcpy(&value, buffer, sizeof value);
-    }
-    return true;
-}
-
 // Integer column n as SQL text; null when it is null or cannot be read.
 std::string IntegerLiteral(ODBCStmt& stmt, SQLUSMALLINT n) {
     int32_t value = 0;
     bool isNull = false;
-    if (!ReadInteger(stmt, n, value, isNull) || isNull) return "null";
+    if (!stmt.GetColumnInt(n, value, isNull) || isNull) return "null";
     return std::to_string(value);
 }
 
@@ -215,7 +192,7 @@ bool ReadStoredVersion(ODBCConnection& connection, int32_t& version) {
             // A null version leaves 0; the first step then finds the table
             // and stops with its message.
             bool isNull = false;
-            read = ReadInteger(stmt, 1, version, isNull);
+            read = stmt.GetColumnInt(1, version, isNull);
         }
         if (!read) error = connection.GetErrorText(stmt.Handle());
     }

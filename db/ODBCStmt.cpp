@@ -115,31 +115,43 @@ bool ODBCStmt::GetColumnData(SQLUSMALLINT n, void* buffer, SQLLEN size, SQLLEN* 
     return true;
 }
 
+namespace {
+
+// The integer that SQL_C_DEFAULT left in buffer, by its length: 1, 2 and 4
+// bytes sign-extended; longer ones give their low half (little-endian).
+int32_t IntegerOf(const char* buffer, SQLLEN length) {
+    if (length == 1) return static_cast<signed char>(buffer[0]);
+    if (length == 2) {
+        int16_t v16;
+        std::memcpy(&v16, buffer, sizeof v16);
+        return v16;
+    }
+    int32_t v32;
+    std::memcpy(&v32, buffer, sizeof v32);
+    return v32;
+}
+
+}  // namespace
+
 bool ODBCStmt::GetColumnInt(SQLUSMALLINT n, int32_t& value) {
+    bool isNull = false;
     char buffer[64] = {0};
     SQLLEN indicator = 0;
     if (!GetColumnData(n, buffer, sizeof buffer, &indicator)) return false;
-    switch (indicator) {
-        case SQL_NULL_DATA:
-            value = 0;
-            return false;
-        case 1:
-            value = static_cast<signed char>(buffer[0]);
-            return true;
-        case 2: {
-            int16_t v16;
-            std::memcpy(&v16, buffer, sizeof v16);
-            value = v16;
-            return true;
-        }
-        case 4:
-            std::memcpy(&value, buffer, sizeof value);
-            return true;
-        default:
-            // An 8-byte integer leaves its low half here (little-endian).
-            std::memcpy(&value, buffer, sizeof value);
-            return false;
-    }
+    isNull = indicator == SQL_NULL_DATA;
+    value = isNull ? 0 : IntegerOf(buffer, indicator);
+    return !isNull && (indicator == 1 || indicator == 2 || indicator == 4);
+}
+
+bool ODBCStmt::GetColumnInt(SQLUSMALLINT n, int32_t& value, bool& isNull) {
+    char buffer[64] = {0};
+    SQLLEN indicator = 0;
+    value = 0;
+    isNull = false;
+    if (!GetColumnData(n, buffer, sizeof buffer, &indicator)) return false;
+    isNull = indicator == SQL_NULL_DATA;
+    if (!isNull) value = IntegerOf(buffer, indicator);
+    return true;
 }
 
 bool ODBCStmt::GetColumnString(SQLUSMALLINT n, std::string& text) {

@@ -41,6 +41,10 @@ class ODBCStmt {
     bool GetColumnData(SQLUSMALLINT n, void* buffer, SQLLEN size, SQLLEN* length = nullptr);
     // True for an integer of 1, 2 or 4 bytes (sign-extended); null gives 0 and false.
     bool GetColumnInt(SQLUSMALLINT n, int32_t& value);
+    // The same where null is a value of its own: false only when the column
+    // cannot be read; null gives true, 0 and isNull (never what an earlier
+    // read left in the buffer). An 8-byte integer gives its low half.
+    bool GetColumnInt(SQLUSMALLINT n, int32_t& value, bool& isNull);
     // Text of a character column; null and empty give "" and true.
     bool GetColumnString(SQLUSMALLINT n, std::string& text);
     // 1-based number of the result column named name (any letter case), 0 when absent.
