@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/RunJournal.h"
+#include "archive/RunKind.h"
 
 class DatabaseSet;
 
