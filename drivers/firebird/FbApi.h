@@ -6,7 +6,7 @@
 // The engine's headers define SQL_DOUBLE, SQL_TYPE_DATE and others with the
 // engine's own codes. They come first so that the ODBC headers included after
 // them give those names their ODBC values again; engine type codes are
-// spelled out in FbRowReader.
+// spelled out in FbTypes.h.
 #include <firebird/Interface.h>
 #include <ibase.h>
 

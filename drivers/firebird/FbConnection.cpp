@@ -5,6 +5,7 @@
 #include "firebird/FbParamMessage.h"
 #include "firebird/FbResultSet.h"
 #include "firebird/FbRowReader.h"
+#include "firebird/FbTypes.h"
 
 namespace fbdrv {
 
@@ -119,54 +120,47 @@ Firebird::ITransaction* FbConnection::SharedTransaction() {
     return tx_;
 }
 
-ExecResult FbConnection::Execute(const std::string& sql) {
+// Engine errors come out as DriverErrors; with autocommit a failure ends the
+// statement's own transaction.
+template <class Body>
+auto FbConnection::WithTransaction(Body&& body) {
     Firebird::ITransaction* tx = nullptr;
     try {
         tx = autocommit_ ? Begin() : SharedTransaction();
+        return body(tx);
+    } catch (const Firebird::FbException& e) {
+        if (autocommit_ && tx) Abandon(tx);
+        throw ToDriverError(e);
+    } catch (...) {
+        if (autocommit_ && tx) Abandon(tx);
+        throw;
+    }
+}
+
+ExecResult FbConnection::Execute(const std::string& sql) {
+    return WithTransaction([&](Firebird::ITransaction* tx) {
         FbStatement stmt(*this, att_, tx, AcceptAlterTableForms(sql), precision_);
         if (stmt.ParamCount() > 0) throw odbcdrv::UnboundParameters(stmt.ParamCount(), 0);
         return Run(stmt, tx, {}, true);
-    } catch (const Firebird::FbException& e) {
-        if (autocommit_ && tx) Abandon(tx);
-        throw ToDriverError(e);
-    } catch (...) {
-        if (autocommit_ && tx) Abandon(tx);
-        throw;
-    }
+    });
 }
 
 std::unique_ptr<odbcdrv::PreparedStatement> FbConnection::Prepare(const std::string& sql) {
-    Firebird::ITransaction* tx = nullptr;
-    try {
-        tx = autocommit_ ? Begin() : SharedTransaction();
-        auto stmt =
-            std::make_unique<FbStatement>(*this, att_, tx, AcceptAlterTableForms(sql), precision_);
-        if (autocommit_) {
-            FbStatus st;
-            tx->commit(&st);
-        }
-        return stmt;
-    } catch (const Firebird::FbException& e) {
-        if (autocommit_ && tx) Abandon(tx);
-        throw ToDriverError(e);
-    } catch (...) {
-        if (autocommit_ && tx) Abandon(tx);
-        throw;
-    }
+    return WithTransaction(
+        [&](Firebird::ITransaction* tx) -> std::unique_ptr<odbcdrv::PreparedStatement> {
+            auto stmt = std::make_unique<FbStatement>(*this, att_, tx, AcceptAlterTableForms(sql),
+                                                      precision_);
+            if (autocommit_) {
+                FbStatus st;
+                tx->commit(&st);
+            }
+            return stmt;
+        });
 }
 
 ExecResult FbConnection::ExecutePrepared(FbStatement& stmt, const std::vector<Value>& params) {
-    Firebird::ITransaction* tx = nullptr;
-    try {
-        tx = autocommit_ ? Begin() : SharedTransaction();
-        return Run(stmt, tx, params, false);
-    } catch (const Firebird::FbException& e) {
-        if (autocommit_ && tx) Abandon(tx);
-        throw ToDriverError(e);
-    } catch (...) {
-        if (autocommit_ && tx) Abandon(tx);
-        throw;
-    }
+    return WithTransaction(
+        [&](Firebird::ITransaction* tx) { return Run(stmt, tx, params, false); });
 }
 
 // On failure the caller ends an autocommit transaction.
@@ -323,85 +317,12 @@ std::vector<ColumnInfo> FbConnection::TableColumns(const std::string& table) {
         int64_t type = row[2].i, sub = row[3].i, scale = row[4].i, precision = row[5].i;
         int64_t chars = row[6].i;
         c.nullable = row[7].i ? SQL_NO_NULLS : SQL_NULLABLE;
-        bool octets = row[8].i == 1;
-        // A scaled column without a declared precision gives the digits its
-        // storage holds, as its results do.
-        auto integer = [&](SQLSMALLINT plain, const char* name, int64_t digits) {
-            if (scale < 0 || sub == 1 || sub == 2) {
-                c.sqlType = sub == 2 ? SQL_DECIMAL : SQL_NUMERIC;
-                c.typeName = sub == 2 ? "DECIMAL" : "NUMERIC";
-                c.columnSize = static_cast<SQLULEN>(precision > 0 ? precision : digits - 1);
-                c.decimalDigits = static_cast<SQLSMALLINT>(-scale);
-            } else {
-                c.sqlType = plain;
-                c.typeName = name;
-                c.columnSize = static_cast<SQLULEN>(digits);
-            }
-        };
-        switch (type) {
-            case 7:
-                integer(SQL_SMALLINT, "SMALLINT", 5);
-                break;
-            case 8:
-                integer(SQL_INTEGER, "INTEGER", 10);
-                break;
-            case 16:
-                integer(SQL_BIGINT, "BIGINT", 19);
-                break;
-            case 10:
-                c.sqlType = SQL_REAL;
-                c.typeName = "FLOAT";
-                c.columnSize = 7;
-                break;
-            case 11:
-            case 27:
-                c.sqlType = SQL_DOUBLE;
-                c.typeName = "DOUBLE PRECISION";
-                c.columnSize = 15;
-                break;
-            case 14:
-                c.sqlType = octets ? SQL_BINARY : SQL_CHAR;
-                c.typeName = "CHAR";
-                c.columnSize = static_cast<SQLULEN>(chars);
-                break;
-            case 37:
-            case 40:
-                c.sqlType = octets ? SQL_VARBINARY : SQL_VARCHAR;
-                c.typeName = "VARCHAR";
-                c.columnSize = static_cast<SQLULEN>(chars);
-                break;
-            case 261:
-                c.sqlType = sub == 1 ? SQL_LONGVARCHAR : SQL_LONGVARBINARY;
-                c.typeName = sub == 1 ? "BLOB SUB_TYPE TEXT" : "BLOB";
-                c.columnSize = 2147483647;
-                break;
-            case 12:
-                c.sqlType = SQL_TYPE_DATE;
-                c.typeName = "DATE";
-                c.columnSize = 10;
-                break;
-            case 13:
-                c.sqlType = SQL_TYPE_TIME;
-                c.typeName = "TIME";
-                c.columnSize = 13;
-                c.decimalDigits = 4;
-                break;
-            case 35:
-                c.sqlType = SQL_TYPE_TIMESTAMP;
-                c.typeName = "TIMESTAMP";
-                c.columnSize = 24;
-                c.decimalDigits = 4;
-                break;
-            case 23:
-                c.sqlType = SQL_BIT;
-                c.typeName = "BOOLEAN";
-                c.columnSize = 1;
-                break;
-            default:
-                c.sqlType = SQL_VARCHAR;
-                c.typeName = "VARCHAR";
-                c.columnSize = static_cast<SQLULEN>(chars);
-        }
+        DescribeType(MessageTypeOfField(type), static_cast<int>(sub), static_cast<int>(scale),
+                     static_cast<unsigned>(row[8].i), static_cast<SQLULEN>(chars), c);
+        // A scaled column reports the precision it was declared with, where
+        // it has one.
+        if ((c.sqlType == SQL_NUMERIC || c.sqlType == SQL_DECIMAL) && precision > 0)
+            c.columnSize = static_cast<SQLULEN>(precision);
         cols.push_back(std::move(c));
     }
     return cols;

@@ -46,6 +46,10 @@ class FbConnection : public odbcdrv::Connection {
     odbcdrv::ExecResult Run(FbStatement& stmt, Firebird::ITransaction* tx,
                             const std::vector<odbcdrv::Value>& params, bool handOver);
     Firebird::ITransaction* SharedTransaction();
+    // Runs `body` with the transaction a statement runs in: one of its own
+    // with autocommit, else the shared one.
+    template <class Body>
+    auto WithTransaction(Body&& body);
     Firebird::ITransaction* Begin();
     void BuildTpb();
     SQLULEN Precision(const std::string& table, const std::string& column);

@@ -3,24 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
+#include "firebird/FbTypes.h"
+
 namespace fbdrv {
 
 using odbcdrv::Value;
 
 namespace {
 
-// Engine message types and character sets (the engine's own codes).
-constexpr unsigned kVarying = 448;
-constexpr unsigned kText = 452;
-constexpr unsigned kDouble = 480;
-constexpr unsigned kTimestamp = 510;
-constexpr unsigned kBlob = 520;
-constexpr unsigned kTime = 560;
-constexpr unsigned kDate = 570;
-constexpr unsigned kInt64 = 580;
-constexpr unsigned kBoolean = 32764;
-constexpr unsigned kOctets = 1;
-constexpr unsigned kWin1252 = 53;
 // The longest value of a VARCHAR in a message; longer ones go as blobs.
 constexpr size_t kMaxVarying = 32765;
 
@@ -57,7 +47,7 @@ FbParamMessage::FbParamMessage(Firebird::IAttachment* att, Firebird::ITransactio
     for (unsigned i = 0; i < count; ++i) {
         const Value& v = values.at(i);
         const unsigned expected = described->getType(&st, i) & ~1u;
-        const bool expectsText = expected == kVarying || expected == kText;
+        const bool expectsText = expected == fbtype::kVarying || expected == fbtype::kText;
         auto set = [&](unsigned type, unsigned length, int subType = 0) {
             builder.p->setType(&st, i, type | 1u);  // every marker may take a null
             builder.p->setLength(&st, i, length);
@@ -69,13 +59,13 @@ FbParamMessage::FbParamMessage(Firebird::IAttachment* att, Firebird::ITransactio
                 builder.p->setType(&st, i, described->getType(&st, i) | 1u);
                 break;
             case Value::Kind::Int:
-                if (expected == kBoolean)
-                    set(kBoolean, 1);
+                if (expected == fbtype::kBoolean)
+                    set(fbtype::kBoolean, 1);
                 else
-                    set(kInt64, sizeof(ISC_INT64));
+                    set(fbtype::kInt64, sizeof(ISC_INT64));
                 break;
             case Value::Kind::Double:
-                set(kDouble, sizeof(double));
+                set(fbtype::kDouble, sizeof(double));
                 break;
             case Value::Kind::Text:
             case Value::Kind::Decimal:
@@ -83,21 +73,21 @@ FbParamMessage::FbParamMessage(Firebird::IAttachment* att, Firebird::ITransactio
                 const bool bytes = v.kind == Value::Kind::Binary ||
                                    (expectsText && described->getCharSet(&st, i) == kOctets);
                 if (Long(v)) {
-                    set(kBlob, sizeof(ISC_QUAD), bytes ? 0 : isc_blob_text);
+                    set(fbtype::kBlob, sizeof(ISC_QUAD), bytes ? 0 : isc_blob_text);
                 } else {
-                    set(kVarying, static_cast<unsigned>(std::max<size_t>(v.s.size(), 1)));
+                    set(fbtype::kVarying, static_cast<unsigned>(std::max<size_t>(v.s.size(), 1)));
                     builder.p->setCharSet(&st, i, bytes ? kOctets : kWin1252);
                 }
                 break;
             }
             case Value::Kind::Date:
-                set(kDate, sizeof(ISC_DATE));
+                set(fbtype::kDate, sizeof(ISC_DATE));
                 break;
             case Value::Kind::Time:
-                set(kTime, sizeof(ISC_TIME));
+                set(fbtype::kTime, sizeof(ISC_TIME));
                 break;
             case Value::Kind::Timestamp:
-                set(kTimestamp, sizeof(ISC_TIMESTAMP));
+                set(fbtype::kTimestamp, sizeof(ISC_TIMESTAMP));
                 break;
         }
     }
@@ -112,7 +102,7 @@ FbParamMessage::FbParamMessage(Firebird::IAttachment* att, Firebird::ITransactio
             case Value::Kind::Null:
                 break;
             case Value::Kind::Int:
-                if ((meta_->getType(&st, i) & ~1u) == kBoolean) {
+                if ((meta_->getType(&st, i) & ~1u) == fbtype::kBoolean) {
                     *p = v.i ? 1 : 0;
                 } else {
                     const ISC_INT64 x = v.i;

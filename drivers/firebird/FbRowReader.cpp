@@ -2,32 +2,14 @@
 
 #include <cstring>
 
+#include "firebird/FbTypes.h"
+
 namespace fbdrv {
 
 using odbcdrv::ColumnInfo;
 using odbcdrv::Value;
 
 namespace {
-
-// Engine message types (the engine's own codes; its header names clash with
-// the ODBC type names of the same spelling).
-namespace fbtype {
-constexpr unsigned kVarying = 448;
-constexpr unsigned kText = 452;
-constexpr unsigned kDouble = 480;
-constexpr unsigned kFloat = 482;
-constexpr unsigned kLong = 496;
-constexpr unsigned kShort = 500;
-constexpr unsigned kTimestamp = 510;
-constexpr unsigned kBlob = 520;
-constexpr unsigned kDFloat = 530;
-constexpr unsigned kTime = 560;
-constexpr unsigned kDate = 570;
-constexpr unsigned kInt64 = 580;
-constexpr unsigned kBoolean = 32764;
-}  // namespace fbtype
-
-constexpr unsigned kOctets = 1;  // character set OCTETS: binary data
 
 // Exact text of a scaled integer: 12345 with scale -2 is "123.45".
 std::string ScaledText(int64_t v, int scale) {
@@ -84,81 +66,7 @@ FbRowReader::FbRowReader(Firebird::IAttachment* attachment, Firebird::IMessageMe
         const char* field = meta->getField(&st, i);
         c.baseName = field ? field : "";
         c.nullable = meta->isNullable(&st, i) ? SQL_NULLABLE : SQL_NO_NULLS;
-        bool scaled = f.scale < 0 || f.subType == 1 || f.subType == 2;
-        auto integer = [&](SQLSMALLINT plain, const char* name, SQLULEN precision) {
-            if (scaled) {
-                c.sqlType = f.subType == 2 ? SQL_DECIMAL : SQL_NUMERIC;
-                c.typeName = f.subType == 2 ? "DECIMAL" : "NUMERIC";
-                c.decimalDigits = static_cast<SQLSMALLINT>(-f.scale);
-            } else {
-                c.sqlType = plain;
-                c.typeName = name;
-            }
-            c.columnSize = precision;
-        };
-        switch (f.type) {
-            case fbtype::kShort:
-                integer(SQL_SMALLINT, "SMALLINT", scaled ? 4 : 5);
-                break;
-            case fbtype::kLong:
-                integer(SQL_INTEGER, "INTEGER", scaled ? 9 : 10);
-                break;
-            case fbtype::kInt64:
-                integer(SQL_BIGINT, "BIGINT", scaled ? 18 : 19);
-                break;
-            case fbtype::kFloat:
-                c.sqlType = SQL_REAL;
-                c.typeName = "FLOAT";
-                c.columnSize = 7;
-                break;
-            case fbtype::kDouble:
-            case fbtype::kDFloat:
-                c.sqlType = SQL_DOUBLE;
-                c.typeName = "DOUBLE PRECISION";
-                c.columnSize = 15;
-                break;
-            case fbtype::kText:
-                c.sqlType = f.charSet == kOctets ? SQL_BINARY : SQL_CHAR;
-                c.typeName = "CHAR";
-                c.columnSize = f.length;
-                break;
-            case fbtype::kVarying:
-                c.sqlType = f.charSet == kOctets ? SQL_VARBINARY : SQL_VARCHAR;
-                c.typeName = "VARCHAR";
-                c.columnSize = f.length;
-                break;
-            case fbtype::kBlob:
-                c.sqlType = f.subType == 1 ? SQL_LONGVARCHAR : SQL_LONGVARBINARY;
-                c.typeName = f.subType == 1 ? "BLOB SUB_TYPE TEXT" : "BLOB";
-                c.columnSize = 2147483647;
-                break;
-            case fbtype::kDate:
-                c.sqlType = SQL_TYPE_DATE;
-                c.typeName = "DATE";
-                c.columnSize = 10;
-                break;
-            case fbtype::kTime:
-                c.sqlType = SQL_TYPE_TIME;
-                c.typeName = "TIME";
-                c.columnSize = 13;
-                c.decimalDigits = 4;
-                break;
-            case fbtype::kTimestamp:
-                c.sqlType = SQL_TYPE_TIMESTAMP;
-                c.typeName = "TIMESTAMP";
-                c.columnSize = 24;
-                c.decimalDigits = 4;
-                break;
-            case fbtype::kBoolean:
-                c.sqlType = SQL_BIT;
-                c.typeName = "BOOLEAN";
-                c.columnSize = 1;
-                break;
-            default:
-                c.sqlType = SQL_VARCHAR;
-                c.typeName = "VARCHAR";
-                c.columnSize = f.length;
-        }
+        DescribeType(f.type, f.subType, f.scale, f.charSet, f.length, c);
         if ((c.sqlType == SQL_NUMERIC || c.sqlType == SQL_DECIMAL) && precision && *precision &&
             !c.tableName.empty() && !c.baseName.empty())
             if (SQLULEN declared = (*precision)(c.tableName, c.baseName)) c.columnSize = declared;
