@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <ctime>
 
 #include "common/Backend.h"
 #include "common/SqlStates.h"
@@ -137,6 +138,15 @@ DatetimeText ReadDatetime(const std::string& text, SQL_TIMESTAMP_STRUCT& ts, boo
     if (hasTime && !TimeExists(ts.hour, ts.minute, ts.second, ts.fraction))
         return DatetimeText::Invalid;
     return DatetimeText::Valid;
+}
+
+void SetToday(SQL_TIMESTAMP_STRUCT& ts) {
+    std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    ts.year = static_cast<SQLSMALLINT>(tm.tm_year + 1900);
+    ts.month = static_cast<SQLUSMALLINT>(tm.tm_mon + 1);
+    ts.day = static_cast<SQLUSMALLINT>(tm.tm_mday);
 }
 
 void CheckDate(const SQL_DATE_STRUCT& d) {

@@ -28,6 +28,10 @@ enum class DatetimeText {
 DatetimeText ReadDatetime(const std::string& text, SQL_TIMESTAMP_STRUCT& ts, bool& hasDate,
                           bool& hasTime);
 
+// Gives `ts` today's date (local time), for a time that stands alone where a
+// timestamp is wanted.
+void SetToday(SQL_TIMESTAMP_STRUCT& ts);
+
 // Throws DriverError 22008 for a date, time or timestamp structure whose
 // fields name no existing date or time.
 void CheckDate(const SQL_DATE_STRUCT& d);

@@ -274,13 +274,7 @@ Value ParamConverter::ToDatetime(const Value& v, SQLSMALLINT sqlType) {
         return Datetime(Value::Kind::Time, ts);
     }
     if (!hasDate) {
-        // A time alone takes today's date.
-        std::time_t now = std::time(nullptr);
-        std::tm tm{};
-        localtime_r(&now, &tm);
-        ts.year = static_cast<SQLSMALLINT>(tm.tm_year + 1900);
-        ts.month = static_cast<SQLUSMALLINT>(tm.tm_mon + 1);
-        ts.day = static_cast<SQLUSMALLINT>(tm.tm_mday);
+        SetToday(ts);  // a time alone takes today's date
     }
     return Datetime(Value::Kind::Timestamp, ts);
 }

@@ -210,13 +210,7 @@ SQLRETURN PutDatetime(const Value& v, SQLSMALLINT cType, SQLPOINTER target, SQLL
         truncated = ts.fraction != 0;
     } else {
         if (!hasDate) {
-            // A time alone takes today's date.
-            std::time_t now = std::time(nullptr);
-            std::tm tm{};
-            localtime_r(&now, &tm);
-            ts.year = static_cast<SQLSMALLINT>(tm.tm_year + 1900);
-            ts.month = static_cast<SQLUSMALLINT>(tm.tm_mon + 1);
-            ts.day = static_cast<SQLUSMALLINT>(tm.tm_mday);
+            SetToday(ts);  // a time alone takes today's date
         }
         std::memcpy(target, &ts, sizeof ts);
         if (ind) *ind = sizeof ts;
