@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "core/AsciiText.h"
+
 namespace {
 
 struct Placeholder {
@@ -134,11 +136,5 @@ std::string ColumnDeclaration(int code, int size, int digits, const char* extens
 }
 
 std::string EscapeSQL(const char* text) {
-    std::string out;
-    if (!text) return out;
-    for (const char* p = text; *p; ++p) {
-        if (*p == '\'') out += '\'';
-        out += *p;
-    }
-    return out;
+    return text ? asciitext::EscapeQuotes(text) : std::string();
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "core/AsciiText.h"
 #include "db/DatabaseSet.h"
 #include "db/ODBCStmt.h"
 #include "db/ValueBuffer.h"
@@ -9,11 +10,7 @@
 
 namespace {
 
-std::string Lower(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = char(c + 32);
-    return text;
-}
+using asciitext::Lower;
 
 // One count line: the rows of the patient in the table, read in the driver's
 // default form (Firebird's count is 8 bytes wide; its low half is taken).

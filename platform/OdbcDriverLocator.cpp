@@ -8,14 +8,11 @@
 #include <fstream>
 #include <set>
 
+#include "core/AsciiText.h"
+
 namespace {
 
-std::string Trim(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos) return {};
-    size_t e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
+using asciitext::Trim;
 
 struct CaseInsensitiveLess {
     bool operator()(const std::string& a, const std::string& b) const {

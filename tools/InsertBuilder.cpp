@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "core/AsciiText.h"
+
 InsertBuilder::InsertBuilder(PracticeKind kind, const std::string& table)
     : quote_(kind == PracticeKind::Firebird ? '\'' : '#'), table_(table) {}
 
@@ -20,13 +22,7 @@ InsertBuilder& InsertBuilder::Int(const std::string& column, int64_t value) {
 }
 
 InsertBuilder& InsertBuilder::Text(const std::string& column, const std::string& value) {
-    std::string lit = "'";
-    for (char c : value) {
-        if (c == '\'') lit += '\'';
-        lit += c;
-    }
-    lit += '\'';
-    return Add(column, lit);
+    return Add(column, "'" + asciitext::EscapeQuotes(value) + "'");
 }
 
 InsertBuilder& InsertBuilder::Real(const std::string& column, double value, int decimals) {

@@ -3,22 +3,13 @@
 #include <algorithm>
 #include <cctype>
 
+#include "core/AsciiText.h"
 #include "tools/SchemaText.h"
 
 namespace {
 
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
-std::string Trim(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos) return {};
-    size_t e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
+using asciitext::Lower;
+using asciitext::Trim;
 
 void ReplaceAll(std::string& s, const std::string& from, const std::string& to) {
     for (size_t pos = s.find(from); pos != std::string::npos; pos = s.find(from, pos + to.size()))

@@ -9,19 +9,16 @@
 #include "drivers/access/AccessMeta.h"
 #include "drivers/access/AccessTranslator.h"
 #include "drivers/access/SqliteStatement.h"
+#include "drivers/common/AsciiText.h"
 
 namespace accessdrv {
 
 namespace {
 
+using odbcdrv::asciitext::Lower;
+
 const std::set<std::string> kConstraintWords = {
     "not", "null", "primary", "unique", "default", "constraint", "references", "with", "check"};
-
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = char(c + 32);
-    return s;
-}
 
 bool SameName(const std::string& a, const std::string& b) {
     return strcasecmp(a.c_str(), b.c_str()) == 0;

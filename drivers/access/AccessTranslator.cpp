@@ -7,19 +7,16 @@
 #include <set>
 
 #include "drivers/access/AccessMeta.h"
+#include "drivers/common/AsciiText.h"
 #include "drivers/common/Backend.h"
 
 namespace accessdrv {
 
 namespace {
 
-constexpr size_t kMaxDepth = 500;
+using odbcdrv::asciitext::Lower;
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = char(c + 32);
-    return s;
-}
+constexpr size_t kMaxDepth = 500;
 
 // Words that end an operand of + and &: they bind less tightly or are no
 // part of an expression.

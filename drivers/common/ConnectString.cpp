@@ -6,18 +6,12 @@
 #include <cstring>
 #include <vector>
 
+#include "common/AsciiText.h"
 #include "core/Cp1252.h"
 
 namespace odbcdrv {
 
-namespace {
-std::string Trim(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos) return {};
-    size_t e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
-}  // namespace
+using asciitext::Trim;
 
 ConnectKeys ParseConnectString(const std::string& text) {
     ConnectKeys keys;

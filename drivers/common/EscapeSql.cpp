@@ -5,12 +5,15 @@
 #include <cctype>
 #include <cstdio>
 
+#include "common/AsciiText.h"
 #include "common/Datetime.h"
 #include "common/SqlStates.h"
 
 namespace odbcdrv {
 
 namespace {
+
+using asciitext::Trim;
 
 // The bit of each ODBC scalar function in SQLGetInfo's masks; `arguments`
 // tells the form when the bits tell forms apart (LOCATE), else -1.
@@ -81,11 +84,6 @@ constexpr FunctionBit kBits[] = {
 bool StartsWithNoCase(const std::string& s, size_t i, const char* prefix) {
     size_t n = std::char_traits<char>::length(prefix);
     return s.size() - i >= n && strncasecmp(s.data() + i, prefix, n) == 0;
-}
-
-std::string Trim(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t\r\n"), e = s.find_last_not_of(" \t\r\n");
-    return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
 }
 
 std::string Upper(std::string s) {

@@ -1,5 +1,6 @@
 #include "firebird/FbConnection.h"
 
+#include "common/AsciiText.h"
 #include "common/MemoryResultSet.h"
 #include "firebird/FbAlterTable.h"
 #include "firebird/FbParamMessage.h"
@@ -15,6 +16,8 @@ using odbcdrv::Value;
 
 namespace {
 
+using odbcdrv::asciitext::EscapeQuotes;
+
 // Ends a transaction after a failure; a transaction that cannot even be
 // rolled back is only released.
 void Abandon(Firebird::ITransaction* tx) {
@@ -24,15 +27,6 @@ void Abandon(Firebird::ITransaction* tx) {
     } catch (const Firebird::FbException&) {
         tx->release();
     }
-}
-
-std::string Escape(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        out.push_back(c);
-        if (c == '\'') out.push_back('\'');
-    }
-    return out;
 }
 
 }  // namespace
@@ -237,7 +231,7 @@ SQLULEN FbConnection::Precision(const std::string& table, const std::string& col
             "select trim(rf.rdb$field_name), f.rdb$field_precision from rdb$relation_fields rf "
             "join rdb$fields f on f.rdb$field_name = rf.rdb$field_source "
             "where rf.rdb$relation_name = '" +
-            Escape(table) + "' and f.rdb$field_precision is not null");
+            EscapeQuotes(table) + "' and f.rdb$field_precision is not null");
         std::map<std::string, SQLULEN> columns;
         std::vector<Value> row;
         while (r.rows && r.rows->Next(row))
@@ -276,7 +270,7 @@ std::vector<odbcdrv::IndexInfo> FbConnection::Indexes(const std::string& table) 
         "left join rdb$index_segments s on s.rdb$index_name = i.rdb$index_name "
         "left join rdb$relation_constraints c on c.rdb$index_name = i.rdb$index_name "
         "where upper(trim(i.rdb$relation_name)) = upper('" +
-        Escape(table) +
+        EscapeQuotes(table) +
         "') and coalesce(i.rdb$index_inactive, 0) = 0 "
         "order by 1, s.rdb$field_position");
     std::vector<odbcdrv::IndexInfo> indexes;
@@ -305,7 +299,7 @@ std::vector<ColumnInfo> FbConnection::TableColumns(const std::string& table) {
         "coalesce(rf.rdb$null_flag, f.rdb$null_flag, 0), coalesce(f.rdb$character_set_id, 0) "
         "from rdb$relation_fields rf join rdb$fields f on f.rdb$field_name = rf.rdb$field_source "
         "where upper(trim(rf.rdb$relation_name)) = upper('" +
-        Escape(table) + "') order by rf.rdb$field_position";
+        EscapeQuotes(table) + "') order by rf.rdb$field_position";
     ExecResult r = Execute(sql);
     std::vector<ColumnInfo> cols;
     std::vector<Value> row;
@@ -415,7 +409,7 @@ std::string FbConnection::ProcedureCall(const std::string& name, const std::stri
     }
     ExecResult r =
         Execute("select rdb$procedure_type from rdb$procedures where rdb$procedure_name = '" +
-                Escape(stored) + "'");
+                EscapeQuotes(stored) + "'");
     std::vector<Value> row;
     const bool selectable = r.rows && r.rows->Next(row) && !row.empty() &&
                             row[0].kind == Value::Kind::Int && row[0].i == 1;

@@ -9,6 +9,7 @@
 #include "archive/ColumnText.h"
 #include "archive/PidList.h"
 #include "archive/TransferPatients.h"
+#include "core/AsciiText.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
 #include "core/WindowServices.h"
@@ -25,6 +26,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using asciitext::Lower;
+
 constexpr const char* ChildMarker = "TAMARO_ARCHIVE_TEST_CHILD";
 
 bool DriverBuilt(DatabaseKind kind) {
@@ -39,12 +42,6 @@ bool SkippedByTransfer(const std::string& table, const std::string& column) {
     return (table == "abrechnungen" && column == "zid") ||
            (table == "diagnosen" && column == "did") ||
            (table == "ldtnummer" && column == "autoid");
-}
-
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = char(c + 32);
-    return s;
 }
 
 }  // namespace

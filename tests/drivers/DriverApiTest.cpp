@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/AsciiText.h"
 #include "tests/drivers/DriverProfile.h"
 #include "tests/drivers/OdbcTestHandles.h"
 #include "tests/fixtures/FirebirdSupport.h"
@@ -19,18 +20,11 @@
 namespace drivertest {
 namespace {
 
+using asciitext::EscapeQuotes;
+
 const std::string kCp1252Text =
     "M\xE4\xDFig \x95 \xBB"
     "Arzt\xAB d'Arc";
-
-std::string Escape(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        out.push_back(c);
-        if (c == '\'') out.push_back('\'');
-    }
-    return out;
-}
 
 std::string FirstState(SQLSMALLINT type, SQLHANDLE h) {
     SQLCHAR state[6] = {};
@@ -248,12 +242,12 @@ TEST_P(DriverApi, ValuesConvertToTheCTypesAsked) {
 TEST_P(DriverApi, Cp1252TextKeepsEveryByte) {
     st->MustExec("create table names (id " + P().integerType + ", name " + Varchar(60) + ", note " +
                  P().memoType + ")");
-    st->MustExec("insert into names (id, name, note) values (1, '" + Escape(kCp1252Text) + "', '" +
-                 Escape(kCp1252Text) + "')");
+    st->MustExec("insert into names (id, name, note) values (1, '" + EscapeQuotes(kCp1252Text) +
+                 "', '" + EscapeQuotes(kCp1252Text) + "')");
     EXPECT_EQ(kCp1252Text, st->Scalar("select name from names"));
     EXPECT_EQ(kCp1252Text, st->Scalar("select note from names"));
-    EXPECT_EQ("1",
-              st->Scalar("select count(*) from names where name = '" + Escape(kCp1252Text) + "'"));
+    EXPECT_EQ("1", st->Scalar("select count(*) from names where name = '" +
+                              EscapeQuotes(kCp1252Text) + "'"));
 }
 
 // Unicode clients come through the wide entry points: their text is UTF-16,
@@ -267,7 +261,7 @@ TEST_P(DriverApi, WideClientsSpeakUtf16AndTheNarrowPathKeepsItsBytes) {
         return reinterpret_cast<SQLWCHAR*>(const_cast<char16_t*>(s.c_str()));
     };
     st->MustExec("create table names (name " + Varchar(40) + ")");
-    st->MustExec("insert into names (name) values ('" + Escape(kCp1252Text) + "')");
+    st->MustExec("insert into names (name) values ('" + EscapeQuotes(kCp1252Text) + "')");
     // SQLError, as the program reads its errors.
     EXPECT_EQ(SQL_ERROR, st->Exec("select * from nosuch\x95\xE4"));
     SQLCHAR narrowState[6] = {}, narrowMessage[512] = {};

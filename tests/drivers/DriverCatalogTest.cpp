@@ -6,17 +6,15 @@
 #include <algorithm>
 #include <cctype>
 
+#include "core/AsciiText.h"
 #include "tests/drivers/DriverFixture.h"
 
 namespace drivertest {
 namespace {
 
-using DriverCatalog = DriverFixture;
+using asciitext::Lower;
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
+using DriverCatalog = DriverFixture;
 
 // Rows in lower case, some columns only (1-based), sorted unless `keepOrder`.
 std::vector<std::string> Pick(const std::vector<std::string>& rows, std::vector<size_t> columns,

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "core/AsciiText.h"
 #include "tests/drivers/DriverProfile.h"
 #include "tests/drivers/OdbcTestHandles.h"
 #include "tests/fixtures/FirebirdSupport.h"
@@ -118,8 +119,7 @@ TEST_F(FirebirdDriver, LiteralsBeyondTheEngineLimitGoInWhole) {
     // 200 KB with an apostrophe (doubled in the literal) and a byte above 127.
     std::string value;
     while (value.size() < 200000) value += "Notiz über O'Brien; ";
-    std::string literal;
-    for (char ch : value) literal += ch == '\'' ? std::string("''") : std::string(1, ch);
+    const std::string literal = asciitext::EscapeQuotes(value);
     // A short literal and a comment with an apostrophe around the long one,
     // and one exactly at the limit, which the engine takes as it is.
     st.MustExec("insert into t (n, a, b) values (1, /* it's */ '" + literal + "', 'kurz')");
