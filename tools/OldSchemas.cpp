@@ -74,7 +74,7 @@ bool WriteOldArchive(const std::string& file, int version, std::string& error) {
 
     OdbcSession session;
     const std::string absolute = fs::absolute(file).string();
-    if (!session.Connect(CreateConnectionString(kind, absolute))) {
+    if (!SQL_SUCCEEDED(session.Connect(CreateConnectionString(kind, absolute)))) {
         error = "cannot open " + file + ": " + session.LastError();
         return false;
     }
@@ -97,7 +97,8 @@ bool ApplySchemaScript(const std::string& name, const std::string& file, std::st
     for (const std::string& s : SchemaScript::Split(text))
         statements.push_back(SchemaScript::Translate(s, kind));
     OdbcSession session;
-    if (!session.Connect(CreateConnectionString(kind, fs::absolute(file).string()))) {
+    const std::string connectionString = CreateConnectionString(kind, fs::absolute(file).string());
+    if (!SQL_SUCCEEDED(session.Connect(connectionString))) {
         error = "cannot open " + file + ": " + session.LastError();
         return false;
     }

@@ -152,7 +152,7 @@ bool PracticeGenerator::CreateDatabase(PracticeKind kind, const std::string& fil
         error = UnrepresentablePath(file);
         return false;
     }
-    if (!session.Connect(CreateConnectionString(kind, file1252))) {
+    if (!SQL_SUCCEEDED(session.Connect(CreateConnectionString(kind, file1252)))) {
         error = "cannot create " + file + ": " + session.LastError();
         return false;
     }
@@ -164,7 +164,7 @@ bool PracticeGenerator::CreateDatabase(PracticeKind kind, const std::string& fil
         // is missing the database merely stays slower.
         session.Disconnect();
         RunQuiet({"gfix", "-write", "async", file, "-user", "SYSDBA", "-password", "tilvormex"});
-        if (!session.Connect(CreateConnectionString(kind, file1252))) {
+        if (!SQL_SUCCEEDED(session.Connect(CreateConnectionString(kind, file1252)))) {
             error = "cannot open " + file + ": " + session.LastError();
             return false;
         }

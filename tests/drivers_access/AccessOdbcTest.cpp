@@ -8,9 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 
-#include "tests/drivers_access/OdbcSession.h"
 #include "tests/fixtures/TestEnv.h"
+#include "tools/OdbcSession.h"
 
 namespace accesstest {
 
@@ -39,14 +40,25 @@ class AccessOdbc : public ::testing::Test {
         unsetenv("TAMARO_ODBC_FAIL_AFTER");
         unsetenv("TAMARO_ODBC_FAIL_MATCH");
         ASSERT_TRUE(SQL_SUCCEEDED(s_.Connect(Tamaro(dir_.str(), "data") + "CREATEDB=1;")))
-            << s_.DbcDiag();
+            << s_.LastError();
+    }
+    // A fresh statement handle for each statement, as the program makes them.
+    SQLHSTMT NewStatement() {
+        st_.reset();
+        st_ = std::make_unique<OdbcStatement>(s_);
+        return st_->h;
+    }
+    SQLRETURN Exec(const std::string& sql) {
+        NewStatement();
+        return st_->Exec(sql);
     }
     void Ok(const std::string& sql) {
-        SQLRETURN rc = s_.Exec(sql);
-        ASSERT_TRUE(SQL_SUCCEEDED(rc)) << sql << "\n" << s_.StmtDiag();
+        SQLRETURN rc = Exec(sql);
+        ASSERT_TRUE(SQL_SUCCEEDED(rc)) << sql << "\n" << st_->Error();
     }
     testenv::TempDir dir_{"tamaro-access-odbc"};
     OdbcSession s_;
+    std::unique_ptr<OdbcStatement> st_;
 };
 
 TEST_F(AccessOdbc, ConnectWithTamarosStringAndRefusals) {
@@ -55,15 +67,15 @@ TEST_F(AccessOdbc, ConnectWithTamarosStringAndRefusals) {
 
     OdbcSession missing;
     EXPECT_EQ(missing.Connect(Tamaro(dir_.str(), "kartei")), SQL_ERROR);
-    EXPECT_EQ(missing.DbcDiag(),
-              "08001 [Tamaro][Access driver] Could not find file '" + dir_.str() + "/kartei.mdb'.");
+    EXPECT_EQ(missing.LastError(),
+              "08001: [Tamaro][Access driver] Could not find file '" + dir_.str() + "/kartei.mdb'.");
     EXPECT_FALSE(testenv::fs::exists(dir_.path() / "kartei.mdb"));
 
     OdbcSession wrong;
     std::string cs = "DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + dir_.str() +
                      "/data.mdb;PWD=lamp(Hurz);Unknown=1;";
     EXPECT_EQ(wrong.Connect(cs), SQL_ERROR);
-    EXPECT_EQ(wrong.DbcDiag(), "28000 [Tamaro][Access driver] Not a valid password for '" +
+    EXPECT_EQ(wrong.LastError(), "28000: [Tamaro][Access driver] Not a valid password for '" +
                                    dir_.str() + "/data.mdb'.");
 }
 
@@ -71,13 +83,13 @@ TEST_F(AccessOdbc, DefaultCTypesDeliverTheSizeOfEachType) {
     Ok("create table t (i integer, s smallint, b byte, f bit, d double, r single, x text(10))");
     Ok("insert into t (i, s, b, f, d, r, x) values (-70000, -5, 200, 1, 2.5, 1.5, 'abc')");
     Ok("select i, s, b, f, d, r, x from t");
-    ASSERT_EQ(SQLFetch(s_.stmt()), SQL_SUCCESS);
+    ASSERT_EQ(SQLFetch(st_->h), SQL_SUCCESS);
     unsigned char buf[64];
     SQLLEN ind = 0;
     auto get = [&](SQLUSMALLINT col) {
         std::memset(buf, 0, sizeof buf);
         EXPECT_TRUE(
-            SQL_SUCCEEDED(SQLGetData(s_.stmt(), col, SQL_C_DEFAULT, buf, sizeof buf, &ind)));
+            SQL_SUCCEEDED(SQLGetData(st_->h, col, SQL_C_DEFAULT, buf, sizeof buf, &ind)));
         return ind;
     };
     EXPECT_EQ(get(1), 4);
@@ -99,7 +111,7 @@ TEST_F(AccessOdbc, DefaultCTypesDeliverTheSizeOfEachType) {
     EXPECT_EQ(get(6), 4);
     // Text: a zero-length probe gives the length, then the text.
     char probe[1] = {0};
-    ASSERT_TRUE(SQL_SUCCEEDED(SQLGetData(s_.stmt(), 7, SQL_C_DEFAULT, probe, 0, &ind)));
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLGetData(st_->h, 7, SQL_C_DEFAULT, probe, 0, &ind)));
     EXPECT_EQ(ind, 3);
     EXPECT_EQ(get(7), 3);
     EXPECT_STREQ((char*)buf, "abc");
@@ -116,13 +128,13 @@ TEST_F(AccessOdbc, DescribeColAndSqlColumnsReportAccessTypes) {
     };
     std::vector<Col> got;
     SQLSMALLINT n = 0;
-    SQLNumResultCols(s_.stmt(), &n);
+    SQLNumResultCols(st_->h, &n);
     ASSERT_EQ(n, 8);
     for (SQLUSMALLINT i = 1; i <= n; ++i) {
         SQLCHAR name[256];
         SQLSMALLINT nameLen, type, digits, nullable;
         SQLULEN size;
-        SQLDescribeCol(s_.stmt(), i, name, sizeof name, &nameLen, &type, &size, &digits, &nullable);
+        SQLDescribeCol(st_->h, i, name, sizeof name, &nameLen, &type, &size, &digits, &nullable);
         got.push_back({(char*)name, type, size});
     }
     EXPECT_EQ(got[0].type, SQL_INTEGER);
@@ -136,12 +148,12 @@ TEST_F(AccessOdbc, DescribeColAndSqlColumnsReportAccessTypes) {
     EXPECT_EQ(got[6].type, SQL_BIT);
     EXPECT_EQ(got[7].type, SQL_TINYINT);
 
-    s_.NewStatement();
+    NewStatement();
     ASSERT_TRUE(SQL_SUCCEEDED(
-        SQLColumns(s_.stmt(), nullptr, 0, nullptr, 0, (SQLCHAR*)"PATIENTEN", SQL_NTS, nullptr, 0)));
+        SQLColumns(st_->h, nullptr, 0, nullptr, 0, (SQLCHAR*)"PATIENTEN", SQL_NTS, nullptr, 0)));
     std::string rows;
-    while (SQL_SUCCEEDED(SQLFetch(s_.stmt())))
-        rows += s_.Text(4) + ":" + s_.Text(5) + ":" + s_.Text(6) + ":" + s_.Text(7) + " ";
+    while (SQL_SUCCEEDED(SQLFetch(st_->h)))
+        rows += st_->Text(4) + ":" + st_->Text(5) + ":" + st_->Text(6) + ":" + st_->Text(7) + " ";
     EXPECT_EQ(rows,
               "pid:4:INTEGER:10 nachname:12:VARCHAR:60 notiz:-1:LONGCHAR:1073741823 "
               "aufnahme:93:DATETIME:19 flag:-7:BIT:1 art:-6:BYTE:3 ");
@@ -153,12 +165,12 @@ TEST_F(AccessOdbc, RowCountsAndNoDataForSearchedStatements) {
     Ok("insert into log (mid, datum) values (7, 2)");
     Ok("update log set datum = datum + 1 where mid = 7");
     SQLLEN count = -5;
-    SQLRowCount(s_.stmt(), &count);
+    SQLRowCount(st_->h, &count);
     EXPECT_EQ(count, 2);
-    EXPECT_EQ(s_.Exec("delete from log where datum<0 and mid=7"), SQL_NO_DATA);
-    EXPECT_EQ(s_.Exec("update log set mid = 1 where mid = 99"), SQL_NO_DATA);
-    EXPECT_EQ(s_.Exec("delete from log where datum<100 and mid=7"), SQL_SUCCESS);
-    SQLRowCount(s_.stmt(), &count);
+    EXPECT_EQ(Exec("delete from log where datum<0 and mid=7"), SQL_NO_DATA);
+    EXPECT_EQ(Exec("update log set mid = 1 where mid = 99"), SQL_NO_DATA);
+    EXPECT_EQ(Exec("delete from log where datum<100 and mid=7"), SQL_SUCCESS);
+    SQLRowCount(st_->h, &count);
     EXPECT_EQ(count, 2);
 }
 
@@ -167,8 +179,8 @@ TEST_F(AccessOdbc, Cp1252TextRoundTripsAndIsUtf8InsideTheFile) {
     Ok("create table patienten (pid integer, nachname text(40))");
     Ok("insert into patienten (pid, nachname) values (1, 'M\xE4\xDF \x95 \xBB O''Brien')");
     Ok("select nachname from patienten where nachname like '%\xE4\xDF%'");
-    ASSERT_EQ(SQLFetch(s_.stmt()), SQL_SUCCESS);
-    EXPECT_EQ(s_.Text(1), text);
+    ASSERT_EQ(SQLFetch(st_->h), SQL_SUCCESS);
+    EXPECT_EQ(st_->Text(1), text);
 
     sqlite3* raw = nullptr;
     ASSERT_EQ(
@@ -185,13 +197,13 @@ TEST_F(AccessOdbc, Cp1252TextRoundTripsAndIsUtf8InsideTheFile) {
 
 TEST_F(AccessOdbc, ErrorsCarryTheDriversTextAndSqlState) {
     Ok("create table t (s text(3))");
-    EXPECT_EQ(s_.Exec("insert into t (s) values ('vier')"), SQL_ERROR);
-    EXPECT_EQ(s_.StmtDiag(),
-              "22001 [Tamaro][Access driver] The field 's' is too small to accept the amount of "
+    EXPECT_EQ(Exec("insert into t (s) values ('vier')"), SQL_ERROR);
+    EXPECT_EQ(st_->Error(),
+              "22001: [Tamaro][Access driver] The field 's' is too small to accept the amount of "
               "data you attempted to add. (SQLite: CHECK constraint failed: len:s)");
-    EXPECT_EQ(s_.Exec("select x from t"), SQL_ERROR);
-    EXPECT_EQ(s_.StmtDiag(),
-              "42S22 [Tamaro][Access driver] Unknown field name. (SQLite: no such column: x)");
+    EXPECT_EQ(Exec("select x from t"), SQL_ERROR);
+    EXPECT_EQ(st_->Error(),
+              "42S22: [Tamaro][Access driver] Unknown field name. (SQLite: no such column: x)");
 }
 
 TEST_F(AccessOdbc, InjectedFaultFailsTheStatementAndWritesNothing) {
@@ -199,25 +211,25 @@ TEST_F(AccessOdbc, InjectedFaultFailsTheStatementAndWritesNothing) {
     setenv("TAMARO_ODBC_FAIL_MATCH", "insert into t", 1);
     setenv("TAMARO_ODBC_FAIL_AFTER", "1", 1);
     Ok("insert into t (a) values (1)");
-    EXPECT_EQ(s_.Exec("insert into t (a) values (2)"), SQL_ERROR);
-    EXPECT_NE(s_.StmtDiag().find("Injected fault"), std::string::npos) << s_.StmtDiag();
+    EXPECT_EQ(Exec("insert into t (a) values (2)"), SQL_ERROR);
+    EXPECT_NE(st_->Error().find("Injected fault"), std::string::npos) << st_->Error();
     unsetenv("TAMARO_ODBC_FAIL_AFTER");
     unsetenv("TAMARO_ODBC_FAIL_MATCH");
     Ok("select count(*) from t");
-    ASSERT_EQ(SQLFetch(s_.stmt()), SQL_SUCCESS);
-    EXPECT_EQ(s_.Text(1), "1");
+    ASSERT_EQ(SQLFetch(st_->h), SQL_SUCCESS);
+    EXPECT_EQ(st_->Text(1), "1");
 }
 
 TEST_F(AccessOdbc, ManyStatementsDoNotGrowTheProcess) {
     Ok("create table t (a integer, b text(20))");
     auto round = [&](int from, int to) {
         for (int i = from; i < to; ++i) {
-            s_.Exec("insert into t (a, b) values (" + std::to_string(i) + ", 'x" +
+            Exec("insert into t (a, b) values (" + std::to_string(i) + ", 'x" +
                     std::to_string(i) + "')");
-            s_.Exec("select a, b from t where a = " + std::to_string(i));
-            SQLFetch(s_.stmt());
-            s_.Text(2);
-            s_.Exec("select * from nosuch");  // failing statements too
+            Exec("select a, b from t where a = " + std::to_string(i));
+            SQLFetch(st_->h);
+            st_->Text(2);
+            Exec("select * from nosuch");  // failing statements too
         }
     };
     round(0, 1000);

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "platform/NamedMutex.h"
-#include "tests/fixtures/Practice.h"
+#include "tests/fixtures/HeadlessProgram.h"
 #include "tests/fixtures/PrivateSessionBus.h"
 
 #ifdef TAMARO_HAVE_PROGRAM
@@ -17,48 +17,13 @@ using namespace testenv;
 
 namespace {
 
-class HeadlessCommandsTest : public ::testing::TestWithParam<std::string> {
-  protected:
-    void SetUp() override {
-        UseBuiltDrivers();
-        setenv("XDG_CONFIG_HOME", cfg_.str().c_str(), 1);
-        setenv("TAMARO_LOCK_DIR", locks_.str().c_str(), 1);
-        const fs::path cached = CachedPractice(GetParam(), 0, "--cases");
-        ASSERT_FALSE(cached.empty());
-        fs::copy(cached / "Database", practice_.path() / "Database", fs::copy_options::recursive);
-        WriteFile(practice_.path() / "Network.cfg",
-                  "Path=" + practice_.str() + "\nFBConnect=" + practice_.str() + "\n");
-        RegisterVelunda(practice_.path());
-        MakeProgramDir(program_.path());
-    }
-    void TearDown() override { unsetenv("TAMARO_LOCK_DIR"); }
-
-    struct Result {
-        int status;
-        std::string out, err;
-        bool Out(const std::string& part) const { return out.find(part) != std::string::npos; }
-        bool Err(const std::string& part) const { return err.find(part) != std::string::npos; }
-    };
-    Result Run(const std::string& args) {
-        const fs::path errFile = cfg_.path() / "stderr.txt";
-        Result r;
-        r.status = RunCommand(
-            "cd '" + program_.str() + "' && echo geheim | '" + (ProgramDir() / "tamaro").string() +
-                "' --headless --user mueller " + args + " 2>'" + errFile.string() + "'",
-            &r.out);
-        r.err = ReadFile(errFile);
-        return r;
-    }
-
-    TempDir cfg_{"tamaro-cfg"}, practice_{"tamaro-practice"}, program_{"tamaro-prog"},
-        locks_{"tamaro-locks"};
-};
+using HeadlessCommandsTest = HeadlessProgramTest;
 
 TEST_P(HeadlessCommandsTest, ArchiveInfoRestoreDeleteAndTheSavedLog) {
     PrivateSessionBus bus;
     if (!bus.Ready()) GTEST_SKIP() << "no dbus-daemon";
     const fs::path rtf = cfg_.path() / "Verlauf 1.rtf";
-    Result r =
+    HeadlessResult r =
         Run("--archive 11,12 --view archiv --info 12 --restore 12 --delete 11 --yes "
             "--save-log '" +
             rtf.string() + "'");
@@ -111,7 +76,7 @@ TEST_P(HeadlessCommandsTest, ArchiveInfoRestoreDeleteAndTheSavedLog) {
 
 TEST_P(HeadlessCommandsTest, RefusedListsSiblingProgramsAndAnUnconfirmedDeleteChangeNothing) {
     // Open business (1), twice (11), nowhere (99): one message names them all.
-    Result r = Run("--archive 1,11,99,11");
+    HeadlessResult r = Run("--archive 1,11,99,11");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(
         r.Err("[Meldung] Diese Patienten k\xc3\xb6nnen nicht archiviert werden:\n"

@@ -5,7 +5,7 @@
 
 #include <regex>
 
-#include "tests/fixtures/Practice.h"
+#include "tests/fixtures/HeadlessProgram.h"
 
 #ifdef TAMARO_HAVE_PROGRAM
 
@@ -13,55 +13,14 @@ using namespace testenv;
 
 namespace {
 
-class HeadlessListTest : public ::testing::TestWithParam<std::string> {
+// A practice the generator makes now, at the present time.
+class HeadlessListTest : public HeadlessProgramTest {
   protected:
-    void SetUp() override {
-        UseBuiltDrivers();
-        setenv("XDG_CONFIG_HOME", cfg_.str().c_str(), 1);
-        ASSERT_TRUE(MakePractice(practice_.path(), GetParam(), 0, "--cases"));
-        RegisterVelunda(practice_.path());
-        // A program folder of the test's own: Tamaro.cfg keeps the ranges.
-        MakeProgramDir(program_.path());
-    }
-
-    struct Result {
-        int status;
-        std::string out, err;
-        // The pid and the tick of every LIST line, in order: "12:1".
-        std::vector<std::string> Rows() const {
-            std::vector<std::string> rows;
-            static const std::regex line(R"(LIST\t(\d+)\t[^\t\n]*\t[^\t\n]*\t[^\t\n]*\t([01])\n)");
-            for (std::sregex_iterator it(out.begin(), out.end(), line), end; it != end; ++it)
-                rows.push_back((*it)[1].str() + ":" + (*it)[2].str());
-            return rows;
-        }
-        // How often the list of the view was filled.
-        int Fills(const std::string& view) const {
-            const std::string line = "Patientenliste (" + view + ") erstellen...\n";
-            int n = 0;
-            for (size_t at = out.find(line); at != std::string::npos; at = out.find(line, at + 1))
-                ++n;
-            return n;
-        }
-    };
-    Result Run(const std::string& args, const std::string& env = "") {
-        const fs::path errFile = cfg_.path() / "stderr.txt";
-        Result r;
-        // Commands need a login: mueller (doctor 2), the password on standard input.
-        r.status =
-            RunCommand("cd '" + program_.str() + "' && echo geheim | " + env + " '" +
-                           (ProgramDir() / "tamaro").string() + "' --headless --user mueller " +
-                           args + " 2>'" + errFile.string() + "'",
-                       &r.out);
-        r.err = ReadFile(errFile);
-        return r;
-    }
-
-    TempDir cfg_{"tamaro-cfg"}, practice_{"tamaro-practice"}, program_{"tamaro-prog"};
+    HeadlessListTest() : HeadlessProgramTest(PracticeSource::Fresh) {}
 };
 
 TEST_P(HeadlessListTest, EachListPrintsItsRowsInTheOrderOfTheCommandLine) {
-    Result r = Run("--list PID=12");
+    HeadlessResult r = Run("--list PID=12");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.Rows(), (std::vector<std::string>{"10:0", "11:0", "12:1", "13:0", "14:0", "15:0",
                                                   "16:0", "21:0"}));
@@ -100,7 +59,7 @@ TEST_P(HeadlessListTest, EachListPrintsItsRowsInTheOrderOfTheCommandLine) {
 }
 
 TEST_P(HeadlessListTest, BadValuesAndRedLinesEndWithStatusOne) {
-    Result r = Run("--list --admitted-to 2020-01-01");
+    HeadlessResult r = Run("--list --admitted-to 2020-01-01");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(
         r.err,

@@ -10,7 +10,7 @@
 #include "db/DatabaseKind.h"
 #include "db/DatabaseSet.h"
 #include "db/ODBCStmt.h"
-#include "tests/fixtures/Practice.h"
+#include "tests/fixtures/HeadlessProgram.h"
 
 #ifdef TAMARO_HAVE_PROGRAM
 
@@ -18,47 +18,8 @@ using namespace testenv;
 
 namespace {
 
-class HeadlessPreviewCheckTest : public ::testing::TestWithParam<std::string> {
+class HeadlessPreviewCheckTest : public HeadlessProgramTest {
   protected:
-    void SetUp() override {
-        UseBuiltDrivers();
-        setenv("XDG_CONFIG_HOME", cfg_.str().c_str(), 1);
-        setenv("TAMARO_LOCK_DIR", locks_.str().c_str(), 1);
-        const fs::path cached = CachedPractice(GetParam(), 0, "--cases");
-        ASSERT_FALSE(cached.empty());
-        fs::copy(cached / "Database", practice_.path() / "Database", fs::copy_options::recursive);
-        WriteFile(practice_.path() / "Network.cfg",
-                  "Path=" + practice_.str() + "\nFBConnect=" + practice_.str() + "\n");
-        RegisterVelunda(practice_.path());
-        MakeProgramDir(program_.path());
-    }
-    void TearDown() override { unsetenv("TAMARO_LOCK_DIR"); }
-
-    struct Result {
-        int status;
-        std::string out, err;
-        bool Out(const std::string& part) const { return out.find(part) != std::string::npos; }
-        bool Err(const std::string& part) const { return err.find(part) != std::string::npos; }
-        // The lines that begin with prefix, in order.
-        std::vector<std::string> Lines(const std::string& prefix) const {
-            std::vector<std::string> lines;
-            std::istringstream in(out);
-            for (std::string line; std::getline(in, line);)
-                if (line.rfind(prefix, 0) == 0) lines.push_back(line);
-            return lines;
-        }
-    };
-    Result Run(const std::string& args) {
-        const fs::path errFile = cfg_.path() / "stderr.txt";
-        Result r;
-        r.status =
-            RunCommand("cd '" + program_.str() + "' && echo geheim | '" +
-                           (testenv::ProgramDir() / "tamaro").string() +
-                           "' --headless --user mueller " + args + " 2>'" + errFile.string() + "'",
-                       &r.out);
-        r.err = ReadFile(errFile);
-        return r;
-    }
     // Runs statements on databases of the practice from this process, and
     // lets go of them before the program starts.
     void Plant(const std::vector<std::pair<std::string, std::string>>& statements) {
@@ -88,13 +49,10 @@ class HeadlessPreviewCheckTest : public ::testing::TestWithParam<std::string> {
         while (RunCommand("flock -n " + lock + " true") == 0) usleep(10000);
         return pid.substr(0, pid.find('\n'));
     }
-
-    TempDir cfg_{"tamaro-cfg"}, practice_{"tamaro-practice"}, program_{"tamaro-prog"},
-        locks_{"tamaro-locks"};
 };
 
 TEST_P(HeadlessPreviewCheckTest, DryRunPrintsThePlanIsRefusedAsTheCommandAndChangesNothing) {
-    Result r = Run("--dry-run --archive 11,12 --list");
+    HeadlessResult r = Run("--dry-run --archive 11,12 --list");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_TRUE(r.Out("Vorschau: Datentransfer Velunda -> Archiv (2 Patienten)\n")) << r.out;
     const std::vector<std::string> plan = r.Lines("PLAN\t");
@@ -135,7 +93,7 @@ TEST_P(HeadlessPreviewCheckTest, DryRunPrintsThePlanIsRefusedAsTheCommandAndChan
 }
 
 TEST_P(HeadlessPreviewCheckTest, CheckPrintsItsFindingsWithTheirStatusAndWaitsForARun) {
-    Result r = Run("--check");
+    HeadlessResult r = Run("--check");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.Lines("CHECK\t"), std::vector<std::string>{"CHECK\ttotal\t0\t0\t0"}) << r.out;
 

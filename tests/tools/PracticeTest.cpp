@@ -15,7 +15,9 @@
 #include <optional>
 #include <set>
 
+#include "core/AsciiText.h"
 #include "tests/fixtures/TestEnv.h"
+#include "tools/OdbcSession.h"
 #include "tools/PracticeGenerator.h"
 #include "tools/SchemaScript.h"
 
@@ -39,37 +41,20 @@ struct ColumnDesc {
 class Probe {
   public:
     explicit Probe(const std::string& connectionString) {
-        SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env_);
-        SQLSetEnvAttr(env_, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-        SQLAllocHandle(SQL_HANDLE_DBC, env_, &dbc_);
-        SQLRETURN rc = SQLDriverConnect(
-            dbc_, nullptr, reinterpret_cast<SQLCHAR*>(const_cast<char*>(connectionString.c_str())),
-            SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT);
-        connected_ = SQL_SUCCEEDED(rc);
-        if (!connected_) error_ = Diag(SQL_HANDLE_DBC, dbc_);
+        if (!SQL_SUCCEEDED(session_.Connect(connectionString))) error_ = session_.LastError();
     }
-    ~Probe() {
-        if (connected_) SQLDisconnect(dbc_);
-        SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
-        SQLFreeHandle(SQL_HANDLE_ENV, env_);
-    }
-    bool Connected() const { return connected_; }
+    bool Connected() const { return session_.connected; }
     const std::string& Error() const { return error_; }
 
     // All rows as text; nullopt on failure (the driver's text in Error()).
     std::optional<std::vector<Row>> Query(const std::string& sql) {
-        SQLHSTMT st;
-        SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &st);
-        SQLRETURN rc =
-            SQLExecDirect(st, reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())), SQL_NTS);
+        OdbcStatement st(session_);
+        SQLRETURN rc = st.Exec(sql);
         if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
-            error_ = Diag(SQL_HANDLE_STMT, st) + "\n" + sql;
-            SQLFreeHandle(SQL_HANDLE_STMT, st);
+            error_ = st.Error() + "\n" + sql;
             return std::nullopt;
         }
-        std::vector<Row> rows = Fetch(st);
-        SQLFreeHandle(SQL_HANDLE_STMT, st);
-        return rows;
+        return Fetch(st.h);
     }
     std::string Scalar(const std::string& sql) {
         auto rows = Query(sql);
@@ -78,22 +63,19 @@ class Probe {
     }
     // Lower-case column name -> type code and, for character types, size.
     std::map<std::string, ColumnDesc> Columns(const std::string& table) {
-        SQLHSTMT st;
-        SQLAllocHandle(SQL_HANDLE_STMT, dbc_, &st);
+        OdbcStatement st(session_);
         std::map<std::string, ColumnDesc> out;
-        if (SQL_SUCCEEDED(SQLColumns(st, nullptr, 0, nullptr, 0,
+        if (SQL_SUCCEEDED(SQLColumns(st.h, nullptr, 0, nullptr, 0,
                                      reinterpret_cast<SQLCHAR*>(const_cast<char*>(table.c_str())),
                                      SQL_NTS, nullptr, 0))) {
-            for (const Row& r : Fetch(st)) {
-                std::string name = r[3].value_or("");
-                std::transform(name.begin(), name.end(), name.begin(), ::tolower);
+            for (const Row& r : Fetch(st.h)) {
+                std::string name = asciitext::Lower(r[3].value_or(""));
                 int type = std::stoi(r[4].value_or("0"));
                 int size =
                     (type == SQL_CHAR || type == SQL_VARCHAR) ? std::stoi(r[6].value_or("0")) : 0;
                 out[name] = {type, size};
             }
         }
-        SQLFreeHandle(SQL_HANDLE_STMT, st);
         return out;
     }
 
@@ -118,17 +100,8 @@ class Probe {
         }
         return rows;
     }
-    static std::string Diag(SQLSMALLINT type, SQLHANDLE h) {
-        SQLCHAR state[6] = {0}, text[2048] = {0};
-        SQLINTEGER native = 0;
-        SQLSMALLINT len = 0;
-        SQLGetDiagRec(type, h, 1, state, &native, text, sizeof text, &len);
-        return std::string(reinterpret_cast<char*>(state)) + " " + reinterpret_cast<char*>(text);
-    }
 
-    SQLHENV env_ = SQL_NULL_HENV;
-    SQLHDBC dbc_ = SQL_NULL_HDBC;
-    bool connected_ = false;
+    OdbcSession session_;
     std::string error_;
 };
 
