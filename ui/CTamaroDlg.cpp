@@ -19,8 +19,10 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
+#include <iterator>
 
 #include "app/MainDialogCore.h"
+#include "app/MainView.h"
 #include "core/FsPath.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
@@ -38,6 +40,9 @@ namespace {
 // anchored controls from here on.
 constexpr int kWidth = 800;
 constexpr int kHeight = 550;
+// The date pickers of the filters.
+constexpr ControlId kDatePickers[] = {IDC_SERVICE_FROM, IDC_SERVICE_TO, IDC_ADMISSION_FROM,
+                                      IDC_ADMISSION_TO};
 constexpr int kButtonHeight = 26;
 constexpr int kRightX = 372;  // left edge of the filter group and the log
 constexpr int kRowHeight = 22;
@@ -88,8 +93,8 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
                    Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     resize(kWidth, kHeight);
 
-    velunda_ = AddButton(1002, QStringLiteral("Velunda"), QRect(4, 4, 90, 24));
-    archive_ = AddButton(1003, QStringLiteral("Archiv"), QRect(98, 4, 90, 24));
+    velunda_ = AddButton(IDC_VIEW_VELUNDA, QStringLiteral("Velunda"), QRect(4, 4, 90, 24));
+    archive_ = AddButton(IDC_VIEW_ARCHIV, QStringLiteral("Archiv"), QRect(98, 4, 90, 24));
     // Pushed one at a time, like radio buttons, but each its own Tab stop:
     // in an exclusive button group Tab would reach only the pushed one.
     for (QPushButton* b : {velunda_, archive_}) {
@@ -100,18 +105,18 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
     // being typed is then taken by the command (or refuses it) rather than
     // refused by the field on its own while the click goes ahead.
     for (QPushButton* b : {velunda_, archive_}) b->setFocusPolicy(Qt::TabFocus);
-    CheckViewButton(1002);
+    CheckViewButton(IDC_VIEW_VELUNDA);
     connect(velunda_, &QPushButton::clicked, this, [this] {
-        CheckViewButton(1002);
+        CheckViewButton(IDC_VIEW_VELUNDA);
         OnVelundaView();
     });
     connect(archive_, &QPushButton::clicked, this, [this] {
-        CheckViewButton(1003);
+        CheckViewButton(IDC_VIEW_ARCHIV);
         OnArchiveView();
     });
 
     doctors_ = new QComboBox(this);
-    doctors_->setObjectName(IdName(1018));
+    doctors_->setObjectName(IdName(IDC_DOCTORS));
     doctors_->setGeometry(kWidth - 220 - 4, 4, 220, 24);
     // The choice is taken once the drop-down has closed.
     connect(doctors_, &QComboBox::activated, this,
@@ -120,7 +125,7 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
     list_ = new ReportList({QStringLiteral("Patient"), QStringLiteral("Art"),
                             QStringLiteral("Leistung"), QStringLiteral("Dummy")},
                            this);
-    list_->setObjectName(IdName(1000));
+    list_->setObjectName(IdName(IDC_PATLIST));
     list_->setGeometry(4, 32, kRightX - 8, kHeight - 32 - kButtonHeight - 2);
     QHeaderView* header = list_->horizontalHeader();
     header->resizeSection(1, 70);
@@ -130,7 +135,7 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
     connect(list_, &QTableWidget::cellDoubleClicked, this, [this] { OnListDoubleClick(); });
 
     filter_ = new QGroupBox(QStringLiteral("Filter "), this);
-    filter_->setObjectName(IdName(1005));
+    filter_->setObjectName(IdName(IDC_FILTER_GROUP));
     filter_->setGeometry(kRightX, 28, kWidth - kRightX - 4, 138);
 
     // The caption column is as wide as the longest caption in the window's font.
@@ -144,23 +149,24 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
               secondX = undX + undWidth;
     // Each caption's mnemonic (Alt and the underlined letter) takes the
     // focus to its field; Alt+A stays "Liste aktualisieren".
-    AddPicker(1004, QRect(pickerX, 48, 100, kRowHeight));
-    AddCaption(1004, QStringLiteral("&Letzte Leistung zwischen"),
+    AddPicker(IDC_SERVICE_FROM, QRect(pickerX, 48, 100, kRowHeight));
+    AddCaption(IDC_SERVICE_FROM, QStringLiteral("&Letzte Leistung zwischen"),
                QRect(labelX, 48, labelWidth, kRowHeight));
-    AddPicker(1007, QRect(secondX, 48, 100, kRowHeight));
-    AddCaption(1007, QStringLiteral("&und"), QRect(undX, 48, undWidth, kRowHeight));
-    AddPicker(1019, QRect(pickerX, 76, 100, kRowHeight));
-    AddCaption(1019, QStringLiteral("Aufnahmedatum &zwischen"),
+    AddPicker(IDC_SERVICE_TO, QRect(secondX, 48, 100, kRowHeight));
+    AddCaption(IDC_SERVICE_TO, QStringLiteral("&und"), QRect(undX, 48, undWidth, kRowHeight));
+    AddPicker(IDC_ADMISSION_FROM, QRect(pickerX, 76, 100, kRowHeight));
+    AddCaption(IDC_ADMISSION_FROM, QStringLiteral("Aufnahmedatum &zwischen"),
                QRect(labelX, 76, labelWidth, kRowHeight));
-    AddPicker(1020, QRect(secondX, 76, 100, kRowHeight));
-    AddCaption(1020, QStringLiteral("un&d"), QRect(undX, 76, undWidth, kRowHeight));
+    AddPicker(IDC_ADMISSION_TO, QRect(secondX, 76, 100, kRowHeight));
+    AddCaption(IDC_ADMISSION_TO, QStringLiteral("un&d"), QRect(undX, 76, undWidth, kRowHeight));
 
     name_ = new QLineEdit(this);
-    name_->setObjectName(IdName(1008));
+    name_->setObjectName(IdName(IDC_NAME));
     name_->setGeometry(pickerX, 104, 100, kRowHeight);
-    AddCaption(1008, QStringLiteral("&Name enthält"), QRect(labelX, 104, labelWidth, kRowHeight));
+    AddCaption(IDC_NAME, QStringLiteral("&Name enthält"),
+               QRect(labelX, 104, labelWidth, kRowHeight));
 
-    refresh_ = AddButton(1006, QStringLiteral("Liste &aktualisieren"), QRect());
+    refresh_ = AddButton(IDC_REFRESH, QStringLiteral("Liste &aktualisieren"), QRect());
     refresh_->setFocusPolicy(Qt::TabFocus);
     // As wide as its caption needs in the desktop's font, 112 pixels at least.
     const int refreshWidth = std::max(112, refresh_->sizeHint().width());
@@ -168,12 +174,13 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
     connect(refresh_, &QPushButton::clicked, this, [this] { OnRefresh(); });
 
     runs_ = new QComboBox(this);
-    runs_->setObjectName(IdName(1017));
+    runs_->setObjectName(IdName(IDC_ARCHIVE_RUNS));
     runs_->setGeometry(pickerX, 134, secondX + 100 - pickerX, kRowHeight + 2);
-    AddCaption(1017, QStringLiteral("A&rchivierung vom"), QRect(labelX, 134, 140, kRowHeight));
+    AddCaption(IDC_ARCHIVE_RUNS, QStringLiteral("A&rchivierung vom"),
+               QRect(labelX, 134, 140, kRowHeight));
 
     log_ = new ProgressLogWidget(this);
-    log_->setObjectName(IdName(1001));
+    log_->setObjectName(IdName(IDC_LOG));
     log_->setGeometry(kRightX, 172, kWidth - kRightX, kHeight - 172 - kButtonHeight - 2);
 
     static const char* const captions[8] = {"F1: Hilfe",       "F2: Alle",      "F3: Keine",
@@ -181,7 +188,7 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
                                             "F7: Drucken",     "F8: Speichern"};
     const int w = kWidth / 8;
     for (int k = 0; k < 8; ++k) {
-        fkeys_[k] = AddButton(1009 + k, QString::fromUtf8(captions[k]),
+        fkeys_[k] = AddButton(IDC_F1 + k, QString::fromUtf8(captions[k]),
                               QRect(k * w, kHeight - kButtonHeight, w, kButtonHeight));
         fkeys_[k]->setFocusPolicy(Qt::TabFocus);
         connect(fkeys_[k], &QPushButton::clicked, this,
@@ -199,9 +206,18 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
     // Tab walks the window as it reads: the views and the doctor, the list,
     // the filters from top to bottom, the refresh button, the log and the
     // function keys.
-    QWidget* const order[] = {velunda_,      archive_,      doctors_,      list_,
-                              Control(1004), Control(1007), Control(1019), Control(1020),
-                              name_,         runs_,         refresh_,      log_};
+    QWidget* const order[] = {velunda_,
+                              archive_,
+                              doctors_,
+                              list_,
+                              Control(IDC_SERVICE_FROM),
+                              Control(IDC_SERVICE_TO),
+                              Control(IDC_ADMISSION_FROM),
+                              Control(IDC_ADMISSION_TO),
+                              name_,
+                              runs_,
+                              refresh_,
+                              log_};
     QWidget* previous = nullptr;
     for (QWidget* w : order) {
         if (previous) setTabOrder(previous, w);
@@ -225,7 +241,8 @@ QSize CTamaroDlg::MinimumLayoutSize() const {
     // the refresh button right of the name field, and each function key must
     // show its caption (the longer of the two F4 captions counts).
     int filterRight = 0;
-    for (int id : {1004, 1007, 1019, 1020, 1008, 1017}) {
+    for (int id : {IDC_SERVICE_FROM, IDC_SERVICE_TO, IDC_ADMISSION_FROM, IDC_ADMISSION_TO, IDC_NAME,
+                   IDC_ARCHIVE_RUNS}) {
         filterRight = std::max(filterRight, Control(id)->geometry().right());
         if (auto* caption = findChild<QLabel*>(QStringLiteral("caption") + IdName(id)))
             filterRight = std::max(filterRight, caption->geometry().right());
@@ -280,8 +297,8 @@ DatePicker* CTamaroDlg::AddPicker(int id, const QRect& geometry) {
 }
 
 void CTamaroDlg::CheckViewButton(int id) {
-    velunda_->setChecked(id == 1002);
-    archive_->setChecked(id == 1003);
+    velunda_->setChecked(id == IDC_VIEW_VELUNDA);
+    archive_->setChecked(id == IDC_VIEW_ARCHIV);
 }
 
 QWidget* CTamaroDlg::Control(int id) const {
@@ -293,7 +310,8 @@ QPushButton* CTamaroDlg::FunctionButton(int fkey) const {
 }
 
 DatePicker* CTamaroDlg::Picker(int id) const {
-    if (id != 1004 && id != 1007 && id != 1019 && id != 1020) return nullptr;
+    if (std::find(std::begin(kDatePickers), std::end(kDatePickers), id) == std::end(kDatePickers))
+        return nullptr;
     return qobject_cast<DatePicker*>(Control(id));
 }
 
@@ -522,7 +540,7 @@ bool CTamaroDlg::CommandsBusy() const {
 }
 
 bool CTamaroDlg::TakeTypedDates() {
-    for (int id : {1004, 1007, 1019, 1020})
+    for (int id : kDatePickers)
         if (DatePicker* p = Picker(id); p && !p->TakeTypedText()) return false;
     return true;
 }
@@ -544,7 +562,7 @@ void CTamaroDlg::done(int result) {
         // The range of the view shown is stored at the end: a date typed and
         // not yet taken counts when it is one; one that is no date is left
         // (the end is not held up by a box, a stop signal ends it too).
-        for (int id : {1004, 1007, 1019, 1020})
+        for (int id : kDatePickers)
             if (DatePicker* p = Picker(id); p && !p->ShowsInvalidText()) p->TakeTypedText();
         QDialog::done(result);
         return;
