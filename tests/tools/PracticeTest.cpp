@@ -17,6 +17,7 @@
 
 #include "core/AsciiText.h"
 #include "tests/fixtures/TestEnv.h"
+#include "tests/tools/ArchivedTables.h"
 #include "tools/OdbcSession.h"
 #include "tools/PracticeGenerator.h"
 #include "tools/SchemaScript.h"
@@ -140,22 +141,6 @@ std::string ProgramConnectionString(const std::string& ext, const fs::path& dbDi
            ";Pwd=lamp(hurz);";
 }
 
-const std::map<std::string, std::vector<std::string>>& TableLists() {
-    static const std::map<std::string, std::vector<std::string>> lists = {
-        {"data",
-         {"patienten", "abrechnungen", "diagnosen", "scheine", "termine", "kontingente", "felder",
-          "havg_pat", "havg_patextra", "pat_kontakt", "itemhist", "recall", "terminnotiz",
-          "dmp_form", "dmp_pat", "pat_unfall"}},
-        {"ifap", {"docmed"}},
-        {"form", {"ausdrucke"}},
-        {"ldt", {"ldtbericht", "ldtnummer"}},
-        {"med", {"medhistory"}},
-        {"rechnung", {"rechnungen"}},
-        {"kassenbuch", {"kassenbuch"}},
-        {"kartei", {"data"}}};
-    return lists;
-}
-
 class Practice : public ::testing::TestWithParam<std::string> {
   protected:
     void SetUp() override {
@@ -204,7 +189,7 @@ TEST_P(Practice, PrintsTheRegistryLineAndWritesIdFilesButNoNetworkConfig) {
     ASSERT_GE(out.size(), want.size());
     EXPECT_EQ(out.substr(out.size() - want.size()), want);
     EXPECT_FALSE(fs::exists(dir_ / "Network.cfg"));
-    for (const auto& [db, tables] : TableLists())
+    for (const auto& [db, tables] : ArchivedTableLists())
         EXPECT_TRUE(fs::exists(DbDir() / (db + "." + Ext()))) << db;
     EXPECT_FALSE(fs::exists(DbDir() / ("archiv." + Ext())));
 
@@ -216,7 +201,7 @@ TEST_P(Practice, PrintsTheRegistryLineAndWritesIdFilesButNoNetworkConfig) {
 }
 
 TEST_P(Practice, EveryArchivedTableHasRowsOfThePatients) {
-    for (const auto& [db, tables] : TableLists()) {
+    for (const auto& [db, tables] : ArchivedTableLists()) {
         auto p = Open(db);
         if (!p->Connected()) continue;
         for (const auto& t : tables) {
@@ -236,7 +221,7 @@ TEST_P(Practice, ArchivedColumnsUseEveryTypeTheTransferWritesAndNoOther) {
     // CHAR, VARCHAR, LONGVARCHAR, NUMERIC, BIGINT, and DATE, TIME, TIMESTAMP.
     const std::set<int> writable = {-7, -6, 4, 5, 8, 6, 1, 12, -1, 2, -5, 91, 92, 93};
     std::set<int> seen;
-    for (const auto& [db, tables] : TableLists()) {
+    for (const auto& [db, tables] : ArchivedTableLists()) {
         auto p = Open(db);
         for (const auto& t : tables)
             for (const auto& [column, desc] : p->Columns(t)) {
@@ -388,7 +373,7 @@ TEST_P(Practice, TemplateIsAtVersion68WithTheLiveColumns) {
     EXPECT_EQ(archive->Scalar("select val from dbv"), "68");
     EXPECT_EQ(archive->Scalar("select count(*) from patienten"), "0");
 
-    for (const auto& [db, tables] : TableLists()) {
+    for (const auto& [db, tables] : ArchivedTableLists()) {
         auto live = Open(db);
         for (const auto& t : tables) {
             auto want = live->Columns(t);

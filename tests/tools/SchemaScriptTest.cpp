@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 
+#include "tests/tools/ArchivedTables.h"
 #include "tools/InsertBuilder.h"
 #include "tools/PracticeGenerator.h"
 #include "tools/SchemaScript.h"
@@ -33,19 +34,7 @@ std::map<std::string, std::string> CreateStatements(const std::string& db, Pract
 }  // namespace
 
 TEST(SchemaScript, EachPatientTableLivesInItsDatabase) {
-    // The table lists of the Velunda databases that the archiving moves.
-    const std::map<std::string, std::vector<std::string>> lists = {
-        {"data",
-         {"patienten", "abrechnungen", "diagnosen", "scheine", "termine", "kontingente", "felder",
-          "havg_pat", "havg_patextra", "pat_kontakt", "itemhist", "recall", "terminnotiz",
-          "dmp_form", "dmp_pat", "pat_unfall"}},
-        {"ifap", {"docmed"}},
-        {"form", {"ausdrucke"}},
-        {"ldt", {"ldtbericht", "ldtnummer"}},
-        {"med", {"medhistory"}},
-        {"rechnung", {"rechnungen"}},
-        {"kassenbuch", {"kassenbuch"}},
-        {"kartei", {"data"}}};
+    const auto& lists = ArchivedTableLists();
     std::set<std::string> all;
     for (const auto& [db, tables] : lists) {
         std::set<std::string> have = TablesOf(db);
