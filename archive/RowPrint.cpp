@@ -5,15 +5,12 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "core/AsciiText.h"
 #include "core/ContentHash.h"
 
 namespace {
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = char(c + 32);
-    return s;
-}
+using asciitext::Lower;
 
 // Spreads a row's hash over all 64 bits before it is summed, so that rows
 // that differ in few bits do not cancel out in the sum.

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/AsciiText.h"
 #include "db/SqlDialect.h"
 
 namespace {
@@ -81,8 +82,5 @@ std::string TimestampLiteral(const SQL_TIMESTAMP_STRUCT& ts, char q) {
 std::string ColumnReference(const std::string& column) {
     if (strcasecmp(column.c_str(), "text") != 0 && strcasecmp(column.c_str(), "update") != 0)
         return column;
-    std::string lower = column;
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z') c = char(c + 32);
-    return "\"" + lower + "\"";
+    return "\"" + asciitext::Lower(column) + "\"";
 }

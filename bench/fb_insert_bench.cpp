@@ -18,6 +18,8 @@
 #include <fstream>
 #include <string>
 
+#include "tools/OdbcSession.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -37,16 +39,6 @@ std::string InsertText(int i) {
     return buf;
 }
 
-bool Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h, const char* what) {
-    if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA) return true;
-    SQLCHAR state[6] = {}, msg[1024] = {};
-    SQLINTEGER native;
-    SQLSMALLINT len;
-    SQLGetDiagRec(type, h, 1, state, &native, msg, sizeof msg, &len);
-    std::fprintf(stderr, "%s failed: %s %s\n", what, state, msg);
-    return false;
-}
-
 // Creates the database and the table through the driver; runs the inserts
 // when `rows` > 0. Returns seconds spent on the inserts, or -1.
 double ThroughDriver(const fs::path& db, int rows, bool forcedWrites, bool create) {
@@ -57,7 +49,7 @@ double ThroughDriver(const fs::path& db, int rows, bool forcedWrites, bool creat
     SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
     SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
     std::string cs = ConnectString(db, create, forcedWrites);
-    if (!Check(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)cs.c_str(), SQL_NTS, nullptr, 0, nullptr,
+    if (!OdbcSucceeded(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)cs.c_str(), SQL_NTS, nullptr, 0, nullptr,
                                 SQL_DRIVER_NOPROMPT),
                SQL_HANDLE_DBC, dbc, "connect"))
         return -1;
@@ -65,7 +57,7 @@ double ThroughDriver(const fs::path& db, int rows, bool forcedWrites, bool creat
     double seconds = 0;
     bool ok = true;
     if (create) {
-        ok = Check(SQLExecDirect(st,
+        ok = OdbcSucceeded(SQLExecDirect(st,
                                  (SQLCHAR*)"create table bench (id integer not null, name "
                                            "varchar(60), note varchar(200), born date, "
                                            "amount numeric(12,2))",
@@ -76,7 +68,7 @@ double ThroughDriver(const fs::path& db, int rows, bool forcedWrites, bool creat
     for (int i = 1; ok && i <= rows; ++i) {
         std::string sql = InsertText(i);
         ok =
-            Check(SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_HANDLE_STMT, st, "insert");
+            OdbcSucceeded(SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_HANDLE_STMT, st, "insert");
     }
     seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     SQLFreeHandle(SQL_HANDLE_STMT, st);

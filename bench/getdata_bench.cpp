@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/OdbcSession.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -24,16 +26,6 @@ namespace {
 constexpr size_t kSmall = 1 << 20;
 constexpr size_t kLarge = 4 << 20;
 constexpr SQLLEN kPiece = 4096;
-
-bool Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE h, const char* what) {
-    if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA) return true;
-    SQLCHAR state[6] = {}, msg[1024] = {};
-    SQLINTEGER native;
-    SQLSMALLINT len;
-    SQLGetDiagRec(type, h, 1, state, &native, msg, sizeof msg, &len);
-    std::fprintf(stderr, "%s failed: %s %s\n", what, state, msg);
-    return false;
-}
 
 struct Kind {
     const char* name;
@@ -62,8 +54,8 @@ double Read(SQLHDBC dbc, long id, SQLSMALLINT cType, SQLLEN piece, size_t expect
     std::vector<char> buffer(static_cast<size_t>(piece));
     auto start = std::chrono::steady_clock::now();
     std::string sql = "select txt from big where id = " + std::to_string(id);
-    if (!Check(SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_HANDLE_STMT, st, "select") ||
-        !Check(SQLFetch(st), SQL_HANDLE_STMT, st, "fetch")) {
+    if (!OdbcSucceeded(SQLExecDirect(st, (SQLCHAR*)sql.c_str(), SQL_NTS), SQL_HANDLE_STMT, st, "select") ||
+        !OdbcSucceeded(SQLFetch(st), SQL_HANDLE_STMT, st, "fetch")) {
         SQLFreeHandle(SQL_HANDLE_STMT, st);
         return -1;
     }
@@ -73,7 +65,7 @@ double Read(SQLHDBC dbc, long id, SQLSMALLINT cType, SQLLEN piece, size_t expect
         SQLLEN ind = 0;
         SQLRETURN rc = SQLGetData(st, 1, cType, buffer.data(), piece, &ind);
         if (rc == SQL_NO_DATA) break;
-        if (!Check(rc, SQL_HANDLE_STMT, st, "getdata")) break;
+        if (!OdbcSucceeded(rc, SQL_HANDLE_STMT, st, "getdata")) break;
         size_t room = static_cast<size_t>(piece) - unit;
         got += rc == SQL_SUCCESS_WITH_INFO ? room - room % unit : static_cast<size_t>(ind);
         if (rc == SQL_SUCCESS) break;
@@ -93,7 +85,7 @@ bool Run(const Kind& k, int repeats) {
     SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
     SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, (SQLPOINTER)SQL_OV_ODBC3, 0);
     SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-    if (!Check(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)k.connect.c_str(), SQL_NTS, nullptr, 0,
+    if (!OdbcSucceeded(SQLDriverConnect(dbc, nullptr, (SQLCHAR*)k.connect.c_str(), SQL_NTS, nullptr, 0,
                                 nullptr, SQL_DRIVER_NOPROMPT),
                SQL_HANDLE_DBC, dbc, "connect"))
         return false;
@@ -101,14 +93,14 @@ bool Run(const Kind& k, int repeats) {
     SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st);
     std::string create = std::string("create table big (id integer, txt ") + k.memo + ")";
     bool ok =
-        Check(SQLExecDirect(st, (SQLCHAR*)create.c_str(), SQL_NTS), SQL_HANDLE_STMT, st, "create");
+        OdbcSucceeded(SQLExecDirect(st, (SQLCHAR*)create.c_str(), SQL_NTS), SQL_HANDLE_STMT, st, "create");
     for (long id = 1; ok && id <= 2; ++id) {
         std::string value = Text(id == 1 ? kSmall : kLarge);
         SQLLEN len = static_cast<SQLLEN>(value.size());
         SQLBindParameter(st, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR, value.size(), 0,
                          value.data(), len, &len);
         std::string insert = "insert into big (id, txt) values (" + std::to_string(id) + ", ?)";
-        ok = Check(SQLExecDirect(st, (SQLCHAR*)insert.c_str(), SQL_NTS), SQL_HANDLE_STMT, st,
+        ok = OdbcSucceeded(SQLExecDirect(st, (SQLCHAR*)insert.c_str(), SQL_NTS), SQL_HANDLE_STMT, st,
                    "insert");
         SQLFreeStmt(st, SQL_RESET_PARAMS);
     }

@@ -1,5 +1,6 @@
 #include "tools/OdbcSession.h"
 
+#include <cstdio>
 #include <vector>
 
 std::string OdbcDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
@@ -18,6 +19,12 @@ std::string OdbcDiagnostics(SQLSMALLINT type, SQLHANDLE handle) {
         out += reinterpret_cast<char*>(msg.data());
     }
     return out;
+}
+
+bool OdbcSucceeded(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, const char* what) {
+    if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA) return true;
+    std::fprintf(stderr, "%s failed: %s\n", what, OdbcDiagnostics(type, handle).c_str());
+    return false;
 }
 
 OdbcSession::OdbcSession() {

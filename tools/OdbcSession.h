@@ -13,6 +13,10 @@
 // it has none.
 std::string OdbcDiagnostics(SQLSMALLINT type, SQLHANDLE handle);
 
+// For programs that call ODBC themselves: true when rc succeeded (also
+// SQL_NO_DATA); otherwise writes "<what> failed: <diagnostics>" to stderr.
+bool OdbcSucceeded(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, const char* what);
+
 class OdbcSession {
   public:
     OdbcSession();
