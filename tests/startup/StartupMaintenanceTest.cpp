@@ -104,22 +104,29 @@ struct OldArchive {
     int version;
 };
 
-class HeadlessOnOldArchive : public ::testing::TestWithParam<OldArchive> {};
+// A practice of three patients whose archive an older release wrote.
+class HeadlessOnOldArchive : public ::testing::TestWithParam<OldArchive> {
+  protected:
+    void SetUp() override {
+        UseBuiltDrivers();
+        setenv("XDG_CONFIG_HOME", cfg_.str().c_str(), 1);
+        const std::string kind = GetParam().kind;
+        ASSERT_TRUE(MakePractice(practice_.path(), kind, 3));
+        RegisterVelunda(practice_.path());
+        archive_ = (database_ / ("archiv." + kind)).string();
+        ASSERT_EQ(RunCommand(Tool() + " --old-archive '" + archive_ + "' --version " +
+                             std::to_string(GetParam().version)),
+                  0);
+    }
+
+    TempDir cfg_{"tamaro-cfg"}, practice_{"tamaro-practice"};
+    const fs::path database_ = practice_.path() / "Database";
+    std::string archive_;
+};
 
 // The program itself, started headless on a practice whose archive comes
 // from an older release, brings the archive to 68 and writes the totals.
 TEST_P(HeadlessOnOldArchive, EndsAtTheCurrentVersionWithTheTotals) {
-    UseBuiltDrivers();
-    TempDir cfg("tamaro-cfg"), practice("tamaro-practice");
-    setenv("XDG_CONFIG_HOME", cfg.str().c_str(), 1);
-    const std::string kind = GetParam().kind;
-    ASSERT_TRUE(MakePractice(practice.path(), kind, 3));
-    RegisterVelunda(practice.path());
-    const std::string archive = (practice.path() / "Database" / ("archiv." + kind)).string();
-    ASSERT_EQ(RunCommand(Tool() + " --old-archive '" + archive + "' --version " +
-                         std::to_string(GetParam().version)),
-              0);
-
     std::string out;
     const int status = RunCommand(
         "cd '" + testenv::ProgramCopy().string() + "' && ./tamaro --headless 2>&1", &out);
@@ -128,7 +135,7 @@ TEST_P(HeadlessOnOldArchive, EndsAtTheCurrentVersionWithTheTotals) {
               std::string::npos)
         << out;
 
-    ::DatabaseDir = (practice.path() / "Database").string();
+    ::DatabaseDir = database_.string();
     ::ServerPath = ::DatabaseDir;
     ArchiveDbPair pair("Archiv", "archiv", "");
     ASSERT_TRUE(Connect(pair));
@@ -146,17 +153,8 @@ TEST_P(HeadlessOnOldArchive, EndsAtTheCurrentVersionWithTheTotals) {
 // every next start puts the archive back from its backup and upgrades it
 // again, and the last one ends at 68 with the totals.
 TEST_P(HeadlessOnOldArchive, KilledUpgradeIsPutBackAndDoneAgain) {
-    UseBuiltDrivers();
-    TempDir cfg("tamaro-cfg"), practice("tamaro-practice");
-    setenv("XDG_CONFIG_HOME", cfg.str().c_str(), 1);
-    const std::string kind = GetParam().kind;
-    ASSERT_TRUE(MakePractice(practice.path(), kind, 3));
-    RegisterVelunda(practice.path());
-    const fs::path database = practice.path() / "Database";
-    const std::string archive = (database / ("archiv." + kind)).string();
-    ASSERT_EQ(RunCommand(Tool() + " --old-archive '" + archive + "' --version " +
-                         std::to_string(GetParam().version)),
-              0);
+    const fs::path& database = database_;
+    const std::string& archive = archive_;
     const int steps = 68 - GetParam().version;
     const std::string start = "cd '" + testenv::ProgramCopy().string() + "' && ";
     std::string out;
