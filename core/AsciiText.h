@@ -1,6 +1,6 @@
 // Case, blanks and quotes of ASCII text: letters outside A-Z keep their case,
-// whatever the locale. Header-only so that the tools and the tests use it
-// without linking the engine.
+// whatever the locale. Header-only so that the drivers, the tools and the
+// tests use it without linking the engine.
 #pragma once
 
 #include <string>

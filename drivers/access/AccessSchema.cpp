@@ -9,13 +9,13 @@
 #include "drivers/access/AccessMeta.h"
 #include "drivers/access/AccessTranslator.h"
 #include "drivers/access/SqliteStatement.h"
-#include "drivers/common/AsciiText.h"
+#include "core/AsciiText.h"
 
 namespace accessdrv {
 
 namespace {
 
-using odbcdrv::asciitext::Lower;
+using asciitext::Lower;
 
 const std::set<std::string> kConstraintWords = {
     "not", "null", "primary", "unique", "default", "constraint", "references", "with", "check"};

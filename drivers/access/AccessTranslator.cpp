@@ -7,14 +7,14 @@
 #include <set>
 
 #include "drivers/access/AccessMeta.h"
-#include "drivers/common/AsciiText.h"
+#include "core/AsciiText.h"
 #include "drivers/common/Backend.h"
 
 namespace accessdrv {
 
 namespace {
 
-using odbcdrv::asciitext::Lower;
+using asciitext::Lower;
 
 constexpr size_t kMaxDepth = 500;
 

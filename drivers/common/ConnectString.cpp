@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "common/AsciiText.h"
+#include "core/AsciiText.h"
 #include "core/Cp1252.h"
 
 namespace odbcdrv {

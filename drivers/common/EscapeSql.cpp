@@ -5,7 +5,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "common/AsciiText.h"
+#include "core/AsciiText.h"
 #include "common/Datetime.h"
 #include "common/SqlStates.h"
 

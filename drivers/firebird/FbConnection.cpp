@@ -1,6 +1,6 @@
 #include "firebird/FbConnection.h"
 
-#include "common/AsciiText.h"
+#include "core/AsciiText.h"
 #include "common/MemoryResultSet.h"
 #include "firebird/FbAlterTable.h"
 #include "firebird/FbParamMessage.h"
@@ -16,7 +16,7 @@ using odbcdrv::Value;
 
 namespace {
 
-using odbcdrv::asciitext::EscapeQuotes;
+using asciitext::EscapeQuotes;
 
 // Ends a transaction after a failure; a transaction that cannot even be
 // rolled back is only released.
