@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/AsciiText.h"
+#include "tests/drivers/DriverFixture.h"
 #include "tests/drivers/DriverProfile.h"
 #include "tests/drivers/OdbcTestHandles.h"
 #include "tests/fixtures/FirebirdSupport.h"
@@ -26,15 +27,6 @@ const std::string kCp1252Text =
     "M\xE4\xDFig \x95 \xBB"
     "Arzt\xAB d'Arc";
 
-std::string FirstState(SQLSMALLINT type, SQLHANDLE h) {
-    SQLCHAR state[6] = {};
-    SQLINTEGER native;
-    SQLCHAR msg[512];
-    SQLSMALLINT len;
-    SQLGetDiagRec(type, h, 1, state, &native, msg, sizeof msg, &len);
-    return reinterpret_cast<char*>(state);
-}
-
 long ResidentKilobytes() {
     std::ifstream in("/proc/self/statm");
     long pages = 0, resident = 0;
@@ -42,29 +34,12 @@ long ResidentKilobytes() {
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-class DriverApi : public ::testing::TestWithParam<std::string> {
+class DriverApi : public DriverFixture {
   protected:
-    void SetUp() override {
-        testenv::UseBuiltDrivers();
-        testenv::IsolateFirebirdLocks();
-        file = dir.path() / ("test" + P().extension);
-        // Allocated only now: unixODBC reads ODBCSYSINI when the environment is made.
-        connection = std::make_unique<OdbcConn>();
-        SQLRETURN rc = conn().Connect(P().connectString(file, true));
-        ASSERT_TRUE(SQL_SUCCEEDED(rc)) << Diag(SQL_HANDLE_DBC, conn().dbc);
-        st = std::make_unique<OdbcStmt>(conn());
-    }
     void TearDown() override {
         unsetenv("TAMARO_ODBC_FAIL_AFTER");
         unsetenv("TAMARO_ODBC_FAIL_MATCH");
     }
-    const DriverProfile& P() const { return ProfileNamed(GetParam()); }
-    std::string Varchar(int n) const { return P().varcharType + "(" + std::to_string(n) + ")"; }
-
-    testenv::TempDir dir{"tamaro-drv"};
-    std::filesystem::path file;
-    std::unique_ptr<OdbcConn> connection;
-    std::unique_ptr<OdbcStmt> st;
     OdbcConn& conn() { return *connection; }
 };
 
