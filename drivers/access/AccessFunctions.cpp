@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/Cp1252.h"
+#include "drivers/common/SearchPattern.h"
 
 namespace accessdrv {
 
@@ -253,41 +254,10 @@ void CaseFn(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }
 
 // LIKE with % and _, letters compared without regard to case in code page
-// 1252 (SQLite's own LIKE folds only ASCII letters; Access folds umlauts).
-// Greedy matching with one backtrack point, linear in practice and never
-// worse than pattern length times text length.
+// 1252 (SQLite's own LIKE folds only ASCII letters; Access folds umlauts),
+// matched as the catalog functions match their patterns.
 bool LikeMatch(const std::string& pattern, const std::string& text, int esc) {
-    struct Item {
-        char kind;  // '%', '_' or 'c'
-        unsigned char c;
-    };
-    std::vector<Item> items;
-    for (size_t i = 0; i < pattern.size(); ++i) {
-        unsigned char c = pattern[i];
-        if (int(c) == esc && i + 1 < pattern.size())
-            items.push_back({'c', Lower1252(pattern[++i])});
-        else if (c == '%' || c == '_')
-            items.push_back({char(c), 0});
-        else
-            items.push_back({'c', Lower1252(c)});
-    }
-    size_t p = 0, t = 0, star = std::string::npos, mark = 0;
-    while (t < text.size()) {
-        if (p < items.size() &&
-            (items[p].kind == '_' || (items[p].kind == 'c' && items[p].c == Lower1252(text[t])))) {
-            ++p, ++t;
-        } else if (p < items.size() && items[p].kind == '%') {
-            star = p++;
-            mark = t;
-        } else if (star != std::string::npos) {
-            p = star + 1;
-            t = ++mark;
-        } else {
-            return false;
-        }
-    }
-    while (p < items.size() && items[p].kind == '%') ++p;
-    return p == items.size();
+    return odbcdrv::SearchPattern(&pattern, false, esc).Matches(text);
 }
 
 void Like(sqlite3_context* ctx, int argc, sqlite3_value** argv) {

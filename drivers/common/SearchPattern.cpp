@@ -1,4 +1,4 @@
-#include "common/SearchPattern.h"
+#include "drivers/common/SearchPattern.h"
 
 namespace odbcdrv {
 
@@ -14,7 +14,7 @@ unsigned char Fold(unsigned char c) {
 
 }  // namespace
 
-SearchPattern::SearchPattern(const std::string* pattern, bool literal) {
+SearchPattern::SearchPattern(const std::string* pattern, bool literal, int escape) {
     if (!pattern || (!literal && *pattern == "%")) {
         all_ = true;
         return;
@@ -22,7 +22,7 @@ SearchPattern::SearchPattern(const std::string* pattern, bool literal) {
     const std::string& p = *pattern;
     for (size_t i = 0; i < p.size(); ++i) {
         auto c = static_cast<unsigned char>(p[i]);
-        if (!literal && c == '\\' && i + 1 < p.size()) {
+        if (!literal && int(c) == escape && i + 1 < p.size()) {
             kinds_.push_back('c');
             text_.push_back(Fold(static_cast<unsigned char>(p[++i])));
         } else if (!literal && (c == '%' || c == '_')) {

@@ -12,8 +12,9 @@ namespace odbcdrv {
 class SearchPattern {
   public:
     // Null matches every name. With `literal` (SQL_ATTR_METADATA_ID) the text
-    // is a name, not a pattern.
-    SearchPattern(const std::string* pattern, bool literal = false);
+    // is a name, not a pattern. `escape` takes the next character literally
+    // (-1: none); SQL's LIKE names its own with ESCAPE.
+    SearchPattern(const std::string* pattern, bool literal = false, int escape = '\\');
     bool Matches(const std::string& name) const;
     bool MatchesAll() const { return all_; }
 
