@@ -1,12 +1,15 @@
 #include "common/CatalogResults.h"
 
+#include <initializer_list>
+#include <string>
+
 #include "common/TypeInfo.h"
 
 namespace odbcdrv {
 
 namespace {
 
-ColumnInfo Col(const char* name, SQLSMALLINT type, bool nullable = true) {
+ColumnInfo Col(const std::string& name, SQLSMALLINT type, bool nullable = true) {
     ColumnInfo c;
     c.name = name;
     c.sqlType = type;
@@ -27,6 +30,40 @@ ColumnInfo Col(const char* name, SQLSMALLINT type, bool nullable = true) {
     return c;
 }
 
+// The catalog, schema and name of a table or procedure: PREFIX_CAT,
+// PREFIX_SCHEM and PREFIX_NAME, the name never null.
+std::vector<ColumnInfo> ObjectName(const std::string& prefix) {
+    return {Col(prefix + "_CAT", SQL_VARCHAR), Col(prefix + "_SCHEM", SQL_VARCHAR),
+            Col(prefix + "_NAME", SQL_VARCHAR, false)};
+}
+
+// A column's data type as SQLColumns, SQLProcedureColumns and
+// SQLSpecialColumns report it.
+std::vector<ColumnInfo> TypeColumns() {
+    return {Col("DATA_TYPE", SQL_SMALLINT, false), Col("TYPE_NAME", SQL_VARCHAR, false),
+            Col("COLUMN_SIZE", SQL_INTEGER), Col("BUFFER_LENGTH", SQL_INTEGER),
+            Col("DECIMAL_DIGITS", SQL_SMALLINT)};
+}
+
+// What SQLColumns and SQLProcedureColumns report after the data type.
+std::vector<ColumnInfo> ColumnDetails() {
+    return {Col("NUM_PREC_RADIX", SQL_SMALLINT),
+            Col("NULLABLE", SQL_SMALLINT, false),
+            Col("REMARKS", SQL_VARCHAR),
+            Col("COLUMN_DEF", SQL_VARCHAR),
+            Col("SQL_DATA_TYPE", SQL_SMALLINT, false),
+            Col("SQL_DATETIME_SUB", SQL_SMALLINT),
+            Col("CHAR_OCTET_LENGTH", SQL_INTEGER),
+            Col("ORDINAL_POSITION", SQL_INTEGER, false),
+            Col("IS_NULLABLE", SQL_VARCHAR)};
+}
+
+std::vector<ColumnInfo> Join(std::initializer_list<std::vector<ColumnInfo>> parts) {
+    std::vector<ColumnInfo> all;
+    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
 SQLSMALLINT DatetimeSub(SQLSMALLINT t) {
     return t == SQL_TYPE_DATE        ? SQL_CODE_DATE
            : t == SQL_TYPE_TIME      ? SQL_CODE_TIME
@@ -45,24 +82,10 @@ Value SmallOrNull(SQLSMALLINT v, bool present) {
 }  // namespace
 
 std::vector<ColumnInfo> CatalogResults::ColumnsShape() {
-    return {Col("TABLE_CAT", SQL_VARCHAR),
-            Col("TABLE_SCHEM", SQL_VARCHAR),
-            Col("TABLE_NAME", SQL_VARCHAR, false),
-            Col("COLUMN_NAME", SQL_VARCHAR, false),
-            Col("DATA_TYPE", SQL_SMALLINT, false),
-            Col("TYPE_NAME", SQL_VARCHAR, false),
-            Col("COLUMN_SIZE", SQL_INTEGER),
-            Col("BUFFER_LENGTH", SQL_INTEGER),
-            Col("DECIMAL_DIGITS", SQL_SMALLINT),
-            Col("NUM_PREC_RADIX", SQL_SMALLINT),
-            Col("NULLABLE", SQL_SMALLINT, false),
-            Col("REMARKS", SQL_VARCHAR),
-            Col("COLUMN_DEF", SQL_VARCHAR),
-            Col("SQL_DATA_TYPE", SQL_SMALLINT, false),
-            Col("SQL_DATETIME_SUB", SQL_SMALLINT),
-            Col("CHAR_OCTET_LENGTH", SQL_INTEGER),
-            Col("ORDINAL_POSITION", SQL_INTEGER, false),
-            Col("IS_NULLABLE", SQL_VARCHAR)};
+    return Join({ObjectName("TABLE"),
+                 {Col("COLUMN_NAME", SQL_VARCHAR, false)},
+                 TypeColumns(),
+                 ColumnDetails()});
 }
 
 std::vector<ColumnInfo> CatalogResults::TablesShape() {
@@ -72,30 +95,24 @@ std::vector<ColumnInfo> CatalogResults::TablesShape() {
 }
 
 std::vector<ColumnInfo> CatalogResults::PrimaryKeysShape() {
-    return {Col("TABLE_CAT", SQL_VARCHAR),         Col("TABLE_SCHEM", SQL_VARCHAR),
-            Col("TABLE_NAME", SQL_VARCHAR, false), Col("COLUMN_NAME", SQL_VARCHAR, false),
-            Col("KEY_SEQ", SQL_SMALLINT, false),   Col("PK_NAME", SQL_VARCHAR)};
+    return Join({ObjectName("TABLE"),
+                 {Col("COLUMN_NAME", SQL_VARCHAR, false), Col("KEY_SEQ", SQL_SMALLINT, false),
+                  Col("PK_NAME", SQL_VARCHAR)}});
 }
 
 std::vector<ColumnInfo> CatalogResults::StatisticsShape() {
-    return {Col("TABLE_CAT", SQL_VARCHAR),         Col("TABLE_SCHEM", SQL_VARCHAR),
-            Col("TABLE_NAME", SQL_VARCHAR, false), Col("NON_UNIQUE", SQL_SMALLINT),
-            Col("INDEX_QUALIFIER", SQL_VARCHAR),   Col("INDEX_NAME", SQL_VARCHAR),
-            Col("TYPE", SQL_SMALLINT, false),      Col("ORDINAL_POSITION", SQL_SMALLINT),
-            Col("COLUMN_NAME", SQL_VARCHAR),       Col("ASC_OR_DESC", SQL_VARCHAR),
-            Col("CARDINALITY", SQL_INTEGER),       Col("PAGES", SQL_INTEGER),
-            Col("FILTER_CONDITION", SQL_VARCHAR)};
+    return Join({ObjectName("TABLE"),
+                 {Col("NON_UNIQUE", SQL_SMALLINT), Col("INDEX_QUALIFIER", SQL_VARCHAR),
+                  Col("INDEX_NAME", SQL_VARCHAR), Col("TYPE", SQL_SMALLINT, false),
+                  Col("ORDINAL_POSITION", SQL_SMALLINT), Col("COLUMN_NAME", SQL_VARCHAR),
+                  Col("ASC_OR_DESC", SQL_VARCHAR), Col("CARDINALITY", SQL_INTEGER),
+                  Col("PAGES", SQL_INTEGER), Col("FILTER_CONDITION", SQL_VARCHAR)}});
 }
 
 std::vector<ColumnInfo> CatalogResults::SpecialColumnsShape() {
-    return {Col("SCOPE", SQL_SMALLINT),
-            Col("COLUMN_NAME", SQL_VARCHAR, false),
-            Col("DATA_TYPE", SQL_SMALLINT, false),
-            Col("TYPE_NAME", SQL_VARCHAR, false),
-            Col("COLUMN_SIZE", SQL_INTEGER),
-            Col("BUFFER_LENGTH", SQL_INTEGER),
-            Col("DECIMAL_DIGITS", SQL_SMALLINT),
-            Col("PSEUDO_COLUMN", SQL_SMALLINT)};
+    return Join({{Col("SCOPE", SQL_SMALLINT), Col("COLUMN_NAME", SQL_VARCHAR, false)},
+                 TypeColumns(),
+                 {Col("PSEUDO_COLUMN", SQL_SMALLINT)}});
 }
 
 std::vector<ColumnInfo> CatalogResults::TypeInfoShape() {
@@ -121,53 +138,27 @@ std::vector<ColumnInfo> CatalogResults::TypeInfoShape() {
 }
 
 std::vector<ColumnInfo> CatalogResults::ForeignKeysShape() {
-    return {Col("PKTABLE_CAT", SQL_VARCHAR),
-            Col("PKTABLE_SCHEM", SQL_VARCHAR),
-            Col("PKTABLE_NAME", SQL_VARCHAR, false),
-            Col("PKCOLUMN_NAME", SQL_VARCHAR, false),
-            Col("FKTABLE_CAT", SQL_VARCHAR),
-            Col("FKTABLE_SCHEM", SQL_VARCHAR),
-            Col("FKTABLE_NAME", SQL_VARCHAR, false),
-            Col("FKCOLUMN_NAME", SQL_VARCHAR, false),
-            Col("KEY_SEQ", SQL_SMALLINT, false),
-            Col("UPDATE_RULE", SQL_SMALLINT),
-            Col("DELETE_RULE", SQL_SMALLINT),
-            Col("FK_NAME", SQL_VARCHAR),
-            Col("PK_NAME", SQL_VARCHAR),
-            Col("DEFERRABILITY", SQL_SMALLINT)};
+    return Join({ObjectName("PKTABLE"),
+                 {Col("PKCOLUMN_NAME", SQL_VARCHAR, false)},
+                 ObjectName("FKTABLE"),
+                 {Col("FKCOLUMN_NAME", SQL_VARCHAR, false), Col("KEY_SEQ", SQL_SMALLINT, false),
+                  Col("UPDATE_RULE", SQL_SMALLINT), Col("DELETE_RULE", SQL_SMALLINT),
+                  Col("FK_NAME", SQL_VARCHAR), Col("PK_NAME", SQL_VARCHAR),
+                  Col("DEFERRABILITY", SQL_SMALLINT)}});
 }
 
 std::vector<ColumnInfo> CatalogResults::ProceduresShape() {
-    return {Col("PROCEDURE_CAT", SQL_VARCHAR),
-            Col("PROCEDURE_SCHEM", SQL_VARCHAR),
-            Col("PROCEDURE_NAME", SQL_VARCHAR, false),
-            Col("NUM_INPUT_PARAMS", SQL_INTEGER),
-            Col("NUM_OUTPUT_PARAMS", SQL_INTEGER),
-            Col("NUM_RESULT_SETS", SQL_INTEGER),
-            Col("REMARKS", SQL_VARCHAR),
-            Col("PROCEDURE_TYPE", SQL_SMALLINT)};
+    return Join({ObjectName("PROCEDURE"),
+                 {Col("NUM_INPUT_PARAMS", SQL_INTEGER), Col("NUM_OUTPUT_PARAMS", SQL_INTEGER),
+                  Col("NUM_RESULT_SETS", SQL_INTEGER), Col("REMARKS", SQL_VARCHAR),
+                  Col("PROCEDURE_TYPE", SQL_SMALLINT)}});
 }
 
 std::vector<ColumnInfo> CatalogResults::ProcedureColumnsShape() {
-    return {Col("PROCEDURE_CAT", SQL_VARCHAR),
-            Col("PROCEDURE_SCHEM", SQL_VARCHAR),
-            Col("PROCEDURE_NAME", SQL_VARCHAR, false),
-            Col("COLUMN_NAME", SQL_VARCHAR, false),
-            Col("COLUMN_TYPE", SQL_SMALLINT, false),
-            Col("DATA_TYPE", SQL_SMALLINT, false),
-            Col("TYPE_NAME", SQL_VARCHAR, false),
-            Col("COLUMN_SIZE", SQL_INTEGER),
-            Col("BUFFER_LENGTH", SQL_INTEGER),
-            Col("DECIMAL_DIGITS", SQL_SMALLINT),
-            Col("NUM_PREC_RADIX", SQL_SMALLINT),
-            Col("NULLABLE", SQL_SMALLINT, false),
-            Col("REMARKS", SQL_VARCHAR),
-            Col("COLUMN_DEF", SQL_VARCHAR),
-            Col("SQL_DATA_TYPE", SQL_SMALLINT, false),
-            Col("SQL_DATETIME_SUB", SQL_SMALLINT),
-            Col("CHAR_OCTET_LENGTH", SQL_INTEGER),
-            Col("ORDINAL_POSITION", SQL_INTEGER, false),
-            Col("IS_NULLABLE", SQL_VARCHAR)};
+    return Join({ObjectName("PROCEDURE"),
+                 {Col("COLUMN_NAME", SQL_VARCHAR, false), Col("COLUMN_TYPE", SQL_SMALLINT, false)},
+                 TypeColumns(),
+                 ColumnDetails()});
 }
 
 std::vector<Value> CatalogResults::ColumnRow(const ColumnInfo& c, const std::string& table,
