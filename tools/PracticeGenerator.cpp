@@ -11,6 +11,8 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <optional>
 
 #include "core/FsPath.h"
 #include "tools/BatchWriter.h"
@@ -95,6 +97,15 @@ bool RunQuiet(const std::vector<std::string>& args) {
     int status = 0;
     if (waitpid(pid, &status, 0) != pid) return false;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A row of patient `p`: its own key `id` first, then the patient and the
+// doctor.
+InsertBuilder PatientRow(PracticeKind kind, const std::string& table, const std::string& key,
+                         int64_t id, const PatientProfile& p) {
+    InsertBuilder row(kind, table);
+    row.Int(key, id).Int("pid", p.pid).Int("aid", p.aid);
+    return row;
 }
 
 bool WriteText(const fs::path& file, const std::string& text) {
@@ -271,58 +282,46 @@ void PracticeGenerator::BuildProfiles() {
 // Fixed patients after the random ones, all of doctor 2 unless named, last
 // seen two years ago with one billed service, admitted five years ago.
 void PracticeGenerator::AddCaseProfiles() {
-    enum class What {
-        Invoice,
-        ReInvoice,
-        Dmp,
-        CashBook,
-        Unbilled,
-        EmptyRecord,
-        Settled,
-        NoService,
-        PrivatNull,
-        NullSidRecord,
-        NullSidService,
-        Plain
-    };
+    using P = PatientProfile;
     struct Case {
         const char* nachname;
         const char* vorname;
         int aid;
         int privat;
-        What what;
-        PatientProfile::Unbilled unbilled;  // What::Unbilled only
+        std::vector<bool P::*> has;   // the flags of the profile the case sets
+        int quarters = 1;             // 0: no service at all
+        P::Unbilled unbilled{-1, 1};  // with &P::unbilled only
     };
     static const Case cases[] = {
-        {"Abel", "Anna", 2, 1, What::Invoice, {}},
-        {"Bach", "Bernd", 2, 0, What::ReInvoice, {}},
-        {"Claus", "Clara", 2, 0, What::Dmp, {}},
-        {"Dorn", "Dieter", 2, 0, What::CashBook, {}},
-        {"Engel", "Erika", 2, 1, What::Unbilled, {-1, 2}},
-        {"Fuchs", "Frank", 2, 0, What::Unbilled, {1, 1}},
-        {"Graf", "Gisela", 2, 0, What::Unbilled, {1, 5}},
-        {"Haas", "Hans", 2, 0, What::Unbilled, {1, 6}},
-        {"Iske", "Ilse", 2, 0, What::EmptyRecord, {}},
+        {"Abel", "Anna", 2, 1, {&P::openInvoice}},
+        {"Bach", "Bernd", 2, 0, {&P::openReInvoice}},
+        {"Claus", "Clara", 2, 0, {&P::openDmp}},
+        {"Dorn", "Dieter", 2, 0, {&P::cashBook}},
+        {"Engel", "Erika", 2, 1, {&P::unbilled}, 1, {-1, 2}},
+        {"Fuchs", "Frank", 2, 0, {&P::unbilled}, 1, {1, 1}},
+        {"Graf", "Gisela", 2, 0, {&P::unbilled}, 1, {1, 5}},
+        {"Haas", "Hans", 2, 0, {&P::unbilled}, 1, {1, 6}},
+        {"Iske", "Ilse", 2, 0, {&P::emptySchein}},
         // Unbilled, yet no open business: private fee schedule, or no record.
-        {"Jung", "Jan", 2, 1, What::Unbilled, {1, 2}},
-        {"Kern", "Karin", 2, 0, What::Unbilled, {0, 1}},
+        {"Jung", "Jan", 2, 1, {&P::unbilled}, 1, {1, 2}},
+        {"Kern", "Karin", 2, 0, {&P::unbilled}, 1, {0, 1}},
         // Settled invoices in both tables and billed eDoku forms.
-        {"Lenz", "Lars", 2, 1, What::Settled, {}},
-        {"Mohr", "Maria", 2, 0, What::NoService, {}},
-        {"O'Neill", "Nora", 2, 0, What::Plain, {}},
-        {"Pohl", "Paul", 2, 0, What::PrivatNull, {}},
-        {"Quast", "Petra", 2, 7, What::Plain, {}},
-        {"Roth", "Rita", 5, 1, What::Plain, {}},
-        {"Sauer", "Stefan", 3, 2, What::Plain, {}},
-        {"Thiel", "Tanja", 4, 3, What::Plain, {}},
+        {"Lenz", "Lars", 2, 1, {&P::full, &P::settledReInvoice}},
+        {"Mohr", "Maria", 2, 0, {}, 0},
+        {"O'Neill", "Nora", 2, 0, {}},
+        {"Pohl", "Paul", 2, 0, {&P::privatNull}},
+        {"Quast", "Petra", 2, 7, {}},
+        {"Roth", "Rita", 5, 1, {}},
+        {"Sauer", "Stefan", 3, 2, {}},
+        {"Thiel", "Tanja", 4, 3, {}},
         // A billing record without sid is empty; a billed service without
         // sid leaves the patient's record its services.
-        {"Ulrich", "Uwe", 3, 0, What::NullSidRecord, {}},
-        {"Vogt", "Vera", 2, 0, What::NullSidService, {}},
+        {"Ulrich", "Uwe", 3, 0, {&P::nullSidRecord}},
+        {"Vogt", "Vera", 2, 0, {&P::nullSidService}},
     };
     const int64_t now = opt_.now;
     for (const Case& c : cases) {
-        PatientProfile p;
+        P p;
         p.pid = static_cast<int>(patients_.size()) + 1;
         p.aid = c.aid;
         p.nachname = c.nachname;
@@ -332,46 +331,9 @@ void PracticeGenerator::AddCaseProfiles() {
         p.admission = now - 5 * kYear;
         p.birth = p.admission - 40 * kYear;
         p.privat = c.privat;
-        p.quarters = 1;
-        switch (c.what) {
-            case What::Invoice:
-                p.openInvoice = true;
-                break;
-            case What::ReInvoice:
-                p.openReInvoice = true;
-                break;
-            case What::Dmp:
-                p.openDmp = true;
-                break;
-            case What::CashBook:
-                p.cashBook = true;
-                break;
-            case What::Unbilled:
-                p.unbilled = true;
-                p.unbilledService = c.unbilled;
-                break;
-            case What::EmptyRecord:
-                p.emptySchein = true;
-                break;
-            case What::Settled:
-                p.full = true;
-                p.settledReInvoice = true;
-                break;
-            case What::NoService:
-                p.quarters = 0;
-                break;
-            case What::PrivatNull:
-                p.privatNull = true;
-                break;
-            case What::NullSidRecord:
-                p.nullSidRecord = true;
-                break;
-            case What::NullSidService:
-                p.nullSidService = true;
-                break;
-            case What::Plain:
-                break;
-        }
+        p.quarters = c.quarters;
+        for (bool P::*flag : c.has) p.*flag = true;
+        p.unbilledService = c.unbilled;
         patients_.push_back(std::move(p));
     }
 }
@@ -504,28 +466,23 @@ bool PracticeGenerator::WriteDatabase(const std::string& name) {
         return false;
     }
     BatchWriter w(s, opt_.kind);
+    // What each database holds of a patient.
+    using Writer = void (PracticeGenerator::*)(BatchWriter&, const PatientProfile&);
+    using G = PracticeGenerator;
+    static const std::map<std::string, std::vector<Writer>> writers = {
+        {"data", {&G::WritePatient, &G::WriteServices, &G::WriteMainExtras}},
+        {"ifap", {&G::WriteIfap}},
+        {"form", {&G::WriteForm}},
+        {"ldt", {&G::WriteLdt}},
+        {"med", {&G::WriteMed}},
+        {"rechnung", {&G::WriteRechnung}},
+        {"kassenbuch", {&G::WriteKassenbuch}},
+        {"kartei", {&G::WriteKartei}}};
     if (name == "data") WriteMain(w);
+    const auto found = writers.find(name);
     for (const PatientProfile& p : patients_) {
-        if (failed_) break;
-        if (name == "data") {
-            WritePatient(w, p);
-            WriteServices(w, p);
-            WriteMainExtras(w, p);
-        } else if (name == "ifap") {
-            WriteIfap(w, p);
-        } else if (name == "form") {
-            WriteForm(w, p);
-        } else if (name == "ldt") {
-            WriteLdt(w, p);
-        } else if (name == "med") {
-            WriteMed(w, p);
-        } else if (name == "rechnung") {
-            WriteRechnung(w, p);
-        } else if (name == "kassenbuch") {
-            WriteKassenbuch(w, p);
-        } else if (name == "kartei") {
-            WriteKartei(w, p);
-        }
+        if (failed_ || found == writers.end()) break;
+        for (Writer write : found->second) (this->*write)(w, p);
     }
     if (!failed_ && !w.Flush()) {
         error_ = w.Error();
@@ -707,11 +664,8 @@ void PracticeGenerator::WriteServices(BatchWriter& s, const PatientProfile& p) {
                         ? p.lastVisit
                         : p.firstVisit + (p.lastVisit - p.firstVisit) * q / (p.quarters - 1);
         int sid = p.pid * 100 + q + 1;
-        InsertBuilder sch(k, "scheine");
-        sch.Int("sid", sid)
-            .Int("pid", p.pid)
-            .Int("aid", p.aid)
-            .Int("quartal", Quarter(t))
+        InsertBuilder sch = PatientRow(k, "scheine", "sid", sid, p);
+        sch.Int("quartal", Quarter(t))
             .Int("datum", t)
             .Date("ausstellung", t)
             .Int("scheinart", r.Range(0, 3))
@@ -725,10 +679,7 @@ void PracticeGenerator::WriteServices(BatchWriter& s, const PatientProfile& p) {
             // The first service of a record lies on its date, so the latest
             // service of the patient is exactly lastVisit.
             int64_t when = n == 0 ? t : t - r.Range(0, 20 * kDay);
-            Put(s, InsertBuilder(k, "abrechnungen")
-                       .Int("zid", ++zid)
-                       .Int("pid", p.pid)
-                       .Int("aid", p.aid)
+            Put(s, PatientRow(k, "abrechnungen", "zid", ++zid, p)
                        .Int("sid", sid)
                        .Int("datum", when)
                        .Text("ziffer", gordnung == 2 ? r.Pick(kGoae) : r.Pick(kZiffern))
@@ -742,11 +693,8 @@ void PracticeGenerator::WriteServices(BatchWriter& s, const PatientProfile& p) {
         }
         int diagnoses = static_cast<int>(r.Range(0, 2)) + (p.full && q == 0 ? 1 : 0);
         for (int n = 0; n < diagnoses; ++n) {
-            InsertBuilder d(k, "diagnosen");
-            d.Int("did", ++did)
-                .Int("pid", p.pid)
-                .Int("aid", p.aid)
-                .Int("sid", sid)
+            InsertBuilder d = PatientRow(k, "diagnosen", "did", ++did, p);
+            d.Int("sid", sid)
                 .Int("datum", t)
                 .Text("code", r.Pick(kIcd))
                 .Text("sicherheit", r.Pick(std::vector<std::string>{"G", "V", "A", "Z"}))
@@ -759,74 +707,47 @@ void PracticeGenerator::WriteServices(BatchWriter& s, const PatientProfile& p) {
             Put(s, d);
         }
     }
+    // A service of the last visit's day, once at 12.50, and the billing
+    // record of that day; each without sid where it has none.
+    auto lastVisitService = [&](std::optional<int> sid, const std::string& ziffer,
+                                int serviceGordnung, int billed) {
+        InsertBuilder row = PatientRow(k, "abrechnungen", "zid", ++zid, p);
+        if (sid) row.Int("sid", *sid);
+        row.Int("datum", p.lastVisit)
+            .Text("ziffer", ziffer)
+            .Int("anzahl", 1)
+            .Int("multiplikator", 1)
+            .Real("faktor", 1.0, 1)
+            .Real("betrag", 12.5)
+            .Int("gordnung", serviceGordnung)
+            .Int("abrechnung", billed);
+        Put(s, row);
+    };
+    auto lastVisitRecord = [&](std::optional<int> sid) {
+        InsertBuilder row(k, "scheine");
+        if (sid) row.Int("sid", *sid);
+        row.Int("pid", p.pid)
+            .Int("aid", p.aid)
+            .Int("quartal", Quarter(p.lastVisit))
+            .Int("datum", p.lastVisit)
+            .Date("ausstellung", p.lastVisit)
+            .Int("scheinart", 0)
+            .Int("gordnung", gordnung);
+        Put(s, row);
+    };
     if (p.openService) {
         // Unbilled: either without a billing record or under statutory rules.
         bool noRecord = r.Chance(50);
-        Put(s, InsertBuilder(k, "abrechnungen")
-                   .Int("zid", ++zid)
-                   .Int("pid", p.pid)
-                   .Int("aid", p.aid)
-                   .Int("sid", noRecord ? -1 : p.pid * 100 + p.quarters)
-                   .Int("datum", p.lastVisit)
-                   .Text("ziffer", r.Pick(kZiffern))
-                   .Int("anzahl", 1)
-                   .Int("multiplikator", 1)
-                   .Real("faktor", 1.0, 1)
-                   .Real("betrag", 12.5)
-                   .Int("gordnung", 1)
-                   .Int("abrechnung", 0));
+        lastVisitService(noRecord ? -1 : p.pid * 100 + p.quarters, r.Pick(kZiffern), 1, 0);
     }
     if (p.unbilled) {
         const PatientProfile::Unbilled& u = p.unbilledService;
-        Put(s, InsertBuilder(k, "abrechnungen")
-                   .Int("zid", ++zid)
-                   .Int("pid", p.pid)
-                   .Int("aid", p.aid)
-                   .Int("sid", u.sid > 0 ? p.pid * 100 + p.quarters : u.sid)
-                   .Int("datum", p.lastVisit)
-                   .Text("ziffer", u.gordnung == 2 ? "1" : "03000")
-                   .Int("anzahl", 1)
-                   .Int("multiplikator", 1)
-                   .Real("faktor", 1.0, 1)
-                   .Real("betrag", 12.5)
-                   .Int("gordnung", u.gordnung)
-                   .Int("abrechnung", 0));
+        lastVisitService(u.sid > 0 ? p.pid * 100 + p.quarters : u.sid,
+                         u.gordnung == 2 ? "1" : "03000", u.gordnung, 0);
     }
-    if (p.nullSidRecord) {
-        Put(s, InsertBuilder(k, "scheine")
-                   .Int("pid", p.pid)
-                   .Int("aid", p.aid)
-                   .Int("quartal", Quarter(p.lastVisit))
-                   .Int("datum", p.lastVisit)
-                   .Date("ausstellung", p.lastVisit)
-                   .Int("scheinart", 0)
-                   .Int("gordnung", gordnung));
-    }
-    if (p.nullSidService) {
-        Put(s, InsertBuilder(k, "abrechnungen")
-                   .Int("zid", ++zid)
-                   .Int("pid", p.pid)
-                   .Int("aid", p.aid)
-                   .Int("datum", p.lastVisit)
-                   .Text("ziffer", "03000")
-                   .Int("anzahl", 1)
-                   .Int("multiplikator", 1)
-                   .Real("faktor", 1.0, 1)
-                   .Real("betrag", 12.5)
-                   .Int("gordnung", 1)
-                   .Int("abrechnung", 1));
-    }
-    if (p.emptySchein) {
-        Put(s, InsertBuilder(k, "scheine")
-                   .Int("sid", p.pid * 100 + 99)
-                   .Int("pid", p.pid)
-                   .Int("aid", p.aid)
-                   .Int("quartal", Quarter(p.lastVisit))
-                   .Int("datum", p.lastVisit)
-                   .Date("ausstellung", p.lastVisit)
-                   .Int("scheinart", 0)
-                   .Int("gordnung", gordnung));
-    }
+    if (p.nullSidRecord) lastVisitRecord(std::nullopt);
+    if (p.nullSidService) lastVisitService(std::nullopt, "03000", 1, 1);
+    if (p.emptySchein) lastVisitRecord(p.pid * 100 + 99);
 }
 
 void PracticeGenerator::WriteMainExtras(BatchWriter& s, const PatientProfile& p) {
@@ -837,10 +758,7 @@ void PracticeGenerator::WriteMainExtras(BatchWriter& s, const PatientProfile& p)
     int appointments = static_cast<int>(r.Range(p.full ? 1 : 0, 3));
     for (int n = 0; n < appointments; ++n) {
         int64_t when = last - r.Range(0, 2 * kYear) + r.Range(8, 17) * 3600;
-        Put(s, InsertBuilder(k, "termine")
-                   .Int("tid", p.pid * 100 + n)
-                   .Int("pid", p.pid)
-                   .Int("aid", p.aid)
+        Put(s, PatientRow(k, "termine", "tid", p.pid * 100 + n, p)
                    .Date("datum", when)
                    .Time("zeit", when)
                    .Int("dauer", r.Pick(std::vector<int>{10, 15, 20, 30}))
@@ -851,10 +769,7 @@ void PracticeGenerator::WriteMainExtras(BatchWriter& s, const PatientProfile& p)
                    .Int("erschienen", r.Chance(90) ? 1 : 0));
     }
     if (p.full || r.Chance(10)) {
-        Put(s, InsertBuilder(k, "kontingente")
-                   .Int("kid", p.pid * 10 + 1)
-                   .Int("pid", p.pid)
-                   .Int("aid", p.aid)
+        Put(s, PatientRow(k, "kontingente", "kid", p.pid * 10 + 1, p)
                    .Text("ziffer", "35150")
                    .Int("anzahl", 10)
                    .Int("verbraucht", r.Range(0, 10))
@@ -943,10 +858,7 @@ void PracticeGenerator::WriteMainExtras(BatchWriter& s, const PatientProfile& p)
         int forms = static_cast<int>(r.Range(1, 2));
         for (int n = 0; n < forms; ++n) {
             bool open = p.openDmp && n == forms - 1;
-            Put(s, InsertBuilder(k, "dmp_form")
-                       .Int("dmpid", p.pid * 10 + n)
-                       .Int("pid", p.pid)
-                       .Int("aid", p.aid)
+            Put(s, PatientRow(k, "dmp_form", "dmpid", p.pid * 10 + n, p)
                        .Int("sid", p.pid * 100 + 1)
                        .Int("bsnr", 987654300)
                        .Int("lanr", 123456700 + p.aid)
@@ -990,10 +902,7 @@ void PracticeGenerator::WriteMainExtras(BatchWriter& s, const PatientProfile& p)
     }
     if (p.openReInvoice || p.settledReInvoice || r.Chance(5)) {
         static const std::vector<int> settled = {0, 8, 10, 11};
-        Put(s, InsertBuilder(k, "re_rechnungen")
-                   .Int("rid", p.pid * 10 + 1)
-                   .Int("pid", p.pid)
-                   .Int("aid", p.aid)
+        Put(s, PatientRow(k, "re_rechnungen", "rid", p.pid * 10 + 1, p)
                    .Int("nummer", 2000000 + p.pid)
                    .Int("datum", last)
                    .Int("status", p.openReInvoice ? 1 : r.Pick(settled))
@@ -1023,10 +932,7 @@ void PracticeGenerator::WriteForm(BatchWriter& s, const PatientProfile& p) {
         int64_t when = p.lastVisit - r.Range(0, kYear);
         std::string content = "Muster-Inhalt für " + p.nachname + ", " + p.vorname;
         if (r.Chance(10)) content += std::string(2000, '*');
-        Put(s, InsertBuilder(opt_.kind, "ausdrucke")
-                   .Int("adid", p.pid * 10 + i)
-                   .Int("pid", p.pid)
-                   .Int("aid", p.aid)
+        Put(s, PatientRow(opt_.kind, "ausdrucke", "adid", p.pid * 10 + i, p)
                    .Int("datum", when)
                    .Text("formular", r.Pick(std::vector<std::string>{"Muster 16", "Überweisung",
                                                                      "AU-Bescheinigung",
@@ -1043,10 +949,7 @@ void PracticeGenerator::WriteLdt(BatchWriter& s, const PatientProfile& p) {
     int n = static_cast<int>(r.Range(p.full ? 1 : 0, 2));
     for (int i = 0; i < n; ++i) {
         int64_t when = p.lastVisit - r.Range(0, kYear);
-        Put(s, InsertBuilder(opt_.kind, "ldtbericht")
-                   .Int("bid", p.pid * 10 + i)
-                   .Int("pid", p.pid)
-                   .Int("aid", p.aid)
+        Put(s, PatientRow(opt_.kind, "ldtbericht", "bid", p.pid * 10 + i, p)
                    .Int("datum", when)
                    .Text("labor", "Labor Dr. Blümel & Kollegen")
                    .Text("anforderung", "A" + std::to_string(p.pid * 10 + i))
@@ -1068,10 +971,7 @@ void PracticeGenerator::WriteMed(BatchWriter& s, const PatientProfile& p) {
     int n = static_cast<int>(r.Range(p.full ? 1 : 0, 3));
     for (int i = 0; i < n; ++i) {
         int64_t when = p.lastVisit - r.Range(0, 2 * kYear);
-        Put(s, InsertBuilder(opt_.kind, "medhistory")
-                   .Int("mhid", p.pid * 10 + i)
-                   .Int("pid", p.pid)
-                   .Int("aid", p.aid)
+        Put(s, PatientRow(opt_.kind, "medhistory", "mhid", p.pid * 10 + i, p)
                    .Int("datum", when)
                    .Int("pzn", r.Range(1000000, 9999999))
                    .Text("praeparat", r.Pick(kPreparations))
@@ -1091,10 +991,7 @@ void PracticeGenerator::WriteRechnung(BatchWriter& s, const PatientProfile& p) {
     for (int i = 0; i < n; ++i) {
         bool open = p.openInvoice && i == n - 1;
         int64_t when = p.lastVisit - (n - 1 - i) * 91 * kDay;
-        Put(s, InsertBuilder(opt_.kind, "rechnungen")
-                   .Int("rid", p.pid * 10 + i)
-                   .Int("pid", p.pid)
-                   .Int("aid", p.aid)
+        Put(s, PatientRow(opt_.kind, "rechnungen", "rid", p.pid * 10 + i, p)
                    .Int("nummer", 100000 + p.pid * 10 + i)
                    .Int("datum", when)
                    .Int("status", open ? r.Pick(std::vector<int>{1, 2, 3}) : r.Pick(settled))
@@ -1110,10 +1007,7 @@ void PracticeGenerator::WriteKassenbuch(BatchWriter& s, const PatientProfile& p)
     if (!p.cashBook) return;
     SeededRandom r(opt_.seed, static_cast<uint64_t>(p.pid), "kassenbuch");
     int64_t when = p.lastVisit;
-    Put(s, InsertBuilder(opt_.kind, "kassenbuch")
-               .Int("kbid", p.pid * 10 + 1)
-               .Int("pid", p.pid)
-               .Int("aid", p.aid)
+    Put(s, PatientRow(opt_.kind, "kassenbuch", "kbid", p.pid * 10 + 1, p)
                .Int("datum", when)
                .Text("titel", r.Pick(std::vector<std::string>{"Praxisgebühr", "IGeL: Reiseimpfung",
                                                               "Attest für's Fitnessstudio"}))
@@ -1128,10 +1022,7 @@ void PracticeGenerator::WriteKartei(BatchWriter& s, const PatientProfile& p) {
     int n = static_cast<int>(r.Range(1, 4));
     for (int i = 0; i < n; ++i) {
         int64_t when = p.lastVisit - r.Range(0, 3 * kYear);
-        Put(s, InsertBuilder(opt_.kind, "data")
-                   .Int("did", p.pid * 100 + i)
-                   .Int("pid", p.pid)
-                   .Int("aid", p.aid)
+        Put(s, PatientRow(opt_.kind, "data", "did", p.pid * 100 + i, p)
                    .Int("cid", r.Pick(std::vector<int>{1, 2, 3, 4}))
                    .Timestamp("datum", when)
                    .Text("txt", r.Pick(kNotes))
