@@ -1,7 +1,11 @@
 #include "drivers/access/AccessType.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <iterator>
 #include <map>
+#include <utility>
+#include <vector>
 
 namespace accessdrv {
 
@@ -17,69 +21,74 @@ std::string Upper(std::string s) {
 
 // Access's own type names and the synonyms its SQL accepts.
 const std::map<std::string, K>& DeclaredNames() {
-    static const std::map<std::string, K> names = {
-        {"text", K::Text},
-        {"varchar", K::Text},
-        {"char varying", K::Text},
-        {"character varying", K::Text},
-        {"string", K::Text},
-        {"alphanumeric", K::Text},
-        {"nvarchar", K::Text},
-        {"national varchar", K::Text},
-        {"char", K::Char},
-        {"character", K::Char},
-        {"nchar", K::Char},
-        {"memo", K::Memo},
-        {"longtext", K::Memo},
-        {"longchar", K::Memo},
-        {"note", K::Memo},
-        {"ntext", K::Memo},
-        {"long varchar", K::Memo},
-        {"integer", K::Long},
-        {"int", K::Long},
-        {"long", K::Long},
-        {"integer4", K::Long},
-        {"smallint", K::Short},
-        {"short", K::Short},
-        {"integer2", K::Short},
-        {"byte", K::Byte},
-        {"tinyint", K::Byte},
-        {"integer1", K::Byte},
-        {"bit", K::Bit},
-        {"yesno", K::Bit},
-        {"logical", K::Bit},
-        {"logical1", K::Bit},
-        {"boolean", K::Bit},
-        {"double", K::Double},
-        {"double precision", K::Double},
-        {"float", K::Double},
-        {"float8", K::Double},
-        {"ieeedouble", K::Double},
-        {"number", K::Double},
-        {"numeric", K::Double},
-        {"decimal", K::Double},
-        {"dec", K::Double},
-        {"money", K::Double},
-        {"currency", K::Double},
-        {"single", K::Single},
-        {"real", K::Single},
-        {"float4", K::Single},
-        {"ieeesingle", K::Single},
-        {"datetime", K::DateTime},
-        {"timestamp", K::DateTime},
-        {"date", K::Date},
-        {"time", K::Time},
-        {"counter", K::Counter},
-        {"autoincrement", K::Counter},
-        {"identity", K::Counter},
-        {"binary", K::Binary},
-        {"varbinary", K::Binary},
-        {"longbinary", K::LongBinary},
-        {"image", K::LongBinary},
-        {"oleobject", K::LongBinary},
-        {"general", K::LongBinary},
-    };
+    static const std::map<std::string, K> names = [] {
+        const std::pair<K, std::vector<const char*>> synonyms[] = {
+            {K::Text,
+             {"text", "varchar", "char varying", "character varying", "string", "alphanumeric",
+              "nvarchar", "national varchar"}},
+            {K::Char, {"char", "character", "nchar"}},
+            {K::Memo, {"memo", "longtext", "longchar", "note", "ntext", "long varchar"}},
+            {K::Long, {"integer", "int", "long", "integer4"}},
+            {K::Short, {"smallint", "short", "integer2"}},
+            {K::Byte, {"byte", "tinyint", "integer1"}},
+            {K::Bit, {"bit", "yesno", "logical", "logical1", "boolean"}},
+            {K::Double,
+             {"double", "double precision", "float", "float8", "ieeedouble", "number", "numeric",
+              "decimal", "dec", "money", "currency"}},
+            {K::Single, {"single", "real", "float4", "ieeesingle"}},
+            {K::DateTime, {"datetime", "timestamp"}},
+            {K::Date, {"date"}},
+            {K::Time, {"time"}},
+            {K::Counter, {"counter", "autoincrement", "identity"}},
+            {K::Binary, {"binary", "varbinary"}},
+            {K::LongBinary, {"longbinary", "image", "oleobject", "general"}},
+        };
+        std::map<std::string, K> all;
+        for (const auto& [kind, words] : synonyms)
+            for (const char* word : words) all.emplace(word, kind);
+        return all;
+    }();
     return names;
+}
+
+// What a kind is stored as and reported as: the declared type written into
+// SQLite (the sized kinds add their size in parentheses), the ODBC type, the
+// type name, and the column size (the sized kinds: their size).
+struct KindFacts {
+    K kind;
+    bool sized;
+    const char* stored;
+    SQLSMALLINT sqlType;
+    const char* typeName;
+    SQLULEN columnSize;
+};
+
+// One row a kind, in the order of the kinds.
+constexpr KindFacts kFacts[] = {
+    {K::Text, true, "VARCHAR", SQL_VARCHAR, "VARCHAR", 0},
+    {K::Char, true, "CHAR", SQL_CHAR, "CHAR", 0},
+    {K::Memo, false, "LONGTEXT", SQL_LONGVARCHAR, "LONGCHAR", 1073741823},
+    {K::Long, false, "INT", SQL_INTEGER, "INTEGER", 10},
+    {K::Short, false, "SMALLINT", SQL_SMALLINT, "SMALLINT", 5},
+    {K::Byte, false, "TINYINT", SQL_TINYINT, "BYTE", 3},
+    {K::Bit, false, "BIT", SQL_BIT, "BIT", 1},
+    {K::Double, false, "DOUBLE", SQL_DOUBLE, "DOUBLE", 53},
+    {K::Single, false, "REAL", SQL_REAL, "REAL", 24},
+    {K::DateTime, false, "DATETIME", SQL_TYPE_TIMESTAMP, "DATETIME", 19},
+    {K::Date, false, "DATE", SQL_TYPE_DATE, "DATE", 10},
+    {K::Time, false, "TIME", SQL_TYPE_TIME, "TIME", 8},
+    {K::Counter, false, "COUNTER INT", SQL_INTEGER, "COUNTER", 10},
+    {K::Binary, true, "VARBINARY", SQL_VARBINARY, "VARBINARY", 0},
+    {K::LongBinary, false, "LONGBINARY", SQL_LONGVARBINARY, "LONGBINARY", 1073741823},
+};
+static_assert([] {
+    for (size_t i = 0; i < std::size(kFacts); ++i)
+        if (kFacts[i].kind != static_cast<K>(i)) return false;
+    return std::size(kFacts) == static_cast<size_t>(K::LongBinary) + 1;
+}());
+
+const KindFacts& Facts(K kind) {
+    return kFacts[static_cast<size_t>(kind)];
 }
 
 std::string Quote(const std::string& s) {
@@ -109,30 +118,14 @@ bool AccessType::IsTypeName(const std::string& words) {
 
 AccessType AccessType::FromStored(const std::string& declared) {
     std::string d = Upper(declared);
-    auto sized = [&](const char* prefix, K k) -> std::optional<AccessType> {
-        std::string p = prefix;
-        if (d.rfind(p + "(", 0) != 0 || d.back() != ')') return std::nullopt;
-        int n = std::atoi(d.c_str() + p.size() + 1);
-        return AccessType(k, n > 0 ? n : 255);
-    };
-    if (auto t = sized("VARCHAR", K::Text)) return *t;
-    if (auto t = sized("CHAR", K::Char)) return *t;
-    if (auto t = sized("VARBINARY", K::Binary)) return *t;
-    static const std::map<std::string, K> exact = {
-        {"LONGTEXT", K::Memo},
-        {"INT", K::Long},
-        {"SMALLINT", K::Short},
-        {"TINYINT", K::Byte},
-        {"BIT", K::Bit},
-        {"DOUBLE", K::Double},
-        {"REAL", K::Single},
-        {"DATETIME", K::DateTime},
-        {"DATE", K::Date},
-        {"TIME", K::Time},
-        {"COUNTER INT", K::Counter},
-        {"LONGBINARY", K::LongBinary},
-    };
-    if (auto it = exact.find(d); it != exact.end()) return AccessType(it->second);
+    for (const KindFacts& f : kFacts) {
+        const std::string name = f.stored;
+        if (!f.sized && d == name) return AccessType(f.kind);
+        if (f.sized && d.rfind(name + "(", 0) == 0 && d.back() == ')') {
+            int n = std::atoi(d.c_str() + name.size() + 1);
+            return AccessType(f.kind, n > 0 ? n : 255);
+        }
+    }
     if (d.find("INT") != std::string::npos) return AccessType(K::Long);
     if (d.find("CHAR") != std::string::npos || d.find("CLOB") != std::string::npos ||
         d.find("TEXT") != std::string::npos || d.empty())
@@ -154,39 +147,8 @@ bool AccessType::IsDateKind() const {
 }
 
 std::string AccessType::StoredName() const {
-    switch (kind_) {
-        case K::Text:
-            return "VARCHAR(" + std::to_string(size_) + ")";
-        case K::Char:
-            return "CHAR(" + std::to_string(size_) + ")";
-        case K::Memo:
-            return "LONGTEXT";
-        case K::Long:
-            return "INT";
-        case K::Short:
-            return "SMALLINT";
-        case K::Byte:
-            return "TINYINT";
-        case K::Bit:
-            return "BIT";
-        case K::Double:
-            return "DOUBLE";
-        case K::Single:
-            return "REAL";
-        case K::DateTime:
-            return "DATETIME";
-        case K::Date:
-            return "DATE";
-        case K::Time:
-            return "TIME";
-        case K::Counter:
-            return "COUNTER INT";
-        case K::Binary:
-            return "VARBINARY(" + std::to_string(size_) + ")";
-        case K::LongBinary:
-            return "LONGBINARY";
-    }
-    return "LONGTEXT";
+    const KindFacts& f = Facts(kind_);
+    return f.sized ? std::string(f.stored) + "(" + std::to_string(size_) + ")" : f.stored;
 }
 
 std::string AccessType::Constraints(const std::string& q, const std::string& column) const {
@@ -234,106 +196,16 @@ std::string AccessType::Constraints(const std::string& q, const std::string& col
 }
 
 SQLSMALLINT AccessType::SqlType() const {
-    switch (kind_) {
-        case K::Text:
-            return SQL_VARCHAR;
-        case K::Char:
-            return SQL_CHAR;
-        case K::Memo:
-            return SQL_LONGVARCHAR;
-        case K::Long:
-        case K::Counter:
-            return SQL_INTEGER;
-        case K::Short:
-            return SQL_SMALLINT;
-        case K::Byte:
-            return SQL_TINYINT;
-        case K::Bit:
-            return SQL_BIT;
-        case K::Double:
-            return SQL_DOUBLE;
-        case K::Single:
-            return SQL_REAL;
-        case K::DateTime:
-            return SQL_TYPE_TIMESTAMP;
-        case K::Date:
-            return SQL_TYPE_DATE;
-        case K::Time:
-            return SQL_TYPE_TIME;
-        case K::Binary:
-            return SQL_VARBINARY;
-        case K::LongBinary:
-            return SQL_LONGVARBINARY;
-    }
-    return SQL_LONGVARCHAR;
+    return Facts(kind_).sqlType;
 }
 
 std::string AccessType::TypeName() const {
-    switch (kind_) {
-        case K::Text:
-            return "VARCHAR";
-        case K::Char:
-            return "CHAR";
-        case K::Memo:
-            return "LONGCHAR";
-        case K::Long:
-            return "INTEGER";
-        case K::Counter:
-            return "COUNTER";
-        case K::Short:
-            return "SMALLINT";
-        case K::Byte:
-            return "BYTE";
-        case K::Bit:
-            return "BIT";
-        case K::Double:
-            return "DOUBLE";
-        case K::Single:
-            return "REAL";
-        case K::DateTime:
-            return "DATETIME";
-        case K::Date:
-            return "DATE";
-        case K::Time:
-            return "TIME";
-        case K::Binary:
-            return "VARBINARY";
-        case K::LongBinary:
-            return "LONGBINARY";
-    }
-    return "LONGCHAR";
+    return Facts(kind_).typeName;
 }
 
 SQLULEN AccessType::ColumnSize() const {
-    switch (kind_) {
-        case K::Text:
-        case K::Char:
-        case K::Binary:
-            return SQLULEN(size_);
-        case K::Memo:
-        case K::LongBinary:
-            return 1073741823;
-        case K::Long:
-        case K::Counter:
-            return 10;
-        case K::Short:
-            return 5;
-        case K::Byte:
-            return 3;
-        case K::Bit:
-            return 1;
-        case K::Double:
-            return 53;
-        case K::Single:
-            return 24;
-        case K::DateTime:
-            return 19;
-        case K::Date:
-            return 10;
-        case K::Time:
-            return 8;
-    }
-    return 0;
+    const KindFacts& f = Facts(kind_);
+    return f.sized ? SQLULEN(size_) : f.columnSize;
 }
 
 SQLSMALLINT AccessType::DecimalDigits() const {
