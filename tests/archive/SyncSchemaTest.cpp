@@ -5,9 +5,9 @@
 #include <cctype>
 #include <map>
 
-#include "archive/RunPreview.h"
 #include "archive/BinaryValues.h"
 #include "archive/ColumnText.h"
+#include "archive/RunPreview.h"
 #include "archive/SqlLiteral.h"
 #include "archive/SyncSchema.h"
 #include "core/Globals.h"
@@ -30,6 +30,21 @@ class SyncSchemaTest : public MaintenanceTest {
     std::string Text(const std::string& sql) {
         auto rows = Query(set_->Archive, sql);
         return rows.empty() ? "<no row>" : rows[0][0];
+    }
+    // Adds each column (its name, its type in member `type`, a literal value
+    // or "" for none) to Velunda's termine; gives back the insert of
+    // appointment 9000 of patient 2 with the values.
+    template <typename Column, typename Type>
+    std::string AddToTermine(const std::vector<Column>& columns, Type Column::*type) {
+        std::string names = "tid, pid", values = "9000, 2";
+        for (const Column& c : columns) {
+            Exec(set_->MainDatabase(),
+                 std::string("alter table termine add ") + c.name + " " + (c.*type));
+            if (std::string(c.value).empty()) continue;
+            names += std::string(", ") + c.name;
+            values += std::string(", ") + c.value;
+        }
+        return "insert into termine (" + names + ") values (" + values + ")";
     }
 };
 
@@ -267,13 +282,7 @@ TEST_P(SyncSchemaTest, EveryColumnTypeOfTheKindIsAddedAndItsValuesGoBothWays) {
     const std::vector<std::string> bytes = fb ? std::vector<std::string>{blob, shortBytes, varBytes}
                                               : std::vector<std::string>{varBytes, blob};
     ArchiveDbPair& main = set_->MainDatabase();
-    std::string names = "tid, pid", values = "9000, 2";
-    for (const Added& a : added) {
-        Exec(main, std::string("alter table termine add ") + a.name + " " + a.type);
-        if (a.value.empty()) continue;
-        names += std::string(", ") + a.name;
-        values += ", " + a.value;
-    }
+    const std::string insertRow = AddToTermine(added, &Added::type);
     {
         ODBCStmt insert(main.Connection);
         std::vector<SQLLEN> lengths(bytes.size());
@@ -283,9 +292,7 @@ TEST_P(SyncSchemaTest, EveryColumnTypeOfTheKindIsAddedAndItsValuesGoBothWays) {
                              SQL_LONGVARBINARY, bytes[i].size(), 0,
                              const_cast<char*>(bytes[i].data()), lengths[i], &lengths[i]);
         }
-        ASSERT_TRUE(
-            insert.ExecDirect("insert into termine (" + names + ") values (" + values + ")"))
-            << main.Connection.GetErrorText(insert.Handle());
+        ASSERT_TRUE(insert.ExecDirect(insertRow)) << main.Connection.GetErrorText(insert.Handle());
     }
 
     // Two starts of the program on the practice.
@@ -402,15 +409,9 @@ TEST_P(SyncSchemaTest, ChangedTypesConvertTheArchivedValues) {
                  {"x_j", "long", "", "datetime", "<null>"},
              };
     ArchiveDbPair& main = set_->MainDatabase();
-    std::string names = "tid, pid", values = "9000, 2";
-    for (const Change& c : changes) {
-        Exec(main, std::string("alter table termine add ") + c.name + " " + c.before);
-        if (!*c.value) continue;
-        names += std::string(", ") + c.name;
-        values += std::string(", ") + c.value;
-    }
+    const std::string insertRow = AddToTermine(changes, &Change::before);
     Exec(main, std::string("alter table termine add x_bad ") + (fb ? "varchar(10)" : "text(10)"));
-    Exec(main, "insert into termine (" + names + ") values (" + values + ")");
+    Exec(main, insertRow);
     Exec(main, "insert into termine (tid, pid, x_bad) values (9001, 3, 'abc')");
     ASSERT_TRUE(Sync()) << log_.Raw();
     Transfer("2,3");
