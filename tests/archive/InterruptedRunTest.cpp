@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "archive/RunJournal.h"
 #include "archive/RunLock.h"
@@ -29,6 +30,12 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kPids = "2,5,7";
+
+// What a start reports when it has finished a run interrupted inside its
+// commit sequence.
+const char* const kFinished =
+    "• Der Vorgang war beim Speichern unterbrochen und wurde zu Ende geführt; die "
+    "Datensicherung wurde gelöscht.";
 
 // The rows of the patients of pids (in), or of all others (out).
 Snapshot Filter(const Snapshot& all, const std::string& pids, bool in) {
@@ -163,13 +170,61 @@ class InterruptedRunTest : public ArchiveTest {
         DisconnectAll();
     }
 
+    // Another member of the practice's group ("staff" on Debian), who starts
+    // the program with a home and an engine lock folder of its own: the
+    // practice and the program are opened to it.
+    static constexpr gid_t kGroup = 50;
+    static constexpr uid_t kOther = 65534;
+    void OpenToOtherUser() {
+        fs::permissions(dir_.path(), fs::perms(0755));
+        fs::permissions(std::getenv("XDG_CONFIG_HOME"), fs::perms(0755));
+        fs::permissions(testenv::ProgramCopy(), fs::perms(0755));
+        fs::permissions(dir_.path() / "password", fs::perms(0644));
+        otherHome_.emplace("tamaro-other");
+        fs::permissions(otherHome_->path(), fs::perms(01777));
+        fs::create_directory(otherHome_->path() / "lock");
+        fs::permissions(otherHome_->path() / "lock", fs::perms(01777));
+    }
+    // The database folder the group's with mode `folder`, its files the
+    // group's to change.
+    void ShareDatabases(mode_t folder) {
+        ASSERT_EQ(chown(DatabaseDir.c_str(), 0, kGroup), 0);
+        ASSERT_EQ(chmod(DatabaseDir.c_str(), folder), 0);
+        for (const auto& entry : fs::directory_iterator(DatabaseDir)) {
+            ASSERT_EQ(chown(entry.path().c_str(), 0, kGroup), 0);
+            ASSERT_EQ(chmod(entry.path().c_str(), 0660), 0);
+        }
+    }
+    // Starts the program as the other user; its exit status, -1 when it did
+    // not exit. out receives what it printed.
+    int RunAsOther(std::string& out) {
+        const fs::path output = otherHome_->path() / "output.txt";
+        const std::string shell =
+            "cd '" + testenv::ProgramCopy().string() + "' && FIREBIRD_LOCK='" +
+            (otherHome_->path() / "lock").string() + "' HOME='" + otherHome_->str() +
+            "' setpriv --reuid=" + std::to_string(kOther) + " --regid=" + std::to_string(kOther) +
+            " --groups=" + std::to_string(kGroup) +
+            " ./tamaro --headless --user mueller --password-file '" +
+            (dir_.path() / "password").string() + "' > '" + output.string() + "' 2>&1";
+        const int rc = std::system(shell.c_str());
+        out = testenv::ReadFile(output);
+        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    }
+
     fs::path pristine_;
+    std::optional<testenv::TempDir> otherHome_;
     Snapshot velundaBefore_, archiveBefore_, velundaAfter_, archiveAfter_;
 };
 
 // The program prints UTF-8; the expected texts here are code page 1252.
 size_t Find(const std::string& output, const std::string& text, size_t from = 0) {
     return output.find(cp1252::ToUtf8(text), from);
+}
+
+// A start ended with status 1, its report being red, and printed `text`.
+void ExpectRedReport(int status, const std::string& out, const std::string& text) {
+    EXPECT_EQ(status, 1) << out;
+    EXPECT_NE(Find(out, text), std::string::npos) << out;
 }
 
 TEST_P(InterruptedRunTest, KilledAtEachStageTheNextStartFinishesTheRun) {
@@ -183,9 +238,6 @@ TEST_P(InterruptedRunTest, KilledAtEachStageTheNextStartFinishesTheRun) {
         "• Der Vorgang wurde abgebrochen, bevor er gespeichert war. Die Datenbanken haben ihn "
         "verworfen und bleiben, wie sie sind, mit allem, was seither darin gespeichert wurde; die "
         "Datensicherung wurde gelöscht.";
-    const char* finished =
-        "• Der Vorgang war beim Speichern unterbrochen und wurde zu Ende geführt; die "
-        "Datensicherung wurde gelöscht.";
     const Case cases[] = {
         {"backup", State::Before,
          "• Die Datensicherung war unvollständig, die Datenbanken sind unverändert; die "
@@ -195,8 +247,8 @@ TEST_P(InterruptedRunTest, KilledAtEachStageTheNextStartFinishesTheRun) {
         {"deletion", State::Before, discarded, true},
         {"history", State::Before, discarded, false},
         // The archive has committed, then the first four Velunda databases.
-        {"commit:1", State::After, finished, false},
-        {"commit:5", State::After, finished, true},
+        {"commit:1", State::After, kFinished, false},
+        {"commit:5", State::After, kFinished, true},
         {"removal", State::After,
          "• Der Vorgang war abgeschlossen; die verbliebene Datensicherung wurde gelöscht.", false},
     };
@@ -307,21 +359,14 @@ TEST_P(InterruptedRunTest, LaterWorkOfThePracticeIsKeptAndAChangedTableStopsTheF
                   std::string::npos)
             << out;
         EXPECT_TRUE(RunJournal::Exists());
-        EXPECT_EQ(Run("--archive 9", {}, &out), 1) << out;
-        EXPECT_NE(Find(out, "Weitere Vorgänge sind gesperrt, bis ein Administrator"),
-                  std::string::npos)
-            << out;
+        ExpectRedReport(Run("--archive 9", {}, &out), out,
+                        "Weitere Vorgänge sind gesperrt, bis ein Administrator");
         ConnectAll();
         EXPECT_EQ(Take(set_->VelundaList), velunda);
         for (const std::string& sql : change.undo) Exec(set_->MainDatabase(), sql);
         DisconnectAll();
         if (change.undo.empty()) continue;
-        EXPECT_EQ(Run("", {}, &out), 1) << out;
-        EXPECT_NE(Find(out,
-                       "• Der Vorgang war beim Speichern unterbrochen und wurde zu Ende "
-                       "geführt; die Datensicherung wurde gelöscht."),
-                  std::string::npos)
-            << out;
+        ExpectRedReport(Run("", {}, &out), out, kFinished);
         ExpectState(State::After, out);
     }
 }
@@ -334,10 +379,8 @@ TEST_P(InterruptedRunTest, KilledRestoreAndKilledRecoveryAreFinishedAtTheNextSta
 
     std::string out;
     EXPECT_EQ(Run("--restore " + kPids, {"TAMARO_RUN_KILL_AT=deletion"}), 128 + SIGKILL);
-    EXPECT_EQ(Run("", {}, &out), 1) << out;
-    EXPECT_NE(Find(out, "• Unterbrochener Vorgang gefunden: Restaurierung von 3 Patienten"),
-              std::string::npos)
-        << out;
+    ExpectRedReport(Run("", {}, &out), out,
+                    "• Unterbrochener Vorgang gefunden: Restaurierung von 3 Patienten");
     ExpectState(State::After, out);
 
     // Two Velunda databases have committed; the start that finishes the run
@@ -345,10 +388,8 @@ TEST_P(InterruptedRunTest, KilledRestoreAndKilledRecoveryAreFinishedAtTheNextSta
     EXPECT_EQ(Run("--restore " + kPids, {"TAMARO_RUN_KILL_AT=commit:2"}), 128 + SIGKILL);
     EXPECT_EQ(Run("", {"TAMARO_RUN_KILL_AT=commit"}, &out), 128 + SIGKILL);
     EXPECT_TRUE(RunJournal::Exists());
-    EXPECT_EQ(Run("", {}, &out), 1) << out;
-    EXPECT_NE(Find(out, "• Der Vorgang war beim Speichern unterbrochen und wurde zu Ende geführt"),
-              std::string::npos)
-        << out;
+    ExpectRedReport(Run("", {}, &out), out,
+                    "• Der Vorgang war beim Speichern unterbrochen und wurde zu Ende geführt");
     // Restored; the history keeps the archiving run.
     for (const std::string& name : BakFiles()) ADD_FAILURE() << "left behind: " << name;
     EXPECT_FALSE(RunJournal::Exists());
@@ -398,17 +439,8 @@ TEST_P(InterruptedRunTest, SignalsAndAClosedOutputNeverLeaveARunHalfDone) {
 // can be written by it.
 TEST_P(InterruptedRunTest, AnotherUserOfThePracticeGroupRecovers) {
     if (geteuid() != 0) GTEST_SKIP() << "acting as two users needs the super-user";
-    constexpr gid_t kGroup = 50;  // "staff" on Debian
-    constexpr uid_t kOther = 65534;
-    fs::permissions(dir_.path(), fs::perms(0755));
-    fs::permissions(std::getenv("XDG_CONFIG_HOME"), fs::perms(0755));
-    fs::permissions(testenv::ProgramCopy(), fs::perms(0755));
-    ASSERT_EQ(chown(DatabaseDir.c_str(), 0, kGroup), 0);
-    ASSERT_EQ(chmod(DatabaseDir.c_str(), 02770), 0);
-    for (const auto& entry : fs::directory_iterator(DatabaseDir)) {
-        ASSERT_EQ(chown(entry.path().c_str(), 0, kGroup), 0);
-        ASSERT_EQ(chmod(entry.path().c_str(), 0660), 0);
-    }
+    OpenToOtherUser();
+    ASSERT_NO_FATAL_FAILURE(ShareDatabases(02770));
     std::string out;
     EXPECT_EQ(Run("--archive " + kPids, {"TAMARO_RUN_KILL_AT=deletion"}, &out), 128 + SIGKILL)
         << out;
@@ -419,27 +451,8 @@ TEST_P(InterruptedRunTest, AnotherUserOfThePracticeGroupRecovers) {
         EXPECT_EQ(st.st_mode & 0070, 0060u) << entry.path();
     }
 
-    // The other user starts the program with an engine lock folder of its own.
-    testenv::TempDir shared("tamaro-other");
-    fs::permissions(shared.path(), fs::perms(01777));
-    fs::create_directory(shared.path() / "lock");
-    fs::permissions(shared.path() / "lock", fs::perms(01777));
-    fs::permissions(dir_.path() / "password", fs::perms(0644));
-    const fs::path output = shared.path() / "output.txt";
-    const std::string shell =
-        "cd '" + testenv::ProgramCopy().string() + "' && FIREBIRD_LOCK='" +
-        (shared.path() / "lock").string() + "' HOME='" + shared.str() +
-        "' setpriv --reuid=" + std::to_string(kOther) + " --regid=" + std::to_string(kOther) +
-        " --groups=" + std::to_string(kGroup) +
-        " ./tamaro --headless --user mueller --password-file '" +
-        (dir_.path() / "password").string() + "' > '" + output.string() + "' 2>&1";
-    const int rc = std::system(shell.c_str());
-    out = testenv::ReadFile(output);
-    ASSERT_TRUE(WIFEXITED(rc));
-    EXPECT_EQ(WEXITSTATUS(rc), 1) << out;
-    EXPECT_NE(Find(out, "• Der Vorgang wurde abgebrochen, bevor er gespeichert war."),
-              std::string::npos)
-        << out;
+    ExpectRedReport(RunAsOther(out), out,
+                    "• Der Vorgang wurde abgebrochen, bevor er gespeichert war.");
     ExpectState(State::Before, out);
 }
 
@@ -450,48 +463,14 @@ TEST_P(InterruptedRunTest, AnotherUserOfThePracticeGroupRecovers) {
 // again finishes the work and never takes it for undecided.
 TEST_P(InterruptedRunTest, ReadOnlyDatabaseFolderNamesTheCauseAndALaterStartFinishes) {
     if (geteuid() != 0) GTEST_SKIP() << "acting as two users needs the super-user";
-    constexpr gid_t kGroup = 50;  // "staff" on Debian
-    constexpr uid_t kOther = 65534;
-    fs::permissions(dir_.path(), fs::perms(0755));
-    fs::permissions(std::getenv("XDG_CONFIG_HOME"), fs::perms(0755));
-    fs::permissions(testenv::ProgramCopy(), fs::perms(0755));
-    fs::permissions(dir_.path() / "password", fs::perms(0644));
-    testenv::TempDir shared("tamaro-other");
-    fs::permissions(shared.path(), fs::perms(01777));
-    fs::create_directory(shared.path() / "lock");
-    fs::permissions(shared.path() / "lock", fs::perms(01777));
-    // The folder is the group's to read, its files the group's to change.
-    auto share = [&](mode_t folder) {
-        ASSERT_EQ(chown(DatabaseDir.c_str(), 0, kGroup), 0);
-        ASSERT_EQ(chmod(DatabaseDir.c_str(), folder), 0);
-        for (const auto& entry : fs::directory_iterator(DatabaseDir)) {
-            ASSERT_EQ(chown(entry.path().c_str(), 0, kGroup), 0);
-            ASSERT_EQ(chmod(entry.path().c_str(), 0660), 0);
-        }
-    };
-    auto runAsOther = [&](std::string& out) {
-        const fs::path output = shared.path() / "output.txt";
-        const std::string shell =
-            "cd '" + testenv::ProgramCopy().string() + "' && FIREBIRD_LOCK='" +
-            (shared.path() / "lock").string() + "' HOME='" + shared.str() +
-            "' setpriv --reuid=" + std::to_string(kOther) + " --regid=" + std::to_string(kOther) +
-            " --groups=" + std::to_string(kGroup) +
-            " ./tamaro --headless --user mueller --password-file '" +
-            (dir_.path() / "password").string() + "' > '" + output.string() + "' 2>&1";
-        const int rc = std::system(shell.c_str());
-        out = testenv::ReadFile(output);
-        return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    };
+    OpenToOtherUser();
     std::string out;
 
     // Interrupted inside the commit sequence: not finished without a journal.
     EXPECT_EQ(Run("--archive " + kPids, {"TAMARO_RUN_KILL_AT=commit:1"}), 128 + SIGKILL);
-    share(0750);
-    EXPECT_EQ(runAsOther(out), 1) << out;
-    EXPECT_NE(
-        Find(out, "Fehler beim Schreiben der Journal-Datei " + DatabaseDir + "/Tamaro.journal"),
-        std::string::npos)
-        << out;
+    ShareDatabases(0750);
+    ExpectRedReport(RunAsOther(out), out,
+                    "Fehler beim Schreiben der Journal-Datei " + DatabaseDir + "/Tamaro.journal");
     EXPECT_NE(Find(out,
                    "• Der Vorgang war beim Speichern unterbrochen und kann jetzt nicht zu "
                    "Ende geführt werden (oben). Tamaro versucht es beim nächsten Start "
@@ -499,35 +478,25 @@ TEST_P(InterruptedRunTest, ReadOnlyDatabaseFolderNamesTheCauseAndALaterStartFini
               std::string::npos)
         << out;
     EXPECT_EQ(Find(out, "wurde zu Ende geführt"), std::string::npos) << out;
-    share(02770);
-    EXPECT_EQ(runAsOther(out), 1) << out;
-    EXPECT_NE(Find(out,
-                   "• Der Vorgang war beim Speichern unterbrochen und wurde zu Ende geführt; "
-                   "die Datensicherung wurde gelöscht."),
-              std::string::npos)
-        << out;
+    ShareDatabases(02770);
+    ExpectRedReport(RunAsOther(out), out, kFinished);
     ExpectState(State::After, out);
 
     // Interrupted while its backups were removed: the run is done, only its
     // files are left, and they cannot be removed yet.
     Reset();
     EXPECT_EQ(Run("--archive " + kPids, {"TAMARO_RUN_KILL_AT=removal"}), 128 + SIGKILL);
-    share(0750);
-    EXPECT_EQ(runAsOther(out), 1) << out;
-    EXPECT_NE(Find(out, ".bak kann nicht gelöscht werden (keine Berechtigung)."), std::string::npos)
-        << out;
+    ShareDatabases(0750);
+    ExpectRedReport(RunAsOther(out), out, ".bak kann nicht gelöscht werden (keine Berechtigung).");
     EXPECT_NE(Find(out,
                    "• Der Vorgang war abgeschlossen; die Dateien des Vorgangs konnten noch "
                    "nicht gelöscht werden (oben)."),
               std::string::npos)
         << out;
-    share(02770);
-    EXPECT_EQ(runAsOther(out), 1) << out;
-    EXPECT_NE(Find(out,
-                   "• Der Vorgang war abgeschlossen; die verbliebene Datensicherung wurde "
-                   "gelöscht."),
-              std::string::npos)
-        << out;
+    ShareDatabases(02770);
+    ExpectRedReport(RunAsOther(out), out,
+                    "• Der Vorgang war abgeschlossen; die verbliebene Datensicherung wurde "
+                    "gelöscht.");
     ExpectState(State::After, out);
 }
 
@@ -546,11 +515,9 @@ TEST_P(InterruptedRunTest, SecondRunIsRefusedWhileAnotherProcessHoldsTheLock) {
     ASSERT_TRUE(GetLoginName(user));
     ASSERT_TRUE(GetHostName(host));
     std::string out;
-    EXPECT_EQ(Run("--archive 9", env, &out), 1) << out;
-    EXPECT_NE(Find(out, "[Meldung] Auf diesen Datenbanken läuft bereits ein Vorgang (Benutzer " +
-                            user + " auf Rechner " + host + ").\nBitte warten Sie"),
-              std::string::npos)
-        << out;
+    ExpectRedReport(Run("--archive 9", env, &out), out,
+                    "[Meldung] Auf diesen Datenbanken läuft bereits ein Vorgang (Benutzer " + user +
+                        " auf Rechner " + host + ").\nBitte warten Sie");
     EXPECT_EQ(Find(out, "Datentransfer"), std::string::npos) << out;
     // A start leaves the journal of a running run alone; its note of that
     // run is no failure of the start.
@@ -562,8 +529,7 @@ TEST_P(InterruptedRunTest, SecondRunIsRefusedWhileAnotherProcessHoldsTheLock) {
 
     kill(first, SIGKILL);
     waitpid(first, &status, 0);
-    EXPECT_EQ(Run("", env, &out), 1) << out;
-    EXPECT_NE(Find(out, "• Die Datensicherung war unvollständig"), std::string::npos) << out;
+    ExpectRedReport(Run("", env, &out), out, "• Die Datensicherung war unvollständig");
     ExpectState(State::Before, out);
     EXPECT_EQ(Run("--archive " + kPids, env, &out), 0) << out;
     ExpectState(State::After, out);
