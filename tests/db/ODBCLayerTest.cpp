@@ -12,7 +12,16 @@
 namespace dbtest {
 namespace {
 
-class OdbcLayer : public DbTest {};
+class OdbcLayer : public DbTest {
+  protected:
+    // The number in the first column of the query's first row.
+    int32_t FirstInt(const std::string& sql) {
+        ODBCStmt stmt(Conn());
+        int32_t v = 0;
+        EXPECT_TRUE(stmt.ExecDirect(sql) && stmt.Fetch() && stmt.GetColumnInt(1, v)) << sql;
+        return v;
+    }
+};
 
 TEST_P(OdbcLayer, SearchedChangeMatchingNothingCountsAsExecuted) {
     Exec("create table t (pid integer)");
@@ -200,12 +209,7 @@ TEST_P(OdbcLayer, DisconnectInsideATransactionRollsItBack) {
     EXPECT_FALSE(Conn().InTransaction());
     ASSERT_TRUE(Connect(db_));
     Exec("insert into t (pid) values (6)");
-    ODBCStmt stmt(Conn());
-    ASSERT_TRUE(stmt.ExecDirect("select min(pid) from t"));
-    ASSERT_TRUE(stmt.Fetch());
-    int32_t least = 0;
-    EXPECT_TRUE(stmt.GetColumnInt(1, least));
-    EXPECT_EQ(least, 6);
+    EXPECT_EQ(FirstInt("select min(pid) from t"), 6);
 }
 
 // The driver's injected fault has a known text, so the reports of RunSQL and

@@ -21,6 +21,13 @@ class RecordId : public RecordingTest {
     void Put(const std::string& name, const std::string& text) {
         testenv::WriteFile(File(name), text);
     }
+    // The file holding `before` hands out `id` and then holds `after`.
+    void ExpectHandsOut(const std::string& name, const std::string& before, int id,
+                        const std::string& after) {
+        Put(name, before);
+        EXPECT_EQ(getID(name), id) << name;
+        EXPECT_EQ(Content(name), after) << name;
+    }
 };
 
 // A second process (flock(1)) that holds the file exclusively for `seconds`;
@@ -50,37 +57,23 @@ TEST_F(RecordId, NumbersFromNewEmptyAndWrittenFiles) {
     EXPECT_EQ(getID("Unbekannt"), 1);
 
     // An existing empty file gives 1 for any counter.
-    Put("RechnungKoVo", "");
-    EXPECT_EQ(getID("RechnungKoVo"), 1);
-    EXPECT_EQ(Content("RechnungKoVo"), "2");
+    ExpectHandsOut("RechnungKoVo", "", 1, "2");
 
     // The new number overwrites the start of the first line only: the line
     // end stays, and a longer number covers what follows it.
-    Put("a", "41\r\n");
-    EXPECT_EQ(getID("a"), 41);
-    EXPECT_EQ(Content("a"), "42\r\n");
-    Put("b", "99");
-    EXPECT_EQ(getID("b"), 99);
-    EXPECT_EQ(Content("b"), "100");
-    Put("c", "  7 rest\nsecond line");
-    EXPECT_EQ(getID("c"), 7);
-    EXPECT_EQ(Content("c"), "8 7 rest\nsecond line");
+    ExpectHandsOut("a", "41\r\n", 41, "42\r\n");
+    ExpectHandsOut("b", "99", 99, "100");
+    ExpectHandsOut("c", "  7 rest\nsecond line", 7, "8 7 rest\nsecond line");
     EXPECT_EQ(getID("c"), 8);
 
     // A negative number is handed out and left alone; text without a number
     // counts as 0.
-    Put("d", "-5\n");
-    EXPECT_EQ(getID("d"), -5);
-    EXPECT_EQ(Content("d"), "-5\n");
-    Put("e", "abc");
-    EXPECT_EQ(getID("e"), 0);
-    EXPECT_EQ(Content("e"), "1bc");
+    ExpectHandsOut("d", "-5\n", -5, "-5\n");
+    ExpectHandsOut("e", "abc", 0, "1bc");
     EXPECT_TRUE(boxes_.Boxes().empty());
 
     // The largest 32-bit number has no successor to write back.
-    Put("f", "2147483647");
-    EXPECT_EQ(getID("f"), -1);
-    EXPECT_EQ(Content("f"), "2147483647");
+    ExpectHandsOut("f", "2147483647", -1, "2147483647");
     ASSERT_EQ(boxes_.Boxes().size(), 1u);
 }
 
