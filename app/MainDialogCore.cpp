@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <ctime>
 
 #include "app/DirectoryDiscovery.h"
 #include "app/VersionText.h"
@@ -24,7 +23,6 @@
 
 namespace {
 
-constexpr int64_t kOneYear = 31536000;
 constexpr int32_t kTamaroModuleId = 7;
 
 bool FileExists(const std::string& path) {
@@ -33,15 +31,6 @@ bool FileExists(const std::string& path) {
 }
 
 }  // namespace
-
-int64_t Jan1990Local() {
-    std::tm tm{};
-    tm.tm_year = 90;
-    tm.tm_mon = 0;
-    tm.tm_mday = 1;
-    tm.tm_isdst = -1;
-    return int64_t(std::mktime(&tm));
-}
 
 bool MainDialogCore::OnInitDialog(IMainView& view) {
     view_ = &view;
@@ -52,10 +41,8 @@ bool MainDialogCore::OnInitDialog(IMainView& view) {
     if (programDirUsable) WriteProgramPath();
 
     view.CheckViewButton(IDC_VIEW_VELUNDA);
-    const int64_t now = int64_t(std::time(nullptr));
-    view.SetPickerTime(IDC_SERVICE_TO, config_.GetInt("Velunda.Max", int32_t(now - kOneYear)));
+    ShowVelundaRange(config_, view);
     view.SetPickerTime(IDC_ADMISSION_FROM, Jan1990Local());
-    view.SetPickerTime(IDC_SERVICE_FROM, config_.GetInt("Velunda.Min", int32_t(Jan1990Local())));
     view.AddInfoMenuEntry("&Info über Tamaro...");
 
     AppendLog("Initialisierung...", ColourBlue);

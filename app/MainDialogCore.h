@@ -102,6 +102,3 @@ class MainDialogCore {
     bool destroyed_ = false;
     bool loggedIn_ = false;
 };
-
-// 1 January 1990, 00:00 local time, as seconds since 1970.
-int64_t Jan1990Local();

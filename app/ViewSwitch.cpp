@@ -3,7 +3,6 @@
 #include <ctime>
 
 #include "app/CommandHold.h"
-#include "app/MainDialogCore.h"
 #include "app/MainView.h"
 #include "app/PatientList.h"
 #include "core/CConfigFile.h"
@@ -26,6 +25,20 @@ void StoreRange(CConfigFile& config, IMainView& view, const char* prefix) {
 
 }  // namespace
 
+int64_t Jan1990Local() {
+    std::tm tm{};
+    tm.tm_year = 90;
+    tm.tm_mon = 0;
+    tm.tm_mday = 1;
+    tm.tm_isdst = -1;
+    return int64_t(std::mktime(&tm));
+}
+
+void ShowVelundaRange(CConfigFile& config, IMainView& view) {
+    view.SetPickerTime(IDC_SERVICE_TO, config.GetInt("Velunda.Max", int32_t(Now() - kOneYear)));
+    view.SetPickerTime(IDC_SERVICE_FROM, config.GetInt("Velunda.Min", int32_t(Jan1990Local())));
+}
+
 // A view button pressed while the list is being filled or a run is in
 // progress changes nothing, nor does one pressed while a picker holds a typed
 // text that is no date (the range of the view left would be stored from the
@@ -44,8 +57,7 @@ void ViewSwitch::ShowVelunda(IMainView& view) {
     view.SetControlText(IDC_F4, "F4: Archivieren");
     view.EnableControl(IDC_ARCHIVE_RUNS, false);
     StoreRange(config_, view, "Archiv");
-    view.SetPickerTime(IDC_SERVICE_TO, config_.GetInt("Velunda.Max", int32_t(Now() - kOneYear)));
-    view.SetPickerTime(IDC_SERVICE_FROM, config_.GetInt("Velunda.Min", int32_t(Jan1990Local())));
+    ShowVelundaRange(config_, view);
     list_.FillList(view);
     view.ArmTimer(2, 10);
 }

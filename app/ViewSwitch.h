@@ -5,11 +5,22 @@
 // these; the headless front end too.
 #pragma once
 
+#include <cstdint>
+
 class CConfigFile;
 class CommandHold;
 class DatabaseSet;
 class IMainView;
 class PatientList;
+
+// 1 January 1990, 00:00 local time, as seconds since 1970: where the
+// admission range begins, and the Velunda view's service range unless
+// Tamaro.cfg holds one.
+int64_t Jan1990Local();
+
+// Sets the Velunda view's "Letzte Leistung" range as Tamaro.cfg holds it;
+// by default from 1 January 1990 to a year before now.
+void ShowVelundaRange(CConfigFile& config, IMainView& view);
 
 class ViewSwitch {
   public:
