@@ -69,6 +69,122 @@ bool SaveLog(const LogRecorder& log, const std::string& fileSystemPath) {
     return false;
 }
 
+const char* kDryRunPlace = "--dry-run gilt nur unmittelbar vor --archive, --restore oder --delete";
+
+// What the command line asks of the headless mode, besides the login.
+struct HeadlessOptions {
+    std::string args;                  // "AID=…" and "PID=…", as the window takes them
+    std::vector<HeadlessStep> commands;
+    std::string saveLog;  // --save-log: the file, as the file system names it
+    bool confirmed = false;  // --yes
+};
+
+// Reads the command line into options and login; false with the message for
+// standard error in error.
+bool ParseOptions(int argc, char** argv, HeadlessLogin& login, HeadlessOptions& options,
+                  std::string& error) {
+    HeadlessListingParser listing;
+    bool dryRun = false;  // the next command is a preview
+    for (int i = 1; i < argc && error.empty(); ++i) {
+        std::string a = argv[i];
+        // --dry-run belongs to the command right after it.
+        if (dryRun && a != "--archive" && a != "--restore" && a != "--delete") {
+            error = kDryRunPlace;
+        } else if (listing.Take(argc, argv, i, options.commands) || a == "--headless" ||
+                   login.TakeArgument(argc, argv, i)) {
+        } else if (a == "--dry-run") {
+            dryRun = true;
+        } else if (a == "--check") {
+            options.commands.push_back({HeadlessCommand::Check, "", {}});
+        } else if (TakeCommand(argc, argv, i, options.commands, error)) {
+            if (dryRun && error.empty()) options.commands.back().preview = true;
+            dryRun = false;
+        } else if (a == "--yes") {
+            options.confirmed = true;
+        } else if (a == "--save-log") {
+            if (i + 1 >= argc || !*argv[i + 1])
+                error = "--save-log braucht einen Dateinamen";
+            else
+                options.saveLog = argv[++i];
+        } else if (a.rfind("--", 0) == 0) {
+            // Only "AID=" and "PID=" are left for the command line; an option
+            // nobody knows (a misspelt command) must not pass for success.
+            error = "unbekannte Option " + a + " (tamaro --help zeigt alle)";
+        } else {
+            options.args += (options.args.empty() ? "" : " ") + a;
+        }
+    }
+    if (error.empty() && dryRun) error = kDryRunPlace;
+    if (error.empty() && !listing.Finish()) error = listing.Error();
+    return error.empty();
+}
+
+// Runs one command after the start; status is the program's so far. True
+// when it did its work.
+bool RunStep(MainDialogCore& core, HeadlessView& view, const HeadlessStep& c, bool confirmed,
+             int status) {
+    // A request to end the program ends it between two commands.
+    if (stopsignals::Requested()) {
+        ReportHeadlessError(HeadlessCommandText(c.kind, c.argument) +
+                            ": nicht ausgeführt, Tamaro soll beendet werden");
+        return false;
+    }
+    // Listing and patient information change nothing, so they also run
+    // after a start-up problem or a failed command.
+    if (c.kind == HeadlessCommand::List || c.kind == HeadlessCommand::View)
+        return RunListingStep(core, view, c);
+    // The patient information, previews and the check only read too.
+    const bool reads =
+        c.kind == HeadlessCommand::Info || c.kind == HeadlessCommand::Check || c.preview;
+    if (!reads && status != 0) {
+        ReportHeadlessError(HeadlessCommandText(c.kind, c.argument) + ": nicht ausgeführt, weil " +
+                            (core.Problems() != 0
+                                 ? "der Start Fehler gemeldet hat (siehe Protokoll)"
+                                 : "ein Befehl davor fehlgeschlagen ist"));
+        return true;  // the failure before has set the status already
+    }
+    if (c.kind == HeadlessCommand::Check) return RunHeadlessCheck(core);
+    if (c.preview) return RunHeadlessPreview(core, view, c.kind, c.argument);
+    return RunHeadlessCommand(core, view, c.kind, c.argument, confirmed);
+}
+
+// The start as the window's, then the commands in order and the saved log.
+// The program's status: 1 exactly when the start or a command failed or was
+// refused: the start reported a problem, the login was refused, a command
+// returned failure, or any failure or refusal was written to the log (a red
+// line that is no note).
+int RunSession(const HeadlessOptions& options, HeadlessLogin& login, const LogRecorder& recorded) {
+    int status = 0;
+    const int failuresBefore = FailureLines();
+    HeadlessView view;
+    MainDialogCore core;
+    core.ShowLogin = [&login](ODBCConnection& main) { return login.Show(main); };
+    if (!core.OnInitDialog(view)) {
+        status = 1;
+    } else {
+        RunPendingTimers(core, view);
+        // A refused login ends the program as a cancelled login dialog does.
+        if (core.Problems() != 0 || view.Ended()) status = 1;
+        // One gate in front of every command.
+        bool permitted = !view.Ended();
+        if (permitted && (!options.commands.empty() || !options.saveLog.empty()) &&
+            !login.PermitsCommands(core.Databases().MainDatabase().Connection.IsOpen())) {
+            permitted = false;
+            status = 1;
+        }
+        for (const HeadlessStep& c : options.commands) {
+            if (!permitted) break;
+            if (!RunStep(core, view, c, options.confirmed, status)) status = 1;
+        }
+        if (stopsignals::Requested()) status = 1;
+        if (permitted && !options.saveLog.empty() && !SaveLog(recorded, options.saveLog))
+            status = 1;
+    }
+    if (FailureLines() > failuresBefore) status = 1;
+    core.OnDestroy();
+    return status;
+}
+
 }  // namespace
 
 bool WantsHeadless(int argc, char** argv) {
@@ -78,60 +194,10 @@ bool WantsHeadless(int argc, char** argv) {
 }
 
 int RunHeadless(int argc, char** argv) {
-    std::string args;
-    std::vector<HeadlessStep> commands;
-    HeadlessListingParser listing;
+    HeadlessOptions options;
     HeadlessLogin login;
     std::string error;
-    std::string saveLog;  // --save-log: the file, as the file system names it
-    bool confirmed = false;
-    bool dryRun = false;  // the next command is a preview
-    for (int i = 1; i < argc && error.empty(); ++i) {
-        std::string a = argv[i];
-        // --dry-run belongs to the command right after it.
-        if (dryRun && a != "--archive" && a != "--restore" && a != "--delete") {
-            error = "--dry-run gilt nur unmittelbar vor --archive, --restore oder --delete";
-            continue;
-        }
-        if (listing.Take(argc, argv, i, commands)) continue;
-        if (a == "--headless" || login.TakeArgument(argc, argv, i)) continue;
-        if (a == "--dry-run") {
-            dryRun = true;
-            continue;
-        }
-        if (a == "--check") {
-            commands.push_back({HeadlessCommand::Check, "", {}});
-            continue;
-        }
-        if (TakeCommand(argc, argv, i, commands, error)) {
-            if (dryRun && error.empty()) commands.back().preview = true;
-            dryRun = false;
-            continue;
-        }
-        if (a == "--yes") {
-            confirmed = true;
-            continue;
-        }
-        if (a == "--save-log") {
-            if (i + 1 >= argc || !*argv[i + 1])
-                error = "--save-log braucht einen Dateinamen";
-            else
-                saveLog = argv[++i];
-            continue;
-        }
-        // Only "AID=" and "PID=" are left for the command line; an option
-        // nobody knows (a misspelt command) must not pass for success.
-        if (a.rfind("--", 0) == 0) {
-            error = "unbekannte Option " + a + " (tamaro --help zeigt alle)";
-            continue;
-        }
-        if (!args.empty()) args += ' ';
-        args += a;
-    }
-    if (error.empty() && dryRun)
-        error = "--dry-run gilt nur unmittelbar vor --archive, --restore oder --delete";
-    if (error.empty() && !listing.Finish()) error = listing.Error();
-    if (!error.empty()) {
+    if (!ParseOptions(argc, argv, login, options, error)) {
         ReportHeadlessError(error);
         return 1;
     }
@@ -139,7 +205,7 @@ int RunHeadless(int argc, char** argv) {
     CurrentLid = -1;
     PresetAid = -1;
     PresetPid = -1;
-    ParseCommandLine(args, PresetAid, PresetPid);
+    ParseCommandLine(options.args, PresetAid, PresetPid);
     TheAuditLog().SetConnection(nullptr);
     TheAuditLog().SetModuleId(7);
 
@@ -154,73 +220,10 @@ int RunHeadless(int argc, char** argv) {
     services.SetEcho(stderr);
     // "--yes" answers the questions; without it each takes its default
     // button (Yes to archive and restore, No to delete).
-    if (confirmed) services.AnswerQuestionsWith(MsgResult::Yes);
+    if (options.confirmed) services.AnswerQuestionsWith(MsgResult::Yes);
     SetWindowServices(&services);
 
-    // 1 exactly when the start or a command failed or was refused: the start
-    // reported a problem, the login was refused, a command returned failure,
-    // or any failure or refusal was written to the log (a red line that is
-    // no note).
-    int status = 0;
-    const int failuresBefore = FailureLines();
-    {
-        HeadlessView view;
-        MainDialogCore core;
-        core.ShowLogin = [&login](ODBCConnection& main) { return login.Show(main); };
-        if (!core.OnInitDialog(view)) {
-            status = 1;
-        } else {
-            RunPendingTimers(core, view);
-            // A refused login ends the program as a cancelled login dialog does.
-            if (core.Problems() != 0 || view.Ended()) status = 1;
-            // One gate in front of every command.
-            bool permitted = !view.Ended();
-            if (permitted && (!commands.empty() || !saveLog.empty()) &&
-                !login.PermitsCommands(core.Databases().MainDatabase().Connection.IsOpen())) {
-                permitted = false;
-                status = 1;
-            }
-            for (const HeadlessStep& c : commands) {
-                if (!permitted) break;
-                // A request to end the program ends it between two commands.
-                if (stopsignals::Requested()) {
-                    ReportHeadlessError(HeadlessCommandText(c.kind, c.argument) +
-                                        ": nicht ausgeführt, Tamaro soll beendet werden");
-                    status = 1;
-                    continue;
-                }
-                // Listing and patient information change nothing, so they
-                // also run after a start-up problem or a failed command.
-                if (c.kind == HeadlessCommand::List || c.kind == HeadlessCommand::View) {
-                    if (!RunListingStep(core, view, c)) status = 1;
-                    continue;
-                }
-                // The patient information, previews and the check only read
-                // too.
-                const bool reads = c.kind == HeadlessCommand::Info ||
-                                   c.kind == HeadlessCommand::Check || c.preview;
-                if (!reads && status != 0) {
-                    ReportHeadlessError(
-                        HeadlessCommandText(c.kind, c.argument) + ": nicht ausgeführt, weil " +
-                        (core.Problems() != 0 ? "der Start Fehler gemeldet hat (siehe Protokoll)"
-                                              : "ein Befehl davor fehlgeschlagen ist"));
-                    continue;
-                }
-                bool done;
-                if (c.kind == HeadlessCommand::Check)
-                    done = RunHeadlessCheck(core);
-                else if (c.preview)
-                    done = RunHeadlessPreview(core, view, c.kind, c.argument);
-                else
-                    done = RunHeadlessCommand(core, view, c.kind, c.argument, confirmed);
-                if (!done) status = 1;
-            }
-            if (stopsignals::Requested()) status = 1;
-            if (permitted && !saveLog.empty() && !SaveLog(recorded, saveLog)) status = 1;
-        }
-        if (FailureLines() > failuresBefore) status = 1;
-        core.OnDestroy();
-    }
+    const int status = RunSession(options, login, recorded);
     TheAuditLog().SaveAtProgramEnd();
     SetRunProgress(nullptr);
     SetWindowServices(nullptr);

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "app/GivenPids.h"
-#include "app/HeadlessListing.h"
 #include "app/HeadlessView.h"
 #include "app/MainDialogCore.h"
 #include "core/Cp1252.h"
@@ -17,6 +16,10 @@ void PrintLine(const std::string& line) {
 }
 
 }  // namespace
+
+void ReportHeadlessError(const std::string& text) {
+    std::fputs(("tamaro: " + cp1252::ToUtf8(text) + "\n").c_str(), stderr);
+}
 
 bool CheckHeadlessArgument(HeadlessCommand command, const std::string& value, std::string* error) {
     std::vector<int32_t> pids;

@@ -24,6 +24,9 @@ class HeadlessView;
 
 enum class HeadlessCommand { Archive, Restore, List, View, Delete, Info, Check };
 
+// "tamaro: " and the text (CP1252) on standard error, in UTF-8.
+void ReportHeadlessError(const std::string& text);
+
 // Checks the value of a command before anything starts: a pid list
 // ("12,40,7") for --archive, --restore and --delete, one pid for --info.
 // False with a message for standard error in *error.

@@ -73,10 +73,6 @@ void PrintRows(IListView& list) {
 
 }  // namespace
 
-void ReportHeadlessError(const std::string& text) {
-    std::fputs(("tamaro: " + cp1252::ToUtf8(text) + "\n").c_str(), stderr);
-}
-
 std::optional<int64_t> ParseDayText(const std::string& text) {
     static const std::regex day(R"((\d{1,2})\.(\d{1,2})\.(\d{4}))");
     std::smatch m;

@@ -64,9 +64,6 @@ class HeadlessListingParser {
 // for anything else, or a day whose stored date does not fit 32 bits.
 std::optional<int64_t> ParseDayText(const std::string& text);
 
-// "tamaro: " and the text (CP1252) on standard error, in UTF-8.
-void ReportHeadlessError(const std::string& text);
-
 // Runs a --list or --view step. False (with a message on standard error) when
 // a filter names no entry of its list.
 bool RunListingStep(MainDialogCore& core, HeadlessView& view, const HeadlessStep& step);
