@@ -9,6 +9,7 @@
 
 #include "app/HeadlessView.h"
 #include "app/MainDialogCore.h"
+#include "core/AsciiText.h"
 #include "core/Cp1252.h"
 
 namespace {
@@ -113,8 +114,7 @@ bool HeadlessListingParser::Take(int argc, char** argv, int& i, std::vector<Head
     }
     const std::string value = argv[++i];
     if (a == "--view") {
-        std::string lower;
-        for (char c : value) lower += char(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        const std::string lower = asciitext::Lower(value);
         if (lower != "velunda" && lower != "archiv") {
             error_ = "--view: \"" + value + "\" ist keine Ansicht (velunda oder archiv)";
             return true;

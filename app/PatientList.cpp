@@ -8,6 +8,7 @@
 #include "app/MainView.h"
 #include "archive/ArchiveHistory.h"
 #include "archive/PidList.h"
+#include "core/AsciiText.h"
 #include "core/Globals.h"
 #include "core/ListView.h"
 #include "core/LogSink.h"
@@ -101,15 +102,7 @@ bool CollectHiddenPatients(ArchiveDbPair* source, ODBCStmt& main, PidSet& hidden
 }
 
 bool IsVelunda(const ArchiveDbPair& db) {
-    const std::string& name = db.DisplayName;
-    static const char kVelunda[] = "velunda";
-    if (name.size() != sizeof kVelunda - 1) return false;
-    for (size_t i = 0; i < name.size(); ++i) {
-        char c = name[i];
-        if (c >= 'A' && c <= 'Z') c = char(c + 32);
-        if (c != kVelunda[i]) return false;
-    }
-    return true;
+    return asciitext::Lower(db.DisplayName) == "velunda";
 }
 
 // The doctor of the doctor list's selection, -1 when none is selected.

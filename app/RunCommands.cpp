@@ -13,6 +13,7 @@
 #include "app/SiblingPrograms.h"
 #include "archive/DeletePatientsRun.h"
 #include "archive/TransferPatients.h"
+#include "core/AsciiText.h"
 #include "core/WindowServices.h"
 #include "db/DatabaseSet.h"
 #include "platform/Broadcast.h"
@@ -27,10 +28,7 @@ std::string TransferCommand(IMainView& view) {
 
 // The same in lower case: "archivieren" or "restaurieren".
 std::string TransferVerb(IMainView& view) {
-    std::string verb = TransferCommand(view);
-    for (char& c : verb)
-        if (c >= 'A' && c <= 'Z') c = char(c + 32);
-    return verb;
+    return asciitext::Lower(TransferCommand(view));
 }
 
 std::string Participle(const std::string& verb) {

@@ -294,10 +294,9 @@ bool RemoveRunFiles(RunJournal& journal, const std::vector<std::string>& keep) {
         AppendLog("Die Journal-Datei " + RunJournal::Path() +
                       " kann nicht geändert werden; der nächste Start prüft den Vorgang erneut.",
                   ColourRed);
-    AppendLog(
-        "Die verbliebenen Dateien des Vorgangs löscht Tamaro beim nächsten Start, sobald "
-        "das Verzeichnis " +
-            DatabaseDir + " wieder beschreibbar ist; bis dahin sind weitere Vorgänge gesperrt.",
-        ColourRed);
+    AppendLog(RunsLockedTillThen("Die verbliebenen Dateien des Vorgangs löscht Tamaro beim "
+                                 "nächsten Start, sobald das Verzeichnis " +
+                                 DatabaseDir + " wieder beschreibbar ist"),
+              ColourRed);
     return false;
 }

@@ -10,6 +10,7 @@
 #include "archive/PidIndex.h"
 #include "archive/SqlLiteral.h"
 #include "archive/StatementObserver.h"
+#include "core/AsciiText.h"
 #include "core/ContentHash.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
@@ -40,11 +41,6 @@ char QuoteOf(const ArchiveDbPair& dest) {
 
 void TrimCommaBlank(std::string& s) {
     while (!s.empty() && (s.back() == ',' || s.back() == ' ')) s.pop_back();
-}
-
-void LowerAscii(std::string& s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = char(c + 32);
 }
 
 }  // namespace
@@ -208,7 +204,7 @@ bool TableCopy::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair*
 
         TrimCommaBlank(names);
         names += ") values (";
-        LowerAscii(names);
+        names = asciitext::Lower(std::move(names));
         // The literal text: executed on the literal path, otherwise made for
         // a listener or the failure message only.
         auto literalText = [&] {
