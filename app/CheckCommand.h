@@ -3,7 +3,7 @@
 // who has logged in, while no other command of the window is at work.
 #pragma once
 
-#include "archive/ConsistencyCheck.h"
+#include "archive/runs/ConsistencyCheck.h"
 
 class CommandHold;
 class DatabaseSet;

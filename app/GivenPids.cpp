@@ -6,7 +6,7 @@
 #include <unordered_set>
 
 #include "app/PatientList.h"
-#include "archive/PidList.h"
+#include "archive/rows/PidList.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
 #include "core/WindowServices.h"

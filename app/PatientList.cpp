@@ -6,8 +6,8 @@
 #include <unordered_set>
 
 #include "app/MainView.h"
-#include "archive/ArchiveHistory.h"
-#include "archive/PidList.h"
+#include "archive/runs/ArchiveHistory.h"
+#include "archive/rows/PidList.h"
 #include "core/AsciiText.h"
 #include "core/Globals.h"
 #include "core/ListView.h"

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "archive/RunPreview.h"
+#include "archive/runs/RunPreview.h"
 
 class CommandHold;
 class DatabaseSet;

@@ -40,13 +40,13 @@
 #include <string>
 #include <vector>
 
-#include "archive/DatabaseBackup.h"
-#include "archive/PidIndex.h"
-#include "archive/PidList.h"
-#include "archive/RowPrint.h"
-#include "archive/SqlLiteral.h"
-#include "archive/StatementObserver.h"
-#include "archive/TransferPatients.h"
+#include "archive/safety/DatabaseBackup.h"
+#include "archive/rows/PidIndex.h"
+#include "archive/rows/PidList.h"
+#include "archive/rows/RowPrint.h"
+#include "archive/rows/SqlLiteral.h"
+#include "archive/rows/StatementObserver.h"
+#include "archive/runs/TransferPatients.h"
 #include "core/ComboBox.h"
 #include "core/Globals.h"
 #include "core/LogRecorder.h"

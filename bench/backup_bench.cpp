@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/DatabaseBackup.h"
+#include "archive/safety/DatabaseBackup.h"
 #include "core/Globals.h"
 #include "core/LogRecorder.h"
 #include "core/LogSink.h"

@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/ConsistencyCheck.h"
-#include "archive/PidList.h"
-#include "archive/TransferPatients.h"
+#include "archive/runs/ConsistencyCheck.h"
+#include "archive/rows/PidList.h"
+#include "archive/runs/TransferPatients.h"
 #include "core/ComboBox.h"
 #include "core/Globals.h"
 #include "core/LogRecorder.h"

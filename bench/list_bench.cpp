@@ -20,7 +20,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "app/HeadlessView.h"
+#include "app/headless/HeadlessView.h"
 #include "app/PatientList.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"

@@ -4,6 +4,8 @@
 # users and patient stand side by side and include neither each other.
 # drivers/ may use only core/ (the code page 1252 helpers); tools/, tests/ and
 # bench/ stand beside the layers and may include any of them.
+# Inside archive/ and app/ the folders are rooms with an order of their own
+# (see room_rank).
 # Prints every include that runs upwards or sideways and exits 1 if there is one.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -19,6 +21,39 @@ rank() {
     ui) echo 6 ;;
     *) echo -1 ;;
   esac
+}
+
+# Inside a layer, rooms have their own order: archive's rows < safety <
+# maintenance < runs, and app's commands < its headless face. A file may
+# include its own room and the rooms below it.
+room_rank() {  # layer, room
+  case "$1/$2" in
+    archive/rows) echo 0 ;;
+    archive/safety) echo 1 ;;
+    archive/maintenance) echo 2 ;;
+    archive/runs) echo 3 ;;
+    app/headless) echo 1 ;;
+    app/*) echo 0 ;;
+    *) echo -1 ;;
+  esac
+}
+check_rooms() {  # layer
+  local layer=$1 file line inc from to rf rt
+  while IFS=: read -r file line inc; do
+    from=$(cut -d/ -f2 <<<"$file")
+    [ -f "$layer/$from" ] && from=.
+    to=$(sed -E 's/.*#\s*include\s*"[a-z_]+\/([A-Za-z_]+)[/.].*/\1/' <<<"$inc")
+    grep -qE "\"$layer/$to/" <<<"$inc" || to=.
+    rf=$(room_rank "$layer" "$from")
+    rt=$(room_rank "$layer" "$to")
+    if [ "$rf" -lt 0 ] || [ "$rt" -lt 0 ]; then
+      echo "$file:$line:$inc   (every file of $layer/ belongs to one of its rooms)"
+      status=1
+    elif [ "$rt" -gt "$rf" ]; then
+      echo "$file:$line:$inc   ($(sed 's|/\.$||' <<<"$layer/$from") must not include $(sed 's|/\.$||' <<<"$layer/$to"))"
+      status=1
+    fi
+  done < <(grep -rnE "^\s*#\s*include\s*\"$layer/" "$layer" 2>/dev/null)
 }
 
 status=0
@@ -40,6 +75,9 @@ for layer in core platform db users patient archive app ui; do
   [ -d "$layer" ] && check "$layer" "$(rank "$layer")"
 done
 [ -d drivers ] && check drivers 0
+for layer in archive app; do
+  [ -d "$layer" ] && check_rooms "$layer"
+done
 
 if [ $status -ne 0 ]; then
   echo "check-layers: includes that run against the layer order (above)"

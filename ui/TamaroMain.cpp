@@ -3,10 +3,10 @@
 #include <QApplication>
 #include <string>
 
-#include "app/CommandLine.h"
-#include "app/Headless.h"
+#include "app/headless/CommandLine.h"
+#include "app/headless/Headless.h"
 #include "app/MainDialogCore.h"
-#include "app/Usage.h"
+#include "app/headless/Usage.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
 #include "core/RunProgress.h"

@@ -10,11 +10,11 @@
 #include <regex>
 
 #include "app/CommandHold.h"
-#include "app/HeadlessView.h"
+#include "app/headless/HeadlessView.h"
 #include "app/PatientList.h"
 #include "app/ViewSwitch.h"
-#include "archive/ArchiveHistory.h"
-#include "archive/TransferPatients.h"
+#include "archive/runs/ArchiveHistory.h"
+#include "archive/runs/TransferPatients.h"
 #include "core/CConfigFile.h"
 #include "core/Globals.h"
 #include "patient/DoctorList.h"

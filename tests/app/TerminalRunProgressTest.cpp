@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/TerminalRunProgress.h"
+#include "app/headless/TerminalRunProgress.h"
 #include "core/Globals.h"
 #include "core/RunProgressText.h"
 #include "core/TerminalLogSink.h"

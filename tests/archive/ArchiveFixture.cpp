@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "archive/ColumnText.h"
-#include "archive/PidList.h"
-#include "archive/TransferPatients.h"
+#include "archive/rows/ColumnText.h"
+#include "archive/rows/PidList.h"
+#include "archive/runs/TransferPatients.h"
 #include "core/AsciiText.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"

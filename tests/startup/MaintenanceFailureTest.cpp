@@ -10,9 +10,9 @@
 #include <cstring>
 #include <functional>
 
-#include "app/HeadlessView.h"
+#include "app/headless/HeadlessView.h"
 #include "app/MainDialogCore.h"
-#include "archive/StatementObserver.h"
+#include "archive/rows/StatementObserver.h"
 #include "core/Globals.h"
 #include "core/LogRecorder.h"
 #include "core/ScriptedWindowServices.h"

@@ -4,7 +4,7 @@
 
 #include "core/FsPath.h"
 #include "core/Globals.h"
-#include "app/HeadlessView.h"
+#include "app/headless/HeadlessView.h"
 #include "core/LogRecorder.h"
 #include "app/MainDialogCore.h"
 #include "core/ScriptedWindowServices.h"

@@ -8,9 +8,9 @@
 #include <regex>
 
 #include "core/CConfigFile.h"
-#include "app/CommandLine.h"
+#include "app/headless/CommandLine.h"
 #include "core/Globals.h"
-#include "app/HeadlessView.h"
+#include "app/headless/HeadlessView.h"
 #include "core/LogRecorder.h"
 #include "app/MainDialogCore.h"
 #include "core/ScriptedWindowServices.h"

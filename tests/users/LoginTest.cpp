@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "archive/ColumnText.h"
+#include "archive/rows/ColumnText.h"
 #include "core/ComboBox.h"
 #include "core/Globals.h"
 #include "core/LogRecorder.h"

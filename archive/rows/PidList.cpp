@@ -1,0 +1,110 @@
+#include "archive/rows/PidList.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <unordered_set>
+
+std::vector<std::string> SplitPidList(const std::string& pidList, size_t maxIds) {
+    std::vector<std::string> parts;
+    if (maxIds == 0) maxIds = 1;
+    size_t start = 0;
+    while (true) {
+        size_t end = start;
+        for (size_t ids = 0; ids < maxIds; ++ids) {
+            end = pidList.find(',', end);
+            if (end == std::string::npos) break;
+            if (ids + 1 < maxIds) ++end;
+        }
+        if (end == std::string::npos) {
+            parts.push_back(pidList.substr(start));
+            return parts;
+        }
+        parts.push_back(pidList.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
+bool PidListHasDuplicate(const std::string& pidList, std::string* duplicate) {
+    std::unordered_set<std::string> seen;
+    size_t start = 0;
+    while (start <= pidList.size()) {
+        size_t end = pidList.find(',', start);
+        if (end == std::string::npos) end = pidList.size();
+        const std::string id = pidList.substr(start, end - start);
+        const size_t digits = id.find_first_not_of('0');
+        const std::string value = digits == std::string::npos ? "0" : id.substr(digits);
+        if (!id.empty() && !seen.insert(value).second) {
+            if (duplicate) *duplicate = id;
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+std::vector<std::string> SplitTableList(const std::string& tables) {
+    std::vector<std::string> names;
+    std::string rest = tables;
+    while (!rest.empty()) {
+        size_t comma = rest.find(',');
+        if (comma == std::string::npos || comma == 0) {
+            names.push_back(rest);
+            break;
+        }
+        names.push_back(rest.substr(0, comma));
+        rest.erase(0, comma + 1);
+    }
+    return names;
+}
+
+size_t PidCount(const std::string& pidList) {
+    if (pidList.empty()) return 0;
+    size_t count = 1;
+    for (char c : pidList)
+        if (c == ',') ++count;
+    return count;
+}
+
+std::vector<std::string> RangedPidConditions(const std::string& pidList, size_t maxIds,
+                                             size_t groupIds) {
+    struct Id {
+        long long value;
+        std::string text;
+    };
+    std::vector<Id> ids;
+    size_t start = 0;
+    while (start <= pidList.size()) {
+        size_t end = pidList.find(',', start);
+        if (end == std::string::npos) end = pidList.size();
+        std::string text = pidList.substr(start, end - start);
+        if (!text.empty()) {
+            const long long value = std::strtoll(text.c_str(), nullptr, 10);
+            ids.push_back({value, std::move(text)});
+        }
+        start = end + 1;
+    }
+    if (ids.empty()) return {"pid in ()"};
+    std::stable_sort(ids.begin(), ids.end(),
+                     [](const Id& a, const Id& b) { return a.value < b.value; });
+    if (maxIds == 0) maxIds = 1;
+    if (groupIds == 0) groupIds = 1;
+    std::vector<std::string> conditions;
+    for (size_t from = 0; from < ids.size(); from += maxIds) {
+        const size_t to = std::min(ids.size(), from + maxIds);
+        std::string condition = "pid between " + std::to_string(ids[from].value) + " and " +
+                                std::to_string(ids[to - 1].value) + " and (";
+        for (size_t g = from; g < to; g += groupIds) {
+            const size_t gEnd = std::min(to, g + groupIds);
+            if (g > from) condition += " or ";
+            condition += "pid between " + std::to_string(ids[g].value) + " and " +
+                         std::to_string(ids[gEnd - 1].value) + " and pid in (";
+            for (size_t i = g; i < gEnd; ++i) {
+                if (i > g) condition += ",";
+                condition += ids[i].text;
+            }
+            condition += ")";
+        }
+        conditions.push_back(condition + ")");
+    }
+    return conditions;
+}
