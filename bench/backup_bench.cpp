@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "archive/safety/DatabaseBackup.h"
+#include "bench/BenchPractice.h"
 #include "core/Globals.h"
 #include "core/LogRecorder.h"
 #include "core/LogSink.h"
@@ -34,7 +35,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kRuns = 3;
-constexpr int64_t kNow = 1700000000;  // --now of the generated practices
+using benchpractice::kNow;
 
 double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
@@ -59,19 +60,6 @@ bool Run(const std::string& command) {
     return WIFEXITED(rc) && WEXITSTATUS(rc) == 0;
 }
 
-fs::path Practice(const fs::path& build, const char* kind, int patients) {
-    const fs::path dir =
-        build / "bench-cache" / ("list-" + std::string(kind) + "-" + std::to_string(patients));
-    if (fs::exists(dir / "Database")) return dir;
-    fs::remove_all(dir);
-    fs::create_directories(dir.parent_path());
-    std::printf("  generating %d patients (.%s) in %s ...\n", patients, kind, dir.c_str());
-    const std::string cmd = (build / "tamaro-mkpractice").string() + " '" + dir.string() +
-                            "' --kind " + kind + " --patients " + std::to_string(patients) +
-                            " --seed 1 --now " + std::to_string(kNow) + " > /dev/null";
-    return Run(cmd) ? dir : fs::path();
-}
-
 void RemoveCopies(DatabaseSet& set) {
     DeleteDatabaseBackups(set.VelundaList);
     for (ArchiveDbPair& db : set.Velunda) fs::remove(DatabasePath(db) + ".cp");
@@ -85,11 +73,7 @@ int main(int argc, char** argv) {
                                : fs::read_symlink("/proc/self/exe").parent_path().parent_path();
     const int patients = argc > 2 ? std::atoi(argv[2]) : 50000;
     setvbuf(stdout, nullptr, _IOLBF, 0);
-    setenv("ODBCSYSINI", (build / "odbc").c_str(), 1);
-    setenv("ODBCINI", (build / "odbc" / "odbc.ini").c_str(), 1);
-    const fs::path lock = build / "bench-cache" / ("lock-" + std::to_string(getpid()));
-    fs::create_directories(lock);
-    setenv("FIREBIRD_LOCK", lock.c_str(), 1);
+    const fs::path lock = benchpractice::UseBuild(build);
 
     LogRecorder log;
     ScriptedWindowServices services;
@@ -100,20 +84,8 @@ int main(int argc, char** argv) {
                 patients, kRuns);
     int status = 0;
     for (const char* kind : {"fdb", "mdb"}) {
-        const fs::path dir = Practice(build, kind, patients);
-        if (dir.empty()) {
-            std::fprintf(stderr, "tamaro-mkpractice failed for .%s\n", kind);
-            return 1;
-        }
-        DataDir = dir.string();
-        DatabaseDir = (dir / "Database").string();
-        ServerPath = DatabaseDir;
         DatabaseSet set;
-        for (ArchiveDbPair& db : set.Velunda)
-            if (!Connect(db)) {
-                std::fprintf(stderr, "cannot connect %s.%s\n", db.FileName.c_str(), kind);
-                return 1;
-            }
+        if (!benchpractice::Open(build, kind, patients, set)) return 1;
         uint64_t total = 0;
         std::string files, copies;
         for (ArchiveDbPair& db : set.Velunda) {

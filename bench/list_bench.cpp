@@ -22,6 +22,7 @@
 
 #include "app/headless/HeadlessView.h"
 #include "app/PatientList.h"
+#include "bench/BenchPractice.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
 #include "core/ScriptedWindowServices.h"
@@ -42,7 +43,7 @@ namespace {
 
 constexpr int kRuns = 5;
 constexpr int64_t kJan1990 = 631152000;
-constexpr int64_t kNow = 1700000000;  // --now of the generated practices
+using benchpractice::kNow;
 
 double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
@@ -82,21 +83,6 @@ class PhaseSink : public ILogSink {
 };
 
 // The practice of this kind and size, generated once.
-fs::path Practice(const fs::path& build, const char* kind, int patients) {
-    const fs::path dir =
-        build / "bench-cache" / ("list-" + std::string(kind) + "-" + std::to_string(patients));
-    if (fs::exists(dir / "Database")) return dir;
-    fs::remove_all(dir);
-    fs::create_directories(dir.parent_path());
-    std::printf("  generating %d patients (.%s) in %s ...\n", patients, kind, dir.c_str());
-    std::fflush(stdout);
-    const std::string cmd = (build / "tamaro-mkpractice").string() + " '" + dir.string() +
-                            "' --kind " + kind + " --patients " + std::to_string(patients) +
-                            " --seed 1 --now " + std::to_string(kNow) + " > /dev/null";
-    if (std::system(cmd.c_str()) != 0) return {};
-    return dir;
-}
-
 // The window's filters as at start-up, at the practice's reference time,
 // with the whole doctor box off so that every patient is considered.
 void SetFilters(IMainView& view) {
@@ -198,12 +184,7 @@ int main(int argc, char** argv) {
                                : fs::read_symlink("/proc/self/exe").parent_path().parent_path();
     const int patients = argc > 2 ? std::atoi(argv[2]) : 50000;
     setvbuf(stdout, nullptr, _IOLBF, 0);
-    setenv("ODBCSYSINI", (build / "odbc").c_str(), 1);
-    setenv("ODBCINI", (build / "odbc" / "odbc.ini").c_str(), 1);
-    // The embedded engine's locks in a folder of the benchmark's own.
-    const fs::path lock = build / "bench-cache" / ("lock-" + std::to_string(getpid()));
-    fs::create_directories(lock);
-    setenv("FIREBIRD_LOCK", lock.c_str(), 1);
+    const fs::path lock = benchpractice::UseBuild(build);
 #ifdef TAMARO_BENCH_QT
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     int qargc = 1;
@@ -220,20 +201,8 @@ int main(int argc, char** argv) {
                 patients, kRuns);
     int status = 0;
     for (const char* kind : {"fdb", "mdb"}) {
-        const fs::path dir = Practice(build, kind, patients);
-        if (dir.empty()) {
-            std::fprintf(stderr, "tamaro-mkpractice failed for .%s\n", kind);
-            return 1;
-        }
-        DataDir = dir.string();
-        DatabaseDir = (dir / "Database").string();
-        ServerPath = DatabaseDir;
         DatabaseSet set;
-        for (ArchiveDbPair& db : set.Velunda)
-            if (!Connect(db)) {
-                std::fprintf(stderr, "cannot connect %s.%s\n", db.FileName.c_str(), kind);
-                return 1;
-            }
+        if (!benchpractice::Open(build, kind, patients, set)) return 1;
         const double target = std::string(kind) == "fdb" ? 1.0 : 0.5;
         const char* name = std::string(kind) == "fdb" ? "embedded Firebird" : "Access kind";
 
