@@ -21,6 +21,13 @@ namespace fs = std::filesystem;
 
 constexpr int64_t kNow = 1700000000;  // --now of the generated practices
 
+// The build folder: the first argument, or the parent of the benchmark's
+// own folder.
+inline fs::path BuildDir(int argc, char** argv) {
+    return argc > 1 && argv[1][0] ? fs::path(argv[1])
+                                   : fs::read_symlink("/proc/self/exe").parent_path().parent_path();
+}
+
 // The build's drivers, and a lock folder of the benchmark's own for the
 // embedded engine, which it returns for removal at the end.
 inline fs::path UseBuild(const fs::path& build) {

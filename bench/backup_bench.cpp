@@ -68,9 +68,7 @@ void RemoveCopies(DatabaseSet& set) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const fs::path build = argc > 1 && argv[1][0]
-                               ? fs::path(argv[1])
-                               : fs::read_symlink("/proc/self/exe").parent_path().parent_path();
+    const fs::path build = benchpractice::BuildDir(argc, argv);
     const int patients = argc > 2 ? std::atoi(argv[2]) : 50000;
     setvbuf(stdout, nullptr, _IOLBF, 0);
     const fs::path lock = benchpractice::UseBuild(build);

@@ -2,7 +2,13 @@
 
 #include <strings.h>
 
+#include <map>
+#include <mutex>
+#include <utility>
+
 #include "archive/rows/PidList.h"
+#include "core/AsciiText.h"
+#include "core/Globals.h"
 #include "db/ArchiveDbPair.h"
 #include "db/ODBCStmt.h"
 #include "db/OdbcResult.h"
@@ -41,14 +47,36 @@ PidIndex FindPidIndex(ArchiveDbPair& db, const std::string& table) {
     return listed ? PidIndex::None : PidIndex::Unknown;
 }
 
+// FindPidIndex, asked of the catalog once per database file and table: a
+// run names the same table's patients in its counts, copy, fingerprints,
+// deletion and checks. What the catalog could not tell is asked again.
+// Either answer names the same rows, so an index made meanwhile only costs
+// the cheaper statement until the program starts again.
+PidIndex KnownPidIndex(ArchiveDbPair& db, const std::string& table) {
+    static std::mutex mutex;
+    static std::map<std::pair<std::string, std::string>, PidIndex> known;
+    const auto key = std::make_pair(DatabaseDir + "/" + db.File(), asciitext::Lower(table));
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        const auto it = known.find(key);
+        if (it != known.end()) return it->second;
+    }
+    const PidIndex found = FindPidIndex(db, table);
+    if (found != PidIndex::Unknown) {
+        std::lock_guard<std::mutex> lock(mutex);
+        known[key] = found;
+    }
+    return found;
+}
+
 }  // namespace
 
 bool PidLeadsIndex(ArchiveDbPair& db, const std::string& table) {
-    return FindPidIndex(db, table) == PidIndex::Leads;
+    return KnownPidIndex(db, table) == PidIndex::Leads;
 }
 
 bool UseRangedPidConditions(ArchiveDbPair& db, const std::string& table) {
-    return db.Extension == ".fdb" && FindPidIndex(db, table) == PidIndex::None;
+    return db.Extension == ".fdb" && KnownPidIndex(db, table) == PidIndex::None;
 }
 
 std::vector<std::string> PidConditions(ArchiveDbPair& db, const std::string& table,
