@@ -3,12 +3,11 @@
 // with the fixed cases of tamaro-mkpractice (Velunda lists 10 to 16 and 21 for
 // doctor 2; 1 to 9 have open business).
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include "platform/NamedMutex.h"
+#include <memory>
+
 #include "tests/fixtures/HeadlessProgram.h"
+#include "tests/fixtures/LockHeldElsewhere.h"
 #include "tests/fixtures/PrivateSessionBus.h"
 
 #ifdef TAMARO_HAVE_PROGRAM
@@ -126,32 +125,24 @@ TEST_P(HeadlessCommandsTest, RefusedListsSiblingProgramsAndAnUnconfirmedDeleteCh
     // A running sibling program: Velunda stops archiving, Pockora deleting
     // in the Velunda view; a deletion in the archive view tests none.
     const auto hold = [&](const std::string& mutex) {
-        const pid_t child = fork();
-        if (child == 0) {
-            setpgid(0, 0);
-            const std::string path = locks_.str() + "/" + mutex + ".lock";
-            execlp("flock", "flock", "-x", path.c_str(), "sleep", "60",
-                   static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        for (int i = 0; i < 500 && !NamedMutexExists(mutex); ++i) usleep(10000);
-        return child;
+        return std::make_unique<testenv::LockHeldElsewhere>(locks_.str() + "/" + mutex +
+                                                            ".lock");
     };
-    const pid_t velunda = hold("VelundaMTX");
+    auto velunda = hold("VelundaMTX");
+    ASSERT_TRUE(velunda->Held());
     r = Run("--archive 11");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "[Meldung] Bitte beenden Sie Velunda\n");
-    kill(-velunda, SIGKILL);
-    waitpid(velunda, nullptr, 0);
-    const pid_t pockora = hold("PockoraMTX");
+    velunda->Release();
+    auto pockora = hold("PockoraMTX");
+    ASSERT_TRUE(pockora->Held());
     r = Run("--archive 11 --delete 12 --yes");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.Out("Datentransfer Velunda -> Archiv...")) << r.out;
     EXPECT_TRUE(r.Err("[Meldung] Bitte beenden Sie Pockora\n")) << r.err;
     r = Run("--view archiv --delete 11 --yes");
     EXPECT_EQ(r.status, 0) << r.out << r.err;
-    kill(-pockora, SIGKILL);
-    waitpid(pockora, nullptr, 0);
+    pockora->Release();
 
     // A command after a failed one, or after a start with problems, is named
     // on standard error with the reason it is not run.

@@ -2,7 +2,6 @@
 // runs them, on practices of both kinds with the fixed cases of
 // tamaro-mkpractice (Velunda lists 10 to 16; 1 to 9 have open business).
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <sstream>
 
@@ -11,6 +10,7 @@
 #include "db/DatabaseSet.h"
 #include "db/ODBCStmt.h"
 #include "tests/fixtures/HeadlessProgram.h"
+#include "tests/fixtures/LockHeldElsewhere.h"
 
 #ifdef TAMARO_HAVE_PROGRAM
 
@@ -36,18 +36,6 @@ class HeadlessPreviewCheckTest : public HeadlessProgramTest {
         }
         set.Archive.Connection.Disconnect();
         set.Velunda[0].Connection.Disconnect();
-    }
-    // Another workstation's run: a second process that holds the run lock
-    // until it is killed; returns its process id.
-    std::string HoldRunLock() {
-        const std::string lock =
-            "\"" + (practice_.path() / "Database" / "Tamaro.lock").string() + "\"";
-        std::string pid;
-        RunCommand(
-            "sh -c 'exec 9>>" + lock + "; flock -x 9; exec sleep 60' >/dev/null 2>&1 & echo $!",
-            &pid);
-        while (RunCommand("flock -n " + lock + " true") == 0) usleep(10000);
-        return pid.substr(0, pid.find('\n'));
     }
 };
 
@@ -119,7 +107,8 @@ TEST_P(HeadlessPreviewCheckTest, CheckPrintsItsFindingsWithTheirStatusAndWaitsFo
 
     // A run of another workstation: preview and check wait for it as the
     // command does.
-    const std::string holder = HoldRunLock();
+    testenv::LockHeldElsewhere holder((practice_.path() / "Database" / "Tamaro.lock").string());
+    ASSERT_TRUE(holder.Held());
     for (const char* args : {"--dry-run --archive 11", "--check"}) {
         r = Run(args);
         EXPECT_EQ(r.status, 1) << args;
@@ -129,7 +118,6 @@ TEST_P(HeadlessPreviewCheckTest, CheckPrintsItsFindingsWithTheirStatusAndWaitsFo
             << args;
         EXPECT_FALSE(r.Out("PLAN") || r.Out("CHECK")) << r.out;
     }
-    RunCommand("kill " + holder);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, HeadlessPreviewCheckTest, ::testing::Values("fdb", "mdb"));

@@ -5,9 +5,6 @@
 // (archive, restore, delete) with the patient information and the broadcast
 // on a private bus, on both kinds.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QComboBox>
 #include <QDesktopServices>
@@ -29,6 +26,7 @@
 #include "core/Globals.h"
 #include "db/DatabaseSet.h"
 #include "platform/NamedMutex.h"
+#include "tests/fixtures/LockHeldElsewhere.h"
 #include "tests/ui/WindowFixture.h"
 #include "ui/CPatInfoDlg.h"
 #include "ui/DatePicker.h"
@@ -48,36 +46,10 @@ class UrlCatcher : public QObject {
 
 // A sibling program of the practice: a second process that holds the lock
 // file of its named mutex until the object ends.
-class SiblingProgram {
+class SiblingProgram : public testenv::LockHeldElsewhere {
   public:
-    explicit SiblingProgram(const std::string& mutex) {
-        const std::string path = NamedMutexFolder() + "/" + mutex + ".lock";
-        int out[2];
-        if (pipe(out) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            setpgid(0, 0);
-            dup2(out[1], 1);
-            close_range(3, ~0U, 0);  // nothing of the window's open files
-            execlp("flock", "flock", "-x", path.c_str(), "-c", "echo held; exec sleep 120",
-                   static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(out[1]);
-        char c = 0;
-        held_ = read(out[0], &c, 1) == 1;
-        close(out[0]);
-    }
-    ~SiblingProgram() {
-        if (pid_ <= 0) return;
-        kill(-pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-    }
-    bool Held() const { return held_; }
-
-  private:
-    pid_t pid_ = -1;
-    bool held_ = false;
+    explicit SiblingProgram(const std::string& mutex)
+        : LockHeldElsewhere(NamedMutexFolder() + "/" + mutex + ".lock") {}
 };
 
 using WindowCommandsTest = WindowTest;
