@@ -4,6 +4,7 @@
 #include <sql.h>
 #include <sqlext.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -174,15 +175,21 @@ TEST_F(FirebirdDriver, CancelFromAnotherThreadStopsARunningStatement) {
     OdbcConn c;
     ASSERT_TRUE(SQL_SUCCEEDED(c.Connect(Local("cancel.fdb"))));
     OdbcStmt st(c);
+    // Cancelled again every half second until the statement has returned: a
+    // cancel that comes before the statement has started has nothing to stop.
+    std::atomic<bool> returned{false};
     std::thread canceller([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
-        SQLCancel(st.h);
+        while (!returned) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            if (!returned) SQLCancel(st.h);
+        }
     });
     auto start = std::chrono::steady_clock::now();
     // Counting a four-fold cross join of a system table takes minutes.
     SQLRETURN rc =
         st.Exec("select count(*) from rdb$types a, rdb$types b, rdb$types c, rdb$types d");
     if (SQL_SUCCEEDED(rc)) rc = SQLFetch(st.h);
+    returned = true;
     canceller.join();
     EXPECT_EQ(SQL_ERROR, rc);
     EXPECT_EQ("HY008: operation was cancelled", st.Error());
