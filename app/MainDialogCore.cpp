@@ -188,7 +188,10 @@ void MainDialogCore::OnTimer(int id) {
     } else if (id == 1) {
         list_.FillList(*view_);
     } else if (id == 2) {
-        view_->SetFocus(IDC_PATLIST);
+        // A key or click that came after the command (Alt+L to a date, a
+        // click into the name) is where the user went on typing; only
+        // without one does the list take the focus.
+        if (!view_->InputSinceTimerArmed()) view_->SetFocus(IDC_PATLIST);
     }
 }
 

@@ -55,6 +55,10 @@ class IMainView {
     // One pixel wider, same position and height, so that the layout runs once.
     virtual void WidenByOnePixel() = 0;
     virtual void ArmTimer(int id, int milliseconds) = 0;
+    // While a timer's callback runs: whether the user pressed a key or a
+    // mouse button in the window after the timer was armed. A view without
+    // input has none.
+    virtual bool InputSinceTimerArmed() const { return false; }
     // Gives the keyboard focus to a control (timer 2: the patient list).
     virtual void SetFocus(int id) = 0;
     virtual void EndDialog(bool ok) = 0;

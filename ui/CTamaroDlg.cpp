@@ -428,11 +428,32 @@ bool CTamaroDlg::HandleShiftedFunctionKey(int qtKey) {
     return true;
 }
 
+void CTamaroDlg::CountUserInput(QObject* watched, QEvent* event) {
+    if (!watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != this) return;
+    // A key that triggers a mnemonic or shortcut never arrives as a key
+    // press; its shortcut override comes to the focus widget first.
+    if (event->type() == QEvent::MouseButtonPress) {
+        ++userInputs_;
+    } else if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+            case Qt::Key_Shift:
+            case Qt::Key_Control:
+            case Qt::Key_Alt:
+            case Qt::Key_AltGr:
+            case Qt::Key_Meta:
+                break;
+            default:
+                ++userInputs_;
+        }
+    }
+}
+
 bool CTamaroDlg::eventFilter(QObject* watched, QEvent* event) {
     // Sees the keys of every control of this window before the control does,
     // like the key pre-translation of a dialog. Alt+F4 stays the window
     // manager's.
     const QEvent::Type type = event->type();
+    CountUserInput(watched, event);
     // A double click on a row reaches OnListDoubleClick as the table's
     // signal; one below the last row highlights nothing, as a click there
     // does in a list view, and then runs F5's command as well.

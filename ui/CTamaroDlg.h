@@ -110,6 +110,10 @@ class CTamaroDlg : public QDialog {
     // list call; set once the start-up has run. Not owned.
     void AttachCore(MainDialogCore* core) { core_ = core; }
 
+    // How many keys (other than Shift, Ctrl, Alt alone) and mouse buttons
+    // were pressed in this window so far.
+    quint64 UserInputs() const { return userInputs_; }
+
   protected:
     virtual void OnVelundaView();
     virtual void OnArchiveView();
@@ -142,6 +146,7 @@ class CTamaroDlg : public QDialog {
     // may close and delete that menu.
     void Queue(void (CTamaroDlg::*command)());
     void UpdateCaption();
+    void CountUserInput(QObject* watched, QEvent* event);
     QPushButton* AddButton(int id, const QString& caption, const QRect& geometry);
     QLabel* AddCaption(int forId, const QString& caption, const QRect& geometry);
     DatePicker* AddPicker(int id, const QRect& geometry);
@@ -162,4 +167,5 @@ class CTamaroDlg : public QDialog {
     MainDialogCore* core_ = nullptr;
     std::optional<int> doneAfterRun_;  // the end asked for during a run
     QString runProgress_;              // the run's progress in the caption
+    quint64 userInputs_ = 0;
 };

@@ -62,7 +62,14 @@ void QtMainView::WidenByOnePixel() {
 
 void QtMainView::ArmTimer(int id, int milliseconds) {
     auto callback = onTimer_;
-    QTimer::singleShot(milliseconds, &dlg_, [callback, id] { callback(id); });
+    auto inputSince = inputSinceArmed_;
+    const quint64 armedAt = dlg_.UserInputs();
+    CTamaroDlg* dlg = &dlg_;
+    QTimer::singleShot(milliseconds, &dlg_, [callback, inputSince, armedAt, dlg, id] {
+        *inputSince = dlg->UserInputs() != armedAt;
+        callback(id);
+        *inputSince = false;
+    });
 }
 
 void QtMainView::SetFocus(int id) {

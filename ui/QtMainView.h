@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "app/MainView.h"
 
@@ -27,6 +28,7 @@ class QtMainView : public IMainView {
     void AddInfoMenuEntry(const std::string&) override {}  // the window's context menu has it
     void WidenByOnePixel() override;
     void ArmTimer(int id, int milliseconds) override;
+    bool InputSinceTimerArmed() const override { return *inputSinceArmed_; }
     void SetFocus(int id) override;
     void EndDialog(bool ok) override;
     void ShowPatientInfo(int32_t pid, ArchiveDbPair* list) override;
@@ -35,4 +37,7 @@ class QtMainView : public IMainView {
   private:
     CTamaroDlg& dlg_;
     std::function<void(int)> onTimer_;
+    // Set while a timer's callback runs; shared with the pending timers,
+    // which may outlive this view (they end with the window).
+    std::shared_ptr<bool> inputSinceArmed_ = std::make_shared<bool>(false);
 };
