@@ -378,24 +378,15 @@ bool ParamArrayFloor(DatabaseSet& set, const std::string& pids, double& seconds)
                     ok = false;
                     continue;
                 }
-                SQLSMALLINT count = 0;
-                SQLNumResultCols(select.Handle(), &count);
-                struct Column {
-                    std::string name;
-                    SQLSMALLINT type = 0, digits = 0;
-                    SQLULEN size = 0;
+                struct Column : ResultColumn {
                     bool binary = false;
                     std::vector<std::string> values;
                     std::vector<SQLLEN> indicators;
                 };
                 std::vector<Column> columns;
-                for (SQLSMALLINT i = 1; i <= count; ++i) {
-                    SQLCHAR name[256] = {0};
+                for (const ResultColumn& result : select.ResultColumns()) {
                     Column c;
-                    SQLSMALLINT nameLength = 0, nullable = 0;
-                    SQLDescribeCol(select.Handle(), SQLUSMALLINT(i), name, sizeof name, &nameLength,
-                                   &c.type, &c.size, &c.digits, &nullable);
-                    c.name = reinterpret_cast<const char*>(name);
+                    static_cast<ResultColumn&>(c) = result;
                     c.binary = c.type == SQL_BINARY || c.type == SQL_VARBINARY ||
                                c.type == SQL_LONGVARBINARY;
                     columns.push_back(std::move(c));

@@ -168,17 +168,25 @@ bool ODBCStmt::GetColumnString(SQLUSMALLINT n, std::string& text) {
     return SqlSucceeded(rc);
 }
 
-SQLUSMALLINT ODBCStmt::FindColumn(const char* name) {
+std::vector<ResultColumn> ODBCStmt::ResultColumns() const {
+    std::vector<ResultColumn> columns;
     SQLSMALLINT count = 0;
     if (!SqlSucceeded(SQLNumResultCols(hstmt_, &count))) count = 0;
     for (SQLSMALLINT i = 1; i <= count; ++i) {
-        SQLCHAR column[256] = {0};
-        SQLSMALLINT nameLength = 0, dataType = 0, digits = 0, nullable = 0;
-        SQLULEN size = 0;
-        SQLDescribeCol(hstmt_, static_cast<SQLUSMALLINT>(i), column, sizeof column, &nameLength,
-                       &dataType, &size, &digits, &nullable);
-        if (EqualNoCase(reinterpret_cast<const char*>(column), name))
-            return static_cast<SQLUSMALLINT>(i);
+        SQLCHAR name[512] = {0};
+        SQLSMALLINT nameLength = 0, nullable = 0;
+        ResultColumn column;
+        SQLDescribeCol(hstmt_, static_cast<SQLUSMALLINT>(i), name, sizeof name, &nameLength,
+                       &column.type, &column.size, &column.digits, &nullable);
+        column.name = reinterpret_cast<const char*>(name);
+        columns.push_back(std::move(column));
     }
+    return columns;
+}
+
+SQLUSMALLINT ODBCStmt::FindColumn(const char* name) {
+    const std::vector<ResultColumn> columns = ResultColumns();
+    for (size_t i = 0; i < columns.size(); ++i)
+        if (EqualNoCase(columns[i].name.c_str(), name)) return static_cast<SQLUSMALLINT>(i + 1);
     return 0;
 }

@@ -9,10 +9,19 @@
 #include <list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "db/ODBCBindData.h"
 
 class ODBCConnection;
+
+// A column of a statement's result as the driver describes it.
+struct ResultColumn {
+    std::string name;
+    SQLSMALLINT type = 0;  // the SQL type
+    SQLULEN size = 0;
+    SQLSMALLINT digits = 0;
+};
 
 class ODBCStmt {
   public:
@@ -47,6 +56,8 @@ class ODBCStmt {
     bool GetColumnInt(SQLUSMALLINT n, int32_t& value, bool& isNull);
     // Text of a character column; null and empty give "" and true.
     bool GetColumnString(SQLUSMALLINT n, std::string& text);
+    // The columns of the current result in their order; empty without one.
+    std::vector<ResultColumn> ResultColumns() const;
     // 1-based number of the result column named name (any letter case), 0 when absent.
     SQLUSMALLINT FindColumn(const char* name);
 

@@ -134,17 +134,7 @@ bool TableCopy::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair*
     const char quote = quote_;
     const char* skipped = RenumberedColumn(table);
     // The result columns are the same for every row of the select.
-    std::vector<Column> columns;
-    SQLSMALLINT count = 0;
-    if (!SqlSucceeded(SQLNumResultCols(select.Handle(), &count))) count = 0;
-    for (SQLSMALLINT i = 1; i <= count; ++i) {
-        SQLCHAR name[512] = {0};
-        SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
-        SQLULEN size = 0;
-        SQLDescribeCol(select.Handle(), SQLUSMALLINT(i), name, sizeof name, &nameLength, &type,
-                       &size, &digits, &nullable);
-        columns.push_back({reinterpret_cast<const char*>(name), type});
-    }
+    const std::vector<Column> columns = select.ResultColumns();
     std::vector<Bound> bound;
     if (!printer_) {
         std::vector<std::string> names;

@@ -53,10 +53,7 @@ class TableCopy {
     void SetLiteralInserts(bool literal) { literalInserts_ = literal; }
 
   private:
-    struct Column {
-        std::string name;
-        short type = 0;
-    };
+    using Column = ResultColumn;
     // A column's value of the current row as a parameter of the insert.
     struct Bound {
         short cType = 0;

@@ -172,18 +172,12 @@ Snapshot ArchiveTest::Take(ArchiveDbPair* list, const std::string& pidList) {
             if (!pidList.empty()) sql += " where pid in (" + pidList + ")";
             ODBCStmt stmt(db->Connection);
             EXPECT_TRUE(stmt.ExecDirect(sql)) << sql;
-            SQLSMALLINT count = 0;
-            SQLNumResultCols(stmt.Handle(), &count);
             TableRows& t = snapshot[table];
             std::vector<bool> text, fixed, keep;
             std::vector<std::string> names;
-            for (SQLSMALLINT i = 1; i <= count; ++i) {
-                SQLCHAR name[256] = {0};
-                SQLSMALLINT len = 0, type = 0, digits = 0, nullable = 0;
-                SQLULEN size = 0;
-                SQLDescribeCol(stmt.Handle(), SQLUSMALLINT(i), name, sizeof name, &len, &type,
-                               &size, &digits, &nullable);
-                const std::string column = Lower(reinterpret_cast<char*>(name));
+            for (const ResultColumn& result : stmt.ResultColumns()) {
+                const SQLSMALLINT type = result.type;
+                const std::string column = Lower(result.name);
                 text.push_back(type == SQL_CHAR || type == SQL_VARCHAR || type == SQL_LONGVARCHAR);
                 fixed.push_back(type == SQL_CHAR);
                 keep.push_back(!SkippedByTransfer(table, column));

@@ -4,8 +4,6 @@
 // doctor 2; 1 to 9 have open business).
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "tests/fixtures/HeadlessProgram.h"
 #include "tests/fixtures/LockHeldElsewhere.h"
 #include "tests/fixtures/PrivateSessionBus.h"
@@ -124,25 +122,21 @@ TEST_P(HeadlessCommandsTest, RefusedListsSiblingProgramsAndAnUnconfirmedDeleteCh
 
     // A running sibling program: Velunda stops archiving, Pockora deleting
     // in the Velunda view; a deletion in the archive view tests none.
-    const auto hold = [&](const std::string& mutex) {
-        return std::make_unique<testenv::LockHeldElsewhere>(locks_.str() + "/" + mutex +
-                                                            ".lock");
-    };
-    auto velunda = hold("VelundaMTX");
-    ASSERT_TRUE(velunda->Held());
+    LockHeldElsewhere velunda(locks_.str() + "/VelundaMTX.lock");
+    ASSERT_TRUE(velunda.Held());
     r = Run("--archive 11");
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "[Meldung] Bitte beenden Sie Velunda\n");
-    velunda->Release();
-    auto pockora = hold("PockoraMTX");
-    ASSERT_TRUE(pockora->Held());
+    velunda.Release();
+    LockHeldElsewhere pockora(locks_.str() + "/PockoraMTX.lock");
+    ASSERT_TRUE(pockora.Held());
     r = Run("--archive 11 --delete 12 --yes");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.Out("Datentransfer Velunda -> Archiv...")) << r.out;
     EXPECT_TRUE(r.Err("[Meldung] Bitte beenden Sie Pockora\n")) << r.err;
     r = Run("--view archiv --delete 11 --yes");
     EXPECT_EQ(r.status, 0) << r.out << r.err;
-    pockora->Release();
+    pockora.Release();
 
     // A command after a failed one, or after a start with problems, is named
     // on standard error with the reason it is not run.
