@@ -1,7 +1,5 @@
 #include "app/GivenPids.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <set>
 #include <unordered_set>
 
@@ -60,20 +58,13 @@ std::string MissingLine(const ArchiveDbPair& source, const std::vector<int32_t>&
 
 bool ParsePidList(const std::string& text, std::vector<int32_t>& pids) {
     pids.clear();
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find(',', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string part = text.substr(start, end - start);
-        bool digits = !part.empty() && part.size() <= 10;
-        for (char c : part) digits = digits && c >= '0' && c <= '9';
-        const long long value = digits ? std::strtoll(part.c_str(), nullptr, 10) : -1;
-        if (!digits || value > INT32_MAX) {
+    for (const std::string& part : PidListItems(text)) {
+        int32_t pid = 0;
+        if (!ParsePid(part, pid)) {
             pids.clear();
             return false;
         }
-        pids.push_back(int32_t(value));
-        start = end + 1;
+        pids.push_back(pid);
     }
     return !pids.empty();
 }

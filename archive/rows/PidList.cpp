@@ -24,20 +24,37 @@ std::vector<std::string> SplitPidList(const std::string& pidList, size_t maxIds)
     }
 }
 
-bool PidListHasDuplicate(const std::string& pidList, std::string* duplicate) {
-    std::unordered_set<std::string> seen;
+std::vector<std::string> PidListItems(const std::string& pidList) {
+    std::vector<std::string> items;
     size_t start = 0;
     while (start <= pidList.size()) {
         size_t end = pidList.find(',', start);
         if (end == std::string::npos) end = pidList.size();
-        const std::string id = pidList.substr(start, end - start);
+        items.push_back(pidList.substr(start, end - start));
+        start = end + 1;
+    }
+    return items;
+}
+
+bool ParsePid(const std::string& text, int32_t& pid) {
+    bool digits = !text.empty() && text.size() <= 10;
+    for (char c : text) digits = digits && c >= '0' && c <= '9';
+    if (!digits) return false;
+    const long long value = std::strtoll(text.c_str(), nullptr, 10);
+    if (value > INT32_MAX) return false;
+    pid = int32_t(value);
+    return true;
+}
+
+bool PidListHasDuplicate(const std::string& pidList, std::string* duplicate) {
+    std::unordered_set<std::string> seen;
+    for (const std::string& id : PidListItems(pidList)) {
         const size_t digits = id.find_first_not_of('0');
         const std::string value = digits == std::string::npos ? "0" : id.substr(digits);
         if (!id.empty() && !seen.insert(value).second) {
             if (duplicate) *duplicate = id;
             return true;
         }
-        start = end + 1;
     }
     return false;
 }
@@ -72,16 +89,10 @@ std::vector<std::string> RangedPidConditions(const std::string& pidList, size_t 
         std::string text;
     };
     std::vector<Id> ids;
-    size_t start = 0;
-    while (start <= pidList.size()) {
-        size_t end = pidList.find(',', start);
-        if (end == std::string::npos) end = pidList.size();
-        std::string text = pidList.substr(start, end - start);
-        if (!text.empty()) {
-            const long long value = std::strtoll(text.c_str(), nullptr, 10);
-            ids.push_back({value, std::move(text)});
-        }
-        start = end + 1;
+    for (std::string& text : PidListItems(pidList)) {
+        if (text.empty()) continue;
+        const long long value = std::strtoll(text.c_str(), nullptr, 10);
+        ids.push_back({value, std::move(text)});
     }
     if (ids.empty()) return {"pid in ()"};
     std::stable_sort(ids.begin(), ids.end(),

@@ -2,6 +2,7 @@
 // a run and the table list of a database.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,14 @@ constexpr size_t MaxIdsPerInList = 1000;
 // The pid list cut into parts of at most maxIds ids each, in list order; an
 // empty list gives one empty part.
 std::vector<std::string> SplitPidList(const std::string& pidList, size_t maxIds = MaxIdsPerInList);
+
+// The ids of the pid list as written, one per comma-separated part, empty
+// parts included (an empty list gives one empty item).
+std::vector<std::string> PidListItems(const std::string& pidList);
+
+// The patient id written in text: 1 to 10 decimal digits up to INT32_MAX,
+// nothing else; false otherwise.
+bool ParsePid(const std::string& text, int32_t& pid);
 
 // The number of ids in the pid list (0 for an empty list).
 size_t PidCount(const std::string& pidList);

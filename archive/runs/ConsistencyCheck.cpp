@@ -151,15 +151,9 @@ void FindDuplicates(const Side& side, int s, std::vector<Keyed>& out) {
 // The pids of the stored pid list; parts that are no pid are passed over.
 std::vector<int32_t> HistoryPids(const std::string& pidList) {
     std::vector<int32_t> pids;
-    size_t at = 0;
-    while (at <= pidList.size()) {
-        size_t end = pidList.find(',', at);
-        if (end == std::string::npos) end = pidList.size();
-        const std::string part = pidList.substr(at, end - at);
-        bool digits = !part.empty() && part.size() <= 10;
-        for (char c : part) digits = digits && c >= '0' && c <= '9';
-        if (digits && std::stoll(part) <= INT32_MAX) pids.push_back(int32_t(std::stoll(part)));
-        at = end + 1;
+    for (const std::string& part : PidListItems(pidList)) {
+        int32_t pid = 0;
+        if (ParsePid(part, pid)) pids.push_back(pid);
     }
     std::sort(pids.begin(), pids.end());
     pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
