@@ -429,12 +429,13 @@ bool CTamaroDlg::HandleShiftedFunctionKey(int qtKey) {
 }
 
 void CTamaroDlg::CountUserInput(QObject* watched, QEvent* event) {
-    if (!watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != this) return;
-    // A key that triggers a mnemonic or shortcut never arrives as a key
-    // press; its shortcut override comes to the focus widget first.
-    if (event->type() == QEvent::MouseButtonPress) {
-        ++userInputs_;
-    } else if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
+    // Every event of the application passes here: the type is looked at
+    // before the receiver's window. A key that triggers a mnemonic or
+    // shortcut never arrives as a key press; its shortcut override comes to
+    // the focus widget first.
+    const QEvent::Type type = event->type();
+    bool input = type == QEvent::MouseButtonPress;
+    if (type == QEvent::KeyPress || type == QEvent::ShortcutOverride) {
         switch (static_cast<QKeyEvent*>(event)->key()) {
             case Qt::Key_Shift:
             case Qt::Key_Control:
@@ -443,9 +444,11 @@ void CTamaroDlg::CountUserInput(QObject* watched, QEvent* event) {
             case Qt::Key_Meta:
                 break;
             default:
-                ++userInputs_;
+                input = true;
         }
     }
+    if (input && watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this)
+        ++userInputs_;
 }
 
 bool CTamaroDlg::eventFilter(QObject* watched, QEvent* event) {
