@@ -4,6 +4,8 @@
 #include <map>
 #include <vector>
 
+#include "archive/maintenance/TypeChange.h"
+#include "archive/rows/BinaryValues.h"
 #include "archive/rows/ColumnText.h"
 #include "archive/rows/PidList.h"
 #include "archive/rows/StatementObserver.h"
@@ -66,6 +68,42 @@ bool HoldsValues(ArchiveDbPair& target, const std::string& table, const Column& 
     return false;
 }
 
+enum class Stored { Keep, Lost, Unread };
+
+// Whether the archived values of column keep their values in the type of
+// to: at once for a wider type, otherwise every value is looked at, up to
+// the first that would change. Empty texts are no values (the transfer
+// stores them for nulls).
+Stored ValuesUnder(ArchiveDbPair& target, const std::string& table, const Column& column,
+                   const Column& to, std::string& error) {
+    const TypeChange change(column, to);
+    if (change.Widens()) return Stored::Keep;
+    ODBCStmt stmt(target.Connection);
+    const std::string sql =
+        "select " + column.name + " from " + table + " where " + column.name + " is not null";
+    const bool bytes = TypeChange::IsBinary(column.code);
+    if (!stmt.ExecDirect(sql)) {
+        error = target.Connection.GetErrorText(stmt.Handle());
+        return Stored::Unread;
+    }
+    std::string value;
+    SQLLEN indicator = 0;
+    SQLRETURN rc;
+    while ((rc = SQLFetch(stmt.Handle())) == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) {
+        if (!(bytes ? ReadColumnBytes(stmt.Handle(), 1, value, indicator)
+                    : ReadColumnText(stmt.Handle(), 1, value, indicator))) {
+            rc = SQL_ERROR;
+            break;
+        }
+        if (indicator == SQL_NULL_DATA) continue;
+        if (IsText(column.code) && value.find_first_not_of(' ') == std::string::npos) continue;
+        if (!change.Keeps(value)) return Stored::Lost;
+    }
+    if (rc == SQL_NO_DATA) return Stored::Keep;
+    error = target.Connection.GetErrorText(stmt.Handle());
+    return Stored::Unread;
+}
+
 class Synchroniser {
   public:
     // A synchroniser that only plans counts the statements it would execute
@@ -89,8 +127,7 @@ class Synchroniser {
             auto it = map.find(t.name);
             if (it != map.end()) {
                 const std::string declared = Declaration(*it->second, target_);
-                if (declared != Declaration(t, target_))
-                    ChangeType(table, t, declared, !IsText(it->second->code));
+                if (declared != Declaration(t, target_)) FollowType(table, t, *it->second);
                 map.erase(it);
             } else if (HoldsValues(target_, table, t)) {
                 // Dropping would destroy archived data; the column stays, and
@@ -122,6 +159,39 @@ class Synchroniser {
         if (!target_.Connection.ExecuteSQL(upper, target_.Extension)) return false;
         ++failures_;
         return true;
+    }
+
+    // A changed Velunda type is followed where no archived value changes by
+    // it; otherwise the archive keeps its column as it is, with a red note,
+    // since its values are the archived record of the practice.
+    void FollowType(const std::string& table, const Column& column, const Column& to) {
+        const std::string declared = Declaration(to, target_);
+        std::string error;
+        switch (ValuesUnder(target_, table, column, to, error)) {
+            case Stored::Keep:
+                ChangeType(table, column, declared, !IsText(to.code));
+                return;
+            case Stored::Lost:
+                if (!plan_)
+                    AppendLog(target_.DisplayName + ": Spalte " + column.name + " der Tabelle " +
+                                  table + " behält den Typ " + Shown(Declaration(column, target_)) +
+                                  ", da sich archivierte Werte in " + Shown(declared) +
+                                  " ändern würden.",
+                              ColourRed, LogNote);
+                return;
+            case Stored::Unread:
+                ++failures_;
+                if (!plan_)
+                    AppendLog(target_.DisplayName + ": Spalte " + column.name + " der Tabelle " +
+                                  table + " konnte nicht gelesen werden: " + error,
+                              ColourRed);
+                return;
+        }
+    }
+
+    // A declaration as the statements write it: "NUMERIC(18,4)", "MEMO".
+    std::string Shown(const std::string& declaration) const {
+        return Upper(TranslateSQL(declaration.c_str(), target_.Extension.c_str()));
     }
 
     // The engine changes a column's type in place only between some types

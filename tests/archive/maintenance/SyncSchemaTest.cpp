@@ -11,6 +11,7 @@
 #include "archive/rows/SqlLiteral.h"
 #include "archive/maintenance/SyncSchema.h"
 #include "core/Globals.h"
+#include "core/Cp1252.h"
 #include "core/LogSink.h"
 #include "db/ODBCStmt.h"
 #include "db/SqlDialect.h"
@@ -19,6 +20,11 @@
 
 namespace archivetest {
 namespace {
+
+std::string Upper(std::string s) {
+    for (char& c : s) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
 
 class SyncSchemaTest : public MaintenanceTest {
   protected:
@@ -370,9 +376,10 @@ TEST_P(SyncSchemaTest, EveryColumnTypeOfTheKindIsAddedAndItsValuesGoBothWays) {
 // Velunda changes the type of columns whose values the archive holds: each
 // is given the new type with its values converted, in place where the engine
 // can do that and through a temporary column where it cannot; a column
-// without values is made anew. A value the engine cannot convert keeps its
-// column as it was and is reported; the patients go back with the converted
-// values.
+// without values is made anew. A value that is no number keeps its column
+// with a note; one the engine refuses all the same (Firebird: a date that
+// does not exist) keeps its column as it was and is reported as a failure;
+// the patients go back with the converted values.
 TEST_P(SyncSchemaTest, ChangedTypesConvertTheArchivedValues) {
     Install(PracticePatients);
     const bool fb = Kind() == DatabaseKind::Firebird;
@@ -411,8 +418,11 @@ TEST_P(SyncSchemaTest, ChangedTypesConvertTheArchivedValues) {
     ArchiveDbPair& main = set_->MainDatabase();
     const std::string insertRow = AddToTermine(changes, &Change::before);
     Exec(main, std::string("alter table termine add x_bad ") + (fb ? "varchar(10)" : "text(10)"));
+    if (fb) Exec(main, "alter table termine add x_day varchar(10)");
     Exec(main, insertRow);
-    Exec(main, "insert into termine (tid, pid, x_bad) values (9001, 3, 'abc')");
+    Exec(main, fb ? "insert into termine (tid, pid, x_bad, x_day) values (9001, 3, 'abc', "
+                    "'2019-02-30')"
+                  : "insert into termine (tid, pid, x_bad) values (9001, 3, 'abc')");
     ASSERT_TRUE(Sync()) << log_.Raw();
     Transfer("2,3");
     ASSERT_EQ(Count(set_->Archive, "select count(*) from termine where tid >= 9000"), 2)
@@ -425,15 +435,30 @@ TEST_P(SyncSchemaTest, ChangedTypesConvertTheArchivedValues) {
     }
     Exec(main, std::string("alter table termine drop ") + (fb ? "" : "column ") + "x_bad");
     Exec(main, "alter table termine add x_bad integer");
+    if (fb) {
+        Exec(main, "alter table termine drop x_day");
+        Exec(main, "alter table termine add x_day date");
+    }
     log_.Clear();
     statements_.clear();
-    EXPECT_FALSE(Sync());
-    ASSERT_EQ(LogLines().size(), 1u) << log_.Raw();
+    const int failures = FailureLines();
+    EXPECT_EQ(Sync(), !fb);
+    const std::string kept =
+        "Archiv: Spalte x_bad der Tabelle termine behält den Typ VARCHAR(10), da sich "
+        "archivierte Werte in INTEGER ändern würden.";
+    ASSERT_EQ(LogLines().size(), fb ? 2u : 1u) << log_.Raw();
+    EXPECT_EQ(LogTexts()[0], kept);
     EXPECT_EQ(LogLines()[0].colour, ColourRed);
-    EXPECT_EQ(LogTexts()[0].rfind("ExecuteSQL(): ", 0), 0u) << LogTexts()[0];
-    EXPECT_NE(LogTexts()[0].find("UPDATE TERMINE SET TAMARO_NEUER_TYP = X_BAD WHERE X_BAD <> ''"),
-              std::string::npos)
-        << LogTexts()[0];
+    if (fb) {
+        EXPECT_EQ(FailureLines(), failures + 1);
+        EXPECT_EQ(LogTexts()[1].rfind("ExecuteSQL(): ", 0), 0u) << LogTexts()[1];
+        EXPECT_NE(
+            LogTexts()[1].find("UPDATE TERMINE SET TAMARO_NEUER_TYP = X_DAY WHERE X_DAY <> ''"),
+            std::string::npos)
+            << LogTexts()[1];
+    } else {
+        EXPECT_EQ(FailureLines(), failures);
+    }
     // The way of a change the engine refuses in place, with values.
     const auto from = std::find(statements_.begin(), statements_.end(),
                                 "ALTER TABLE TERMINE §ALTERCOL§ X_A INTEGER");
@@ -450,12 +475,17 @@ TEST_P(SyncSchemaTest, ChangedTypesConvertTheArchivedValues) {
            : (std::vector<std::string>{"ALTER TABLE TERMINE §ALTERCOL§ X_A INTEGER"}));
     EXPECT_FALSE(Has("termine", "tamaro_neuer_typ"));
     EXPECT_EQ(Text("select x_bad from termine where tid = 9001"), "abc");
+    // The next start keeps the column again without a statement; the date
+    // the engine refuses is tried again.
     statements_.clear();
-    EXPECT_FALSE(Sync());  // the column that cannot be converted, again
+    EXPECT_EQ(Sync(), !fb);
     for (const std::string& sql : statements_)
-        EXPECT_TRUE(sql.find("X_BAD") != std::string::npos ||
+        EXPECT_TRUE(sql.find("X_DAY") != std::string::npos ||
                     sql.find("TAMARO_NEUER_TYP") != std::string::npos)
             << sql;
+    if (fb) {
+        EXPECT_EQ(Text("select x_day from termine where tid = 9001"), "2019-02-30");
+    }
 
     std::string columns;
     for (const Change& c : changes) columns += std::string(columns.empty() ? "" : ", ") + c.name;
@@ -471,6 +501,117 @@ TEST_P(SyncSchemaTest, ChangedTypesConvertTheArchivedValues) {
     Transfer("2");
     for (const auto& line : LogLines()) EXPECT_NE(line.colour, ColourRed) << line.text;
     expectValues(main, "Velunda");
+}
+
+// Velunda narrows or changes the type of columns whose values the archive
+// holds. Where an archived value would change (rounded, cut, a time lost,
+// a text that is no number as written, a number a floating-point type does
+// not hold), the archive keeps its column as it is and a start notes it
+// without failing; where every value stays the same, the new type is
+// followed. The archived values stay byte for byte, and a start with
+// nothing else to change makes no backup of the archive.
+TEST_P(SyncSchemaTest, ATypeChangeThatWouldChangeArchivedValuesKeepsTheColumn) {
+    Install(PracticePatients);
+    const bool fb = Kind() == DatabaseKind::Firebird;
+    struct Change {
+        const char* name;
+        const char* before;
+        const char* value;  // of patient 2
+        const char* after;
+        // The archive's type and Velunda's new one as the note names them
+        // ("NUMERIC(18,4)|NUMERIC(18,2)"); "" where the change is followed.
+        const char* kept;
+    };
+    const std::vector<Change> changes =
+        fb ? std::vector<Change>{
+                 {"k_num", "numeric(18,4)", "1.2345", "numeric(18,2)", "NUMERIC(18,4)|NUMERIC(18,2)"},
+                 {"k_text", "varchar(40)", "'Bemerkung mit 25 Zeichen'", "varchar(10)",
+                  "VARCHAR(40)|VARCHAR(10)"},
+                 {"k_stamp", "timestamp", "'2020-01-31 08:05:09'", "date", "TIMESTAMP|DATE"},
+                 {"k_code", "varchar(10)", "'012'", "integer", "VARCHAR(10)|INTEGER"},
+                 {"k_double", "double precision", "0.123456789", "float", "DOUBLE PRECISION|FLOAT"},
+                 {"k_big", "bigint", "9007199254740993", "double precision",
+                  "BIGINT|DOUBLE PRECISION"},
+                 {"f_num", "numeric(18,4)", "2.5", "numeric(18,2)", ""},
+                 {"f_text", "varchar(40)", "'kurz'", "varchar(10)", ""},
+                 {"f_stamp", "timestamp", "'2020-01-31 00:00:00'", "date", ""},
+                 {"f_code", "varchar(10)", "'-12'", "integer", ""},
+             }
+           : std::vector<Change>{
+                 {"k_text", "text(40)", "'Bemerkung mit 25 Zeichen'", "text(10)",
+                  "VARCHAR(40)|VARCHAR(10)"},
+                 {"k_stamp", "datetime", "#2020-01-31 08:05:09#", "date", "TIMESTAMP|DATE"},
+                 {"k_code", "text(10)", "'012'", "long", "VARCHAR(10)|INTEGER"},
+                 {"k_double", "double", "0.123456789", "single", "DOUBLE PRECISION|REAL"},
+                 {"k_long", "long", "70000", "short", "INTEGER|SMALLINT"},
+                 {"f_text", "text(40)", "'kurz'", "text(10)", ""},
+                 {"f_stamp", "datetime", "#2020-01-31 00:00:00#", "date", ""},
+                 {"f_double", "double", "12.5", "single", ""},
+             };
+    ArchiveDbPair& main = set_->MainDatabase();
+    Exec(main, AddToTermine(changes, &Change::before));
+    ASSERT_TRUE(Sync()) << log_.Raw();
+    Transfer("2");
+    std::string columns;
+    for (const Change& c : changes) columns += std::string(columns.empty() ? "" : ", ") + c.name;
+    const std::string select = "select " + columns + " from termine where tid = 9000";
+    const auto archived = Query(set_->Archive, select);
+    ASSERT_EQ(archived.size(), 1u) << log_.Raw();
+    for (const Change& c : changes) {
+        Exec(main, std::string("alter table termine drop ") + (fb ? "" : "column ") + c.name);
+        Exec(main, std::string("alter table termine add ") + c.name + " " + c.after);
+    }
+
+    log_.Clear();
+    statements_.clear();
+    const int failures = FailureLines();
+    EXPECT_TRUE(Sync()) << log_.Raw();
+    EXPECT_EQ(FailureLines(), failures);
+    std::vector<std::string> notes;
+    for (const Change& c : changes) {
+        const std::string upper = Upper(c.name);
+        bool touched = false;
+        for (const std::string& sql : statements_)
+            touched = touched || sql.find(" " + upper + " ") != std::string::npos ||
+                      sql.find(" " + upper + " =") != std::string::npos;
+        EXPECT_EQ(touched, !*c.kept) << c.name;
+        if (*c.kept) {
+            const std::string pair = c.kept;
+            const size_t cut = pair.find('|');
+            notes.push_back(std::string("Archiv: Spalte ") + c.name +
+                            " der Tabelle termine behält den Typ " + pair.substr(0, cut) +
+                            ", da sich archivierte Werte in " + pair.substr(cut + 1) +
+                            " ändern würden.");
+        }
+    }
+    // In the archive's column order, which the synchronisation gave its new
+    // columns by name.
+    std::sort(notes.begin(), notes.end());
+    EXPECT_EQ(LogTexts(), notes);
+    for (const auto& line : LogLines()) EXPECT_EQ(line.colour, ColourRed) << line.text;
+    const auto now = Query(set_->Archive, select);
+    ASSERT_EQ(now.size(), 1u);
+    for (size_t i = 0; i < changes.size(); ++i)
+        if (*changes[i].kept) {
+            EXPECT_EQ(now[0][i], archived[0][i]) << changes[i].name;
+        }
+    EXPECT_EQ(SyncSchemaChanges(set_->VelundaList, set_->Archive), 0);
+
+    // The real program's start: the notes, status 0, no backup made.
+    DisconnectAll();
+    testenv::WriteFile(dir_.path() / "Network.cfg",
+                       "Path=" + dir_.str() + "\r\nFBConnect=" + dir_.str() + "\r\n");
+    testenv::RegisterVelunda(dir_.path());
+    std::string out;
+    EXPECT_EQ(testenv::RunCommand(
+                  "cd '" + testenv::ProgramCopy().string() + "' && ./tamaro --headless 2>&1", &out),
+              0)
+        << out;
+    for (const std::string& note : notes)
+        EXPECT_NE(out.find(cp1252::ToUtf8(note)), std::string::npos) << note << "\n" << out;
+    EXPECT_EQ(out.find("Datensicherung"), std::string::npos) << out;
+    ConnectAll();
+    EXPECT_EQ(Query(set_->Archive, select), now);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, SyncSchemaTest,
