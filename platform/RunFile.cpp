@@ -66,7 +66,7 @@ bool Replace(const std::string& path, const std::string& content) {
     return PlaceDurably(fd, path, content);
 }
 
-bool Read(const std::string& path, std::string& content) {
+bool Read(const std::string& path, std::string& content, size_t most) {
     content.clear();
     const int fd = Open(path, O_RDONLY);
     if (fd < 0) return false;
@@ -77,6 +77,11 @@ bool Read(const std::string& path, std::string& content) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) ok = false;
         if (n <= 0) break;
+        if (content.size() + size_t(n) > most) {
+            content.append(buffer, most - content.size());
+            ok = false;
+            break;
+        }
         content.append(buffer, size_t(n));
     }
     ::close(fd);

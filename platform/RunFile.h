@@ -41,8 +41,10 @@ bool GiveIdentity(int fd, const Identity& identity);
 // failure; path then keeps its old content and no ".new" is left.
 bool Replace(const std::string& path, const std::string& content);
 
-// Reads a whole run file (no link, regular files only).
-bool Read(const std::string& path, std::string& content);
+// Reads a run file (no link, regular files only), at most `most` bytes of
+// it: false when it cannot be read or holds more (content then keeps the
+// first `most` bytes), so that a planted giant is never read whole.
+bool Read(const std::string& path, std::string& content, size_t most);
 
 // True when something (a file, a link, anything) has that name.
 bool NameExists(const std::string& path);

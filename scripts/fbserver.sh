@@ -6,9 +6,12 @@
 #   scripts/fbserver.sh start|stop|status
 # State folder: /tmp/tamaro-fbserver (port in "port", process id in "pid").
 # The tests read the port file and skip their server cases when it is absent.
+# A test that restarts a server starts one of its own: TAMARO_FBSERVER_STATE
+# names its state folder and TAMARO_FBSERVER_PORT its port, which a restart
+# keeps.
 set -uo pipefail
 
-state=/tmp/tamaro-fbserver
+state=${TAMARO_FBSERVER_STATE:-/tmp/tamaro-fbserver}
 engine=/usr/lib/x86_64-linux-gnu/firebird/3.0
 server=/usr/sbin/firebird
 password=tilvormex
@@ -24,6 +27,7 @@ port_open() {
 }
 
 free_port() {
+  if [ -n "${TAMARO_FBSERVER_PORT:-}" ]; then echo "$TAMARO_FBSERVER_PORT"; return; fi
   if ! port_open 3050; then echo 3050; return; fi
   /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
 }

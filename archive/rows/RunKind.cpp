@@ -13,3 +13,7 @@ const char* RunVerb(RunKind kind) {
     }
     return "Wartung";
 }
+
+std::string EntriesText(int64_t rows) {
+    return std::to_string(rows) + (rows == 1 ? " Eintrag" : " Einträge");
+}

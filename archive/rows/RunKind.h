@@ -14,6 +14,9 @@ enum class RunKind { Archive, Restore, Delete, Maintenance };
 // "Löschen" or "Wartung" (code page 1252).
 const char* RunVerb(RunKind kind);
 
+// A number of rows as the log says it: "1 Eintrag", "3 Einträge".
+std::string EntriesText(int64_t rows);
+
 // The rows of the run's patients in one table of a database of the run's
 // source side: copied to the target by a transfer, deleted by a deletion.
 struct TableCount {

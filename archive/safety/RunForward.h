@@ -1,17 +1,11 @@
-// The commit sequence of a run and finishing it when it was cut short.
+// The commit sequence's tools: the faults that pass and their retry, a
+// commit tried again, a database connected again, and the journal written
+// before each commit.
 //
 // The run's databases commit one by one, the target's first, then the
 // source's. Before each commit the journal names the database that is about
-// to commit, so that a start after an interruption can tell what happened:
-// a database named committed has committed; for the one that was about to,
-// and for any the journal could not record, the database's own tables tell,
-// by the fingerprints the journal keeps of the run's rows (RowPrint).
-//
-// A database that has not committed still holds its state before the run;
-// its part of the run is done again in a transaction of its own - but only
-// where its tables hold exactly the fingerprinted rows and the committed
-// target holds the same rows, so that nothing another program did since is
-// overwritten or lost. Short faults (a lost connection, a lock, a busy file)
+// to commit, so that a start after an interruption can tell what happened
+// (RunResolution). Short faults (a lost connection, a lock, a busy file)
 // are tried again for two minutes before anything is given up.
 #pragma once
 
@@ -63,31 +57,3 @@ bool Reconnect(ArchiveDbPair& db, ShortFaultRetry& retry);
 // Records in the journal, synced, that file is about to commit. False (a red
 // line) when the journal cannot be written: nothing may be committed then.
 bool RecordCommitting(RunJournal& journal, const std::string& file);
-
-enum class DbState {
-    Before,  // as before the run: a source database holds the fingerprinted rows
-             // in every table, a target database none of the run's rows
-    After,   // as the run leaves it: a source database holds none of the run's
-             // rows, a target database the fingerprinted rows in every table
-    Untouched,  // the run has no rows there: before and after are the same
-    Differs     // neither, or not readable: each difference is a red line
-};
-// What db, a connected database of the run's source or target side, holds
-// of the run's patients, against the journal. A difference names the table,
-// the patient and what differs, where the other side holds the run's rows
-// to compare with; otherwise the table and its figures.
-DbState DatabaseState(const RunJournal& journal, ArchiveDbPair& db, ArchiveDbPair* source,
-                      ArchiveDbPair* target);
-
-enum class ForwardResult {
-    Finished,          // every database has committed
-    NothingCommitted,  // no database had committed: every one is as before the run
-    Stopped,           // a step failed or a database stayed out of reach: try again later
-    Differs            // the databases are neither before nor after the run (named in red)
-};
-// Finishes the run of journal: works out which databases have committed
-// (the journal's list and the tables of the others), then does the part of
-// every other one again and commits it, each commit recorded in the journal
-// first. source and target are the run's two sides, connected, without open
-// transactions.
-ForwardResult FinishForward(RunJournal& journal, ArchiveDbPair* source, ArchiveDbPair* target);

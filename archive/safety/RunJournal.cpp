@@ -55,6 +55,23 @@ bool Parse(const Word<E> (&words)[N], const std::string& text, E& value) {
     return false;
 }
 
+// The longest line a journal may hold: its pid list (1.5 million patients)
+// and any other line. A longer one, like garbage, makes the journal
+// unreadable, rather than being read without end and carried into the
+// report and the audit log.
+constexpr size_t kMostPidsLine = 16u << 20;
+constexpr size_t kMostLine = 4096;
+constexpr size_t kMostJournal = kMostPidsLine + (1u << 20);
+
+// Every id of a pid list is a patient id: the list goes into statements.
+bool PidsAreIds(const std::string& pids) {
+    for (const std::string& item : PidListItems(pids)) {
+        int32_t pid = 0;
+        if (!ParsePid(item, pid)) return false;
+    }
+    return true;
+}
+
 // A name with a folder in it would reach outside the database folder.
 bool PlainName(const std::string& f) {
     return !f.empty() && f.find('/') == std::string::npos && f != "." && f != ".." &&
@@ -118,6 +135,7 @@ bool RunJournal::Save() const {
                 (c.print ? " " + ContentHash::Hex(*c.print) : std::string()) + "\n";
     for (const std::string& f : committed) text += "committed=" + f + "\n";
     if (!committing.empty()) text += "committing=" + committing + "\n";
+    if (backward) text += "direction=backward\n";
     for (const std::string& f : pending) text += "pending=" + f + "\n";
     for (const std::string& f : stale) text += "stale=" + f + "\n";
     text += "pids=" + pids + "\nend\n";
@@ -131,7 +149,7 @@ bool RunJournal::SetStage(RunStage next) {
 
 RunJournal::LoadResult RunJournal::Load() {
     std::string content;
-    if (!runfile::Read(Path(), content))
+    if (!runfile::Read(Path(), content, kMostJournal))
         return Exists() ? LoadResult::Unreadable : LoadResult::Missing;
     *this = RunJournal();
     std::istringstream in(content);
@@ -139,6 +157,8 @@ RunJournal::LoadResult RunJournal::Load() {
     bool header = false, format = false, kindSeen = false, stageSeen = false, end = false;
     while (std::getline(in, line)) {
         if (end) return LoadResult::Unreadable;
+        if (line.size() > (line.rfind("pids=", 0) == 0 ? kMostPidsLine : kMostLine))
+            return LoadResult::Unreadable;
         if (!header) {
             if (line != kHeader) return LoadResult::Unreadable;
             header = true;
@@ -182,6 +202,9 @@ RunJournal::LoadResult RunJournal::Load() {
             committed.push_back(value);
         } else if (key == "committing") {
             committing = value;
+        } else if (key == "direction") {
+            ok = value == "backward";
+            backward = ok;
         } else if (key == "pending") {
             pending.push_back(value);
         } else if (key == "stale") {
@@ -196,6 +219,8 @@ RunJournal::LoadResult RunJournal::Load() {
     if (!committing.empty() && !PlainName(committing)) return LoadResult::Unreadable;
     // A journal of the earlier form cannot say what its databases hold.
     if (!format) return LoadResult::Unreadable;
+    if (kind == RunKind::Maintenance ? !pids.empty() : !PidsAreIds(pids))
+        return LoadResult::Unreadable;
     return header && kindSeen && stageSeen && end ? LoadResult::Loaded : LoadResult::Unreadable;
 }
 

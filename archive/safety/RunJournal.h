@@ -65,6 +65,10 @@ class RunJournal {
     // The database file whose commit was about to be asked for when the
     // journal was last written: whether it committed, its tables tell.
     std::string committing;
+    // The interrupted commit sequence is being taken back: the committed
+    // targets lose their copies one by one ("committing" then names the
+    // target about to commit the removal).
+    bool backward = false;
     std::vector<std::string> pending;  // files whose put-back a roll-back owes
     // Database files another program wrote between their backup and the
     // run's begin: their backups may never be put back.

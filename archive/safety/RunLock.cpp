@@ -37,8 +37,7 @@ std::string OrUnknown(const std::string& s) {
 // opener can read it while the holder keeps it.
 std::string ReadHolder(const std::string& path) {
     std::string text;
-    runfile::Read(path, text);
-    if (text.size() > 1024) text.resize(1024);
+    runfile::Read(path, text, 1024);
     return "Benutzer " + OrUnknown(Field(text, "user")) + " auf Rechner " +
            OrUnknown(Field(text, "host"));
 }

@@ -4,12 +4,13 @@
 
 #include <vector>
 
-#include "archive/safety/DatabaseBackup.h"
 #include "archive/rows/DeletePatients.h"
+#include "archive/safety/DatabaseBackup.h"
+#include "archive/safety/LateRows.h"
 #include "archive/safety/OtherAttachments.h"
-#include "archive/safety/RunForward.h"
 #include "archive/safety/RunJournal.h"
 #include "archive/safety/RunLock.h"
+#include "archive/safety/RunResolution.h"
 #include "core/FsPath.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
@@ -75,7 +76,7 @@ void Disconnect(DatabaseSet& set) {
 }
 
 // A commit sequence that was cut short, or one that an earlier start could
-// not finish: what the databases hold decides.
+// not finish: what the journal and the databases hold decides.
 void FinishCommitSequence(RunJournal& journal, const std::string& found) {
     DatabaseSet set;
     ArchiveDbPair *source = nullptr, *target = nullptr;
@@ -87,37 +88,59 @@ void FinishCommitSequence(RunJournal& journal, const std::string& found) {
                    RetriedAtNextStart());
         return;
     }
-    AppendLog("• Der Vorgang wird zu Ende geführt...");
-    const ForwardResult result = FinishForward(journal, source, target);
-    if (result == ForwardResult::Finished && journal.kind != RunKind::Restore)
-        AnnounceDeletion(source);
+    Resolution result = RunResolution(journal, source, target).Resolve();
+    // Taken back to the end before an earlier start could record it.
+    if (result == Resolution::NothingCommitted && journal.backward) result = Resolution::Backward;
+    switch (result) {
+        case Resolution::Forward:
+            if (journal.kind != RunKind::Restore) AnnounceDeletion(source);
+            ReportLateRows(journal.kind, source, journal.pids, false);
+            break;
+        case Resolution::Backward:
+            if (journal.kind == RunKind::Restore) AnnounceDeletion(target);
+            ReportLateRows(journal.kind, target, journal.pids, true);
+            break;
+        default:
+            break;
+    }
     Disconnect(set);
     switch (result) {
-        case ForwardResult::Finished:
+        case Resolution::Forward:
             journal.stage = RunStage::Committed;
             EndWith(journal, found,
                     "Der Vorgang war beim Speichern unterbrochen und wurde zu Ende geführt");
             return;
-        case ForwardResult::NothingCommitted:
+        case Resolution::Backward:
+            journal.stage = RunStage::RolledBack;
+            EndWith(journal, found,
+                    "Der Vorgang war beim Speichern unterbrochen und konnte nicht zu Ende geführt "
+                    "werden, weil seine Einträge in " +
+                        source->DisplayName +
+                        " seither geändert wurden (oben). Er wurde zurückgenommen: die Patienten "
+                        "sind wieder ganz in " +
+                        source->DisplayName + ", mit allem, was seither dort gespeichert wurde");
+            return;
+        case Resolution::NothingCommitted:
             journal.stage = RunStage::Running;
             EndWith(journal, found,
                     "Der Vorgang wurde abgebrochen, bevor er gespeichert war. Die Datenbanken "
                     "haben ihn verworfen und bleiben, wie sie sind, mit allem, was seither darin "
                     "gespeichert wurde");
             return;
-        case ForwardResult::Stopped:
+        case Resolution::Stopped:
             journal.SetStage(RunStage::Committing);
             Report(found,
                    "Der Vorgang war beim Speichern unterbrochen und kann jetzt nicht zu Ende "
                    "geführt werden (oben). " +
                        RetriedAtNextStart());
             return;
-        case ForwardResult::Differs:
+        case Resolution::Undecided:
             journal.SetStage(RunStage::Undecided);
             Report(found,
-                   std::string("Der Vorgang war beim Speichern unterbrochen und kann nicht zu "
-                               "Ende geführt werden, weil die Datenbanken nicht mehr den Stand "
-                               "des Vorgangs haben (oben). Tamaro ändert nichts daran. ") +
+                   std::string("Der Vorgang war beim Speichern unterbrochen und kann weder zu Ende "
+                               "geführt noch zurückgenommen werden, weil die Datenbanken nicht "
+                               "mehr den Stand des Vorgangs haben (oben). Tamaro ändert nichts "
+                               "daran. ") +
                        AdministratorText());
             return;
     }

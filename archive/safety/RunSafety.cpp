@@ -6,12 +6,15 @@
 #include <map>
 #include <vector>
 
-#include "archive/safety/ArchiveOnlyColumns.h"
-#include "archive/safety/DatabaseBackup.h"
 #include "archive/rows/PatientRows.h"
 #include "archive/rows/PidList.h"
 #include "archive/rows/RunCheckpoint.h"
+#include "archive/safety/ArchiveOnlyColumns.h"
+#include "archive/safety/DatabaseBackup.h"
+#include "archive/safety/LateRows.h"
 #include "archive/safety/RunForward.h"
+#include "archive/safety/RunResolution.h"
+#include "archive/safety/RunTables.h"
 #include "core/FsPath.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
@@ -27,11 +30,13 @@
 namespace {
 
 std::string UndecidedText() {
-    return "Der Vorgang konnte nicht zu Ende geführt werden, weil die Datenbanken weder den "
-           "Stand vor noch den nach dem Vorgang haben (oben); Tamaro ändert nichts mehr daran. " +
-           RunsLockedUntil("die Datenbanken wieder einen der beiden Stände haben (Tamaro prüft "
-                           "es bei jedem Start) oder ein Administrator den Datenbestand geprüft "
-                           "(tamaro --headless --check) und die Journal-Datei entfernt hat");
+    return "Der Vorgang konnte weder zu Ende geführt noch zurückgenommen werden, weil die "
+           "Datenbanken nicht mehr den Stand des Vorgangs haben (oben); Tamaro ändert nichts mehr "
+           "daran. " +
+           RunsLockedUntil(
+               "die Datenbanken wieder einen der beiden Stände haben (Tamaro prüft "
+               "es bei jedem Start) oder ein Administrator den Datenbestand geprüft "
+               "(tamaro --headless --check) und die Journal-Datei entfernt hat");
 }
 
 const char* kJournalError = "Fehler beim Schreiben der Journal-Datei ";
@@ -198,11 +203,9 @@ RunSafety::Outcome RunSafety::Commit(const std::vector<TableCount>& counts) {
                     result = CommitResult::Refused;
                     break;
                 case DbState::Differs:
-                    EndTransactions();
-                    journal_.stage = RunStage::Undecided;
-                    SaveJournal();
-                    AppendLog(UndecidedText(), ColourRed);
-                    return Outcome::Interrupted;
+                case DbState::Unknown:
+                    // Neither, or not readable: settled like an interruption.
+                    return Forward();
             }
         }
         if (result == CommitResult::Refused) {
@@ -222,32 +225,33 @@ RunSafety::Outcome RunSafety::Commit(const std::vector<TableCount>& counts) {
     // Unrecorded, the next start finds every database in its state after
     // the run and only removes the files.
     SaveJournal();
-    ReportLateRows();
+    ReportLateRows(kind_, source_, pidList_, false);
     return Outcome::Committed;
 }
 
 RunSafety::Outcome RunSafety::Forward() {
-    // What is not committed is discarded and done again in transactions of
-    // its own, as a start after a crash here would do it.
+    // What is not committed is discarded and settled from the journal and
+    // the tables, as a start after a crash here would do it.
     EndTransactions();
-    for (ArchiveDbPair* db : Databases()) {
-        if (db->Connection.IsOpen()) continue;
-        ShortFaultRetry retry(kind_);
-        Reconnect(*db, retry);
-    }
-    AppendLog("• Der Vorgang wird zu Ende geführt...");
-    switch (FinishForward(journal_, source_, target_)) {
-        case ForwardResult::Finished:
-        case ForwardResult::NothingCommitted:
+    switch (RunResolution(journal_, source_, target_).Resolve()) {
+        case Resolution::Forward:
             break;
-        case ForwardResult::Stopped:
+        case Resolution::Backward:
+            AppendLog("Der Vorgang wurde zurückgenommen: die Patienten sind wieder ganz in " +
+                          source_->DisplayName + ".",
+                      ColourRed);
+            if (target_) ReportLateRows(kind_, target_, pidList_, true);
+            return Outcome::NothingCommitted;
+        case Resolution::NothingCommitted:
+            return Outcome::NothingCommitted;
+        case Resolution::Stopped:
             journal_.stage = RunStage::Committing;
             SaveJournal();
             AppendLog(
                 "Der Vorgang konnte noch nicht zu Ende geführt werden. " + RetriedAtNextStart(),
                 ColourRed);
             return Outcome::Interrupted;
-        case ForwardResult::Differs:
+        case Resolution::Undecided:
             journal_.stage = RunStage::Undecided;
             SaveJournal();
             AppendLog(UndecidedText(), ColourRed);
@@ -255,41 +259,8 @@ RunSafety::Outcome RunSafety::Forward() {
     }
     journal_.stage = RunStage::Committed;
     SaveJournal();
-    ReportLateRows();
+    ReportLateRows(kind_, source_, pidList_, false);
     return Outcome::Committed;
-}
-
-void RunSafety::ReportLateRows() {
-    const std::vector<std::string> parts = SplitPidList(pidList_);
-    std::vector<std::string> lines;
-    for (ArchiveDbPair* db = source_; db; db = db->Next) {
-        for (const std::string& table : SplitTableList(db->Tables)) {
-            std::map<int64_t, int64_t> rows;
-            std::string error;
-            if (!CountRowsPerPatient(*db, table, parts, rows, &error)) {
-                lines.push_back("• " + db->DisplayName + "." + table + ": nicht lesbar (" + error +
-                                ")");
-                continue;
-            }
-            for (const auto& [pid, n] : rows)
-                lines.push_back("• " + db->DisplayName + "." + table + ", Patient " +
-                                std::to_string(pid) + ": " + std::to_string(n) +
-                                (n == 1 ? " Eintrag" : " Einträge"));
-        }
-    }
-    if (lines.empty()) return;
-    const char* done = kind_ == RunKind::Archive   ? "archiviert"
-                       : kind_ == RunKind::Restore ? "restauriert"
-                                                   : "gelöscht";
-    AppendLog("Während des Vorgangs hat ein anderes Programm Einträge dieser Patienten in " +
-                  source_->DisplayName + " gespeichert; sie sind nicht " + done + ":",
-              ColourRed);
-    for (const std::string& line : lines) AppendLog(line, ColourRed);
-    AppendLog(std::string("Bitte prüfen Sie den Datenbestand (tamaro --headless --check) und ") +
-                  (kind_ == RunKind::Delete ? "löschen Sie diese Einträge."
-                                            : "restaurieren Sie die Patienten oder löschen Sie "
-                                              "diese Einträge."),
-              ColourRed);
 }
 
 void RunSafety::Finish() {

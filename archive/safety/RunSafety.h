@@ -64,11 +64,13 @@ class RunSafety {
     // journal that cannot be written stops the sequence (before the first
     // commit the run is rolled back whole). Short faults are tried again
     // for two minutes. A commit that fails for good inside the sequence
-    // rolls back what is not committed and finishes the run forward
-    // (RunForward); when even that cannot be done, the journal is kept for
-    // the next start and runs are refused. Once every database has
-    // committed, rows of the run's patients that the source holds again
-    // (written by another program in the meantime) are named in red.
+    // rolls back what is not committed and settles the run from the journal
+    // and the tables (RunResolution): forward, or back when forward would
+    // lose what another program saved meanwhile (the outcome is then
+    // NothingCommitted); when neither can be done, the journal is kept for
+    // the next start and runs are refused. Once the run is settled, rows of
+    // its patients that the side they left holds again (written by another
+    // program in the meantime) are named in red (ReportLateRows).
     Outcome Commit(const std::vector<TableCount>& counts);
     // After Commit: removes the backups and the journal.
     void Finish();
@@ -93,8 +95,6 @@ class RunSafety {
     // The commit sequence from the first database that could not commit in
     // its run's transaction: the rest is finished forward.
     Outcome Forward();
-    // Rows of the run's patients that the source holds after the commit.
-    void ReportLateRows();
 
     RunKind kind_;
     ArchiveDbPair* source_;

@@ -17,11 +17,15 @@ forward.
 
 Between every kill and the start after it, another client of the practice
 saves work: an appointment and a new name for a patient outside the run.
-After half of the kills inside the commit sequence it also changes a
-patient of the run in a source database that has not committed yet: edits
-his name, adds an appointment, or swaps one of his appointments for
-another. Then the start must change nothing, name the patient and refuse
-runs; the client undoes its change, and the next start finishes the run.
+After half of the kills inside the commit sequence it also changes the
+run's patients where the run has not committed (edits a name, adds an
+appointment, swaps one appointment for another, or deletes all of a
+patient's rows in a database the sequence never reached), sometimes on both
+sides at once. The start then settles the run in the direction that loses
+nothing: back (the copies removed from the committed targets) while no
+source has given up its rows, and otherwise, or when both sides changed,
+it changes nothing, names the patient and refuses runs; the client undoes
+(part of) its change, and the next start settles the run.
 The invariant, after every start: nothing the client saved is lost or
 doubled, and every patient of the run is on one side, or runs are refused
 while the practice really differs from the run's journal.
@@ -146,7 +150,7 @@ class Sweep:
             f.write("geheim\n")
         self.figures = {"kills": 0, "in run": 0, "in commit": 0, "before": 0, "after": 0,
                         "held": 0, "client changes": 0, "run patient changes": 0,
-                        "refused": 0}
+                        "refused": 0, "forward": 0, "backward": 0, "undecided": 0}
 
     def tamaro(self, *args, env=None):
         # Commands need a login; a start without commands logs in all the same.
@@ -246,8 +250,9 @@ class Sweep:
         return state
 
     def run_patient_change(self, n, source, rnd):
-        """A change to a patient of the run in the uncommitted source database
-        source, and its undoing: (what, pid, change ops, undo ops)."""
+        """A change to a patient of the run in the database source (data or
+        the archive, which hold patienten and termine), and its undoing:
+        (what, pid, change ops, undo ops)."""
         c = connect(self.kind, os.path.join(self.database, source + "." + self.kind))
         try:
             cur = c.cursor()
@@ -269,17 +274,52 @@ class Sweep:
                                     (tid, pid))], \
                     [(source, "delete from termine where tid = ?", (tid,))]
             cur.execute("select * from termine where pid = ? order by tid", pid)
-            names = [d[0] for d in cur.description]
             row = cur.fetchone()
-            keep = (source, "insert into termine (%s) values (%s)" %
-                    (", ".join('"%s"' % x.lower() if x.lower() == "text" else x for x in names),
-                     ", ".join("?" for _ in names)), tuple(row))
             return what, pid, [(source, "delete from termine where tid = ?", (row[0],)),
                                (source, "insert into termine (tid, pid) values (?, ?)",
                                 (tid, pid))], \
-                [(source, "delete from termine where tid = ?", (tid,)), keep]
+                [(source, "delete from termine where tid = ?", (tid,)),
+                 self.reinsert(source, "termine", cur.description, row)]
         finally:
             c.close()
+
+    def reinsert(self, name, table, description, row):
+        names = [d[0].lower() for d in description]
+        return (name, "insert into %s (%s) values (%s)" %
+                (table, ", ".join('"%s"' % x if x in ("text", "update") else x for x in names),
+                 ", ".join("?" for _ in names)), tuple(row))
+
+    def run_patient_deleted(self, names, rnd):
+        """Rows of one patient of the run deleted where the sequence has not
+        reached: all of his rows in one of the Velunda databases names (but
+        the main one, which holds his record), or all of his rows in one
+        table of the archive; and the rows put back. (what, pid, change ops,
+        undo ops), or None when none of them holds rows of the patients."""
+        for name in rnd.sample(names, len(names)):
+            if name == "data":
+                continue
+            tables = [t for t in (ARCHIVE_TABLES if name == "archiv" else
+                                  dict(VELUNDA)[name]).split(",") if t != "patienten"]
+            rnd.shuffle(tables)
+            c = connect(self.kind, os.path.join(self.database, name + "." + self.kind))
+            try:
+                cur = c.cursor()
+                for pid in rnd.sample(self.pids, min(len(self.pids), 20)):
+                    change, undo = [], []
+                    for table in tables:
+                        cur.execute("select * from %s where pid = ?" % table, pid)
+                        rows = cur.fetchall()
+                        if not rows:
+                            continue
+                        change.append((name, "delete from %s where pid = ?" % table, (pid,)))
+                        undo += [self.reinsert(name, table, cur.description, r) for r in rows]
+                        if name == "archiv":
+                            break
+                    if change:
+                        return "deleted in %s" % name, pid, change, undo
+            finally:
+                c.close()
+        return None
 
     def leftovers(self):
         return sorted(n for n in os.listdir(self.database)
@@ -321,20 +361,44 @@ class Sweep:
             return None
         return "?"
 
+    # The databases in the order of the commit sequence.
+    ORDER = {"archive": ["archiv"] + [name for name, _ in VELUNDA],
+             "restore": [name for name, _ in VELUNDA] + ["archiv"]}
+
+    def settled(self, out):
+        """How a start settled the run: forward, backward, undecided or None."""
+        if self.stage() == "undecided":
+            return "undecided"
+        if "Er wurde zurückgenommen" in out:
+            return "backward"
+        if "wurde zu Ende geführt" in out:
+            return "forward"
+        return None
+
     def kill_once(self, n, rnd):
         direction = "archive" if n % 2 == 0 else "restore"
         self.put("before" if direction == "archive" else "after")
         point = None
         # After the first kill inside the commit sequence, and half of the
-        # others, the client changes a patient of the run where the run has
-        # not committed yet: in the archive direction the main database
-        # (the run killed after the archive's commit), in the restore
-        # direction the archive (killed before its commit).
-        planned = n % 3 == 2 and (n == 2 or rnd.random() < 0.5)
+        # others, the client changes the run's patients where the run has not
+        # committed: a source database the sequence has not reached (in the
+        # archive direction Velunda's, in the restore direction the
+        # archive), sometimes a committed target too.
+        order = self.ORDER[direction]
+        scenario = None
+        if n % 3 == 2 and (n == 2 or rnd.random() < 0.5):
+            scenario = "changed" if n == 2 else rnd.choice(["changed", "deleted", "both"])
         if n % 3 == 2:
-            # Inside the commit sequence: nine databases commit in a run.
-            point = "commit:%d" % (rnd.randint(1, 9) if not planned else
-                                   1 if direction == "archive" else rnd.randint(1, 8))
+            # Inside the commit sequence: nine databases commit in a run. The
+            # archive direction's sources all wait while only the archive has
+            # committed.
+            if scenario in ("changed", "both") and direction == "archive":
+                committed = 1
+            elif scenario:
+                committed = rnd.randint(1, 8)
+            else:
+                committed = rnd.randint(1, 9)
+            point = "commit:%d" % committed
             p = self.tamaro("--" + direction, self.pidlist,
                             env={"TAMARO_RUN_KILL_AT": point})
             p.communicate()
@@ -370,32 +434,73 @@ class Sweep:
         first_name, last_name = ("before", "after") if direction == "archive" else \
             ("after", "restored")
         first, last = self.expected(first_name, ops), self.expected(last_name, ops)
-        changed = ""
-        if planned and stage == "committing":
-            # A patient of the run changed in a source database that has not
-            # committed: the start must refuse.
+        changed, expect = "", None
+        out = None
+        if scenario and stage == "committing":
             committed = int(point.split(":")[1])
-            source = "data" if direction == "archive" and committed == 1 else \
-                "archiv" if direction == "restore" and committed < 9 else None
-            if source:
-                what, pid, change, undo = self.run_patient_change(n, source, rnd)
+            unreached = order[committed:]
+            sources = [x for x in unreached if (x == "archiv") == (direction == "restore")]
+            # A source that has given up its rows rules out going back.
+            source_gone = direction == "archive" and committed > 1
+            found = self.run_patient_deleted(sources, rnd) if scenario == "deleted" else \
+                self.run_patient_change(n, "data" if direction == "archive" else "archiv", rnd)
+            if found:
+                what, pid, change, undo = found
+                target_undo = []
+                if scenario == "both":
+                    # The copy on a committed target is edited as well.
+                    target = "archiv" if direction == "archive" else "data"
+                    edit, target_undo = self.copy_edit(target, pid, n)
+                    change = change + edit
+                    what += " and its copy"
                 self.client(self.database, change)
                 self.figures["run patient changes"] += 1
                 changed = " %s patient %d" % (what, pid)
                 held = practice_state(self.kind, self.database, problems)
                 out = self.run(red_allowed=True)
-                if self.stage() != "undecided":
-                    problems.append("the start did not refuse (journal %s)" % self.stage())
-                if "Patient %d" % pid not in out or \
-                        "nicht mehr den Stand des Vorgangs" not in out:
-                    problems.append("the refusal does not name patient %d" % pid)
-                if practice_state(self.kind, self.database, problems) != held:
-                    problems.append("the refusing start changed the databases")
-                if not problems:
-                    self.figures["refused"] += 1
-                self.client(self.database, undo)
-        out = self.run(red_allowed=True)
+                # The patient is named where the other side holds his rows to
+                # compare with; otherwise the table is named with its figures.
+                tables = [op[1].split()[2] for op in change if op[1].startswith("delete from ")]
+                if "Patient %d" % pid not in out and \
+                        not any(".%s: " % t in out for t in tables):
+                    problems.append("the start names neither patient %d nor the table" % pid)
+                if scenario == "both" or source_gone:
+                    # Neither direction loses nothing: the start refuses.
+                    if self.settled(out) != "undecided":
+                        problems.append("the start did not refuse (journal %s)" % self.stage())
+                    elif "nicht mehr den Stand des Vorgangs" not in out:
+                        problems.append("the refusal does not say why")
+                    if practice_state(self.kind, self.database, problems) != held:
+                        problems.append("the refusing start changed the databases")
+                    if not problems:
+                        self.figures["refused"] += 1
+                    self.figures["undecided"] += 1
+                    changed += ", refused"
+                    if scenario == "both":
+                        # The copy's edit undone, the start can go back.
+                        self.client(self.database, target_undo)
+                        change = [op for op in change if op[0] != target]
+                        first = self.expected(first_name, ops + change)
+                        expect = "backward"
+                    else:
+                        # The source's change undone, the start can go forward.
+                        self.client(self.database, undo)
+                        expect = "forward"
+                    out = None
+                else:
+                    # Taken back: before the run, with the client's change.
+                    first = self.expected(first_name, ops + change)
+                    expect = "backward"
+        if out is None:
+            out = self.run(red_allowed=True)
         state = self.check(direction, problems, first, last)
+        settled = self.settled(out)
+        if settled in ("forward", "backward"):
+            self.figures[settled] += 1
+        if expect and settled != expect:
+            problems.append("settled %s, not %s" % (settled, expect))
+        if settled == "backward" and state != "before":
+            problems.append("taken back, but the practice is not as before the run")
         if problems:
             # What the start said, for the report.
             said = [l for l in out.splitlines() if l.startswith("\u2022")]
@@ -404,24 +509,38 @@ class Sweep:
             self.figures[state] += 1
         if not problems:
             self.figures["held"] += 1
-        print("%s kill %3d: %-7s %s, %s%s, start found %s -> %s%s" %
+        print("%s kill %3d: %-7s %s, %s%s, start found %s -> %s%s%s" %
               (self.kind, n + 1, direction, when, "journal " + stage if stage else "no journal",
                changed,
                "a journal" if "Unterbrochener Vorgang gefunden" in out else "nothing",
-               state or "?", "" if not problems else "  FAILED: " + "; ".join(problems)),
+               state or "?", " (%s)" % settled if settled else "",
+               "" if not problems else "  FAILED: " + "; ".join(problems)),
               flush=True)
         return not problems
+
+    def copy_edit(self, name, pid, n):
+        """An edit of a patient's copy in the database name, and its undoing."""
+        c = connect(self.kind, os.path.join(self.database, name + "." + self.kind))
+        try:
+            cur = c.cursor()
+            cur.execute("select nachname from patienten where pid = ?", pid)
+            old = cur.fetchone()[0]
+        finally:
+            c.close()
+        return [(name, "update patienten set nachname = ? where pid = ?", ("Kopie%d" % n, pid))], \
+            [(name, "update patienten set nachname = ? where pid = ?", (old, pid))]
 
     def sweep(self):
         self.prepare()
         rnd = random.Random(self.args.seed * 7919 + len(self.kind))
         ok = all([self.kill_once(n, rnd) for n in range(self.args.kills)])
         f = self.figures
-        print("%s: %d kills, %d inside a run (journal present), %d inside the commit sequence, "
-              "%d left the state before, %d the state after; %d changes by another client, "
-              "%d of them to patients of the run, %d refused as they should; invariant held "
-              "%d of %d times" %
-              (self.kind, f["kills"], f["in run"], f["in commit"], f["before"], f["after"],
+        print("%s: %d kills, %d inside a run (journal present), %d inside the commit sequence "
+              "(settled %d forward, %d backward, %d undecided first); %d left the state "
+              "before, %d the state after; %d changes by another client, %d of them to "
+              "patients of the run, %d refused as they should; invariant held %d of %d times" %
+              (self.kind, f["kills"], f["in run"], f["in commit"], f["forward"], f["backward"],
+               f["undecided"], f["before"], f["after"],
                f["client changes"] + f["run patient changes"], f["run patient changes"],
                f["refused"], f["held"], f["kills"]),
               flush=True)

@@ -3,8 +3,11 @@
 // its journal before it connects, so that every patient's rows exist exactly
 // once, in one place, and every database holds either what it held before
 // the run or what the run was to leave.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -143,8 +146,10 @@ class InterruptedRunTest : public ArchiveTest {
     }
 
     // The databases hold state (whole) on both sides, no file of a run is
-    // left, and every key the database numbered is there once.
-    void ExpectState(State state, const std::string& why) {
+    // left, and every key the database numbered is there once. velunda,
+    // when given, is what Velunda is to hold instead (the state with
+    // another client's work).
+    void ExpectState(State state, const std::string& why, const Snapshot* velunda = nullptr) {
         SCOPED_TRACE(why);
         for (const std::string& name : BakFiles()) ADD_FAILURE() << "left behind: " << name;
         for (const char* name : {"Tamaro.journal", "Tamaro.lock", "Tamaro.journal.new"})
@@ -152,12 +157,14 @@ class InterruptedRunTest : public ArchiveTest {
         for (const auto& entry : fs::directory_iterator(DatabaseDir))
             EXPECT_NE(entry.path().extension(), ".restore") << entry.path();
         ConnectAll();
-        const Snapshot velunda = Take(set_->VelundaList);
+        const Snapshot velundaNow = Take(set_->VelundaList);
         const Snapshot archive = Take(set_->ArchiveList);
-        const Snapshot& wantVelunda = state == State::Before ? velundaBefore_ : velundaAfter_;
+        const Snapshot& wantVelunda = velunda                  ? *velunda
+                                      : state == State::Before ? velundaBefore_
+                                                               : velundaAfter_;
         const Snapshot& wantArchive = state == State::Before ? archiveBefore_ : archiveAfter_;
         for (const auto& [table, t] : wantVelunda)
-            EXPECT_EQ(velunda.at(table).rows, t.rows) << "Velunda " << table;
+            EXPECT_EQ(velundaNow.at(table).rows, t.rows) << "Velunda " << table;
         for (const auto& [table, t] : wantArchive)
             EXPECT_EQ(archive.at(table).rows, t.rows) << "Archiv " << table;
         EXPECT_EQ(Count(set_->Archive, "select count(*) from archist"),
@@ -281,7 +288,7 @@ TEST_P(InterruptedRunTest, KilledAtEachStageTheNextStartFinishesTheRun) {
     }
 }
 
-TEST_P(InterruptedRunTest, LaterWorkOfThePracticeIsKeptAndAChangedTableStopsTheFinish) {
+TEST_P(InterruptedRunTest, WhatOthersSavedSinceTheKillDecidesTheDirection) {
     // Killed before its commit, the run changed nothing; the practice works
     // on, and the next start keeps that work.
     std::string out;
@@ -299,20 +306,9 @@ TEST_P(InterruptedRunTest, LaterWorkOfThePracticeIsKeptAndAChangedTableStopsTheF
         Count(set_->MainDatabase(), "select count(*) from patienten where nachname = 'Neuname'"),
         1);
     EXPECT_EQ(Count(set_->Archive, "select count(*) from patienten"), 0);
-    DisconnectAll();
 
-    // Killed inside its commit sequence (the archive has committed), the run
-    // would be finished; but another client has changed rows of its patients
-    // in Velunda since: a row more, a text edited, a row swapped for another
-    // (the same count). The start changes nothing, names table, patient and
-    // what differs, and refuses runs; once the change is undone (where it
-    // can be), the next start finishes the run by itself.
-    struct Change {
-        const char* what;
-        std::vector<std::string> make, undo;
-        std::string named;
-    };
-    ConnectAll();
+    // The rows each change works on.
+    ArchiveDbPair& kartei = set_->Velunda[7];
     const auto diagnosis = Query(set_->MainDatabase(),
                                  "select did, aid, sid, datum from diagnosen where pid = 7 "
                                  "order by did");
@@ -320,55 +316,161 @@ TEST_P(InterruptedRunTest, LaterWorkOfThePracticeIsKeptAndAChangedTableStopsTheF
     const auto& d = diagnosis.front();
     const std::string named =
         Query(set_->MainDatabase(), "select nachname from patienten where pid = 5")[0][0];
+    const auto notes = Query(kartei, "select pid, count(*) from data where pid in (" + kPids +
+                                         ") group by pid order by pid");
+    ASSERT_FALSE(notes.empty());
+    const std::string notesOf = notes[0][0];
+    const int noteCount = std::atoi(notes[0][1].c_str());
+    const std::string noteId =
+        Query(kartei, "select min(did) from data where pid = " + notesOf)[0][0];
     DisconnectAll();
+    auto entries = [](int n) { return std::to_string(n) + (n == 1 ? " Eintrag" : " Einträge"); };
+
+    // Killed once the archive has committed, no Velunda database has: the
+    // run could be finished, but another client has changed rows of its
+    // patients in Velunda since (a row more, a text edited, a row swapped
+    // for another, every note of a patient deleted in a database the
+    // sequence never reached). Finishing would lose that work; the archive
+    // still holds exactly the copies, so the start takes them out again.
+    // The patients are then wholly in Velunda with the client's change, and
+    // the change is named. The start that goes back may itself be killed
+    // after taking the copies out: the next one ends it the same way.
+    struct Change {
+        const char* what;
+        std::vector<std::pair<ArchiveDbPair*, std::string>> make;
+        std::string named;
+        const char* killAt;  // the first start's kill point, or none
+    };
+    ArchiveDbPair& main = set_->MainDatabase();
     const Change changes[] = {
         {"added",
-         {"insert into termine (tid, pid) values (99999, 2)"},
-         {"delete from termine where tid = 99999"},
-         "• Velunda.termine, Patient 2: 1 statt 0 Einträge"},
+         {{&main, "insert into termine (tid, pid) values (99998, 2)"}},
+         "• Velunda.termine, Patient 2: 1 statt 0 Einträge",
+         nullptr},
         {"edited",
-         {"update patienten set nachname = 'Geaendert' where pid = 5"},
-         {"update patienten set nachname = '" + named + "' where pid = 5"},
-         "• Velunda.patienten, Patient 5: 1 Eintrag mit anderem Inhalt als in Archiv"},
+         {{&main, "update patienten set nachname = 'Geaendert' where pid = 5"}},
+         "• Velunda.patienten, Patient 5: 1 Eintrag mit anderem Inhalt als in Archiv",
+         "TAMARO_RUN_KILL_AT=undo"},
         {"swapped",
-         {"delete from diagnosen where did = " + d[0],
-          "insert into diagnosen (pid, aid, sid, datum, code) values (7, " + d[1] + ", " + d[2] +
-              ", " + d[3] + ", 'Z99.9')"},
-         {},
-         ""},
+         {{&main, "delete from diagnosen where did = " + d[0]},
+          {&main, "insert into diagnosen (pid, aid, sid, datum, code) values (7, " + d[1] + ", " +
+                      d[2] + ", " + d[3] + ", 'Z99.9')"}},
+         "• Velunda.diagnosen, Patient 7: " + entries(int(diagnosis.size())) +
+             " mit anderem Inhalt als in Archiv",
+         nullptr},
+        {"deleted where never reached",
+         {{&kartei, "delete from data where pid = " + notesOf}},
+         "• Kartei.data, Patient " + notesOf + ": 0 statt " + entries(noteCount),
+         nullptr},
     };
+    const char* const back =
+        "• Der Vorgang war beim Speichern unterbrochen und konnte nicht zu Ende geführt werden, "
+        "weil seine Einträge in Velunda seither geändert wurden (oben). Er wurde zurückgenommen: "
+        "die Patienten sind wieder ganz in Velunda, mit allem, was seither dort gespeichert "
+        "wurde; die Datensicherung wurde gelöscht.";
     for (const Change& change : changes) {
         SCOPED_TRACE(change.what);
         Reset();
         EXPECT_EQ(Run("--archive " + kPids, {"TAMARO_RUN_KILL_AT=commit:1"}), 128 + SIGKILL);
         ConnectAll();
-        for (const std::string& sql : change.make) Exec(set_->MainDatabase(), sql);
+        for (const auto& [db, sql] : change.make) Exec(*db, sql);
         const Snapshot velunda = Take(set_->VelundaList);
         DisconnectAll();
-        EXPECT_EQ(Run("", {}, &out), 1) << out;
-        const std::string line =
-            !change.named.empty()
-                ? change.named
-                : "• Velunda.diagnosen, Patient 7: " + std::to_string(diagnosis.size()) +
-                      (diagnosis.size() == 1 ? " Eintrag" : " Einträge") +
-                      " mit anderem Inhalt als in Archiv";
-        EXPECT_NE(Find(out, line), std::string::npos) << out;
-        EXPECT_NE(Find(out,
-                       "kann nicht zu Ende geführt werden, weil die Datenbanken nicht mehr den "
-                       "Stand des Vorgangs haben"),
-                  std::string::npos)
-            << out;
-        EXPECT_TRUE(RunJournal::Exists());
-        ExpectRedReport(Run("--archive 9", {}, &out), out,
-                        "Weitere Vorgänge sind gesperrt, bis ein Administrator");
+        if (change.killAt) {
+            EXPECT_EQ(Run("", {change.killAt}, &out), 128 + SIGKILL) << out;
+            EXPECT_NE(Find(out, change.named), std::string::npos) << out;
+            EXPECT_NE(Find(out, "• Der Vorgang wird zurückgenommen..."), std::string::npos) << out;
+            EXPECT_TRUE(RunJournal::Exists());
+        }
+        ExpectRedReport(Run("", {}, &out), out, back);
+        if (!change.killAt) {
+            EXPECT_LT(Find(out, change.named), Find(out, back)) << out;
+        }
+        ExpectState(State::Before, out, &velunda);
         ConnectAll();
-        EXPECT_EQ(Take(set_->VelundaList), velunda);
-        for (const std::string& sql : change.undo) Exec(set_->MainDatabase(), sql);
+        EXPECT_EQ(Count(set_->MainDatabase(),
+                        "select count(*) from log where kategorie=2 and notiz like "
+                        "'Unterbrochener Vorgang (Archivierung von 3 Patienten%'"),
+                  1);
         DisconnectAll();
-        if (change.undo.empty()) continue;
-        ExpectRedReport(Run("", {}, &out), out, kFinished);
-        ExpectState(State::After, out);
     }
+
+    // Both sides changed: a note of a patient edited in Kartei, a database of
+    // one table, and his copy edited in the archive. Neither direction keeps
+    // both; the start changes nothing, names each patient and table against
+    // the other side, and refuses runs. Once the archive's copy is as the
+    // run wrote it again, the next start takes the run back.
+    Reset();
+    EXPECT_EQ(Run("--archive " + kPids, {"TAMARO_RUN_KILL_AT=commit:1"}), 128 + SIGKILL);
+    ConnectAll();
+    Exec(kartei, "update data set txt = 'Geaendert' where did = " + noteId);
+    Exec(set_->Archive, "update patienten set nachname = 'Kopie' where pid = 5");
+    const Snapshot velunda = Take(set_->VelundaList);
+    const Snapshot archive = Take(set_->ArchiveList);
+    DisconnectAll();
+    EXPECT_EQ(Run("", {}, &out), 1) << out;
+    for (const std::string& line :
+         {"• Kartei.data, Patient " + notesOf + ": " + entries(noteCount) +
+              " mit anderem Inhalt als in Archiv",
+          std::string("• Archiv.patienten, Patient 5: 1 Eintrag mit anderem Inhalt als in Velunda"),
+          std::string("• Der Vorgang war beim Speichern unterbrochen und kann weder zu Ende "
+                      "geführt noch zurückgenommen werden, weil die Datenbanken nicht mehr den "
+                      "Stand des Vorgangs haben (oben). Tamaro ändert nichts daran. Weitere "
+                      "Vorgänge sind gesperrt, bis")})
+        EXPECT_NE(Find(out, line), std::string::npos) << line << "\n" << out;
+    ExpectRedReport(Run("--archive 9", {}, &out), out,
+                    "Weitere Vorgänge sind gesperrt, bis ein Administrator den Datenbestand");
+    ConnectAll();
+    EXPECT_EQ(Take(set_->VelundaList), velunda);
+    EXPECT_EQ(Take(set_->ArchiveList), archive);
+    Exec(set_->Archive, "update patienten set nachname = '" + named + "' where pid = 5");
+    DisconnectAll();
+    ExpectRedReport(Run("", {}, &out), out, back);
+    ExpectState(State::Before, out, &velunda);
+
+    // Killed once Velunda's main database has committed too: its rows are
+    // gone, so the run can no longer go back. An appointment saved since for
+    // a patient of the run in the main database does not stand in the way;
+    // a note changed in Kartei, which the sequence never reached, does,
+    // until it is undone. Then the run is finished, and the appointment is
+    // named as left behind.
+    Reset();
+    EXPECT_EQ(Run("--archive " + kPids, {"TAMARO_RUN_KILL_AT=commit:2"}), 128 + SIGKILL);
+    ConnectAll();
+    const std::string text = Query(kartei, "select txt from data where did = " + noteId)[0][0];
+    std::string note = "'";
+    for (char c : text) note += c == '\'' ? std::string("''") : std::string(1, c);
+    note = text == "<null>" ? "null" : note + "'";
+    Exec(kartei, "update data set txt = 'Geaendert' where did = " + noteId);
+    Exec(set_->MainDatabase(), "insert into termine (tid, pid) values (99997, 2)");
+    DisconnectAll();
+    EXPECT_EQ(Run("", {}, &out), 1) << out;
+    EXPECT_NE(Find(out, "• Kartei.data, Patient " + notesOf + ": " + entries(noteCount) +
+                            " mit anderem Inhalt als in Archiv"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(Find(out, "• Velunda (data" + std::string(Ext()) +
+                            ") hat die Einträge des Vorgangs schon gelöscht."),
+              std::string::npos)
+        << out;
+    EXPECT_NE(Find(out, "kann weder zu Ende geführt noch zurückgenommen werden"), std::string::npos)
+        << out;
+    EXPECT_TRUE(RunJournal::Exists());
+    ConnectAll();
+    Exec(kartei, "update data set txt = " + note + " where did = " + noteId);
+    DisconnectAll();
+    ExpectRedReport(Run("", {}, &out), out, kFinished);
+    const size_t late = Find(out,
+                             "Während des Vorgangs hat ein anderes Programm Einträge dieser "
+                             "Patienten in Velunda gespeichert; sie sind nicht archiviert:");
+    ASSERT_NE(late, std::string::npos) << out;
+    EXPECT_NE(Find(out, "• Velunda.termine, Patient 2: 1 Eintrag", late), std::string::npos) << out;
+    ConnectAll();
+    EXPECT_EQ(Count(set_->Archive, "select count(*) from patienten where pid in (" + kPids + ")"),
+              3);
+    Exec(set_->MainDatabase(), "delete from termine where tid = 99997");
+    DisconnectAll();
+    ExpectState(State::After, out);
 }
 
 TEST_P(InterruptedRunTest, KilledRestoreAndKilledRecoveryAreFinishedAtTheNextStart) {
@@ -400,6 +502,163 @@ TEST_P(InterruptedRunTest, KilledRestoreAndKilledRecoveryAreFinishedAtTheNextSta
     for (const auto& [table, t] : Take(set_->ArchiveList))
         EXPECT_TRUE(t.rows.empty()) << "Archiv " << table;
     DisconnectAll();
+}
+
+// A restore killed once two Velunda databases hold the copies; then the
+// archive's record of a patient is edited, and a note is saved in Kartei,
+// which the sequence never reached, for another patient of the run. The
+// start takes the restore back: the copies leave Velunda, the patients are
+// wholly in the archive with the edit, and the note is named as left in
+// Velunda.
+TEST_P(InterruptedRunTest, ARestoreTakenBackLeavesThePatientsInTheArchive) {
+    ASSERT_EQ(Run("--archive " + kPids), 0);
+    std::string out;
+    EXPECT_EQ(Run("--restore " + kPids, {"TAMARO_RUN_KILL_AT=commit:2"}), 128 + SIGKILL);
+    ConnectAll();
+    Exec(set_->Archive, "update patienten set nachname = 'Geaendert' where pid = 5");
+    Exec(set_->Velunda[7], "insert into data (did, pid, txt) values (99996, 2, 'Neu')");
+    const Snapshot archive = Take(set_->ArchiveList);
+    DisconnectAll();
+    ExpectRedReport(Run("", {}, &out), out,
+                    "• Der Vorgang war beim Speichern unterbrochen und konnte nicht zu Ende "
+                    "geführt werden, weil seine Einträge in Archiv seither geändert wurden (oben). "
+                    "Er wurde zurückgenommen: die Patienten sind wieder ganz in Archiv, mit allem, "
+                    "was seither dort gespeichert wurde; die Datensicherung wurde gelöscht.");
+    const size_t named =
+        Find(out, "• Archiv.patienten, Patient 5: 1 Eintrag mit anderem Inhalt als in Velunda");
+    const size_t left = Find(out,
+                             "Während des Vorgangs hat ein anderes Programm Einträge dieser "
+                             "Patienten in Velunda gespeichert; der Vorgang wurde zurückgenommen, "
+                             "sie sind dort geblieben:");
+    EXPECT_LT(named, Find(out, "• Der Vorgang wird zurückgenommen...")) << out;
+    ASSERT_NE(left, std::string::npos) << out;
+    EXPECT_NE(Find(out, "• Kartei.data, Patient 2: 1 Eintrag", left), std::string::npos) << out;
+    EXPECT_FALSE(RunJournal::Exists());
+    EXPECT_TRUE(BakFiles().empty());
+    ConnectAll();
+    EXPECT_EQ(Take(set_->ArchiveList), archive);
+    Exec(set_->Velunda[7], "delete from data where did = 99996");
+    const Snapshot velunda = Take(set_->VelundaList);
+    for (const auto& [table, t] : velundaAfter_)
+        EXPECT_EQ(velunda.at(table).rows, t.rows) << "Velunda " << table;
+    DisconnectAll();
+}
+
+// A Firebird server of the test's own, which it may stop and start again
+// (the shared test server must run on): scripts/fbserver.sh with a state
+// folder and a port of its own.
+class OwnFirebirdServer {
+  public:
+    OwnFirebirdServer() {
+        // The server runs as the firebird user, who must reach its folder.
+        fs::permissions(folder_.path(), fs::perms(0755));
+        const int s = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof a;
+        if (s >= 0 && bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+            getsockname(s, reinterpret_cast<sockaddr*>(&a), &length) == 0)
+            port_ = ntohs(a.sin_port);
+        if (s >= 0) close(s);
+        started_ = port_ > 0 && Script("start");
+    }
+    ~OwnFirebirdServer() { Script("stop"); }
+    bool Started() const { return started_; }
+    std::string Prefix() const { return "127.0.0.1/" + std::to_string(port_) + ":"; }
+    bool Restart() { return Script("stop") && Script("start"); }
+
+  private:
+    bool Script(const std::string& what) {
+        const std::string command =
+            "TAMARO_FBSERVER_STATE='" + (folder_.path() / "state").string() +
+            "' TAMARO_FBSERVER_PORT=" + std::to_string(port_) + " '" + TAMARO_SOURCE_DIR +
+            "/scripts/fbserver.sh' " + what + " > /dev/null 2>&1";
+        return std::system(command.c_str()) == 0;
+    }
+    testenv::TempDir folder_{"tamaro-fbserver"};
+    int port_ = 0;
+    bool started_ = false;
+};
+
+// The Firebird server restarts while the run waits before its third
+// commit (the archive and the main database have committed): every
+// connection of the run breaks, though each still counts as open. The run
+// finds each by a round trip, connects again, reads the tables and finishes.
+TEST_P(InterruptedRunTest, AServerRestartInsideTheCommitSequenceIsFinished) {
+    if (Kind() != DatabaseKind::Firebird) GTEST_SKIP() << "Firebird only";
+    OwnFirebirdServer server;
+    if (!server.Started()) GTEST_SKIP() << "no Firebird server could be started";
+    testenv::WriteFile(dir_.path() / "Network.cfg", "Path=" + dir_.str() + "\r\nFBConnect=" +
+                                                        server.Prefix() + dir_.str() + "\r\n");
+    ServerPath = server.Prefix() + DatabaseDir;
+    for (auto& e : fs::recursive_directory_iterator(dir_.path()))
+        fs::permissions(e.path(), fs::perms::all, fs::perm_options::replace);
+    fs::permissions(dir_.path(), fs::perms::all, fs::perm_options::replace);
+
+    const pid_t child = Start("--archive " + kPids, {"TAMARO_RUN_STOP_AT=precommit:3"});
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, WUNTRACED), child);
+    ASSERT_TRUE(WIFSTOPPED(status));
+    EXPECT_TRUE(server.Restart());
+    kill(child, SIGCONT);
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    const std::string out = testenv::ReadFile(dir_.path() / "output.txt");
+    ASSERT_TRUE(WIFEXITED(status)) << out;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << out;
+    EXPECT_NE(Find(out, "• Der Vorgang wird zu Ende geführt..."), std::string::npos) << out;
+    EXPECT_EQ(Find(out, "nicht lesbar"), std::string::npos) << out;
+    ExpectState(State::After, out);
+}
+
+// Journals that were tampered with: a line far longer than any journal
+// writes, and a pid list that is not one, are unreadable like garbage: the
+// start says so at once, changes nothing and writes one short audit entry.
+// A long pid list of a real run is read.
+TEST_P(InterruptedRunTest, AJournalWithAnOverlongLineOrForeignPidsIsUnreadable) {
+    const Snapshot velunda = velundaBefore_;
+    auto journal = [&](RunStage stage, const std::string& pids) {
+        RunJournal j;
+        j.kind = RunKind::Archive;
+        j.stage = stage;
+        j.pids = pids;
+        for (ArchiveDbPair& db : set_->Velunda) j.sourceFiles.push_back(db.FileName + Ext());
+        j.targetFiles = {set_->Archive.FileName + Ext()};
+        j.committed = j.targetFiles;
+        j.committing = j.sourceFiles.front();
+        return j;
+    };
+    const std::string refused = "• Die Journal-Datei " + RunJournal::Path() +
+                                " eines unterbrochenen Vorgangs ist unlesbar oder stammt von "
+                                "einer älteren Version.";
+    std::string out;
+    RunJournal longUser = journal(RunStage::Committing, kPids);
+    longUser.user = std::string(5 << 20, 'u');
+    RunJournal foreignPids = journal(RunStage::Committing, "2,5) or (1=1");
+    for (RunJournal* j : {&longUser, &foreignPids}) {
+        ASSERT_TRUE(j->Save());
+        ExpectRedReport(Run("", {}, &out), out, refused);
+        EXPECT_LT(out.size(), 100000u);
+        EXPECT_TRUE(RunJournal::Exists());
+        ConnectAll();
+        EXPECT_EQ(Take(set_->VelundaList), velunda);
+        EXPECT_EQ(Count(set_->MainDatabase(),
+                        "select count(*) from log where notiz = 'Unterbrochener Vorgang: "
+                        "Journal-Datei unlesbar.'"),
+                  1);
+        EXPECT_LT(Count(set_->MainDatabase(), "select count(*) from log"), 20);
+        Exec(set_->MainDatabase(), "delete from log");
+        DisconnectAll();
+        RunJournal::Remove();
+    }
+
+    // 200,000 patients of a run that had not begun its commit sequence.
+    std::string pids = kPids;
+    for (int pid = 100000; pid < 300000; ++pid) pids += "," + std::to_string(pid);
+    ASSERT_TRUE(journal(RunStage::Running, pids).Save());
+    ExpectRedReport(Run("", {}, &out), out,
+                    "• Der Vorgang wurde abgebrochen, bevor er gespeichert war.");
+    ExpectState(State::Before, out);
 }
 
 TEST_P(InterruptedRunTest, SignalsAndAClosedOutputNeverLeaveARunHalfDone) {
