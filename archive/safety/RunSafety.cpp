@@ -6,6 +6,7 @@
 #include <map>
 #include <vector>
 
+#include "archive/rows/DeletePatients.h"
 #include "archive/rows/PatientRows.h"
 #include "archive/rows/PidList.h"
 #include "archive/rows/RunCheckpoint.h"
@@ -240,6 +241,8 @@ RunSafety::Outcome RunSafety::Forward() {
             AppendLog("Der Vorgang wurde zurückgenommen: die Patienten sind wieder ganz in " +
                           source_->DisplayName + ".",
                       ColourRed);
+            // A restore taken back has taken patients out of Velunda again.
+            if (kind_ == RunKind::Restore) AnnounceDeletion(target_);
             if (target_) ReportLateRows(kind_, target_, pidList_, true);
             return Outcome::NothingCommitted;
         case Resolution::NothingCommitted:

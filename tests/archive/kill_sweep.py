@@ -387,12 +387,12 @@ class Sweep:
         order = self.ORDER[direction]
         scenario = None
         if n % 3 == 2 and (n == 2 or rnd.random() < 0.5):
-            scenario = "changed" if n == 2 else rnd.choice(["changed", "deleted", "both"])
+            scenario = "deleted" if n == 2 else rnd.choice(["changed", "deleted", "both"])
         if n % 3 == 2:
             # Inside the commit sequence: nine databases commit in a run. The
             # archive direction's sources all wait while only the archive has
-            # committed.
-            if scenario in ("changed", "both") and direction == "archive":
+            # committed (so that the first kill's start goes back).
+            if n == 2 or scenario in ("changed", "both") and direction == "archive":
                 committed = 1
             elif scenario:
                 committed = rnd.randint(1, 8)

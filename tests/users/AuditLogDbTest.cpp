@@ -162,7 +162,9 @@ TEST_P(AuditLogDbTest, LongTextsAreStoredInSegments) {
     for (size_t i = 0; i < many.size(); ++i) {
         const bool last = i + 1 == many.size();
         ASSERT_EQ(many[i].notiz.size(), last ? 2u : 255u) << i;
-        if (!last) EXPECT_EQ(many[i].notiz.substr(253), " \xBB") << i;
+        if (!last) {
+            EXPECT_EQ(many[i].notiz.substr(253), " \xBB") << i;
+        }
         joined += many[i].notiz.substr(0, last ? 2 : 253);
     }
     EXPECT_EQ(joined, text);
