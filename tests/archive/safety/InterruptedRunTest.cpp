@@ -661,6 +661,26 @@ TEST_P(InterruptedRunTest, AJournalWithAnOverlongLineOrForeignPidsIsUnreadable) 
     ExpectState(State::Before, out);
 }
 
+// A start finds a run killed inside its commit sequence, and the first
+// read of the patients' notes fails (the driver's fault injection): the
+// table it cannot read is unknown, not different. The start tries again and
+// finishes the run.
+TEST_P(InterruptedRunTest, AnUnreadableTableIsTriedAgainNotTakenForADifference) {
+    std::string out;
+    EXPECT_EQ(Run("--archive " + kPids, {"TAMARO_RUN_KILL_AT=commit:1"}), 128 + SIGKILL);
+    ExpectRedReport(
+        Run("", {"TAMARO_ODBC_FAIL_MATCH=select * from data where", "TAMARO_ODBC_FAIL_AFTER=0"},
+            &out),
+        out, kFinished);
+    EXPECT_NE(Find(out, "• archiv" + std::string(Ext()) + ": Nicht lesbar (Archiv.data: "),
+              std::string::npos)
+        << out;
+    EXPECT_NE(Find(out, "Neuer Versuch in 1 s."), std::string::npos) << out;
+    EXPECT_EQ(Find(out, "mit anderem Inhalt"), std::string::npos) << out;
+    EXPECT_EQ(Find(out, "zurückgenommen"), std::string::npos) << out;
+    ExpectState(State::After, out);
+}
+
 TEST_P(InterruptedRunTest, SignalsAndAClosedOutputNeverLeaveARunHalfDone) {
     // SIGTERM while the run deletes: the run rolls back, then the program
     // ends with status 1.
