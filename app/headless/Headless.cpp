@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "app/MainDialogCore.h"
 #include "app/headless/CommandLine.h"
 #include "app/headless/HeadlessCommands.h"
 #include "app/headless/HeadlessListing.h"
 #include "app/headless/HeadlessLogin.h"
 #include "app/headless/HeadlessView.h"
-#include "app/MainDialogCore.h"
 #include "app/headless/TerminalRunProgress.h"
 #include "core/FsPath.h"
 #include "core/Globals.h"
@@ -73,9 +73,9 @@ const char* kDryRunPlace = "--dry-run gilt nur unmittelbar vor --archive, --rest
 
 // What the command line asks of the headless mode, besides the login.
 struct HeadlessOptions {
-    std::string args;                  // "AID=…" and "PID=…", as the window takes them
+    std::string args;  // "AID=…" and "PID=…", as the window takes them
     std::vector<HeadlessStep> commands;
-    std::string saveLog;  // --save-log: the file, as the file system names it
+    std::string saveLog;     // --save-log: the file, as the file system names it
     bool confirmed = false;  // --yes
 };
 
@@ -123,21 +123,22 @@ bool ParseOptions(int argc, char** argv, HeadlessLogin& login, HeadlessOptions& 
 // when it did its work.
 bool RunStep(MainDialogCore& core, HeadlessView& view, const HeadlessStep& c, bool confirmed,
              int status) {
+    const std::string command =
+        std::string(c.preview ? "--dry-run " : "") + HeadlessCommandText(c.kind, c.argument);
     // A request to end the program ends it between two commands.
     if (stopsignals::Requested()) {
-        ReportHeadlessError(HeadlessCommandText(c.kind, c.argument) +
-                            ": nicht ausgeführt, Tamaro soll beendet werden");
+        ReportHeadlessError(command + ": nicht ausgeführt, Tamaro soll beendet werden");
         return false;
     }
     // Listing and patient information change nothing, so they also run
     // after a start-up problem or a failed command.
     if (c.kind == HeadlessCommand::List || c.kind == HeadlessCommand::View)
         return RunListingStep(core, view, c);
-    // The patient information, previews and the check only read too.
-    const bool reads =
-        c.kind == HeadlessCommand::Info || c.kind == HeadlessCommand::Check || c.preview;
+    // The patient information and the check only read too. A preview is
+    // refused where its run would be: it shows what the run would do.
+    const bool reads = c.kind == HeadlessCommand::Info || c.kind == HeadlessCommand::Check;
     if (!reads && status != 0) {
-        ReportHeadlessError(HeadlessCommandText(c.kind, c.argument) + ": nicht ausgeführt, weil " +
+        ReportHeadlessError(command + ": nicht ausgeführt, weil " +
                             (core.Problems() != 0
                                  ? "der Start Fehler gemeldet hat (siehe Protokoll)"
                                  : "ein Befehl davor fehlgeschlagen ist"));
