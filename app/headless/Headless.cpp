@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "app/MainDialogCore.h"
 #include "app/headless/CommandLine.h"
 #include "app/headless/HeadlessCommands.h"
 #include "app/headless/HeadlessListing.h"
 #include "app/headless/HeadlessLogin.h"
 #include "app/headless/HeadlessView.h"
+#include "app/MainDialogCore.h"
 #include "app/headless/TerminalRunProgress.h"
 #include "core/FsPath.h"
 #include "core/Globals.h"
@@ -73,9 +73,9 @@ const char* kDryRunPlace = "--dry-run gilt nur unmittelbar vor --archive, --rest
 
 // What the command line asks of the headless mode, besides the login.
 struct HeadlessOptions {
-    std::string args;  // "AID=…" and "PID=…", as the window takes them
+    std::string args;                  // "AID=…" and "PID=…", as the window takes them
     std::vector<HeadlessStep> commands;
-    std::string saveLog;     // --save-log: the file, as the file system names it
+    std::string saveLog;  // --save-log: the file, as the file system names it
     bool confirmed = false;  // --yes
 };
 

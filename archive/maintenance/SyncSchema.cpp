@@ -35,11 +35,12 @@ std::string Upper(std::string s) {
 
 using Column = CatalogColumn;
 
+
 // Two columns are of the same type when a statement would declare them the
 // same way on the archive's kind: type, size of text and binary strings,
-// precision and scale of exact numbers.
-// The type is written in the kind's own words (memo, blob sub_type text),
-// not as a placeholder: it is part of the statement that is upper-cased.
+// precision and scale of exact numbers. The type is in the kind's own words
+// (memo, blob sub_type text), not a placeholder: the statement it goes into
+// is upper-cased whole.
 std::string Declaration(const Column& c, const ArchiveDbPair& target) {
     const char* kind = target.Extension.c_str();
     return TranslateSQL(ColumnDeclaration(c.code, c.size, c.digits, kind).c_str(), kind);

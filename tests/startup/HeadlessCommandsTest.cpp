@@ -116,7 +116,8 @@ TEST_P(HeadlessCommandsTest, RefusedListsSiblingProgramsAndAnUnconfirmedDeleteCh
     // Values that are no pid lists, and options nobody knows, stop the
     // program before it starts.
     for (const char* bad : {"--archive 1x", "--delete '1) or (1=1'", "--restore ,12",
-                            "--info 11,12", "--archive 99999999999", "--archive", "--archiv 12"}) {
+                            "--info 11,12", "--archive 99999999999", "--archive",
+                            "--archiv 12"}) {
         r = Run(bad);
         EXPECT_EQ(r.status, 1) << bad;
         EXPECT_EQ(r.out, "") << bad;
@@ -145,18 +146,16 @@ TEST_P(HeadlessCommandsTest, RefusedListsSiblingProgramsAndAnUnconfirmedDeleteCh
     // on standard error with the reason it is not run.
     r = Run("--archive 1 --delete 12 --yes");
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(
-        r.Err("tamaro: --delete 12: nicht ausgef\xc3\xbchrt, weil ein Befehl davor "
-              "fehlgeschlagen ist\n"))
+    EXPECT_TRUE(r.Err("tamaro: --delete 12: nicht ausgef\xc3\xbchrt, weil ein Befehl davor "
+                      "fehlgeschlagen ist\n"))
         << r.err;
     for (const auto& entry : fs::directory_iterator(practice_.path() / "Database"))
         if (entry.path().stem() == "archiv") fs::remove(entry.path());
     fs::remove_all(program_.path() / "tpl");
     r = Run("--archive 11");
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(
-        r.Err("tamaro: --archive 11: nicht ausgef\xc3\xbchrt, weil der Start Fehler "
-              "gemeldet hat (siehe Protokoll)\n"))
+    EXPECT_TRUE(r.Err("tamaro: --archive 11: nicht ausgef\xc3\xbchrt, weil der Start Fehler "
+                      "gemeldet hat (siehe Protokoll)\n"))
         << r.err;
     MakeProgramDir(program_.path());
 

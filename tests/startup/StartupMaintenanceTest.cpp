@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/MainDialogCore.h"
 #include "app/headless/HeadlessView.h"
+#include "app/MainDialogCore.h"
 #include "archive/rows/StatementObserver.h"
 #include "core/Globals.h"
 #include "core/LogRecorder.h"

@@ -5,11 +5,11 @@
 #include <cctype>
 #include <map>
 
-#include "archive/maintenance/SyncSchema.h"
 #include "archive/rows/BinaryValues.h"
 #include "archive/rows/ColumnText.h"
-#include "archive/rows/SqlLiteral.h"
 #include "archive/runs/RunPreview.h"
+#include "archive/rows/SqlLiteral.h"
+#include "archive/maintenance/SyncSchema.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
 #include "db/ODBCStmt.h"

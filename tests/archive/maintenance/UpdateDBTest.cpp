@@ -2,9 +2,9 @@
 // by tamaro-mkpractice --old-archive.
 #include <sqlite3.h>
 
+#include "archive/safety/DatabaseBackup.h"
 #include "archive/maintenance/SyncSchema.h"
 #include "archive/maintenance/UpdateDB.h"
-#include "archive/safety/DatabaseBackup.h"
 #include "core/Globals.h"
 #include "db/ODBCStmt.h"
 #include "db/SqlDialect.h"

@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "archive/runs/ArchiveHistory.h"
 #include "archive/rows/DeletePatients.h"
 #include "archive/rows/PidIndex.h"
 #include "archive/rows/PidList.h"
 #include "archive/rows/StatementObserver.h"
-#include "archive/runs/ArchiveHistory.h"
 #include "core/Globals.h"
 #include "tests/archive/ArchiveFixture.h"
 

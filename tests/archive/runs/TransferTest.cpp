@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <regex>
 
+#include "archive/runs/ArchiveHistory.h"
 #include "archive/rows/DeletePatients.h"
 #include "archive/rows/PidList.h"
-#include "archive/runs/ArchiveHistory.h"
 #include "core/Globals.h"
 #include "core/RunProgress.h"
 #include "tests/archive/ArchiveFixture.h"
