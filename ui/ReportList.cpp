@@ -44,3 +44,15 @@ QModelIndex ReportList::moveCursor(CursorAction action, Qt::KeyboardModifiers mo
     const QModelIndex next = QTableWidget::moveCursor(action, modifiers);
     return next.isValid() ? model()->index(next.row(), 0) : next;
 }
+
+void ReportList::focusInEvent(QFocusEvent* event) {
+    const bool hadCurrent = currentIndex().isValid();
+    QTableWidget::focusInEvent(event);
+    // The table makes its first row current on taking the focus, framed but
+    // not selected: F5 would find no row, and Home, already there, would
+    // select none. Without a current row the first key selects the row it
+    // goes to.
+    const QModelIndex current = currentIndex();
+    if (!hadCurrent && current.isValid() && !selectionModel()->isSelected(current))
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+}
