@@ -37,6 +37,10 @@ QModelIndex ReportList::moveCursor(CursorAction action, Qt::KeyboardModifiers mo
             // A table goes to the first or last cell of the row; a list to
             // its first or last row, as the table does with Ctrl.
             modifiers |= Qt::ControlModifier;
+            // Without a current row the table would go to the first row
+            // for any key; End goes to the last.
+            if (action == MoveEnd && !currentIndex().isValid() && model()->rowCount() > 0)
+                return model()->index(model()->rowCount() - 1, 0);
             break;
         default:
             break;

@@ -290,8 +290,12 @@ TEST_P(WindowInputTest, HomeThenF5AfterARefillShowsTheFirstPatient) {
     Key(Qt::Key_F5);
     EXPECT_TRUE(QTest::qWaitFor([&] { return shown == 1; }));
     EXPECT_TRUE(NewBoxes().empty());
-    // End, Up: the row moved to is the row selected.
+    // End, Up: the row moved to is the row selected; after a refill End
+    // goes to the last row.
+    QTest::mouseClick(w.RefreshButton(), Qt::LeftButton);
+    ASSERT_FALSE(list->currentIndex().isValid());
     QTest::keyClick(list, Qt::Key_End);
+    EXPECT_EQ(w.PatientRows().GetFirstSelected(), int(Pids().size()) - 1);
     QTest::keyClick(list, Qt::Key_Up);
     EXPECT_EQ(w.PatientRows().GetFirstSelected(), list->currentIndex().row());
     EXPECT_EQ(list->currentIndex().row(), int(Pids().size()) - 2);
