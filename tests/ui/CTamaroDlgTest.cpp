@@ -10,11 +10,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QScreen>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
-#include <QWindow>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -254,34 +252,6 @@ TEST_F(CTamaroDlgTest, AtItsSmallestNothingOverlaps) {
                   3 * dlg.PatientList()->verticalHeader()->defaultSectionSize());
         EXPECT_GE(dlg.Log()->viewport()->height(), 3 * dlg.Log()->fontMetrics().lineSpacing());
     }
-}
-
-// On a screen smaller than the layout (a large scale factor) the window
-// keeps inside the screen's available area, with every function key on it;
-// it is placed back inside when it reaches beyond an edge.
-TEST_F(CTamaroDlgTest, TheWindowFitsASmallScreen) {
-    QScreen* small = nullptr;
-    for (QScreen* s : QGuiApplication::screens())
-        if (s->name() == QStringLiteral("Klein")) small = s;
-    if (!small) GTEST_SKIP() << "no small screen on this platform";
-    const QRect area = small->availableGeometry();
-    ASSERT_LT(area.width(), dlg.MinimumLayoutSize().width());
-    dlg.windowHandle()->setScreen(small);
-    dlg.move(area.topLeft() + QPoint(200, 100));
-    QApplication::processEvents();
-    ASSERT_EQ(dlg.screen(), small);
-    dlg.FitIntoScreen();
-    EXPECT_TRUE(area.contains(dlg.frameGeometry()))
-        << dlg.frameGeometry().x() << "," << dlg.frameGeometry().width();
-    for (int k = 1; k <= 8; ++k) {
-        const QRect key(dlg.FunctionButton(k)->mapTo(&dlg, QPoint()),
-                        dlg.FunctionButton(k)->size());
-        EXPECT_TRUE(dlg.rect().contains(key)) << "F" << k;
-    }
-    // The layout's widening by one pixel at the start stays inside too.
-    dlg.resize(area.width() + 1, dlg.height());
-    dlg.FitIntoScreen();
-    EXPECT_LE(dlg.width(), area.width());
 }
 
 TEST_F(CTamaroDlgTest, FunctionKeysReachTheirCommandsBeforeTheFocusedControl) {
