@@ -25,6 +25,15 @@ namespace {
 
 constexpr int32_t kTamaroModuleId = 7;
 
+// What to do when another program holds the databases that the embedded
+// engine opens (a second Tamaro on the same practice, Velunda on this
+// machine).
+const char* const kEmbeddedInUse =
+    "Die Firebird-Datenbanken dieser Praxis werden ohne Datenbankserver geöffnet (FBConnect ohne "
+    "Rechnernamen in Network.cfg), und so kann nur ein Programm zur Zeit mit ihnen arbeiten. "
+    "Beenden Sie das oben genannte Programm (ein anderes Tamaro oder Velunda) und starten Sie "
+    "Tamaro danach neu.";
+
 bool FileExists(const std::string& path) {
     struct stat st {};
     return stat(fspath::ToFileSystem(path).c_str(), &st) == 0;
@@ -111,8 +120,12 @@ int MainDialogCore::OpenDatabaseSet() {
         "Der Tamaro unterstützt keinen Mischbetrieb von Access- und Firebird-Datenbanken.";
     int problems = 0;
     std::string reference;
+    bool held = false;  // another process holds an embedded Firebird file
     for (ArchiveDbPair* db = set_.VelundaList; db; db = db->Next) {
-        if (!Connect(*db)) ++problems;
+        if (!Connect(*db)) {
+            ++problems;
+            held = held || !EmbeddedFileHolders(*db).empty();
+        }
         if (reference.empty()) reference = db->Extension;
         if (problems == 0 && db->Extension != reference) {
             AppendLog(kMixed, ColourRed);
@@ -136,15 +149,17 @@ int MainDialogCore::OpenDatabaseSet() {
         AppendLog("Fehler beim Kopieren der Datenbank-Vorlage (" + reference + ")", ColourRed);
         ++problems;
     }
-    if (problems != 0) return problems;
-
-    for (ArchiveDbPair* db = set_.ArchiveList; db; db = db->Next) {
-        if (!Connect(*db)) ++problems;
+    for (ArchiveDbPair* db = problems == 0 ? set_.ArchiveList : nullptr; db; db = db->Next) {
+        if (!Connect(*db)) {
+            ++problems;
+            held = held || !EmbeddedFileHolders(*db).empty();
+        }
         if (problems == 0 && db->Extension != reference) {
             AppendLog(kMixed, ColourRed);
             problems = 1;
         }
     }
+    if (held) AppendLog(kEmbeddedInUse, ColourRed);
     return problems;
 }
 

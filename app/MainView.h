@@ -56,8 +56,10 @@ class IMainView {
     virtual void WidenByOnePixel() = 0;
     virtual void ArmTimer(int id, int milliseconds) = 0;
     // While a timer's callback runs: whether the user pressed a key or a
-    // mouse button in the window after the timer was armed. A view without
-    // input has none.
+    // mouse button in the window after the timer was armed, or, for a timer
+    // armed by a command, after that command began (its log lines let the
+    // window handle keys and clicks while it runs). A view without input has
+    // none.
     virtual bool InputSinceTimerArmed() const { return false; }
     // Gives the keyboard focus to a control (timer 2: the patient list).
     virtual void SetFocus(int id) = 0;

@@ -1,5 +1,6 @@
 #include "app/PatientList.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <unordered_map>
@@ -142,6 +143,18 @@ std::string ServiceDateText(int32_t datum) {
     return text;
 }
 
+std::string OutsideRangeLine(int patients, int32_t first, int32_t last) {
+    const std::string range = "zwischen " + ServiceDateText(first) + " und " +
+                              ServiceDateText(last) + " werden alle angezeigt.";
+    if (patients == 1)
+        return "• 1 weiterer archivierter Patient liegt außerhalb von „Letzte Leistung "
+               "zwischen“; " +
+               range;
+    return "• " + std::to_string(patients) +
+           " weitere archivierte Patienten liegen außerhalb von „Letzte Leistung zwischen“; " +
+           range;
+}
+
 std::string InsuranceText(bool known, int32_t privatpatient) {
     static const char* const kTexts[] = {"Kasse", "Privat", "BG", "Krankenh."};
     if (!known || privatpatient < 0 || privatpatient > 3) return {};
@@ -237,26 +250,18 @@ void PatientList::FillList(IMainView& view) {
     // date has been refused by its picker, which then shows its date again.
     view.TakeTypedDates();
 
+    // The filters as they are when the fill is asked for: a key typed while
+    // its log lines let events run (Alt+N and a name) belongs to the next
+    // fill, not to this one.
+    const Inputs used = ReadInputs(view);
+    const int32_t admittedFrom = used.admittedFrom, admittedTo = used.admittedTo;
+    const int32_t serviceFrom = used.serviceFrom, serviceTo = used.serviceTo;
+    const std::string& name = used.name;
+
     WaitCursor cursor;
     const uint64_t start = TickCount();
     AppendLog("Patientenliste (" + main.DisplayName + ") erstellen...", ColourBlue);
-
     const int failuresBefore = FailureLines();
-    // What this fill reads, for FillListUnlessCurrent; each control is read
-    // at its step, as a control changed during the fill counts from there.
-    Inputs used;
-    used.source = &main;
-    used.list = &view.Patients();
-    used.presetPid = PresetPid;
-    const int32_t admittedFrom = used.admittedFrom =
-        PickerDayAt(view.GetPickerTime(IDC_ADMISSION_FROM), 0, 0, 0);
-    const int32_t admittedTo = used.admittedTo =
-        PickerDayAt(view.GetPickerTime(IDC_ADMISSION_TO), 0, 0, 0);
-    const std::string name = used.name = view.GetNameFilter();
-    const int32_t serviceTo = used.serviceTo =
-        PickerDayAt(view.GetPickerTime(IDC_SERVICE_TO), 23, 59, 59);
-    const int32_t serviceFrom = used.serviceFrom =
-        PickerDayAt(view.GetPickerTime(IDC_SERVICE_FROM), 0, 0, 0);
 
     IListView& list = view.Patients();
     list.DeleteAllItems();
@@ -279,14 +284,8 @@ void PatientList::FillList(IMainView& view) {
     }
 
     std::string pidFilter;
-    IComboBox& runs = view.ArchiveRuns();
-    used.runsEnabled = view.IsControlEnabled(IDC_ARCHIVE_RUNS);
-    if (used.runsEnabled) {
-        used.runIndex = runs.GetCurSel();
-        const int32_t datum = used.runDatum = runs.GetItemData(used.runIndex);
-        if (datum != 0 && used.runIndex >= 0)
-            pidFilter = RunFilterText(GetArcPIDsFromDate(set_.Archive, datum));
-    }
+    if (used.runsEnabled && used.runDatum != 0 && used.runIndex >= 0)
+        pidFilter = RunFilterText(GetArcPIDsFromDate(set_.Archive, used.runDatum));
 
     AppendLog("• Neuste Leistungen sammeln...");
     std::unordered_map<int32_t, int32_t> lastService;
@@ -305,12 +304,15 @@ void PatientList::FillList(IMainView& view) {
     stmt.Reset();
 
     std::string doctorFilter;
-    const int32_t aid = used.doctor = SelectedDoctor(view);
-    if (aid >= 0) doctorFilter = "aid=" + std::to_string(aid) + " ";
+    if (used.doctor >= 0) doctorFilter = "aid=" + std::to_string(used.doctor) + " ";
 
     AppendLog("• Patienten sammeln...");
     int presetRow = -1;
     int row = 0;
+    // Archived patients left out by the service range alone, and the span
+    // of their latest services.
+    int outside = 0;
+    int32_t outsideFirst = 0, outsideLast = 0;
     const bool listed =
         stmt.ExecDirect(PatientQuery(admittedFrom, admittedTo, name, pidFilter, doctorFilter)) &&
         ForEachRow(stmt, [&] {
@@ -320,7 +322,11 @@ void PatientList::FillList(IMainView& view) {
             auto found = lastService.find(pid);
             const int32_t latest = found == lastService.end() ? 0 : found->second;
             // A patient without any service is listed whatever the range.
-            if (latest != 0 && (latest < serviceFrom || latest > serviceTo)) return;
+            if (latest != 0 && (latest < serviceFrom || latest > serviceTo)) {
+                if (outside++ == 0 || latest < outsideFirst) outsideFirst = latest;
+                if (outside == 1 || latest > outsideLast) outsideLast = latest;
+                return;
+            }
             std::string text = BufferedText(stmt, 2);
             text += ", ";
             text += BufferedText(stmt, 3);
@@ -343,6 +349,12 @@ void PatientList::FillList(IMainView& view) {
     list.AutoSizeColumn(2);
     list.SetColumnWidth(0, list.GetClientWidth() - list.GetColumnWidth(1) - list.GetColumnWidth(2));
     if (presetRow >= 0) list.EnsureVisible(presetRow);
+    // The archive view's range starts where the Velunda view's ends, so a
+    // patient archived just now is usually outside it: say so, with the
+    // range that shows them.
+    if (!IsVelunda(main) && outside > 0)
+        AppendLog(OutsideRangeLine(outside, std::min(outsideFirst, serviceFrom),
+                                   std::max(outsideLast, serviceTo)));
     char count[64];
     std::snprintf(count, sizeof count, "%d Patienten ausgewählt.", list.GetItemCount());
     AppendLog(count, ColourCount);

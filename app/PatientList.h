@@ -83,6 +83,10 @@ std::string RunFilterText(const std::string& pidList);
 // ("pid in (...) ", "aid=3 ") or empty.
 std::string PatientQuery(int32_t admittedFrom, int32_t admittedTo, const std::string& name,
                          const std::string& pidFilter, const std::string& doctorFilter);
+// The archive view's line about the patients that the "Letzte Leistung"
+// range alone leaves out: how many, and the range (first to last latest
+// service, as stored dates) that shows them together with those listed.
+std::string OutsideRangeLine(int patients, int32_t first, int32_t last);
 // The kind of insurance of column 1; empty for values without a text.
 std::string InsuranceText(bool known, int32_t privatpatient);
 // Stored seconds as the local calendar day "dd.mm.yyyy"; "---" for 0.

@@ -28,14 +28,17 @@ bool PreviewCommands::Preview(IMainView& view, RunKind kind, const std::string& 
     return ok;
 }
 
+// Each preview takes the way of its run up to the question, with the same
+// refusals in the same words: a date typed and not yet taken is taken first
+// (the run refills the list from it), and a text that is no date refuses it.
 void PreviewCommands::OnPreviewTransfer(IMainView& view) {
-    if (hold_.Refuses("Vorschau")) return;
+    if (hold_.Refuses("Vorschau") || !view.TakeTypedDates()) return;
     const RunKind kind = TransferKind();
     if (kind == RunKind::Archive && AnySiblingRunning(false)) return;
     int count = 0;
     const std::string pids = TickedPidList(view.Patients(), count);
     if (count == 0) {
-        ShowMessage(std::string("Setzen Sie Häkchen an die zu ") +
+        ShowWarning(std::string("Setzen Sie Häkchen an die zu ") +
                     (kind == RunKind::Archive ? "archivieren" : "restaurieren") + "den Einträge.");
         return;
     }
@@ -45,12 +48,12 @@ void PreviewCommands::OnPreviewTransfer(IMainView& view) {
 }
 
 void PreviewCommands::OnPreviewDelete(IMainView& view) {
-    if (hold_.Refuses("Vorschau")) return;
+    if (hold_.Refuses("Vorschau") || !view.TakeTypedDates()) return;
     if (!set_.ArchiveIsSource() && AnySiblingRunning(true)) return;
     int count = 0;
     const std::string pids = TickedPidList(view.Patients(), count);
     if (count == 0) {
-        ShowMessage("Setzen Sie Häkchen an die zu löschenden Einträge.");
+        ShowWarning("Setzen Sie Häkchen an die zu löschenden Einträge.");
         return;
     }
     RunPlan plan;
@@ -59,7 +62,7 @@ void PreviewCommands::OnPreviewDelete(IMainView& view) {
 
 bool PreviewCommands::PreviewTransferGiven(IMainView& view, const std::string& pidText,
                                            RunPlan& plan) {
-    if (hold_.Refuses("Vorschau")) return false;
+    if (hold_.Refuses("Vorschau") || !view.TakeTypedDates()) return false;
     const RunKind kind = TransferKind();
     const bool velunda = kind == RunKind::Archive;
     if (velunda && AnySiblingRunning(false)) return false;
@@ -73,7 +76,7 @@ bool PreviewCommands::PreviewTransferGiven(IMainView& view, const std::string& p
 
 bool PreviewCommands::PreviewDeleteGiven(IMainView& view, const std::string& pidText,
                                          RunPlan& plan) {
-    if (hold_.Refuses("Vorschau")) return false;
+    if (hold_.Refuses("Vorschau") || !view.TakeTypedDates()) return false;
     const bool velunda = !set_.ArchiveIsSource();
     if (velunda && AnySiblingRunning(true)) return false;
     std::vector<int32_t> pids;

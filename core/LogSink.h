@@ -36,7 +36,9 @@ int FailureLines();
 // A line from outside the work that is writing to the log (a refusal, a note
 // written while a run writes its lines): it stands on a line of its own, and
 // afterwards the log goes on in the format it was in, so that the work's
-// next colour-0 lines do not take on this line's colour.
+// next colour-0 lines do not take on this line's colour. While the work has
+// a line open (written without its end, to be completed by a count), the
+// line waits and follows the open line's end.
 void AppendLogAside(const std::string& text, uint32_t colour);
 // "Bereit (%.3fs)\r\n" with the seconds since startMark (TickCount()), in green.
 void LogReady(uint64_t startMark);

@@ -11,6 +11,7 @@
 #include "db/ODBCStmt.h"
 #include "db/OdbcResult.h"
 #include "db/ValueBuffer.h"
+#include "platform/FileHolders.h"
 
 DatabaseKind KindOfExtension(const std::string& extension) {
     return extension == ".mdb" ? DatabaseKind::Access : DatabaseKind::Firebird;
@@ -57,11 +58,38 @@ bool Connect(ArchiveDbPair& db) {
     if (!db.Connection.OpenConnection(connStr)) {
         AppendLog("Fehler beim Connect zu " + db.File(), ColourRed);
         // A driver that cannot be loaded is no fault of the database: say why.
-        if (!db.Connection.DriverManagerError().empty())
+        if (!db.Connection.DriverManagerError().empty()) {
             AppendLog(db.Connection.DriverManagerError(), ColourRed);
+        } else if (const std::vector<std::string> holders = EmbeddedFileHolders(db);
+                   !holders.empty()) {
+            // The embedded engine shares a file with no other process (a
+            // second Tamaro, Velunda on this machine): name who has it.
+            std::string names;
+            for (const std::string& h : holders) names += (names.empty() ? "" : ", ") + h;
+            AppendLog("• " + db.File() + " ist schon geöffnet von: " + names + ".", ColourRed);
+        }
         return false;
     }
     return true;
+}
+
+bool OpensEmbedded(const ArchiveDbPair& db) {
+    if (db.Extension != ".fdb") return false;
+    // "host:path" and "host/port:path" go through a server; a plain path
+    // (on Linux one that begins with "/", or one without a colon) does not.
+    const size_t colon = ServerPath.find(':');
+    return colon == std::string::npos || ServerPath.find('/') < colon;
+}
+
+std::vector<std::string> EmbeddedFileHolders(const ArchiveDbPair& db) {
+    std::vector<std::string> holders, readable;
+    std::string error;
+    if (!OpensEmbedded(db) || !OtherHoldersOfFile(DatabaseDir + "/" + db.File(), holders, error))
+        return {};
+    // Processes whose files this user may not see are no evidence here.
+    for (const std::string& h : holders)
+        if (h.find("(nicht lesbar)") == std::string::npos) readable.push_back(h);
+    return readable;
 }
 
 int32_t PatCount(const ArchiveDbPair& db) {

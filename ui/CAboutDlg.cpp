@@ -24,8 +24,9 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
         QStringLiteral("Patientenarchivierung für Velunda\n\n"
                        "Tamaro verschiebt Patienten, die nicht mehr in die Praxis kommen, mit\n"
                        "allen ihren Daten aus den Velunda-Datenbanken in die Archivdatenbank\n"
-                       "und holt sie bei Bedarf zurück. Vor jedem Lauf sichert es die\n"
-                       "Datenbanken und stellt sie wieder her, wenn etwas misslingt."),
+                       "und holt sie bei Bedarf zurück. Misslingt dabei etwas, setzt jede\n"
+                       "Datenbank den Lauf zurück und behält, was andere Arbeitsplätze\n"
+                       "inzwischen gespeichert haben."),
         this);
     description->setObjectName(QStringLiteral("description"));
     layout->addWidget(description);

@@ -1,5 +1,6 @@
 #include "ui/CTamaroDlg.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -14,10 +15,13 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
+#include <QShortcutEvent>
 #include <QTableWidget>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 #include <algorithm>
 #include <iterator>
 
@@ -106,13 +110,16 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
     // refused by the field on its own while the click goes ahead.
     for (QPushButton* b : {velunda_, archive_}) b->setFocusPolicy(Qt::TabFocus);
     CheckViewButton(IDC_VIEW_VELUNDA);
+    // A click toggles a checkable button at once; the view shown keeps its
+    // button pressed until the switch is made (a typed date that is no date
+    // refuses it in a box first).
     connect(velunda_, &QPushButton::clicked, this, [this] {
-        CheckViewButton(IDC_VIEW_VELUNDA);
-        OnVelundaView();
+        CheckViewButton(ShownViewButton(IDC_VIEW_VELUNDA));
+        RunCommand(&CTamaroDlg::OnVelundaView);
     });
     connect(archive_, &QPushButton::clicked, this, [this] {
-        CheckViewButton(IDC_VIEW_ARCHIV);
-        OnArchiveView();
+        CheckViewButton(ShownViewButton(IDC_VIEW_ARCHIV));
+        RunCommand(&CTamaroDlg::OnArchiveView);
     });
 
     doctors_ = new QComboBox(this);
@@ -132,7 +139,8 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
     header->resizeSection(2, 70);
     header->resizeSection(3, 0);
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    connect(list_, &QTableWidget::cellDoubleClicked, this, [this] { OnListDoubleClick(); });
+    connect(list_, &QTableWidget::cellDoubleClicked, this,
+            [this] { RunCommand(&CTamaroDlg::OnListDoubleClick); });
 
     filter_ = new QGroupBox(QStringLiteral("Filter "), this);
     filter_->setObjectName(IdName(IDC_FILTER_GROUP));
@@ -171,7 +179,7 @@ CTamaroDlg::CTamaroDlg(QWidget* parent) : QDialog(parent) {
     // As wide as its caption needs in the desktop's font, 112 pixels at least.
     const int refreshWidth = std::max(112, refresh_->sizeHint().width());
     refresh_->setGeometry(kWidth - refreshWidth - 12, 102, refreshWidth, 26);
-    connect(refresh_, &QPushButton::clicked, this, [this] { OnRefresh(); });
+    connect(refresh_, &QPushButton::clicked, this, [this] { RunCommand(&CTamaroDlg::OnRefresh); });
 
     runs_ = new QComboBox(this);
     runs_->setObjectName(IdName(IDC_ARCHIVE_RUNS));
@@ -377,13 +385,79 @@ void CTamaroDlg::FitFunctionKeyCaptions() {
         if (b->font() != f) b->setFont(f);
 }
 
+void CTamaroDlg::FitIntoScreen() {
+    QScreen* s = screen();
+    if (!s) return;
+    const QRect area = s->availableGeometry();
+    // The frame is known once the window manager has framed the window.
+    QMargins frame;
+    if (QWindow* handle = windowHandle()) frame = handle->frameMargins();
+    const QSize room(area.width() - frame.left() - frame.right(),
+                     area.height() - frame.top() - frame.bottom());
+    if (room.width() <= 0 || room.height() <= 0) return;
+    // Where the screen is smaller than the layout needs, controls may
+    // overlap: better than function keys beyond the screen's edge.
+    setMinimumSize(MinimumLayoutSize().boundedTo(room));
+    if (width() > room.width() || height() > room.height()) resize(size().boundedTo(room));
+    const QRect outer(pos(), QSize(width() + frame.left() + frame.right(),
+                                   height() + frame.top() + frame.bottom()));
+    const int x = std::max(area.left(), std::min(outer.x(), area.right() + 1 - outer.width()));
+    const int y = std::max(area.top(), std::min(outer.y(), area.bottom() + 1 - outer.height()));
+    if (x != outer.x() || y != outer.y()) move(x, y);
+}
+
+void CTamaroDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    FitIntoScreen();
+    // The frame's size comes from the window manager a moment later, and
+    // the window may be moved to another screen.
+    QTimer::singleShot(0, this, &CTamaroDlg::FitIntoScreen);
+    if (QWindow* handle = windowHandle())
+        connect(handle, &QWindow::screenChanged, this, &CTamaroDlg::FitIntoScreen,
+                Qt::UniqueConnection);
+}
+
 void CTamaroDlg::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     LayoutControls(width(), height());
 }
 
+// Marks the inputs that came before a command of the window; nested
+// commands (a key handled while a refill writes its lines) mark their own and
+// give the outer command its mark back.
+class CTamaroDlg::CommandScope {
+  public:
+    explicit CommandScope(CTamaroDlg& dlg)
+        : dlg_(dlg), mark_(dlg.commandMark_), depth_(dlg.commandDepth_) {
+        dlg_.commandMark_ = dlg_.userInputs_;
+        ++dlg_.commandDepth_;
+    }
+    ~CommandScope() {
+        dlg_.commandMark_ = mark_;
+        dlg_.commandDepth_ = depth_;
+    }
+    CommandScope(const CommandScope&) = delete;
+    CommandScope& operator=(const CommandScope&) = delete;
+
+  private:
+    CTamaroDlg& dlg_;
+    quint64 mark_;
+    int depth_;
+};
+
+void CTamaroDlg::RunCommand(void (CTamaroDlg::*command)()) {
+    CommandScope scope(*this);
+    (this->*command)();
+}
+
+int CTamaroDlg::ShownViewButton(int fallback) const {
+    if (!core_) return fallback;
+    return core_->Databases().ArchiveIsSource() ? IDC_VIEW_ARCHIV : IDC_VIEW_VELUNDA;
+}
+
 bool CTamaroDlg::HandleFunctionKey(int qtKey) {
     if (qtKey < Qt::Key_F1 || qtKey > Qt::Key_F8) return false;
+    CommandScope scope(*this);
     const int fkey = qtKey - Qt::Key_F1 + 1;
     // F4 to F6, and during a run F7 and F8 (whose dialogs would hold the run
     // up), act only while their button is enabled.
@@ -419,6 +493,7 @@ bool CTamaroDlg::HandleFunctionKey(int qtKey) {
 
 bool CTamaroDlg::HandleShiftedFunctionKey(int qtKey) {
     if (qtKey != Qt::Key_F4 && qtKey != Qt::Key_F6) return HandleFunctionKey(qtKey);
+    CommandScope scope(*this);
     const int fkey = qtKey - Qt::Key_F1 + 1;
     if (!fkeys_[fkey - 1]->isEnabled()) return true;
     if (fkey == 4)
@@ -457,6 +532,17 @@ bool CTamaroDlg::eventFilter(QObject* watched, QEvent* event) {
     // manager's.
     const QEvent::Type type = event->type();
     CountUserInput(watched, event);
+    // A button's mnemonic (Alt+A) would click it only a tenth of a second
+    // later, after the keys typed next: those would then change the filters
+    // that the refresh reads. It clicks at once, as a menu entry's key does.
+    if (type == QEvent::Shortcut && watched->isWidgetType()) {
+        auto* button = qobject_cast<QAbstractButton*>(watched);
+        if (button && button->window() == this && button->isEnabled() &&
+            !static_cast<QShortcutEvent*>(event)->isAmbiguous()) {
+            button->click();
+            return true;
+        }
+    }
     // A double click on a row reaches OnListDoubleClick as the table's
     // signal; one below the last row highlights nothing, as a click there
     // does in a list view, and then runs F5's command as well.
@@ -465,7 +551,7 @@ bool CTamaroDlg::eventFilter(QObject* watched, QEvent* event) {
         if (mouse->button() == Qt::LeftButton &&
             !list_->indexAt(mouse->position().toPoint()).isValid()) {
             list_->clearSelection();
-            OnListDoubleClick();
+            RunCommand(&CTamaroDlg::OnListDoubleClick);
             return true;
         }
     }
@@ -525,7 +611,8 @@ QMenu* CTamaroDlg::CreateSystemMenu(QWidget* parent) {
 }
 
 void CTamaroDlg::Queue(void (CTamaroDlg::*command)()) {
-    QMetaObject::invokeMethod(this, command, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, command] { RunCommand(command); }, Qt::QueuedConnection);
 }
 
 void CTamaroDlg::contextMenuEvent(QContextMenuEvent* event) {

@@ -73,6 +73,10 @@ class CTamaroDlg : public QDialog {
     void OpenContextMenuByKey(QWidget* focus);
     // The smallest client size at which no control overlaps another.
     QSize MinimumLayoutSize() const;
+    // Keeps the window, with the window manager's frame, inside the
+    // available area of its screen: smaller where the screen is small (a
+    // large scale factor), moved where it reaches beyond an edge.
+    void FitIntoScreen();
     // True while an archive, restore or delete run (or a command held like
     // one: the check, a preview) is in progress.
     bool RunInProgress() const;
@@ -113,6 +117,11 @@ class CTamaroDlg : public QDialog {
     // How many keys (other than Shift, Ctrl, Alt alone) and mouse buttons
     // were pressed in this window so far.
     quint64 UserInputs() const { return userInputs_; }
+    // Where the inputs that a command's later focus change must leave alone
+    // begin: while a command runs, the count when it started (keys and
+    // clicks handled inside it, while its log lines let events run, count
+    // as coming after it); otherwise the count now.
+    quint64 InputMark() const { return commandDepth_ > 0 ? commandMark_ : userInputs_; }
 
   protected:
     virtual void OnVelundaView();
@@ -137,6 +146,7 @@ class CTamaroDlg : public QDialog {
 
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
@@ -145,6 +155,12 @@ class CTamaroDlg : public QDialog {
     // writes to the log, and each line lets the window handle events, which
     // may close and delete that menu.
     void Queue(void (CTamaroDlg::*command)());
+    // Runs a command of the window: from here to its end InputMark() is the
+    // input count of this moment.
+    void RunCommand(void (CTamaroDlg::*command)());
+    class CommandScope;
+    // The button of the view shown (fallback: before the engine is attached).
+    int ShownViewButton(int fallback) const;
     void UpdateCaption();
     void CountUserInput(QObject* watched, QEvent* event);
     QPushButton* AddButton(int id, const QString& caption, const QRect& geometry);
@@ -168,4 +184,6 @@ class CTamaroDlg : public QDialog {
     std::optional<int> doneAfterRun_;  // the end asked for during a run
     QString runProgress_;              // the run's progress in the caption
     quint64 userInputs_ = 0;
+    quint64 commandMark_ = 0;
+    int commandDepth_ = 0;
 };

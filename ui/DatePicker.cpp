@@ -1,6 +1,7 @@
 #include "ui/DatePicker.h"
 
 #include <QCalendarWidget>
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTimer>
@@ -76,8 +77,12 @@ bool DatePicker::ShowsInvalidText() const {
 }
 
 QValidator::State DatePicker::validate(QString& input, int& pos) const {
-    if (showing_) return QValidator::Intermediate;
+    if (showing_ || refusing_) return QValidator::Intermediate;
     return QDateTimeEdit::validate(input, pos);
+}
+
+void DatePicker::fixup(QString& input) const {
+    if (!refusing_) QDateTimeEdit::fixup(input);
 }
 
 void DatePicker::keyPressEvent(QKeyEvent* event) {
@@ -186,6 +191,14 @@ bool DatePicker::focusNextPrevChild(bool next) {
 
 void DatePicker::focusOutEvent(QFocusEvent* event) {
     partDone_ = false;
+    if (refusing_) {
+        // The refusal's box has taken the focus. The field shows the text it
+        // refuses until the box is answered; the spin box's own handling
+        // would turn it into a date nobody typed (31.02. into 28.02.).
+        QCoreApplication::sendEvent(lineEdit(), event);
+        QWidget::focusOutEvent(event);
+        return;
+    }
     // The calendar drop-down takes the focus while a date is picked in it.
     if (!refusing_ && event->reason() != Qt::PopupFocusReason) AcceptTypedText();
     QDateTimeEdit::focusOutEvent(event);

@@ -41,6 +41,8 @@ class DatePicker : public QDateTimeEdit {
   protected:
     // The field's own check would correct the typed text (31.02. into 28.02.).
     QValidator::State validate(QString& input, int& pos) const override;
+    // Nor is a refused text corrected while its message box is open.
+    void fixup(QString& input) const override;
     void keyPressEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;

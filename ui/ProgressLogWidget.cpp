@@ -105,6 +105,30 @@ void ProgressLogWidget::KeepEndInView() {
     }
 }
 
+void ProgressLogWidget::paintEvent(QPaintEvent* event) {
+    QTextEdit::paintEvent(event);
+    if (!hasFocus()) return;
+    QPainter painter(viewport());
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(viewport()->rect()).adjusted(1, 1, -1, -1));
+}
+
+void ProgressLogWidget::focusInEvent(QFocusEvent* event) {
+    QTextEdit::focusInEvent(event);
+    viewport()->update();
+}
+
+void ProgressLogWidget::focusOutEvent(QFocusEvent* event) {
+    QTextEdit::focusOutEvent(event);
+    viewport()->update();
+}
+
+void ProgressLogWidget::scrollContentsBy(int dx, int dy) {
+    QTextEdit::scrollContentsBy(dx, dy);
+    if (hasFocus()) viewport()->update();
+}
+
 void ProgressLogWidget::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     QAction* copy = menu.addAction(QStringLiteral("&Kopieren"), this, &QTextEdit::copy);

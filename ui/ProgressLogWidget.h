@@ -44,6 +44,14 @@ class ProgressLogWidget : public QTextEdit, public ILogSink {
 
   protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    // The log is a Tab stop without a caret: while it has the focus, a frame
+    // in the highlight colour inside its border shows that it has.
+    void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    // Scrolling moves the painted frame with the text: the view is painted
+    // anew while it is shown.
+    void scrollContentsBy(int dx, int dy) override;
 
   private:
     void KeepEndInView();

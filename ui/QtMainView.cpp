@@ -58,12 +58,16 @@ void QtMainView::CheckViewButton(int id) {
 void QtMainView::WidenByOnePixel() {
     QRect g = dlg_.geometry();
     dlg_.resize(g.width() + 1, g.height());
+    // At the edge of a small screen the pixel is taken back.
+    dlg_.FitIntoScreen();
 }
 
 void QtMainView::ArmTimer(int id, int milliseconds) {
     auto callback = onTimer_;
     auto inputSince = inputSinceArmed_;
-    const quint64 armedAt = dlg_.UserInputs();
+    // A command arms its timer at its end; what the user did while it ran
+    // counts as done after it.
+    const quint64 armedAt = dlg_.InputMark();
     CTamaroDlg* dlg = &dlg_;
     QTimer::singleShot(milliseconds, &dlg_, [callback, inputSince, armedAt, dlg, id] {
         *inputSince = dlg->UserInputs() != armedAt;

@@ -123,21 +123,22 @@ bool ParseOptions(int argc, char** argv, HeadlessLogin& login, HeadlessOptions& 
 // when it did its work.
 bool RunStep(MainDialogCore& core, HeadlessView& view, const HeadlessStep& c, bool confirmed,
              int status) {
+    const std::string command =
+        std::string(c.preview ? "--dry-run " : "") + HeadlessCommandText(c.kind, c.argument);
     // A request to end the program ends it between two commands.
     if (stopsignals::Requested()) {
-        ReportHeadlessError(HeadlessCommandText(c.kind, c.argument) +
-                            ": nicht ausgeführt, Tamaro soll beendet werden");
+        ReportHeadlessError(command + ": nicht ausgeführt, Tamaro soll beendet werden");
         return false;
     }
     // Listing and patient information change nothing, so they also run
     // after a start-up problem or a failed command.
     if (c.kind == HeadlessCommand::List || c.kind == HeadlessCommand::View)
         return RunListingStep(core, view, c);
-    // The patient information, previews and the check only read too.
-    const bool reads =
-        c.kind == HeadlessCommand::Info || c.kind == HeadlessCommand::Check || c.preview;
+    // The patient information and the check only read too. A preview is
+    // refused where its run would be: it shows what the run would do.
+    const bool reads = c.kind == HeadlessCommand::Info || c.kind == HeadlessCommand::Check;
     if (!reads && status != 0) {
-        ReportHeadlessError(HeadlessCommandText(c.kind, c.argument) + ": nicht ausgeführt, weil " +
+        ReportHeadlessError(command + ": nicht ausgeführt, weil " +
                             (core.Problems() != 0
                                  ? "der Start Fehler gemeldet hat (siehe Protokoll)"
                                  : "ein Befehl davor fehlgeschlagen ist"));

@@ -40,9 +40,12 @@ using Column = CatalogColumn;
 
 // Two columns are of the same type when a statement would declare them the
 // same way on the archive's kind: type, size of text and binary strings,
-// precision and scale of exact numbers.
+// precision and scale of exact numbers. The type is in the kind's own words
+// (memo, blob sub_type text), not a placeholder: the statement it goes into
+// is upper-cased whole.
 std::string Declaration(const Column& c, const ArchiveDbPair& target) {
-    return ColumnDeclaration(c.code, c.size, c.digits, target.Extension.c_str());
+    const char* kind = target.Extension.c_str();
+    return TranslateSQL(ColumnDeclaration(c.code, c.size, c.digits, kind).c_str(), kind);
 }
 
 bool IsText(int code) {

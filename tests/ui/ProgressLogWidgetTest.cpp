@@ -9,6 +9,7 @@
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QTest>
 #include <QTimer>
 #include <csignal>
 #include <filesystem>
@@ -38,6 +39,31 @@ TEST_F(ProgressLogTest, LineEndsAndContinuations) {
     EXPECT_EQ(Plain(),
               QString::fromUtf8("• Tabelle kartei... 12 Datensätze\n\nEnde\nzweite Zeile\n"));
     EXPECT_EQ(log.document()->blockCount(), 5);
+}
+
+// The log is a Tab stop without a caret: a frame in the highlight colour
+// shows that it has the focus, and goes with the focus.
+TEST_F(ProgressLogTest, AFrameShowsWhileTheLogHasTheFocus) {
+    for (int i = 0; i < 60; ++i) AppendLog("Zeile");
+    log.resize(300, 120);
+    log.show();
+    log.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&log));
+    const QColor frame = log.palette().color(QPalette::Highlight);
+    const auto edge = [&] {
+        const QImage shot = log.viewport()->grab().toImage();
+        return QColor(shot.pixel(1, shot.height() / 2));
+    };
+    log.clearFocus();
+    const QColor without = edge();
+    EXPECT_NE(without, frame);
+    log.setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(log.hasFocus());
+    EXPECT_EQ(edge(), frame);
+    log.verticalScrollBar()->triggerAction(QAbstractSlider::SliderPageStepSub);
+    EXPECT_EQ(edge(), frame);
+    log.clearFocus();
+    EXPECT_EQ(edge(), without);
 }
 
 TEST_F(ProgressLogTest, ColourStaysInForceForUncolouredLines) {

@@ -9,7 +9,9 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTest>
 
@@ -18,7 +20,9 @@
 #include "core/RunProgress.h"
 #include "db/DatabaseSet.h"
 #include "tests/ui/WindowFixture.h"
+#include "ui/CPatInfoDlg.h"
 #include "ui/DatePicker.h"
+#include "ui/QtCp1252.h"
 #include "ui/WindowRunProgress.h"
 
 namespace uitest {
@@ -91,19 +95,48 @@ TEST_P(WindowInputTest, TypedDatesCountForEveryCommandThatReadsTheFilters) {
 
     // F4, F6 and a view switch read the filters as well (the list is
     // refilled after a run, the range of the view left is stored).
+    // So do their previews (Shift+F4, Shift+F6), which refuse what the run
+    // refuses.
     for (Qt::Key key : {Qt::Key_F4, Qt::Key_F6}) {
-        type(w.Picker(1019), "15.13.2005");
-        services_.QueueAnswer(MsgResult::Ok);
-        Key(key);
-        const auto boxes = NewBoxes();
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].rfind(W("„15.13.2005“ ist kein gültiges Datum."), 0), 0u);
-        EXPECT_FALSE(Red(w.Picker(1019)));
+        for (Qt::KeyboardModifier shift : {Qt::NoModifier, Qt::ShiftModifier}) {
+            type(w.Picker(1019), "15.13.2005");
+            services_.QueueAnswer(MsgResult::Ok);
+            log_.recorder.Clear();
+            QTest::keyClick(w.PatientList(), key, shift);
+            const auto boxes = NewBoxes();
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(boxes[0].rfind(W("„15.13.2005“ ist kein gültiges Datum."), 0), 0u);
+            EXPECT_FALSE(Red(w.Picker(1019)));
+            EXPECT_FALSE(LogHas("Vorschau")) << log_.recorder.Raw();
+        }
     }
-    type(w.Picker(1007), "1.3.2099");
-    services_.QueueAnswer(MsgResult::Ok);
+    type(w.Picker(1019), "02.01.1990");
+    TickOnly({13});
+    QTest::keyClick(w.PatientList(), Qt::Key_F4, Qt::ShiftModifier);
+    EXPECT_TRUE(LogHas("Vorschau: Datentransfer Velunda -> Archiv (1 Patienten)"));
+    EXPECT_EQ(w.Picker(1019)->date(), QDate(1990, 1, 2));
+    // While the refusal's box is open the field shows what was typed, and
+    // the button of the view shown stays pressed.
+    type(w.Picker(1007), "31.02.2005");
+    boxWatch_.stop();
+    QString shownDuring;
+    bool archiveDuring = true, velundaDuring = false;
+    OnModal<QMessageBox>([&](QMessageBox&) {
+        shownDuring = w.Picker(1007)->text();
+        archiveDuring = w.ArchiveButton()->isChecked();
+        velundaDuring = w.VelundaButton()->isChecked();
+    });
     QTest::mouseClick(w.ArchiveButton(), Qt::LeftButton);
+    boxWatch_.start(100);
+    EXPECT_EQ(shownDuring, QStringLiteral("31.02.2005"));
+    EXPECT_FALSE(archiveDuring);
+    EXPECT_TRUE(velundaDuring);
     EXPECT_EQ(NewBoxes().size(), 1u);
+    // Once the box has gone, the field has the focus again (the offscreen
+    // platform gives the window back no activation by itself).
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    EXPECT_EQ(w.focusWidget(), w.Picker(1007));
     EXPECT_FALSE(core_.Databases().ArchiveIsSource());
     EXPECT_TRUE(w.VelundaButton()->isChecked());
     EXPECT_FALSE(w.ArchiveButton()->isChecked());
@@ -197,6 +230,136 @@ TEST_P(WindowInputTest, CommandsThatCannotRunNowSaySoAndHoldsGiveBackEachState) 
     size_t lists = 0;
     for (const std::string& t : LogTexts()) lists += t.rfind("Patientenliste", 0) == 0;
     EXPECT_EQ(lists, 1u);
+}
+
+// Keys and clicks that come while a refill writes its lines belong where the
+// user sent them: Alt+A refreshes at once with the filters as they were,
+// Alt+N and a name typed during the refill stay in the name field, and the
+// refill's own focus change afterwards leaves them there.
+TEST_P(WindowInputTest, TypeAheadDuringARefillStaysWhereTheUserSentIt) {
+    CTamaroDlg& w = window_;
+    w.PatientList()->setFocus(Qt::OtherFocusReason);
+    log_.recorder.Clear();
+    log_.hook = [&](const std::string& text) {
+        if (text.rfind("Patientenliste (Velunda) erstellen...", 0) != 0) return;
+        QTest::keyClick(&w, Qt::Key_N, Qt::AltModifier);
+        QTest::keyClicks(w.focusWidget(), QStringLiteral("Lenz"));
+    };
+    QTest::keyClick(w.PatientList(), Qt::Key_A, Qt::AltModifier);
+    log_.hook = nullptr;
+    EXPECT_TRUE(LogHas(W("8 Patienten ausgewählt."))) << log_.recorder.Raw();
+    EXPECT_EQ(w.NameFilter()->text(), QStringLiteral("Lenz"));
+    QTest::qWait(50);  // past the focus timer of the refresh
+    EXPECT_EQ(w.focusWidget(), w.NameFilter());
+    QTest::keyClick(w.NameFilter(), Qt::Key_A, Qt::AltModifier);
+    EXPECT_EQ(Pids(), std::vector<int>{12});
+
+    // A click into the list during a run's refill: the run's focus change
+    // afterwards is the list's anyway; a date field reached by Alt+L during
+    // it keeps the focus.
+    TickOnly({12});
+    services_.QueueAnswer(MsgResult::Yes);
+    bool moved = false;
+    log_.hook = [&](const std::string& text) {
+        if (moved || text.rfind("Patientenliste", 0) != 0) return;
+        moved = true;
+        QTest::keyClick(&w, Qt::Key_L, Qt::AltModifier);
+    };
+    Key(Qt::Key_F4);
+    log_.hook = nullptr;
+    ASSERT_TRUE(moved);
+    QTest::qWait(50);
+    EXPECT_EQ(w.focusWidget(), w.Picker(1004));
+}
+
+// The list takes the focus after a refill without framing a row that it
+// leaves unselected: Home then selects the first row, and F5 shows it.
+TEST_P(WindowInputTest, HomeThenF5AfterARefillShowsTheFirstPatient) {
+    CTamaroDlg& w = window_;
+    QTableWidget* list = w.PatientList();
+    w.NameFilter()->setFocus(Qt::OtherFocusReason);
+    QTest::mouseClick(w.RefreshButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.focusWidget() == list; }));
+    EXPECT_FALSE(list->currentIndex().isValid());
+    EXPECT_EQ(w.PatientRows().GetFirstSelected(), -1);
+    QTest::keyClick(list, Qt::Key_Home);
+    EXPECT_EQ(list->currentIndex().row(), 0);
+    EXPECT_EQ(w.PatientRows().GetFirstSelected(), 0);
+    int shown = 0;
+    OnModal<CPatInfoDlg>([&](CPatInfoDlg&) { ++shown; });
+    Key(Qt::Key_F5);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown == 1; }));
+    EXPECT_TRUE(NewBoxes().empty());
+    // End, Up: the row moved to is the row selected; after a refill End
+    // goes to the last row.
+    QTest::mouseClick(w.RefreshButton(), Qt::LeftButton);
+    ASSERT_FALSE(list->currentIndex().isValid());
+    QTest::keyClick(list, Qt::Key_End);
+    EXPECT_EQ(w.PatientRows().GetFirstSelected(), int(Pids().size()) - 1);
+    QTest::keyClick(list, Qt::Key_Up);
+    EXPECT_EQ(w.PatientRows().GetFirstSelected(), list->currentIndex().row());
+    EXPECT_EQ(list->currentIndex().row(), int(Pids().size()) - 2);
+}
+
+// A refusal that comes while a run has a line open (a table's line waiting
+// for its count) follows that line instead of splitting it.
+TEST_P(WindowInputTest, ARefusalDuringARunDoesNotSplitItsLine) {
+    CTamaroDlg& w = window_;
+    QTableWidget* list = w.PatientList();
+    TickOnly({11});
+    services_.QueueAnswer(MsgResult::Yes);
+    int clicks = 0;
+    log_.hook = [&](const std::string& text) {
+        if (text != W("• Velunda.patienten...") || clicks++ > 0) return;
+        // As the window system gives it: a click, then the second press as
+        // the double click.
+        const QPoint at = list->visualRect(list->model()->index(0, 1)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    };
+    Key(Qt::Key_F4);
+    log_.hook = nullptr;
+    ASSERT_EQ(clicks, 2);  // copied, then deleted: the click came at the first
+    const QStringList lines = w.Log()->toPlainText().split(QLatin1Char('\n'));
+    const qsizetype at =
+        lines.indexOf(QRegularExpression(QStringLiteral("^• Velunda\\.patienten\\.\\.\\..*")));
+    ASSERT_GE(at, 0) << w.Log()->toPlainText().toStdString();
+    EXPECT_TRUE(lines[at].endsWith(QStringLiteral(" (1 Einträge)"))) << lines[at].toStdString();
+    EXPECT_EQ(lines[at + 1],
+              QStringLiteral("Pat.-Info ist nicht möglich, solange ein anderer Vorgang läuft."))
+        << w.Log()->toPlainText().toStdString();
+}
+
+// Just-archived patients lie outside the archive view's range; its list
+// says how many and which range shows them all.
+TEST_P(WindowInputTest, TheArchiveViewNamesTheArchivedPatientsOutsideItsRange) {
+    CTamaroDlg& w = window_;
+    TickOnly({11, 12});
+    services_.QueueAnswer(MsgResult::Yes);
+    Key(Qt::Key_F4);
+    log_.recorder.Clear();
+    QTest::mouseClick(w.ArchiveButton(), Qt::LeftButton);
+    ASSERT_TRUE(Pids().empty());
+    std::string line;
+    for (const std::string& t : LogTexts())
+        if (t.find("weitere archivierte") != std::string::npos) line = t;
+    const QRegularExpression form(QStringLiteral(
+        "^• 2 weitere archivierte Patienten liegen außerhalb von „Letzte Leistung zwischen“; "
+        "zwischen (\\d\\d\\.\\d\\d\\.\\d{4}) und (\\d\\d\\.\\d\\d\\.\\d{4}) werden alle "
+        "angezeigt\\.$"));
+    const QRegularExpressionMatch match = form.match(ToQString(line));
+    ASSERT_TRUE(match.hasMatch()) << log_.recorder.Raw();
+    // The range named shows them, and the line is then left out.
+    const auto day = [](const QString& text) {
+        return QDateTime(QDate::fromString(text, QStringLiteral("dd.MM.yyyy")), QTime(12, 0))
+            .toSecsSinceEpoch();
+    };
+    w.SetPickerTime(1004, day(match.captured(1)));
+    w.SetPickerTime(1007, day(match.captured(2)));
+    log_.recorder.Clear();
+    QTest::mouseClick(w.RefreshButton(), Qt::LeftButton);
+    EXPECT_EQ(Pids(), (std::vector<int>{11, 12}));
+    EXPECT_FALSE(LogHas("weitere archivierte")) << log_.recorder.Raw();
 }
 
 // The captions of the window in the order they were shown, each with the

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <iostream>
 
@@ -115,6 +117,94 @@ TEST_F(ProgramWindowTest, ADateTypedAndTakenWithAltAFiltersTheList) {
     jan2022.tm_mday = 1;
     jan2022.tm_isdst = -1;
     EXPECT_EQ(config.GetInt("Velunda.Min", 0), int32_t(std::mktime(&jan2022)));
+}
+
+// The counts of the lists filled so far ("2108 Patienten ausgewählt."), in
+// order.
+std::vector<int> ListCounts(const std::vector<std::string>& log) {
+    std::vector<int> counts;
+    for (const std::string& line : log) {
+        int n = 0;
+        char rest[32] = {};
+        if (std::sscanf(line.c_str(), "%d Patienten ausgew%31s", &n, rest) == 2)
+            counts.push_back(n);
+    }
+    return counts;
+}
+
+// Alt+A, then at once Alt+N and a name, all while the refill of a large list
+// is at work: the refill lists what the filters showed at Alt+A, the whole
+// name goes into the name field, and the next refresh filters by it, as one
+// typed calmly does.
+TEST_F(ProgramWindowTest, ANameTypedDuringARefillStaysInTheNameField) {
+    ASSERT_TRUE(program_.Install("fdb", 12000, false));
+    auto log = StartAndLogIn();
+    ASSERT_EQ(ListCounts(log).size(), 1u) << Text(log) << program_.Stderr();
+    const int all = ListCounts(log)[0];
+    const auto lists = [](size_t n) {
+        return [n](const std::vector<std::string>& l) {
+            size_t last = l.size();
+            for (size_t i = FindLine(l, "Patientenliste"); i < l.size();
+                 i = FindLine(l, "Patientenliste", i + 1))
+                last = i;
+            return CountLines(l, "Patientenliste") >= n && FindLine(l, "Bereit", last) < l.size();
+        };
+    };
+    // The name is typed over twice as long as a refill takes, so that its
+    // letters come before, during and after the refill's end.
+    double seconds = 0;
+    const size_t ready = FindLine(log, "Bereit (", FindLine(log, "Patientenliste"));
+    ASSERT_LT(ready, log.size()) << Text(log);
+    ASSERT_EQ(std::sscanf(log[ready].c_str(), "Bereit (%lfs)", &seconds), 1) << log[ready];
+    const int delay = std::clamp(int(seconds * 1000 * 2 / 7), 30, 1000);
+    std::cout << "a refill of " << all << " patients: " << seconds << " s, keys every " << delay
+              << " ms\n";
+    program_.Keys("alt+a alt+n");
+    xdo::Type("Schmitt", delay);
+    log = program_.WaitForLog(lists(2));
+    program_.Keys("alt+a");
+    log = program_.WaitForLog(lists(3));
+    program_.Keys("alt+n");
+    xdo::Type("Schmitt");
+    program_.Keys("alt+a");
+    log = program_.WaitForLog(lists(4));
+    const std::vector<int> counts = ListCounts(log);
+    ASSERT_EQ(counts.size(), 4u) << Text(log);
+    EXPECT_EQ(counts[1], all) << Text(log);
+    EXPECT_EQ(counts[2], counts[3]) << Text(log);
+    EXPECT_LT(counts[3], all / 10) << Text(log);
+    EndsCleanly();
+}
+
+// At twice the scale the window would be wider than the screen: it keeps
+// inside it, and the function keys at its bottom edge are there to click.
+TEST_F(ProgramWindowTest, AtTwiceTheScaleTheWindowFitsTheScreen) {
+    ASSERT_TRUE(program_.Install("mdb", 0, true));
+    ASSERT_FALSE(StartAndLogIn({"QT_SCALE_FACTOR=2"}).empty()) << program_.Stderr();
+    const std::string window = program_.Window("Tamaro");
+    std::string root, geometry;
+    xdo::Run("getdisplaygeometry", &root);
+    xdo::Run("getwindowgeometry " + window, &geometry);
+    int screenW = 0, screenH = 0, x = -1, y = -1, w = 0, h = 0;
+    ASSERT_EQ(std::sscanf(root.c_str(), "%d %d", &screenW, &screenH), 2) << root;
+    const size_t at = geometry.find("Position: ");
+    ASSERT_NE(at, std::string::npos) << geometry;
+    ASSERT_EQ(std::sscanf(geometry.c_str() + at, "Position: %d,%d", &x, &y), 2) << geometry;
+    ASSERT_EQ(
+        std::sscanf(geometry.c_str() + geometry.find("Geometry: "), "Geometry: %dx%d", &w, &h), 2)
+        << geometry;
+    EXPECT_GE(x, 0) << geometry;
+    EXPECT_GE(y, 0) << geometry;
+    EXPECT_LE(x + w, screenW) << geometry;
+    EXPECT_LE(y + h, screenH) << geometry;
+    // F8 in the bottom right corner opens its file dialog.
+    xdo::Run("mousemove --window " + window + " " + std::to_string(w - 12) + " " +
+             std::to_string(h - 8) + " click 1");
+    EXPECT_FALSE(program_.Window("Verlauf speichern unter...").empty());
+    xdo::Key("Escape");
+    for (int i = 0; i < 100 && !program_.Window("Verlauf speichern unter...", false).empty(); ++i)
+        RealProgram::Pause(100);
+    EndsCleanly();
 }
 
 TEST_F(ProgramWindowTest, TheCheckAfterAVersionConflictLeavesF4ToF6Disabled) {

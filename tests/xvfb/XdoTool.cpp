@@ -23,8 +23,8 @@ void Key(const std::string& keys) {
     Run("key --delay 30 " + keys);
 }
 
-void Type(const std::string& text) {
-    Run("type --delay 30 '" + text + "'");
+void Type(const std::string& text, int delayMs) {
+    Run("type --delay " + std::to_string(delayMs) + " '" + text + "'");
 }
 
 bool OffersMaximise(const QWidget* window) {

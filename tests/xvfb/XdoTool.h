@@ -17,8 +17,8 @@ int Run(const std::string& args, std::string* out = nullptr);
 void Focus(const QWidget* window);
 // "xdotool key" for each of the keys ("Tab", "shift+F10", "Return").
 void Key(const std::string& keys);
-// Types the text through the keyboard.
-void Type(const std::string& text);
+// Types the text through the keyboard, with the delay between keys.
+void Type(const std::string& text, int delayMs = 30);
 // Whether the window lets the window manager offer to maximise it, read from
 // the _MOTIF_WM_HINTS it sets (flags, functions, decorations) with xprop.
 bool OffersMaximise(const QWidget* window);

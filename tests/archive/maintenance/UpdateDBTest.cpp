@@ -155,13 +155,23 @@ TEST_P(UpdateDBTest, OutsideTheLadderIsAVersionConflict) {
     Install(PracticePatients);
     EXPECT_TRUE(UpdateDB(set_->Archive));
     EXPECT_TRUE(statements_.empty());
-    for (int version : {69, -1}) {
+    // The conflict names the archive file, its version and what to do.
+    const std::string file = "Die Archivdatenbank " + DatabaseDir + "/archiv" + Ext();
+    const std::map<int, std::string> reasons = {
+        {69, file + " hat die Version 69; dieses Tamaro kennt Versionen bis 68. Eine neuere "
+                    "Tamaro-Version hat sie bearbeitet: Installieren Sie diese Version (oder "
+                    "eine spätere) auf diesem Rechner. Bis dahin bleiben F4, F5 und F6 gesperrt."},
+        {-1, file + " nennt in der Tabelle dbv die ungültige Version -1. Legen Sie sie aus der "
+                    "Datensicherung der Praxis zurück. Bis dahin bleiben F4, F5 und F6 gesperrt."}};
+    for (const auto& [version, reason] : reasons) {
         SetVersion(version);
         log_.Clear();
         EXPECT_FALSE(UpdateDB(set_->Archive));
-        ASSERT_EQ(LogLines().size(), 1u) << log_.Raw();
+        ASSERT_EQ(LogLines().size(), 2u) << log_.Raw();
         EXPECT_EQ(LogLines()[0].text, "Versionskonflikt.");
         EXPECT_EQ(LogLines()[0].colour, ColourRed);
+        EXPECT_EQ(LogLines()[1].text, reason);
+        EXPECT_EQ(LogLines()[1].colour, ColourRed);
         EXPECT_TRUE(statements_.empty()) << statements_[0];
         EXPECT_EQ(StoredVersion(), version);
     }

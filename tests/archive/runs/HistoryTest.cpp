@@ -2,11 +2,15 @@
 // one run.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
 #include "archive/runs/ArchiveHistory.h"
 #include "archive/rows/DeletePatients.h"
+#include "archive/rows/PidIndex.h"
+#include "archive/rows/PidList.h"
+#include "archive/rows/StatementObserver.h"
 #include "core/Globals.h"
 #include "tests/archive/ArchiveFixture.h"
 
@@ -114,6 +118,45 @@ TEST_P(DeleteTest, FailureStopsAllFurtherDeletes) {
     // The earlier tables are emptied for the patient, the later ones not.
     EXPECT_EQ(Count(set_->MainDatabase(), "select count(*) from patienten where pid=4"), 0);
     EXPECT_GT(Count(set_->Velunda[7], "select count(*) from data where pid=4"), 0);
+}
+
+// A Firebird table without a pid index is sent ranged conditions; a failed
+// delete there shows the delete with the pid list as given, and the log of
+// statements has the form that was sent.
+TEST_P(DeleteTest, AFailedDeleteOnARangedTableShowsThePidList) {
+    if (Kind() == DatabaseKind::Access) GTEST_SKIP() << "the Access kind keeps plain in-lists";
+    Install(PracticePatients);
+    ArchiveDbPair& main = set_->MainDatabase();
+    // The first such table that holds rows of two patients.
+    std::string table;
+    std::vector<std::vector<std::string>> pids;
+    for (const std::string& t : SplitTableList(main.Tables)) {
+        if (!table.empty() || !UseRangedPidConditions(main, t)) continue;
+        pids = Query(main, "select distinct pid from " + t + " order by pid");
+        if (pids.size() >= 2) table = t;
+    }
+    ASSERT_FALSE(table.empty());
+    const std::string low = pids[0][0], high = pids[1][0];
+    Exec(main, "create exception kein_loeschen 'Loeschen verboten'");
+    Exec(main, "create trigger kein_loeschen for " + table +
+                   " before delete as begin exception kein_loeschen; end");
+    std::vector<std::string> sent;
+    SetStatementObserver(
+        [](const ArchiveDbPair&, const std::string& sql, void* context) {
+            static_cast<std::vector<std::string>*>(context)->push_back(sql);
+        },
+        &sent);
+    EXPECT_FALSE(DeletePatients(set_->VelundaList, high + "," + low));
+    SetStatementObserver(nullptr, nullptr);
+    const std::vector<std::string> texts = LogTexts();
+    const auto failure = std::find(texts.begin(), texts.end(), "Fehler beim Löschen:");
+    ASSERT_LT(failure + 1, texts.end()) << log_.Raw();
+    EXPECT_EQ(*(failure - 1), "• Velunda." + table + "...");
+    EXPECT_EQ(*(failure + 1), "delete from " + table + " where pid in(" + high + "," + low + ")");
+    const std::string range = "pid between " + low + " and " + high;
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back(), "delete from " + table + " where " + range + " and (" + range +
+                               " and pid in (" + low + "," + high + "))");
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, HistoryTest,
