@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -418,6 +419,11 @@ bool CTamaroDlg::HandleFunctionKey(int qtKey) {
 }
 
 bool CTamaroDlg::HandleShiftedFunctionKey(int qtKey) {
+    if (qtKey == Qt::Key_F5) {
+        // Like the window menu's entry: the command refuses during a run.
+        OnExport();
+        return true;
+    }
     if (qtKey != Qt::Key_F4 && qtKey != Qt::Key_F6) return HandleFunctionKey(qtKey);
     const int fkey = qtKey - Qt::Key_F1 + 1;
     if (!fkeys_[fkey - 1]->isEnabled()) return true;
@@ -521,6 +527,11 @@ QMenu* CTamaroDlg::CreateSystemMenu(QWidget* parent) {
     check->setObjectName(QStringLiteral("32"));
     check->setEnabled(!CommandsBusy());
     connect(check, &QAction::triggered, this, [this] { Queue(&CTamaroDlg::OnCheck); });
+    QAction* exportRecords = menu->addAction(
+        QStringLiteral("&") + ToQString(ExportCommand::MenuText) + QStringLiteral("\tUmschalt+F5"));
+    exportRecords->setObjectName(QStringLiteral("33"));
+    exportRecords->setEnabled(!CommandsBusy());
+    connect(exportRecords, &QAction::triggered, this, [this] { Queue(&CTamaroDlg::OnExport); });
     return menu;
 }
 
@@ -659,6 +670,17 @@ void CTamaroDlg::OnPreviewDelete() {
 void CTamaroDlg::OnCheck() {
     CheckReport report;
     if (core_) core_->OnCheck(report);
+}
+
+void CTamaroDlg::OnExport() {
+    if (core_) core_->OnExport([this] { return ChooseExportFolder(); });
+}
+
+std::string CTamaroDlg::ChooseExportFolder() {
+    return QFileDialog::getExistingDirectory(
+               this, QStringLiteral("Patientenakte exportieren: neuer oder leerer Zielordner"),
+               QDir::homePath(), QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog)
+        .toStdString();
 }
 
 void CTamaroDlg::OnListDoubleClick() {
