@@ -149,6 +149,8 @@ bool QtDocumentRenderer::RenderPdf(const RecordDocument& d, std::string& pdf, st
         // No ligatures: a name copied out of the document ("Pfiffer") or
         // searched in it is the name, not the glyphs "ﬀ" and "ﬁ".
         font.setStyleStrategy(QFont::PreferNoShaping);
+        // Glyphs for print, as drawn, without fitting them to a screen's pixels.
+        font.setHintingPreference(QFont::PreferNoHinting);
         doc.setDefaultFont(font);
         QTextOption option = doc.defaultTextOption();
         // A long value without blanks is broken anywhere rather than cut.

@@ -182,9 +182,12 @@ std::string ExportAuditText(int32_t pid, const std::string& side) {
     return "Patientenakte exportiert (Patient " + std::to_string(pid) + ", " + side + ").";
 }
 
-bool ExportRecords(DatabaseSet& set, const std::vector<int32_t>& pids, const std::string& target,
+bool ExportRecords(DatabaseSet& set, const std::vector<int32_t>& pids, const std::string& given,
                    const ExportContext& context, ExportReport& report) {
     report = ExportReport();
+    // "/media/usb/akte/" names the folder "akte" (whose parent is "usb").
+    std::string target = given;
+    while (target.size() > 1 && target.back() == '/') target.pop_back();
     bool targetExists = false;
     if (!AdmitTarget(target, targetExists)) return false;
     // Held while reading: no run moves a patient halfway through.

@@ -137,7 +137,7 @@ TEST_P(RecordExportTest, HandsOutBothSidesExactlyAsAnIndependentClientReadsThem)
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     const fs::path velunda = out_.path() / "velunda", archiv = out_.path() / "archiv";
     r = Run("--export 11,13 --to '" + velunda.string() + "' --view archiv --export 12 --to '" +
-            archiv.string() + "'");
+            archiv.string() + "/'");
     ASSERT_EQ(r.status, 0) << r.out << r.err;
     EXPECT_EQ(r.err, "");
     const std::vector<std::string> lines = r.Lines("EXPORT\t");
