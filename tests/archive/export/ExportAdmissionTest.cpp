@@ -1,13 +1,16 @@
 // What an export refuses that the real program's tests cannot set up: the
-// journal of an unfinished run, read or not; and the names an export gives
-// its folders and attachments.
+// journal of an unfinished run, read or not; the names an export gives its
+// folders and attachments; and the values as the readable document and the
+// machine-readable files write them.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 
 #include "archive/export/AttachmentNames.h"
 #include "archive/export/ExportAdmission.h"
 #include "archive/export/RecordFolderName.h"
+#include "archive/export/ValueText.h"
 #include "archive/safety/RunJournal.h"
 #include "core/Globals.h"
 #include "tests/archive/ArchiveFixture.h"
@@ -99,6 +102,54 @@ TEST(RecordNames, AreSafeFileNamesThatTellTheRecordsApart) {
     EXPECT_EQ(names.Name(0, 0, 0), nullptr);
     EXPECT_EQ(*names.Name(1, 0, 1), "anhaenge/termine.anhang.zeile1.jpg");
     EXPECT_EQ(*names.Name(1, 1, 1), "anhaenge/termine.anhang.zeile2.bin");
+}
+
+TEST(RecordValues, ReadAsGermanInTheDocumentAndAsIsoInTheFiles) {
+    auto value = [](ValueKind kind, int64_t integer = 0, double real = 0,
+                    const std::string& text = "") {
+        RecordValue v;
+        v.kind = kind;
+        v.integer = integer;
+        v.real = real;
+        v.text = text;
+        return v;
+    };
+    const RecordColumn datum{"datum", SQL_INTEGER, 10, 0}, betrag{"betrag", SQL_DOUBLE, 15, 0},
+        faktor{"faktor", SQL_DOUBLE, 15, 0}, flag{"dauer", SQL_BIT, 1, 0},
+        number{"anzahl", SQL_SMALLINT, 5, 0}, money{"betrag", SQL_DECIMAL, 12, 2};
+    // Velunda's days as seconds since 1970 (noon UTC: that day in any zone).
+    EXPECT_EQ(GermanValueText(value(ValueKind::Integer, 1262347200), datum), "01.01.2010");
+    EXPECT_EQ(GermanValueText(value(ValueKind::Integer, 0), datum), "0");
+    EXPECT_EQ(GermanValueText(value(ValueKind::Integer, 1262347200), number), "1262347200");
+    EXPECT_EQ(IsoValueText(value(ValueKind::Integer, 1262347200)), "1262347200");
+    // Amounts with two decimals, other numbers as they are, decimal commas.
+    EXPECT_EQ(GermanValueText(value(ValueKind::Real, 0, 27.7), betrag), "27,70");
+    EXPECT_EQ(GermanValueText(value(ValueKind::Real, 0, 2.3), faktor), "2,3");
+    EXPECT_EQ(IsoValueText(value(ValueKind::Real, 0, 2.3)), "2.3");
+    EXPECT_EQ(GermanValueText(value(ValueKind::Decimal, 0, 0, "-0.50"), money), "-0,50");
+    EXPECT_EQ(IsoValueText(value(ValueKind::Decimal, 0, 0, ".5")), "0.5");
+    EXPECT_TRUE(IsJsonNumber(value(ValueKind::Decimal, 0, 0, ".5")));
+    EXPECT_FALSE(IsJsonNumber(value(ValueKind::Decimal, 0, 0, "1,5")));
+    EXPECT_FALSE(IsJsonNumber(value(ValueKind::Real, 0, std::nan(""))));
+    // Flags, nothing, dates and times.
+    EXPECT_EQ(GermanValueText(value(ValueKind::Boolean, 1), flag), "Ja");
+    EXPECT_EQ(GermanValueText(value(ValueKind::Boolean, 0), flag), "Nein");
+    EXPECT_EQ(IsoValueText(value(ValueKind::Boolean, 0)), "false");
+    EXPECT_EQ(GermanValueText(value(ValueKind::Null), flag), "–");
+    EXPECT_EQ(IsoValueText(value(ValueKind::Null)), "");
+    RecordValue when = value(ValueKind::Timestamp);
+    when.when = {2024, 6, 17, 10, 2, 19, 500000000};
+    EXPECT_EQ(GermanValueText(when, number), "17.06.2024 10:02:19");
+    EXPECT_EQ(IsoValueText(when), "2024-06-17T10:02:19.5");
+    when.kind = ValueKind::Date;
+    EXPECT_EQ(GermanValueText(when, number), "17.06.2024");
+    EXPECT_EQ(IsoValueText(when), "2024-06-17");
+    when.kind = ValueKind::Time;
+    when.when.second = 0;
+    when.when.fraction = 0;
+    EXPECT_EQ(GermanValueText(when, number), "10:02");
+    EXPECT_EQ(IsoValueText(when), "10:02:00");
+    EXPECT_EQ(GermanCount(102400), "102.400");
 }
 
 }  // namespace

@@ -95,13 +95,15 @@ class RecordExportTest : public HeadlessProgramTest {
     }
 
     // A shell script run in a mount namespace of its own, where "$0" is a
-    // fresh tmpfs mounted with options; false (the test is skipped) where
-    // the system lets no namespace be made. Standard output into out.
+    // fresh tmpfs mounted with options; false (the test is skipped) where no
+    // tmpfs can be mounted in one. Standard output into out.
     bool InPrivateMount(const std::string& options, const std::string& script, std::string& out) {
         const fs::path mount = cfg_.path() / "mnt";
         fs::create_directories(mount);
         const std::string unshare = geteuid() == 0 ? "unshare -m" : "unshare -rm";
-        if (RunCommand(unshare + " true 2>/dev/null") != 0) return false;
+        if (RunCommand(unshare + " sh -c 'mount -t tmpfs tmpfs \"$0\"' '" + mount.string() +
+                       "' 2>/dev/null") != 0)
+            return false;
         const std::string quoted = "mount -t tmpfs -o " + options + " tmpfs \"$0\" && " + script;
         std::string escaped;
         for (char c : quoted) escaped += c == '\'' ? std::string("'\\''") : std::string(1, c);
