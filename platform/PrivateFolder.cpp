@@ -106,6 +106,10 @@ bool SyncAll(const std::string& path, int& error) {
     return ok;
 }
 
+bool RemoveIfEmpty(const std::string& path) {
+    return ::rmdir(fspath::ToFileSystem(path).c_str()) == 0 || errno == ENOENT;
+}
+
 bool RemoveTree(const std::string& path) {
     std::error_code ec;
     // remove_all removes a link itself, never what it points to.

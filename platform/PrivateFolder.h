@@ -32,6 +32,8 @@ bool MoveNoReplace(const std::string& from, const std::string& to, int& error);
 // disk, data and folder entries alike (one wait for a whole tree of new
 // files); false with the errno in error when the disk reports a failure.
 bool SyncAll(const std::string& path, int& error);
+// Removes the folder when nothing is in it; true when it is gone.
+bool RemoveIfEmpty(const std::string& path);
 // Removes the folder with everything in it; links inside are removed, not
 // followed. True when nothing of it is left.
 bool RemoveTree(const std::string& path);

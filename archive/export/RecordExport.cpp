@@ -95,7 +95,8 @@ bool ExportRun::Fail(const std::string& what) {
     for (const std::string& folder : placed_)
         removed = privatefolder::RemoveTree(folder) && removed;
     if (!staging_.empty()) removed = privatefolder::RemoveTree(staging_) && removed;
-    if (createdTarget_) removed = privatefolder::RemoveTree(target_) && removed;
+    // The folder the export made goes too, unless someone put something in it.
+    if (createdTarget_) removed = privatefolder::RemoveIfEmpty(target_) && removed;
     SyncFolder(createdTarget_ ? FolderOf(target_) : target_);
     report_.records.clear();
     if (removed)
