@@ -11,6 +11,7 @@
 
 #include "app/CheckCommand.h"
 #include "app/CommandHold.h"
+#include "app/ExportCommand.h"
 #include "app/ListCommands.h"
 #include "app/MainView.h"
 #include "app/PatientList.h"
@@ -53,6 +54,11 @@ class MainDialogCore {
     // "Datenbestand prüfen…" of the window menu; true when the check ran to
     // its end (report.findings: what it found).
     bool OnCheck(CheckReport& report) { return view_ && check_.Run(*view_, loggedIn_, report); }
+    // "Patientenakte exportieren…" of the window menu and Shift+F5;
+    // chooseFolder asks for the target folder (see ExportCommand).
+    bool OnExport(const std::function<std::string()>& chooseFolder) {
+        return view_ && export_.OnExport(*view_, loggedIn_, chooseFolder);
+    }
     // After F1, F7 and F8, whose work is the window's: the focus back to the
     // list (timer 2).
     void ArmFocusTimer() { view_->ArmTimer(2, 10); }
@@ -75,6 +81,7 @@ class MainDialogCore {
     PatientList& Patients() { return list_; }
     RunCommands& Runs() { return runs_; }
     PreviewCommands& Previews() { return previews_; }
+    ExportCommand& Exports() { return export_; }
     // True once the login after the start was confirmed.
     bool LoggedIn() const { return loggedIn_; }
     int Problems() const { return problems_; }
@@ -96,6 +103,7 @@ class MainDialogCore {
     ListCommands listCommands_{set_, hold_};
     PreviewCommands previews_{set_, list_, hold_};
     CheckCommand check_{set_, hold_};
+    ExportCommand export_{set_, hold_};
     int problems_ = 0;
     uint64_t startMark_ = 0;
     bool started_ = false;

@@ -28,23 +28,25 @@ void AddTableCount(std::vector<PatientInfoLine>& lines, ArchiveDbPair* list, int
 
 }  // namespace
 
+bool PatientMasterData(ODBCConnection& main, int32_t pid, std::vector<PatientInfoLine>& lines) {
+    CPatientEntry patient(&main);
+    if (!main.IsOpen() || !patient.SetPID(pid)) return false;
+    const std::pair<const char*, std::string> fields[] = {{"Titel", patient.GetTitel()},
+                                                          {"Vorname", patient.GetVorname()},
+                                                          {"Zusatz", patient.GetNamenszusatz()},
+                                                          {"Name", patient.GetNachname()},
+                                                          {"Straße", patient.GetStrasse()},
+                                                          {"PLZ", patient.GetPlz()},
+                                                          {"Ort", patient.GetOrt()},
+                                                          {"Geboren", patient.GetGeburtsdatum()}};
+    for (const auto& [label, value] : fields)
+        if (!value.empty()) lines.push_back({label, value});
+    return true;
+}
+
 std::vector<PatientInfoLine> PatientInfoLines(ArchiveDbPair* list, int32_t pid) {
     std::vector<PatientInfoLine> lines;
-    ODBCConnection& main = list->Connection;
-    CPatientEntry patient(&main);
-    if (main.IsOpen() && patient.SetPID(pid)) {
-        const std::pair<const char*, std::string> fields[] = {
-            {"Titel", patient.GetTitel()},
-            {"Vorname", patient.GetVorname()},
-            {"Zusatz", patient.GetNamenszusatz()},
-            {"Name", patient.GetNachname()},
-            {"Straße", patient.GetStrasse()},
-            {"PLZ", patient.GetPlz()},
-            {"Ort", patient.GetOrt()},
-            {"Geboren", patient.GetGeburtsdatum()}};
-        for (const auto& [label, value] : fields)
-            if (!value.empty()) lines.push_back({label, value});
-    }
+    PatientMasterData(list->Connection, pid, lines);
     lines.push_back({});
     static const char* const kCounts[][2] = {
         {"Scheine", "Scheine"}, {"abrechnungen", "Ziffern"}, {"Diagnosen", "Diagnosen"},

@@ -8,6 +8,7 @@
 #include <vector>
 
 struct ArchiveDbPair;
+class ODBCConnection;
 
 struct PatientInfoLine {
     std::string label;  // column "Eigenschaft", CP1252
@@ -21,3 +22,7 @@ struct PatientInfoLine {
 // from the database of the list that holds each table. A count whose query
 // fails, or whose table no database of the list holds, has no line.
 std::vector<PatientInfoLine> PatientInfoLines(ArchiveDbPair* list, int32_t pid);
+
+// The master-data lines alone, read from main (a list's first database):
+// false, and no lines, when the patient is not found there.
+bool PatientMasterData(ODBCConnection& main, int32_t pid, std::vector<PatientInfoLine>& lines);

@@ -24,7 +24,7 @@ rank() {
 }
 
 # Inside a layer, rooms have their own order: archive's rows < safety <
-# maintenance < runs, and app's commands < its headless face. A file may
+# maintenance < runs < export, and app's commands < its headless face. A file may
 # include its own room and the rooms below it.
 room_rank() {  # layer, room
   case "$1/$2" in
@@ -32,6 +32,7 @@ room_rank() {  # layer, room
     archive/safety) echo 1 ;;
     archive/maintenance) echo 2 ;;
     archive/runs) echo 3 ;;
+    archive/export) echo 4 ;;
     app/headless) echo 1 ;;
     app/*) echo 0 ;;
     *) echo -1 ;;

@@ -6,7 +6,8 @@
 set -euo pipefail
 
 # Building and running: compiler, ODBC, the Firebird engine (embedded, and
-# gfix for the archive templates), SQLite, Qt with its German texts, D-Bus.
+# gfix for the archive templates), SQLite, Qt with its German texts, D-Bus,
+# nettle's SHA-256 and the font of the exported patient records' PDF.
 BUILD=(
   g++ cmake ninja-build pkg-config
   unixodbc unixodbc-dev
@@ -14,15 +15,16 @@ BUILD=(
   libsqlite3-dev
   qt6-base-dev libqt6dbus6 libqt6printsupport6 qt6-translations-l10n
   libdbus-1-dev
+  nettle-dev fonts-dejavu-core
 )
 # Testing: GoogleTest, the independent ODBC clients (pyodbc, Perl DBI, PHP's
-# PDO_ODBC), the Firebird server, a session bus, the X server and the
-# keyboard for the window tests, the
+# PDO_ODBC), the Firebird server, pdftotext for the exported PDFs, a session
+# bus, the X server and the keyboard for the window tests, the
 # sanitizer and fuzzing compiler, formatting, packaging checks, and the
 # checker of the administrator guide's systemd units.
 TEST=(
   googletest libgtest-dev libgmock-dev
-  python3-pyodbc libdbd-odbc-perl php-cli php-odbc sqlite3 firebird3.0-server
+  python3-pyodbc libdbd-odbc-perl php-cli php-odbc sqlite3 firebird3.0-server poppler-utils
   dbus xvfb xauth xdotool x11-utils
   clang libclang-rt-14-dev clang-format ccache
   dpkg-dev fakeroot lintian

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -492,6 +493,11 @@ bool CTamaroDlg::HandleFunctionKey(int qtKey) {
 }
 
 bool CTamaroDlg::HandleShiftedFunctionKey(int qtKey) {
+    if (qtKey == Qt::Key_F5) {
+        // Like the window menu's entry: the command refuses during a run.
+        OnExport();
+        return true;
+    }
     if (qtKey != Qt::Key_F4 && qtKey != Qt::Key_F6) return HandleFunctionKey(qtKey);
     CommandScope scope(*this);
     const int fkey = qtKey - Qt::Key_F1 + 1;
@@ -607,6 +613,11 @@ QMenu* CTamaroDlg::CreateSystemMenu(QWidget* parent) {
     check->setObjectName(QStringLiteral("32"));
     check->setEnabled(!CommandsBusy());
     connect(check, &QAction::triggered, this, [this] { Queue(&CTamaroDlg::OnCheck); });
+    QAction* exportRecords = menu->addAction(
+        QStringLiteral("&") + ToQString(ExportCommand::MenuText) + QStringLiteral("\tUmschalt+F5"));
+    exportRecords->setObjectName(QStringLiteral("33"));
+    exportRecords->setEnabled(!CommandsBusy());
+    connect(exportRecords, &QAction::triggered, this, [this] { Queue(&CTamaroDlg::OnExport); });
     return menu;
 }
 
@@ -746,6 +757,17 @@ void CTamaroDlg::OnPreviewDelete() {
 void CTamaroDlg::OnCheck() {
     CheckReport report;
     if (core_) core_->OnCheck(report);
+}
+
+void CTamaroDlg::OnExport() {
+    if (core_) core_->OnExport([this] { return ChooseExportFolder(); });
+}
+
+std::string CTamaroDlg::ChooseExportFolder() {
+    return QFileDialog::getExistingDirectory(
+               this, QStringLiteral("Patientenakte exportieren: neuer oder leerer Zielordner"),
+               QDir::homePath(), QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog)
+        .toStdString();
 }
 
 void CTamaroDlg::OnListDoubleClick() {

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "ui/PatientListControl.h"
 #include "ui/QtComboBox.h"
@@ -63,9 +64,9 @@ class CTamaroDlg : public QDialog {
     // Sets a function key's caption smaller where it would not fit its button.
     void FitFunctionKeyCaptions();
 
-    // The window's menu with "&Info über Tamaro..." and "Datenbestand
-    // prüfen…"; shown on a right click on the dialog background, since the
-    // window manager's menu cannot be extended.
+    // The window's menu with "&Info über Tamaro...", "Datenbestand prüfen…"
+    // and "Patientenakte exportieren…"; shown on a right click on the dialog
+    // background, since the window manager's menu cannot be extended.
     QMenu* CreateSystemMenu(QWidget* parent);
     // Not while a run is in progress: its modal loop would hold the run up.
     void ShowAbout();
@@ -101,7 +102,8 @@ class CTamaroDlg : public QDialog {
     // their button is enabled. Returns true for F1..F8 (always consumed).
     bool HandleFunctionKey(int qtKey);
     // Shift+F4 and Shift+F6 show the preview of F4 and F6 (while their
-    // button is enabled); any other shifted function key is the key itself.
+    // button is enabled), Shift+F5 exports the patients' records; any other
+    // shifted function key is the key itself.
     bool HandleShiftedFunctionKey(int qtKey);
 
     // Enter does not close the window.
@@ -138,6 +140,11 @@ class CTamaroDlg : public QDialog {
     virtual void OnPreviewDelete();
     // "Datenbestand prüfen…" of the window menu.
     virtual void OnCheck();
+    // "Patientenakte exportieren…" of the window menu and Shift+F5.
+    virtual void OnExport();
+    // Qt's own folder chooser for the export's target; the folder as the
+    // file system names it, empty when cancelled.
+    virtual std::string ChooseExportFolder();
     virtual void OnPrint();
     virtual void OnSave();
     // Runs F5's command, also while its button is disabled after a start-up

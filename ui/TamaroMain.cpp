@@ -7,6 +7,7 @@
 #include "app/headless/Headless.h"
 #include "app/MainDialogCore.h"
 #include "app/headless/Usage.h"
+#include "core/DocumentRenderer.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
 #include "core/RunProgress.h"
@@ -17,6 +18,7 @@
 #include "ui/CTamaroDlg.h"
 #include "ui/GermanTranslations.h"
 #include "ui/ProgressLogWidget.h"
+#include "ui/QtDocumentRenderer.h"
 #include "ui/QtMainView.h"
 #include "ui/QtWindowServices.h"
 #include "ui/StopSignalWatcher.h"
@@ -28,7 +30,14 @@ int RunTamaro(int argc, char** argv) {
     if (Usage::Answer(argc, argv, status)) return status;
     // Before the first ODBC call: the driver manager reads its registration once.
     OdbcDriverLocator::UseRegistrationBesideProgram();
-    if (WantsHeadless(argc, argv)) return RunHeadless(argc, argv);
+    if (WantsHeadless(argc, argv)) {
+        // The exported records' PDF is laid out by Qt without a screen.
+        QtDocumentRenderer renderer(argv[0]);
+        SetDocumentRenderer(&renderer);
+        const int status = RunHeadless(argc, argv);
+        SetDocumentRenderer(nullptr);
+        return status;
+    }
 
     std::string args;
     for (int i = 1; i < argc; ++i) {
@@ -43,6 +52,8 @@ int RunTamaro(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tamaro"));
     InstallGermanTranslations(app);
+    QtDocumentRenderer renderer;
+    SetDocumentRenderer(&renderer);
 
     {
         CTamaroDlg dlg;
@@ -70,5 +81,6 @@ int RunTamaro(int argc, char** argv) {
         SetLogSink(nullptr);
         SetWindowServices(nullptr);
     }
+    SetDocumentRenderer(nullptr);
     return 0;
 }

@@ -7,6 +7,7 @@
 
 #include "app/headless/CommandLine.h"
 #include "app/headless/HeadlessCommands.h"
+#include "app/headless/HeadlessExport.h"
 #include "app/headless/HeadlessListing.h"
 #include "app/headless/HeadlessLogin.h"
 #include "app/headless/HeadlessView.h"
@@ -94,6 +95,7 @@ bool ParseOptions(int argc, char** argv, HeadlessLogin& login, HeadlessOptions& 
                    login.TakeArgument(argc, argv, i)) {
         } else if (a == "--dry-run") {
             dryRun = true;
+        } else if (TakeExportArgument(argc, argv, i, options.commands, error)) {
         } else if (a == "--check") {
             options.commands.push_back({HeadlessCommand::Check, "", {}});
         } else if (TakeCommand(argc, argv, i, options.commands, error)) {
@@ -134,9 +136,10 @@ bool RunStep(MainDialogCore& core, HeadlessView& view, const HeadlessStep& c, bo
     // after a start-up problem or a failed command.
     if (c.kind == HeadlessCommand::List || c.kind == HeadlessCommand::View)
         return RunListingStep(core, view, c);
-    // The patient information and the check only read too. A preview is
-    // refused where its run would be: it shows what the run would do.
-    const bool reads = c.kind == HeadlessCommand::Info || c.kind == HeadlessCommand::Check;
+    // The patient information, the check and the export only read too. A
+    // preview is refused where its run would be: it shows what the run would do.
+    const bool reads = c.kind == HeadlessCommand::Info || c.kind == HeadlessCommand::Check ||
+                       c.kind == HeadlessCommand::Export;
     if (!reads && status != 0) {
         ReportHeadlessError(command + ": nicht ausgeführt, weil " +
                             (core.Problems() != 0
@@ -145,6 +148,7 @@ bool RunStep(MainDialogCore& core, HeadlessView& view, const HeadlessStep& c, bo
         return true;  // the failure before has set the status already
     }
     if (c.kind == HeadlessCommand::Check) return RunHeadlessCheck(core);
+    if (c.kind == HeadlessCommand::Export) return RunHeadlessExport(core, view, c);
     if (c.preview) return RunHeadlessPreview(core, view, c.kind, c.argument);
     return RunHeadlessCommand(core, view, c.kind, c.argument, confirmed);
 }

@@ -50,6 +50,8 @@ std::string HeadlessCommandText(HeadlessCommand command, const std::string& argu
             return "--view " + argument;
         case HeadlessCommand::Check:
             return "--check";
+        case HeadlessCommand::Export:
+            return "--export " + argument;
     }
     return {};
 }
@@ -86,6 +88,7 @@ bool RunHeadlessCommand(MainDialogCore& core, HeadlessView& view, HeadlessComman
         case HeadlessCommand::List:
         case HeadlessCommand::View:
         case HeadlessCommand::Check:
+        case HeadlessCommand::Export:
             break;
     }
     return false;

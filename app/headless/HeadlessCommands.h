@@ -22,7 +22,7 @@
 class MainDialogCore;
 class HeadlessView;
 
-enum class HeadlessCommand { Archive, Restore, List, View, Delete, Info, Check };
+enum class HeadlessCommand { Archive, Restore, List, View, Delete, Info, Check, Export };
 
 // "tamaro: " and the text (CP1252) on standard error, in UTF-8.
 void ReportHeadlessError(const std::string& text);

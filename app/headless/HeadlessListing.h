@@ -39,6 +39,7 @@ struct HeadlessStep {
     HeadlessCommand kind;
     std::string argument;  // the pid list, or the view ("velunda", "archiv")
     ListFilters filters;   // --list only
+    std::string target{};  // --export only: the folder of --to, as given
     bool preview = false;  // --dry-run came before this --archive, --restore or --delete
 };
 

@@ -342,9 +342,11 @@ TEST_F(CTamaroDlgTest, PickersTakeStoredSeconds) {
 
 TEST_F(CTamaroDlgTest, WindowMenuOpensTheAboutBox) {
     std::unique_ptr<QMenu> menu(dlg.CreateSystemMenu(nullptr));
-    ASSERT_EQ(menu->actions().size(), 2);
+    ASSERT_EQ(menu->actions().size(), 3);
     EXPECT_EQ(menu->actions()[0]->text(), QString::fromUtf8("&Info über Tamaro..."));
     EXPECT_EQ(menu->actions()[1]->text(), QString::fromUtf8("&Datenbestand prüfen…"));
+    EXPECT_EQ(menu->actions()[2]->text(),
+              QString::fromUtf8("&Patientenakte exportieren…\tUmschalt+F5"));
     QString version, description;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
