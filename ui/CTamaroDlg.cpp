@@ -493,13 +493,14 @@ bool CTamaroDlg::HandleFunctionKey(int qtKey) {
 }
 
 bool CTamaroDlg::HandleShiftedFunctionKey(int qtKey) {
+    if (qtKey != Qt::Key_F4 && qtKey != Qt::Key_F5 && qtKey != Qt::Key_F6)
+        return HandleFunctionKey(qtKey);
+    CommandScope scope(*this);
     if (qtKey == Qt::Key_F5) {
         // Like the window menu's entry: the command refuses during a run.
         OnExport();
         return true;
     }
-    if (qtKey != Qt::Key_F4 && qtKey != Qt::Key_F6) return HandleFunctionKey(qtKey);
-    CommandScope scope(*this);
     const int fkey = qtKey - Qt::Key_F1 + 1;
     if (!fkeys_[fkey - 1]->isEnabled()) return true;
     if (fkey == 4)
