@@ -6,8 +6,8 @@
 #include <map>
 #include <set>
 
-#include "drivers/access/AccessMeta.h"
 #include "core/AsciiText.h"
+#include "drivers/access/AccessMeta.h"
 #include "drivers/common/Backend.h"
 
 namespace accessdrv {
@@ -15,8 +15,6 @@ namespace accessdrv {
 namespace {
 
 using asciitext::Lower;
-
-constexpr size_t kMaxDepth = 500;
 
 // Words that end an operand of + and &: they bind less tightly or are no
 // part of an expression.
@@ -102,11 +100,9 @@ std::string AccessTranslator::Translate(std::vector<SqlToken> tokens) {
     std::vector<size_t> open;
     for (size_t i = 0; i < tr.tok_.size(); ++i) {
         if (tr.tok_[i].Is("(")) {
-            // The translation recurses once per level; SQLite allows no
-            // deeper expressions anyway.
-            if (open.size() >= kMaxDepth)
-                throw odbcdrv::DriverError(
-                    "42000", "[Tamaro][Access driver] The expression is too deeply nested.");
+            // The translation recurses once per level.
+            if (open.size() >= odbcdrv::kMaxParenthesisDepth)
+                throw odbcdrv::NestedTooDeep("parentheses", odbcdrv::kMaxParenthesisDepth);
             open.push_back(i);
         }
         if (tr.tok_[i].Is(")")) {

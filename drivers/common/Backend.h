@@ -164,6 +164,16 @@ inline DriverError UnboundParameters(size_t markers, size_t bound) {
                                     (bound > 1 ? " are" : " is") + " bound.");
 }
 
+// How deeply parentheses may nest in a statement. The engines' parsers work
+// through each level in turn (Firebird's in time that grows faster than the
+// depth), and no statement a client writes comes near it.
+inline constexpr size_t kMaxParenthesisDepth = 256;
+
+inline DriverError NestedTooDeep(const std::string& what, size_t limit) {
+    return DriverError("54000", "Program limit exceeded: " + what + " are nested more than " +
+                                    std::to_string(limit) + " deep.");
+}
+
 // How an engine writes what ODBC's escape sequences stand for
 // (EscapeSql.h), and how its SQL text is built lexically, so that escapes
 // are found only outside literals, quoted names and comments.

@@ -32,6 +32,7 @@ constexpr Entry kTable[] = {
     {"24000", "Invalid cursor state"},
     {"25000", "Invalid transaction state"},
     {"42000", "Syntax error or access violation"},
+    {"54000", "Program limit exceeded"},
     {"HY000", "General error"},
     {"HY001", "Memory allocation error"},
     {"HY003", "Invalid application buffer type"},
