@@ -1,11 +1,14 @@
 // The diagnostic records of one handle: filled by the failing call, served as
 // records 1..n by SQLGetDiagRec/SQLGetDiagField and handed out one at a time
 // by SQLError. Every entry point clears the list before it does its work.
+// Another thread may read them, or add the refusal of a free, while a call
+// works on the handle: the list has a lock of its own.
 #pragma once
 
 #include <sql.h>
 #include <sqlext.h>
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -22,16 +25,20 @@ class Diagnostics {
     void Clear();
     // Adds a record; an empty message takes the standard text of the state.
     void Add(const std::string& sqlstate, const std::string& message = {}, SQLINTEGER native = 0);
-    const std::vector<DiagRecord>& Records() const { return records_; }
-    // The next record SQLError has not handed out yet, or null.
-    const DiagRecord* NextForSQLError();
-
-    SQLRETURN lastReturn = SQL_SUCCESS;
-    SQLLEN rowCount = 0;
+    size_t Count() const;
+    // Record n (1-based); false when there is none.
+    bool Get(size_t n, DiagRecord& out) const;
+    // The next record SQLError has not handed out yet; false when none is left.
+    bool NextForSQLError(DiagRecord& out);
+    // What the handle's last call returned (SQL_DIAG_RETURNCODE).
+    void SetReturn(SQLRETURN rc);
+    SQLRETURN LastReturn() const;
 
   private:
+    mutable std::mutex lock_;
     std::vector<DiagRecord> records_;
     size_t handedOut_ = 0;
+    SQLRETURN lastReturn_ = SQL_SUCCESS;
 };
 
 }  // namespace odbcdrv

@@ -1,8 +1,9 @@
-// What every exported entry point does around its work: look the handle up in
-// the registry (SQL_INVALID_HANDLE for a null, foreign or freed one), clear
-// its diagnostics, and run the handle's own operation inside a try block that
-// turns every exception into a diagnostic record, so that none crosses the
-// entry point.
+// What every exported entry point does around its work: take a lease on the
+// handle from the registry (SQL_INVALID_HANDLE for a null, foreign or freed
+// one), wait for its turn (the calls on one connection and its statements
+// take turns), clear its diagnostics, and run the handle's own operation
+// inside a try block that turns every exception into a diagnostic record, so
+// that none crosses the entry point.
 #pragma once
 
 #include <sql.h>
@@ -22,11 +23,14 @@ namespace odbcdrv {
 
 template <class H, class F>
 SQLRETURN Guard(SQLHANDLE handle, SQLSMALLINT type, F&& f) {
-    H* h = HandleRegistry::Get<H>(handle, type);
-    if (!h) return SQL_INVALID_HANDLE;
+    const HandleRegistry::Lease lease = HandleRegistry::Use(handle, type);
+    if (!lease) return SQL_INVALID_HANDLE;
+    H* h = static_cast<H*>(lease.get());
+    const std::lock_guard<std::mutex> turn(h->Turn());
     h->diag.Clear();
     SQLRETURN rc;
     try {
+        h->Enter();
         rc = f(*h);
     } catch (const DriverError& e) {
         h->diag.Add(e.sqlstate.size() == 5 ? e.sqlstate : state::kGeneralError, e.message,
@@ -42,7 +46,11 @@ SQLRETURN Guard(SQLHANDLE handle, SQLSMALLINT type, F&& f) {
         h->diag.Add(state::kGeneralError);
         rc = SQL_ERROR;
     }
-    h->diag.lastReturn = rc;
+    try {
+        h->Leave(rc);
+    } catch (...) {
+    }
+    h->diag.SetReturn(rc);
     return rc;
 }
 
@@ -82,17 +90,5 @@ struct OptionalNarrow {
     bool present;
     std::string text;
 };
-
-// The live environment, connection or statement handle behind `h`, or null.
-inline Handle* AnyHandle(SQLSMALLINT type, SQLHANDLE h) {
-    switch (type) {
-        case SQL_HANDLE_ENV:
-        case SQL_HANDLE_DBC:
-        case SQL_HANDLE_STMT:
-            return HandleRegistry::Find(h, type);
-        default:
-            return nullptr;
-    }
-}
 
 }  // namespace odbcdrv

@@ -51,7 +51,14 @@ class StmtHandle : public Handle {
     SQLRETURN FreeStmt(SQLUSMALLINT option);
     SQLRETURN CloseCursor();
     SQLRETURN MoreResults();
+    // Called from any thread without the turn (SQLCancel): stops the engine
+    // while this statement runs, otherwise ends an execution waiting for
+    // values and the cursor, which the driver manager takes for closed after
+    // a cancel.
     SQLRETURN Cancel();
+    std::mutex& Turn() override { return dbc.Turn(); }
+    void Enter() override;
+    void Leave(SQLRETURN rc) override;
 
     // Parameters (StmtHandleParams.cpp).
     SQLRETURN BindParameter(SQLUSMALLINT number, SQLSMALLINT ioType, SQLSMALLINT cType,
@@ -188,7 +195,7 @@ class StmtHandle : public Handle {
     std::deque<std::vector<Value>> cache_;
     size_t cacheFirst_ = 0;  // row number of cache_.front()
     size_t cacheBytes_ = 0;
-    SQLLEN rowCount_ = -1;
+    std::atomic<SQLLEN> rowCount_{-1};  // also read by SQLGetDiagField from any thread
 
     std::unique_ptr<PreparedStatement> prepared_;
     std::string preparedSql_;
@@ -196,6 +203,9 @@ class StmtHandle : public Handle {
     ParameterBindings params_;
     std::optional<Pending> pending_;
     std::atomic<bool> executing_{false};
+    // A cancel came while a call held the connection's turn: the end of that
+    // call, or the start of this statement's next one, acts on it.
+    std::atomic<bool> cancelRequested_{false};
 
     // Marker types of the prepared statement, asked of the engine once each
     // when a character value may be a datetime: -1 unknown.
