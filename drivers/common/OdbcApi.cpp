@@ -283,6 +283,13 @@ SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT h, SQLSMALLINT orientation, SQLLEN off
     return Stmt(h, [&](StmtHandle& s) { return s.FetchScroll(orientation, offset); });
 }
 
+SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT h, SQLUSMALLINT orientation, SQLLEN offset,
+                                   SQLULEN* rowCount, SQLUSMALLINT* rowStatus) {
+    return Stmt(h, [&](StmtHandle& s) {
+        return s.ExtendedFetch(orientation, offset, rowCount, rowStatus);
+    });
+}
+
 SQLRETURN SQL_API SQLSetPos(SQLHSTMT h, SQLSETPOSIROW row, SQLUSMALLINT operation,
                             SQLUSMALLINT lock) {
     return Stmt(h, [&](StmtHandle& s) { return s.SetPos(row, operation, lock); });

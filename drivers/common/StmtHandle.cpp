@@ -379,13 +379,9 @@ SQLRETURN StmtHandle::SetAttr(SQLINTEGER attribute, SQLPOINTER value) {
             maxLength_ = v;
             return SQL_SUCCESS;
         case SQL_ATTR_ROW_ARRAY_SIZE:
-            if (v < 1) return Fail(state::kInvalidValue);
-            rowArraySize_ = v;
-            return SQL_SUCCESS;
+            return SetRowsetSize(v, rowArraySize_);
         case SQL_ROWSET_SIZE:
-            if (v < 1) return Fail(state::kInvalidValue);
-            rowsetSize2_ = v;
-            return SQL_SUCCESS;
+            return SetRowsetSize(v, rowsetSize2_);
         case SQL_ATTR_ROW_BIND_TYPE:
             rowBindType_ = v;
             return SQL_SUCCESS;
