@@ -276,6 +276,11 @@ class Backend {
     virtual const EscapeDialect& Escapes() const = 0;
     // The engine's data types, in the order SQLGetTypeInfo lists them.
     virtual const std::vector<TypeInfoRow>& Types() const = 0;
+    // Whether the engine reads text in a date position itself (Firebird: its
+    // own forms besides ODBC's, 22018 for others), so that a character
+    // parameter in no ODBC form goes to it as it reads a literal. Otherwise
+    // such text is refused with 22007, as literals are.
+    virtual bool EngineReadsDateText() const { return false; }
 };
 
 // Defined once in each driver library.

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "common/Backend.h"
+
 namespace odbcdrv {
 
 namespace {
@@ -60,6 +62,16 @@ const char* StateText(const char* sqlstate) {
     for (const Entry& e : kTable)
         if (std::strcmp(e.state, sqlstate) == 0) return e.text;
     return "General error";
+}
+
+}  // namespace odbcdrv
+
+namespace odbcdrv {
+
+void Refuse(const char* sqlstate, const std::string& detail) {
+    std::string text = StateText(sqlstate);
+    if (!detail.empty()) text += ": " + detail;
+    throw DriverError(sqlstate, text);
 }
 
 }  // namespace odbcdrv
