@@ -2,10 +2,12 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
 #include "core/Cp1252.h"
+#include "drivers/access/AccessCollation.h"
 #include "drivers/access/AccessConnection.h"
 #include "drivers/access/AccessError.h"
 #include "drivers/access/AccessResultSet.h"
@@ -106,7 +108,7 @@ AccessStatement::AccessStatement(AccessConnection& conn, sqlite3* db, const std:
                                 "Invalid SQL statement; expected 'DELETE', 'INSERT', 'SELECT', "
                                 "'UPDATE', 'CREATE', 'ALTER' or 'DROP'.");
     DatesFromText();
-    sqlite_ = AccessTranslator::Translate(tokens_);
+    sqlite_ = AccessTranslator::Translate(TextOrder());
     if (!check) return;
     SqliteStatement compiled = Compile();
     if (query_) {
@@ -212,14 +214,78 @@ void AccessStatement::DatesFromText() {
     }
 }
 
-std::string AccessStatement::ColumnAt(size_t at, std::vector<std::string>& tables,
-                                      bool* pattern) const {
-    for (size_t k = 0; k < tokens_.size(); ++k) {
+std::vector<std::string> AccessStatement::Tables() const {
+    std::vector<std::string> tables;
+    for (size_t k = 0; k + 1 < tokens_.size(); ++k) {
         const SqlToken& t = tokens_[k];
         if ((t.Is("into") || t.Is("update") || t.Is("from") || t.Is("join")) &&
-            k + 1 < tokens_.size() && IsName(tokens_[k + 1]))
+            IsName(tokens_[k + 1]))
             tables.push_back(tokens_[k + 1].text);
     }
+    return tables;
+}
+
+std::vector<SqlToken> AccessStatement::TextOrder() {
+    std::vector<std::string> tables;
+    bool tablesRead = false;
+    // Whether the token is a text literal or a text column of the tables.
+    auto text = [&](size_t k) {
+        if (k >= tokens_.size()) return false;
+        const SqlToken& t = tokens_[k];
+        if (t.kind == SqlToken::Kind::String) return true;
+        if (!IsName(t)) return false;
+        if (!tablesRead) tables = Tables(), tablesRead = true;
+        const ColumnInfo* c = FindColumn(t.text, tables);
+        return c && odbcdrv::IsCharType(c->sqlType);
+    };
+    std::vector<std::pair<size_t, const char*>> inserts;  // before the token at
+    for (size_t k = 0; k < tokens_.size(); ++k) {
+        const SqlToken& t = tokens_[k];
+        if (t.kind == SqlToken::Kind::Punct &&
+            (t.text == "<" || t.text == ">" || t.text == "<=" || t.text == ">=")) {
+            if (k > 0 && (text(k - 1) || text(k + 1)))
+                inserts.emplace_back(k, AccessCollation::kCompare);
+        } else if (t.Is("between") && k > 0) {
+            const size_t at = tokens_[k - 1].Is("not") ? k - 1 : k;
+            const bool upper = k + 3 < tokens_.size() && tokens_[k + 2].Is("and");
+            if (at > 0 && (text(at - 1) || text(k + 1) || (upper && text(k + 3))))
+                inserts.emplace_back(at, AccessCollation::kCompare);
+        } else if ((t.Is("min") || t.Is("max")) && k + 1 < tokens_.size() &&
+                   tokens_[k + 1].Is("(")) {
+            size_t close = k + 2;
+            for (int depth = 1; close < tokens_.size(); ++close) {
+                if (tokens_[close].Is("(")) ++depth;
+                if (tokens_[close].Is(")") && --depth == 0) break;
+            }
+            if (close >= tokens_.size()) continue;
+            // A single column or number keeps its own order (and the index
+            // that finds it); an expression may be text.
+            const bool single = close == k + 3 && (tokens_[k + 2].kind == SqlToken::Kind::Number ||
+                                                   IsName(tokens_[k + 2]));
+            if (!single || text(k + 2)) inserts.emplace_back(close, AccessCollation::kSort);
+        }
+    }
+    if (inserts.empty()) return tokens_;
+    std::sort(inserts.begin(), inserts.end());
+    std::vector<SqlToken> out;
+    out.reserve(tokens_.size() + inserts.size());
+    size_t next = 0;
+    for (size_t k = 0; k < tokens_.size(); ++k) {
+        for (; next < inserts.size() && inserts[next].first == k; ++next) {
+            SqlToken collate;
+            collate.kind = SqlToken::Kind::Synthetic;
+            collate.text = std::string("COLLATE ") + inserts[next].second;
+            collate.space = " ";
+            out.push_back(std::move(collate));
+        }
+        out.push_back(tokens_[k]);
+    }
+    return out;
+}
+
+std::string AccessStatement::ColumnAt(size_t at, std::vector<std::string>& tables,
+                                      bool* pattern) const {
+    tables = Tables();
     if (at >= tokens_.size()) return {};
     if (pattern) *pattern = false;
     // "col = ?", "t.col <> ?", "? = col", "col like ?"

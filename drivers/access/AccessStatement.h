@@ -33,6 +33,14 @@ class AccessStatement : public odbcdrv::PreparedStatement {
 
   private:
     SqliteStatement Compile() const;
+    // The tables the statement names (after INTO, UPDATE, FROM and JOIN).
+    std::vector<std::string> Tables() const;
+    // The tokens with the engine's text order (AccessCollation) given to
+    // text compared with <, >, <=, >= or BETWEEN and to the argument of
+    // min() and max(): when an operand is a text literal or a text column of
+    // the tables, or the argument an expression. Numbers and dates keep
+    // their order, and the indexes that serve it.
+    std::vector<SqlToken> TextOrder();
     // The table column that marker i stands for, or empty.
     std::string ColumnOfMarker(size_t i, std::vector<std::string>& tables,
                                bool* pattern = nullptr) const;

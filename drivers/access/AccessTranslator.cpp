@@ -7,6 +7,7 @@
 #include <set>
 
 #include "core/AsciiText.h"
+#include "drivers/access/AccessCollation.h"
 #include "drivers/access/AccessMeta.h"
 #include "drivers/common/Backend.h"
 
@@ -119,8 +120,9 @@ std::string AccessTranslator::Translate(std::vector<SqlToken> tokens) {
     return tr.Range(0, tr.tok_.size());
 }
 
-// Adds COLLATE NOCASE to every ORDER BY term, so that text sorts without
-// regard to case as Access sorts it, also for expressions such as trim(x).
+// Adds the engine's sort order (AccessCollation) to every ORDER BY term, so
+// that text sorts as Access sorts it (German letters, without regard to
+// case), also for expressions such as trim(x).
 void AccessTranslator::MarkOrderBy() {
     struct Level {
         bool inOrder = false;
@@ -163,7 +165,7 @@ void AccessTranslator::MarkOrderBy() {
     std::sort(inserts.begin(), inserts.end());
     SqlToken collate;
     collate.kind = SqlToken::Kind::Synthetic;
-    collate.text = "COLLATE NOCASE";
+    collate.text = std::string("COLLATE ") + AccessCollation::kSort;
     collate.space = " ";
     std::vector<SqlToken> out;
     out.reserve(tok_.size() + inserts.size());
