@@ -70,9 +70,9 @@ SQLRETURN DbcHandle::Open(ConnectKeys keys, TextForm form) {
 
 SQLRETURN DbcHandle::Disconnect() {
     if (!conn_) return Fail(state::kNotConnected);
-    // A statement that another thread's call works on (or waits to) keeps the
-    // connection: the driver manager would free its statements after a
-    // disconnect, under that call.
+    // A statement that another thread's call waits to work on (or cancels)
+    // keeps the connection: the driver manager would free its statements
+    // after a disconnect, under that call.
     if (HandleRegistry::AnyInUse(statements))
         return Fail(state::kSequenceError,
                     "Function sequence error: another thread is at work on a statement of "

@@ -21,12 +21,25 @@
 
 namespace odbcdrv {
 
+// What a call does when another thread's call has the turn: wait for it, or
+// (a call that would end what the other works on) refuse at once.
+enum class WhenBusy { Wait, Refuse };
+
+inline constexpr const char* kInUse =
+    "Function sequence error: another thread is at work on the handle.";
+
 template <class H, class F>
-SQLRETURN Guard(SQLHANDLE handle, SQLSMALLINT type, F&& f) {
+SQLRETURN Guard(SQLHANDLE handle, SQLSMALLINT type, F&& f, WhenBusy busy = WhenBusy::Wait) {
     const HandleRegistry::Lease lease = HandleRegistry::Use(handle, type);
     if (!lease) return SQL_INVALID_HANDLE;
     H* h = static_cast<H*>(lease.get());
-    const std::lock_guard<std::mutex> turn(h->Turn());
+    std::unique_lock<std::mutex> turn(h->Turn(), std::defer_lock);
+    if (busy == WhenBusy::Wait) {
+        turn.lock();
+    } else if (!turn.try_lock()) {
+        h->diag.Refuse(state::kSequenceError, kInUse);
+        return SQL_ERROR;
+    }
     h->diag.Clear();
     SQLRETURN rc;
     try {

@@ -20,8 +20,6 @@ using namespace odbcdrv;
 
 namespace {
 
-const char* kInUse = "Function sequence error: another thread is at work on the handle.";
-
 // Not through Guard, which would touch the handle after it is gone. Also
 // used by SQLFreeStmt: calling the exported SQLFreeHandle from inside the
 // library could reach the driver manager's function of that name.
@@ -40,11 +38,14 @@ SQLRETURN FreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
             Handle* h = r.Find(handle, type);
             if (!h) return SQLRETURN{SQL_INVALID_HANDLE};
             // The records of a handle in use are the working call's; the
-            // refusal is added to them.
+            // refusal is kept for this thread.
             const bool inUse = r.InUse(*h);
             if (!inUse) h->diag.Clear();
             auto refuse = [&](const char* message) {
-                h->diag.Add(state::kSequenceError, message);
+                if (inUse)
+                    h->diag.Refuse(state::kSequenceError, message);
+                else
+                    h->diag.Add(state::kSequenceError, message);
                 return SQLRETURN{SQL_ERROR};
             };
             if (inUse) return refuse(kInUse);
@@ -166,7 +167,10 @@ SQLRETURN SQL_API SQLConnect(SQLHDBC h, SQLCHAR* dsn, SQLSMALLINT dsnLength, SQL
 }
 
 SQLRETURN SQL_API SQLDisconnect(SQLHDBC h) {
-    return Dbc(h, [&](DbcHandle& d) { return d.Disconnect(); });
+    // A connection that another thread's call works on is not ended under
+    // it, nor does the disconnect wait for it: HY010 at once.
+    return Guard<DbcHandle>(
+        h, SQL_HANDLE_DBC, [&](DbcHandle& d) { return d.Disconnect(); }, WhenBusy::Refuse);
 }
 
 SQLRETURN SQL_API SQLGetInfo(SQLHDBC h, SQLUSMALLINT type, SQLPOINTER value,
