@@ -17,6 +17,10 @@ namespace {
 
 using asciitext::Lower;
 
+// The translation recurses once per level of parentheses, which a thread's
+// small stack must hold; SQLite's parser takes fewer levels (93) anyway.
+constexpr size_t kMaxDepth = 100;
+
 // Words that end an operand of + and &: they bind less tightly or are no
 // part of an expression.
 const std::set<std::string>& BoundaryWords() {
@@ -101,9 +105,7 @@ std::string AccessTranslator::Translate(std::vector<SqlToken> tokens) {
     std::vector<size_t> open;
     for (size_t i = 0; i < tr.tok_.size(); ++i) {
         if (tr.tok_[i].Is("(")) {
-            // The translation recurses once per level.
-            if (open.size() >= odbcdrv::kMaxParenthesisDepth)
-                throw odbcdrv::NestedTooDeep("parentheses", odbcdrv::kMaxParenthesisDepth);
+            if (open.size() >= kMaxDepth) throw odbcdrv::NestedTooDeep("parentheses", kMaxDepth);
             open.push_back(i);
         }
         if (tr.tok_[i].Is(")")) {
@@ -122,7 +124,7 @@ std::string AccessTranslator::Translate(std::vector<SqlToken> tokens) {
 
 // Adds the engine's sort order (AccessCollation) to every ORDER BY term, so
 // that text sorts as Access sorts it (German letters, without regard to
-// case), also for expressions such as trim(x).
+// case), also for expressions such as trim(x) and for column numbers.
 void AccessTranslator::MarkOrderBy() {
     struct Level {
         bool inOrder = false;
@@ -133,7 +135,7 @@ void AccessTranslator::MarkOrderBy() {
     auto finish = [&](Level& l, size_t end) {
         if (!l.inOrder) return;
         size_t b = l.termStart;
-        if (end > b && !(end - b == 1 && tok_[b].kind == SqlToken::Kind::Number)) {
+        if (end > b) {
             size_t last = end - 1;
             inserts.push_back(tok_[last].Is("asc") || tok_[last].Is("desc") ? last : end);
         }

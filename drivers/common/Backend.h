@@ -164,9 +164,9 @@ inline DriverError UnboundParameters(size_t markers, size_t bound) {
                                     (bound > 1 ? " are" : " is") + " bound.");
 }
 
-// How deeply parentheses may nest in a statement. The engines' parsers work
-// through each level in turn (Firebird's in time that grows faster than the
-// depth), and no statement a client writes comes near it.
+// How deeply parentheses may nest in a statement on Firebird, whose parser
+// takes time that grows faster than the depth; no statement a client writes
+// comes near it. (The Access kind's translator has a lower limit of its own.)
 inline constexpr size_t kMaxParenthesisDepth = 256;
 
 inline DriverError NestedTooDeep(const std::string& what, size_t limit) {

@@ -228,6 +228,7 @@ TEST_F(AccessOdbc, TextSortsAndComparesInGermanOrder) {
         "\xC4rzte,B\xE4"
         "cker,BAUER,Bauer,becker,B\xF6hm,Braun,Bz,\xD6z,Strauss,Strau\xDF,Zander";
     EXPECT_EQ(column("select nachname from patienten order by nachname"), german);
+    EXPECT_EQ(column("select nachname from patienten order by 1"), german);
     EXPECT_EQ(column("select nachname from patienten order by trim(nachname) desc, pid"),
               "Zander,Strau\xDF,Strauss,\xD6z,Bz,Braun,B\xF6hm,becker,Bauer,BAUER,B\xE4"
               "cker,"
