@@ -3,8 +3,9 @@
 // text with escape sequences in both lexical forms of the dialects, and a
 // parameter value of any C type converted to any SQL type. Each is read or
 // refused with a driver error, never more. Short texts are also nested: their
-// first half opened two thousand times around their second half closed as
-// often ("{fn UCASE(" and ")}"), which the limits on nesting must stop in time.
+// first half opened up to twenty thousand times around their second half
+// closed as often ("{fn ABS(" and ")}"), which the limits on nesting must
+// stop in time.
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
@@ -69,8 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t half = rest.size() / 2;
     std::string nested;
     if (rest.size() <= 64) {
-        for (int k = 0; k < 2000; ++k) nested += rest.substr(0, half);
-        for (int k = 0; k < 2000; ++k) nested += rest.substr(half);
+        const size_t times = rest.size() > 16 ? 320000 / rest.size() : 20000;
+        for (size_t k = 0; k < times; ++k) nested += rest.substr(0, half);
+        for (size_t k = 0; k < times; ++k) nested += rest.substr(half);
     }
     for (const std::string* sql : std::initializer_list<const std::string*>{&rest, &nested}) {
         for (bool accessForm : {false, true}) {
