@@ -134,9 +134,10 @@ TEST_P(DriverHostile, NestingIsLimitedInLinearTimeAndNeverOverflowsTheStack) {
 struct Raw {
     explicit Raw(const std::string& library)
         : lib(dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL)) {}
-    template <class F>
-    F* Fn(const char* name) {
-        return reinterpret_cast<F*>(dlsym(lib, name));
+    // The library's function of the name, of the type sql.h declares it with.
+    template <auto F>
+    decltype(F) Fn(const char* name) {
+        return reinterpret_cast<decltype(F)>(dlsym(lib, name));
     }
     std::string State(SQLSMALLINT type, SQLHANDLE h) {
         SQLCHAR state[6] = {}, message[512];
@@ -150,30 +151,16 @@ struct Raw {
     }
 
     void* lib;
-    SQLRETURN(*alloc)
-    (SQLSMALLINT, SQLHANDLE,
-     SQLHANDLE*) = Fn<SQLRETURN(SQLSMALLINT, SQLHANDLE, SQLHANDLE*)>("SQLAllocHandle");
-    SQLRETURN(*free)
-    (SQLSMALLINT, SQLHANDLE) = Fn<SQLRETURN(SQLSMALLINT, SQLHANDLE)>("SQLFreeHandle");
-    SQLRETURN(*connect)
-    (SQLHDBC, SQLHWND, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT, SQLSMALLINT*,
-     SQLUSMALLINT) = Fn<SQLRETURN(SQLHDBC, SQLHWND, SQLCHAR*, SQLSMALLINT, SQLCHAR*, SQLSMALLINT,
-                                  SQLSMALLINT*, SQLUSMALLINT)>("SQLDriverConnect");
-    SQLRETURN (*disconnect)(SQLHDBC) = Fn<SQLRETURN(SQLHDBC)>("SQLDisconnect");
-    SQLRETURN(*exec)
-    (SQLHSTMT, SQLCHAR*,
-     SQLINTEGER) = Fn<SQLRETURN(SQLHSTMT, SQLCHAR*, SQLINTEGER)>("SQLExecDirect");
-    SQLRETURN (*fetch)(SQLHSTMT) = Fn<SQLRETURN(SQLHSTMT)>("SQLFetch");
-    SQLRETURN (*closeCursor)(SQLHSTMT) = Fn<SQLRETURN(SQLHSTMT)>("SQLCloseCursor");
-    SQLRETURN (*cancel)(SQLHSTMT) = Fn<SQLRETURN(SQLHSTMT)>("SQLCancel");
-    SQLRETURN(*getData)
-    (SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLPOINTER, SQLLEN, SQLLEN*) =
-        Fn<SQLRETURN(SQLHSTMT, SQLUSMALLINT, SQLSMALLINT, SQLPOINTER, SQLLEN, SQLLEN*)>(
-            "SQLGetData");
-    SQLRETURN(*diagRec)
-    (SQLSMALLINT, SQLHANDLE, SQLSMALLINT, SQLCHAR*, SQLINTEGER*, SQLCHAR*, SQLSMALLINT,
-     SQLSMALLINT*) = Fn<SQLRETURN(SQLSMALLINT, SQLHANDLE, SQLSMALLINT, SQLCHAR*, SQLINTEGER*,
-                                  SQLCHAR*, SQLSMALLINT, SQLSMALLINT*)>("SQLGetDiagRec");
+    decltype(&SQLAllocHandle) alloc = Fn<&SQLAllocHandle>("SQLAllocHandle");
+    decltype(&SQLFreeHandle) free = Fn<&SQLFreeHandle>("SQLFreeHandle");
+    decltype(&SQLDriverConnect) connect = Fn<&SQLDriverConnect>("SQLDriverConnect");
+    decltype(&SQLDisconnect) disconnect = Fn<&SQLDisconnect>("SQLDisconnect");
+    decltype(&SQLExecDirect) exec = Fn<&SQLExecDirect>("SQLExecDirect");
+    decltype(&SQLFetch) fetch = Fn<&SQLFetch>("SQLFetch");
+    decltype(&SQLCloseCursor) closeCursor = Fn<&SQLCloseCursor>("SQLCloseCursor");
+    decltype(&SQLCancel) cancel = Fn<&SQLCancel>("SQLCancel");
+    decltype(&SQLGetData) getData = Fn<&SQLGetData>("SQLGetData");
+    decltype(&SQLGetDiagRec) diagRec = Fn<&SQLGetDiagRec>("SQLGetDiagRec");
 };
 
 TEST_P(DriverHostile, HandlesInUseByAnotherThreadAreNotFreedUnderIt) {
