@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/Cp1252.h"
+#include "drivers/access/AccessCollation.h"
 #include "drivers/common/SearchPattern.h"
 
 namespace accessdrv {
@@ -377,6 +378,7 @@ void AccessFunctions::Register(sqlite3* db) {
         sqlite3_create_function_v2(db, f.name, f.args,
                                    SQLITE_UTF8 | (f.deterministic ? SQLITE_DETERMINISTIC : 0),
                                    nullptr, f.f, nullptr, nullptr, nullptr);
+    AccessCollation::Register(db);
 }
 
 }  // namespace accessdrv

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <set>
 
+#include "core/AsciiText.h"
 #include "drivers/access/AccessError.h"
 #include "drivers/access/AccessMeta.h"
 #include "drivers/access/AccessTranslator.h"
 #include "drivers/access/SqliteStatement.h"
-#include "core/AsciiText.h"
 
 namespace accessdrv {
 

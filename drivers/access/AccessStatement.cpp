@@ -2,15 +2,19 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
 #include "core/Cp1252.h"
+#include "drivers/access/AccessCollation.h"
 #include "drivers/access/AccessConnection.h"
 #include "drivers/access/AccessError.h"
 #include "drivers/access/AccessResultSet.h"
 #include "drivers/access/AccessSchema.h"
 #include "drivers/access/AccessTranslator.h"
+#include "drivers/common/Datetime.h"
+#include "drivers/common/TypeInfo.h"
 
 namespace accessdrv {
 
@@ -104,7 +108,7 @@ AccessStatement::AccessStatement(AccessConnection& conn, sqlite3* db, const std:
                                 "Invalid SQL statement; expected 'DELETE', 'INSERT', 'SELECT', "
                                 "'UPDATE', 'CREATE', 'ALTER' or 'DROP'.");
     DatesFromText();
-    sqlite_ = AccessTranslator::Translate(tokens_);
+    sqlite_ = AccessTranslator::Translate(TextOrder());
     if (!check) return;
     SqliteStatement compiled = Compile();
     if (query_) {
@@ -167,31 +171,13 @@ odbcdrv::ExecResult AccessStatement::Execute(const std::vector<Value>& params) {
     return result;
 }
 
-std::string AccessStatement::ColumnOfMarker(size_t i, std::vector<std::string>& tables) const {
+std::string AccessStatement::ColumnOfMarker(size_t i, std::vector<std::string>& tables,
+                                            bool* pattern) const {
     size_t at = tokens_.size(), seen = 0;
     for (size_t k = 0; k < tokens_.size() && at == tokens_.size(); ++k)
         if (tokens_[k].Is("?") && seen++ == i) at = k;
-    return ColumnAt(at, tables);
+    return ColumnAt(at, tables, pattern);
 }
-
-namespace {
-
-// Whether a text literal's content has the shape of a date or time: digits
-// with "-", "/" or ":" between them.
-bool LooksLikeDate(const std::string& literal) {
-    if (literal.size() < 3 || !std::isdigit(static_cast<unsigned char>(literal[1]))) return false;
-    bool separator = false;
-    for (size_t i = 1; i + 1 < literal.size(); ++i) {
-        const char c = literal[i];
-        if (c == '-' || c == '/' || c == ':') separator = true;
-        if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '-' || c == '/' || c == ':' ||
-              c == ' ' || (c != 0 && std::strchr("AaPpMm", c))))
-            return false;
-    }
-    return separator;
-}
-
-}  // namespace
 
 const ColumnInfo* AccessStatement::FindColumn(const std::string& column,
                                               const std::vector<std::string>& tables) {
@@ -209,37 +195,128 @@ const ColumnInfo* AccessStatement::FindColumn(const std::string& column,
 void AccessStatement::DatesFromText() {
     for (size_t k = 0; k < tokens_.size(); ++k) {
         SqlToken& t = tokens_[k];
-        if (t.kind != SqlToken::Kind::String || !LooksLikeDate(t.text)) continue;
+        if (t.kind != SqlToken::Kind::String) continue;
         std::vector<std::string> tables;
-        const std::string column = ColumnAt(k, tables);
-        if (column.empty()) continue;
+        bool pattern = false;
+        const std::string column = ColumnAt(k, tables, &pattern);
+        if (column.empty() || pattern) continue;
         const ColumnInfo* c = FindColumn(column, tables);
-        if (!c || !(c->sqlType == SQL_TYPE_DATE || c->sqlType == SQL_TYPE_TIME ||
-                    c->sqlType == SQL_TYPE_TIMESTAMP))
-            continue;
-        const std::string content = t.text.substr(1, t.text.size() - 2);
-        const std::string stored = AccessLexer::ParseDate(content);
-        if (stored.empty())
-            throw AccessError::Make("22008", "The date '" + content + "' for the field '" + column +
-                                                 "' does not exist.");
+        if (!c || !odbcdrv::IsDatetime(c->sqlType)) continue;
+        // Read as a character parameter for the column is (StmtHandle).
+        std::string content;
+        for (size_t i = 1; i + 1 < t.text.size(); ++i) {
+            content += t.text[i];
+            if (t.text[i] == t.text[0]) ++i;  // a doubled quote stands for itself
+        }
+        content = cp1252::FromUtf8(content);
         t.kind = SqlToken::Kind::Date;
-        t.text = stored;
+        t.text = StoredDate(odbcdrv::ToDatetime(Value::String(content), c->sqlType));
     }
 }
 
-std::string AccessStatement::ColumnAt(size_t at, std::vector<std::string>& tables) const {
-    for (size_t k = 0; k < tokens_.size(); ++k) {
+std::vector<std::string> AccessStatement::Tables() const {
+    std::vector<std::string> tables;
+    for (size_t k = 0; k + 1 < tokens_.size(); ++k) {
         const SqlToken& t = tokens_[k];
         if ((t.Is("into") || t.Is("update") || t.Is("from") || t.Is("join")) &&
-            k + 1 < tokens_.size() && IsName(tokens_[k + 1]))
+            IsName(tokens_[k + 1]))
             tables.push_back(tokens_[k + 1].text);
     }
+    return tables;
+}
+
+std::vector<SqlToken> AccessStatement::TextOrder() {
+    std::vector<std::string> tables;
+    bool tablesRead = false;
+    // Whether the token is a text literal or a text column of the tables.
+    auto text = [&](size_t k) {
+        if (k >= tokens_.size()) return false;
+        const SqlToken& t = tokens_[k];
+        if (t.kind == SqlToken::Kind::String) return true;
+        if (!IsName(t)) return false;
+        if (!tablesRead) tables = Tables(), tablesRead = true;
+        const ColumnInfo* c = FindColumn(t.text, tables);
+        return c && odbcdrv::IsCharType(c->sqlType);
+    };
+    std::vector<std::pair<size_t, const char*>> inserts;  // before the token at
+    for (size_t k = 0; k < tokens_.size(); ++k) {
+        const SqlToken& t = tokens_[k];
+        if (t.kind == SqlToken::Kind::Punct &&
+            (t.text == "<" || t.text == ">" || t.text == "<=" || t.text == ">=")) {
+            if (k > 0 && (text(k - 1) || text(k + 1)))
+                inserts.emplace_back(k, AccessCollation::kCompare);
+        } else if (t.Is("between") && k > 0) {
+            const size_t at = tokens_[k - 1].Is("not") ? k - 1 : k;
+            const bool upper = k + 3 < tokens_.size() && tokens_[k + 2].Is("and");
+            if (at > 0 && (text(at - 1) || text(k + 1) || (upper && text(k + 3))))
+                inserts.emplace_back(at, AccessCollation::kCompare);
+        } else if ((t.Is("min") || t.Is("max")) && k + 1 < tokens_.size() &&
+                   tokens_[k + 1].Is("(")) {
+            size_t close = k + 2;
+            for (int depth = 1; close < tokens_.size(); ++close) {
+                if (tokens_[close].Is("(")) ++depth;
+                if (tokens_[close].Is(")") && --depth == 0) break;
+            }
+            if (close >= tokens_.size()) continue;
+            // A single column or number keeps its own order (and the index
+            // that finds it); an expression may be text.
+            const bool single = close == k + 3 && (tokens_[k + 2].kind == SqlToken::Kind::Number ||
+                                                   IsName(tokens_[k + 2]));
+            if (!single || text(k + 2)) inserts.emplace_back(close, AccessCollation::kSort);
+        }
+    }
+    if (inserts.empty()) return tokens_;
+    std::sort(inserts.begin(), inserts.end());
+    std::vector<SqlToken> out;
+    out.reserve(tokens_.size() + inserts.size());
+    size_t next = 0;
+    for (size_t k = 0; k < tokens_.size(); ++k) {
+        for (; next < inserts.size() && inserts[next].first == k; ++next) {
+            SqlToken collate;
+            collate.kind = SqlToken::Kind::Synthetic;
+            collate.text = std::string("COLLATE ") + inserts[next].second;
+            collate.space = " ";
+            out.push_back(std::move(collate));
+        }
+        out.push_back(tokens_[k]);
+    }
+    return out;
+}
+
+std::string AccessStatement::ColumnAt(size_t at, std::vector<std::string>& tables,
+                                      bool* pattern) const {
+    tables = Tables();
     if (at >= tokens_.size()) return {};
-    // "col = ?", "t.col <> ?", "? = col"
-    if (at >= 2 && IsComparison(tokens_[at - 1]) && IsName(tokens_[at - 2]))
+    if (pattern) *pattern = false;
+    // "col = ?", "t.col <> ?", "? = col", "col like ?"
+    if (at >= 2 && IsComparison(tokens_[at - 1]) && IsName(tokens_[at - 2])) {
+        if (pattern) *pattern = tokens_[at - 1].Is("like");
         return tokens_[at - 2].text;
-    if (at + 2 < tokens_.size() && IsComparison(tokens_[at + 1]) && IsName(tokens_[at + 2]))
+    }
+    if (at + 2 < tokens_.size() && IsComparison(tokens_[at + 1]) && IsName(tokens_[at + 2])) {
+        if (pattern) *pattern = tokens_[at + 1].Is("like");
         return tokens_[at + 2].text;
+    }
+    // The name before `word` at `k` ("col [not] between", "col [not] in").
+    auto nameBefore = [&](size_t k, const char* word) -> std::string {
+        if (!tokens_[k].Is(word) || k < 1) return {};
+        if (k >= 2 && tokens_[k - 1].Is("not")) --k;
+        return IsName(tokens_[k - 1]) ? tokens_[k - 1].text : std::string();
+    };
+    // "col between ? and ?": the value right after BETWEEN or after its AND.
+    if (at >= 2) {
+        if (std::string c = nameBefore(at - 1, "between"); !c.empty()) return c;
+        if (at >= 4 && tokens_[at - 1].Is("and"))
+            if (std::string c = nameBefore(at - 3, "between"); !c.empty()) return c;
+    }
+    // "col in (?, 'x', ?)": values alone between the commas of the list.
+    if (at >= 3 && (tokens_[at - 1].Is("(") || tokens_[at - 1].Is(",")) &&
+        at + 1 < tokens_.size() && (tokens_[at + 1].Is(",") || tokens_[at + 1].Is(")"))) {
+        size_t k = at - 1;
+        while (k >= 2 && tokens_[k].Is(",")) k -= 2;
+        if (tokens_[k].Is("(") && k >= 2)
+            if (std::string c = nameBefore(k - 1, "in"); !c.empty()) return c;
+    }
     if (!insert_) return {};
     // insert into t [(c1, c2, ...)] values (e1, e2, ...): the column of the
     // value that is this marker alone.
@@ -270,9 +347,11 @@ std::string AccessStatement::ColumnAt(size_t at, std::vector<std::string>& table
 
 ColumnInfo AccessStatement::DescribeParam(size_t i) {
     std::vector<std::string> tables;
-    const std::string column = define_ ? std::string() : ColumnOfMarker(i, tables);
+    bool pattern = false;
+    const std::string column = define_ ? std::string() : ColumnOfMarker(i, tables, &pattern);
     if (!column.empty())
-        if (const ColumnInfo* c = FindColumn(column, tables)) {
+        if (const ColumnInfo* c = FindColumn(column, tables);
+            c && !(pattern && odbcdrv::IsDatetime(c->sqlType))) {
             ColumnInfo p = *c;
             p.name.clear();
             p.nullable = SQL_NULLABLE;

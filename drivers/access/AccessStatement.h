@@ -33,17 +33,30 @@ class AccessStatement : public odbcdrv::PreparedStatement {
 
   private:
     SqliteStatement Compile() const;
+    // The tables the statement names (after INTO, UPDATE, FROM and JOIN).
+    std::vector<std::string> Tables() const;
+    // The tokens with the engine's text order (AccessCollation) given to
+    // text compared with <, >, <=, >= or BETWEEN and to the argument of
+    // min() and max(): when an operand is a text literal or a text column of
+    // the tables, or the argument an expression. Numbers and dates keep
+    // their order, and the indexes that serve it.
+    std::vector<SqlToken> TextOrder();
     // The table column that marker i stands for, or empty.
-    std::string ColumnOfMarker(size_t i, std::vector<std::string>& tables) const;
+    std::string ColumnOfMarker(size_t i, std::vector<std::string>& tables,
+                               bool* pattern = nullptr) const;
     // The table column that the token at `at` (a marker or a literal) is
-    // compared with or assigned to, or empty; `tables` gets the statement's
-    // tables.
-    std::string ColumnAt(size_t at, std::vector<std::string>& tables) const;
+    // compared with ("col = ?", "col between ? and ?", "col in (?, ?)") or
+    // assigned to, or empty; `tables` gets the statement's tables, `pattern`
+    // whether the comparison is LIKE.
+    std::string ColumnAt(size_t at, std::vector<std::string>& tables,
+                         bool* pattern = nullptr) const;
     // The description of a column of one of the tables, or null.
     const odbcdrv::ColumnInfo* FindColumn(const std::string& column,
                                           const std::vector<std::string>& tables);
-    // Text literals for date columns ("datum = '2004-03-31'") become date
-    // literals, as the engine of the other database kind reads them.
+    // Text literals in a date position ("datum = ' 2004-03-31 '") become
+    // date literals by the rule for character parameters: ODBC's forms,
+    // blanks around them ignored; 22007 for text of no such form, 22008 for
+    // a date that does not exist.
     void DatesFromText();
 
     std::map<std::string, std::vector<odbcdrv::ColumnInfo>> tableColumns_;

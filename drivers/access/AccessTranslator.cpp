@@ -6,8 +6,9 @@
 #include <map>
 #include <set>
 
-#include "drivers/access/AccessMeta.h"
 #include "core/AsciiText.h"
+#include "drivers/access/AccessCollation.h"
+#include "drivers/access/AccessMeta.h"
 #include "drivers/common/Backend.h"
 
 namespace accessdrv {
@@ -16,7 +17,9 @@ namespace {
 
 using asciitext::Lower;
 
-constexpr size_t kMaxDepth = 500;
+// The translation recurses once per level of parentheses, which a thread's
+// small stack must hold; SQLite's parser takes fewer levels (93) anyway.
+constexpr size_t kMaxDepth = 100;
 
 // Words that end an operand of + and &: they bind less tightly or are no
 // part of an expression.
@@ -102,11 +105,7 @@ std::string AccessTranslator::Translate(std::vector<SqlToken> tokens) {
     std::vector<size_t> open;
     for (size_t i = 0; i < tr.tok_.size(); ++i) {
         if (tr.tok_[i].Is("(")) {
-            // The translation recurses once per level; SQLite allows no
-            // deeper expressions anyway.
-            if (open.size() >= kMaxDepth)
-                throw odbcdrv::DriverError(
-                    "42000", "[Tamaro][Access driver] The expression is too deeply nested.");
+            if (open.size() >= kMaxDepth) throw odbcdrv::NestedTooDeep("parentheses", kMaxDepth);
             open.push_back(i);
         }
         if (tr.tok_[i].Is(")")) {
@@ -123,8 +122,9 @@ std::string AccessTranslator::Translate(std::vector<SqlToken> tokens) {
     return tr.Range(0, tr.tok_.size());
 }
 
-// Adds COLLATE NOCASE to every ORDER BY term, so that text sorts without
-// regard to case as Access sorts it, also for expressions such as trim(x).
+// Adds the engine's sort order (AccessCollation) to every ORDER BY term, so
+// that text sorts as Access sorts it (German letters, without regard to
+// case), also for expressions such as trim(x) and for column numbers.
 void AccessTranslator::MarkOrderBy() {
     struct Level {
         bool inOrder = false;
@@ -135,7 +135,7 @@ void AccessTranslator::MarkOrderBy() {
     auto finish = [&](Level& l, size_t end) {
         if (!l.inOrder) return;
         size_t b = l.termStart;
-        if (end > b && !(end - b == 1 && tok_[b].kind == SqlToken::Kind::Number)) {
+        if (end > b) {
             size_t last = end - 1;
             inserts.push_back(tok_[last].Is("asc") || tok_[last].Is("desc") ? last : end);
         }
@@ -167,7 +167,7 @@ void AccessTranslator::MarkOrderBy() {
     std::sort(inserts.begin(), inserts.end());
     SqlToken collate;
     collate.kind = SqlToken::Kind::Synthetic;
-    collate.text = "COLLATE NOCASE";
+    collate.text = std::string("COLLATE ") + AccessCollation::kSort;
     collate.space = " ";
     std::vector<SqlToken> out;
     out.reserve(tok_.size() + inserts.size());

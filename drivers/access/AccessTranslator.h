@@ -1,7 +1,7 @@
 // Turns a query or data statement of Access SQL into SQLite SQL: quoted
 // names, date literals, Access functions, `+` on text and `&` as
 // concatenation, `/` and `Mod` that refuse a zero divisor, parameter markers
-// numbered in text order, and text ordering without regard to case.
+// numbered in text order, and ORDER BY in the engine's text order.
 #pragma once
 
 #include <string>

@@ -164,6 +164,16 @@ inline DriverError UnboundParameters(size_t markers, size_t bound) {
                                     (bound > 1 ? " are" : " is") + " bound.");
 }
 
+// How deeply parentheses may nest in a statement on Firebird, whose parser
+// takes time that grows faster than the depth; no statement a client writes
+// comes near it. (The Access kind's translator has a lower limit of its own.)
+inline constexpr size_t kMaxParenthesisDepth = 256;
+
+inline DriverError NestedTooDeep(const std::string& what, size_t limit) {
+    return DriverError("54000", "Program limit exceeded: " + what + " are nested more than " +
+                                    std::to_string(limit) + " deep.");
+}
+
 // How an engine writes what ODBC's escape sequences stand for
 // (EscapeSql.h), and how its SQL text is built lexically, so that escapes
 // are found only outside literals, quoted names and comments.
@@ -266,6 +276,11 @@ class Backend {
     virtual const EscapeDialect& Escapes() const = 0;
     // The engine's data types, in the order SQLGetTypeInfo lists them.
     virtual const std::vector<TypeInfoRow>& Types() const = 0;
+    // Whether the engine reads text in a date position itself (Firebird: its
+    // own forms besides ODBC's, 22018 for others), so that a character
+    // parameter in no ODBC form goes to it as it reads a literal. Otherwise
+    // such text is refused with 22007, as literals are.
+    virtual bool EngineReadsDateText() const { return false; }
 };
 
 // Defined once in each driver library.

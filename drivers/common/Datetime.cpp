@@ -64,8 +64,7 @@ bool ReadTime(const std::string& s, size_t& i, SQL_TIMESTAMP_STRUCT& ts) {
 }
 
 [[noreturn]] void Overflow(const char* what) {
-    throw DriverError(state::kDatetimeOverflow, std::string(StateText(state::kDatetimeOverflow)) +
-                                                    ": the " + what + " does not exist");
+    Refuse(state::kDatetimeOverflow, std::string("the ") + what + " does not exist");
 }
 
 }  // namespace
@@ -140,6 +139,13 @@ DatetimeText ReadDatetime(const std::string& text, SQL_TIMESTAMP_STRUCT& ts, boo
     return DatetimeText::Valid;
 }
 
+Value MakeDatetime(Value::Kind kind, const SQL_TIMESTAMP_STRUCT& ts) {
+    Value v;
+    v.kind = kind;
+    v.ts = ts;
+    return v;
+}
+
 void SetToday(SQL_TIMESTAMP_STRUCT& ts) {
     std::time_t now = std::time(nullptr);
     std::tm tm{};
@@ -160,6 +166,56 @@ void CheckTime(const SQL_TIME_STRUCT& t) {
 void CheckTimestamp(const SQL_TIMESTAMP_STRUCT& ts) {
     if (!DateExists(ts.year, ts.month, ts.day)) Overflow("date");
     if (!TimeExists(ts.hour, ts.minute, ts.second, ts.fraction)) Overflow("time");
+}
+
+Value ToDatetime(const Value& v, SQLSMALLINT sqlType) {
+    SQL_TIMESTAMP_STRUCT ts{};
+    bool hasDate = false, hasTime = false;
+    switch (v.kind) {
+        case Value::Kind::Date:
+            ts = v.ts, hasDate = true;
+            break;
+        case Value::Kind::Time:
+            ts = v.ts, hasTime = true;
+            break;
+        case Value::Kind::Timestamp:
+            ts = v.ts, hasDate = hasTime = true;
+            break;
+        case Value::Kind::Text:
+            switch (ReadDatetime(v.s, ts, hasDate, hasTime)) {
+                case DatetimeText::None:
+                    Refuse(state::kInvalidDatetime, "'" + v.s + "'");
+                case DatetimeText::Invalid:
+                    Refuse(state::kDatetimeOverflow,
+                           "'" + v.s + "' names no existing date or time");
+                case DatetimeText::Valid:
+                    break;
+            }
+            break;
+        default:
+            Refuse(state::kRestrictedType);
+    }
+    if (sqlType == SQL_DATE) sqlType = SQL_TYPE_DATE;
+    if (sqlType == SQL_TIME) sqlType = SQL_TYPE_TIME;
+    if (sqlType == SQL_TIMESTAMP) sqlType = SQL_TYPE_TIMESTAMP;
+    if (sqlType == SQL_TYPE_DATE) {
+        if (!hasDate) Refuse(state::kRestrictedType);
+        if (hasTime && (ts.hour || ts.minute || ts.second || ts.fraction))
+            Refuse("22008", "the date carries a time of day");
+        ts.hour = ts.minute = ts.second = 0;
+        ts.fraction = 0;
+        return MakeDatetime(Value::Kind::Date, ts);
+    }
+    if (sqlType == SQL_TYPE_TIME) {
+        if (!hasTime) Refuse(state::kRestrictedType);
+        if (ts.fraction) Refuse("22008", "the time carries fractions of a second");
+        ts.year = 0, ts.month = 0, ts.day = 0;
+        return MakeDatetime(Value::Kind::Time, ts);
+    }
+    if (!hasDate) {
+        SetToday(ts);  // a time alone takes today's date
+    }
+    return MakeDatetime(Value::Kind::Timestamp, ts);
 }
 
 }  // namespace odbcdrv

@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "common/Backend.h"
+
 namespace odbcdrv {
 
 // A date of the Gregorian calendar in the years 1 to 9999.
@@ -28,9 +30,20 @@ enum class DatetimeText {
 DatetimeText ReadDatetime(const std::string& text, SQL_TIMESTAMP_STRUCT& ts, bool& hasDate,
                           bool& hasTime);
 
+// A value of the kind (Date, Time or Timestamp) holding `ts`.
+Value MakeDatetime(Value::Kind kind, const SQL_TIMESTAMP_STRUCT& ts);
+
 // Gives `ts` today's date (local time), for a time that stands alone where a
 // timestamp is wanted.
 void SetToday(SQL_TIMESTAMP_STRUCT& ts);
+
+// A date, time or timestamp value of the SQL type (SQL_TYPE_DATE, ...) from a
+// value of another of these types or from text in one of the forms above,
+// blanks around it ignored: the one rule for text in a date position, in a
+// parameter and (on the Access kind) in a literal. Throws DriverError: 22007
+// for text of no such form, 22008 for a date or time that does not exist or
+// a part the type cannot hold, 07006 for other values.
+Value ToDatetime(const Value& v, SQLSMALLINT sqlType);
 
 // Throws DriverError 22008 for a date, time or timestamp structure whose
 // fields name no existing date or time.

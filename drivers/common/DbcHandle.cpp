@@ -16,11 +16,7 @@ DbcHandle::DbcHandle(EnvHandle& e) : Handle(SQL_HANDLE_DBC), env(e) {
 }
 
 DbcHandle::~DbcHandle() {
-    // Statements still open belong to this connection and go with it, before
-    // the engine connection they read from.
-    std::set<StmtHandle*> left;
-    left.swap(statements);
-    for (StmtHandle* s : left) HandleRegistry::Remove(s);
+    // Its statements are gone before it (FreeHandle destroys them first).
     conn_.reset();
     --env.connections;
 }
@@ -74,6 +70,13 @@ SQLRETURN DbcHandle::Open(ConnectKeys keys, TextForm form) {
 
 SQLRETURN DbcHandle::Disconnect() {
     if (!conn_) return Fail(state::kNotConnected);
+    // A statement that another thread's call waits to work on (or cancels)
+    // keeps the connection: the driver manager would free its statements
+    // after a disconnect, under that call.
+    if (HandleRegistry::AnyInUse(statements))
+        return Fail(state::kSequenceError,
+                    "Function sequence error: another thread is at work on a statement of "
+                    "this connection.");
     // A transaction in progress is the application's to end first; the
     // connection, its statements and the transaction stay as they are.
     if (!autocommit_ && conn_->InTransaction())

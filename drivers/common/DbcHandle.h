@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <set>
 
 #include "common/Backend.h"
@@ -45,11 +46,15 @@ class DbcHandle : public Handle {
     bool DescribesWide() const { return wide_ || charset_.Utf8(); }
     const ClientCharset& Charset() const override { return charset_; }
     Connection& Conn() { return *conn_; }
+    std::mutex& Turn() override { return turn_; }
 
     EnvHandle& env;
+    // Changed with the connection's turn held (a statement's allocation and
+    // its free), or while nothing can reach the connection any more.
     std::set<StmtHandle*> statements;
 
   private:
+    std::mutex turn_;
     // Connects with the keys of the connection string, completed by those of
     // the data source it names (DSN=). Keys from the narrow functions are in
     // the application's character set, which is chosen here.

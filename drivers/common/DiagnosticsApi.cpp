@@ -55,15 +55,15 @@ SQLRETURN PutMessage(const Handle& h, const std::string& message, SQLPOINTER out
 SQLRETURN GetDiagRec(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT record, SQLPOINTER sqlstate,
                      SQLINTEGER* native, SQLPOINTER message, SQLSMALLINT bufferLength,
                      SQLSMALLINT* textLength, TextForm form) {
-    Handle* handle = AnyHandle(type, h);
-    if (!handle) return SQL_INVALID_HANDLE;
+    const HandleRegistry::Lease lease = HandleRegistry::Use(h, type);
+    if (!lease) return SQL_INVALID_HANDLE;
+    Handle* handle = lease.get();
     if (record < 1 || bufferLength < 0) return SQL_ERROR;
-    const auto& records = handle->diag.Records();
-    if (static_cast<size_t>(record) > records.size()) return SQL_NO_DATA;
-    const DiagRecord& r = records[record - 1];
-    PutState(r.sqlstate, sqlstate, form);
-    if (native) *native = r.native;
     try {
+        DiagRecord r;
+        if (!handle->diag.Get(static_cast<size_t>(record), r)) return SQL_NO_DATA;
+        PutState(r.sqlstate, sqlstate, form);
+        if (native) *native = r.native;
         return PutMessage(*handle, r.message, message, bufferLength, textLength, form);
     } catch (...) {
         return SQL_ERROR;
@@ -73,8 +73,9 @@ SQLRETURN GetDiagRec(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT record, SQLPOINT
 SQLRETURN GetDiagField(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT record, SQLSMALLINT field,
                        SQLPOINTER info, SQLSMALLINT bufferLength, SQLSMALLINT* stringLength,
                        TextForm form) {
-    Handle* handle = AnyHandle(type, h);
-    if (!handle) return SQL_INVALID_HANDLE;
+    const HandleRegistry::Lease lease = HandleRegistry::Use(h, type);
+    if (!lease) return SQL_INVALID_HANDLE;
+    Handle* handle = lease.get();
     Diagnostics scratch;
     const Diagnostics& d = handle->diag;
     auto text = [&](const std::string& s) {
@@ -83,11 +84,10 @@ SQLRETURN GetDiagField(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT record, SQLSMA
     try {
         switch (field) {
             case SQL_DIAG_NUMBER:
-                if (info)
-                    *static_cast<SQLINTEGER*>(info) = static_cast<SQLINTEGER>(d.Records().size());
+                if (info) *static_cast<SQLINTEGER*>(info) = static_cast<SQLINTEGER>(d.Count());
                 return SQL_SUCCESS;
             case SQL_DIAG_RETURNCODE:
-                if (info) *static_cast<SQLRETURN*>(info) = d.lastReturn;
+                if (info) *static_cast<SQLRETURN*>(info) = d.LastReturn();
                 return SQL_SUCCESS;
             case SQL_DIAG_ROW_COUNT:
             case SQL_DIAG_CURSOR_ROW_COUNT: {
@@ -106,8 +106,8 @@ SQLRETURN GetDiagField(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT record, SQLSMA
                 break;
         }
         if (record < 1) return SQL_ERROR;
-        if (static_cast<size_t>(record) > d.Records().size()) return SQL_NO_DATA;
-        const DiagRecord& r = d.Records()[record - 1];
+        DiagRecord r;
+        if (!d.Get(static_cast<size_t>(record), r)) return SQL_NO_DATA;
         switch (field) {
             case SQL_DIAG_SQLSTATE:
                 return text(r.sqlstate);
@@ -140,20 +140,17 @@ SQLRETURN GetDiagField(SQLSMALLINT type, SQLHANDLE h, SQLSMALLINT record, SQLSMA
 SQLRETURN Error(SQLHENV env, SQLHDBC dbc, SQLHSTMT stmt, SQLPOINTER sqlstate, SQLINTEGER* native,
                 SQLPOINTER message, SQLSMALLINT bufferLength, SQLSMALLINT* textLength,
                 TextForm form) {
-    Handle* h = nullptr;
-    if (stmt)
-        h = HandleRegistry::Find(stmt, SQL_HANDLE_STMT);
-    else if (dbc)
-        h = HandleRegistry::Find(dbc, SQL_HANDLE_DBC);
-    else if (env)
-        h = HandleRegistry::Find(env, SQL_HANDLE_ENV);
-    if (!h) return SQL_INVALID_HANDLE;
-    const DiagRecord* r = h->diag.NextForSQLError();
-    if (!r) return SQL_NO_DATA;
-    PutState(r->sqlstate, sqlstate, form);
-    if (native) *native = r->native;
+    const HandleRegistry::Lease lease = stmt  ? HandleRegistry::Use(stmt, SQL_HANDLE_STMT)
+                                        : dbc ? HandleRegistry::Use(dbc, SQL_HANDLE_DBC)
+                                              : HandleRegistry::Use(env, SQL_HANDLE_ENV);
+    if (!lease) return SQL_INVALID_HANDLE;
+    Handle* h = lease.get();
     try {
-        return PutMessage(*h, r->message, message, bufferLength, textLength, form);
+        DiagRecord r;
+        if (!h->diag.NextForSQLError(r)) return SQL_NO_DATA;
+        PutState(r.sqlstate, sqlstate, form);
+        if (native) *native = r.native;
+        return PutMessage(*h, r.message, message, bufferLength, textLength, form);
     } catch (...) {
         return SQL_ERROR;
     }

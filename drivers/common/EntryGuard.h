@@ -1,8 +1,9 @@
-// What every exported entry point does around its work: look the handle up in
-// the registry (SQL_INVALID_HANDLE for a null, foreign or freed one), clear
-// its diagnostics, and run the handle's own operation inside a try block that
-// turns every exception into a diagnostic record, so that none crosses the
-// entry point.
+// What every exported entry point does around its work: take a lease on the
+// handle from the registry (SQL_INVALID_HANDLE for a null, foreign or freed
+// one), wait for its turn (the calls on one connection and its statements
+// take turns), clear its diagnostics, and run the handle's own operation
+// inside a try block that turns every exception into a diagnostic record, so
+// that none crosses the entry point.
 #pragma once
 
 #include <sql.h>
@@ -20,13 +21,29 @@
 
 namespace odbcdrv {
 
+// What a call does when another thread's call has the turn: wait for it, or
+// (a call that would end what the other works on) refuse at once.
+enum class WhenBusy { Wait, Refuse };
+
+inline constexpr const char* kInUse =
+    "Function sequence error: another thread is at work on the handle.";
+
 template <class H, class F>
-SQLRETURN Guard(SQLHANDLE handle, SQLSMALLINT type, F&& f) {
-    H* h = HandleRegistry::Get<H>(handle, type);
-    if (!h) return SQL_INVALID_HANDLE;
+SQLRETURN Guard(SQLHANDLE handle, SQLSMALLINT type, F&& f, WhenBusy busy = WhenBusy::Wait) {
+    const HandleRegistry::Lease lease = HandleRegistry::Use(handle, type);
+    if (!lease) return SQL_INVALID_HANDLE;
+    H* h = static_cast<H*>(lease.get());
+    std::unique_lock<std::mutex> turn(h->Turn(), std::defer_lock);
+    if (busy == WhenBusy::Wait) {
+        turn.lock();
+    } else if (!turn.try_lock()) {
+        h->diag.Refuse(state::kSequenceError, kInUse);
+        return SQL_ERROR;
+    }
     h->diag.Clear();
     SQLRETURN rc;
     try {
+        h->Enter();
         rc = f(*h);
     } catch (const DriverError& e) {
         h->diag.Add(e.sqlstate.size() == 5 ? e.sqlstate : state::kGeneralError, e.message,
@@ -42,7 +59,11 @@ SQLRETURN Guard(SQLHANDLE handle, SQLSMALLINT type, F&& f) {
         h->diag.Add(state::kGeneralError);
         rc = SQL_ERROR;
     }
-    h->diag.lastReturn = rc;
+    try {
+        h->Leave(rc);
+    } catch (...) {
+    }
+    h->diag.SetReturn(rc);
     return rc;
 }
 
@@ -82,17 +103,5 @@ struct OptionalNarrow {
     bool present;
     std::string text;
 };
-
-// The live environment, connection or statement handle behind `h`, or null.
-inline Handle* AnyHandle(SQLSMALLINT type, SQLHANDLE h) {
-    switch (type) {
-        case SQL_HANDLE_ENV:
-        case SQL_HANDLE_DBC:
-        case SQL_HANDLE_STMT:
-            return HandleRegistry::Find(h, type);
-        default:
-            return nullptr;
-    }
-}
 
 }  // namespace odbcdrv

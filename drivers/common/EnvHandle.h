@@ -1,6 +1,9 @@
 // An environment handle: the ODBC version the application declared.
 #pragma once
 
+#include <atomic>
+#include <mutex>
+
 #include "common/Handle.h"
 
 namespace odbcdrv {
@@ -11,10 +14,12 @@ class EnvHandle : public Handle {
     SQLRETURN SetAttr(SQLINTEGER attribute, SQLPOINTER value);
     SQLRETURN GetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER* length);
     SQLRETURN EndTran(SQLSMALLINT completion);
+    std::mutex& Turn() override { return turn_; }
 
-    int connections = 0;  // live connection handles; the environment is freed last
+    std::atomic<int> connections{0};  // live connection handles; the environment is freed last
 
   private:
+    std::mutex turn_;
     SQLINTEGER odbcVersion_ = SQL_OV_ODBC3;
 };
 

@@ -5,9 +5,9 @@
 #include <cctype>
 #include <cstdio>
 
-#include "core/AsciiText.h"
 #include "common/Datetime.h"
 #include "common/SqlStates.h"
+#include "core/AsciiText.h"
 
 namespace odbcdrv {
 
@@ -94,6 +94,11 @@ std::string Upper(std::string s) {
 constexpr const char* kLongOpen = "--(*vendor(microsoft),product(odbc)";
 constexpr const char* kLongClose = "*)--";
 
+// Each level of nesting is read by a call of its own and copied into the
+// level around it: the limit bounds both the stack and the work (at most
+// this many copies of the text).
+constexpr size_t kMaxEscapeDepth = 64;
+
 class Translator {
   public:
     Translator(const std::string& sql, const EscapeDialect& d, const EscapeSql::CallText& call)
@@ -170,6 +175,13 @@ class Translator {
     }
 
     std::string Escape(const char* close) {
+        if (++depth_ > kMaxEscapeDepth) throw NestedTooDeep("escape sequences", kMaxEscapeDepth);
+        std::string text = EscapeBody(close);
+        --depth_;
+        return text;
+    }
+
+    std::string EscapeBody(const char* close) {
         while (i_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[i_]))) ++i_;
         std::string keyword;
         if (i_ < s_.size() && s_[i_] == '?') {
@@ -327,6 +339,7 @@ class Translator {
     const EscapeDialect& d_;
     const EscapeSql::CallText& call_;
     size_t i_ = 0;
+    size_t depth_ = 0;
 };
 
 }  // namespace

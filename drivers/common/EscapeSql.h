@@ -21,7 +21,8 @@ class EscapeSql {
     // Throws DriverError: 22007 for a datetime escape that is no date or time
     // literal, 22008 for one that names no existing date or time, 42000 for
     // an escape that is not closed, unknown, or a scalar function given the
-    // wrong number of arguments, HYC00 for {?= call ...}.
+    // wrong number of arguments, 54000 for escapes nested more than 64 deep,
+    // HYC00 for {?= call ...}.
     static std::string Translate(const std::string& sql, const EscapeDialect& dialect,
                                  const CallText& call);
 

@@ -1,9 +1,11 @@
-// Base of the three handle kinds: the kind tag checked by every entry point
-// and the handle's diagnostic records.
+// Base of the three handle kinds: the kind tag checked by every entry point,
+// the handle's diagnostic records, and the turn its calls take.
 #pragma once
 
 #include <sql.h>
 #include <sqlext.h>
+
+#include <mutex>
 
 #include "common/ClientCharset.h"
 #include "common/Diagnostics.h"
@@ -32,6 +34,14 @@ class Handle {
     }
     Diagnostics diag;
 
+    // The calls on one connection and its statements take turns (so do those
+    // on one environment): each entry point holds the turn for its work.
+    virtual std::mutex& Turn() = 0;
+    // Called with the turn held, before each call's own work and after it
+    // with what it returns.
+    virtual void Enter() {}
+    virtual void Leave(SQLRETURN) {}
+
     // Records an error and returns SQL_ERROR, so calls can end with
     // `return Fail(...)`.
     SQLRETURN Fail(const char* sqlstate, const std::string& message = {}) {
@@ -44,7 +54,9 @@ class Handle {
     }
 
   private:
+    friend class HandleRegistry;
     SQLSMALLINT type_;
+    int users_ = 0;  // calls at work on the handle, counted under the registry's lock
 };
 
 }  // namespace odbcdrv

@@ -7,7 +7,10 @@
 #include <sqlext.h>
 #pragma GCC visibility pop
 
+#include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "common/DiagnosticsApi.h"
 #include "common/EntryGuard.h"
@@ -20,16 +23,55 @@ namespace {
 // Not through Guard, which would touch the handle after it is gone. Also
 // used by SQLFreeStmt: calling the exported SQLFreeHandle from inside the
 // library could reach the driver manager's function of that name.
+//
+// A handle that another thread's call works on (or waits to), or for a
+// connection one of its statements, is not freed: HY010 at once, and the
+// handle stays as it was. The driver manager, which unixODBC does not lock
+// for these drivers, then keeps its own handle too. What is freed leaves
+// the registry under its lock, so that no call can find it any more, and is
+// destroyed after.
 SQLRETURN FreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
-    Handle* h = AnyHandle(type, handle);
-    if (!h) return SQL_INVALID_HANDLE;
-    h->diag.Clear();
     try {
-        if (type == SQL_HANDLE_ENV && static_cast<EnvHandle*>(h)->connections > 0)
-            return h->Fail(state::kSequenceError);
-        if (type == SQL_HANDLE_DBC && static_cast<DbcHandle*>(h)->Connected())
-            return h->Fail(state::kSequenceError);
-        HandleRegistry::Remove(h);
+        std::vector<std::unique_ptr<Handle>> doomed;  // statements before their connection
+        HandleRegistry::Lease connection;  // a freed statement's, until the statement is gone
+        const SQLRETURN rc = HandleRegistry::WithLock([&](const HandleRegistry::Locked& r) {
+            Handle* h = r.Find(handle, type);
+            if (!h) return SQLRETURN{SQL_INVALID_HANDLE};
+            // The records of a handle in use are the working call's; the
+            // refusal is kept for this thread.
+            const bool inUse = r.InUse(*h);
+            if (!inUse) h->diag.Clear();
+            auto refuse = [&](const char* message) {
+                if (inUse)
+                    h->diag.Refuse(state::kSequenceError, message);
+                else
+                    h->diag.Add(state::kSequenceError, message);
+                return SQLRETURN{SQL_ERROR};
+            };
+            if (inUse) return refuse(kInUse);
+            if (type == SQL_HANDLE_ENV) {
+                if (static_cast<EnvHandle*>(h)->connections > 0)
+                    return refuse(
+                        "Function sequence error: a connection of the environment is "
+                        "still allocated.");
+            } else if (type == SQL_HANDLE_DBC) {
+                auto* dbc = static_cast<DbcHandle*>(h);
+                if (dbc->Connected())
+                    return refuse("Function sequence error: the connection is still open.");
+                for (StmtHandle* s : dbc->statements)
+                    if (r.InUse(*s)) return refuse(kInUse);
+                for (StmtHandle* s : dbc->statements) doomed.push_back(r.Take(s));
+            } else {
+                connection = r.Use(static_cast<StmtHandle*>(h)->dbc);
+            }
+            doomed.push_back(r.Take(h));
+            return SQLRETURN{SQL_SUCCESS};
+        });
+        if (rc != SQL_SUCCESS) return rc;
+        // A statement's engine state goes with it, in its connection's turn.
+        std::unique_lock<std::mutex> turn;
+        if (connection) turn = std::unique_lock<std::mutex>(connection.get()->Turn());
+        for (std::unique_ptr<Handle>& h : doomed) h.reset();
         return SQL_SUCCESS;
     } catch (...) {
         return SQL_ERROR;
@@ -125,7 +167,10 @@ SQLRETURN SQL_API SQLConnect(SQLHDBC h, SQLCHAR* dsn, SQLSMALLINT dsnLength, SQL
 }
 
 SQLRETURN SQL_API SQLDisconnect(SQLHDBC h) {
-    return Dbc(h, [&](DbcHandle& d) { return d.Disconnect(); });
+    // A connection that another thread's call works on is not ended under
+    // it, nor does the disconnect wait for it: HY010 at once.
+    return Guard<DbcHandle>(
+        h, SQL_HANDLE_DBC, [&](DbcHandle& d) { return d.Disconnect(); }, WhenBusy::Refuse);
 }
 
 SQLRETURN SQL_API SQLGetInfo(SQLHDBC h, SQLUSMALLINT type, SQLPOINTER value,
@@ -242,6 +287,13 @@ SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT h, SQLSMALLINT orientation, SQLLEN off
     return Stmt(h, [&](StmtHandle& s) { return s.FetchScroll(orientation, offset); });
 }
 
+SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT h, SQLUSMALLINT orientation, SQLLEN offset,
+                                   SQLULEN* rowCount, SQLUSMALLINT* rowStatus) {
+    return Stmt(h, [&](StmtHandle& s) {
+        return s.ExtendedFetch(orientation, offset, rowCount, rowStatus);
+    });
+}
+
 SQLRETURN SQL_API SQLSetPos(SQLHSTMT h, SQLSETPOSIROW row, SQLUSMALLINT operation,
                             SQLUSMALLINT lock) {
     return Stmt(h, [&](StmtHandle& s) { return s.SetPos(row, operation, lock); });
@@ -327,12 +379,12 @@ SQLRETURN SQL_API SQLProcedureColumns(SQLHSTMT h, SQLCHAR*, SQLSMALLINT, SQLCHAR
 }
 
 SQLRETURN SQL_API SQLCancel(SQLHSTMT h) {
-    // Not through Guard: a cancel from another thread must not clear the
-    // diagnostics the running call is about to write.
-    StmtHandle* s = HandleRegistry::Get<StmtHandle>(h, SQL_HANDLE_STMT);
-    if (!s) return SQL_INVALID_HANDLE;
+    // Not through Guard: a cancel from another thread neither waits for the
+    // turn nor clears the diagnostics the running call is about to write.
+    const HandleRegistry::Lease lease = HandleRegistry::Use(h, SQL_HANDLE_STMT);
+    if (!lease) return SQL_INVALID_HANDLE;
     try {
-        return s->Cancel();
+        return static_cast<StmtHandle*>(lease.get())->Cancel();
     } catch (...) {
         return SQL_ERROR;
     }

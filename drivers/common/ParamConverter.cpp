@@ -15,23 +15,10 @@ namespace odbcdrv {
 
 namespace {
 
-[[noreturn]] void Refuse(const char* sqlstate, const std::string& detail = {}) {
-    std::string text = StateText(sqlstate);
-    if (!detail.empty()) text += ": " + detail;
-    throw DriverError(sqlstate, text);
-}
-
 template <class T>
 T Read(const void* data) {
     T v;
     std::memcpy(&v, data, sizeof v);
-    return v;
-}
-
-Value Datetime(Value::Kind kind, const SQL_TIMESTAMP_STRUCT& ts) {
-    Value v;
-    v.kind = kind;
-    v.ts = ts;
     return v;
 }
 
@@ -143,7 +130,7 @@ Value FromC(SQLSMALLINT cType, const void* data, SQLLEN length, const ClientChar
             ts.year = d.year;
             ts.month = d.month;
             ts.day = d.day;
-            return Datetime(Value::Kind::Date, ts);
+            return MakeDatetime(Value::Kind::Date, ts);
         }
         case SQL_C_TYPE_TIME:
         case SQL_C_TIME: {
@@ -153,13 +140,13 @@ Value FromC(SQLSMALLINT cType, const void* data, SQLLEN length, const ClientChar
             ts.hour = t.hour;
             ts.minute = t.minute;
             ts.second = t.second;
-            return Datetime(Value::Kind::Time, ts);
+            return MakeDatetime(Value::Kind::Time, ts);
         }
         case SQL_C_TYPE_TIMESTAMP:
         case SQL_C_TIMESTAMP: {
             auto ts = Read<SQL_TIMESTAMP_STRUCT>(data);
             CheckTimestamp(ts);
-            return Datetime(Value::Kind::Timestamp, ts);
+            return MakeDatetime(Value::Kind::Timestamp, ts);
         }
         default:
             Refuse(state::kInvalidCType);
@@ -228,56 +215,6 @@ double ToDouble(const Value& v) {
 }
 
 }  // namespace
-
-Value ParamConverter::ToDatetime(const Value& v, SQLSMALLINT sqlType) {
-    SQL_TIMESTAMP_STRUCT ts{};
-    bool hasDate = false, hasTime = false;
-    switch (v.kind) {
-        case Value::Kind::Date:
-            ts = v.ts, hasDate = true;
-            break;
-        case Value::Kind::Time:
-            ts = v.ts, hasTime = true;
-            break;
-        case Value::Kind::Timestamp:
-            ts = v.ts, hasDate = hasTime = true;
-            break;
-        case Value::Kind::Text:
-            switch (ReadDatetime(v.s, ts, hasDate, hasTime)) {
-                case DatetimeText::None:
-                    Refuse(state::kInvalidDatetime, "'" + v.s + "'");
-                case DatetimeText::Invalid:
-                    Refuse(state::kDatetimeOverflow,
-                           "'" + v.s + "' names no existing date or time");
-                case DatetimeText::Valid:
-                    break;
-            }
-            break;
-        default:
-            Refuse(state::kRestrictedType);
-    }
-    if (sqlType == SQL_DATE) sqlType = SQL_TYPE_DATE;
-    if (sqlType == SQL_TIME) sqlType = SQL_TYPE_TIME;
-    if (sqlType == SQL_TIMESTAMP) sqlType = SQL_TYPE_TIMESTAMP;
-    if (sqlType == SQL_TYPE_DATE) {
-        if (!hasDate) Refuse(state::kRestrictedType);
-        if (hasTime && (ts.hour || ts.minute || ts.second || ts.fraction))
-            Refuse("22008", "the date carries a time of day");
-        ts.hour = ts.minute = ts.second = 0;
-        ts.fraction = 0;
-        return Datetime(Value::Kind::Date, ts);
-    }
-    if (sqlType == SQL_TYPE_TIME) {
-        if (!hasTime) Refuse(state::kRestrictedType);
-        if (ts.fraction) Refuse("22008", "the time carries fractions of a second");
-        ts.year = 0, ts.month = 0, ts.day = 0;
-        return Datetime(Value::Kind::Time, ts);
-    }
-    if (!hasDate) {
-        SetToday(ts);  // a time alone takes today's date
-    }
-    return Datetime(Value::Kind::Timestamp, ts);
-}
 
 SQLLEN ParamConverter::FixedSize(SQLSMALLINT cType) {
     switch (cType) {

@@ -19,12 +19,6 @@ class ParamConverter {
     // define.
     static Value Convert(SQLSMALLINT cType, SQLSMALLINT sqlType, const void* data, SQLLEN length,
                          const ClientCharset& charset);
-    // A date, time or timestamp value of the SQL type (SQL_TYPE_DATE, ...)
-    // from a value of another of these types or from text as ODBC writes
-    // it. Throws DriverError: 22007 for text of no such form, 22008 for a
-    // date or time that does not exist or a part the type cannot hold, 07006
-    // for other values.
-    static Value ToDatetime(const Value& v, SQLSMALLINT sqlType);
     // Bytes of one value of a fixed-size C type; 0 for the character and
     // binary types, whose values have lengths of their own; -1 for a C type
     // the driver does not take.

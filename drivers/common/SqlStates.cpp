@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "common/Backend.h"
+
 namespace odbcdrv {
 
 namespace {
@@ -32,6 +34,7 @@ constexpr Entry kTable[] = {
     {"24000", "Invalid cursor state"},
     {"25000", "Invalid transaction state"},
     {"42000", "Syntax error or access violation"},
+    {"54000", "Program limit exceeded"},
     {"HY000", "General error"},
     {"HY001", "Memory allocation error"},
     {"HY003", "Invalid application buffer type"},
@@ -59,6 +62,16 @@ const char* StateText(const char* sqlstate) {
     for (const Entry& e : kTable)
         if (std::strcmp(e.state, sqlstate) == 0) return e.text;
     return "General error";
+}
+
+}  // namespace odbcdrv
+
+namespace odbcdrv {
+
+void Refuse(const char* sqlstate, const std::string& detail) {
+    std::string text = StateText(sqlstate);
+    if (!detail.empty()) text += ": " + detail;
+    throw DriverError(sqlstate, text);
 }
 
 }  // namespace odbcdrv

@@ -1,6 +1,8 @@
 // The SQLSTATEs the drivers raise themselves, with their standard texts.
 #pragma once
 
+#include <string>
+
 namespace odbcdrv {
 
 namespace state {
@@ -48,5 +50,9 @@ inline constexpr const char* kTimeout = "HYT00";
 
 // Standard text of a SQLSTATE, or "General error" for one not in the table.
 const char* StateText(const char* sqlstate);
+
+// Throws DriverError with the state and its standard text, followed by
+// ": detail" when one is given.
+[[noreturn]] void Refuse(const char* sqlstate, const std::string& detail = {});
 
 }  // namespace odbcdrv

@@ -132,7 +132,8 @@ void StmtHandle::CheckMarkers(size_t markers) const {
 SQLRETURN StmtHandle::Run(const std::string& sql) {
     if (!dbc.Connected()) return Fail(state::kNotConnected);
     rowCount_ = -1;
-    if (FaultInjector::ShouldFail(sql)) return Fail(FaultInjector::State(), FaultInjector::Message());
+    if (FaultInjector::ShouldFail(sql))
+        return Fail(FaultInjector::State(), FaultInjector::Message());
     ExecResult r;
     Engine([&] { r = dbc.Conn().Execute(sql); });
     rowCount_ = r.rowCount;
@@ -378,13 +379,9 @@ SQLRETURN StmtHandle::SetAttr(SQLINTEGER attribute, SQLPOINTER value) {
             maxLength_ = v;
             return SQL_SUCCESS;
         case SQL_ATTR_ROW_ARRAY_SIZE:
-            if (v < 1) return Fail(state::kInvalidValue);
-            rowArraySize_ = v;
-            return SQL_SUCCESS;
+            return SetRowsetSize(v, rowArraySize_);
         case SQL_ROWSET_SIZE:
-            if (v < 1) return Fail(state::kInvalidValue);
-            rowsetSize2_ = v;
-            return SQL_SUCCESS;
+            return SetRowsetSize(v, rowsetSize2_);
         case SQL_ATTR_ROW_BIND_TYPE:
             rowBindType_ = v;
             return SQL_SUCCESS;
@@ -592,14 +589,38 @@ SQLRETURN StmtHandle::MoreResults() {
 }
 
 SQLRETURN StmtHandle::Cancel() {
-    // An execution waiting for values at execution time ends without running.
-    if (pending_) {
+    std::unique_lock<std::mutex> turn(Turn(), std::try_to_lock);
+    if (turn.owns_lock()) {
+        // Nothing runs on the connection. An execution waiting for values at
+        // execution time ends without running; an open cursor is closed, as
+        // unixODBC takes a cancel of a statement at rest for SQLFreeStmt's
+        // SQL_CLOSE (ODBC 2's rule) and lets the next execution through.
         pending_.reset();
+        CloseResults();
         return SQL_SUCCESS;
     }
-    // Without an execution running in another thread there is nothing to stop.
-    if (executing_ && dbc.Connected()) dbc.Conn().Cancel();
+    cancelRequested_ = true;
+    // The engine stops only this statement's own work. While it runs, its
+    // call holds the turn, and the connection cannot end under it (a
+    // disconnect is refused while this cancel holds its lease).
+    if (executing_) dbc.Conn().Cancel();
     return SQL_SUCCESS;
+}
+
+void StmtHandle::Enter() {
+    // A cancel that came while another statement had the connection's turn.
+    if (cancelRequested_.exchange(false)) {
+        pending_.reset();
+        CloseResults();
+    }
+}
+
+void StmtHandle::Leave(SQLRETURN rc) {
+    // A cancel during this call: a fetch it stopped, or that found no more
+    // rows, leaves the cursor closed, as the driver manager now has it.
+    if (cancelRequested_.exchange(false) && rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO &&
+        rc != SQL_NEED_DATA)
+        CloseResults();
 }
 
 }  // namespace odbcdrv

@@ -23,6 +23,10 @@ namespace odbcdrv {
 
 class StmtHandle : public Handle {
   public:
+    // The most rows a rowset holds: a larger SQL_ATTR_ROW_ARRAY_SIZE or
+    // SQL_ROWSET_SIZE is lowered to it with 01S02.
+    static constexpr SQLULEN kMaxRowsetSize = 65536;
+
     explicit StmtHandle(DbcHandle& dbc);
     ~StmtHandle() override;
 
@@ -31,6 +35,11 @@ class StmtHandle : public Handle {
     SQLRETURN Execute();
     SQLRETURN Fetch();
     SQLRETURN FetchScroll(SQLSMALLINT orientation, SQLLEN offset);
+    // ODBC 2's fetch (PHP's odbc functions call it): a rowset of
+    // SQL_ROWSET_SIZE rows, its count and row status into the arguments; a
+    // bookmark fetch takes the bookmark as the offset.
+    SQLRETURN ExtendedFetch(SQLUSMALLINT orientation, SQLLEN offset, SQLULEN* rowCount,
+                            SQLUSMALLINT* rowStatus);
     SQLRETURN SetPos(SQLSETPOSIROW row, SQLUSMALLINT operation, SQLUSMALLINT lock);
     SQLRETURN GetData(SQLUSMALLINT column, SQLSMALLINT cType, SQLPOINTER target,
                       SQLLEN bufferLength, SQLLEN* indicator);
@@ -51,7 +60,14 @@ class StmtHandle : public Handle {
     SQLRETURN FreeStmt(SQLUSMALLINT option);
     SQLRETURN CloseCursor();
     SQLRETURN MoreResults();
+    // Called from any thread without the turn (SQLCancel): stops the engine
+    // while this statement runs, otherwise ends an execution waiting for
+    // values and the cursor, which the driver manager takes for closed after
+    // a cancel.
     SQLRETURN Cancel();
+    std::mutex& Turn() override { return dbc.Turn(); }
+    void Enter() override;
+    void Leave(SQLRETURN rc) override;
 
     // Parameters (StmtHandleParams.cpp).
     SQLRETURN BindParameter(SQLUSMALLINT number, SQLSMALLINT ioType, SQLSMALLINT cType,
@@ -100,6 +116,14 @@ class StmtHandle : public Handle {
     };
     // Where the current rowset stands in a static cursor's result.
     enum class Place { BeforeStart, OnRowset, AfterEnd };
+    // Where a fetch puts its rowset: how many rows, and the row status
+    // array and rows-fetched count it fills (the statement's attributes for
+    // SQLFetch and SQLFetchScroll, SQLExtendedFetch's own arguments).
+    struct RowsetOut {
+        SQLULEN size = 1;
+        SQLUSMALLINT* status = nullptr;
+        SQLULEN* fetched = nullptr;
+    };
     // An execution under way over the parameter sets, waiting for values
     // that the application sends at execution time.
     struct Pending {
@@ -146,6 +170,10 @@ class StmtHandle : public Handle {
     bool BeginCatalog();
 
     // Cursor (StmtHandleCursor.cpp).
+    // Moves the cursor as SQLFetchScroll does and delivers the rowset into
+    // `out`; `bookmark` is the row a bookmark fetch starts from.
+    SQLRETURN FetchRows(SQLSMALLINT orientation, SQLLEN offset, SQLLEN bookmark,
+                        const RowsetOut& out);
     // The next row from the engine, within SQL_ATTR_MAX_ROWS.
     bool ReadEngineRow(std::vector<Value>& row);
     // A static cursor's rows up to the 0-based `index` read into the cache;
@@ -163,7 +191,9 @@ class StmtHandle : public Handle {
     // current rowset.
     SQLRETURN DeliverRowset(SQLRETURN rc);
     SQLRETURN NoRowset(Place place);
-    SQLULEN RowsetSize() const { return rowArraySize_; }
+    SQLULEN RowsetSize() const { return out_.size; }
+    // Sets a rowset size, lowered with 01S02 to what a fetch serves.
+    SQLRETURN SetRowsetSize(SQLULEN requested, SQLULEN& size);
     // The bookmark of row k of the rowset: its 1-based row number.
     SQLUINTEGER Bookmark(size_t k) const;
     const std::vector<Value>& CurrentRow() const { return *rowset_[pos_]; }
@@ -184,11 +214,12 @@ class StmtHandle : public Handle {
     bool engineDone_ = false;    // the engine has delivered its last row
     SQLULEN fetched_ = 0;        // rows read from the engine
     Place place_ = Place::BeforeStart;
+    RowsetOut out_;           // of the last fetch; SQLSetPos refreshes into it
     size_t rowsetStart_ = 0;  // 0-based row number of the rowset's first row
     std::deque<std::vector<Value>> cache_;
     size_t cacheFirst_ = 0;  // row number of cache_.front()
     size_t cacheBytes_ = 0;
-    SQLLEN rowCount_ = -1;
+    std::atomic<SQLLEN> rowCount_{-1};  // also read by SQLGetDiagField from any thread
 
     std::unique_ptr<PreparedStatement> prepared_;
     std::string preparedSql_;
@@ -196,6 +227,9 @@ class StmtHandle : public Handle {
     ParameterBindings params_;
     std::optional<Pending> pending_;
     std::atomic<bool> executing_{false};
+    // A cancel came while a call held the connection's turn: the end of that
+    // call, or the start of this statement's next one, acts on it.
+    std::atomic<bool> cancelRequested_{false};
 
     // Marker types of the prepared statement, asked of the engine once each
     // when a character value may be a datetime: -1 unknown.

@@ -7,6 +7,7 @@
 // keeps the rows it has read, so that SQLFetchScroll can move to any of them;
 // it keeps at most kCacheBudget bytes of rows, the last ones read, and
 // refuses to move back to a row it no longer holds.
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -100,10 +101,20 @@ SQLRETURN StmtHandle::NoRowset(Place place) {
     forwardRows_.clear();
     pos_ = 0;
     getState_.assign(columns_.size(), GetDataState{});
-    if (rowsFetchedPtr_) *rowsFetchedPtr_ = 0;
-    if (rowStatusPtr_)
-        for (SQLULEN k = 0; k < RowsetSize(); ++k) rowStatusPtr_[k] = SQL_ROW_NOROW;
+    if (out_.fetched) *out_.fetched = 0;
+    if (out_.status) std::fill_n(out_.status, RowsetSize(), SQLUSMALLINT{SQL_ROW_NOROW});
     return SQL_NO_DATA;
+}
+
+SQLRETURN StmtHandle::SetRowsetSize(SQLULEN requested, SQLULEN& size) {
+    if (requested < 1) return Fail(state::kInvalidValue);
+    if (requested <= kMaxRowsetSize) {
+        size = requested;
+        return SQL_SUCCESS;
+    }
+    size = kMaxRowsetSize;
+    return Warn(state::kOptionChanged, "Option value changed: a rowset holds at most " +
+                                           std::to_string(kMaxRowsetSize) + " rows.");
 }
 
 SQLRETURN StmtHandle::DeliverBound(size_t k, bool& rowWarned) {
@@ -154,20 +165,19 @@ SQLRETURN StmtHandle::DeliverRowset(SQLRETURN rc) {
     getState_.assign(columns_.size(), GetDataState{});
     const size_t n = RowsetSize();
     bool anyError = false, anyWarning = false;
-    for (size_t k = 0; k < n; ++k) {
-        SQLUSMALLINT status = SQL_ROW_NOROW;
-        if (k < rowset_.size()) {
-            bool warned = false;
-            SQLRETURN r = retrieveData_ == SQL_RD_ON ? DeliverBound(k, warned) : SQL_SUCCESS;
-            status = r == SQL_ERROR ? SQL_ROW_ERROR
-                     : warned       ? SQL_ROW_SUCCESS_WITH_INFO
-                                    : SQL_ROW_SUCCESS;
-            anyError = anyError || r == SQL_ERROR;
-            anyWarning = anyWarning || warned;
-        }
-        if (rowStatusPtr_) rowStatusPtr_[k] = status;
+    for (size_t k = 0; k < rowset_.size(); ++k) {
+        bool warned = false;
+        SQLRETURN r = retrieveData_ == SQL_RD_ON ? DeliverBound(k, warned) : SQL_SUCCESS;
+        if (out_.status)
+            out_.status[k] = r == SQL_ERROR ? SQL_ROW_ERROR
+                             : warned       ? SQL_ROW_SUCCESS_WITH_INFO
+                                            : SQL_ROW_SUCCESS;
+        anyError = anyError || r == SQL_ERROR;
+        anyWarning = anyWarning || warned;
     }
-    if (rowsFetchedPtr_) *rowsFetchedPtr_ = rowset_.size();
+    if (out_.status)
+        std::fill(out_.status + rowset_.size(), out_.status + n, SQLUSMALLINT{SQL_ROW_NOROW});
+    if (out_.fetched) *out_.fetched = rowset_.size();
     // With one row to the rowset its error is the call's; in a larger
     // rowset the status array tells the rows apart.
     if (anyError) return n == 1 ? SQL_ERROR : SQL_SUCCESS_WITH_INFO;
@@ -179,8 +189,49 @@ SQLRETURN StmtHandle::Fetch() {
 }
 
 SQLRETURN StmtHandle::FetchScroll(SQLSMALLINT orientation, SQLLEN offset) {
+    SQLLEN bookmark = 0;
+    if (orientation == SQL_FETCH_BOOKMARK && rows_ && staticCursor_ && !pending_) {
+        if (useBookmarks_ == SQL_UB_OFF) return Fail(state::kFetchTypeOutOfRange);
+        if (!fetchBookmarkPtr_) return Fail(state::kInvalidBookmark);
+        SQLUINTEGER mark = 0;
+        std::memcpy(&mark, fetchBookmarkPtr_, sizeof mark);
+        bookmark = static_cast<SQLLEN>(mark);
+    }
+    return FetchRows(orientation, offset, bookmark,
+                     RowsetOut{rowArraySize_, rowStatusPtr_, rowsFetchedPtr_});
+}
+
+SQLRETURN StmtHandle::ExtendedFetch(SQLUSMALLINT orientation, SQLLEN offset, SQLULEN* rowCount,
+                                    SQLUSMALLINT* rowStatus) {
+    const auto o = static_cast<SQLSMALLINT>(orientation);
+    if (o == SQL_FETCH_BOOKMARK && rows_ && staticCursor_ && !pending_ &&
+        useBookmarks_ == SQL_UB_OFF)
+        return Fail(state::kFetchTypeOutOfRange);
+    return FetchRows(o, o == SQL_FETCH_BOOKMARK ? 0 : offset, offset,
+                     RowsetOut{rowsetSize2_, rowStatus, rowCount});
+}
+
+namespace {
+
+// a + b, held at the ends of the range instead of overflowing.
+long long Plus(long long a, long long b) {
+    long long sum = 0;
+    if (!__builtin_add_overflow(a, b, &sum)) return sum;
+    return b > 0 ? LLONG_MAX : LLONG_MIN;
+}
+
+// |v|, also of the most negative offset.
+unsigned long long Magnitude(SQLLEN v) {
+    return v < 0 ? 0ull - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
+}
+
+}  // namespace
+
+SQLRETURN StmtHandle::FetchRows(SQLSMALLINT orientation, SQLLEN offset, SQLLEN bookmark,
+                                const RowsetOut& out) {
     if (pending_) return Fail(state::kSequenceError);
     if (!rows_) return Fail(state::kInvalidCursorState);
+    out_ = out;
     const size_t n = RowsetSize();
     if (!staticCursor_) {
         if (orientation != SQL_FETCH_NEXT) return Fail(state::kFetchTypeOutOfRange);
@@ -207,10 +258,7 @@ SQLRETURN StmtHandle::FetchScroll(SQLSMALLINT orientation, SQLLEN offset) {
         case SQL_FETCH_ABSOLUTE:
         case SQL_FETCH_FIRST:
         case SQL_FETCH_LAST:
-            break;
         case SQL_FETCH_BOOKMARK:
-            if (useBookmarks_ == SQL_UB_OFF) return Fail(state::kFetchTypeOutOfRange);
-            if (!fetchBookmarkPtr_) return Fail(state::kInvalidBookmark);
             break;
         default:
             return Fail(state::kFetchTypeOutOfRange);
@@ -218,13 +266,24 @@ SQLRETURN StmtHandle::FetchScroll(SQLSMALLINT orientation, SQLLEN offset) {
     // Reading may drop the oldest rows of the cache, those of the rowset
     // among them: the rowset goes before anything is read.
     rowset_.clear();
-    // The first row of the new rowset, 1-based; 0 before the start,
-    // LLONG_MAX after the end.
+    // The first row of the new rowset, 1-based, as ODBC's positioning rules
+    // place it; 0 before the start, LLONG_MAX after the end. Offsets of any
+    // size are held at the ends of the range rather than wrapping.
     constexpr long long kAfter = LLONG_MAX;
     const long long size = static_cast<long long>(n);
     const long long current = static_cast<long long>(rowsetStart_) + 1;
     auto total = [&] { return static_cast<long long>(CacheAll()); };
     bool beforeFirstRowset = false;  // 01S06: moved back past the first rowset
+    // An absolute position; a negative one counts from the end.
+    auto absolute = [&](SQLLEN o) -> long long {
+        if (o > 0) return o;
+        if (o == 0) return 0;
+        const long long last = total();
+        if (Magnitude(o) <= static_cast<unsigned long long>(last)) return last + o + 1;
+        if (Magnitude(o) > static_cast<unsigned long long>(size)) return 0;
+        beforeFirstRowset = true;
+        return 1;
+    };
     long long target = 0;
     switch (orientation) {
         case SQL_FETCH_NEXT:
@@ -247,20 +306,19 @@ SQLRETURN StmtHandle::FetchScroll(SQLSMALLINT orientation, SQLLEN offset) {
             }
             break;
         case SQL_FETCH_RELATIVE:
-            if (place_ == Place::BeforeStart) {
-                target = offset > 0 ? offset : 0;
+            if ((place_ == Place::BeforeStart && offset > 0) ||
+                (place_ == Place::AfterEnd && offset < 0)) {
+                target = absolute(offset);
+            } else if (place_ == Place::BeforeStart) {
+                target = 0;
             } else if (place_ == Place::AfterEnd) {
-                target = offset < 0 ? total() + 1 + offset : kAfter;
-                if (offset < 0 && target < 1) {
-                    if (-offset > size)
-                        target = 0;
-                    else
-                        target = 1, beforeFirstRowset = true;
-                }
+                target = kAfter;
+            } else if (offset < 0 && current == 1) {
+                target = 0;
             } else {
-                target = current + offset;
+                target = Plus(current, offset);
                 if (target < 1) {
-                    if (-offset > size)
+                    if (Magnitude(offset) > static_cast<unsigned long long>(size))
                         target = 0;
                     else
                         target = 1, beforeFirstRowset = true;
@@ -268,19 +326,7 @@ SQLRETURN StmtHandle::FetchScroll(SQLSMALLINT orientation, SQLLEN offset) {
             }
             break;
         case SQL_FETCH_ABSOLUTE:
-            if (offset > 0) {
-                target = offset;
-            } else if (offset == 0) {
-                target = 0;
-            } else {
-                const long long last = total();
-                if (-offset <= last)
-                    target = last + offset + 1;
-                else if (-offset > size)
-                    target = 0;
-                else
-                    target = 1, beforeFirstRowset = true;
-            }
+            target = absolute(offset);
             break;
         case SQL_FETCH_FIRST:
             target = 1;
@@ -290,14 +336,12 @@ SQLRETURN StmtHandle::FetchScroll(SQLSMALLINT orientation, SQLLEN offset) {
             target = last == 0 ? kAfter : last <= size ? 1 : last - size + 1;
             break;
         }
-        case SQL_FETCH_BOOKMARK: {
-            SQLUINTEGER mark = 0;
-            std::memcpy(&mark, fetchBookmarkPtr_, sizeof mark);
-            if (mark < 1 || !Cache(mark - 1)) return Fail(state::kInvalidBookmark);
-            target = static_cast<long long>(mark) + offset;
+        case SQL_FETCH_BOOKMARK:
+            if (bookmark < 1 || !Cache(static_cast<size_t>(bookmark) - 1))
+                return Fail(state::kInvalidBookmark);
+            target = Plus(bookmark, offset);
             if (target < 1) target = 0;
             break;
-        }
         default:
             return Fail(state::kFetchTypeOutOfRange);
     }
@@ -364,10 +408,10 @@ SQLRETURN StmtHandle::SetPos(SQLSETPOSIROW row, SQLUSMALLINT operation, SQLUSMAL
             if (row != 0 && k != row - 1) continue;
             bool warned = false;
             SQLRETURN r = DeliverBound(k, warned);
-            if (rowStatusPtr_)
-                rowStatusPtr_[k] = r == SQL_ERROR ? SQL_ROW_ERROR
-                                   : warned       ? SQL_ROW_SUCCESS_WITH_INFO
-                                                  : SQL_ROW_SUCCESS;
+            if (out_.status)
+                out_.status[k] = r == SQL_ERROR ? SQL_ROW_ERROR
+                                 : warned       ? SQL_ROW_SUCCESS_WITH_INFO
+                                                : SQL_ROW_SUCCESS;
             rc = Worse(rc, r);
         }
         if (rc != SQL_SUCCESS) return rc;

@@ -48,8 +48,11 @@ SQLRETURN StmtHandle::DescribeParam(SQLUSMALLINT number, SQLSMALLINT* dataType, 
 
 void StmtHandle::DatetimeFromText(size_t i, Value& v) {
     if (v.kind != Value::Kind::Text) return;
+    const bool engineReads = TheBackend().EngineReadsDateText();
     size_t b = v.s.find_first_not_of(" \t");
-    if (b == std::string::npos || !(v.s[b] == '{' || (v.s[b] >= '0' && v.s[b] <= '9'))) return;
+    if (engineReads &&
+        (b == std::string::npos || !(v.s[b] == '{' || (v.s[b] >= '0' && v.s[b] <= '9'))))
+        return;
     if (markerTypes_.size() != prepared_->ParamCount())
         markerTypes_.assign(prepared_->ParamCount(), -1);
     if (markerTypes_[i] < 0) {
@@ -64,8 +67,8 @@ void StmtHandle::DatetimeFromText(size_t i, Value& v) {
     SQL_TIMESTAMP_STRUCT ts{};
     bool hasDate = false, hasTime = false;
     // Another form of the engine's own is the engine's to read.
-    if (ReadDatetime(v.s, ts, hasDate, hasTime) == DatetimeText::None) return;
-    v = ParamConverter::ToDatetime(v, type);
+    if (engineReads && ReadDatetime(v.s, ts, hasDate, hasTime) == DatetimeText::None) return;
+    v = ToDatetime(v, type);
 }
 
 SQLRETURN StmtHandle::StartExecution() {

@@ -20,6 +20,7 @@ class FbBackend : public odbcdrv::Backend {
     const char* DbmsVersion() const override { return "3.0"; }
     const odbcdrv::EscapeDialect& Escapes() const override;
     const std::vector<odbcdrv::TypeInfoRow>& Types() const override;
+    bool EngineReadsDateText() const override { return true; }
 };
 
 }  // namespace fbdrv

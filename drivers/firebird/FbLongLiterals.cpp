@@ -1,10 +1,13 @@
 #include "firebird/FbLongLiterals.h"
 
+#include <algorithm>
+
 namespace fbdrv {
 
 FbLongLiterals::FbLongLiterals(const std::string& sql) {
     const size_t n = sql.size();
     size_t copied = 0;
+    size_t depth = 0;
     for (size_t i = 0; i < n;) {
         const char c = sql[i];
         if (c == '-' && i + 1 < n && sql[i + 1] == '-') {
@@ -41,6 +44,12 @@ FbLongLiterals::FbLongLiterals(const std::string& sql) {
             i = j + 1;
         } else if (c == '?') {
             slots_.push_back(-1);
+            ++i;
+        } else if (c == '(') {
+            deepest_ = std::max(deepest_, ++depth);
+            ++i;
+        } else if (c == ')') {
+            depth -= depth > 0;
             ++i;
         } else {
             ++i;

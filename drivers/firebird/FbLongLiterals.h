@@ -3,6 +3,8 @@
 // handed to the engine as values of those markers (text blobs), so that a
 // literal statement can carry a value of any length without the caller
 // seeing the difference.
+// The same walk over the text measures how deeply its parentheses nest,
+// which the engine's parser takes ever longer for.
 #pragma once
 
 #include <string>
@@ -27,11 +29,14 @@ class FbLongLiterals {
     // marker stands for, or -1 for a marker of the statement's own.
     const std::vector<int>& Slots() const { return slots_; }
     const std::string& Value(size_t i) const { return values_.at(i); }
+    // The deepest nesting of parentheses outside literals, names and comments.
+    size_t Depth() const { return deepest_; }
 
   private:
     std::string sql_;
     std::vector<std::string> values_;
     std::vector<int> slots_;
+    size_t deepest_ = 0;
 };
 
 }  // namespace fbdrv

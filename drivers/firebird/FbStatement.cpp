@@ -11,6 +11,8 @@ using odbcdrv::Value;
 FbStatement::FbStatement(FbConnection& conn, Firebird::IAttachment* att, Firebird::ITransaction* tx,
                          const std::string& sql, const PrecisionLookup& precision)
     : conn_(conn), att_(att), literals_(sql) {
+    if (literals_.Depth() > odbcdrv::kMaxParenthesisDepth)
+        throw odbcdrv::NestedTooDeep("parentheses", odbcdrv::kMaxParenthesisDepth);
     const std::string& text = literals_.Any() ? literals_.Sql() : sql;
     FbStatus st;
     try {

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -210,6 +211,128 @@ TEST_P(DriverCursors, StaticCursorsScrollEveryWayAndForwardOnlyOnesDoNot) {
     st->MustExec("select i from n order by i");
     EXPECT_EQ(2, first(SQL_FETCH_LAST, 0));
     EXPECT_EQ(4, values[2]);
+    st->Close();
+}
+
+// Offsets of any size place the rowset as ODBC's rules say, without
+// wrapping; a rowset larger than a fetch serves is lowered with 01S02; and
+// ODBC 2's SQLExtendedFetch (PHP's odbc functions) serves the same cursor.
+TEST_P(DriverCursors, OffsetsAndRowsetsOfAnySizeStayWithinTheResult) {
+    Numbers(10);
+    st->Close();
+    ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_CURSOR_TYPE, SQL_CURSOR_STATIC));
+    ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_USE_BOOKMARKS, SQL_UB_VARIABLE));
+    ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_ROW_ARRAY_SIZE, 3));
+    SQLINTEGER values[3] = {};
+    st->MustExec("select i from n order by i");
+    SQLBindCol(st->h, 1, SQL_C_SLONG, values, 0, nullptr);
+    // The first row of the rowset, 0 before the start, -1 after the end.
+    auto first = [&](SQLSMALLINT orientation, SQLLEN offset, const char* state = "") -> int {
+        const SQLRETURN rc = SQLFetchScroll(st->h, orientation, offset);
+        if (*state) {
+            EXPECT_EQ(SQL_SUCCESS_WITH_INFO, rc);
+            EXPECT_EQ(state, State());
+        } else {
+            EXPECT_TRUE(rc == SQL_SUCCESS || rc == SQL_NO_DATA) << st->Error();
+        }
+        if (rc != SQL_NO_DATA) return values[0];
+        // Where NO_DATA left the cursor (NEXT from before the start is row
+        // 1), put back there.
+        const SQLRETURN next = SQLFetchScroll(st->h, SQL_FETCH_NEXT, 0);
+        SQLFetchScroll(st->h, SQL_FETCH_ABSOLUTE, next == SQL_NO_DATA ? 1000 : 0);
+        return next == SQL_NO_DATA ? -1 : 0;
+    };
+    constexpr SQLLEN kMax = std::numeric_limits<SQLLEN>::max();
+    constexpr SQLLEN kMin = std::numeric_limits<SQLLEN>::min();
+    EXPECT_EQ(5, first(SQL_FETCH_ABSOLUTE, 5));
+    EXPECT_EQ(-1, first(SQL_FETCH_RELATIVE, kMax));
+    EXPECT_EQ(5, first(SQL_FETCH_ABSOLUTE, 5));
+    EXPECT_EQ(0, first(SQL_FETCH_RELATIVE, kMin));
+    EXPECT_EQ(0, first(SQL_FETCH_ABSOLUTE, kMin));
+    EXPECT_EQ(-1, first(SQL_FETCH_ABSOLUTE, kMax));
+    EXPECT_EQ(8, first(SQL_FETCH_PRIOR, 0));
+    EXPECT_EQ(-1, first(SQL_FETCH_NEXT, 0));
+    EXPECT_EQ(0, first(SQL_FETCH_RELATIVE, kMin)) << "after the end, as ABSOLUTE";
+    EXPECT_EQ(-1, first(SQL_FETCH_RELATIVE, kMax)) << "before the start, as ABSOLUTE";
+    // Back from the first rowset is before the start; from a later one that
+    // is within a rowset of the start, the first rowset with 01S06.
+    EXPECT_EQ(1, first(SQL_FETCH_FIRST, 0));
+    EXPECT_EQ(0, first(SQL_FETCH_RELATIVE, -1));
+    EXPECT_EQ(2, first(SQL_FETCH_ABSOLUTE, 2));
+    EXPECT_EQ(1, first(SQL_FETCH_RELATIVE, -3, "01S06"));
+    EXPECT_EQ(4, first(SQL_FETCH_ABSOLUTE, 4));
+    EXPECT_EQ(0, first(SQL_FETCH_RELATIVE, -4));
+    EXPECT_EQ(0, first(SQL_FETCH_ABSOLUTE, -11));
+    SQLUINTEGER mark = 7;
+    ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_FETCH_BOOKMARK_PTR, reinterpret_cast<SQLULEN>(&mark)));
+    EXPECT_EQ(-1, first(SQL_FETCH_BOOKMARK, kMax));
+    EXPECT_EQ(0, first(SQL_FETCH_BOOKMARK, kMin));
+    EXPECT_EQ(9, first(SQL_FETCH_BOOKMARK, 2));
+    st->Close();
+
+    // 2^40 rows to a rowset: lowered to 65,536, and a fetch of the ten rows
+    // fills ten statuses and marks the rest as no row.
+    EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Attr(SQL_ATTR_ROW_ARRAY_SIZE, SQLULEN{1} << 40));
+    EXPECT_EQ("01S02", State());
+    const SQLULEN most = ReadAttr(SQL_ATTR_ROW_ARRAY_SIZE);
+    EXPECT_EQ(65536u, most);
+    EXPECT_EQ(SQL_SUCCESS_WITH_INFO, Attr(SQL_ROWSET_SIZE, SQLULEN{1} << 40));
+    EXPECT_EQ(most, ReadAttr(SQL_ROWSET_SIZE));
+    std::vector<SQLINTEGER> many(most);
+    std::vector<SQLUSMALLINT> status(most, 99);
+    SQLULEN fetched = 0;
+    Attr(SQL_ATTR_ROW_STATUS_PTR, reinterpret_cast<SQLULEN>(status.data()));
+    Attr(SQL_ATTR_ROWS_FETCHED_PTR, reinterpret_cast<SQLULEN>(&fetched));
+    st->MustExec("select i from n order by i");
+    SQLBindCol(st->h, 1, SQL_C_SLONG, many.data(), 0, nullptr);
+    EXPECT_EQ(SQL_SUCCESS, SQLFetchScroll(st->h, SQL_FETCH_NEXT, 0));
+    EXPECT_EQ(10u, fetched);
+    EXPECT_EQ(10, many[9]);
+    EXPECT_EQ(SQL_ROW_SUCCESS, status[9]);
+    EXPECT_EQ(SQL_ROW_NOROW, status[10]);
+    EXPECT_EQ(SQL_ROW_NOROW, status[most - 1]);
+    EXPECT_EQ(SQL_NO_DATA, SQLFetchScroll(st->h, SQL_FETCH_NEXT, 0));
+    EXPECT_EQ(0u, fetched);
+    st->Close();
+    Attr(SQL_ATTR_ROW_STATUS_PTR, 0);
+    Attr(SQL_ATTR_ROWS_FETCHED_PTR, 0);
+    ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_ROW_ARRAY_SIZE, 1));
+
+    // SQLExtendedFetch: rowsets of SQL_ROWSET_SIZE rows, the count and the
+    // statuses into its own arguments, a bookmark as its offset.
+    ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ROWSET_SIZE, 4));
+    SQLINTEGER four[4] = {};
+    SQLUSMALLINT rowStatus[4] = {};
+    SQLULEN count = 0;
+    st->MustExec("select i from n order by i");
+    SQLBindCol(st->h, 1, SQL_C_SLONG, four, 0, nullptr);
+    auto extended = [&](SQLUSMALLINT orientation, SQLLEN offset) -> std::string {
+        count = 99;
+        const SQLRETURN rc = SQLExtendedFetch(st->h, orientation, offset, &count, rowStatus);
+        if (rc == SQL_NO_DATA) return "no data, count " + std::to_string(count);
+        if (!SQL_SUCCEEDED(rc)) return State();
+        std::string rows;
+        for (SQLULEN k = 0; k < 4; ++k)
+            rows += (k ? " " : "") + (rowStatus[k] == SQL_ROW_SUCCESS ? std::to_string(four[k])
+                                      : rowStatus[k] == SQL_ROW_NOROW ? std::string("-")
+                                                                      : std::string("?"));
+        return rows + ", count " + std::to_string(count);
+    };
+    EXPECT_EQ("1 2 3 4, count 4", extended(SQL_FETCH_NEXT, 0));
+    EXPECT_EQ("5 6 7 8, count 4", extended(SQL_FETCH_NEXT, 0));
+    EXPECT_EQ("9 10 - -, count 2", extended(SQL_FETCH_NEXT, 0));
+    EXPECT_EQ("no data, count 0", extended(SQL_FETCH_NEXT, 0));
+    EXPECT_EQ("3 4 5 6, count 4", extended(SQL_FETCH_ABSOLUTE, 3));
+    EXPECT_EQ("7 8 9 10, count 4", extended(SQL_FETCH_LAST, 0));
+    EXPECT_EQ("5 6 7 8, count 4", extended(SQL_FETCH_BOOKMARK, 5));
+    EXPECT_EQ("no data, count 0", extended(SQL_FETCH_RELATIVE, kMin));
+    st->Close();
+    // A forward-only cursor moves forward only.
+    ASSERT_EQ(SQL_SUCCESS, Attr(SQL_ATTR_CURSOR_TYPE, SQL_CURSOR_FORWARD_ONLY));
+    st->MustExec("select i from n order by i");
+    SQLBindCol(st->h, 1, SQL_C_SLONG, four, 0, nullptr);
+    EXPECT_EQ("1 2 3 4, count 4", extended(SQL_FETCH_NEXT, 0));
+    EXPECT_EQ("HY106", extended(SQL_FETCH_FIRST, 0));
     st->Close();
 }
 

@@ -333,6 +333,58 @@ TEST_P(DriverEscapes, DatesThatDoNotExistAreRefusedAndTextDatesReadAsDates) {
     const std::string compared = Outcome("select id from d where datum = '2020-02-30'");
     EXPECT_TRUE(compared == "22007" || compared == "22008") << compared;
     EXPECT_EQ("3", st->Scalar("select count(*) from d"));
+
+    // One rule for text in a date position, literal and parameter alike:
+    // blanks around it ignored, ODBC's forms taken, text in no date form
+    // 22007, a date that does not exist 22008. Firebird's engine reads the
+    // literals and the parameters in no ODBC form itself: it takes forms of
+    // its own, gives 22018 for text in none, and takes no timestamp as a
+    // literal for a date column.
+    auto count = [&](SQLRETURN rc) {
+        std::string result = State();
+        if (SQL_SUCCEEDED(rc)) rc = SQLFetch(st->h);
+        if (SQL_SUCCEEDED(rc)) result = st->Text(1);
+        if (rc == SQL_ERROR) result = State();
+        st->Close();
+        SQLFreeStmt(st->h, SQL_RESET_PARAMS);
+        return result;
+    };
+    struct Case {
+        std::string text;
+        std::string access;  // literal and parameter
+        std::string firebirdLiteral, firebirdParameter;
+    };
+    const Case cases[] = {
+        {"  2004-04-01  ", "1", "1", "1"},         {"2004-04-01 00:00:00", "1", "22018", "1"},
+        {"{d '2004-04-01'}", "1", "22018", "1"},   {"2004/04/01", "22007", "1", "1"},
+        {"01.04.2004", "22007", "1", "1"},         {"2004-04-01 13:00", "22007", "22018", "22018"},
+        {"xyz", "22007", "22018", "22018"},        {"", "22007", "22018", "22018"},
+        {"2004-02-30", "22008", "22008", "22008"},
+    };
+    for (const Case& c : cases) {
+        std::string quoted;
+        for (char ch : c.text) quoted += ch == '\'' ? "''" : std::string(1, ch);
+        const std::string literal = "select count(*) from d where datum = '" + quoted + "'";
+        const std::string parameter = "select count(*) from d where datum = ?";
+        EXPECT_EQ(IsFirebird() ? c.firebirdLiteral : c.access, count(st->Exec(literal))) << literal;
+        EXPECT_EQ(IsFirebird() ? c.firebirdParameter : c.access,
+                  count(WithText(parameter, c.text, SQL_VARCHAR)))
+            << "parameter '" << c.text << "'";
+    }
+    // On the Access kind also in the other date positions, and never in a
+    // LIKE pattern.
+    if (!IsFirebird()) {
+        EXPECT_EQ("1",
+                  count(st->Exec("select count(*) from d where datum between ' 2004-03-01' "
+                                 "and '2004-04-01 ' and datum in ('2004-04-01 ', '2004-05-01')")));
+        EXPECT_EQ("22007", count(st->Exec("select count(*) from d where datum between 'x' and "
+                                          "'2004-04-01'")));
+        EXPECT_EQ("22007",
+                  count(WithText("select count(*) from d where datum in (?)", "x", SQL_VARCHAR)));
+        EXPECT_EQ("1", count(st->Exec("select count(*) from d where datum like '2004-04%'")));
+        EXPECT_EQ("1", count(WithText("select count(*) from d where datum like ?", "2004-04%",
+                                      SQL_VARCHAR)));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, DriverEscapes, ::testing::ValuesIn(ProfileNames()),

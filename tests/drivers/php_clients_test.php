@@ -4,7 +4,10 @@
 // unixODBC with ODBCSYSINI from ctest: a read-modify-write session with
 // German text, long values sent at execution time, a transaction committed
 // and one rolled back, a scrolling cursor, escape sequences, and the
-// driver manager never wrapping the driver in its cursor library.
+// driver manager never wrapping the driver in its cursor library. Then the
+// odbc_* functions of the same package at their default settings (a static
+// cursor read with SQLExtendedFetch): odbc_fetch_row, odbc_result,
+// odbc_fetch_array and a row by number.
 // PHP keeps the C locale, so the data source says CHARSET=UTF8 for its
 // UTF-8 strings.
 
@@ -121,6 +124,42 @@ foreach ($kinds as $kind => [$dsn, $varchar, $memo, $date]) {
         fwrite(STDERR, "$kind: " . $e->getMessage() . "\n");
     }
     $db = null;
+}
+
+$odbcKinds = [
+    'Firebird' => "DRIVER=Firebird/InterBase(r) driver;DBNAME=$dir/php.fdb;UID=SYSDBA;"
+        . "PWD=tilvormex;CHARSET=UTF8",
+    'Access' => "Driver={Microsoft Access Driver (*.mdb)};Dbq=$dir/php.mdb;CHARSET=UTF8",
+];
+foreach ($odbcKinds as $kind => $dsn) {
+    $c = odbc_connect($dsn, '', '');
+    if (!$c) {
+        check($kind, 'odbc_connect', '', odbc_errormsg());
+        continue;
+    }
+    $query = 'select id, name from kunden order by id';
+    $r = odbc_exec($c, $query);
+    $rows = [];
+    while (odbc_fetch_row($r)) {
+        $rows[] = odbc_result($r, 1) . ' ' . odbc_result($r, 'name');
+    }
+    check($kind, 'odbc_fetch_row and odbc_result', ['1 Müller-Lüdenscheidt', '2 Weiß', '3 Strauß'],
+        $rows);
+    $r = odbc_exec($c, $query);
+    $arrays = [];
+    while ($a = odbc_fetch_array($r)) {
+        $arrays[] = array_values($a);
+    }
+    check($kind, 'odbc_fetch_array', [['1', 'Müller-Lüdenscheidt'], ['2', 'Weiß'], ['3', 'Strauß']],
+        $arrays);
+    $r = odbc_exec($c, $query);
+    check($kind, 'row 3 by number', true, odbc_fetch_row($r, 3));
+    check($kind, 'row 3 read', 'Strauß', odbc_result($r, 2));
+    check($kind, 'row 1 by number', true, odbc_fetch_row($r, 1));
+    check($kind, 'row 1 read', '1', odbc_result($r, 1));
+    check($kind, 'no row 4', false, odbc_fetch_row($r, 4));
+    odbc_free_result($r);
+    odbc_close($c);
 }
 
 check('both', 'cursor library never loaded', false,

@@ -105,10 +105,10 @@ TEST_F(AccessDialect, DateThatIsNoDateIsRefused) {
     EXPECT_EQ(e.sqlstate, "22007");
     EXPECT_EQ(e.message,
               "[Tamaro][Access driver] Syntax error in date in query expression '#2019-02-30#'.");
+    // Text in a date position is read as a character parameter is.
     e = Fails("insert into t (d) values ('gestern')");
     EXPECT_EQ(e.sqlstate, "22007");
-    EXPECT_NE(e.message.find("the field 'd' is no date"), std::string::npos) << e.message;
-    EXPECT_NE(e.message.find("SQLite: CHECK constraint failed"), std::string::npos) << e.message;
+    EXPECT_EQ(e.message, "Invalid datetime format: 'gestern'");
     EXPECT_EQ(Int("select count(*) from t"), 0);
 }
 
@@ -511,7 +511,7 @@ TEST_F(AccessSafety, DeepNestingAndGarbageNeverCrash) {
     EXPECT_EQ(
         Fails("select " + std::string(100000, '(') + "1" + std::string(100000, ')') + " from t")
             .sqlstate,
-        "42000");
+        "54000");
     Exec("insert into t (a) values (1)");
     EXPECT_EQ(Int("select " + std::string(50, '(') + "a+1" + std::string(50, ')') + " from t"), 2);
     // Pseudo-random byte soup in the shape of statements.

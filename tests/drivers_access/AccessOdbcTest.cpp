@@ -9,6 +9,8 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <sstream>
+#include <vector>
 
 #include "tests/fixtures/TestEnv.h"
 #include "tools/OdbcSession.h"
@@ -67,8 +69,8 @@ TEST_F(AccessOdbc, ConnectWithTamarosStringAndRefusals) {
 
     OdbcSession missing;
     EXPECT_EQ(missing.Connect(Tamaro(dir_.str(), "kartei")), SQL_ERROR);
-    EXPECT_EQ(missing.LastError(),
-              "08001: [Tamaro][Access driver] Could not find file '" + dir_.str() + "/kartei.mdb'.");
+    EXPECT_EQ(missing.LastError(), "08001: [Tamaro][Access driver] Could not find file '" +
+                                       dir_.str() + "/kartei.mdb'.");
     EXPECT_FALSE(testenv::fs::exists(dir_.path() / "kartei.mdb"));
 
     OdbcSession wrong;
@@ -76,7 +78,7 @@ TEST_F(AccessOdbc, ConnectWithTamarosStringAndRefusals) {
                      "/data.mdb;PWD=lamp(Hurz);Unknown=1;";
     EXPECT_EQ(wrong.Connect(cs), SQL_ERROR);
     EXPECT_EQ(wrong.LastError(), "28000: [Tamaro][Access driver] Not a valid password for '" +
-                                   dir_.str() + "/data.mdb'.");
+                                     dir_.str() + "/data.mdb'.");
 }
 
 TEST_F(AccessOdbc, DefaultCTypesDeliverTheSizeOfEachType) {
@@ -88,8 +90,7 @@ TEST_F(AccessOdbc, DefaultCTypesDeliverTheSizeOfEachType) {
     SQLLEN ind = 0;
     auto get = [&](SQLUSMALLINT col) {
         std::memset(buf, 0, sizeof buf);
-        EXPECT_TRUE(
-            SQL_SUCCEEDED(SQLGetData(st_->h, col, SQL_C_DEFAULT, buf, sizeof buf, &ind)));
+        EXPECT_TRUE(SQL_SUCCEEDED(SQLGetData(st_->h, col, SQL_C_DEFAULT, buf, sizeof buf, &ind)));
         return ind;
     };
     EXPECT_EQ(get(1), 4);
@@ -195,6 +196,91 @@ TEST_F(AccessOdbc, Cp1252TextRoundTripsAndIsUtf8InsideTheFile) {
     sqlite3_close(raw);
 }
 
+// The emulated engine's "General" order: German letters (umlauts beside
+// their base letters, ß as ss), without regard to case, ties broken by case;
+// equality stays as it was (case-insensitive, accent-sensitive).
+TEST_F(AccessOdbc, TextSortsAndComparesInGermanOrder) {
+    Ok("create table patienten (pid long, nachname text(40))");
+    // Braun, Bäcker, Bauer, becker, Böhm, Bz, Ärzte, Zander, Öz, Strauß, Strauss, BAUER
+    const char* names[] = {"Braun",
+                           "B\xE4"
+                           "cker",
+                           "Bauer",
+                           "becker",
+                           "B\xF6hm",
+                           "Bz",
+                           "\xC4rzte",
+                           "Zander",
+                           "\xD6z",
+                           "Strau\xDF",
+                           "Strauss",
+                           "BAUER"};
+    for (size_t i = 0; i < sizeof names / sizeof names[0]; ++i)
+        Ok("insert into patienten (pid, nachname) values (" + std::to_string(i + 1) + ", '" +
+           names[i] + "')");
+    auto column = [&](const std::string& sql) {
+        std::string out;
+        if (!SQL_SUCCEEDED(Exec(sql))) return "error: " + st_->Error();
+        while (SQLFetch(st_->h) == SQL_SUCCESS) out += (out.empty() ? "" : ",") + st_->Text(1);
+        return out;
+    };
+    const std::string german =
+        "\xC4rzte,B\xE4"
+        "cker,BAUER,Bauer,becker,B\xF6hm,Braun,Bz,\xD6z,Strauss,Strau\xDF,Zander";
+    EXPECT_EQ(column("select nachname from patienten order by nachname"), german);
+    EXPECT_EQ(column("select nachname from patienten order by 1"), german);
+    EXPECT_EQ(column("select nachname from patienten order by trim(nachname) desc, pid"),
+              "Zander,Strau\xDF,Strauss,\xD6z,Bz,Braun,B\xF6hm,becker,Bauer,BAUER,B\xE4"
+              "cker,"
+              "\xC4rzte");
+    EXPECT_EQ(column("select min(nachname) & '|' & max(nachname) from patienten"),
+              "\xC4rzte|Zander");
+    EXPECT_EQ(column("select nachname from patienten where nachname < 'bb' order by nachname"),
+              "\xC4rzte,B\xE4"
+              "cker,BAUER,Bauer");
+    EXPECT_EQ(column("select nachname from patienten where nachname between 'BA' and 'bb' "
+                     "order by nachname"),
+              "B\xE4"
+              "cker,BAUER,Bauer");
+    // Comparisons agree with equality: case does not count, accents do.
+    EXPECT_EQ(column("select nachname from patienten where nachname >= 'bauer' and nachname <= "
+                     "'bauer' order by nachname"),
+              "BAUER,Bauer");
+    EXPECT_EQ(column("select nachname from patienten where nachname = 'bauer' order by nachname"),
+              "BAUER,Bauer");
+    EXPECT_EQ(column("select nachname from patienten where nachname = 'B\xE4"
+                     "cker'"),
+              "B\xE4"
+              "cker");
+    EXPECT_EQ(column("select count(*) from patienten where nachname = 'Backer'"), "0");
+    // Numbers keep their order.
+    EXPECT_EQ(column("select pid from patienten where pid > 9 order by pid desc"), "12,11,10");
+    EXPECT_EQ(column("select max(pid) from patienten"), "12");
+
+    // Text another program wrote: a character code page 1252 lacks and bytes
+    // that are no UTF-8 still have a place, the same at every query.
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open((dir_.path() / "data.mdb").c_str(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw,
+                           "insert into patienten values (20, '\xC5\x81\xC3\xB3"
+                           "d\xC5\xBA');"
+                           "insert into patienten values (21, cast(x'42E4636B6572' as text));"
+                           "insert into patienten values (22, cast(x'42C3' as text));",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(raw);
+    // 'Bã' (a lone lead byte read as code page 1252) before 'Bäcker', whose
+    // bytes of code page 1252 sort with it; 'Łódź' after every letter.
+    const std::string pids = column("select pid from patienten order by nachname, pid");
+    EXPECT_EQ(pids.substr(0, 9), "7,22,2,21") << pids;
+    EXPECT_EQ(pids.substr(pids.size() - 4), "8,20") << pids;
+    std::vector<std::string> ascending, descending;
+    std::stringstream up(pids), down(column("select pid from patienten order by nachname desc"));
+    for (std::string p; std::getline(up, p, ',');) ascending.insert(ascending.begin(), p);
+    for (std::string p; std::getline(down, p, ',');) descending.push_back(p);
+    EXPECT_EQ(ascending, descending);
+}
+
 TEST_F(AccessOdbc, ErrorsCarryTheDriversTextAndSqlState) {
     Ok("create table t (s text(3))");
     EXPECT_EQ(Exec("insert into t (s) values ('vier')"), SQL_ERROR);
@@ -224,8 +310,8 @@ TEST_F(AccessOdbc, ManyStatementsDoNotGrowTheProcess) {
     Ok("create table t (a integer, b text(20))");
     auto round = [&](int from, int to) {
         for (int i = from; i < to; ++i) {
-            Exec("insert into t (a, b) values (" + std::to_string(i) + ", 'x" +
-                    std::to_string(i) + "')");
+            Exec("insert into t (a, b) values (" + std::to_string(i) + ", 'x" + std::to_string(i) +
+                 "')");
             Exec("select a, b from t where a = " + std::to_string(i));
             SQLFetch(st_->h);
             st_->Text(2);

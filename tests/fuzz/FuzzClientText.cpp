@@ -2,9 +2,13 @@
 // the shared plumbing: narrow text in UTF-8, catalog search patterns, SQL
 // text with escape sequences in both lexical forms of the dialects, and a
 // parameter value of any C type converted to any SQL type. Each is read or
-// refused with a driver error, never more.
+// refused with a driver error, never more. Short texts are also nested: their
+// first half opened up to twenty thousand times around their second half
+// closed as often ("{fn ABS(" and ")}"), which the limits on nesting must
+// stop in time.
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -14,6 +18,7 @@
 #include "drivers/common/ParamConverter.h"
 #include "drivers/common/SearchPattern.h"
 #include "drivers/common/TypeInfo.h"
+#include "drivers/firebird/FbLongLiterals.h"
 
 namespace {
 
@@ -62,16 +67,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         utf8.FromClient(rest);
     } catch (const odbcdrv::DriverError&) {
     }
-    for (bool accessForm : {false, true}) {
-        try {
-            odbcdrv::EscapeSql::Translate(rest, Dialect(accessForm),
-                                          [](const std::string& name, const std::string& args) {
-                                              return "EXECUTE PROCEDURE " + name + "(" + args + ")";
-                                          });
-        } catch (const odbcdrv::DriverError&) {
-        }
-    }
     const size_t half = rest.size() / 2;
+    std::string nested;
+    if (rest.size() <= 64) {
+        const size_t times = rest.size() > 16 ? 320000 / rest.size() : 20000;
+        for (size_t k = 0; k < times; ++k) nested += rest.substr(0, half);
+        for (size_t k = 0; k < times; ++k) nested += rest.substr(half);
+    }
+    for (const std::string* sql : std::initializer_list<const std::string*>{&rest, &nested}) {
+        for (bool accessForm : {false, true}) {
+            try {
+                odbcdrv::EscapeSql::Translate(*sql, Dialect(accessForm),
+                                              [](const std::string& name, const std::string& args) {
+                                                  return "EXECUTE PROCEDURE " + name + "(" + args +
+                                                         ")";
+                                              });
+            } catch (const odbcdrv::DriverError&) {
+            }
+        }
+        fbdrv::FbLongLiterals literals(*sql);
+        if (literals.Any()) literals.Value(0);
+    }
     const std::string pattern = rest.substr(0, half);
     odbcdrv::SearchPattern(&pattern).Matches(rest.substr(half));
     odbcdrv::SearchPattern(&pattern, true).Matches(rest.substr(half));
