@@ -27,7 +27,8 @@
 //   MOVE       patients moved out of each practice, default 1000; 0 skips.
 //   PRACTICES  practice sizes, default 5000,30000.
 //   KINDS      fdb,mdb by default.
-// TAMARO_BENCH_CACHE=DIR keeps the generated practices there between runs.
+// TAMARO_BENCH_CACHE=DIR keeps the generated practices there between runs;
+// TAMARO_BENCH_RUNS_ONLY=1 measures the moving runs without their floors.
 #include <sqlite3.h>
 #include <strings.h>
 #include <sys/resource.h>
@@ -751,13 +752,17 @@ bool MeasureMove(const fs::path& build, const fs::path& cache, const fs::path& w
     std::vector<MoveFigures> runs(static_cast<size_t>(repeats));
     std::vector<double> paramArrays, insertSelect, cp, replay, replayRecount;
     MoveStatements statements;
-    if (kind == "fdb") {
+    // The runs alone, for a profile (valgrind --tool=callgrind
+    // --toggle-collect='TransferPatients(*').
+    const bool runsOnly = std::getenv("TAMARO_BENCH_RUNS_ONLY") != nullptr;
+    if (kind == "fdb" && !runsOnly) {
         MoveFigures recorded;
         if (!TimedMove(practice, copy, pids, recorded, &statements)) return false;
     }
     for (MoveFigures& f : runs) {
         if (!TimedMove(practice, copy, pids, f, nullptr)) return false;
         figures.ok = figures.ok && f.ok;
+        if (runsOnly) continue;
         {
             DatabaseSet set;
             if (!OpenCopy(practice, copy, set)) return false;
