@@ -9,12 +9,16 @@
 //
 // Then it moves MOVE patients (default 1,000) out of practices of each
 // PRACTICES size (default 5,000 and 30,000), on both kinds, and prints the
-// run against the floors of the same rows: parameter arrays through the
-// project's driver (a prepared insert per table, SQL_ATTR_PARAMSET_SIZE rows
-// a call, one transaction per database) and, on the Access kind, insert ...
-// select between the attached SQLite files; the per-row cost of the larger
-// practice against the smaller; and the seconds of each table of the run in
-// the largest practice.
+// CPU (user and system, medians of TAMARO_BENCH_REPEAT runs, default 3) of
+// each step of the run for each size, with the extra CPU of the larger
+// practice beyond the smaller's scaled to the rows; the per-row cost of the
+// larger practice against the smaller beside that of isql-fb executing the
+// run's own statements (Firebird); the run against its floors: parameter
+// arrays through the project's driver (a prepared insert per table,
+// SQL_ATTR_PARAMSET_SIZE rows a call, one transaction per database) and, on
+// the Access kind, SQLite's insert ... select plus delete between the
+// attached files (one transaction per database) with cp of the files; and
+// the CPU of each table's copy and deletion in the largest practice.
 //
 // archive_bench [BUILD_DIR] [PATIENTS,...] [MOVE] [PRACTICES,...] [KINDS]
 //   BUILD_DIR  the build folder (tamaro-mkpractice, odbc/, tamaro/tpl/);
@@ -23,7 +27,8 @@
 //   MOVE       patients moved out of each practice, default 1000; 0 skips.
 //   PRACTICES  practice sizes, default 5000,30000.
 //   KINDS      fdb,mdb by default.
-// TAMARO_BENCH_CACHE=DIR keeps the generated practices there between runs.
+// TAMARO_BENCH_CACHE=DIR keeps the generated practices there between runs;
+// TAMARO_BENCH_RUNS_ONLY=1 measures the moving runs without their floors.
 #include <sqlite3.h>
 #include <strings.h>
 #include <sys/resource.h>
@@ -40,16 +45,18 @@
 #include <string>
 #include <vector>
 
-#include "archive/safety/DatabaseBackup.h"
 #include "archive/rows/PidIndex.h"
 #include "archive/rows/PidList.h"
 #include "archive/rows/RowPrint.h"
+#include "archive/rows/RunCheckpoint.h"
 #include "archive/rows/SqlLiteral.h"
 #include "archive/rows/StatementObserver.h"
 #include "archive/runs/TransferPatients.h"
+#include "archive/safety/DatabaseBackup.h"
 #include "core/ComboBox.h"
 #include "core/Globals.h"
 #include "core/LogRecorder.h"
+#include "core/RunProgress.h"
 #include "core/ScriptedWindowServices.h"
 #include "db/DatabaseKind.h"
 #include "db/DatabaseSet.h"
@@ -248,75 +255,189 @@ bool Measure(const fs::path& build, const fs::path& work, int patients) {
     return !failed && backed;
 }
 
-// ---- Moving a share of a practice: the run against its floors ----
+// ---- Moving a share of a practice: each step's CPU, against the floors ----
 
-// The seconds and row count of each "• <database>.<table>..." line of the
-// log, in the order of the run (the copies, then the deletions).
-class TableTimer : public ILogSink {
+// The steps of a run, cut where the run shows them: its log lines, its
+// progress display and its checkpoints; at each cut the process's CPU (the
+// embedded engines work inside it) and the clock. The copy and the deletion
+// of each table ("• <database>.<table>..." up to its count) are timed too.
+class RunClock : public ILogSink, public IRunProgress {
   public:
-    struct Entry {
+    struct Mark {
         std::string name;
-        double seconds = 0;
+        double cpu = 0;
+    };
+    struct Table {
+        std::string name;
+        double cpu = 0;
         long rows = 0;
     };
+
+    RunClock() { Cut("start"); }
     void Append(const std::string& text, uint32_t colour) override {
         recorder_.Append(text, colour);
         if (colour == ColourRed) failed_ = true;
+        if (colour == ColourBlue) Cut("heading");
+        if (text.rfind("Bereit", 0) == 0) Cut("ready");
         // The log is in CP1252: the bullet is the byte 0x95.
-        const bool bullet = text.rfind("\x95 ", 0) == 0 || text.rfind("• ", 0) == 0;
-        if (bullet || text.rfind("Bereit", 0) == 0) {
-            // A step without rows of its own (the backup and the counts,
-            // the history and the commit, the end) lasts to the next line
-            // of the run.
-            if (!step_.empty()) steps_.push_back({step_, Seconds(started_), 0});
-            step_.clear();
-        }
-        if (bullet) {
-            const size_t from = text.find(' ') + 1;
-            const size_t dots = text.find("...");
-            pending_ = dots == std::string::npos ? "" : text.substr(from, dots - from);
-            if (pending_.find('.') == std::string::npos) {
-                step_ =
-                    text.substr(from, dots == std::string::npos ? std::string::npos : dots - from);
-                while (!step_.empty() && (step_.back() == '\r' || step_.back() == '\n'))
-                    step_.pop_back();
-                pending_.clear();
-            }
-            started_ = std::chrono::steady_clock::now();
+        if (text.rfind("\x95 ", 0) == 0) {
+            const std::string step = text.substr(2);
+            if (step.rfind("Datensicherung...", 0) == 0) Cut("backup");
+            if (step.rfind("Datensicherung l", 0) == 0) Cut("removal");
+            if (step.rfind("Daten aus Quelle", 0) == 0) Cut("deletion");
+            if (step.rfind("Vorgang in History", 0) == 0) Cut("history");
+            const size_t dots = step.find("...");
+            const std::string name = dots == std::string::npos ? "" : step.substr(0, dots);
+            pending_ = name.find('.') == std::string::npos ? "" : name;
+            tableCpu_ = CpuSeconds(RUSAGE_SELF);
         } else if (!pending_.empty() && text.rfind(" (", 0) == 0) {
-            entries_.push_back({pending_, Seconds(started_), std::atol(text.c_str() + 2)});
+            tables_.push_back(
+                {pending_, CpuSeconds(RUSAGE_SELF) - tableCpu_, std::atol(text.c_str() + 2)});
             pending_.clear();
         }
     }
-    const std::vector<Entry>& Steps() const { return steps_; }
-    const std::vector<Entry>& Entries() const { return entries_; }
+    void Progress(const std::string& what, uint64_t, uint64_t total) override {
+        // The backups report as "<verb>: Datensicherung", the rows as "<verb>".
+        if (!rows_ && total != kRunWaiting && what.find(':') == std::string::npos) {
+            rows_ = true;
+            Cut("rows");
+        }
+    }
+    void Finished() override { Cut("progress-end"); }
+    void Checkpoint(const std::string& point) {
+        if (point == "commit") Cut("commit");
+    }
+
+    // CPU seconds from the first mark named from to the first named to
+    // after it; "commit" stands for the last commit. -1 when a mark is
+    // missing.
+    double Between(const std::string& from, const std::string& to) const {
+        const int a = Find(from, 0);
+        const int b = a < 0 ? -1 : Find(to, size_t(a));
+        return b < 0 ? -1 : marks_[size_t(b)].cpu - marks_[size_t(a)].cpu;
+    }
+    const std::vector<Table>& Tables() const { return tables_; }
     bool Failed() const { return failed_; }
     const std::string& Raw() const { return recorder_.Raw(); }
 
   private:
+    void Cut(const std::string& name) { marks_.push_back({name, CpuSeconds(RUSAGE_SELF)}); }
+    int Find(const std::string& name, size_t from) const {
+        int found = -1;
+        for (size_t i = from; i < marks_.size(); ++i) {
+            if (marks_[i].name != name) continue;
+            found = int(i);
+            if (name != "commit") break;
+        }
+        return found;
+    }
+
     LogRecorder recorder_;
-    std::vector<Entry> entries_;
-    std::chrono::steady_clock::time_point started_;
+    std::vector<Mark> marks_;
+    std::vector<Table> tables_;
     std::string pending_;
-    std::string step_;
-    std::vector<Entry> steps_;
+    double tableCpu_ = 0;
+    bool rows_ = false;
     bool failed_ = false;
 };
 
+// The steps as the table prints them, between the marks of RunClock. The
+// first "progress-end" after "backup" is the end of the backups' display.
+struct StepSpan {
+    const char* name;
+    const char* from;
+    const char* to;
+};
+const StepSpan kSteps[] = {
+    {"admission (locks, attachments)", "start", "heading"},
+    {"backups with their fingerprints", "backup", "progress-end"},
+    {"transactions, progress pre-count", "progress-end", "rows"},
+    {"copies", "rows", "deletion"},
+    {"deletes", "deletion", "history"},
+    {"history row, commit sequence", "history", "commit"},
+    {"late-row recount after the commit", "commit", "removal"},
+    {"backup removal", "removal", "ready"},
+};
+constexpr size_t kStepCount = sizeof kSteps / sizeof kSteps[0];
+
 struct MoveFigures {
-    double run = 0;           // TransferPatients, seconds
-    long rows = 0;            // rows copied
-    double paramArrays = 0;   // floor through the driver
-    double insertSelect = 0;  // floor in the engine (Access kind only)
-    std::vector<TableTimer::Entry> tables;
-    std::vector<TableTimer::Entry> steps;
+    double run = 0;  // CPU of TransferPatients
+    long rows = 0;   // rows copied
+    double steps[kStepCount] = {};
+    std::vector<RunClock::Table> tables;
+    double paramArrays = 0;    // CPU of the floor through the driver
+    double insertSelect = 0;   // CPU of the floor in SQLite (Access kind only)
+    double cp = 0;             // CPU of cp copying the database files
+    double replay = 0;         // CPU of isql-fb executing the run's statements (Firebird)
+    double replayRecount = 0;  // of it, the late-row recount's statements after the commit
     bool ok = true;
 };
 
-double TablesSeconds(const MoveFigures& f) {
-    double seconds = 0;
-    for (const auto& e : f.tables) seconds += e.seconds;
-    return seconds;
+double Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// The statements a run sends, per database file: the run's own up to its
+// last commit, and the late-row recount's after it.
+struct MoveStatements {
+    std::map<std::string, std::vector<std::string>> run, recount;
+    int commits = 0;
+    int databases = 0;  // commits that end the commit sequence
+};
+
+void RecordMove(const ArchiveDbPair& db, const std::string& sql, void* context) {
+    auto* r = static_cast<MoveStatements*>(context);
+    auto& into = r->commits >= r->databases ? r->recount : r->run;
+    into[db.FileName + db.Extension].push_back(sql);
+}
+
+// isql-fb executes one script on a database file; its CPU beyond a bare
+// start of isql-fb (bare, measured the same way with an empty script).
+double IsqlCpu(const fs::path& script, const fs::path& database, const fs::path& work, bool& ok) {
+    const double before = CpuSeconds(RUSAGE_CHILDREN);
+    const fs::path err = work / "isql.err";
+    const int rc =
+        Run("isql-fb -q -ch WIN1252 -user SYSDBA -password masterkey -i " + script.string() + " " +
+            database.string() + " > /dev/null 2>" + err.string());
+    if (rc != 0 || fs::file_size(err) != 0) {
+        std::fprintf(stderr, "isql-fb reported errors for %s with %s\n", database.c_str(),
+                     script.c_str());
+        ok = false;
+    }
+    return CpuSeconds(RUSAGE_CHILDREN) - before;
+}
+
+// The run's statements through isql-fb on a copy of the untouched practice,
+// in one transaction per database, and after that commit the recount's;
+// CPU beyond the bare starts of isql-fb.
+bool ReplayMove(const MoveStatements& statements, const fs::path& practice, const fs::path& work,
+                double& runCpu, double& recountCpu) {
+    const fs::path copy = work / "replay";
+    fs::remove_all(copy);
+    fs::copy(practice / "Database", copy, fs::copy_options::recursive);
+    bool ok = true;
+    const fs::path bare = work / "bare.sql";
+    std::ofstream(bare) << "commit;\n";
+    std::vector<double> bares;
+    for (int i = 0; i < 3; ++i) bares.push_back(IsqlCpu(bare, copy / "data.fdb", work, ok));
+    const double start = Median(bares);
+    auto script = [&](const std::vector<std::string>& list) {
+        const fs::path path = work / "replay.sql";
+        std::ofstream out(path, std::ios::binary);
+        for (const std::string& sql : list) out << sql << ";\n";
+        out << "commit;\n";
+        return path;
+    };
+    runCpu = recountCpu = 0;
+    for (const auto& [file, list] : statements.run)
+        runCpu += IsqlCpu(script(list), copy / file, work, ok) - start;
+    for (const auto& [file, list] : statements.recount)
+        recountCpu += IsqlCpu(script(list), copy / file, work, ok) - start;
+    fs::remove_all(copy);
+    return ok;
 }
 
 // The practice of this kind and size with the archive template in its
@@ -361,9 +482,9 @@ void Disconnect(DatabaseSet& set) {
 // value read as text (bytes for binary columns), one prepared insert into
 // the archive bound to arrays of up to 1,000 rows (SQL_ATTR_PARAMSET_SIZE),
 // and the same delete as the run; one transaction per database.
-bool ParamArrayFloor(DatabaseSet& set, const std::string& pids, double& seconds) {
+bool ParamArrayFloor(DatabaseSet& set, const std::string& pids, double& cpu) {
     const std::vector<std::string> parts = SplitPidList(pids);
-    const auto t0 = std::chrono::steady_clock::now();
+    const double cpu0 = CpuSeconds(RUSAGE_SELF);
     bool ok = set.Archive.Connection.BeginTransaction();
     for (ArchiveDbPair& db : set.Velunda) {
         ok = db.Connection.BeginTransaction() && ok;
@@ -491,7 +612,7 @@ bool ParamArrayFloor(DatabaseSet& set, const std::string& pids, double& seconds)
         ok = db.Connection.EndTransaction(true) && ok;
     }
     ok = set.Archive.Connection.EndTransaction(true) && ok;
-    seconds = Seconds(t0);
+    cpu = CpuSeconds(RUSAGE_SELF) - cpu0;
     return ok;
 }
 
@@ -500,9 +621,9 @@ bool ParamArrayFloor(DatabaseSet& set, const std::string& pids, double& seconds)
 // <columns> from <table> where pid in (...)" and the delete, in one
 // transaction per file.
 bool InsertSelectFloor(const fs::path& database, const std::vector<std::string>& files,
-                       const DatabaseSet& set, const std::string& pids, double& seconds) {
+                       const DatabaseSet& set, const std::string& pids, double& cpu) {
     const std::vector<std::string> parts = SplitPidList(pids);
-    const auto t0 = std::chrono::steady_clock::now();
+    const double cpu0 = CpuSeconds(RUSAGE_SELF);
     bool ok = true;
     auto exec = [&](sqlite3* db, const std::string& sql) {
         char* error = nullptr;
@@ -539,7 +660,7 @@ bool InsertSelectFloor(const fs::path& database, const std::vector<std::string>&
         exec(db, "commit");
         sqlite3_close(db);
     }
-    seconds = Seconds(t0);
+    cpu = CpuSeconds(RUSAGE_SELF) - cpu0;
     return ok;
 }
 
@@ -551,59 +672,142 @@ std::string SpreadPids(int size, int moved) {
     return pids;
 }
 
+// The CPU of cp copying the practice's database files, as the backups do.
+double CpCpu(const fs::path& database, const fs::path& work) {
+    std::string cp = "cp";
+    for (const auto& entry : fs::directory_iterator(database))
+        if (entry.path().extension() == ".fdb" || entry.path().extension() == ".mdb")
+            cp += " " + entry.path().string();
+    fs::create_directory(work / "cp");
+    const double before = CpuSeconds(RUSAGE_CHILDREN);
+    Run(cp + " " + (work / "cp").string());
+    const double cpu = CpuSeconds(RUSAGE_CHILDREN) - before;
+    fs::remove_all(work / "cp");
+    return cpu;
+}
+
+// One run on a fresh copy of the practice, its steps cut by a RunClock; with
+// statements given, the run's statements are recorded instead (which costs
+// the run the literal text of every insert: that run is not timed).
+bool TimedMove(const fs::path& practice, const fs::path& copy, const std::string& pids,
+               MoveFigures& figures, MoveStatements* statements) {
+    RunClock clock;
+    SetLogSink(&clock);
+    SetRunProgress(&clock);
+    ScriptedWindowServices boxes;
+    SetWindowServices(&boxes);
+    DatabaseSet set;
+    if (!OpenCopy(practice, copy, set)) return false;
+    TheAuditLog().SetConnection(&set.MainDatabase().Connection);
+    TheAuditLog().SetModuleId(7);
+    TheAuditLog().SetDataFolder(copy.string());
+    SetRunCheckpointHook([&](const std::string& point, int) {
+        clock.Checkpoint(point);
+        if (statements && point == "commit") ++statements->commits;
+    });
+    if (statements) {
+        statements->databases = int(set.Velunda.size()) + 1;
+        SetStatementObserver(RecordMove, statements);
+    }
+    ComboBoxModel history;
+    const double cpu0 = CpuSeconds(RUSAGE_SELF);
+    TransferPatients(set, history, pids);
+    figures.run = CpuSeconds(RUSAGE_SELF) - cpu0;
+    SetStatementObserver(nullptr, nullptr);
+    SetRunCheckpointHook(nullptr);
+    for (size_t s = 0; s < kStepCount; ++s)
+        figures.steps[s] = clock.Between(kSteps[s].from, kSteps[s].to);
+    figures.tables = clock.Tables();
+    if (std::getenv("TAMARO_BENCH_LOG")) std::fputs(clock.Raw().c_str(), stdout);
+    figures.ok = !clock.Failed();
+    TheAuditLog().SetConnection(nullptr);
+    Disconnect(set);
+    SetRunProgress(nullptr);
+    SetLogSink(nullptr);
+    SetWindowServices(nullptr);
+    // The copies: the first line of each table.
+    std::map<std::string, bool> seen;
+    figures.rows = 0;
+    for (const auto& t : figures.tables)
+        if (!seen[t.name]) {
+            seen[t.name] = true;
+            figures.rows += t.rows;
+        }
+    return true;
+}
+
+int Repeats() {
+    const char* n = std::getenv("TAMARO_BENCH_REPEAT");
+    return n && std::atoi(n) > 0 ? std::atoi(n) : 3;
+}
+
+// Each figure of a move is the median of Repeats() measurements.
 bool MeasureMove(const fs::path& build, const fs::path& cache, const fs::path& work,
                  const std::string& kind, int size, int moved, MoveFigures& figures) {
     fs::path practice;
     if (!CachedPractice(build, cache, kind, size, practice)) return false;
     const std::string pids = SpreadPids(size, moved);
     const fs::path copy = work / "move";
-    {
-        // The run.
-        TableTimer timer;
-        SetLogSink(&timer);
-        ScriptedWindowServices boxes;
-        SetWindowServices(&boxes);
-        DatabaseSet set;
-        if (!OpenCopy(practice, copy, set)) return false;
-        TheAuditLog().SetConnection(&set.MainDatabase().Connection);
-        TheAuditLog().SetModuleId(7);
-        TheAuditLog().SetDataFolder(copy.string());
-        ComboBoxModel history;
-        const auto t0 = std::chrono::steady_clock::now();
-        TransferPatients(set, history, pids);
-        figures.run = Seconds(t0);
-        figures.tables = timer.Entries();
-        figures.steps = timer.Steps();
-        if (std::getenv("TAMARO_BENCH_LOG")) std::fputs(timer.Raw().c_str(), stdout);
-        figures.ok = !timer.Failed();
-        TheAuditLog().SetConnection(nullptr);
-        Disconnect(set);
-        SetLogSink(nullptr);
-        SetWindowServices(nullptr);
-        // The copies: the first line of each table.
-        std::map<std::string, bool> seen;
-        figures.rows = 0;
-        for (const auto& e : figures.tables)
-            if (!seen[e.name]) {
-                seen[e.name] = true;
-                figures.rows += e.rows;
-            }
+    const int repeats = Repeats();
+    std::vector<MoveFigures> runs(static_cast<size_t>(repeats));
+    std::vector<double> paramArrays, insertSelect, cp, replay, replayRecount;
+    MoveStatements statements;
+    // The runs alone, for a profile (valgrind --tool=callgrind
+    // --toggle-collect='TransferPatients(*').
+    const bool runsOnly = std::getenv("TAMARO_BENCH_RUNS_ONLY") != nullptr;
+    if (kind == "fdb" && !runsOnly) {
+        MoveFigures recorded;
+        if (!TimedMove(practice, copy, pids, recorded, &statements)) return false;
     }
-    {
-        DatabaseSet set;
-        if (!OpenCopy(practice, copy, set)) return false;
-        if (!ParamArrayFloor(set, pids, figures.paramArrays)) figures.ok = false;
-        Disconnect(set);
+    for (MoveFigures& f : runs) {
+        if (!TimedMove(practice, copy, pids, f, nullptr)) return false;
+        figures.ok = figures.ok && f.ok;
+        if (runsOnly) continue;
+        {
+            DatabaseSet set;
+            if (!OpenCopy(practice, copy, set)) return false;
+            double seconds = 0;
+            if (!ParamArrayFloor(set, pids, seconds)) figures.ok = false;
+            paramArrays.push_back(seconds);
+            Disconnect(set);
+        }
+        cp.push_back(CpCpu(practice / "Database", work));
+        if (kind == "mdb") {
+            DatabaseSet set;
+            if (!OpenCopy(practice, copy, set)) return false;
+            std::vector<std::string> files;
+            for (const auto& db : set.Velunda) files.push_back(db.FileName + ".mdb");
+            Disconnect(set);
+            double seconds = 0;
+            if (!InsertSelectFloor(copy / "Database", files, set, pids, seconds))
+                figures.ok = false;
+            insertSelect.push_back(seconds);
+        } else {
+            double runCpu = 0, recountCpu = 0;
+            if (!ReplayMove(statements, practice, work, runCpu, recountCpu)) figures.ok = false;
+            replay.push_back(runCpu);
+            replayRecount.push_back(recountCpu);
+        }
     }
-    if (kind == "mdb") {
-        DatabaseSet set;
-        if (!OpenCopy(practice, copy, set)) return false;
-        std::vector<std::string> files;
-        for (const auto& db : set.Velunda) files.push_back(db.FileName + ".mdb");
-        Disconnect(set);
-        if (!InsertSelectFloor(copy / "Database", files, set, pids, figures.insertSelect))
-            figures.ok = false;
-    }
+    std::vector<double> values;
+    auto median = [&](auto field) {
+        values.clear();
+        for (const MoveFigures& f : runs) values.push_back(field(f));
+        return Median(values);
+    };
+    figures.run = median([](const MoveFigures& f) { return f.run; });
+    figures.rows = runs.front().rows;
+    for (size_t s = 0; s < kStepCount; ++s)
+        figures.steps[s] = median([s](const MoveFigures& f) { return f.steps[s]; });
+    figures.tables = runs.front().tables;
+    for (size_t t = 0; t < figures.tables.size(); ++t)
+        figures.tables[t].cpu = median(
+            [t](const MoveFigures& f) { return t < f.tables.size() ? f.tables[t].cpu : 0.0; });
+    figures.paramArrays = Median(paramArrays);
+    figures.insertSelect = Median(insertSelect);
+    figures.cp = Median(cp);
+    figures.replay = Median(replay);
+    figures.replayRecount = Median(replayRecount);
     fs::remove_all(copy);
     return true;
 }
@@ -622,47 +826,61 @@ bool MeasureMoves(const fs::path& build, const fs::path& cache, const fs::path& 
                 continue;
             }
             ok = ok && f.ok;
-            std::printf("          run %.3f s (%s), %ld rows, %.1f us a row\n", f.run,
+            std::printf("          run %.3f s CPU (%s), %ld rows copied, %.1f us a row\n", f.run,
                         f.ok ? "ok" : "FAILED", f.rows, 1e6 * f.run / std::max(1L, f.rows));
-            std::printf("          of it the tables' copies and deletions %.3f s (%.1f us a row)",
-                        TablesSeconds(f), 1e6 * TablesSeconds(f) / std::max(1L, f.rows));
-            for (const auto& step : f.steps)
-                std::printf(", \"%s\" %.3f s", step.name.c_str(), step.seconds);
-            std::printf("\n");
-            std::printf("          parameter-array floor %.3f s  ratio %.2f%s\n", f.paramArrays,
-                        f.run / f.paramArrays, kind == "fdb" ? " (target <= 2)" : "");
+            std::printf("          parameter-array floor %.3f s CPU  ratio %.2f\n", f.paramArrays,
+                        f.run / f.paramArrays);
             if (kind == "mdb")
-                std::printf("          insert...select floor %.3f s  ratio %.2f (target <= 3)\n",
-                            f.insertSelect, f.run / f.insertSelect);
+                std::printf(
+                    "          insert...select + delete %.3f s, cp of the files %.3f s: "
+                    "ratio %.2f (target <= 3)\n",
+                    f.insertSelect, f.cp, f.run / (f.insertSelect + f.cp));
+            else
+                std::printf(
+                    "          isql-fb replay of its statements %.3f s CPU beyond its starts "
+                    "(recount after the commit %.3f s)\n",
+                    f.replay, f.replayRecount);
         }
-        if (practices.size() >= 2) {
-            const MoveFigures& small = bySize[practices.front()];
-            const MoveFigures& large = bySize[practices.back()];
-            const double perRowSmall = small.run / std::max(1L, small.rows);
-            const double perRowLarge = large.run / std::max(1L, large.rows);
+        const int small = practices.front(), large = practices.back();
+        const MoveFigures& s = bySize[small];
+        const MoveFigures& l = bySize[large];
+        const double scale = double(std::max(1L, l.rows)) / double(std::max(1L, s.rows));
+        std::printf("steps:    %s, %d patients moved, CPU seconds (median of %d)\n", kind.c_str(),
+                    moved, Repeats());
+        std::printf("          %-36s %9d %9d %9s\n", "step", small, large, "extra");
+        auto row = [&](const char* name, double a, double b) {
+            std::printf("          %-36s %9.3f %9.3f %+9.3f\n", name, a, b, b - a * scale);
+        };
+        for (size_t i = 0; i < kStepCount; ++i) row(kSteps[i].name, s.steps[i], l.steps[i]);
+        row("whole run", s.run, l.run);
+        const double runRatio = (l.run / std::max(1L, l.rows)) / (s.run / std::max(1L, s.rows));
+        std::printf("          %-36s %9ld %9ld\n", "rows copied", s.rows, l.rows);
+        if (kind == "fdb") {
+            row("isql-fb replay (beyond its starts)", s.replay, l.replay);
+            row("  of it the recount after the commit", s.replayRecount, l.replayRecount);
+            const double replayRatio =
+                (l.replay / std::max(1L, l.rows)) / (s.replay / std::max(1L, s.rows));
             std::printf(
-                "scaling:  %s per-row cost at %d %.1f us, at %d %.1f us, ratio %.2f (target <= "
-                "1.3)\n",
-                kind.c_str(), practices.back(), 1e6 * perRowLarge, practices.front(),
-                1e6 * perRowSmall, perRowLarge / perRowSmall);
-            std::printf("          the tables' copies and deletions alone: ratio %.2f\n",
-                        (TablesSeconds(large) / std::max(1L, large.rows)) /
-                            (TablesSeconds(small) / std::max(1L, small.rows)));
+                "scaling:  fdb per-row cost at %d against %d: run %.2f, isql-fb replay %.2f "
+                "(targets: <= 1.3 and <= replay + 0.1 = %.2f)\n",
+                large, small, runRatio, replayRatio, replayRatio + 0.1);
+        } else {
+            std::printf("scaling:  %s per-row cost at %d against %d: run %.2f\n", kind.c_str(),
+                        large, small, runRatio);
         }
-        const MoveFigures& large = bySize[practices.back()];
-        std::printf("tables:   %s, %d of %d patients, seconds per table (copy, then deletion)\n",
-                    kind.c_str(), moved, practices.back());
+        std::printf("tables:   %s, %d of %d patients, CPU seconds per table (copy, deletion)\n",
+                    kind.c_str(), moved, large);
         std::map<std::string, std::pair<double, double>> perTable;
         std::vector<std::string> order;
         std::map<std::string, long> rows;
-        for (const auto& e : large.tables) {
-            auto it = perTable.find(e.name);
+        for (const auto& t : l.tables) {
+            auto it = perTable.find(t.name);
             if (it == perTable.end()) {
-                perTable[e.name] = {e.seconds, 0};
-                rows[e.name] = e.rows;
-                order.push_back(e.name);
+                perTable[t.name] = {t.cpu, 0};
+                rows[t.name] = t.rows;
+                order.push_back(t.name);
             } else {
-                it->second.second += e.seconds;
+                it->second.second += t.cpu;
             }
         }
         double copies = 0, deletions = 0;
@@ -674,10 +892,6 @@ bool MeasureMoves(const fs::path& build, const fs::path& cache, const fs::path& 
         }
         std::printf("          %-28s %7s       copy %7.3f s  delete %7.3f s\n", "all tables", "",
                     copies, deletions);
-        for (const auto& step : large.steps)
-            std::printf("          step \"%s\" (to the next line): %.3f s\n", step.name.c_str(),
-                        step.seconds);
-        std::printf("          run %.3f s in all\n", large.run);
     }
     return ok;
 }

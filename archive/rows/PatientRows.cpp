@@ -95,24 +95,10 @@ bool CountRowsPerPatient(ArchiveDbPair& db, const std::string& table,
                          const std::vector<std::string>& pidParts, std::map<int64_t, int64_t>& rows,
                          std::string* error) {
     rows.clear();
-    // A long list on a Firebird table without a pid index: one grouped pass
-    // reads the table once, cheaper than the ranged conditions that read it
-    // once per part and test the rows in range against the list.
-    if (db.Extension == ".fdb") {
-        std::unordered_set<int64_t> pids;
-        for (const std::string& part : pidParts)
-            for (const std::string& pid : SplitPidList(part, 1))
-                if (!pid.empty()) pids.insert(std::atoll(pid.c_str()));
-        if (pids.size() >= kGroupedCountFrom && UseRangedPidConditions(db, table)) {
-            std::map<int64_t, int64_t> grouped;
-            if (ReadRowsPerPatient(db, table, [&](std::optional<int64_t> pid, int64_t n) {
-                    if (pid && n > 0 && pids.count(*pid)) grouped[*pid] += n;
-                })) {
-                rows = std::move(grouped);
-                return true;
-            }
-        }
-    }
+    // Only the patients' rows are grouped: through the pid index where the
+    // table has one, otherwise in one read of the table per part of the
+    // list that tests each row against few ids. A grouped count of the
+    // whole table would sort and hand over every patient of the practice.
     for (const std::string& condition : PidConditions(db, table, pidParts)) {
         ODBCStmt stmt(db.Connection);
         const std::string sql =

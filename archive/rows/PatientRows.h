@@ -29,11 +29,10 @@ bool ReadRowsPerPatient(ArchiveDbPair& db, const std::string& table,
                         std::string* error = nullptr);
 
 // The rows of each patient of the list that table holds, "select pid,
-// count(*) from <table> where pid in (<part>) group by pid" over the parts
-// (by ranged conditions on a Firebird table without a pid index, or for a
-// long list there one grouped count of the whole table); patients without
-// rows are absent. False when a query fails (*error holds the driver's
-// text).
+// count(*) from <table> where <condition> group by pid" for each of the
+// list's PidConditions (an in-list per part, ranged conditions on a Firebird
+// table without a pid index); patients without rows are absent. False when
+// a query fails (*error holds the driver's text).
 bool CountRowsPerPatient(ArchiveDbPair& db, const std::string& table,
                          const std::vector<std::string>& pidParts, std::map<int64_t, int64_t>& rows,
                          std::string* error = nullptr);

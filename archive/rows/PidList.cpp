@@ -82,13 +82,42 @@ size_t PidCount(const std::string& pidList) {
     return count;
 }
 
+namespace {
+
+struct RangedId {
+    long long value;
+    std::string text;
+};
+
+// The ids [from, to) (sorted by value, at least one) as a test that picks
+// the half a row's pid can lie in, down to in-lists of at most groupIds
+// ids: "case when pid < <first id of the upper half> then <lower half> else
+// <upper half> end". Each level halves the groups.
+void AppendIdTree(const std::vector<RangedId>& ids, size_t from, size_t to, size_t groupIds,
+                  std::string& out) {
+    if (to - from <= groupIds) {
+        out += "pid in (";
+        for (size_t i = from; i < to; ++i) {
+            if (i > from) out += ",";
+            out += ids[i].text;
+        }
+        out += ")";
+        return;
+    }
+    const size_t groups = (to - from + groupIds - 1) / groupIds;
+    const size_t split = from + (groups + 1) / 2 * groupIds;
+    out += "case when pid < " + std::to_string(ids[split].value) + " then ";
+    AppendIdTree(ids, from, split, groupIds, out);
+    out += " else ";
+    AppendIdTree(ids, split, to, groupIds, out);
+    out += " end";
+}
+
+}  // namespace
+
 std::vector<std::string> RangedPidConditions(const std::string& pidList, size_t maxIds,
                                              size_t groupIds) {
-    struct Id {
-        long long value;
-        std::string text;
-    };
-    std::vector<Id> ids;
+    std::vector<RangedId> ids;
     for (std::string& text : PidListItems(pidList)) {
         if (text.empty()) continue;
         const long long value = std::strtoll(text.c_str(), nullptr, 10);
@@ -96,26 +125,16 @@ std::vector<std::string> RangedPidConditions(const std::string& pidList, size_t 
     }
     if (ids.empty()) return {"pid in ()"};
     std::stable_sort(ids.begin(), ids.end(),
-                     [](const Id& a, const Id& b) { return a.value < b.value; });
+                     [](const RangedId& a, const RangedId& b) { return a.value < b.value; });
     if (maxIds == 0) maxIds = 1;
     if (groupIds == 0) groupIds = 1;
     std::vector<std::string> conditions;
     for (size_t from = 0; from < ids.size(); from += maxIds) {
         const size_t to = std::min(ids.size(), from + maxIds);
         std::string condition = "pid between " + std::to_string(ids[from].value) + " and " +
-                                std::to_string(ids[to - 1].value) + " and (";
-        for (size_t g = from; g < to; g += groupIds) {
-            const size_t gEnd = std::min(to, g + groupIds);
-            if (g > from) condition += " or ";
-            condition += "pid between " + std::to_string(ids[g].value) + " and " +
-                         std::to_string(ids[gEnd - 1].value) + " and pid in (";
-            for (size_t i = g; i < gEnd; ++i) {
-                if (i > g) condition += ",";
-                condition += ids[i].text;
-            }
-            condition += ")";
-        }
-        conditions.push_back(condition + ")");
+                                std::to_string(ids[to - 1].value) + " and ";
+        AppendIdTree(ids, from, to, groupIds, condition);
+        conditions.push_back(std::move(condition));
     }
     return conditions;
 }

@@ -63,6 +63,7 @@ bool TableCopy::Copy(ArchiveDbPair& source, const std::string& table, ArchiveDbP
     quote_ = QuoteOf(*dest);
     blankColumns_.clear();
     prepared_.clear();
+    heads_.clear();
     literalTable_ = false;
 
     // Long pid lists are selected in parts (Firebird's in-list limit), by
@@ -97,6 +98,7 @@ bool TableCopy::Copy(ArchiveDbPair& source, const std::string& table, ArchiveDbP
     }
     blankColumns_.clear();
     prepared_.clear();
+    heads_.clear();
     select.Reset();
     if (failures_ == 0) AppendLog(" (" + std::to_string(rows) + " Einträge)", ColourCount);
     return failures_ == 0;
@@ -153,9 +155,8 @@ bool TableCopy::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair*
             failures_ = 1;
             return false;
         }
-        std::string names = "insert into " + table + " (";
-        std::string values;
         std::string key(columns.size(), '-');  // the columns the row names
+        literals_.clear();
         bound.clear();
         for (size_t i = 0; i < columns.size(); ++i) {
             const Column& column = columns[i];
@@ -166,7 +167,6 @@ bool TableCopy::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair*
             if (outcome == Outcome::ReadFailed) break;
             if (outcome == Outcome::LeftOut) continue;
             if (skipped && EqualNoCase(column.name, skipped)) continue;
-            names += ColumnReference(column.name) + ", ";
             if (outcome == Outcome::UnknownType) {
                 if (!quiet_)
                     AppendLog("\r\nUnbekannter Datentyp " + column.name + ":" +
@@ -175,10 +175,10 @@ bool TableCopy::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair*
                 ++failures_;
                 continue;
             }
-            values += literal + ", ";
             key[i] = '+';
-            bound.push_back(std::move(value));
             printer_->Value(i, literal == "?" ? binaryPrint_ : literal);
+            literals_.push_back(std::move(literal));
+            bound.push_back(std::move(value));
         }
         if (failures_ != 0) {
             binaryValues_.Clear();
@@ -192,15 +192,14 @@ bool TableCopy::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair*
             continue;
         }
 
-        TrimCommaBlank(names);
-        names += ") values (";
-        names = asciitext::Lower(std::move(names));
+        const std::string& names = InsertHead(table, columns, key);
         // The literal text: executed on the literal path, otherwise made for
         // a listener or the failure message only.
         auto literalText = [&] {
-            std::string text = values;
+            std::string text = names;
+            for (const std::string& literal : literals_) text += literal + ", ";
             TrimCommaBlank(text);
-            return names + text + ")";
+            return text + ")";
         };
         bool inserted = false;
         SQLHSTMT failedHandle = insert->Handle();
@@ -242,6 +241,19 @@ bool TableCopy::CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair*
             return false;
         }
     }
+}
+
+const std::string& TableCopy::InsertHead(const std::string& table,
+                                         const std::vector<Column>& columns,
+                                         const std::string& key) {
+    std::string& head = heads_[key];
+    if (!head.empty()) return head;
+    head = "insert into " + table + " (";
+    for (size_t i = 0; i < columns.size(); ++i)
+        if (key[i] == '+') head += ColumnReference(columns[i].name) + ", ";
+    TrimCommaBlank(head);
+    head = asciitext::Lower(head + ") values (");
+    return head;
 }
 
 TableCopy::Outcome TableCopy::ColumnLiteral(ArchiveDbPair& source, ODBCStmt& select,
@@ -310,7 +322,8 @@ TableCopy::Outcome TableCopy::ColumnLiteral(ArchiveDbPair& source, ODBCStmt& sel
         // Its fingerprint stands for the bytes in the row's print.
         ContentHash bytes;
         bytes.Update(text.data(), text.size());
-        binaryPrint_ = "bytes:" + std::to_string(text.size()) + ":" + ContentHash::Hex(bytes.Value());
+        binaryPrint_ =
+            "bytes:" + std::to_string(text.size()) + ":" + ContentHash::Hex(bytes.Value());
         bound.cType = SQL_C_BINARY;
         bound.sqlType = SQL_LONGVARBINARY;
         bound.indicator = long(text.size());
@@ -448,8 +461,7 @@ TableCopy::Insert TableCopy::InsertBound(ArchiveDbPair& dest, const std::string&
         // Texts and bytes are bound with the room their buffer has, so that
         // the next rows' values of up to that length need no new binding.
         const SQLULEN size =
-            variable ? std::max<SQLULEN>(std::max(slot.bytes.size(), slot.bytes.capacity()), 1)
-                     : 0;
+            variable ? std::max<SQLULEN>(std::max(slot.bytes.size(), slot.bytes.capacity()), 1) : 0;
         // A timestamp's fraction is bound whole, to the nanosecond.
         const SQLSMALLINT digits = v.cType == SQL_C_TYPE_TIMESTAMP ? 9 : 0;
         if (!SqlSucceeded(SQLBindParameter(h, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, slot.cType,

@@ -16,9 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "archive/rows/RowPrint.h"
 #include "archive/rows/BinaryValues.h"
-
+#include "archive/rows/RowPrint.h"
 #include "db/ODBCStmt.h"
 
 struct ArchiveDbPair;
@@ -65,6 +64,10 @@ class TableCopy {
 
     bool CopyRows(ArchiveDbPair& source, ODBCStmt& select, ArchiveDbPair* dest, ODBCStmt* insert,
                   const std::string& table, int64_t& rows);
+    // "insert into <table> (<columns>) values (" for the columns key marks
+    // with '+', in lower case; made once per table and set of columns.
+    const std::string& InsertHead(const std::string& table, const std::vector<Column>& columns,
+                                  const std::string& key);
     Outcome ColumnLiteral(ArchiveDbPair& source, ODBCStmt& select, unsigned short n,
                           const Column& column, char quote, std::string& literal, Bound& bound);
     enum class Insert { Done, Refused, NotPrepared };
@@ -97,4 +100,6 @@ class TableCopy {
     };
     // The prepared inserts of the table being copied, by the columns they name.
     std::map<std::string, std::unique_ptr<Prepared>> prepared_;
+    std::map<std::string, std::string> heads_;  // InsertHead's, by the same key
+    std::vector<std::string> literals_;         // of the row being built
 };

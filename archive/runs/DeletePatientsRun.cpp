@@ -2,9 +2,9 @@
 
 #include "archive/rows/DeletePatients.h"
 #include "archive/rows/PidList.h"
+#include "archive/rows/TableCopy.h"
 #include "archive/runs/RunProgressCounter.h"
 #include "archive/safety/RunSafety.h"
-#include "archive/rows/TableCopy.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
 #include "core/WindowServices.h"
@@ -17,7 +17,7 @@ namespace {
 // run's transactions before anything is deleted: the journal keeps them, so
 // that an interrupted commit sequence is finished only over these rows.
 bool PrintRows(ArchiveDbPair* list, const std::vector<std::string>& parts,
-               std::vector<TableCount>& printed) {
+               std::vector<TableCount>& printed, RunProgressCounter& progress) {
     TableCopy reader(parts, nullptr);
     for (ArchiveDbPair* db = list; db; db = db->Next) {
         for (const std::string& table : SplitTableList(db->Tables)) {
@@ -29,6 +29,7 @@ bool PrintRows(ArchiveDbPair* list, const std::vector<std::string>& parts,
                 return false;
             }
             printed.push_back({db->File(), table, print.rows, print.sum});
+            progress.TableRead(print.rows);
         }
     }
     return true;
@@ -52,16 +53,16 @@ bool DeletePatientsRun(DatabaseSet& set, const std::string& pidList) {
     } else {
         const std::vector<std::string> parts = SplitPidList(pidList);
         RunProgressCounter progress(RunKind::Delete);
-        progress.CountRows(source, parts, 1);
+        progress.Start(source);
         std::vector<TableCount> printed, deleted;
         RunSafety::Outcome outcome = RunSafety::Outcome::NothingCommitted;
         bool changed = false;
-        if (PrintRows(source, parts, printed)) {
+        if (PrintRows(source, parts, printed, progress)) {
             AppendLog("• Patienten löschen...");
             DeleteOptions options;
             options.deleted = &deleted;
             options.announce = false;
-            options.afterTable = [&progress](int64_t rows) { return progress.Step(rows); };
+            options.afterTable = [&progress](int64_t rows) { return progress.Deleted(rows); };
             changed = true;
             // A row another program added after the reading would be
             // deleted unrecorded.

@@ -3,15 +3,14 @@
 #include <ctime>
 #include <vector>
 
-#include "archive/runs/ArchiveHistory.h"
 #include "archive/rows/DeletePatients.h"
-#include "archive/rows/PatientRows.h"
 #include "archive/rows/PidList.h"
 #include "archive/rows/RunCheckpoint.h"
-#include "archive/runs/RunProgressCounter.h"
-#include "archive/safety/RunSafety.h"
 #include "archive/rows/StatementObserver.h"
 #include "archive/rows/TableCopy.h"
+#include "archive/runs/ArchiveHistory.h"
+#include "archive/runs/RunProgressCounter.h"
+#include "archive/safety/RunSafety.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
 #include "core/RunProgress.h"
@@ -72,9 +71,8 @@ bool TransferRun::Run() {
 
     AppendLog("• Datensicherung...");
     bool ok = safety.Backup() && safety.Begin();
-    // Every row of the patients is copied once and deleted once.
-    ok = ok && progress_.CountRows(source_, pidParts_, 2);
-    TableCopy copy(pidParts_, [this] { return progress_.Step(1); });
+    if (ok) progress_.Start(source_);
+    TableCopy copy(pidParts_, [this] { return progress_.RowRead(); });
     ok = ok && CopyTables(copy);
     ok = ok && DeleteInSource();
 
@@ -130,6 +128,7 @@ bool TransferRun::CopyTables(TableCopy& copy) {
                 return false;
             }
             copied_.push_back({db->File(), table, rows, print.sum});
+            progress_.TableRead(rows);
             if (copy.RowsInserted()) RunCheckpoint("inserts");
         }
     }
@@ -142,7 +141,7 @@ bool TransferRun::DeleteInSource() {
     DeleteOptions options;
     options.deleted = &deleted;
     options.announce = false;
-    options.afterTable = [this](int64_t rows) { return progress_.Step(rows); };
+    options.afterTable = [this](int64_t rows) { return progress_.Deleted(rows); };
     if (!DeletePatients(source_, pidList_, options)) {
         StopRequestedDuringRun();
         return false;

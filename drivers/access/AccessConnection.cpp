@@ -45,6 +45,12 @@ AccessConnection::AccessConnection(const AccessConnectParams& params) {
         // statement, and the file is consistent between statements for the
         // backup copies made while it is open.
         sqlite3_exec(db_, "PRAGMA synchronous=OFF", nullptr, nullptr, nullptr);
+        // Inside a transaction every insert into a table with a counter
+        // keeps a statement journal (its trigger writes a second time), and
+        // Debian's SQLite keeps such temporary data in files: hundreds of MB
+        // of writes for a run of a thousand patients. It lives for one
+        // statement and is small, so memory holds it.
+        sqlite3_exec(db_, "PRAGMA temp_store=MEMORY", nullptr, nullptr, nullptr);
         sqlite3_extended_result_codes(db_, 1);
         AccessFunctions::Register(db_);
         if (!exists)

@@ -367,6 +367,32 @@ TEST_F(AccessRebuild, CounterNumbersRowsAlsoAfterARebuild) {
     EXPECT_EQ(db_->TableColumns("ldtnummer")[0].typeName, "COUNTER");
 }
 
+// Inside a run's transaction a statement that fails after some of its rows
+// (and their counter numbers) were written is undone whole, from the
+// statement journal in memory; the transaction goes on, and the next row
+// gets the number the failed rows did not keep.
+TEST_F(AccessRebuild, FailedStatementInATransactionKeepsNoRowAndNoCounterNumber) {
+    Exec("create table ldtnummer (autoid counter, pid integer, nr text(10))");
+    Exec("create unique index ux on ldtnummer (nr)");
+    Exec("create table neu (pid integer, nr text(10))");
+    Exec("insert into neu (pid, nr) values (3, 'c')");
+    Exec("insert into neu (pid, nr) values (4, 'd')");
+    Exec("insert into neu (pid, nr) values (5, 'a')");
+    db_->SetAutocommit(false);
+    Exec("insert into ldtnummer (pid, nr) values (1, 'a')");
+    Exec("insert into ldtnummer (pid, nr) values (2, 'b')");
+    EXPECT_EQ(
+        Fails("insert into ldtnummer (pid, nr) select pid, nr from neu order by pid").sqlstate,
+        "23000");
+    Exec("insert into ldtnummer (pid, nr) values (6, 'e')");
+    db_->EndTransaction(true);
+    db_->SetAutocommit(true);
+    const auto rows = Rows("select autoid, pid from ldtnummer order by autoid");
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(FirstInts(rows), (std::vector<int64_t>{1, 2, 3}));
+    EXPECT_EQ(rows[2][1].i, 6);
+}
+
 TEST_F(AccessRebuild, AlterColumnKeepsEveryRowAndIndex) {
     Exec(
         "create table abrechnungen (zid integer, pid integer, multiplikator double, bem text(10), "

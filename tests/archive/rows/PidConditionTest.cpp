@@ -14,13 +14,13 @@ namespace {
 using PidConditionTest = ArchiveTest;
 
 TEST_P(PidConditionTest, CatalogChoosesTheFormAndBothSelectTheSameRows) {
-    // Sorted by value, ids as written, parts of at most three ids in groups
-    // of at most two.
-    EXPECT_EQ(RangedPidConditions("12,007,40,3", 3, 2),
+    // Sorted by value, ids as written, parts of at most five ids halved
+    // down to in-lists of at most two.
+    EXPECT_EQ(RangedPidConditions("12,007,40,3,8,50", 5, 2),
               (std::vector<std::string>{
-                  "pid between 3 and 12 and (pid between 3 and 7 and pid in (3,007) or pid "
-                  "between 12 and 12 and pid in (12))",
-                  "pid between 40 and 40 and (pid between 40 and 40 and pid in (40))"}));
+                  "pid between 3 and 40 and case when pid < 40 then case when pid < 8 then "
+                  "pid in (3,007) else pid in (8,12) end else pid in (40) end",
+                  "pid between 50 and 50 and pid in (50)"}));
     EXPECT_EQ(RangedPidConditions(""), (std::vector<std::string>{"pid in ()"}));
 
     Install(PracticePatients);
@@ -41,18 +41,22 @@ TEST_P(PidConditionTest, CatalogChoosesTheFormAndBothSelectTheSameRows) {
         for (const std::string& table : SplitTableList(db.Tables))
             EXPECT_TRUE(PidLeadsIndex(set_->Archive, table)) << table;
 
-    // Unsorted, a leading zero, an id without rows, more ids than a part
-    // holds: the ranged conditions count what the plain in-list counts.
-    const std::string pids = "9,2,011,5,3,1,99,7";
+    // Unsorted, a leading zero, ids without rows, more ids than a part
+    // holds, parts of several halvings: the ranged conditions count what the
+    // plain in-list counts.
+    std::string pids = "9,2,011,5,3,1,99,7";
+    for (int pid = 12; pid <= PracticePatients + 40; pid += 3) pids += "," + std::to_string(pid);
     for (const char* table : {"felder", "abrechnungen"}) {
         const int plain = Count(
             main, std::string("select count(*) from ") + table + " where pid in (" + pids + ")");
         EXPECT_GT(plain, 0) << table;
-        int ranged = 0;
-        for (const std::string& condition : RangedPidConditions(pids, 3, 2))
-            ranged +=
-                Count(main, std::string("select count(*) from ") + table + " where " + condition);
-        EXPECT_EQ(ranged, plain) << table;
+        for (size_t groupIds : {1, 2, 3}) {
+            int ranged = 0;
+            for (const std::string& condition : RangedPidConditions(pids, 7, groupIds))
+                ranged += Count(
+                    main, std::string("select count(*) from ") + table + " where " + condition);
+            EXPECT_EQ(ranged, plain) << table << " " << groupIds;
+        }
     }
 }
 

@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <regex>
+#include <set>
 
-#include "archive/runs/ArchiveHistory.h"
 #include "archive/rows/DeletePatients.h"
 #include "archive/rows/PidList.h"
+#include "archive/rows/StatementObserver.h"
+#include "archive/runs/ArchiveHistory.h"
+#include "archive/runs/DeletePatientsRun.h"
 #include "core/Globals.h"
 #include "core/RunProgress.h"
 #include "tests/archive/ArchiveFixture.h"
@@ -182,11 +186,6 @@ struct ProgressRecord : IRunProgress {
     void Finished() override { ++finished; }
 };
 
-// The display follows the backups by bytes, then the rows: every row is
-// copied once and deleted once, and the run's count of them (grouped over
-// the whole table on Firebird for a long list, "pid in" for a short one)
-// must be exactly what it moves, or the share never reaches 100 % or
-// passes it early.
 // A table whose deletion does not match its copy is named with its own
 // database, whichever database of the side it lies in, and the line says
 // which way the counts differ: more deleted than copied would lose rows and
@@ -242,45 +241,65 @@ TEST_P(TransferTest, CascadingDeletesInTheLiveSchemaLoseNothing) {
     EXPECT_EQ(Count(set_->Archive, "select count(*) from archist"), 1);
 }
 
-TEST_P(TransferTest, ProgressCountsUpToTheRowsTheRunMoves) {
+void RecordStatement(const ArchiveDbPair&, const std::string& sql, void* context) {
+    static_cast<std::vector<std::string>*>(context)->push_back(sql);
+}
+
+// The display follows the backups by bytes, then the run: its share never
+// goes back, moves with every table of a short run and of a long one, and
+// makes the whole only with the last deletion. It costs no reading of its
+// own: no statement of a run counts a table beyond the run's patients (a
+// whole-table count on Firebird costs what the practice costs), the
+// late-row recount after the commit included. The delete run shows the
+// same.
+TEST_P(TransferTest, ProgressMovesToTheEndWithoutCountingWholeTables) {
     Install(PracticePatients);
-    auto check = [&](const std::string& pids, const std::string& real) {
-        SCOPED_TRACE(real);
-        uint64_t rows = 0;
-        for (const auto& [table, t] : Take(set_->VelundaList, real)) rows += t.rows.size();
-        ASSERT_GT(rows, 24u);
+    auto check = [&](const std::string& verb, const std::function<void()>& run) {
+        SCOPED_TRACE(verb);
         ProgressRecord record;
+        std::vector<std::string> statements;
         SetRunProgress(&record);
-        Transfer(pids);
+        SetStatementObserver(RecordStatement, &statements);
+        run();
+        SetStatementObserver(nullptr, nullptr);
         SetRunProgress(nullptr);
         for (const auto& line : LogLines()) EXPECT_NE(line.colour, ColourRed) << line.text;
-        const auto backup = std::partition_point(
+        for (const std::string& sql : statements) {
+            if (sql.find("count(") != std::string::npos) {
+                EXPECT_NE(sql.find(" where pid "), std::string::npos) << sql;
+            }
+        }
+        const auto rows = std::partition_point(
             record.reports.begin(), record.reports.end(),
-            [](const auto& r) { return r.what == "Archivieren: Datensicherung"; });
-        ASSERT_GT(backup - record.reports.begin(), 1);
-        ASSERT_NE(backup, record.reports.end());
-        EXPECT_EQ(record.reports.front().done, 0u);
-        EXPECT_GT((backup - 1)->total, 0u);
-        EXPECT_EQ((backup - 1)->done, (backup - 1)->total);
+            [&](const auto& r) { return r.what == verb + ": Datensicherung"; });
+        ASSERT_GT(rows - record.reports.begin(), 1);
+        ASSERT_NE(rows, record.reports.end());
+        EXPECT_EQ((rows - 1)->done, (rows - 1)->total);
+        EXPECT_EQ(rows->done, 0u);
+        std::set<uint64_t> percents;
         uint64_t last = 0;
-        for (auto r = backup; r != record.reports.end(); ++r) {
-            EXPECT_EQ(r->what, "Archivieren");
-            EXPECT_EQ(r->total, 2 * rows);
+        for (auto r = rows; r != record.reports.end(); ++r) {
+            EXPECT_EQ(r->what, verb);
             EXPECT_GE(r->done, last);
             last = r->done;
+            if (r + 1 != record.reports.end()) {
+                EXPECT_LT(r->done, r->total);
+            }
+            percents.insert(r->done * 100 / r->total);
         }
-        EXPECT_EQ(backup->done, 0u);
-        EXPECT_EQ(last, 2 * rows);
+        EXPECT_EQ(record.reports.back().done, record.reports.back().total);
+        EXPECT_GE(percents.size(), 30u);
         EXPECT_EQ(record.finished, 2);
-        EXPECT_EQ(Count(set_->MainDatabase(),
-                        "select count(*) from patienten where pid in (" + real + ")"),
-                  0);
     };
     std::string pids = "1";
     for (int i = 0; i < 400; ++i) pids += "," + std::to_string(100000 + i);
     pids += ",9,11";
-    check(pids, "1,9,11");
-    check("4,6", "4,6");
+    check("Archivieren", [&] { Transfer(pids); });
+    EXPECT_EQ(Count(set_->MainDatabase(), "select count(*) from patienten where pid in (1,9,11)"),
+              0);
+    check("Archivieren", [&] { Transfer("4"); });
+    check("L\xF6schen", [&] { EXPECT_TRUE(DeletePatientsRun(*set_, "6,7")); });
+    EXPECT_EQ(Count(set_->MainDatabase(), "select count(*) from patienten where pid in (6,7)"), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, TransferTest,

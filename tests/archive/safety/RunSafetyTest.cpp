@@ -562,8 +562,8 @@ TEST_P(RunSafetyTest, RowsSavedForTheRunsPatientsAfterTheCommitAreNamed) {
         EXPECT_TRUE(fields.ExecDirect("insert into felder (fid, pid) values (99993, 2)"));
         EXPECT_TRUE(fields.ExecDirect("insert into felder (fid, pid) values (99994, 2)"));
     });
-    // Ids without patients make the list long enough for Firebird to count
-    // a table without a pid index in one pass.
+    // Ids without patients make the list as long as a run of hundreds of
+    // patients gives it.
     std::string pids = "2,5";
     for (int i = 0; i < 300; ++i) pids += "," + std::to_string(100000 + i);
     Transfer(pids);
