@@ -13,8 +13,8 @@
 #include "drivers/access/AccessResultSet.h"
 #include "drivers/access/AccessSchema.h"
 #include "drivers/access/AccessTranslator.h"
-#include "drivers/common/Datetime.h"
-#include "drivers/common/TypeInfo.h"
+#include "drivers/common/values/Datetime.h"
+#include "drivers/common/values/TypeInfo.h"
 
 namespace accessdrv {
 

@@ -11,7 +11,7 @@
 
 #include "drivers/access/AccessLexer.h"
 #include "drivers/access/SqliteStatement.h"
-#include "drivers/common/Backend.h"
+#include "drivers/common/base/Backend.h"
 
 namespace accessdrv {
 

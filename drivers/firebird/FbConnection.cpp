@@ -1,7 +1,7 @@
 #include "firebird/FbConnection.h"
 
 #include "core/AsciiText.h"
-#include "common/MemoryResultSet.h"
+#include "drivers/common/sql/MemoryResultSet.h"
 #include "firebird/FbAlterTable.h"
 #include "firebird/FbParamMessage.h"
 #include "firebird/FbResultSet.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "drivers/common/Backend.h"
+#include "drivers/common/base/Backend.h"
 #include "tests/fixtures/TestEnv.h"
 
 namespace accesstest {
