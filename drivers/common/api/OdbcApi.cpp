@@ -58,9 +58,9 @@ SQLRETURN FreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
                 auto* dbc = static_cast<DbcHandle*>(h);
                 if (dbc->Connected())
                     return refuse("Function sequence error: the connection is still open.");
-                for (StmtHandle* s : dbc->statements)
+                for (DbcStatement* s : dbc->statements)
                     if (r.InUse(*s)) return refuse(kInUse);
-                for (StmtHandle* s : dbc->statements) doomed.push_back(r.Take(s));
+                for (DbcStatement* s : dbc->statements) doomed.push_back(r.Take(s));
             } else {
                 connection = r.Use(static_cast<StmtHandle*>(h)->dbc);
             }

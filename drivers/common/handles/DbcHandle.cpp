@@ -4,8 +4,8 @@
 
 #include "drivers/common/base/FaultInjector.h"
 #include "drivers/common/base/SqlStates.h"
+#include "drivers/common/handles/DbcStatement.h"
 #include "drivers/common/handles/HandleRegistry.h"
-#include "drivers/common/handles/StmtHandle.h"
 #include "drivers/common/sql/ConnectString.h"
 #include "drivers/common/values/StringOut.h"
 
@@ -85,7 +85,7 @@ SQLRETURN DbcHandle::Disconnect() {
                     "SQLEndTran before disconnecting.");
     // Statements go back to the state before their preparation: what the
     // engine prepared belongs to the attachment that ends here.
-    for (StmtHandle* s : statements) s->DropEngineState();
+    for (DbcStatement* s : statements) s->DropEngineState();
     conn_.reset();
     return SQL_SUCCESS;
 }
@@ -100,7 +100,7 @@ SQLRETURN DbcHandle::SetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER)
             bool on = v != SQL_AUTOCOMMIT_OFF;
             if (on == autocommit_) return SQL_SUCCESS;
             if (conn_) {
-                for (StmtHandle* s : statements) s->CloseResults();
+                for (DbcStatement* s : statements) s->CloseResults();
                 conn_->SetAutocommit(on);
             }
             autocommit_ = on;
@@ -127,7 +127,7 @@ SQLRETURN DbcHandle::SetAttr(SQLINTEGER attribute, SQLPOINTER value, SQLINTEGER)
             // The connection's statements take it, those to come and those
             // that exist.
             metadataId_ = v == SQL_TRUE;
-            for (StmtHandle* s : statements) s->SetMetadataId(metadataId_);
+            for (DbcStatement* s : statements) s->SetMetadataId(metadataId_);
             return SQL_SUCCESS;
         case SQL_ATTR_CONNECTION_TIMEOUT:
             // Requests other than queries never wait on their own: no
@@ -198,7 +198,7 @@ SQLRETURN DbcHandle::EndTran(SQLSMALLINT completion) {
     if (!conn_) return Fail(state::kNotConnected);
     if (autocommit_) return SQL_SUCCESS;
     // Cursors do not survive the end of the transaction they read in.
-    for (StmtHandle* s : statements) s->CloseResults();
+    for (DbcStatement* s : statements) s->CloseResults();
     if (FaultInjector::EndShouldFail(completion == SQL_COMMIT ? "COMMIT" : "ROLLBACK")) {
         if (completion == SQL_COMMIT && FaultInjector::Late()) conn_->EndTransaction(true);
         return Fail(FaultInjector::State(), FaultInjector::Message());

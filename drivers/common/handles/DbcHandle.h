@@ -12,7 +12,7 @@
 
 namespace odbcdrv {
 
-class StmtHandle;
+class DbcStatement;
 
 class DbcHandle : public Handle {
   public:
@@ -51,7 +51,7 @@ class DbcHandle : public Handle {
     EnvHandle& env;
     // Changed with the connection's turn held (a statement's allocation and
     // its free), or while nothing can reach the connection any more.
-    std::set<StmtHandle*> statements;
+    std::set<DbcStatement*> statements;
 
   private:
     std::mutex turn_;

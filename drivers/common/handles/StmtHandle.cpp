@@ -22,7 +22,7 @@ class ExecutingFlag {
 
 }  // namespace
 
-StmtHandle::StmtHandle(DbcHandle& d) : Handle(SQL_HANDLE_STMT), dbc(d) {
+StmtHandle::StmtHandle(DbcHandle& d) : DbcStatement(SQL_HANDLE_STMT), dbc(d) {
     dbc.statements.insert(this);
     metadataId_ = dbc.MetadataId();
 }

@@ -15,13 +15,14 @@
 #include <vector>
 
 #include "drivers/common/handles/DbcHandle.h"
+#include "drivers/common/handles/DbcStatement.h"
 #include "drivers/common/handles/ParameterBindings.h"
 #include "drivers/common/values/StringOut.h"
 #include "drivers/common/values/ValueConverter.h"
 
 namespace odbcdrv {
 
-class StmtHandle : public Handle {
+class StmtHandle final : public DbcStatement {
   public:
     // The most rows a rowset holds: a larger SQL_ATTR_ROW_ARRAY_SIZE or
     // SQL_ROWSET_SIZE is lowered to it with 01S02.
@@ -95,13 +96,9 @@ class StmtHandle : public Handle {
     SQLRETURN Procedures();
     SQLRETURN ProcedureColumns();
 
-    // Drops the current result set (its engine cursor and transaction).
-    void CloseResults();
-    // Takes the connection's SQL_ATTR_METADATA_ID.
-    void SetMetadataId(bool on) { metadataId_ = on; }
-    // Drops the result set, a pending execution and the prepared statement:
-    // the connection is about to end.
-    void DropEngineState();
+    void CloseResults() override;
+    void SetMetadataId(bool on) override { metadataId_ = on; }
+    void DropEngineState() override;
     bool OpenedWide() const override { return dbc.OpenedWide(); }
     const ClientCharset& Charset() const override { return dbc.Charset(); }
 
