@@ -2,8 +2,15 @@
 // the application binds (one set or an array of sets, values given at once
 // or in pieces at execution time), and serves the rows of the current result
 // set in rowsets through bound columns or column by column. The cursor moves
-// forward only, or is static and scrolls (StmtHandleCursor.cpp). The catalog
-// functions serve their rows the same way.
+// forward only, or is static and scrolls. The catalog functions serve their
+// rows the same way.
+//
+// Its code stands in files by what it does: the life of the statement and
+// its execution (StmtHandle.cpp), parameters (StmtHandleParams.cpp), the
+// result's description (StmtHandleColumns.cpp), the cursor
+// (StmtHandleCursor.cpp), the rowset's values into the application's buffers
+// (StmtHandleData.cpp), the statement attributes (StmtHandleAttributes.cpp)
+// and the catalog functions (StmtHandleCatalog.cpp).
 #pragma once
 
 #include <atomic>
@@ -165,12 +172,22 @@ class StmtHandle final : public DbcStatement {
     const ColumnInfo* Column(SQLUSMALLINT column);
     // Common start of every catalog function; false after recording an error.
     bool BeginCatalog();
+    // SQL_ATTR_CONCURRENCY, SQL_ATTR_CURSOR_TYPE and the other attributes
+    // that shape a cursor, set while none is open.
+    SQLRETURN SetCursorShape(SQLINTEGER attribute, SQLULEN v);
 
     // Cursor (StmtHandleCursor.cpp).
     // Moves the cursor as SQLFetchScroll does and delivers the rowset into
     // `out`; `bookmark` is the row a bookmark fetch starts from.
     SQLRETURN FetchRows(SQLSMALLINT orientation, SQLLEN offset, SQLLEN bookmark,
                         const RowsetOut& out);
+    // The next rowset of a forward-only cursor.
+    SQLRETURN FetchForward();
+    // The first row (1-based) of the rowset a static cursor moves to, as
+    // ODBC's positioning rules place it: 0 before the start, kAfterEnd after
+    // the end. `beforeFirstRowset` is set when the move went back past the
+    // first rowset (01S06).
+    long long ScrollTarget(SQLSMALLINT orientation, SQLLEN offset, bool& beforeFirstRowset);
     // The next row from the engine, within SQL_ATTR_MAX_ROWS.
     bool ReadEngineRow(std::vector<Value>& row);
     // A static cursor's rows up to the 0-based `index` read into the cache;
@@ -182,6 +199,7 @@ class StmtHandle final : public DbcStatement {
     const std::vector<Value>& Cached(size_t index) const;
     // Makes the rows [start, start + count) of a static cursor the rowset.
     void SetRowset(size_t start, size_t count);
+    // Values into the application's buffers (StmtHandleData.cpp).
     // Delivers row k of the rowset into the bound columns.
     SQLRETURN DeliverBound(size_t k, bool& rowWarned);
     // Fills the bound columns, status array and rows-fetched count for the
