@@ -277,6 +277,124 @@ std::string ValueConverter::ToText(const Value& v, const ColumnInfo& col) {
     return {};
 }
 
+namespace {
+
+// A value as SQL_C_CHAR, SQL_C_WCHAR or SQL_C_BINARY, in pieces when the
+// buffer is short. Converted once per value: the pieces after the first read
+// what the first one converted. Text the application takes as it is held is
+// read from the value itself.
+SQLRETURN PutBytes(const Value& v, const ColumnInfo& col, SQLSMALLINT cType, SQLPOINTER target,
+                   SQLLEN bufferLength, SQLLEN* ind, GetDataState& st, Diagnostics& diag,
+                   const ClientCharset& charset, SQLULEN maxLength) {
+    const bool plainBytes = v.kind == Value::Kind::Binary || v.kind == Value::Kind::Text ||
+                            v.kind == Value::Kind::Decimal;
+    const bool asHeld =
+        plainBytes && (cType == SQL_C_BINARY ||
+                       (cType == SQL_C_CHAR && !charset.Utf8() && v.kind != Value::Kind::Binary));
+    if (!asHeld && st.convertedFor != cType) {
+        std::string formatted;
+        if (!plainBytes || v.kind == Value::Kind::Binary)
+            formatted = ValueConverter::ToText(v, col);
+        const std::string& text = plainBytes && v.kind != Value::Kind::Binary ? v.s : formatted;
+        if (cType == SQL_C_CHAR) {
+            st.converted = charset.ToClient(text);
+        } else if (cType == SQL_C_WCHAR) {
+            st.converted.resize(text.size() * 2);
+            char* out = st.converted.data();
+            for (unsigned char c : text) {
+                const auto unit = static_cast<uint16_t>(cp1252::ToUnicode(c));
+                std::memcpy(out, &unit, 2);
+                out += 2;
+            }
+        } else {
+            st.converted = text;
+        }
+        st.convertedFor = cType;
+    }
+    const std::string& bytes = asHeld ? v.s : st.converted;
+    size_t size = bytes.size();
+    if (maxLength > 0 && (IsCharType(col.sqlType) || IsBinaryType(col.sqlType)) && size > maxLength)
+        size = cType == SQL_C_WCHAR ? maxLength & ~SQLULEN{1} : maxLength;
+    const size_t terminator = cType == SQL_C_CHAR ? 1 : cType == SQL_C_WCHAR ? 2 : 0;
+    SQLRETURN rc = PutPieces(bytes.data(), size, terminator, target, bufferLength, ind, st, diag);
+    if (st.done) {
+        st.converted.clear();
+        st.converted.shrink_to_fit();
+    }
+    return rc;
+}
+
+// A value as one of the numeric C types.
+SQLRETURN PutNumber(const Value& v, SQLSMALLINT cType, SQLPOINTER target, SQLLEN* ind,
+                    Diagnostics& diag) {
+    Numeric n;
+    if (const char* bad = AsNumber(v, n)) {
+        diag.Add(bad);
+        return SQL_ERROR;
+    }
+    switch (cType) {
+        case SQL_C_BIT: {
+            if (n.d < 0 || n.d >= 2) {
+                diag.Add(state::kOutOfRange);
+                return SQL_ERROR;
+            }
+            unsigned char b = n.d >= 1 ? 1 : 0;
+            *static_cast<unsigned char*>(target) = b;
+            if (ind) *ind = 1;
+            if (!n.isInt && n.d != b) {
+                diag.Add(state::kFractionalTruncation);
+                return SQL_SUCCESS_WITH_INFO;
+            }
+            return SQL_SUCCESS;
+        }
+        case SQL_C_STINYINT:
+        case SQL_C_TINYINT:
+            return PutInteger<signed char>(n, target, ind, diag);
+        case SQL_C_UTINYINT:
+            return PutInteger<unsigned char>(n, target, ind, diag);
+        case SQL_C_SSHORT:
+        case SQL_C_SHORT:
+            return PutInteger<SQLSMALLINT>(n, target, ind, diag);
+        case SQL_C_USHORT:
+            return PutInteger<SQLUSMALLINT>(n, target, ind, diag);
+        case SQL_C_SLONG:
+        case SQL_C_LONG:
+            return PutInteger<SQLINTEGER>(n, target, ind, diag);
+        case SQL_C_ULONG:
+            return PutInteger<SQLUINTEGER>(n, target, ind, diag);
+        case SQL_C_SBIGINT:
+            return PutInteger<SQLBIGINT>(n, target, ind, diag);
+        case SQL_C_UBIGINT:
+            if (n.isInt && n.i < 0) {
+                diag.Add(state::kOutOfRange);
+                return SQL_ERROR;
+            }
+            return PutInteger<int64_t>(n, target, ind, diag);
+        case SQL_C_DOUBLE: {
+            double d = n.isInt ? static_cast<double>(n.i) : n.d;
+            std::memcpy(target, &d, sizeof d);
+            if (ind) *ind = sizeof d;
+            return SQL_SUCCESS;
+        }
+        case SQL_C_FLOAT: {
+            double d = n.isInt ? static_cast<double>(n.i) : n.d;
+            if (std::fabs(d) > std::numeric_limits<float>::max()) {
+                diag.Add(state::kOutOfRange);
+                return SQL_ERROR;
+            }
+            float f = static_cast<float>(d);
+            std::memcpy(target, &f, sizeof f);
+            if (ind) *ind = sizeof f;
+            return SQL_SUCCESS;
+        }
+        default:
+            diag.Add(state::kInvalidCType);
+            return SQL_ERROR;
+    }
+}
+
+}  // namespace
+
 SQLRETURN ValueConverter::Deliver(const Value& v, const ColumnInfo& col, SQLSMALLINT cType,
                                   SQLPOINTER target, SQLLEN bufferLength, SQLLEN* ind,
                                   GetDataState& st, Diagnostics& diag, const ClientCharset& charset,
@@ -296,121 +414,26 @@ SQLRETURN ValueConverter::Deliver(const Value& v, const ColumnInfo& col, SQLSMAL
         diag.Add(state::kInvalidNullPointer);
         return SQL_ERROR;
     }
-
-    Numeric n;
-    const char* bad = nullptr;
     switch (cType) {
         case SQL_C_CHAR:
         case SQL_C_WCHAR:
-        case SQL_C_BINARY: {
-            // Converted once per value: the pieces after the first read what
-            // the first one converted. Text the application takes as it is
-            // held is read from the value itself.
-            const bool plainBytes = v.kind == Value::Kind::Binary || v.kind == Value::Kind::Text ||
-                                    v.kind == Value::Kind::Decimal;
-            const bool asHeld =
-                plainBytes && (cType == SQL_C_BINARY || (cType == SQL_C_CHAR && !charset.Utf8() &&
-                                                         v.kind != Value::Kind::Binary));
-            if (!asHeld && st.convertedFor != cType) {
-                std::string formatted;
-                if (!plainBytes || v.kind == Value::Kind::Binary) formatted = ToText(v, col);
-                const std::string& text =
-                    plainBytes && v.kind != Value::Kind::Binary ? v.s : formatted;
-                if (cType == SQL_C_CHAR) {
-                    st.converted = charset.ToClient(text);
-                } else if (cType == SQL_C_WCHAR) {
-                    st.converted.resize(text.size() * 2);
-                    char* out = st.converted.data();
-                    for (unsigned char c : text) {
-                        const auto unit = static_cast<uint16_t>(cp1252::ToUnicode(c));
-                        std::memcpy(out, &unit, 2);
-                        out += 2;
-                    }
-                } else {
-                    st.converted = text;
-                }
-                st.convertedFor = cType;
-            }
-            const std::string& bytes = asHeld ? v.s : st.converted;
-            size_t size = bytes.size();
-            if (maxLength > 0 && (IsCharType(col.sqlType) || IsBinaryType(col.sqlType)) &&
-                size > maxLength)
-                size = cType == SQL_C_WCHAR ? maxLength & ~SQLULEN{1} : maxLength;
-            const size_t terminator = cType == SQL_C_CHAR ? 1 : cType == SQL_C_WCHAR ? 2 : 0;
-            SQLRETURN rc =
-                PutPieces(bytes.data(), size, terminator, target, bufferLength, ind, st, diag);
-            if (st.done) {
-                st.converted.clear();
-                st.converted.shrink_to_fit();
-            }
-            return rc;
-        }
+        case SQL_C_BINARY:
+            return PutBytes(v, col, cType, target, bufferLength, ind, st, diag, charset, maxLength);
         case SQL_C_BIT:
-            if ((bad = AsNumber(v, n))) break;
-            if (n.d < 0 || n.d >= 2) {
-                diag.Add(state::kOutOfRange);
-                return SQL_ERROR;
-            }
-            {
-                unsigned char b = n.d >= 1 ? 1 : 0;
-                *static_cast<unsigned char*>(target) = b;
-                if (ind) *ind = 1;
-                if (!n.isInt && n.d != b) {
-                    diag.Add(state::kFractionalTruncation);
-                    return SQL_SUCCESS_WITH_INFO;
-                }
-            }
-            return SQL_SUCCESS;
         case SQL_C_STINYINT:
         case SQL_C_TINYINT:
-            if ((bad = AsNumber(v, n))) break;
-            return PutInteger<signed char>(n, target, ind, diag);
         case SQL_C_UTINYINT:
-            if ((bad = AsNumber(v, n))) break;
-            return PutInteger<unsigned char>(n, target, ind, diag);
         case SQL_C_SSHORT:
         case SQL_C_SHORT:
-            if ((bad = AsNumber(v, n))) break;
-            return PutInteger<SQLSMALLINT>(n, target, ind, diag);
         case SQL_C_USHORT:
-            if ((bad = AsNumber(v, n))) break;
-            return PutInteger<SQLUSMALLINT>(n, target, ind, diag);
         case SQL_C_SLONG:
         case SQL_C_LONG:
-            if ((bad = AsNumber(v, n))) break;
-            return PutInteger<SQLINTEGER>(n, target, ind, diag);
         case SQL_C_ULONG:
-            if ((bad = AsNumber(v, n))) break;
-            return PutInteger<SQLUINTEGER>(n, target, ind, diag);
         case SQL_C_SBIGINT:
-            if ((bad = AsNumber(v, n))) break;
-            return PutInteger<SQLBIGINT>(n, target, ind, diag);
         case SQL_C_UBIGINT:
-            if ((bad = AsNumber(v, n))) break;
-            if (n.isInt && n.i < 0) {
-                diag.Add(state::kOutOfRange);
-                return SQL_ERROR;
-            }
-            return PutInteger<int64_t>(n, target, ind, diag);
-        case SQL_C_DOUBLE: {
-            if ((bad = AsNumber(v, n))) break;
-            double d = n.isInt ? static_cast<double>(n.i) : n.d;
-            std::memcpy(target, &d, sizeof d);
-            if (ind) *ind = sizeof d;
-            return SQL_SUCCESS;
-        }
-        case SQL_C_FLOAT: {
-            if ((bad = AsNumber(v, n))) break;
-            double d = n.isInt ? static_cast<double>(n.i) : n.d;
-            if (std::fabs(d) > std::numeric_limits<float>::max()) {
-                diag.Add(state::kOutOfRange);
-                return SQL_ERROR;
-            }
-            float f = static_cast<float>(d);
-            std::memcpy(target, &f, sizeof f);
-            if (ind) *ind = sizeof f;
-            return SQL_SUCCESS;
-        }
+        case SQL_C_DOUBLE:
+        case SQL_C_FLOAT:
+            return PutNumber(v, cType, target, ind, diag);
         case SQL_C_TYPE_DATE:
         case SQL_C_TYPE_TIME:
         case SQL_C_TYPE_TIMESTAMP:
@@ -422,8 +445,6 @@ SQLRETURN ValueConverter::Deliver(const Value& v, const ColumnInfo& col, SQLSMAL
             diag.Add(state::kInvalidCType);
             return SQL_ERROR;
     }
-    diag.Add(bad);
-    return SQL_ERROR;
 }
 
 }  // namespace odbcdrv
