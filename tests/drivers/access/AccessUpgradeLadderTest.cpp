@@ -1,6 +1,6 @@
 // Every statement of the archive's version ladder, in the form Tamaro sends
 // to an Access-kind database, run on an archive of the oldest layout.
-#include "tests/drivers_access/AccessTestDb.h"
+#include "tests/drivers/access/AccessTestDb.h"
 
 namespace accesstest {
 

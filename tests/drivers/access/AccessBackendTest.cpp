@@ -3,7 +3,7 @@
 // reports and enforces, and table rebuilds.
 #include <sqlite3.h>
 
-#include "tests/drivers_access/AccessTestDb.h"
+#include "tests/drivers/access/AccessTestDb.h"
 
 namespace accesstest {
 

@@ -13,7 +13,7 @@ import unittest
 
 import pyodbc
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "drivers"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 from unicode_clients import UnicodeClientCases  # noqa: E402
 
 TEXT = b"M\xe4\xdfig \x95 \xbb d'Arc".decode("cp1252")

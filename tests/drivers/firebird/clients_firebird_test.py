@@ -6,12 +6,14 @@ import decimal
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import unittest
 
 import pyodbc
 
-from unicode_clients import UnicodeClientCases
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from unicode_clients import UnicodeClientCases  # noqa: E402
 
 # The embedded engine of this process and of the isql processes it starts
 # keeps its locks to itself: no waiting for other processes on the machine.
