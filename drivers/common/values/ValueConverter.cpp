@@ -83,6 +83,20 @@ const char* AsNumber(const Value& v, Numeric& n) {
     }
 }
 
+// A value of fixed size into the buffer; a fraction that did not fit is
+// reported with 01S07.
+template <class T>
+SQLRETURN PutFixed(const T& value, SQLPOINTER target, SQLLEN* ind, Diagnostics& diag,
+                   bool fractionCut = false) {
+    std::memcpy(target, &value, sizeof value);
+    if (ind) *ind = sizeof value;
+    if (fractionCut) {
+        diag.Add(state::kFractionalTruncation);
+        return SQL_SUCCESS_WITH_INFO;
+    }
+    return SQL_SUCCESS;
+}
+
 template <class T>
 SQLRETURN PutInteger(const Numeric& n, SQLPOINTER target, SQLLEN* ind, Diagnostics& diag) {
     bool fractional = false;
@@ -105,13 +119,7 @@ SQLRETURN PutInteger(const Numeric& n, SQLPOINTER target, SQLLEN* ind, Diagnosti
         fractional = t != n.d;
         out = static_cast<T>(t);
     }
-    std::memcpy(target, &out, sizeof out);
-    if (ind) *ind = sizeof out;
-    if (fractional) {
-        diag.Add(state::kFractionalTruncation);
-        return SQL_SUCCESS_WITH_INFO;
-    }
-    return SQL_SUCCESS;
+    return PutFixed(out, target, ind, diag, fractional);
 }
 
 std::string FormatDouble(double d, bool single) {
@@ -189,37 +197,25 @@ SQLRETURN PutDatetime(const Value& v, SQLSMALLINT cType, SQLPOINTER target, SQLL
             diag.Add(state::kRestrictedType);
             return SQL_ERROR;
     }
-    bool truncated = false;
     if (cType == SQL_C_TYPE_DATE || cType == SQL_C_DATE) {
         if (!hasDate) {
             diag.Add(state::kRestrictedType);
             return SQL_ERROR;
         }
-        SQL_DATE_STRUCT d{ts.year, ts.month, ts.day};
-        std::memcpy(target, &d, sizeof d);
-        if (ind) *ind = sizeof d;
-        truncated = hasTime && (ts.hour || ts.minute || ts.second || ts.fraction);
-    } else if (cType == SQL_C_TYPE_TIME || cType == SQL_C_TIME) {
+        const SQL_DATE_STRUCT d{ts.year, ts.month, ts.day};
+        return PutFixed(d, target, ind, diag,
+                        hasTime && (ts.hour || ts.minute || ts.second || ts.fraction));
+    }
+    if (cType == SQL_C_TYPE_TIME || cType == SQL_C_TIME) {
         if (!hasTime) {
             diag.Add(state::kRestrictedType);
             return SQL_ERROR;
         }
-        SQL_TIME_STRUCT t{ts.hour, ts.minute, ts.second};
-        std::memcpy(target, &t, sizeof t);
-        if (ind) *ind = sizeof t;
-        truncated = ts.fraction != 0;
-    } else {
-        if (!hasDate) {
-            SetToday(ts);  // a time alone takes today's date
-        }
-        std::memcpy(target, &ts, sizeof ts);
-        if (ind) *ind = sizeof ts;
+        const SQL_TIME_STRUCT t{ts.hour, ts.minute, ts.second};
+        return PutFixed(t, target, ind, diag, ts.fraction != 0);
     }
-    if (truncated) {
-        diag.Add(state::kFractionalTruncation);
-        return SQL_SUCCESS_WITH_INFO;
-    }
-    return SQL_SUCCESS;
+    if (!hasDate) SetToday(ts);  // a time alone takes today's date
+    return PutFixed(ts, target, ind, diag);
 }
 
 }  // namespace
@@ -338,14 +334,8 @@ SQLRETURN PutNumber(const Value& v, SQLSMALLINT cType, SQLPOINTER target, SQLLEN
                 diag.Add(state::kOutOfRange);
                 return SQL_ERROR;
             }
-            unsigned char b = n.d >= 1 ? 1 : 0;
-            *static_cast<unsigned char*>(target) = b;
-            if (ind) *ind = 1;
-            if (!n.isInt && n.d != b) {
-                diag.Add(state::kFractionalTruncation);
-                return SQL_SUCCESS_WITH_INFO;
-            }
-            return SQL_SUCCESS;
+            const unsigned char b = n.d >= 1 ? 1 : 0;
+            return PutFixed(b, target, ind, diag, !n.isInt && n.d != b);
         }
         case SQL_C_STINYINT:
         case SQL_C_TINYINT:
@@ -371,10 +361,8 @@ SQLRETURN PutNumber(const Value& v, SQLSMALLINT cType, SQLPOINTER target, SQLLEN
             }
             return PutInteger<int64_t>(n, target, ind, diag);
         case SQL_C_DOUBLE: {
-            double d = n.isInt ? static_cast<double>(n.i) : n.d;
-            std::memcpy(target, &d, sizeof d);
-            if (ind) *ind = sizeof d;
-            return SQL_SUCCESS;
+            const double d = n.isInt ? static_cast<double>(n.i) : n.d;
+            return PutFixed(d, target, ind, diag);
         }
         case SQL_C_FLOAT: {
             double d = n.isInt ? static_cast<double>(n.i) : n.d;
@@ -382,10 +370,8 @@ SQLRETURN PutNumber(const Value& v, SQLSMALLINT cType, SQLPOINTER target, SQLLEN
                 diag.Add(state::kOutOfRange);
                 return SQL_ERROR;
             }
-            float f = static_cast<float>(d);
-            std::memcpy(target, &f, sizeof f);
-            if (ind) *ind = sizeof f;
-            return SQL_SUCCESS;
+            const float f = static_cast<float>(d);
+            return PutFixed(f, target, ind, diag);
         }
         default:
             diag.Add(state::kInvalidCType);
