@@ -4,8 +4,9 @@
 # users and patient stand side by side and include neither each other.
 # drivers/ may use only core/ (the code page 1252 helpers); tools/, tests/ and
 # bench/ stand beside the layers and may include any of them.
-# Inside archive/ and app/ the folders are rooms with an order of their own
-# (see room_rank).
+# Inside archive/, app/ and drivers/common/ the folders are rooms with an
+# order of their own (see room_rank); the two drivers' engines stand on the
+# lower rooms of drivers/common/ only.
 # Prints every include that runs upwards or sideways and exits 1 if there is one.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -24,8 +25,9 @@ rank() {
 }
 
 # Inside a layer, rooms have their own order: archive's rows < safety <
-# maintenance < runs < export, and app's commands < its headless face. A file may
-# include its own room and the rooms below it.
+# maintenance < runs < export, app's commands < its headless face, and the
+# drivers' plumbing base < values < sql < handles < api. A file may include
+# its own room and the rooms below it.
 room_rank() {  # layer, room
   case "$1/$2" in
     archive/rows) echo 0 ;;
@@ -35,15 +37,21 @@ room_rank() {  # layer, room
     archive/export) echo 4 ;;
     app/headless) echo 1 ;;
     app/*) echo 0 ;;
+    drivers/common/base) echo 0 ;;
+    drivers/common/values) echo 1 ;;
+    drivers/common/sql) echo 2 ;;
+    drivers/common/handles) echo 3 ;;
+    drivers/common/api) echo 4 ;;
     *) echo -1 ;;
   esac
 }
 check_rooms() {  # layer
   local layer=$1 file line inc from to rf rt
   while IFS=: read -r file line inc; do
-    from=$(cut -d/ -f2 <<<"$file")
+    from=${file#"$layer/"}
+    from=${from%%/*}
     [ -f "$layer/$from" ] && from=.
-    to=$(sed -E 's/.*#\s*include\s*"[a-z_]+\/([A-Za-z_]+)[/.].*/\1/' <<<"$inc")
+    to=$(sed -E "s|.*#\s*include\s*\"$layer/([A-Za-z_]+)[/.].*|\1|" <<<"$inc")
     grep -qE "\"$layer/$to/" <<<"$inc" || to=.
     rf=$(room_rank "$layer" "$from")
     rt=$(room_rank "$layer" "$to")
@@ -76,9 +84,15 @@ for layer in core platform db users patient archive app ui; do
   [ -d "$layer" ] && check "$layer" "$(rank "$layer")"
 done
 [ -d drivers ] && check drivers 0
-for layer in archive app; do
+for layer in archive app drivers/common; do
   [ -d "$layer" ] && check_rooms "$layer"
 done
+# The engines implement the contract that the handles drive: they may not
+# reach up into the handles or the entry points.
+while IFS=: read -r file line inc; do
+  echo "$file:$line:$inc   (a driver's engine must not include drivers/common/handles or api)"
+  status=1
+done < <(grep -rnE '^\s*#\s*include\s*"drivers/common/(handles|api)/' drivers/firebird drivers/access 2>/dev/null)
 
 if [ $status -ne 0 ]; then
   echo "check-layers: includes that run against the layer order (above)"

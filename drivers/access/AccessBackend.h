@@ -2,7 +2,7 @@
 // tool key CREATEDB=1 that makes a missing database.
 #pragma once
 
-#include "drivers/common/Backend.h"
+#include "drivers/common/base/Backend.h"
 
 namespace accessdrv {
 

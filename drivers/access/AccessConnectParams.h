@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "drivers/common/Backend.h"
+#include "drivers/common/base/Backend.h"
 
 namespace accessdrv {
 

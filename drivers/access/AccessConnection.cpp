@@ -89,13 +89,15 @@ void AccessConnection::BeginIfManual() {
 }
 
 odbcdrv::ExecResult AccessConnection::Execute(const std::string& sql1252) {
-    AccessStatement stmt(*this, db_, sql1252, false);
+    AccessStatement stmt(
+        *this, [this] { BeginIfManual(); }, db_, sql1252, false);
     if (stmt.ParamCount() > 0) throw odbcdrv::UnboundParameters(stmt.ParamCount(), 0);
     return stmt.Execute({});
 }
 
 std::unique_ptr<odbcdrv::PreparedStatement> AccessConnection::Prepare(const std::string& sql1252) {
-    return std::make_unique<AccessStatement>(*this, db_, sql1252, true);
+    return std::make_unique<AccessStatement>(
+        *this, [this] { BeginIfManual(); }, db_, sql1252, true);
 }
 
 std::vector<odbcdrv::IndexInfo> AccessConnection::Indexes(const std::string& table) {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "drivers/access/AccessConnectParams.h"
-#include "drivers/common/Backend.h"
+#include "drivers/common/base/Backend.h"
 
 namespace accessdrv {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "drivers/common/Backend.h"
+#include "drivers/common/base/Backend.h"
 
 namespace accessdrv {
 

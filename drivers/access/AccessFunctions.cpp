@@ -9,7 +9,7 @@
 
 #include "core/Cp1252.h"
 #include "drivers/access/AccessCollation.h"
-#include "drivers/common/SearchPattern.h"
+#include "drivers/common/sql/SearchPattern.h"
 
 namespace accessdrv {
 

@@ -5,7 +5,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "drivers/common/Backend.h"
+#include "drivers/common/base/Backend.h"
 
 namespace accessdrv {
 

@@ -2,7 +2,7 @@
 
 #include "drivers/access/AccessError.h"
 #include "drivers/access/SqliteStatement.h"
-#include "drivers/common/Backend.h"
+#include "drivers/common/base/Backend.h"
 
 namespace accessdrv {
 

@@ -8,7 +8,7 @@
 
 #include "drivers/access/AccessType.h"
 #include "drivers/access/SqliteStatement.h"
-#include "drivers/common/Backend.h"
+#include "drivers/common/base/Backend.h"
 
 namespace accessdrv {
 

@@ -5,16 +5,16 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <utility>
 
 #include "core/Cp1252.h"
 #include "drivers/access/AccessCollation.h"
-#include "drivers/access/AccessConnection.h"
 #include "drivers/access/AccessError.h"
 #include "drivers/access/AccessResultSet.h"
 #include "drivers/access/AccessSchema.h"
 #include "drivers/access/AccessTranslator.h"
-#include "drivers/common/Datetime.h"
-#include "drivers/common/TypeInfo.h"
+#include "drivers/common/values/Datetime.h"
+#include "drivers/common/values/TypeInfo.h"
 
 namespace accessdrv {
 
@@ -83,9 +83,12 @@ void Bind(sqlite3_stmt* s, int index, const Value& v) {
 
 }  // namespace
 
-AccessStatement::AccessStatement(AccessConnection& conn, sqlite3* db, const std::string& sql1252,
-                                 bool check)
-    : conn_(conn), db_(db), tokens_(AccessLexer::Tokenize(cp1252::ToUtf8(sql1252))) {
+AccessStatement::AccessStatement(odbcdrv::Connection& conn, std::function<void()> beginIfManual,
+                                 sqlite3* db, const std::string& sql1252, bool check)
+    : conn_(conn),
+      beginIfManual_(std::move(beginIfManual)),
+      db_(db),
+      tokens_(AccessLexer::Tokenize(cp1252::ToUtf8(sql1252))) {
     size_t first = 0;
     while (first < tokens_.size() && tokens_[first].Is("(")) ++first;
     if (first == tokens_.size())
@@ -147,7 +150,7 @@ SqliteStatement AccessStatement::Compile() const {
 
 odbcdrv::ExecResult AccessStatement::Execute(const std::vector<Value>& params) {
     if (params.size() < markers_) throw odbcdrv::UnboundParameters(markers_, params.size());
-    conn_.BeginIfManual();
+    beginIfManual_();
     odbcdrv::ExecResult result;
     if (define_) {
         AccessSchema(db_).Execute(tokens_);

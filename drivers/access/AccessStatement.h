@@ -5,24 +5,26 @@
 
 #include <sqlite3.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "drivers/access/AccessLexer.h"
 #include "drivers/access/SqliteStatement.h"
-#include "drivers/common/Backend.h"
+#include "drivers/common/base/Backend.h"
 
 namespace accessdrv {
-
-class AccessConnection;
 
 class AccessStatement : public odbcdrv::PreparedStatement {
   public:
     // Throws odbcdrv::DriverError for text that is no statement of the
     // dialect. With `check` SQLite compiles the translation at once, so that
     // errors show and the result columns are known before the execution.
-    AccessStatement(AccessConnection& conn, sqlite3* db, const std::string& sql1252, bool check);
+    // `conn` describes the tables; `beginIfManual` opens the connection's
+    // transaction that an execution without autocommit joins.
+    AccessStatement(odbcdrv::Connection& conn, std::function<void()> beginIfManual, sqlite3* db,
+                    const std::string& sql1252, bool check);
 
     size_t ParamCount() const override { return markers_; }
     // The type of the table column a marker is compared with or assigned to
@@ -61,7 +63,8 @@ class AccessStatement : public odbcdrv::PreparedStatement {
 
     std::map<std::string, std::vector<odbcdrv::ColumnInfo>> tableColumns_;
 
-    AccessConnection& conn_;
+    odbcdrv::Connection& conn_;
+    std::function<void()> beginIfManual_;
     sqlite3* db_;
     std::vector<SqlToken> tokens_;
     std::string sqlite_;  // the translation (not for data definition)

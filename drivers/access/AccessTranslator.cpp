@@ -9,7 +9,7 @@
 #include "core/AsciiText.h"
 #include "drivers/access/AccessCollation.h"
 #include "drivers/access/AccessMeta.h"
-#include "drivers/common/Backend.h"
+#include "drivers/common/base/Backend.h"
 
 namespace accessdrv {
 

@@ -44,7 +44,6 @@ class AccessType {
     static AccessType FromStored(const std::string& declared);
 
     Kind kind() const { return kind_; }
-    int size() const { return size_; }
     bool IsText() const {
         return kind_ == Kind::Text || kind_ == Kind::Char || kind_ == Kind::Memo;
     }

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "common/Datetime.h"
+#include "drivers/common/values/Datetime.h"
 
 namespace fbdrv {
 

@@ -10,7 +10,7 @@
 #include <firebird/Interface.h>
 #include <ibase.h>
 
-#include "common/Backend.h"
+#include "drivers/common/base/Backend.h"
 
 static_assert(SQL_DOUBLE == 8 && SQL_TYPE_DATE == 91 && SQL_TIMESTAMP == 11,
               "ODBC type codes must not be the engine's");

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "common/Backend.h"
+#include "drivers/common/base/Backend.h"
 
 namespace fbdrv {
 
@@ -18,7 +18,7 @@ struct FbConnectParams {
     std::string password;  // PWD (or PASSWORD), UTF-8; empty: none given
     // The connection character set: the driver keeps text in code page 1252
     // (the key CHARSET names the application's character set instead, see
-    // common/ClientCharset.h).
+    // common/values/ClientCharset.h).
     std::string charset = "WIN1252";
     int timeoutSeconds = 15;    // LOGIN_TIMEOUT, 1 to 3600
     int forcedWrites = -1;      // FORCEDWRITES=0|1; -1 leaves the database's setting

@@ -1,7 +1,7 @@
 #include "firebird/FbConnection.h"
 
 #include "core/AsciiText.h"
-#include "common/MemoryResultSet.h"
+#include "drivers/common/sql/MemoryResultSet.h"
 #include "firebird/FbAlterTable.h"
 #include "firebird/FbParamMessage.h"
 #include "firebird/FbResultSet.h"
@@ -133,7 +133,7 @@ auto FbConnection::WithTransaction(Body&& body) {
 
 ExecResult FbConnection::Execute(const std::string& sql) {
     return WithTransaction([&](Firebird::ITransaction* tx) {
-        FbStatement stmt(*this, att_, tx, AcceptAlterTableForms(sql), precision_);
+        FbStatement stmt(StatementExecutor(), att_, tx, AcceptAlterTableForms(sql), precision_);
         if (stmt.ParamCount() > 0) throw odbcdrv::UnboundParameters(stmt.ParamCount(), 0);
         return Run(stmt, tx, {}, true);
     });
@@ -142,14 +142,20 @@ ExecResult FbConnection::Execute(const std::string& sql) {
 std::unique_ptr<odbcdrv::PreparedStatement> FbConnection::Prepare(const std::string& sql) {
     return WithTransaction(
         [&](Firebird::ITransaction* tx) -> std::unique_ptr<odbcdrv::PreparedStatement> {
-            auto stmt = std::make_unique<FbStatement>(*this, att_, tx, AcceptAlterTableForms(sql),
-                                                      precision_);
+            auto stmt = std::make_unique<FbStatement>(StatementExecutor(), att_, tx,
+                                                      AcceptAlterTableForms(sql), precision_);
             if (autocommit_) {
                 FbStatus st;
                 tx->commit(&st);
             }
             return stmt;
         });
+}
+
+FbStatement::Executor FbConnection::StatementExecutor() {
+    return [this](FbStatement& stmt, const std::vector<Value>& params) {
+        return ExecutePrepared(stmt, params);
+    };
 }
 
 ExecResult FbConnection::ExecutePrepared(FbStatement& stmt, const std::vector<Value>& params) {

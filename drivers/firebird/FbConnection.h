@@ -36,11 +36,12 @@ class FbConnection : public odbcdrv::Connection {
     // Selectable procedures are read with SELECT, the others executed.
     std::string ProcedureCall(const std::string& name, const std::string& arguments) override;
 
-    // Executes a statement of this connection with the application's values.
+  private:
+    // Executes a statement of this connection with the application's values;
+    // its statements reach it through StatementExecutor().
     odbcdrv::ExecResult ExecutePrepared(FbStatement& stmt,
                                         const std::vector<odbcdrv::Value>& params);
-
-  private:
+    FbStatement::Executor StatementExecutor();
     // Executes stmt in tx. With `handOver` a result set takes the engine
     // statement with it (the statement of a single execution).
     odbcdrv::ExecResult Run(FbStatement& stmt, Firebird::ITransaction* tx,

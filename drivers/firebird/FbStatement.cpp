@@ -1,6 +1,7 @@
 #include "firebird/FbStatement.h"
 
-#include "firebird/FbConnection.h"
+#include <utility>
+
 #include "firebird/FbRowReader.h"
 
 namespace fbdrv {
@@ -8,9 +9,9 @@ namespace fbdrv {
 using odbcdrv::ColumnInfo;
 using odbcdrv::Value;
 
-FbStatement::FbStatement(FbConnection& conn, Firebird::IAttachment* att, Firebird::ITransaction* tx,
+FbStatement::FbStatement(Executor execute, Firebird::IAttachment* att, Firebird::ITransaction* tx,
                          const std::string& sql, const PrecisionLookup& precision)
-    : conn_(conn), att_(att), literals_(sql) {
+    : execute_(std::move(execute)), att_(att), literals_(sql) {
     if (literals_.Depth() > odbcdrv::kMaxParenthesisDepth)
         throw odbcdrv::NestedTooDeep("parentheses", odbcdrv::kMaxParenthesisDepth);
     const std::string& text = literals_.Any() ? literals_.Sql() : sql;
@@ -87,7 +88,7 @@ std::vector<Value> FbStatement::EngineValues(const std::vector<Value>& params) c
 }
 
 odbcdrv::ExecResult FbStatement::Execute(const std::vector<Value>& params) {
-    return conn_.ExecutePrepared(*this, params);
+    return execute_(*this, params);
 }
 
 }  // namespace fbdrv

@@ -12,10 +12,12 @@
 
 namespace fbdrv {
 
-class FbConnection;
-
 class FbStatement : public odbcdrv::PreparedStatement {
   public:
+    // Runs the statement with the application's values: the connection's
+    // work, in its transaction.
+    using Executor =
+        std::function<odbcdrv::ExecResult(FbStatement&, const std::vector<odbcdrv::Value>&)>;
     // The precision of a NUMERIC or DECIMAL table column (0 when unknown), so
     // that result columns give the precision the catalog gives.
     using PrecisionLookup =
@@ -23,7 +25,7 @@ class FbStatement : public odbcdrv::PreparedStatement {
 
     // Prepares sql in tx. Throws Firebird::FbException, and DriverError when
     // long literals and the statement's own markers cannot be told apart.
-    FbStatement(FbConnection& conn, Firebird::IAttachment* att, Firebird::ITransaction* tx,
+    FbStatement(Executor execute, Firebird::IAttachment* att, Firebird::ITransaction* tx,
                 const std::string& sql, const PrecisionLookup& precision);
     ~FbStatement() override;
     FbStatement(const FbStatement&) = delete;
@@ -45,7 +47,7 @@ class FbStatement : public odbcdrv::PreparedStatement {
     Firebird::IStatement* Release();
 
   private:
-    FbConnection& conn_;
+    Executor execute_;
     Firebird::IAttachment* att_;
     FbLongLiterals literals_;
     Firebird::IStatement* stmt_ = nullptr;

@@ -9,7 +9,7 @@
 #include "core/Cp1252.h"
 #include "drivers/access/AccessLexer.h"
 #include "drivers/access/AccessTranslator.h"
-#include "drivers/common/Backend.h"
+#include "drivers/common/base/Backend.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The driver gets code page 1252 text and works in UTF-8.

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "drivers/common/Backend.h"
-#include "drivers/common/ClientCharset.h"
-#include "drivers/common/EscapeSql.h"
-#include "drivers/common/ParamConverter.h"
-#include "drivers/common/SearchPattern.h"
-#include "drivers/common/TypeInfo.h"
+#include "drivers/common/base/Backend.h"
+#include "drivers/common/sql/EscapeSql.h"
+#include "drivers/common/sql/SearchPattern.h"
+#include "drivers/common/values/ClientCharset.h"
+#include "drivers/common/values/ParamConverter.h"
+#include "drivers/common/values/TypeInfo.h"
 #include "drivers/firebird/FbLongLiterals.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "core/Cp1252.h"
 #include "drivers/access/AccessConnectParams.h"
-#include "drivers/common/ConnectString.h"
+#include "drivers/common/sql/ConnectString.h"
 #include "drivers/firebird/FbConnectParams.h"
 
 namespace {
