@@ -4,13 +4,12 @@
 #include <unordered_set>
 
 #include "app/PatientList.h"
+#include "archive/rows/PatientRows.h"
 #include "archive/rows/PidList.h"
 #include "core/Globals.h"
 #include "core/LogSink.h"
 #include "core/WindowServices.h"
 #include "db/ArchiveDbPair.h"
-#include "db/ODBCStmt.h"
-#include "db/OdbcResult.h"
 
 namespace {
 
@@ -21,30 +20,15 @@ std::string JoinIds(const std::vector<int32_t>& ids) {
 }
 
 // The ids of pids that have a row in "patienten" of the database; false when
-// a query failed (reported in red).
-bool FindPatients(ArchiveDbPair& db, const std::vector<int32_t>& pids,
-                  std::unordered_set<int32_t>& found) {
-    if (!db.Connection.IsOpen()) {
-        AppendLog(
-            "Fehler beim Prüfen der Patientennummern: " + db.DisplayName + " ist nicht verbunden.",
-            ColourRed);
-        return false;
-    }
-    ODBCStmt stmt(db.Connection);
-    for (const std::string& part : SplitPidList(JoinPids(pids))) {
-        if (!stmt.ExecDirect("select pid from patienten where pid in (" + part + ")")) {
-            AppendLog("Fehler beim Prüfen der Patientennummern: " +
-                          db.Connection.GetErrorText(stmt.Handle()),
-                      ColourRed);
-            return false;
-        }
-        while (stmt.Fetch()) {
-            int32_t pid = 0;
-            if (stmt.GetColumnInt(1, pid)) found.insert(pid);
-        }
-        stmt.Reset();
-    }
-    return true;
+// it is not connected or a query failed (reported in red).
+bool FindPatients(ArchiveDbPair& db, const std::vector<int32_t>& pids, std::set<int32_t>& found) {
+    std::string error;
+    if (!db.Connection.IsOpen())
+        error = db.DisplayName + " ist nicht verbunden.";
+    else if (FindPatientRecords(db, SplitPidList(JoinPids(pids)), found, &error))
+        return true;
+    AppendLog("Fehler beim Prüfen der Patientennummern: " + error, ColourRed);
+    return false;
 }
 
 // The refusal's line for ids that the side does not hold.
@@ -85,7 +69,7 @@ bool AdmitGivenPids(ArchiveDbPair* source, bool openBusiness, const std::vector<
     for (int32_t pid : pids)
         if (!seen.insert(pid).second && reported.insert(pid).second) twice.push_back(pid);
 
-    std::unordered_set<int32_t> found;
+    std::set<int32_t> found;
     if (!FindPatients(*source, pids, found)) return false;
     std::unordered_set<int32_t> open;
     if (openBusiness && !CollectOpenBusiness(source, open)) {
@@ -118,7 +102,7 @@ bool AdmitGivenPids(ArchiveDbPair* source, bool openBusiness, const std::vector<
 }
 
 bool AdmitShownPatient(ArchiveDbPair* source, int32_t pid) {
-    std::unordered_set<int32_t> found;
+    std::set<int32_t> found;
     if (!FindPatients(*source, {pid}, found)) return false;
     if (found.count(pid)) return true;
     ShowMessage("Dieser Patient kann nicht angezeigt werden:" + MissingLine(*source, {pid}));

@@ -11,7 +11,6 @@
 #include "core/LogSink.h"
 #include "core/WindowServices.h"
 #include "db/ArchiveDbPair.h"
-#include "db/ODBCStmt.h"
 
 namespace {
 
@@ -39,25 +38,6 @@ bool Connected(ArchiveDbPair* side) {
         if (db->Connection.IsOpen()) continue;
         AppendLog("Fehler beim Export: " + db->DisplayName + " ist nicht verbunden.", ColourRed);
         return false;
-    }
-    return true;
-}
-
-// The ids that have a patient record on the side; false when a query failed.
-bool Present(ArchiveDbPair& main, const std::set<int32_t>& ids, std::set<int32_t>& found) {
-    ODBCStmt stmt(main.Connection);
-    for (const std::string& part : SplitPidList(ListOf(ids))) {
-        if (!stmt.ExecDirect("select pid from patienten where pid in (" + part + ")")) {
-            AppendLog("Fehler beim Prüfen der Patientennummern: " +
-                          main.Connection.GetErrorText(stmt.Handle()),
-                      ColourRed);
-            return false;
-        }
-        while (stmt.Fetch()) {
-            int32_t pid = 0;
-            if (stmt.GetColumnInt(1, pid)) found.insert(pid);
-        }
-        stmt.Reset();
     }
     return true;
 }
@@ -111,7 +91,12 @@ bool AdmitExport(ArchiveDbPair* source, ArchiveDbPair* other, const std::vector<
     }
 
     std::set<int32_t> present, elsewhere;
-    if (!Present(*source, ids, present) || !WithRows(other, ids, elsewhere)) return false;
+    std::string error;
+    if (!FindPatientRecords(*source, SplitPidList(ListOf(ids)), present, &error)) {
+        AppendLog("Fehler beim Prüfen der Patientennummern: " + error, ColourRed);
+        return false;
+    }
+    if (!WithRows(other, ids, elsewhere)) return false;
     for (int32_t pid : ids)
         if (!present.count(pid))
             missing.insert(pid);

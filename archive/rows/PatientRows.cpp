@@ -125,3 +125,20 @@ bool CountRowsPerPatient(ArchiveDbPair& db, const std::string& table,
     }
     return true;
 }
+
+bool FindPatientRecords(ArchiveDbPair& db, const std::vector<std::string>& pidParts,
+                        std::set<int32_t>& found, std::string* error) {
+    ODBCStmt stmt(db.Connection);
+    for (const std::string& part : pidParts) {
+        if (!stmt.ExecDirect("select pid from patienten where pid in (" + part + ")")) {
+            if (error) *error = db.Connection.GetErrorText(stmt.Handle());
+            return false;
+        }
+        while (stmt.Fetch()) {
+            int32_t pid = 0;
+            if (stmt.GetColumnInt(1, pid)) found.insert(pid);
+        }
+        stmt.Reset();
+    }
+    return true;
+}

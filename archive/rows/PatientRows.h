@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -36,3 +37,10 @@ bool ReadRowsPerPatient(ArchiveDbPair& db, const std::string& table,
 bool CountRowsPerPatient(ArchiveDbPair& db, const std::string& table,
                          const std::vector<std::string>& pidParts, std::map<int64_t, int64_t>& rows,
                          std::string* error = nullptr);
+
+// The pids of the list that have a record in "patienten" of db, "select pid
+// from patienten where pid in (<part>)" over the parts: the check that a
+// command's patients are on the side it works on. False when a query fails;
+// *error then holds the driver's text.
+bool FindPatientRecords(ArchiveDbPair& db, const std::vector<std::string>& pidParts,
+                        std::set<int32_t>& found, std::string* error = nullptr);
