@@ -1,8 +1,5 @@
 #include "archive/export/RecordDocumentBuilder.h"
 
-#include <cstdio>
-#include <ctime>
-
 #include "archive/export/ValueText.h"
 
 namespace {
@@ -14,15 +11,6 @@ std::string Entries(size_t n) {
 // "aus Velunda", "aus dem Archiv".
 std::string FromSide(const std::string& side) {
     return side == "Archiv" ? "aus dem Archiv" : "aus " + side;
-}
-
-std::string LocalDay(int64_t seconds, bool withTime) {
-    const time_t t = time_t(seconds);
-    tm local{};
-    localtime_r(&t, &local);
-    char text[32];
-    std::strftime(text, sizeof text, withTime ? "%d.%m.%Y um %H:%M Uhr" : "%d.%m.%Y", &local);
-    return text;
 }
 
 }  // namespace
@@ -40,7 +28,7 @@ RecordDocument BuildRecordDocument(const PatientRecord& record, const ExportCont
     for (const RecordTable& t : record.tables)
         if (!t.rows.empty()) ++filled;
     doc.notes.push_back(
-        "Exportiert am " + LocalDay(context.created, true) + " " + FromSide(record.side) +
+        "Exportiert am " + GermanLocalDay(context.created, true) + " " + FromSide(record.side) +
         (context.login.empty() ? "" : " von " + context.login) + " mit " + context.program + ".");
     const size_t empty = record.tables.size() - filled;
     std::string contents = "Die Akte enthält " + Entries(size_t(record.Rows())) + " in " +
@@ -81,7 +69,7 @@ RecordDocument BuildRecordDocument(const PatientRecord& record, const ExportCont
         doc.sections.push_back(std::move(section));
     }
     doc.footer = "Patientenakte " + std::to_string(record.pid) + " · Export vom " +
-                 LocalDay(context.created, false) + " " + FromSide(record.side) + " · " +
+                 GermanLocalDay(context.created, false) + " " + FromSide(record.side) + " · " +
                  context.program;
     doc.pageLabel = "Seite %1 von %2";
     return doc;

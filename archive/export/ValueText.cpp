@@ -151,12 +151,8 @@ std::string GermanValueText(const RecordValue& value, const RecordColumn& column
         case ValueKind::Binary:
             return {};
         case ValueKind::Integer:
-            if (IsStoredDate(column) && value.integer != 0) {
-                const time_t seconds = time_t(int32_t(value.integer));
-                tm local{};
-                if (localtime_r(&seconds, &local))
-                    return GermanDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-            }
+            if (IsStoredDate(column) && value.integer != 0)
+                return GermanLocalDay(int32_t(value.integer));
             return std::to_string(value.integer);
         case ValueKind::Boolean:
             return value.integer != 0 ? "Ja" : "Nein";
@@ -182,6 +178,15 @@ std::string GermanValueText(const RecordValue& value, const RecordColumn& column
             return value.text;
     }
     return {};
+}
+
+std::string GermanLocalDay(int64_t seconds, bool withTime) {
+    const time_t t = time_t(seconds);
+    tm local{};
+    localtime_r(&t, &local);
+    char text[48];
+    std::strftime(text, sizeof text, withTime ? "%d.%m.%Y um %H:%M Uhr" : "%d.%m.%Y", &local);
+    return text;
 }
 
 std::string GermanCount(uint64_t n) {

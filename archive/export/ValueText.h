@@ -4,6 +4,7 @@
 // Ja/Nein, amounts with two decimals).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "archive/export/PatientRecord.h"
@@ -17,6 +18,9 @@ bool IsJsonNumber(const RecordValue& value);
 // German form (code page 1252). A null value gives "–"; a binary value
 // gives "" (the caller names its attachment instead).
 std::string GermanValueText(const RecordValue& value, const RecordColumn& column);
+// The day that seconds since 1970 stand for in this time zone, "dd.mm.yyyy",
+// with " um hh:mm Uhr" when withTime.
+std::string GermanLocalDay(int64_t seconds, bool withTime = false);
 // n with a "." between each group of three digits: "102.400".
 std::string GermanCount(uint64_t n);
 
