@@ -37,6 +37,16 @@ bool Answers(ArchiveDbPair& db) {
     return SqlExecuted(probe.Execute("select count(*) from " + tables.front() + " where 1=0"));
 }
 
+// The patients' rows deleted from db alone, in its open transaction and
+// without the run's heading lines; deleted gets the rows of each table.
+bool DeleteInOne(ArchiveDbPair& db, const std::string& pids, std::vector<TableCount>& deleted) {
+    DeleteOptions options;
+    options.deleted = &deleted;
+    options.announce = false;
+    options.singleDatabase = true;
+    return DeletePatients(&db, pids, options);
+}
+
 // The part of the run that falls to db, done again in a transaction of its
 // own (already begun): a target database gets its tables copied from the
 // source, a source database loses the run's rows. False when a step fails
@@ -65,11 +75,7 @@ bool Redo(const RunJournal& journal, ArchiveDbPair& db, bool isTarget, ArchiveDb
         return true;
     }
     std::vector<TableCount> deleted;
-    DeleteOptions options;
-    options.deleted = &deleted;
-    options.announce = false;
-    options.singleDatabase = true;
-    if (!DeletePatients(&db, journal.pids, options)) return false;
+    if (!DeleteInOne(db, journal.pids, deleted)) return false;
     for (const TableCount& c : deleted) {
         const TableCount* expected = Expected(journal, c.file, c.table);
         const int64_t want = expected ? expected->rows : -1;
@@ -287,11 +293,7 @@ RunResolution::Step RunResolution::Forward(std::vector<Database>& dbs) {
 
 bool RunResolution::Undo(ArchiveDbPair& db) {
     std::vector<TableCount> deleted;
-    DeleteOptions options;
-    options.deleted = &deleted;
-    options.announce = false;
-    options.singleDatabase = true;
-    if (!DeletePatients(&db, journal_.pids, options)) return false;
+    if (!DeleteInOne(db, journal_.pids, deleted)) return false;
     const std::vector<RunTable>* tables = tables_.TablesOf(db);
     for (const TableCount& c : deleted) {
         int64_t want = 0;
