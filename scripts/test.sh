@@ -43,17 +43,6 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEAS
   -DCMAKE_C_FLAGS_RELEASE="-O1 -DNDEBUG" -DTAMARO_UI_UNITY=ON -DTAMARO_WERROR=ON "${launcher[@]}" >/dev/null || exit 1
 cmake --build build -j"$jobs" || exit 1
 
-# Whether every failed test of a ctest JUnit file failed with the leak
-# check's tracer crash in its output (and at least one failed).
-tracer_crashes_only() {
-  python3 - "$1" <<'PY'
-import sys, xml.etree.ElementTree as ET
-failed = [t for t in ET.parse(sys.argv[1]).getroot().iter("testcase") if t.get("status") == "fail"]
-crash = "LeakSanitizer has encountered a fatal error"
-sys.exit(0 if failed and all(crash in (t.findtext("system-out") or "") for t in failed) else 1)
-PY
-}
-
 fbstarted=0
 if [ -x scripts/fbserver.sh ]; then
   if scripts/fbserver.sh start; then fbstarted=1; fi
@@ -90,6 +79,16 @@ fi
 if [ -z "${TAMARO_NO_ASAN:-}" ]; then
   ui_start=$(date +%s)
   cmake --build build-asan -j"$jobs" --target tamaro_ui_tests tamaro_xvfb_tests || exit 1
+  # Whether every failed test of a ctest JUnit file failed with the leak
+  # check's tracer crash in its output (and at least one failed).
+  tracer_crashes_only() {
+    python3 - "$1" <<'PY'
+import sys, xml.etree.ElementTree as ET
+failed = [t for t in ET.parse(sys.argv[1]).getroot().iter("testcase") if t.get("status") == "fail"]
+crash = "LeakSanitizer has encountered a fatal error"
+sys.exit(0 if failed and all(crash in (t.findtext("system-out") or "") for t in failed) else 1)
+PY
+  }
   # The runtime's bookkeeping of dynamic thread-local storage (that of
   # libraries loaded at run time: the drivers, the Firebird engine, Qt's
   # plugins) is off: on this system it records ranges that are no memory at
